@@ -1,0 +1,57 @@
+// What the main window's logic needs of its window and of the user interface
+// around it. The Windows program implements it over real controls and dialogs;
+// tests implement it with a fake that records every call.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tesmuro {
+
+// Message-box styles and results, with the system's values.
+enum : unsigned {
+  kMbOk = 0x0,
+  kMbOkCancel = 0x1,
+  kMbIconError = 0x10,
+  kMbIconInformation = 0x40,
+};
+enum : int { kIdOk = 1, kIdCancel = 2 };
+
+enum class FileDialog { Open /*OpenDlg*/, Save /*SaveDlg*/, OpenPlay /*OpenRDlg*/ };
+
+class IMainView {
+ public:
+  virtual ~IMainView() = default;
+
+  // Texts are UTF-8.
+  virtual int MessageBox(std::string_view text, std::string_view caption, unsigned style) = 0;
+  virtual void Beep(unsigned frequency, unsigned durationMs) = 0;
+  virtual void Sleep(unsigned ms) = 0;
+  // Handles every message waiting in the queue, then returns.
+  virtual void ProcessMessages() = 0;
+  virtual void InstallIdleHandler() = 0;
+  virtual void SetCaption(std::string_view text) = 0;
+  virtual void SetStatusText(int panel, std::string_view text) = 0;
+  // The mini window's step counter label.
+  virtual void SetStepCounter(std::string_view text) = 0;
+  // Closes the main window, which runs FormClose and ends the program.
+  virtual void Close() = 0;
+
+  // The script text box. Its text is GBK bytes.
+  // Line count as the control reports it: wrapped rows count one each, a
+  // final empty line does not count.
+  virtual int MemoLineCount() = 0;
+  // Appends one line; the line gets its CR LF.
+  virtual void MemoAppendLine(std::string_view gbk) = 0;
+  virtual std::string MemoText() = 0;
+  virtual void MemoSetText(std::string_view gbk) = 0;
+
+  // Runs a file dialog; the chosen path (UTF-8), or nothing when cancelled.
+  virtual std::optional<std::string> RunFileDialog(FileDialog which) = 0;
+
+  virtual void SetMouseCapture() = 0;
+  virtual void ReleaseMouseCapture() = 0;
+};
+
+}  // namespace tesmuro

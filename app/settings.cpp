@@ -1,0 +1,183 @@
+#include "app/settings.h"
+
+#include <cstring>
+
+#include "util/text.h"
+
+namespace tesmuro {
+
+TSettings ConstructionSettings() {
+  TSettings s;
+  s.RecMouse = s.RecKey = s.RecJoy = s.RecMouseMsg = s.RecKeyMsg = true;
+  return s;
+}
+
+namespace {
+
+void Flag(std::string& out, bool v) { out += v ? "1\r\n" : "0\r\n"; }
+void Num(std::string& out, int32_t v) {
+  out += ToDec(v);
+  out += "\r\n";
+}
+
+// Byte sources with one byte of push-back, like a C stream.
+class FileSource {
+ public:
+  explicit FileSource(std::FILE* f) : f_(f) {}
+  int Get() { return std::fgetc(f_); }
+  void Unget(int c) { if (c != EOF) std::ungetc(c, f_); }
+ private:
+  std::FILE* f_;
+};
+
+class MemorySource {
+ public:
+  explicit MemorySource(std::string_view b) : b_(b) {}
+  int Get() { return pos_ < b_.size() ? static_cast<unsigned char>(b_[pos_++]) : EOF; }
+  void Unget(int c) { if (c != EOF && pos_ > 0) --pos_; }
+ private:
+  std::string_view b_;
+  size_t pos_ = 0;
+};
+
+bool IsSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// One "%d" read: skips white space, takes an optional sign and decimal
+// digits. Fails when no digit follows; the byte that stopped it stays in the
+// stream (a sign before it is consumed, as with the C library). Values beyond
+// 32 bits keep their low 32 bits.
+template <class Src>
+bool ReadInt(Src& src, int32_t& out) {
+  int c;
+  do c = src.Get(); while (IsSpace(c));
+  bool neg = false;
+  if (c == '+' || c == '-') {
+    neg = c == '-';
+    c = src.Get();
+  }
+  if (c < '0' || c > '9') {
+    src.Unget(c);
+    return false;
+  }
+  uint32_t v = 0;
+  while (c >= '0' && c <= '9') {
+    v = v * 10u + static_cast<uint32_t>(c - '0');
+    c = src.Get();
+  }
+  src.Unget(c);
+  out = static_cast<int32_t>(neg ? 0u - v : v);
+  return true;
+}
+
+template <class Src>
+void ReadFlag(Src& src, bool& field) {
+  int32_t v;
+  if (ReadInt(src, v)) field = v != 0;
+}
+
+template <class Src>
+void ReadNum(Src& src, int32_t& field) {
+  int32_t v;
+  if (ReadInt(src, v)) field = v;
+}
+
+template <class Src>
+void ReadKey(Src& src, uint16_t& field) {
+  int32_t v;
+  if (ReadInt(src, v)) field = static_cast<uint16_t>(static_cast<uint32_t>(v) & 0xFFFFu);
+}
+
+template <class Src>
+void Parse(Src& src, TSettings& s) {
+  ReadFlag(src, s.RecMouse);
+  ReadFlag(src, s.RecKey);
+  ReadFlag(src, s.RecJoy);
+  ReadFlag(src, s.LoopUntilKey);
+  ReadFlag(src, s.LoopByCount);
+  ReadFlag(src, s.LoopByTime);
+  ReadNum(src, s.LoopCount);
+  ReadNum(src, s.LoopHours);
+  ReadNum(src, s.LoopMinutes);
+  ReadNum(src, s.LoopSeconds);
+  ReadKey(src, s.StartKey);
+  ReadKey(src, s.StopKey);
+  ReadKey(src, s.RecordKey);
+  ReadFlag(src, s.ShortCutControl);
+  ReadFlag(src, s.ShutAfterLoops);
+  ReadFlag(src, s.ShutAfterElapsed);
+  ReadFlag(src, s.AutoRun);
+  ReadNum(src, s.ShutHours);
+  ReadNum(src, s.ShutMinutes);
+  ReadNum(src, s.ShutSeconds);
+
+  // Line 21: the number read above stops before the CR LF that ends line 20;
+  // exactly two bytes are dropped for it. Then the name runs to the first CR
+  // or LF (taken, not kept), to the end of the file, or to 1000 bytes.
+  src.Get();
+  src.Get();
+  std::string name;
+  for (size_t i = 0; i < kAutoFileNameMax; ++i) {
+    const int c = src.Get();
+    if (c == EOF || c == '\r' || c == '\n') break;
+    name.push_back(static_cast<char>(c));
+  }
+  // The name is a C string: a NUL byte ends it.
+  if (const auto nul = name.find('\0'); nul != std::string::npos) name.resize(nul);
+  size_t b = 0, e = name.size();
+  while (b < e && static_cast<unsigned char>(name[b]) <= 32) ++b;
+  while (e > b && static_cast<unsigned char>(name[e - 1]) <= 32) --e;
+  s.AutoFileName = name.substr(b, e - b);
+
+  ReadFlag(src, s.AutoPlay);
+  ReadFlag(src, s.PostJoy);
+  ReadFlag(src, s.SendInputJoy);
+  ReadFlag(src, s.RecMouseMsg);
+  ReadFlag(src, s.RecKeyMsg);
+}
+
+}  // namespace
+
+std::string FormatSettings(const TSettings& s) {
+  std::string out;
+  out.reserve(128 + s.AutoFileName.size());
+  Flag(out, s.RecMouse);
+  Flag(out, s.RecKey);
+  Flag(out, s.RecJoy);
+  Flag(out, s.LoopUntilKey);
+  Flag(out, s.LoopByCount);
+  Flag(out, s.LoopByTime);
+  Num(out, s.LoopCount);
+  Num(out, s.LoopHours);
+  Num(out, s.LoopMinutes);
+  Num(out, s.LoopSeconds);
+  Num(out, s.StartKey);
+  Num(out, s.StopKey);
+  Num(out, s.RecordKey);
+  Flag(out, s.ShortCutControl);
+  Flag(out, s.ShutAfterLoops);
+  Flag(out, s.ShutAfterElapsed);
+  Flag(out, s.AutoRun);
+  Num(out, s.ShutHours);
+  Num(out, s.ShutMinutes);
+  Num(out, s.ShutSeconds);
+  out += s.AutoFileName;
+  out += "\r\n";
+  Flag(out, s.AutoPlay);
+  Flag(out, s.PostJoy);
+  Flag(out, s.SendInputJoy);
+  Flag(out, s.RecMouseMsg);
+  Flag(out, s.RecKeyMsg);
+  return out;
+}
+
+void ParseSettings(std::FILE* f, TSettings& s) {
+  FileSource src(f);
+  Parse(src, s);
+}
+
+void ParseSettings(std::string_view bytes, TSettings& s) {
+  MemorySource src(bytes);
+  Parse(src, s);
+}
+
+}  // namespace tesmuro

@@ -1,0 +1,59 @@
+// The settings record and its file, "Quorlin.qlset" beside the executable:
+// 26 lines, each ended by CR LF, the meaning of a line given by its position.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace tesmuro {
+
+struct TSettings {
+  bool RecMouse = false;
+  bool RecKey = false;
+  bool RecJoy = false;
+  bool RecMouseMsg = false;
+  bool RecKeyMsg = false;
+  int32_t LoopCount = 0;
+  int32_t LoopHours = 0;
+  int32_t LoopMinutes = 0;
+  int32_t LoopSeconds = 0;
+  bool LoopUntilKey = false;
+  bool LoopByCount = false;
+  bool LoopByTime = false;
+  bool ShortCutControl = false;
+  uint16_t StartKey = 0;
+  uint16_t StopKey = 0;
+  uint16_t RecordKey = 0;
+  bool ShutAfterLoops = false;
+  bool ShutAfterElapsed = false;
+  bool AutoRun = false;
+  int32_t ShutHours = 0;
+  int32_t ShutMinutes = 0;
+  int32_t ShutSeconds = 0;
+  std::string AutoFileName;  // bytes in the system's ANSI code page, as stored in the file
+  bool AutoPlay = false;
+  bool PostJoy = false;
+  bool SendInputJoy = false;
+
+  bool operator==(const TSettings&) const = default;
+};
+
+inline constexpr char kSettingsFileName[] = "Quorlin.qlset";
+inline constexpr size_t kAutoFileNameMax = 1000;
+
+// The values the main window starts with: the five recording switches on,
+// everything else zero, false or empty.
+TSettings ConstructionSettings();
+
+// The 26 lines of the file.
+std::string FormatSettings(const TSettings& s);
+
+// Reads the file's lines into `s`. A number that cannot be read leaves its
+// field as it was; so does a flag whose line is missing. Never reads more
+// than the bytes it needs and never fails on bad input.
+void ParseSettings(std::FILE* f, TSettings& s);
+void ParseSettings(std::string_view bytes, TSettings& s);
+
+}  // namespace tesmuro

@@ -1,0 +1,115 @@
+#include "app/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include "support/fakes.h"
+#include "support/temp_dir.h"
+
+namespace tesmuro {
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  test::TempDir dir;
+  test::CallLog log;
+  test::FakeView view{log};
+  test::FakeClock clock;
+  test::FakeHooks hooks{log};
+  test::FakeJoysticks joys{log};
+  MainWindowServices Services() { return {view, clock, hooks, joys, dir.Str()}; }
+};
+
+TEST_F(MainWindowTest, ConstructionWithoutSettingsFileTellsOnceAndKeepsConstructionValues) {
+  TFrmMain w(Services());
+  ASSERT_EQ(view.boxes.size(), 1u);
+  EXPECT_EQ(view.boxes[0].text, "不能打开输入参数文件！");
+  EXPECT_EQ(view.boxes[0].caption, "系统提示");
+  EXPECT_EQ(view.boxes[0].style, kMbOk | kMbIconError);
+  EXPECT_EQ(w.Settings, ConstructionSettings());
+  EXPECT_TRUE(w.Settings.RecMouse && w.Settings.RecKey && w.Settings.RecJoy && w.Settings.RecMouseMsg &&
+              w.Settings.RecKeyMsg);
+  EXPECT_TRUE(w.ScriptFileName.empty());
+  EXPECT_FALSE(w.JoyRecording);
+  EXPECT_FALSE(w.MouseHook().Installed());
+  EXPECT_FALSE(w.KeyHook().Installed()) << "no hook before the window is shown";
+  EXPECT_FALSE(w.KeyHook().HotKeysEnabled) << "the hot-key switch follows ShortCutControl";
+}
+
+TEST_F(MainWindowTest, ConstructionReadsTheFileBesideTheProgramAndPublishesHotKeys) {
+  TSettings s = ConstructionSettings();
+  s.RecordKey = 120;
+  s.StartKey = 121;
+  s.StopKey = 122;
+  s.ShortCutControl = true;
+  s.RecJoy = false;
+  dir.Write("Quorlin.qlset", FormatSettings(s));
+  TFrmMain w(Services());
+  EXPECT_TRUE(view.boxes.empty());
+  EXPECT_EQ(w.Settings, s);
+  EXPECT_EQ(w.KeyHook().HotRecordKey, 120);
+  EXPECT_EQ(w.KeyHook().HotStartKey, 121);
+  EXPECT_EQ(w.KeyHook().HotStopKey, 122);
+  EXPECT_TRUE(w.KeyHook().HotKeysEnabled);
+}
+
+TEST_F(MainWindowTest, CreateShowAndClose) {
+  TFrmMain w(Services());
+  clock.now = 5555;
+  log.calls.clear();
+  w.FormCreate();
+  EXPECT_EQ(w.LastEventTime, 5555u);
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"idle-handler"}));
+
+  // Showing copies the three keys but not the switch, and installs the
+  // keyboard hook once however often the window is shown.
+  w.Settings.RecordKey = 65;
+  w.Settings.ShortCutControl = true;
+  log.calls.clear();
+  w.FormShow();
+  w.FormShow();
+  EXPECT_EQ(w.KeyHook().HotRecordKey, 65);
+  EXPECT_FALSE(w.KeyHook().HotKeysEnabled);
+  EXPECT_TRUE(w.KeyHook().Installed());
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"process-messages", "hook:key:install", "process-messages"}));
+
+  w.MouseHook().Install();
+  w.MouseHook().SetRecording(true);
+  log.calls.clear();
+  w.FormClose();
+  EXPECT_FALSE(w.MouseHook().Recording());
+  EXPECT_FALSE(w.KeyHook().Installed());
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"hook:mouse:uninstall", "hook:key:uninstall", "joy:release:0",
+                                                 "joy:release:1", "sleep:100"}));
+  EXPECT_TRUE(view.boxes.size() == 1u) << "closing shows nothing";
+}
+
+TEST_F(MainWindowTest, DestructionRemovesHooksStillInstalled) {
+  {
+    TFrmMain w(Services());
+    w.FormShow();
+    w.MouseHook().Install();
+    log.calls.clear();
+  }
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"hook:key:uninstall", "hook:mouse:uninstall"}));
+}
+
+TEST_F(MainWindowTest, StepCounterFollowsTheMemoLines) {
+  TFrmMain w(Services());
+  w.AppIdle();
+  EXPECT_EQ(view.stepCounter, "录制了0步");
+  for (int i = 0; i < 12; ++i) view.MemoAppendLine(i % 2 ? "x" : "\xD1\xD3\xB3\xD9 5");
+  w.AppIdle();
+  EXPECT_EQ(view.stepCounter, "录制了12步");
+}
+
+TEST_F(MainWindowTest, CaptionAndExit) {
+  TFrmMain w(Services());
+  w.UpdateCaption("C:\\a\\b.crec");
+  EXPECT_EQ(view.caption, "Tesmuro - C:\\a\\b.crec");
+  log.calls.clear();
+  w.MnuExitClick();
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"close"}));
+}
+
+}  // namespace
+}  // namespace tesmuro

@@ -1,0 +1,219 @@
+#include "app/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/main_window.h"
+#include "support/fakes.h"
+#include "support/temp_dir.h"
+
+namespace tesmuro {
+namespace {
+
+std::string Lines(std::initializer_list<const char*> lines) {
+  std::string s;
+  for (auto* l : lines) {
+    s += l;
+    s += "\r\n";
+  }
+  return s;
+}
+
+// 20 numeric lines, a name line and 5 flags.
+std::string File(const std::string& line20End, const std::string& name, const char* tail = "1\r\n0\r\n1\r\n0\r\n1\r\n") {
+  return Lines({"0", "1", "0", "1", "0", "1", "7", "2", "3", "4", "120", "121", "122", "1", "0", "1", "0", "5",
+                "6"}) +
+         "9" + line20End + name + "\r\n" + tail;
+}
+
+TEST(SettingsFile, ConstructionValuesGiveTheDocumentedBytes) {
+  std::string expected = "1\r\n1\r\n1\r\n";
+  for (int i = 0; i < 17; ++i) expected += "0\r\n";
+  expected += "\r\n0\r\n0\r\n0\r\n1\r\n1\r\n";
+  EXPECT_EQ(FormatSettings(ConstructionSettings()), expected);
+}
+
+TEST(SettingsFile, WritesEveryFieldOnItsLine) {
+  TSettings s;
+  s.LoopUntilKey = true;
+  s.LoopCount = -5;
+  s.LoopHours = 2;
+  s.LoopMinutes = 59;
+  s.LoopSeconds = 2147483647;
+  s.StartKey = 65535;
+  s.StopKey = 16504;
+  s.RecordKey = 120;
+  s.ShortCutControl = true;
+  s.ShutHours = -1;
+  s.AutoFileName = "C:\\a b\\x.crec";
+  s.SendInputJoy = true;
+  s.RecKeyMsg = true;
+  EXPECT_EQ(FormatSettings(s), Lines({"0", "0", "0", "1", "0", "0", "-5", "2", "59", "2147483647", "65535",
+                                      "16504", "120", "1", "0", "0", "0", "-1", "0", "0", "C:\\a b\\x.crec", "0",
+                                      "0", "1", "0", "1"}));
+}
+
+TEST(SettingsFile, RoundTripRestoresEveryField) {
+  TSettings s;
+  s.RecMouse = true;
+  s.RecJoy = true;
+  s.RecMouseMsg = true;
+  s.LoopCount = 3;
+  s.LoopHours = 1;
+  s.LoopMinutes = -2;
+  s.LoopSeconds = 30;
+  s.LoopByTime = true;
+  s.ShortCutControl = true;
+  s.StartKey = 0x4078;
+  s.StopKey = 123;
+  s.RecordKey = 0x8000 | 'R';
+  s.ShutAfterLoops = true;
+  s.ShutAfterElapsed = true;
+  s.AutoRun = true;
+  s.ShutHours = 596;
+  s.ShutMinutes = 1;
+  s.ShutSeconds = -2147483647 - 1;
+  // Spaces inside the name and Chinese text (GBK bytes of "录制") survive.
+  s.AutoFileName = "D:\\My Scripts\\\xC2\xBC\xD6\xC6 1.crec";
+  s.AutoPlay = true;
+  s.PostJoy = true;
+  TSettings back;
+  ParseSettings(FormatSettings(s), back);
+  EXPECT_EQ(back, s);
+}
+
+TEST(SettingsFile, ReaderRules) {
+  TSettings s;
+  ParseSettings(File("\r\n", " \t name with  spaces \t "), s);
+  EXPECT_EQ(s.AutoFileName, "name with  spaces") << "white space around the name is removed, inside kept";
+  EXPECT_EQ(s.LoopCount, 7);
+  EXPECT_EQ(s.StartKey, 120);
+  EXPECT_EQ(s.ShutSeconds, 9);
+  EXPECT_TRUE(s.AutoPlay);
+  EXPECT_FALSE(s.PostJoy);
+  EXPECT_TRUE(s.SendInputJoy);
+  EXPECT_FALSE(s.RecMouseMsg);
+  EXPECT_TRUE(s.RecKeyMsg);
+
+  // Lines are in effect separated by any white space.
+  TSettings t;
+  ParseSettings(std::string("1 0\t1\n0 0 1 7 2 3 4 120 121 122 1 0 1 0 5 6 9\r\nname\n1 0 1 0 1"), t);
+  EXPECT_TRUE(t.RecMouse);
+  EXPECT_TRUE(t.LoopByTime);
+  EXPECT_EQ(t.RecordKey, 122);
+  EXPECT_EQ(t.AutoFileName, "name");
+  EXPECT_TRUE(t.RecKeyMsg);
+}
+
+TEST(SettingsFile, FlagsAndHotKeysAreCutAsStored) {
+  std::string f = Lines({"2", "-1", "0", "0", "0", "0", "0", "0", "0", "0", "65536", "65537", "-1", "0", "0",
+                         "0", "0", "0", "0", "0", "", "0", "0", "0", "0", "0"});
+  TSettings s;
+  ParseSettings(f, s);
+  EXPECT_TRUE(s.RecMouse) << "2 reads as true";
+  EXPECT_TRUE(s.RecKey) << "-1 reads as true";
+  EXPECT_EQ(s.StartKey, 0) << "65536 keeps its low 16 bits";
+  EXPECT_EQ(s.StopKey, 1);
+  EXPECT_EQ(s.RecordKey, 65535);
+}
+
+TEST(SettingsFile, LineTwentyEndedByLfAloneCostsTheNameItsFirstByte) {
+  TSettings s;
+  ParseSettings(File("\n", "C:\\x.crec"), s);
+  EXPECT_EQ(s.AutoFileName, ":\\x.crec");
+  EXPECT_TRUE(s.AutoPlay);
+}
+
+TEST(SettingsFile, NameIsCutAfterAThousandBytes) {
+  std::string name(1000, 'a');
+  TSettings s;
+  s.AutoPlay = s.PostJoy = true;
+  // The rest of the over-long line ("0 1") is read by the flags that follow.
+  ParseSettings(File("\r\n", name + "0 1", ""), s);
+  EXPECT_EQ(s.AutoFileName, name);
+  EXPECT_FALSE(s.AutoPlay);
+  EXPECT_TRUE(s.PostJoy);
+}
+
+TEST(SettingsFile, DamagedOrShortFileKeepsWhatItCannotRead) {
+  TSettings s = ConstructionSettings();
+  s.LoopCount = 42;
+  s.AutoFileName = "keep";
+  ParseSettings(std::string("0\r\n0\r\n"), s);
+  EXPECT_FALSE(s.RecMouse);
+  EXPECT_FALSE(s.RecKey);
+  EXPECT_TRUE(s.RecJoy) << "a missing flag keeps its value";
+  EXPECT_EQ(s.LoopCount, 42);
+  EXPECT_TRUE(s.RecKeyMsg);
+  EXPECT_EQ(s.AutoFileName, "") << "the name line is read even at the end of the file";
+
+  TSettings t = ConstructionSettings();
+  t.LoopCount = 42;
+  ParseSettings(std::string("1\r\n1\r\nabc\r\n"), t);
+  EXPECT_TRUE(t.RecJoy) << "a line without a number leaves the field";
+  EXPECT_EQ(t.LoopCount, 42) << "and every read after it fails on the same text";
+
+  TSettings u;
+  ParseSettings(std::string("\0\0\0 9 \xFF\xFE", 8), u);
+  EXPECT_EQ(u, TSettings{}) << "NUL and high bytes are not numbers";
+
+  TSettings v;
+  ParseSettings(std::string("99999999999999999999 1\r\n"), v);
+  EXPECT_TRUE(v.RecMouse) << "an over-long number is still one number";
+  EXPECT_TRUE(v.RecKey);
+}
+
+TEST(SettingsFile, NameStopsAtNulAndKeepsHighBytes) {
+  TSettings s;
+  ParseSettings(File("\r\n", std::string("\xB0\xA1 a\0junk", 9)), s);
+  EXPECT_EQ(s.AutoFileName, "\xB0\xA1 a");
+  EXPECT_TRUE(s.AutoPlay);
+}
+
+class SettingsOnDisk : public ::testing::Test {
+ protected:
+  test::TempDir dir;
+  test::CallLog log;
+  test::FakeView view{log};
+  test::FakeClock clock;
+  test::FakeHooks hooks{log};
+  test::FakeJoysticks joys{log};
+  MainWindowServices Services() { return {view, clock, hooks, joys, dir.Str()}; }
+};
+
+TEST_F(SettingsOnDisk, SaveThenLoadThroughTheMainWindow) {
+  TFrmMain w(Services());  // no file yet: one message
+  ASSERT_EQ(view.boxes.size(), 1u);
+  w.Settings.LoopCount = 9;
+  w.Settings.AutoFileName = "x y.crec";
+  w.SaveSettings(w.SettingsPath());
+  EXPECT_EQ(view.boxes.size(), 1u);
+  EXPECT_EQ(dir.Read("Quorlin.qlset"), FormatSettings(w.Settings));
+  EXPECT_EQ(dir.FileCount(), 1u) << "no temporary file is left behind";
+
+  TFrmMain again(Services());
+  EXPECT_EQ(view.boxes.size(), 1u);
+  EXPECT_EQ(again.Settings, w.Settings);
+}
+
+TEST_F(SettingsOnDisk, FailedSaveShowsTheMessageAndLeavesTheOldFile) {
+  TFrmMain w(Services());
+  view.boxes.clear();
+  w.SaveSettings(dir.File("missing-folder/Quorlin.qlset"));
+  ASSERT_EQ(view.boxes.size(), 1u);
+  EXPECT_EQ(view.boxes[0].text, "不能打开输出参数文件！");
+  EXPECT_EQ(view.boxes[0].caption, "系统提示");
+  EXPECT_EQ(view.boxes[0].style, kMbOk | kMbIconError);
+
+  // A target that cannot be replaced (here a folder) stays as it was.
+  std::filesystem::create_directory(std::filesystem::u8path(dir.File("busy")));
+  dir.Write("busy/inside", "old");
+  w.SaveSettings(dir.File("busy"));
+  EXPECT_EQ(view.boxes.size(), 2u);
+  EXPECT_EQ(dir.Read("busy/inside"), "old");
+  EXPECT_EQ(dir.FileCount(), 1u) << "the temporary file is removed";
+}
+
+}  // namespace
+}  // namespace tesmuro

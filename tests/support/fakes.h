@@ -1,0 +1,139 @@
+// Test doubles for the main window's services. Every call that the user
+// would notice (boxes, beeps, dialogs, hooks) is recorded in order in `log`.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/main_view.h"
+#include "app/platform.h"
+
+namespace tesmuro::test {
+
+struct CallLog {
+  std::vector<std::string> calls;
+  void Add(std::string s) { calls.push_back(std::move(s)); }
+  int Count(const std::string& s) const {
+    int n = 0;
+    for (auto& c : calls) n += c == s;
+    return n;
+  }
+};
+
+class FakeClock : public IClock {
+ public:
+  uint32_t now = 1000;
+  uint32_t TickCount() override { return now; }
+};
+
+class FakeHooks : public IHookHost {
+ public:
+  explicit FakeHooks(CallLog& log) : log_(log) {}
+  bool mouseInstalled = false, keyInstalled = false;
+  bool InstallMouseHook() override { log_.Add("hook:mouse:install"); return mouseInstalled = true; }
+  void UninstallMouseHook() override { log_.Add("hook:mouse:uninstall"); mouseInstalled = false; }
+  bool InstallKeyboardHook() override { log_.Add("hook:key:install"); return keyInstalled = true; }
+  void UninstallKeyboardHook() override { log_.Add("hook:key:uninstall"); keyInstalled = false; }
+ private:
+  CallLog& log_;
+};
+
+class FakeJoysticks : public IJoystickService {
+ public:
+  explicit FakeJoysticks(CallLog& log) : log_(log) {}
+  unsigned numDevs = 0;
+  std::map<unsigned, unsigned> posResults;  // id -> result; ids not listed answer 165
+  JoyCaps caps;
+  unsigned capsResult = 0;
+  unsigned SetCapture(unsigned id, unsigned period, bool changed) override {
+    log_.Add("joy:capture:" + std::to_string(id) + ":" + std::to_string(period) + ":" +
+             (changed ? "1" : "0"));
+    return 0;
+  }
+  unsigned ReleaseCapture(unsigned id) override {
+    log_.Add("joy:release:" + std::to_string(id));
+    return 0;
+  }
+  unsigned GetNumDevs() override { return numDevs; }
+  unsigned GetPosEx(unsigned id) override {
+    auto it = posResults.find(id);
+    return it == posResults.end() ? 165u : it->second;
+  }
+  unsigned GetDevCaps(unsigned, JoyCaps& c) override {
+    c = caps;
+    return capsResult;
+  }
+ private:
+  CallLog& log_;
+};
+
+class FakeView : public IMainView {
+ public:
+  explicit FakeView(CallLog& log) : log_(log) {}
+
+  // The memo as the control holds it: GBK text with CR LF line ends.
+  std::string memo;
+  std::string caption = "Tesmuro";
+  std::string stepCounter = "录制了0步";
+  std::map<int, std::string> status;
+  std::deque<int> boxAnswers;                        // answers to give, OK when empty
+  std::deque<std::optional<std::string>> dialogAnswers;  // nothing when empty
+  struct Box { std::string text, caption; unsigned style; };
+  std::vector<Box> boxes;
+
+  int MessageBox(std::string_view text, std::string_view cap, unsigned style) override {
+    boxes.push_back({std::string(text), std::string(cap), style});
+    log_.Add("box:" + std::string(text));
+    if (boxAnswers.empty()) return kIdOk;
+    int a = boxAnswers.front();
+    boxAnswers.pop_front();
+    return a;
+  }
+  void Beep(unsigned f, unsigned ms) override {
+    log_.Add("beep:" + std::to_string(f) + ":" + std::to_string(ms));
+  }
+  void Sleep(unsigned ms) override { log_.Add("sleep:" + std::to_string(ms)); }
+  void ProcessMessages() override { log_.Add("process-messages"); }
+  void InstallIdleHandler() override { log_.Add("idle-handler"); }
+  void SetCaption(std::string_view t) override { caption = t; }
+  void SetStatusText(int panel, std::string_view t) override { status[panel] = t; }
+  void SetStepCounter(std::string_view t) override { stepCounter = t; }
+  void Close() override { log_.Add("close"); }
+
+  int MemoLineCount() override {
+    int n = 0;
+    size_t start = 0;
+    while (start < memo.size()) {
+      size_t e = memo.find("\r\n", start);
+      ++n;
+      if (e == std::string::npos) break;
+      start = e + 2;
+    }
+    return n;
+  }
+  void MemoAppendLine(std::string_view gbk) override {
+    if (!memo.empty() && memo.size() >= 2 && memo.compare(memo.size() - 2, 2, "\r\n") != 0) memo += "\r\n";
+    memo += gbk;
+    memo += "\r\n";
+  }
+  std::string MemoText() override { return memo; }
+  void MemoSetText(std::string_view gbk) override { memo = gbk; }
+
+  std::optional<std::string> RunFileDialog(FileDialog which) override {
+    log_.Add("dialog:" + std::to_string(static_cast<int>(which)));
+    if (dialogAnswers.empty()) return std::nullopt;
+    auto a = dialogAnswers.front();
+    dialogAnswers.pop_front();
+    return a;
+  }
+  void SetMouseCapture() override { log_.Add("capture-mouse"); }
+  void ReleaseMouseCapture() override { log_.Add("release-mouse"); }
+
+ private:
+  CallLog& log_;
+};
+
+}  // namespace tesmuro::test

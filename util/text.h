@@ -1,0 +1,19 @@
+// Text conversions used where text crosses between the program's parts:
+// UTF-8 in the core, UTF-16 at the Windows API, GBK (code page 936) in script files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tesmuro {
+
+// UTF-8 <-> UTF-16. Invalid sequences become U+FFFD; never throws on bad input.
+std::u16string Utf8ToUtf16(std::string_view utf8);
+std::string Utf16ToUtf8(std::u16string_view utf16);
+
+// Decimal text of 32-bit values, as printf's "%d" and "%u" would write them.
+std::string ToDec(int32_t v);
+std::string ToDecU(uint32_t v);
+
+}  // namespace tesmuro
