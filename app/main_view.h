@@ -25,7 +25,7 @@ class IMainView {
   virtual ~IMainView() = default;
 
   // Texts are UTF-8.
-  virtual int MessageBox(std::string_view text, std::string_view caption, unsigned style) = 0;
+  virtual int ShowMessage(std::string_view text, std::string_view caption, unsigned style) = 0;
   virtual void Beep(unsigned frequency, unsigned durationMs) = 0;
   virtual void Sleep(unsigned ms) = 0;
   // Handles every message waiting in the queue, then returns.

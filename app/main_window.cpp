@@ -39,7 +39,7 @@ std::string TFrmMain::SettingsPath() const {
 void TFrmMain::LoadSettings(const std::string& path) {
   UniqueFile f(OpenFile(path, "rb"));
   if (!f) {
-    view_.MessageBox(text::kCannotOpenInputSettings, text::kNotice, kMbOk | kMbIconError);
+    view_.ShowMessage(text::kCannotOpenInputSettings, text::kNotice, kMbOk | kMbIconError);
     return;
   }
   ParseSettings(f.get(), Settings);
@@ -47,7 +47,7 @@ void TFrmMain::LoadSettings(const std::string& path) {
 
 void TFrmMain::SaveSettings(const std::string& path) {
   if (!WriteFileAtomically(path, FormatSettings(Settings)))
-    view_.MessageBox(text::kCannotOpenOutputSettings, text::kNotice, kMbOk | kMbIconError);
+    view_.ShowMessage(text::kCannotOpenOutputSettings, text::kNotice, kMbOk | kMbIconError);
 }
 
 void TFrmMain::PublishHotKeys(bool withSwitch) {

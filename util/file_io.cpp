@@ -32,7 +32,7 @@ bool WriteFileAtomically(const std::string& utf8Path, std::string_view bytes) {
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   ok = ok && detail::FlushToDisk(f);
   ok = (std::fclose(f) == 0) && ok;
-  if (ok) ok = detail::ReplaceFile(tmp, utf8Path);
+  if (ok) ok = detail::MoveIntoPlace(tmp, utf8Path);
   if (!ok) detail::RemoveFile(tmp);
   return ok;
 }

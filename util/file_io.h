@@ -29,7 +29,7 @@ bool WriteFileAtomically(const std::string& utf8Path, std::string_view bytes);
 namespace detail {
 std::FILE* OpenFilePlatform(const std::string& utf8Path, const char* mode);
 bool FlushToDisk(std::FILE* f);
-bool ReplaceFile(const std::string& tmpPath, const std::string& target);
+bool MoveIntoPlace(const std::string& tmpPath, const std::string& target);
 bool RemoveFile(const std::string& path);
 }  // namespace detail
 

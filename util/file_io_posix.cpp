@@ -13,7 +13,7 @@ bool FlushToDisk(std::FILE* f) {
   return std::fflush(f) == 0 && fsync(fileno(f)) == 0;
 }
 
-bool ReplaceFile(const std::string& tmpPath, const std::string& target) {
+bool MoveIntoPlace(const std::string& tmpPath, const std::string& target) {
   return std::rename(tmpPath.c_str(), target.c_str()) == 0;
 }
 

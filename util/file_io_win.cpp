@@ -25,7 +25,7 @@ bool FlushToDisk(std::FILE* f) {
   return h != INVALID_HANDLE_VALUE && FlushFileBuffers(h);
 }
 
-bool ReplaceFile(const std::string& tmpPath, const std::string& target) {
+bool MoveIntoPlace(const std::string& tmpPath, const std::string& target) {
   return MoveFileExW(Wide(tmpPath).c_str(), Wide(target).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }

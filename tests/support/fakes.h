@@ -84,7 +84,7 @@ class FakeView : public IMainView {
   struct Box { std::string text, caption; unsigned style; };
   std::vector<Box> boxes;
 
-  int MessageBox(std::string_view text, std::string_view cap, unsigned style) override {
+  int ShowMessage(std::string_view text, std::string_view cap, unsigned style) override {
     boxes.push_back({std::string(text), std::string(cap), style});
     log_.Add("box:" + std::string(text));
     if (boxAnswers.empty()) return kIdOk;

@@ -1,0 +1,51 @@
+#include "app/application_win.h"
+
+#include <exception>
+
+#include "app/win_util_win.h"
+
+namespace tesmuro::win {
+
+bool Application::Dispatch(MSG& msg) {
+  if (msg.message == WM_QUIT) {
+    terminated_ = true;
+    exitCode_ = static_cast<int>(msg.wParam);
+    return false;
+  }
+  HWND top = GetAncestor(msg.hwnd, GA_ROOT);
+  if (top && IsDialogMessageW(top, &msg)) return true;
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+  return true;
+}
+
+void Application::ProcessMessages() {
+  MSG msg;
+  while (!terminated_ && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (!Dispatch(msg)) {
+      PostQuitMessage(exitCode_);  // let the main loop see it too
+      break;
+    }
+  }
+}
+
+int Application::Run() {
+  MSG msg;
+  while (!terminated_) {
+    if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (!Dispatch(msg)) break;
+      continue;
+    }
+    if (idle_) {
+      try {
+        idle_();
+      } catch (const std::exception& e) {
+        ShowErrorBox(nullptr, e.what());
+      }
+    }
+    WaitMessage();
+  }
+  return exitCode_;
+}
+
+}  // namespace tesmuro::win

@@ -1,0 +1,28 @@
+// The application object: title, message loop with the idle event, and
+// ProcessMessages.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+namespace tesmuro::win {
+
+class Application {
+ public:
+  // Runs until WM_QUIT; returns its exit code. Calls the idle handler each
+  // time the queue has run empty, then waits for the next message.
+  int Run();
+  // Handles every message waiting in the queue and returns.
+  void ProcessMessages();
+  void SetIdleHandler(std::function<void()> handler) { idle_ = std::move(handler); }
+  bool Terminated() const { return terminated_; }
+
+ private:
+  bool Dispatch(MSG& msg);
+  std::function<void()> idle_;
+  bool terminated_ = false;
+  int exitCode_ = 0;
+};
+
+}  // namespace tesmuro::win

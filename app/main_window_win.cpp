@@ -1,0 +1,362 @@
+#include "app/main_window_win.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <mmsystem.h>
+
+#include <exception>
+
+#include "app/glyphs_win.h"
+#include "app/win_util_win.h"
+#include "forms/main_form.h"
+
+namespace tesmuro::win {
+namespace {
+
+namespace layout = forms::main;
+
+constexpr UINT kHookEventsMsg = WM_APP + 10;
+constexpr wchar_t kSheetClass[] = L"TTabSheet";
+constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+
+}  // namespace
+
+MainWindowWin::MainWindowWin(Application& app) : app_(app) {}
+
+MainWindowWin::~MainWindowWin() {
+  logic_.reset();
+  hooks_.reset();
+  for (HBITMAP b : glyphs_) DeleteObject(b);
+  if (font_) DeleteObject(font_);
+}
+
+template <class F>
+void MainWindowWin::Guard(F&& f) noexcept {
+  try {
+    f();
+  } catch (const std::exception& e) {
+    ShowErrorBox(IsWindowVisible(hwnd_) ? hwnd_ : nullptr, e.what());
+  } catch (...) {
+    ShowErrorBox(IsWindowVisible(hwnd_) ? hwnd_ : nullptr, "");
+  }
+}
+
+bool MainWindowWin::Create() {
+  const HINSTANCE inst = GetModuleHandleW(nullptr);
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = &MainWindowWin::Proc;
+  wc.hInstance = inst;
+  wc.hIcon = LoadIconW(inst, MAKEINTRESOURCEW(1));
+  wc.hIconSm = wc.hIcon;
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  const std::wstring className = Wide(layout::kClassName);
+  wc.lpszClassName = className.c_str();
+  RegisterClassExW(&wc);
+
+  WNDCLASSEXW sc{};
+  sc.cbSize = sizeof sc;
+  sc.lpfnWndProc = &MainWindowWin::SheetProc;
+  sc.hInstance = inst;
+  sc.hCursor = wc.hCursor;
+  sc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  sc.lpszClassName = kSheetClass;
+  RegisterClassExW(&sc);
+
+  hwnd_ = CreateWindowExW(0, className.c_str(), Wide(layout::kCaption).c_str(), kMainStyle, CW_USEDEFAULT,
+                          CW_USEDEFAULT, 100, 100, nullptr, nullptr, inst, this);
+  if (!hwnd_) return false;
+  dpi_ = DpiOf(hwnd_);
+  BuildMenu();
+  const RECT r = CentredWindowRect(layout::kClientWidth, layout::kClientHeight, kMainStyle, 0, true, dpi_);
+  SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  BuildControls();
+  Layout();
+  for (int i = 0; i < 4; ++i) SetStatusText(i, layout::kPanels[i].text);  // the panels exist now
+
+  hooks_ = std::make_unique<HookThread>(hwnd_, kHookEventsMsg);
+  joysticks_.SetWindow(hwnd_);
+  logic_ = std::make_unique<TFrmMain>(MainWindowServices{*this, clock_, *hooks_, joysticks_, ExeDirectory()});
+  logic_->FormCreate();
+  return true;
+}
+
+void MainWindowWin::Show() {
+  ShowWindow(hwnd_, SW_SHOW);
+  UpdateWindow(hwnd_);
+  SetForegroundWindow(hwnd_);
+  Guard([&] { logic_->FormShow(); });
+}
+
+void MainWindowWin::BuildMenu() {
+  HMENU bar = CreateMenu();
+  HMENU sub = nullptr;
+  for (const auto& item : layout::kMenu) {
+    if (item.level == 0) {
+      sub = CreatePopupMenu();
+      AppendMenuW(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub), Wide(item.caption).c_str());
+    } else if (!item.caption) {
+      AppendMenuW(sub, MF_SEPARATOR, 0, nullptr);
+    } else {
+      AppendMenuW(sub, MF_STRING, static_cast<UINT_PTR>(item.id), Wide(item.caption).c_str());
+    }
+  }
+  SetMenu(hwnd_, bar);
+}
+
+void MainWindowWin::BuildControls() {
+  const HINSTANCE inst = GetModuleHandleW(nullptr);
+  font_ = MakeFont(layout::kFontName, layout::kFontHeight, dpi_);
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+
+  status_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN,
+                            0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(layout::kIdStatusBar), inst, nullptr);
+  tabs_ = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0, 0, 0, hwnd_,
+                          reinterpret_cast<HMENU>(layout::kIdPageControl), inst, nullptr);
+  std::wstring tabText = Wide(layout::kTabCaption);
+  TCITEMW tab{};
+  tab.mask = TCIF_TEXT;
+  tab.pszText = tabText.data();
+  SendMessageW(tabs_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  SendMessageW(tabs_, TCM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&tab));
+
+  sheet_ = CreateWindowExW(WS_EX_CONTROLPARENT, kSheetClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0,
+                           0, hwnd_, nullptr, inst, this);
+  group_ = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 0, 0, 0, sheet_,
+                           reinterpret_cast<HMENU>(layout::kIdGroupBox), inst, nullptr);
+  memo_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                          WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
+                              ES_WANTRETURN | ES_NOHIDESEL,
+                          0, 0, 0, 0, sheet_, reinterpret_cast<HMENU>(layout::kIdMemo), inst, nullptr);
+  SendMessageW(memo_, EM_SETLIMITTEXT, 0, 0);  // no length limit
+
+  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, inst, nullptr);
+  const int glyphSize = Scale(16, dpi_);
+  for (const auto& b : layout::kGlyphButtons) {
+    HWND btn = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | BS_BITMAP, 0,
+                               0, 0, 0, sheet_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(b.id)), inst, nullptr);
+    HBITMAP bmp = DrawGlyph(b.glyph, glyphSize);
+    glyphs_.push_back(bmp);
+    SendMessageW(btn, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bmp));
+    std::wstring hint = Wide(b.hint);
+    TOOLINFOW ti{};
+    ti.cbSize = sizeof ti;
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    ti.hwnd = sheet_;
+    ti.uId = reinterpret_cast<UINT_PTR>(btn);
+    ti.lpszText = hint.data();
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+    glyphButtons_.push_back(btn);
+  }
+  clear_ = CreateWindowExW(0, L"BUTTON", Wide(layout::kClearCaption).c_str(),
+                           WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0, sheet_,
+                           reinterpret_cast<HMENU>(layout::kIdBitBtnClear), inst, nullptr);
+  for (HWND c : {status_, group_, memo_, clear_}) SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+
+}
+
+void MainWindowWin::Layout() {
+  auto S = [&](int v) { return Scale(v, dpi_); };
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  const int cw = client.right, ch = client.bottom;
+  const int sh = S(layout::kStatusBarHeight);
+  MoveWindow(status_, 0, ch - sh, cw, sh, TRUE);
+  int edges[4];
+  int x = 0;
+  for (int i = 0; i < 3; ++i) edges[i] = (x += S(layout::kPanels[i].width));
+  edges[3] = -1;  // the last panel takes the rest of the bar
+  SendMessageW(status_, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(edges));
+
+  MoveWindow(tabs_, 0, 0, cw, ch - sh, TRUE);
+  RECT page{0, 0, cw, ch - sh};
+  SendMessageW(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
+  MoveWindow(sheet_, page.left, page.top, page.right - page.left, page.bottom - page.top, TRUE);
+
+  MoveWindow(group_, S(layout::kGroupLeft), S(layout::kGroupTop), S(layout::kGroupWidth), S(layout::kGroupHeight),
+             TRUE);
+  // The text box fills the group box inside its frame.
+  MoveWindow(memo_, S(layout::kGroupLeft + 2), S(layout::kGroupTop + 8), S(layout::kGroupWidth - 4),
+             S(layout::kGroupHeight - 10), TRUE);
+  for (size_t i = 0; i < glyphButtons_.size(); ++i)
+    MoveWindow(glyphButtons_[i], S(layout::kGlyphButtons[i].x), S(layout::kButtonTop), S(layout::kButtonWidth),
+               S(layout::kButtonHeight), TRUE);
+  MoveWindow(clear_, S(layout::kClearLeft), S(layout::kButtonTop), S(layout::kClearWidth), S(layout::kClearHeight),
+             TRUE);
+}
+
+LRESULT CALLBACK MainWindowWin::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+  if (msg == WM_NCCREATE) {
+    auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+    static_cast<MainWindowWin*>(cs->lpCreateParams)->hwnd_ = hwnd;
+  }
+  auto* self = reinterpret_cast<MainWindowWin*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
+  return self->Handle(msg, wParam, lParam);
+}
+
+LRESULT CALLBACK MainWindowWin::SheetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+  // The tab page hands its children's notifications to the main window.
+  switch (msg) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+      return SendMessageW(GetParent(hwnd), msg, wParam, lParam);
+    default:
+      return DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
+}
+
+LRESULT MainWindowWin::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_COMMAND:
+      if (HIWORD(wParam) == 0 || HIWORD(wParam) == BN_CLICKED) OnCommand(LOWORD(wParam));
+      return 0;
+    case WM_MOUSEMOVE:
+      return 0;  // consumed: nothing happens on the window's own mouse moves
+    case kHookEventsMsg:
+      OnHookEvents();
+      return 0;
+    case WM_CLOSE:
+      OnClose();
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    case WM_DPICHANGED: {
+      dpi_ = HIWORD(wParam);
+      const auto* r = reinterpret_cast<const RECT*>(lParam);
+      if (font_) DeleteObject(font_);
+      font_ = MakeFont(layout::kFontName, layout::kFontHeight, dpi_);
+      for (HWND c : {status_, tabs_, group_, memo_, clear_})
+        SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+      SetWindowPos(hwnd_, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      Layout();
+      return 0;
+    }
+    default:
+      return DefWindowProcW(hwnd_, msg, wParam, lParam);
+  }
+}
+
+void MainWindowWin::OnCommand(int id) {
+  switch (id) {
+    case layout::kMnuExit:
+      Guard([&] { logic_->MnuExitClick(); });
+      break;
+    default:
+      // Commands that this build does not offer yet do nothing.
+      break;
+  }
+}
+
+void MainWindowWin::OnClose() {
+  Guard([&] { logic_->FormClose(); });
+  DestroyWindow(hwnd_);
+}
+
+void MainWindowWin::OnHookEvents() {
+  if (!hooks_) return;
+  hooks_->TakeEvents(events_);
+}
+
+// ---- IMainView ----
+
+int MainWindowWin::ShowMessage(std::string_view text, std::string_view caption, unsigned style) {
+  HWND owner = IsWindowVisible(hwnd_) ? hwnd_ : GetActiveWindow();
+  return MessageBoxW(owner, Wide(text).c_str(), Wide(caption).c_str(), style);
+}
+
+void MainWindowWin::Beep(unsigned frequency, unsigned durationMs) { ::Beep(frequency, durationMs); }
+
+void MainWindowWin::Sleep(unsigned ms) { ::Sleep(ms); }
+
+void MainWindowWin::ProcessMessages() { app_.ProcessMessages(); }
+
+void MainWindowWin::InstallIdleHandler() {
+  app_.SetIdleHandler([this] {
+    if (logic_) logic_->AppIdle();
+  });
+}
+
+void MainWindowWin::SetCaption(std::string_view text) { SetWindowTextW(hwnd_, Wide(text).c_str()); }
+
+void MainWindowWin::SetStatusText(int panel, std::string_view text) {
+  SendMessageW(status_, SB_SETTEXTW, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(Wide(text).c_str()));
+}
+
+void MainWindowWin::SetStepCounter(std::string_view text) {
+  if (stepLabel_) SetWindowTextW(stepLabel_, Wide(text).c_str());
+}
+
+void MainWindowWin::Close() { PostMessageW(hwnd_, WM_CLOSE, 0, 0); }
+
+int MainWindowWin::MemoLineCount() {
+  int n = static_cast<int>(SendMessageW(memo_, EM_GETLINECOUNT, 0, 0));
+  const LRESULT start = SendMessageW(memo_, EM_LINEINDEX, static_cast<WPARAM>(n - 1), 0);
+  if (n > 0 && SendMessageW(memo_, EM_LINELENGTH, static_cast<WPARAM>(start), 0) == 0) --n;
+  return n;
+}
+
+void MainWindowWin::MemoAppendLine(std::string_view gbk) {
+  const int len = GetWindowTextLengthW(memo_);
+  std::wstring line;
+  if (len > 0) {
+    // A last line that the user left without a line end gets one first.
+    const int last = static_cast<int>(SendMessageW(memo_, EM_GETLINECOUNT, 0, 0)) - 1;
+    const LRESULT start = SendMessageW(memo_, EM_LINEINDEX, static_cast<WPARAM>(last), 0);
+    if (SendMessageW(memo_, EM_LINELENGTH, static_cast<WPARAM>(start), 0) != 0) line = L"\r\n";
+  }
+  line += GbkToWide(gbk);
+  line += L"\r\n";
+  SendMessageW(memo_, EM_SETSEL, static_cast<WPARAM>(len), static_cast<LPARAM>(len));
+  SendMessageW(memo_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
+}
+
+std::string MainWindowWin::MemoText() {
+  const int len = GetWindowTextLengthW(memo_);
+  std::wstring w(static_cast<size_t>(len) + 1, L'\0');
+  const int got = GetWindowTextW(memo_, w.data(), len + 1);
+  w.resize(static_cast<size_t>(got));
+  return WideToGbk(w);
+}
+
+void MainWindowWin::MemoSetText(std::string_view gbk) { SetWindowTextW(memo_, GbkToWide(gbk).c_str()); }
+
+std::optional<std::string> MainWindowWin::RunFileDialog(FileDialog which) {
+  std::wstring filter = Wide(layout::kFilter);
+  for (auto& c : filter)
+    if (c == L'|') c = L'\0';
+  filter.push_back(L'\0');
+  std::wstring file(32768, L'\0');
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = IsWindowVisible(hwnd_) ? hwnd_ : GetActiveWindow();
+  ofn.lpstrFilter = filter.c_str();
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = file.data();
+  ofn.nMaxFile = static_cast<DWORD>(file.size());
+  const std::wstring ext = Wide(layout::kDefaultExt);
+  ofn.lpstrDefExt = ext.c_str();
+  ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
+  BOOL ok;
+  if (which == FileDialog::Save) {
+    ofn.Flags |= OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
+    ok = GetSaveFileNameW(&ofn);
+  } else {
+    ok = GetOpenFileNameW(&ofn);
+  }
+  if (!ok) return std::nullopt;
+  file.resize(wcslen(file.c_str()));
+  return Utf8(file);
+}
+
+void MainWindowWin::SetMouseCapture() { ::SetCapture(hwnd_); }
+
+void MainWindowWin::ReleaseMouseCapture() { ::ReleaseCapture(); }
+
+}  // namespace tesmuro::win

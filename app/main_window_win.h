@@ -1,0 +1,87 @@
+// The main window on Windows: builds the controls of its layout, routes its
+// messages to the logic in TFrmMain and carries out the logic's requests.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/application_win.h"
+#include "app/main_view.h"
+#include "app/main_window.h"
+#include "app/services_win.h"
+#include "record/hook_thread_win.h"
+
+namespace tesmuro::win {
+
+class MainWindowWin : public IMainView {
+ public:
+  explicit MainWindowWin(Application& app);
+  ~MainWindowWin() override;
+
+  // Builds the window and its controls (hidden), then runs the logic's
+  // construction and FormCreate.
+  bool Create();
+  // Shows the window; runs FormShow.
+  void Show();
+  HWND Handle() const { return hwnd_; }
+  // The mini window's step counter label, written by the idle handler.
+  void SetStepCounterLabel(HWND label) { stepLabel_ = label; }
+  TFrmMain* Logic() { return logic_.get(); }
+
+  // IMainView
+  int ShowMessage(std::string_view text, std::string_view caption, unsigned style) override;
+  void Beep(unsigned frequency, unsigned durationMs) override;
+  void Sleep(unsigned ms) override;
+  void ProcessMessages() override;
+  void InstallIdleHandler() override;
+  void SetCaption(std::string_view text) override;
+  void SetStatusText(int panel, std::string_view text) override;
+  void SetStepCounter(std::string_view text) override;
+  void Close() override;
+  int MemoLineCount() override;
+  void MemoAppendLine(std::string_view gbk) override;
+  std::string MemoText() override;
+  void MemoSetText(std::string_view gbk) override;
+  std::optional<std::string> RunFileDialog(FileDialog which) override;
+  void SetMouseCapture() override;
+  void ReleaseMouseCapture() override;
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
+  static LRESULT CALLBACK SheetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
+  LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
+  void BuildControls();
+  void BuildMenu();
+  void Layout();
+  void OnCommand(int id);
+  void OnClose();
+  void OnHookEvents();
+  // Runs a command; an error it does not handle is shown in the standard box.
+  template <class F> void Guard(F&& f) noexcept;
+
+  Application& app_;
+  HWND hwnd_ = nullptr;
+  HWND status_ = nullptr;
+  HWND tabs_ = nullptr;
+  HWND sheet_ = nullptr;
+  HWND group_ = nullptr;
+  HWND memo_ = nullptr;
+  HWND tooltip_ = nullptr;
+  HWND clear_ = nullptr;
+  HWND stepLabel_ = nullptr;
+  std::vector<HWND> glyphButtons_;
+  std::vector<HBITMAP> glyphs_;
+  HFONT font_ = nullptr;
+  UINT dpi_ = 96;
+
+  WinClock clock_;
+  WinJoystickService joysticks_;
+  std::unique_ptr<HookThread> hooks_;
+  std::unique_ptr<TFrmMain> logic_;
+  std::vector<HookEvent> events_;
+};
+
+}  // namespace tesmuro::win

@@ -1,0 +1,91 @@
+#include "app/win_util_win.h"
+
+#include "app/texts.h"
+
+namespace tesmuro::win {
+namespace {
+
+std::wstring ToWide(UINT cp, std::string_view s) {
+  if (s.empty()) return {};
+  int n = MultiByteToWideChar(cp, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+  std::wstring w(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(cp, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+  return w;
+}
+
+std::string FromWide(UINT cp, std::wstring_view w) {
+  if (w.empty()) return {};
+  int n = WideCharToMultiByte(cp, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+  std::string s(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(cp, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+  return s;
+}
+
+}  // namespace
+
+std::wstring Wide(std::string_view utf8) { return ToWide(CP_UTF8, utf8); }
+std::string Utf8(std::wstring_view wide) { return FromWide(CP_UTF8, wide); }
+std::wstring GbkToWide(std::string_view gbk) { return ToWide(936, gbk); }
+std::string WideToGbk(std::wstring_view wide) { return FromWide(936, wide); }
+std::wstring AnsiToWide(std::string_view ansi) { return ToWide(CP_ACP, ansi); }
+std::string WideToAnsi(std::wstring_view wide) { return FromWide(CP_ACP, wide); }
+
+UINT DpiOf(HWND hwnd) {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  static auto fn = reinterpret_cast<GetDpiForWindowFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (fn && hwnd) {
+    UINT d = fn(hwnd);
+    if (d) return d;
+  }
+  HDC dc = GetDC(nullptr);
+  UINT d = static_cast<UINT>(GetDeviceCaps(dc, LOGPIXELSY));
+  ReleaseDC(nullptr, dc);
+  return d ? d : 96;
+}
+
+HFONT MakeFont(std::string_view face, int height96, UINT dpi) {
+  return CreateFontW(Scale(height96, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                     Wide(face).c_str());
+}
+
+RECT CentredWindowRect(int cw, int ch, DWORD style, DWORD exStyle, bool menu, UINT dpi) {
+  RECT r{0, 0, Scale(cw, dpi), Scale(ch, dpi)};
+  using AdjustFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+  static auto adjust = reinterpret_cast<AdjustFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+  if (adjust)
+    adjust(&r, style, menu, exStyle, dpi);
+  else
+    AdjustWindowRectEx(&r, style, menu, exStyle);
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  const int x = work.left + ((work.right - work.left) - w) / 2;
+  const int y = work.top + ((work.bottom - work.top) - h) / 2;
+  return RECT{x, y, x + w, y + h};
+}
+
+std::string ExeDirectory() {
+  std::wstring buf(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+    if (n < buf.size()) {
+      buf.resize(n);
+      break;
+    }
+    buf.resize(buf.size() * 2);
+  }
+  auto slash = buf.find_last_of(L"\\/");
+  buf.resize(slash == std::wstring::npos ? 0 : slash + 1);
+  return Utf8(buf);
+}
+
+void ShowErrorBox(HWND owner, std::string_view utf8Text) {
+  std::string t(utf8Text);
+  if (t.empty() || t.back() != '.') t += '.';
+  MessageBoxW(owner, Wide(t).c_str(), Wide(text::kAppTitle).c_str(), MB_OK | MB_ICONERROR);
+}
+
+}  // namespace tesmuro::win

@@ -1,0 +1,97 @@
+// Layout of the main window, in pixels at 96 dots per inch; the window
+// scales it by its DPI when it builds itself.
+#pragma once
+
+namespace tesmuro::forms::main {
+
+inline constexpr char kClassName[] = "TFrmMain";
+inline constexpr char kCaption[] = "Tesmuro";
+inline constexpr int kClientWidth = 688;
+inline constexpr int kClientHeight = 426;
+inline constexpr char kFontName[] = "MS Sans Serif";
+inline constexpr int kFontHeight = -11;
+
+// Control ids (also used by the end-to-end driver).
+enum ControlId : int {
+  kIdMemo = 100,
+  kIdStatusBar = 101,
+  kIdPageControl = 102,
+  kIdGroupBox = 103,
+  kIdSBNew = 201,
+  kIdSBLoad,
+  kIdSBSave,
+  kIdSBToMicro,
+  kIdSBRecord,
+  kIdSBProc,
+  kIdSBPause,
+  kIdSBStop,
+  kIdBitBtnClear,
+};
+
+// Menu item ids.
+enum MenuId : int {
+  kMnuNew = 301,
+  kMnuLoad,
+  kMnuSave,
+  kMnuSaveAs,
+  kMnuExit,
+  kMnuSoftwareSetup,
+  kMnuJoyStick,
+  kMnuJoyStick2,
+  kMnuContent,
+  kMnuVHost,
+  kMnuAbout,
+};
+
+inline constexpr int kStatusBarHeight = 19;
+struct Panel { const char* text; int width; };
+inline constexpr Panel kPanels[] = {{"就绪", 90}, {"", 150}, {"无按键", 80}, {"v1.0", 50}};
+
+inline constexpr char kTabCaption[] = "鼠标键盘动作记录";
+// On the tab page.
+inline constexpr int kGroupLeft = 0, kGroupTop = 0, kGroupWidth = 681, kGroupHeight = 345;
+
+// The picture a glyph button shows.
+enum class Glyph { New, Load, Save, ToMicro, Record, Play, Pause, Stop };
+
+struct GlyphButton { int id; int x; const char* hint; Glyph glyph; };
+inline constexpr int kButtonTop = 352, kButtonWidth = 23, kButtonHeight = 22;
+inline constexpr GlyphButton kGlyphButtons[] = {
+    {kIdSBNew, 0, "新建文件", Glyph::New},
+    {kIdSBLoad, 24, "装入记录文件", Glyph::Load},
+    {kIdSBSave, 48, "保存记录文件", Glyph::Save},
+    {kIdSBToMicro, 464, "进入微型录制界面", Glyph::ToMicro},
+    {kIdSBRecord, 488, "录制动作", Glyph::Record},
+    {kIdSBProc, 512, "运行记录的动作", Glyph::Play},
+    {kIdSBPause, 536, "播放暂停/继续播放", Glyph::Pause},
+    {kIdSBStop, 560, "停止", Glyph::Stop},
+};
+inline constexpr int kClearLeft = 600, kClearWidth = 75, kClearHeight = 25;
+inline constexpr char kClearCaption[] = "清空";
+
+// The menu: a top-level item with id 0 opens a submenu; a null caption is a separator.
+struct MenuItem { int level; int id; const char* caption; };
+inline constexpr MenuItem kMenu[] = {
+    {0, 0, "文件(&File)"},
+    {1, kMnuNew, "新建记录文件(&New)"},
+    {1, kMnuLoad, "打开记录文件(&Load)"},
+    {1, kMnuSave, "保存记录文件(&Save)"},
+    {1, kMnuSaveAs, "另存为(Save &As)"},
+    {1, 0, nullptr},
+    {1, kMnuExit, "退出本软件(&Exit)"},
+    {0, 0, "设置(&Setup)"},
+    {1, kMnuSoftwareSetup, "软件设置(S&oftware Setup)"},
+    {1, 0, nullptr},
+    {1, kMnuJoyStick, "摇杆1信息(&JoyStick1)"},
+    {1, kMnuJoyStick2, "摇杆2信息(JoyStick&2)"},
+    {0, 0, "帮助(&Help)"},
+    {1, kMnuContent, "帮助内容(&Content)"},
+    {1, kMnuVHost, "访问作者主页"},
+    {1, kMnuAbout, "关于本软件(&About)"},
+};
+
+// The three file dialogs share the default extension and the filter.
+inline constexpr char kDefaultExt[] = "crec";
+inline constexpr char kFilter[] = "记录动作文件(*.crec)|*.crec|所有文件(*.*)|*.*";
+
+}  // namespace tesmuro::forms::main

@@ -1,0 +1,31 @@
+// Low-level input events as the hook thread copies them for the recorders:
+// the system's event record plus the tick count at which the hook saw it.
+#pragma once
+
+#include <cstdint>
+#include <variant>
+
+namespace tesmuro {
+
+struct MouseHookEvent {
+  int32_t code = 0;        // the hook code (0 = HC_ACTION)
+  uint32_t message = 0;    // WM_MOUSEMOVE, WM_LBUTTONDOWN, ...
+  int32_t x = 0, y = 0;    // the event's point, in physical screen pixels
+  uint32_t mouseData = 0;  // wheel turn in the high 16 bits
+  uint32_t flags = 0;      // bit 0: injected
+  uint32_t time = 0;       // the event's own time stamp
+  uint32_t extraInfo = 0;
+  uint32_t tick = 0;       // tick count when the hook saw it
+};
+
+struct KeyHookEvent {
+  int32_t code = 0;
+  uint32_t message = 0;    // WM_KEYDOWN, WM_KEYUP, WM_SYSKEYDOWN, WM_SYSKEYUP
+  uint32_t vk = 0, scanCode = 0, flags = 0, time = 0, extraInfo = 0;
+  uint16_t modifiers = 0;  // Shift 0x2000, Ctrl 0x4000, Alt 0x8000 held when the hook saw it
+  uint32_t tick = 0;
+};
+
+using HookEvent = std::variant<MouseHookEvent, KeyHookEvent>;
+
+}  // namespace tesmuro
