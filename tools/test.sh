@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds every configuration and runs every test:
+#   1. unit tests, native (g++)
+#   2. unit tests again under AddressSanitizer + UndefinedBehaviorSanitizer
+#   3. the playback tests under ThreadSanitizer
+#   4. unit tests built for Windows (32-bit) and run under Wine
+#   5. end-to-end tests of the real Tesmuro.exe under Wine on an Xvfb display
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+start=$(date +%s)
+failed=()
+step() {
+  local name=$1; shift
+  echo
+  echo "=== $name"
+  local t0=$(date +%s)
+  if "$@"; then
+    echo "=== $name: passed ($(( $(date +%s) - t0 )) s)"
+  else
+    echo "=== $name: FAILED ($(( $(date +%s) - t0 )) s)"
+    failed+=("$name")
+  fi
+}
+
+tools/install-deps.sh || exit 1
+
+native() { tools/build.sh native && ctest --test-dir build/native --output-on-failure -j "$(nproc)" 2>&1 | tail -n 15; return "${PIPESTATUS[0]}"; }
+asan() {
+  tools/build.sh asan &&
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+      build/asan/tests/tesmuro_tests --gtest_brief=1
+}
+tsan() {
+  tools/build.sh tsan &&
+    TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/tesmuro_tests --gtest_brief=1 --gtest_filter='*Player*:*RunThread*'
+}
+wine_units() {
+  tools/build.sh win32 || return 1
+  (
+    # shellcheck source=tools/wine-env.sh
+    source tools/wine-env.sh
+    trap wine_env_teardown EXIT
+    wine_env_start_xvfb && wine_env_make_prefix && wine_env_keep_server || exit 1
+    wine build/win32/tests/tesmuro_tests.exe --gtest_brief=1
+  )
+}
+e2e() { tools/e2e.sh build/win32; }
+
+step "unit tests (native)" native
+step "unit tests (ASan+UBSan)" asan
+step "playback tests (TSan)" tsan
+step "unit tests (Windows, under Wine)" wine_units
+step "end-to-end tests (Wine)" e2e
+
+echo
+echo "Whole suite: $(( $(date +%s) - start )) s"
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "Failed: ${failed[*]}"
+  exit 1
+fi
+echo "Every step passed."
