@@ -1,6 +1,10 @@
 #include "app/main_window.h"
 
+#include <algorithm>
+#include <stdexcept>
+
 #include "app/texts.h"
+#include "script/script_format.h"
 #include "util/file_io.h"
 #include "util/text.h"
 
@@ -90,5 +94,183 @@ void TFrmMain::UpdateCaption(const std::string& name) {
 }
 
 void TFrmMain::MnuExitClick() { view_.Close(); }
+
+}  // namespace tesmuro
+
+// ---- recording clock and recorders ----
+
+namespace tesmuro {
+
+void TFrmMain::SyncLastEventTime() {
+  const uint32_t m = mouseHook_->GetLastTime();
+  const uint32_t k = keyHook_->GetLastTime();
+  const uint32_t f = LastEventTime;
+  if (std::max(k, f) < m) {
+    keyHook_->SetLastTime(m);
+    LastEventTime = m;
+  } else if (std::max(m, f) < k) {
+    mouseHook_->SetLastTime(k);
+    LastEventTime = k;
+  } else {
+    mouseHook_->SetLastTime(f);
+    keyHook_->SetLastTime(f);
+  }
+}
+
+void TFrmMain::WriteDelayLine() {
+  const uint32_t now = clock_.TickCount();
+  const auto delay = static_cast<int32_t>(now - LastEventTime);
+  LastEventTime = clock_.TickCount();
+  AppendLine(script::DelayLine(delay));
+}
+
+void TFrmMain::AppendLine(std::string_view gbk) { view_.MemoAppendLine(gbk); }
+
+void TFrmMain::SetStatusText(int panel, std::string_view utf8) { view_.SetStatusText(panel, utf8); }
+
+void TFrmMain::OnMouseEvent(const MouseHookEvent& e) { mouseHook_->OnEvent(e, *this); }
+
+HotKeyCommand TFrmMain::OnKeyEvent(const KeyHookEvent& e) { return keyHook_->OnEvent(e, *this); }
+
+void TFrmMain::RunHotKey(HotKeyCommand command) {
+  switch (command) {
+    case HotKeyCommand::Record: SBRecordClick(); break;
+    case HotKeyCommand::Play: SBProcClick(); break;
+    case HotKeyCommand::Stop: SBStopClick(); break;
+    case HotKeyCommand::None: break;
+  }
+}
+
+int CountJoysticks(IJoystickService& joysticks) {
+  constexpr unsigned kJoyErrParms = 165;
+  constexpr unsigned kMaxIds = 16;
+  int count = 0;
+  for (unsigned id = 0; id < kMaxIds; ++id) {
+    const unsigned r = joysticks.GetPosEx(id);
+    if (r == kJoyErrParms) break;
+    if (r == 0) ++count;
+  }
+  return count;
+}
+
+void TFrmMain::OnJoy1Move(uint32_t lParam) {
+  const int32_t x = static_cast<int32_t>(lParam & 0xFFFFu);
+  const int32_t y = static_cast<int32_t>(lParam >> 16);
+  bool changed = false;
+  if (x != LastJoyX) {
+    LastJoyX = x;
+    changed = true;
+  }
+  if (y != LastJoyY) {
+    LastJoyY = y;
+    changed = true;
+  }
+  if (changed && JoyRecording) {
+    SyncLastEventTime();
+    WriteDelayLine();
+    AppendLine(script::JoyMoveLine(LastJoyX, LastJoyY));
+  }
+}
+
+void TFrmMain::OnJoy1ButtonDown(uint32_t wParam) {
+  if (!JoyRecording) return;
+  SyncLastEventTime();
+  WriteDelayLine();
+  AppendLine(script::JoyButtonLine(static_cast<int32_t>(wParam)));
+}
+
+// ---- file commands ----
+
+void TFrmMain::SBNewClick() {
+  if (view_.ShowMessage(text::kAskNew, text::kNotice, kMbOkCancel | kMbIconInformation) != kIdOk) return;
+  ScriptFileName.clear();
+  view_.MemoSetText("");
+}
+
+void TFrmMain::SBLoadClick() {
+  const auto chosen = view_.RunFileDialog(FileDialog::Open);
+  if (!chosen) return;
+  ScriptFileName = *chosen;
+  std::string bytes;
+  if (!ReadWholeFile(ScriptFileName, bytes))
+    throw std::runtime_error("Cannot open file \"" + ScriptFileName + "\"");
+  view_.MemoSetText(script::NormalizeLineBreaks(bytes));
+  UpdateCaption(ScriptFileName);
+}
+
+void TFrmMain::WriteScript(const std::string& path) {
+  // Every line is saved with its CR LF, the last one too.
+  std::string text = view_.MemoText();
+  if (!text.empty() && text.back() != '\n' && text.back() != '\r') text += "\r\n";
+  if (!WriteFileAtomically(path, text)) throw std::runtime_error("Cannot create file \"" + path + "\"");
+}
+
+void TFrmMain::SBSaveClick() {
+  if (ScriptFileName.empty()) {
+    const auto chosen = view_.RunFileDialog(FileDialog::Save);
+    if (!chosen) return;
+    ScriptFileName = *chosen;
+  }
+  WriteScript(ScriptFileName);
+  UpdateCaption(ScriptFileName);
+}
+
+void TFrmMain::MnuSaveAsClick() {
+  const auto chosen = view_.RunFileDialog(FileDialog::Save);
+  if (!chosen) return;
+  ScriptFileName = *chosen;
+  WriteScript(ScriptFileName);
+}
+
+void TFrmMain::BitBtnClearClick() { view_.MemoSetText(""); }
+
+// ---- record and stop ----
+
+void TFrmMain::SBRecordClick() {
+  if (Settings.RecMouse) mouseHook_->Install();
+  if (Settings.RecKey) keyHook_->Install();
+  if (Settings.RecJoy) {
+    joysticks_.SetCapture(0, 0, false);
+    joysticks_.SetCapture(1, 0, false);
+  }
+  if (Settings.RecMouse) mouseHook_->SetRecording(true);
+  if (Settings.RecKey) keyHook_->SetRecording(true);
+  LastEventTime = clock_.TickCount();
+  PublishHotKeys();
+  if (Settings.RecJoy && joysticks_.GetNumDevs() != 0) {
+    const int n = CountJoysticks(joysticks_);
+    JoyRecording = true;
+    if (n > 2) view_.ShowMessage(text::kTwoJoysticksOnly, text::kNotice, kMbOk | kMbIconInformation);
+    if (n >= 1) joysticks_.SetCapture(0, 100, true);
+    if (n >= 2) joysticks_.SetCapture(1, 100, true);
+  }
+  if (Settings.RecMouseMsg || Settings.RecKeyMsg) view_.SetMouseCapture();
+  view_.Beep(500, 100);
+}
+
+void TFrmMain::SBStopClick() {
+  mouseHook_->SetRecording(false);
+  keyHook_->SetRecording(false);
+  mouseHook_->Uninstall();
+  joysticks_.ReleaseCapture(0);
+  joysticks_.ReleaseCapture(1);
+  StopPlayer(/*byUser=*/true);
+  PublishHotKeys();
+  JoyRecording = false;
+  ClosePlayFile();
+  view_.ReleaseMouseCapture();
+  view_.Beep(1000, 100);
+}
+
+}  // namespace tesmuro
+
+// ---- playback ----
+
+namespace tesmuro {
+
+// The player arrives with the playback thread; until then Play does nothing.
+void TFrmMain::SBProcClick() {}
+void TFrmMain::StopPlayer(bool) {}
+void TFrmMain::ClosePlayFile() {}
 
 }  // namespace tesmuro

@@ -10,8 +10,10 @@
 #include "app/main_view.h"
 #include "app/platform.h"
 #include "app/settings.h"
+#include "record/hook_events.h"
 #include "record/key_hook.h"
 #include "record/mouse_hook.h"
+#include "record/record_sink.h"
 
 namespace tesmuro {
 
@@ -24,7 +26,12 @@ struct MainWindowServices {
   std::string exeDirectory;  // UTF-8, with or without a trailing separator
 };
 
-class TFrmMain {
+// Counts the game controllers whose position can be read: ids from 0 up to
+// the first one the service calls out of range, and never more than the
+// system's 16 ids.
+int CountJoysticks(IJoystickService& joysticks);
+
+class TFrmMain : private RecordSink {
  public:
   // Runs the construction steps: recorders, construction values of the
   // settings, the settings file, the hot keys.
@@ -41,7 +48,31 @@ class TFrmMain {
   void UpdateCaption(const std::string& name);
 
   // Commands.
+  void SBNewClick();
+  void SBLoadClick();
+  void SBSaveClick();
+  void MnuSaveAsClick();
+  void BitBtnClearClick();
+  void SBRecordClick();
+  void SBStopClick();
+  void SBProcClick();
   void MnuExitClick();
+
+  // Input from the hooks, in the order the hooks saw it. A key event may
+  // fire a hot key; the caller runs the command it names (RunHotKey) before
+  // it hands over the next event.
+  void OnMouseEvent(const MouseHookEvent& e);
+  HotKeyCommand OnKeyEvent(const KeyHookEvent& e);
+  void RunHotKey(HotKeyCommand command);
+
+  // Game-controller capture messages for the first controller.
+  void OnJoy1Move(uint32_t lParam);
+  void OnJoy1ButtonDown(uint32_t wParam);
+
+  // The recording clock: merges the three last-event times into their
+  // latest; the controller recorder's delay line.
+  void SyncLastEventTime() override;
+  void WriteDelayLine();
 
   // Settings file.
   std::string SettingsPath() const;
@@ -61,7 +92,19 @@ class TFrmMain {
   TMouseHook& MouseHook() { return *mouseHook_; }
   TKeyHook& KeyHook() { return *keyHook_; }
 
+  // The last position the first controller reported.
+  int32_t LastJoyX = 0;
+  int32_t LastJoyY = 0;
+
  private:
+  // RecordSink
+  void AppendLine(std::string_view gbk) override;
+  void SetStatusText(int panel, std::string_view utf8) override;
+  void WriteScript(const std::string& path);
+  // Lets go of the running player (Stop, close).
+  void StopPlayer(bool byUser);
+  void ClosePlayFile();
+
   IMainView& view_;
   IClock& clock_;
   IJoystickService& joysticks_;

@@ -16,6 +16,7 @@ namespace {
 namespace layout = forms::main;
 
 constexpr UINT kHookEventsMsg = WM_APP + 10;
+constexpr UINT kHotKeyMsg = WM_APP + 11;  // wParam: the HotKeyCommand
 constexpr wchar_t kSheetClass[] = L"TTabSheet";
 constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 
@@ -220,6 +221,20 @@ LRESULT MainWindowWin::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case kHookEventsMsg:
       OnHookEvents();
       return 0;
+    case kHotKeyMsg:
+      // The hot key's command runs here, outside the event loop, so a
+      // command with a dialog cannot nest inside it; then the remaining
+      // events follow.
+      hotKeyPending_ = false;
+      Guard([&] { logic_->RunHotKey(static_cast<HotKeyCommand>(wParam)); });
+      OnHookEvents();
+      return 0;
+    case MM_JOY1MOVE:
+      Guard([&] { logic_->OnJoy1Move(static_cast<uint32_t>(lParam)); });
+      return DefWindowProcW(hwnd_, msg, wParam, lParam);
+    case MM_JOY1BUTTONDOWN:
+      Guard([&] { logic_->OnJoy1ButtonDown(static_cast<uint32_t>(wParam)); });
+      return DefWindowProcW(hwnd_, msg, wParam, lParam);
     case WM_CLOSE:
       OnClose();
       return 0;
@@ -244,10 +259,20 @@ LRESULT MainWindowWin::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void MainWindowWin::OnCommand(int id) {
+  TFrmMain& w = *logic_;
   switch (id) {
-    case layout::kMnuExit:
-      Guard([&] { logic_->MnuExitClick(); });
-      break;
+    case layout::kIdSBNew:
+    case layout::kMnuNew: Guard([&] { w.SBNewClick(); }); break;
+    case layout::kIdSBLoad:
+    case layout::kMnuLoad: Guard([&] { w.SBLoadClick(); }); break;
+    case layout::kIdSBSave:
+    case layout::kMnuSave: Guard([&] { w.SBSaveClick(); }); break;
+    case layout::kMnuSaveAs: Guard([&] { w.MnuSaveAsClick(); }); break;
+    case layout::kIdBitBtnClear: Guard([&] { w.BitBtnClearClick(); }); break;
+    case layout::kIdSBRecord: Guard([&] { w.SBRecordClick(); }); break;
+    case layout::kIdSBStop: Guard([&] { w.SBStopClick(); }); break;
+    case layout::kIdSBProc: Guard([&] { w.SBProcClick(); }); break;
+    case layout::kMnuExit: Guard([&] { w.MnuExitClick(); }); break;
     default:
       // Commands that this build does not offer yet do nothing.
       break;
@@ -260,8 +285,28 @@ void MainWindowWin::OnClose() {
 }
 
 void MainWindowWin::OnHookEvents() {
-  if (!hooks_) return;
+  if (!hooks_ || !logic_ || draining_ || hotKeyPending_) return;
   hooks_->TakeEvents(events_);
+  pending_.insert(pending_.end(), events_.begin(), events_.end());
+  draining_ = true;
+  while (!pending_.empty()) {
+    const HookEvent e = pending_.front();
+    pending_.pop_front();
+    HotKeyCommand command = HotKeyCommand::None;
+    Guard([&] {
+      if (const auto* m = std::get_if<MouseHookEvent>(&e))
+        logic_->OnMouseEvent(*m);
+      else
+        command = logic_->OnKeyEvent(std::get<KeyHookEvent>(e));
+    });
+    if (command != HotKeyCommand::None) {
+      // The press is recorded; its command takes effect before the next event.
+      hotKeyPending_ = true;
+      PostMessageW(hwnd_, kHotKeyMsg, static_cast<WPARAM>(command), 0);
+      break;
+    }
+  }
+  draining_ = false;
 }
 
 // ---- IMainView ----

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -82,6 +83,9 @@ class MainWindowWin : public IMainView {
   std::unique_ptr<HookThread> hooks_;
   std::unique_ptr<TFrmMain> logic_;
   std::vector<HookEvent> events_;
+  std::deque<HookEvent> pending_;  // taken from the hook thread, not yet handled
+  bool draining_ = false;
+  bool hotKeyPending_ = false;  // a hot key's command is posted and has not run yet
 };
 
 }  // namespace tesmuro::win

@@ -28,4 +28,11 @@ void HookRecorder::SetRecording(bool on) {
   recording_ = on;
 }
 
+int32_t HookRecorder::TakeDelay(uint32_t tick) {
+  if (static_cast<int32_t>(tick - lastTime_) < 0) tick = lastTime_;
+  const auto delay = static_cast<int32_t>(tick - lastTime_);
+  lastTime_ = tick;
+  return delay;
+}
+
 }  // namespace tesmuro

@@ -33,6 +33,12 @@ class HookRecorder {
       : host_(host), clock_(clock), install_(install), uninstall_(uninstall) {}
   ~HookRecorder();
 
+  // The delay line's value for an event the hook saw at `tick`: the time
+  // since this recorder's last event, which then moves to `tick`. An event
+  // that was queued before the last-event time was stamped (by Record, say)
+  // counts from that stamp, never backwards.
+  int32_t TakeDelay(uint32_t tick);
+
   IHookHost& host_;
   IClock& clock_;
 

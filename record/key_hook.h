@@ -5,14 +5,35 @@
 
 #include <cstdint>
 
+#include "record/hook_events.h"
 #include "record/hook_recorder.h"
+#include "record/record_sink.h"
 
 namespace tesmuro {
+
+enum class HotKeyCommand { None, Record, Play, Stop };
+
+// Modifier bits of a stored hot key (the high byte of a shortcut value).
+inline constexpr uint16_t kHotShift = 0x2000;
+inline constexpr uint16_t kHotCtrl = 0x4000;
+inline constexpr uint16_t kHotAlt = 0x8000;
+inline constexpr uint16_t kHotModifiers = kHotShift | kHotCtrl | kHotAlt;
+
+// Whether a key-down event fires the stored hot key. A plain key fires on a
+// key-down (WM_KEYDOWN) whatever modifiers are held. A key stored with
+// modifiers fires when its key goes down with exactly those modifiers held,
+// also as a system key-down (Alt combinations arrive that way).
+bool HotKeyMatches(uint16_t stored, const KeyHookEvent& e);
 
 class TKeyHook : public HookRecorder {
  public:
   TKeyHook(IHookHost& host, IClock& clock)
       : HookRecorder(host, clock, &IHookHost::InstallKeyboardHook, &IHookHost::UninstallKeyboardHook) {}
+
+  // One event from the hook, in order. Records it first (when recording),
+  // then tells which hot-key command it fires, if any; the caller runs that
+  // command before it hands over the next event.
+  HotKeyCommand OnEvent(const KeyHookEvent& e, RecordSink& sink);
 
   // Copies of the settings' hot keys (shortcut values: virtual key in the
   // low byte, Shift 0x2000, Ctrl 0x4000, Alt 0x8000). The switch is true at

@@ -1,0 +1,60 @@
+#include "record/mouse_hook.h"
+
+#include "script/script_format.h"
+#include "util/text.h"
+
+namespace tesmuro {
+namespace {
+
+struct ButtonEntry {
+  uint32_t message;
+  script::ButtonLine line;
+  const char* status;  // the keyword as the status bar shows it
+};
+
+constexpr uint32_t kMouseMove = 0x0200;
+constexpr uint32_t kMouseWheel = 0x020A;
+constexpr ButtonEntry kButtons[] = {
+    {0x0201, script::ButtonLine::LeftDown, "左键按下"},
+    {0x0202, script::ButtonLine::LeftUp, "左键释放"},
+    {0x0203, script::ButtonLine::LeftDouble, "左键双击"},
+    {0x0204, script::ButtonLine::RightDown, "右键按下"},
+    {0x0205, script::ButtonLine::RightUp, "右键释放"},
+    {0x0206, script::ButtonLine::RightDouble, "右键双击"},
+    {0x0207, script::ButtonLine::MiddleDown, "中键按下"},
+    {0x0208, script::ButtonLine::MiddleUp, "中键释放"},
+    {0x0209, script::ButtonLine::MiddleDouble, "中键双击"},
+};
+
+}  // namespace
+
+void TMouseHook::OnEvent(const MouseHookEvent& e, RecordSink& sink) {
+  if (e.code != 0 || !Recording()) return;
+  const ButtonEntry* button = nullptr;
+  for (const auto& b : kButtons)
+    if (b.message == e.message) button = &b;
+  if (!button && e.message != kMouseMove && e.message != kMouseWheel) return;
+
+  sink.SyncLastEventTime();
+  const int32_t delay = TakeDelay(e.tick);
+
+  if (e.message == kMouseMove) {
+    // The event's own point: the cursor position is not yet updated while the
+    // hook sees the move.
+    sink.SetStatusText(1, "X:" + ToDec(e.x) + "Y:" + ToDec(e.y));
+    sink.AppendLine(script::DelayLine(delay));
+    sink.AppendLine(script::MoveLine(e.x, e.y));
+  } else if (e.message == kMouseWheel) {
+    sink.SetStatusText(2, "鼠标滚轮");
+    sink.AppendLine(script::DelayLine(delay));
+    sink.AppendLine(script::WheelLine(static_cast<int16_t>(e.mouseData >> 16),
+                                      static_cast<int16_t>(e.flags & 0xFFFFu),
+                                      static_cast<int16_t>(e.flags >> 16)));
+  } else {
+    sink.SetStatusText(2, button->status);
+    sink.AppendLine(script::DelayLine(delay));
+    sink.AppendLine(script::MouseButtonLine(button->line));
+  }
+}
+
+}  // namespace tesmuro

@@ -1,0 +1,188 @@
+// The main window's file, record and stop commands, through the fake view.
+#include <gtest/gtest.h>
+
+#include "app/main_window.h"
+#include "support/fakes.h"
+#include "support/temp_dir.h"
+
+namespace tesmuro {
+namespace {
+
+class CommandsTest : public ::testing::Test {
+ protected:
+  CommandsTest() { dir.Write("Quorlin.qlset", FormatSettings(ConstructionSettings())); }
+  TFrmMain& Window() {
+    if (!w) w = std::make_unique<TFrmMain>(MainWindowServices{view, clock, hooks, joys, dir.Str()});
+    return *w;
+  }
+  test::TempDir dir;
+  test::CallLog log;
+  test::FakeView view{log};
+  test::FakeClock clock;
+  test::FakeHooks hooks{log};
+  test::FakeJoysticks joys{log};
+  std::unique_ptr<TFrmMain> w;
+};
+
+TEST_F(CommandsTest, NewAsksAndClearsOnlyOnOk) {
+  TFrmMain& m = Window();
+  m.ScriptFileName = "a.crec";
+  view.memo = "x\r\n";
+  view.caption = "Tesmuro - a.crec";
+  view.boxAnswers = {kIdCancel};
+  m.SBNewClick();
+  EXPECT_EQ(view.memo, "x\r\n");
+  EXPECT_EQ(m.ScriptFileName, "a.crec");
+  ASSERT_EQ(view.boxes.size(), 1u);
+  EXPECT_EQ(view.boxes[0].text, "是否放弃当前文件，新建新的记录文件？");
+  EXPECT_EQ(view.boxes[0].caption, "系统提示");
+  EXPECT_EQ(view.boxes[0].style, kMbOkCancel | kMbIconInformation);
+  m.SBNewClick();
+  EXPECT_EQ(view.memo, "");
+  EXPECT_EQ(m.ScriptFileName, "");
+  EXPECT_EQ(view.caption, "Tesmuro - a.crec") << "the caption keeps the old name";
+}
+
+TEST_F(CommandsTest, LoadTurnsEveryLineBreakIntoCrLf) {
+  dir.Write("lf.crec", "\xD1\xD3\xB3\xD9 5\n\xD7\xF3\xBC\xFC\xB0\xB4\xCF\xC2\rx\r\n");
+  view.dialogAnswers = {dir.File("lf.crec")};
+  Window().SBLoadClick();
+  EXPECT_EQ(view.memo, "\xD1\xD3\xB3\xD9 5\r\n\xD7\xF3\xBC\xFC\xB0\xB4\xCF\xC2\r\nx\r\n");
+  EXPECT_EQ(w->ScriptFileName, dir.File("lf.crec"));
+  EXPECT_EQ(view.caption, "Tesmuro - " + dir.File("lf.crec"));
+}
+
+TEST_F(CommandsTest, LoadOfAMissingFileFailsAfterTakingTheName) {
+  view.memo = "keep\r\n";
+  view.dialogAnswers = {dir.File("none.crec")};
+  EXPECT_THROW(Window().SBLoadClick(), std::exception);
+  EXPECT_EQ(view.memo, "keep\r\n");
+  EXPECT_EQ(w->ScriptFileName, dir.File("none.crec"));
+  EXPECT_EQ(view.caption, "Tesmuro");
+}
+
+TEST_F(CommandsTest, SaveAsksOnlyWithoutANameAndWritesTheExactBytes) {
+  TFrmMain& m = Window();
+  view.memo = "\xD1\xD3\xB3\xD9 900\r\n\xD2\xC6\xB6\xAF 640,480\r\n";
+  m.SBSaveClick();  // dialog cancelled: nothing happens
+  EXPECT_EQ(log.Count("dialog:1"), 1);
+  EXPECT_TRUE(m.ScriptFileName.empty());
+  EXPECT_EQ(dir.FileCount(), 1u);
+
+  view.dialogAnswers = {dir.File("s.crec")};
+  m.SBSaveClick();
+  EXPECT_EQ(dir.Read("s.crec"), view.memo);
+  EXPECT_EQ(view.caption, "Tesmuro - " + dir.File("s.crec"));
+  view.memo += "typed";  // a last line without its line end is saved with one
+  m.SBSaveClick();
+  EXPECT_EQ(log.Count("dialog:1"), 2) << "a second save does not ask";
+  EXPECT_EQ(dir.Read("s.crec"), view.memo + "\r\n");
+}
+
+TEST_F(CommandsTest, SaveAsKeepsTheCaptionAndAFailedWriteKeepsTheOldFile) {
+  TFrmMain& m = Window();
+  view.memo = "new\r\n";
+  view.dialogAnswers = {dir.File("t.crec")};
+  m.MnuSaveAsClick();
+  EXPECT_EQ(dir.Read("t.crec"), "new\r\n");
+  EXPECT_EQ(view.caption, "Tesmuro");
+  EXPECT_EQ(m.ScriptFileName, dir.File("t.crec"));
+
+  view.dialogAnswers = {dir.File("no-such-folder/u.crec")};
+  EXPECT_THROW(m.MnuSaveAsClick(), std::exception);
+  EXPECT_EQ(m.ScriptFileName, dir.File("no-such-folder/u.crec"));
+}
+
+TEST_F(CommandsTest, ClearKeepsNameAndCaption) {
+  TFrmMain& m = Window();
+  m.ScriptFileName = "a";
+  view.memo = "a\r\nb\r\n";
+  m.BitBtnClearClick();
+  EXPECT_EQ(view.memo, "");
+  EXPECT_EQ(m.ScriptFileName, "a");
+  EXPECT_TRUE(view.boxes.empty());
+}
+
+TEST_F(CommandsTest, RecordStepsInOrder) {
+  TFrmMain& m = Window();
+  m.Settings.RecordKey = 5;
+  m.Settings.ShortCutControl = true;
+  joys.numDevs = 16;
+  joys.posResults = {{0, 0}, {1, 167}, {2, 0}, {3, 0}};  // three connected, one not
+  clock.now = 777;
+  log.calls.clear();
+  m.SBRecordClick();
+  EXPECT_EQ(log.calls, (std::vector<std::string>{
+                           "hook:mouse:install", "hook:key:install", "joy:capture:0:0:0", "joy:capture:1:0:0",
+                           "box:本系统只支持2个摇杆！", "joy:capture:0:100:1", "joy:capture:1:100:1",
+                           "capture-mouse", "beep:500:100"}));
+  EXPECT_TRUE(m.MouseHook().Recording());
+  EXPECT_TRUE(m.KeyHook().Recording());
+  EXPECT_EQ(m.MouseHook().GetLastTime(), 777u);
+  EXPECT_EQ(m.LastEventTime, 777u);
+  EXPECT_TRUE(m.JoyRecording);
+  EXPECT_EQ(m.KeyHook().HotRecordKey, 5);
+  EXPECT_TRUE(m.KeyHook().HotKeysEnabled);
+  EXPECT_EQ(view.boxes.back().style, kMbOk | kMbIconInformation);
+
+  log.calls.clear();
+  m.SBRecordClick();
+  EXPECT_EQ(log.Count("hook:mouse:install"), 0) << "a hook is never installed twice";
+}
+
+TEST_F(CommandsTest, RecordWithSwitchesOffAndNoController) {
+  TFrmMain& m = Window();
+  m.Settings.RecMouse = false;
+  m.Settings.RecMouseMsg = m.Settings.RecKeyMsg = false;
+  joys.numDevs = 16;  // a driver, no controller
+  log.calls.clear();
+  m.SBRecordClick();
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"hook:key:install", "joy:capture:0:0:0", "joy:capture:1:0:0",
+                                                 "beep:500:100"}));
+  EXPECT_TRUE(m.JoyRecording) << "set whatever the count";
+  EXPECT_FALSE(m.MouseHook().Recording());
+}
+
+TEST_F(CommandsTest, StopKeepsTheKeyboardHookAndReleasesEverything) {
+  TFrmMain& m = Window();
+  m.FormShow();
+  m.SBRecordClick();
+  m.Settings.StopKey = 9;
+  log.calls.clear();
+  m.SBStopClick();
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"hook:mouse:uninstall", "joy:release:0", "joy:release:1",
+                                                 "release-mouse", "beep:1000:100"}));
+  EXPECT_FALSE(m.MouseHook().Recording());
+  EXPECT_FALSE(m.KeyHook().Recording());
+  EXPECT_TRUE(m.KeyHook().Installed());
+  EXPECT_FALSE(m.JoyRecording);
+  EXPECT_EQ(m.KeyHook().HotStopKey, 9);
+}
+
+TEST_F(CommandsTest, ControllerMovesAreFilteredAndKeptAcrossStop) {
+  TFrmMain& m = Window();
+  m.OnJoy1Move(0x00200010u);  // not recording: remembered, nothing written
+  EXPECT_EQ(m.LastJoyX, 0x10);
+  joys.numDevs = 1;
+  joys.posResults = {{0, 0}};
+  m.SBRecordClick();
+  m.OnJoy1Move(0x00200010u);
+  EXPECT_EQ(view.memo, "") << "an unchanged position adds nothing";
+  m.OnJoy1Move(0x00300010u);
+  m.OnJoy1ButtonDown(257);
+  EXPECT_EQ(view.memo,
+            "\xD1\xD3\xB3\xD9 0\r\n\xD2\xA1\xB8\xCB\xD4\xCB\xB6\xAF 16,48\r\n\xD1\xD3\xB3\xD9 0\r\n"
+            "\xD2\xA1\xB8\xCB\xB0\xB4\xC5\xA5\xB0\xB4\xCF\xC2 257\r\n");
+}
+
+TEST(CountJoysticks, StopsAtTheFirstIdOutOfRangeAndIsBounded) {
+  test::CallLog log;
+  test::FakeJoysticks j(log);
+  j.posResults = {{0, 0}, {1, 167}, {2, 0}};
+  EXPECT_EQ(CountJoysticks(j), 2);
+  for (unsigned id = 0; id < 40; ++id) j.posResults[id] = 0;  // a service that never says "out of range"
+  EXPECT_EQ(CountJoysticks(j), 16);
+}
+
+}  // namespace
+}  // namespace tesmuro

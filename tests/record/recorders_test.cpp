@@ -1,0 +1,197 @@
+// The recording clock and the mouse and keyboard recorders, fed with plain
+// hook events through the main window as the program does.
+#include <gtest/gtest.h>
+
+#include "app/main_window.h"
+#include "support/fakes.h"
+#include "support/temp_dir.h"
+
+namespace tesmuro {
+namespace {
+
+// GBK keywords as they appear in the script.
+const std::string kDelay = "\xD1\xD3\xB3\xD9 ";
+const std::string kMove = "\xD2\xC6\xB6\xAF ";
+const std::string kLeftDown = "\xD7\xF3\xBC\xFC\xB0\xB4\xCF\xC2";
+const std::string kLeftUp = "\xD7\xF3\xBC\xFC\xCA\xCD\xB7\xC5";
+const std::string kWheel = "\xCA\xF3\xB1\xEA\xB9\xF6\xC2\xD6 ";
+const std::string kKeyDown = "\xB0\xB4\xBC\xFC\xB0\xB4\xCF\xC2 ";
+const std::string kKeyUp = "\xB0\xB4\xBC\xFC\xB5\xAF\xC6\xF0 ";
+const std::string kSysKeyDown = "\xCF\xB5\xCD\xB3\xB0\xB4\xBC\xFC\xB0\xB4\xCF\xC2 ";
+
+class RecorderTest : public ::testing::Test {
+ protected:
+  RecorderTest() {
+    TSettings s = ConstructionSettings();
+    s.RecJoy = false;
+    s.RecMouseMsg = s.RecKeyMsg = false;
+    dir.Write("Quorlin.qlset", FormatSettings(s));
+    w = std::make_unique<TFrmMain>(MainWindowServices{view, clock, hooks, joys, dir.Str()});
+  }
+  static MouseHookEvent Mouse(uint32_t msg, uint32_t tick, int x = 0, int y = 0) {
+    MouseHookEvent e;
+    e.message = msg;
+    e.tick = tick;
+    e.x = x;
+    e.y = y;
+    return e;
+  }
+  static KeyHookEvent Key(uint32_t msg, uint32_t vk, uint32_t tick, uint16_t mods = 0) {
+    KeyHookEvent e;
+    e.message = msg;
+    e.vk = vk;
+    e.scanCode = 30;
+    e.flags = (msg == 0x101 || msg == 0x105) ? 128 : 0;
+    e.time = 4000000000u;
+    e.tick = tick;
+    e.modifiers = mods;
+    return e;
+  }
+  std::string Lines(std::initializer_list<std::string> lines) {
+    std::string s;
+    for (auto& l : lines) s += l + "\r\n";
+    return s;
+  }
+  void StartRecording(uint32_t at) {
+    clock.now = at;
+    w->SBRecordClick();
+  }
+
+  test::TempDir dir;
+  test::CallLog log;
+  test::FakeView view{log};
+  test::FakeClock clock;
+  test::FakeHooks hooks{log};
+  test::FakeJoysticks joys{log};
+  std::unique_ptr<TFrmMain> w;
+};
+
+TEST_F(RecorderTest, MovesClickAndWheelGiveTheirLinesAndStatus) {
+  StartRecording(10000);
+  w->OnMouseEvent(Mouse(0x200, 10900, 640, 480));
+  w->OnMouseEvent(Mouse(0x200, 10900, -5, 1030));  // same millisecond, a monitor to the left
+  w->OnMouseEvent(Mouse(0x201, 10990));
+  w->OnMouseEvent(Mouse(0x202, 11090));
+  MouseHookEvent wheel = Mouse(0x20A, 11100);
+  wheel.mouseData = 0xFF880000u;  // -120: one notch towards the user
+  w->OnMouseEvent(wheel);
+  EXPECT_EQ(view.memo, Lines({kDelay + "900", kMove + "640,480", kDelay + "0", kMove + "-5,1030", kDelay + "90",
+                              kLeftDown, kDelay + "100", kLeftUp, kDelay + "10", kWheel + "-120 0 0"}));
+  EXPECT_EQ(view.status[1], "X:-5Y:1030") << "the move's own point, not a later cursor reading";
+  EXPECT_EQ(view.status[2], "鼠标滚轮");
+}
+
+TEST_F(RecorderTest, MouseEventsThatAreNotRecorded) {
+  w->MouseHook().Install();
+  w->OnMouseEvent(Mouse(0x200, 500, 1, 1));
+  EXPECT_EQ(view.memo, "") << "recording off";
+  StartRecording(1000);
+  MouseHookEvent notAction = Mouse(0x201, 1100);
+  notAction.code = 3;
+  w->OnMouseEvent(notAction);
+  w->OnMouseEvent(Mouse(0x20B, 1200));  // an extra button
+  w->OnMouseEvent(Mouse(0x20E, 1200));  // the horizontal wheel
+  EXPECT_EQ(view.memo, "");
+  EXPECT_TRUE(view.status.empty());
+  EXPECT_EQ(w->MouseHook().GetLastTime(), 1000u) << "the clock is not touched";
+  w->OnMouseEvent(Mouse(0x204, 1300));
+  EXPECT_EQ(view.memo, Lines({kDelay + "300", "\xD3\xD2\xBC\xFC\xB0\xB4\xCF\xC2"}));
+}
+
+TEST_F(RecorderTest, DelaysCountFromTheLatestEventOfAnySource) {
+  StartRecording(1000);
+  w->OnMouseEvent(Mouse(0x200, 1100, 1, 2));
+  w->OnKeyEvent(Key(0x100, 65, 1350));
+  w->OnMouseEvent(Mouse(0x200, 1450, 3, 4));
+  EXPECT_EQ(view.memo, Lines({kDelay + "100", kMove + "1,2", kDelay + "250", kKeyDown + "65 30 0 4000000000 0",
+                              kDelay + "100", kMove + "3,4"}));
+
+  // An old time (a recorder that was off) never lowers the merge.
+  w->MouseHook().SetLastTime(5);
+  clock.now = 1500;
+  w->JoyRecording = true;
+  w->OnJoy1ButtonDown(257);
+  EXPECT_NE(view.memo.find(kDelay + "150\r\n"), std::string::npos) << "measured from the keyboard event at 1350";
+}
+
+TEST_F(RecorderTest, MergeCopiesTheUnsignedMaximumAcrossAWrap) {
+  w->MouseHook().SetLastTime(0xFFFFFFF0u);  // before the tick counter wrapped
+  w->KeyHook().SetLastTime(5);
+  w->LastEventTime = 7;
+  w->SyncLastEventTime();
+  EXPECT_EQ(w->KeyHook().GetLastTime(), 0xFFFFFFF0u);
+  EXPECT_EQ(w->LastEventTime, 0xFFFFFFF0u);
+
+  // A delay across the wrap is the small true value.
+  StartRecording(0xFFFFFF00u);
+  w->OnMouseEvent(Mouse(0x201, 0x40u));
+  EXPECT_EQ(view.memo, Lines({kDelay + "320", kLeftDown}));
+}
+
+TEST_F(RecorderTest, EventQueuedBeforeRecordCountsFromRecord) {
+  StartRecording(2000);
+  w->OnMouseEvent(Mouse(0x201, 1990));
+  EXPECT_EQ(view.memo, Lines({kDelay + "0", kLeftDown}));
+}
+
+TEST_F(RecorderTest, KeysAndSystemKeys) {
+  StartRecording(100);
+  w->OnKeyEvent(Key(0x100, 65, 200));
+  w->OnKeyEvent(Key(0x101, 65, 290));
+  w->OnKeyEvent(Key(0x104, 0x78, 300, kHotAlt));
+  KeyHookEvent other = Key(0x102, 65, 310);  // not a key message that is recorded
+  w->OnKeyEvent(other);
+  EXPECT_EQ(view.memo, Lines({kDelay + "100", kKeyDown + "65 30 0 4000000000 0", kDelay + "90",
+                              kKeyUp + "65 30 128 4000000000 0", kDelay + "10",
+                              kSysKeyDown + "120 30 0 4000000000 0"}));
+  EXPECT_TRUE(view.status.empty()) << "keys leave the status bar alone";
+}
+
+TEST_F(RecorderTest, HotKeyRules) {
+  TKeyHook& k = w->KeyHook();
+  k.HotRecordKey = 120;           // F9
+  k.HotStartKey = kHotCtrl | 121; // Ctrl+F10
+  k.HotStopKey = 120;             // same as Record: Record wins
+  k.HotKeysEnabled = true;
+  EXPECT_EQ(w->OnKeyEvent(Key(0x100, 120, 1)), HotKeyCommand::Record);
+  EXPECT_EQ(w->OnKeyEvent(Key(0x100, 120, 1, kHotCtrl)), HotKeyCommand::Record) << "a plain key ignores modifiers";
+  EXPECT_EQ(w->OnKeyEvent(Key(0x101, 120, 1)), HotKeyCommand::None) << "releases never fire";
+  EXPECT_EQ(w->OnKeyEvent(Key(0x104, 120, 1, kHotAlt)), HotKeyCommand::None) << "a plain key needs WM_KEYDOWN";
+  EXPECT_EQ(w->OnKeyEvent(Key(0x100, 121, 1, kHotCtrl)), HotKeyCommand::Play);
+  EXPECT_EQ(w->OnKeyEvent(Key(0x100, 121, 1, kHotCtrl | kHotShift)), HotKeyCommand::None) << "exactly those modifiers";
+  EXPECT_EQ(w->OnKeyEvent(Key(0x100, 121, 1)), HotKeyCommand::None);
+
+  k.HotStopKey = kHotAlt | 'S';
+  k.HotRecordKey = 0;
+  EXPECT_EQ(w->OnKeyEvent(Key(0x104, 'S', 1, kHotAlt)), HotKeyCommand::Stop) << "Alt combinations are system keys";
+  KeyHookEvent notAction = Key(0x104, 'S', 1, kHotAlt);
+  notAction.code = 1;
+  EXPECT_EQ(w->OnKeyEvent(notAction), HotKeyCommand::None);
+  k.HotKeysEnabled = false;
+  EXPECT_EQ(w->OnKeyEvent(Key(0x104, 'S', 1, kHotAlt)), HotKeyCommand::None);
+}
+
+TEST_F(RecorderTest, StopHotKeyPressIsRecordedAndItsReleaseIsNot) {
+  w->Settings.StopKey = 123;
+  w->Settings.ShortCutControl = true;
+  StartRecording(0);
+  const HotKeyCommand c = w->OnKeyEvent(Key(0x100, 123, 40));
+  EXPECT_EQ(c, HotKeyCommand::Stop);
+  w->RunHotKey(c);
+  w->OnKeyEvent(Key(0x101, 123, 90));
+  EXPECT_EQ(view.memo, Lines({kDelay + "40", kKeyDown + "123 30 0 4000000000 0"}));
+}
+
+TEST_F(RecorderTest, RecordHotKeyPressIsNotRecordedButItsReleaseIs) {
+  w->Settings.RecordKey = 119;
+  w->Settings.ShortCutControl = true;
+  w->PublishHotKeys();
+  clock.now = 300;
+  const HotKeyCommand c = w->OnKeyEvent(Key(0x100, 119, 300));
+  w->RunHotKey(c);
+  w->OnKeyEvent(Key(0x101, 119, 380));
+  EXPECT_EQ(view.memo, Lines({kDelay + "80", kKeyUp + "119 30 128 4000000000 0"}));
+}
+
+}  // namespace
+}  // namespace tesmuro
