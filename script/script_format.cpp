@@ -1,0 +1,123 @@
+#include "script/script_format.h"
+
+#include <charconv>
+
+namespace tesmuro::script {
+
+namespace {
+
+// to_chars writes integers exactly as printf's %d / %lu: optional '-', no '+',
+// no leading zeros.
+template <typename Int>
+void AppendDec(std::string& out, Int v) {
+  char buf[16];
+  auto res = std::to_chars(buf, buf + sizeof buf, v);
+  out.append(buf, res.ptr);
+}
+
+std::string WithSpace(std::string_view keyword) {
+  std::string line;
+  line.reserve(keyword.size() + 48);
+  line.append(keyword);
+  line.push_back(' ');
+  return line;
+}
+
+}  // namespace
+
+std::string_view ButtonKeyword(ButtonLine button) {
+  switch (button) {
+    case ButtonLine::LeftDown: return kKeywordLeftDown;
+    case ButtonLine::LeftUp: return kKeywordLeftUp;
+    case ButtonLine::LeftDouble: return kKeywordLeftDouble;
+    case ButtonLine::RightDown: return kKeywordRightDown;
+    case ButtonLine::RightUp: return kKeywordRightUp;
+    case ButtonLine::RightDouble: return kKeywordRightDouble;
+    case ButtonLine::MiddleDown: return kKeywordMiddleDown;
+    case ButtonLine::MiddleUp: return kKeywordMiddleUp;
+    case ButtonLine::MiddleDouble: return kKeywordMiddleDouble;
+  }
+  return {};
+}
+
+std::string_view KeyKeyword(KeyLineKind kind) {
+  switch (kind) {
+    case KeyLineKind::Down: return kKeywordKeyDown;
+    case KeyLineKind::Up: return kKeywordKeyUp;
+    case KeyLineKind::SysDown: return kKeywordSysKeyDown;
+    case KeyLineKind::SysUp: return kKeywordSysKeyUp;
+  }
+  return {};
+}
+
+std::string DelayLine(int32_t ms) {
+  std::string line = WithSpace(kKeywordDelay);
+  AppendDec(line, ms);
+  return line;
+}
+
+std::string MoveLine(int32_t x, int32_t y) {
+  std::string line = WithSpace(kKeywordMove);
+  AppendDec(line, x);
+  line.push_back(',');
+  AppendDec(line, y);
+  return line;
+}
+
+std::string MouseButtonLine(ButtonLine button) { return std::string(ButtonKeyword(button)); }
+
+std::string WheelLine(int16_t turn, int16_t flagsLow, int16_t flagsHigh) {
+  std::string line = WithSpace(kKeywordWheel);
+  AppendDec(line, int32_t{turn});
+  line.push_back(' ');
+  AppendDec(line, int32_t{flagsLow});
+  line.push_back(' ');
+  AppendDec(line, int32_t{flagsHigh});
+  return line;
+}
+
+std::string KeyLine(KeyLineKind kind, uint32_t vk, uint32_t scan, uint32_t flags, uint32_t time,
+                    uint32_t extra) {
+  std::string line = WithSpace(KeyKeyword(kind));
+  const uint32_t values[] = {vk, scan, flags, time, extra};
+  for (size_t i = 0; i < 5; ++i) {
+    if (i) line.push_back(' ');
+    AppendDec(line, values[i]);
+  }
+  return line;
+}
+
+std::string JoyMoveLine(int32_t x, int32_t y) {
+  std::string line = WithSpace(kKeywordJoyMove);
+  AppendDec(line, x);
+  line.push_back(',');
+  AppendDec(line, y);
+  return line;
+}
+
+std::string JoyButtonLine(int32_t buttons) {
+  std::string line = WithSpace(kKeywordJoyButton);
+  AppendDec(line, buttons);
+  return line;
+}
+
+std::string NormalizeLineBreaks(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p < end) {
+    // Copy the run up to the next line-break byte in one go.
+    const char* q = p;
+    while (q < end && *q != '\r' && *q != '\n') ++q;
+    out.append(p, q);
+    if (q == end) break;
+    out.append("\r\n", 2);
+    if (*q == '\r' && q + 1 < end && q[1] == '\n') q += 2;
+    else q += 1;
+    p = q;
+  }
+  return out;
+}
+
+}  // namespace tesmuro::script

@@ -1,0 +1,70 @@
+// The action script's text: the GBK keywords and the lines the recorders write.
+//
+// A script is GBK (code page 936) text, one action per line, lines separated by
+// CR LF. The keywords below are kept as their GBK bytes so the core never
+// depends on the system's code page. The line builders return one line without
+// its line end; whoever appends it to the memo adds CR LF.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tesmuro::script {
+
+// Keywords, GBK bytes.
+inline constexpr std::string_view kKeywordDelay = "\xD1\xD3\xB3\xD9";                             // 延迟
+inline constexpr std::string_view kKeywordMove = "\xD2\xC6\xB6\xAF";                              // 移动
+inline constexpr std::string_view kKeywordLeftDown = "\xD7\xF3\xBC\xFC\xB0\xB4\xCF\xC2";          // 左键按下
+inline constexpr std::string_view kKeywordLeftUp = "\xD7\xF3\xBC\xFC\xCA\xCD\xB7\xC5";            // 左键释放
+inline constexpr std::string_view kKeywordLeftDouble = "\xD7\xF3\xBC\xFC\xCB\xAB\xBB\xF7";        // 左键双击
+inline constexpr std::string_view kKeywordRightDown = "\xD3\xD2\xBC\xFC\xB0\xB4\xCF\xC2";         // 右键按下
+inline constexpr std::string_view kKeywordRightUp = "\xD3\xD2\xBC\xFC\xCA\xCD\xB7\xC5";           // 右键释放
+inline constexpr std::string_view kKeywordRightDouble = "\xD3\xD2\xBC\xFC\xCB\xAB\xBB\xF7";       // 右键双击
+inline constexpr std::string_view kKeywordMiddleDown = "\xD6\xD0\xBC\xFC\xB0\xB4\xCF\xC2";        // 中键按下
+inline constexpr std::string_view kKeywordMiddleUp = "\xD6\xD0\xBC\xFC\xCA\xCD\xB7\xC5";          // 中键释放
+inline constexpr std::string_view kKeywordMiddleDouble = "\xD6\xD0\xBC\xFC\xCB\xAB\xBB\xF7";      // 中键双击
+inline constexpr std::string_view kKeywordWheel = "\xCA\xF3\xB1\xEA\xB9\xF6\xC2\xD6";             // 鼠标滚轮
+inline constexpr std::string_view kKeywordKeyDown = "\xB0\xB4\xBC\xFC\xB0\xB4\xCF\xC2";           // 按键按下
+inline constexpr std::string_view kKeywordKeyUp = "\xB0\xB4\xBC\xFC\xB5\xAF\xC6\xF0";             // 按键弹起
+inline constexpr std::string_view kKeywordSysKeyDown =
+    "\xCF\xB5\xCD\xB3\xB0\xB4\xBC\xFC\xB0\xB4\xCF\xC2";                                           // 系统按键按下
+inline constexpr std::string_view kKeywordSysKeyUp =
+    "\xCF\xB5\xCD\xB3\xB0\xB4\xBC\xFC\xB5\xAF\xC6\xF0";                                           // 系统按键弹起
+inline constexpr std::string_view kKeywordJoyMove = "\xD2\xA1\xB8\xCB\xD4\xCB\xB6\xAF";           // 摇杆运动
+inline constexpr std::string_view kKeywordJoyButton =
+    "\xD2\xA1\xB8\xCB\xB0\xB4\xC5\xA5\xB0\xB4\xCF\xC2";                                           // 摇杆按钮按下
+
+// The lines that carry no argument.
+enum class ButtonLine : uint8_t {
+  LeftDown, LeftUp, LeftDouble,
+  RightDown, RightUp, RightDouble,
+  MiddleDown, MiddleUp, MiddleDouble,
+};
+
+enum class KeyLineKind : uint8_t { Down, Up, SysDown, SysUp };
+
+std::string_view ButtonKeyword(ButtonLine button);
+std::string_view KeyKeyword(KeyLineKind kind);
+
+// "延迟 N"
+std::string DelayLine(int32_t ms);
+// "移动 X,Y"
+std::string MoveLine(int32_t x, int32_t y);
+// The button keyword alone.
+std::string MouseButtonLine(ButtonLine button);
+// "鼠标滚轮 D L H": turn, low and high half of the event flags, all signed.
+std::string WheelLine(int16_t turn, int16_t flagsLow, int16_t flagsHigh);
+// "<key keyword> V S F T E": key code, scan code, flags, time, extra info, unsigned.
+std::string KeyLine(KeyLineKind kind, uint32_t vk, uint32_t scan, uint32_t flags,
+                    uint32_t time, uint32_t extra);
+// "摇杆运动 X,Y"
+std::string JoyMoveLine(int32_t x, int32_t y);
+// "摇杆按钮按下 B"
+std::string JoyButtonLine(int32_t buttons);
+
+// Turns every line break (CR LF, a lone CR, a lone LF) into CR LF; other bytes
+// are kept as they are.
+std::string NormalizeLineBreaks(std::string_view text);
+
+}  // namespace tesmuro::script

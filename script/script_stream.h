@@ -1,0 +1,97 @@
+// Byte sources for the script reader.
+//
+// The reader takes one byte at a time, may put the last byte back, and rewinds
+// at the end of each playback pass. Get() and Unget() are inline and work on a
+// buffer; only refilling the buffer goes through a virtual call, so reading a
+// large script costs one indirect call per buffer, not per byte.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace tesmuro::script {
+
+class ByteStream {
+ public:
+  static constexpr int kEnd = -1;
+
+  virtual ~ByteStream() = default;
+  ByteStream(const ByteStream&) = delete;
+  ByteStream& operator=(const ByteStream&) = delete;
+
+  // The next byte (0..255), or kEnd once the data is exhausted. Stays at kEnd
+  // until Rewind().
+  int Get() {
+    if (pos_ < end_) return static_cast<unsigned char>(*pos_++);
+    return Underflow();
+  }
+
+  // Puts back the byte the last Get() returned, so the next Get() returns it
+  // again. One byte of push-back: call it at most once after each Get().
+  // Putting back kEnd does nothing.
+  void Unget(int c) {
+    if (c != kEnd && pos_ > begin_) --pos_;
+  }
+
+  // Back to the first byte, with the end state cleared.
+  void Rewind() {
+    at_end_ = false;
+    DoRewind();
+  }
+
+ protected:
+  ByteStream() = default;
+
+  // Sets the buffer window [begin, end) and the read position to its start.
+  void SetBuffer(const char* begin, const char* end) {
+    begin_ = pos_ = begin;
+    end_ = end;
+  }
+
+  // Makes new bytes available with SetBuffer(); returns false at the end of the data.
+  virtual bool Refill() = 0;
+  virtual void DoRewind() = 0;
+
+ private:
+  int Underflow();
+
+  const char* begin_ = nullptr;
+  const char* pos_ = nullptr;
+  const char* end_ = nullptr;
+  bool at_end_ = false;
+};
+
+// Reads a C stream opened in binary mode. Does not own or close it, and must be
+// the only reader of it while in use, since it reads ahead.
+class FileByteStream final : public ByteStream {
+ public:
+  explicit FileByteStream(std::FILE* file, std::size_t bufferSize = 64 * 1024);
+
+  // True once a read from the file failed (the stream then reports its end).
+  bool ReadError() const { return read_error_; }
+
+ private:
+  bool Refill() override;
+  void DoRewind() override;
+
+  std::FILE* file_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t size_;
+  bool read_error_ = false;
+};
+
+// Reads a copy of a byte string held in memory.
+class MemoryByteStream final : public ByteStream {
+ public:
+  explicit MemoryByteStream(std::string data);
+
+ private:
+  bool Refill() override { return false; }
+  void DoRewind() override;
+
+  std::string data_;
+};
+
+}  // namespace tesmuro::script

@@ -1,0 +1,206 @@
+#include "script/word_reader.h"
+
+#include <cstring>
+
+#include "script/script_format.h"
+
+namespace tesmuro::script {
+
+namespace {
+
+constexpr int kEnd = ByteStream::kEnd;
+
+inline bool IsDigit(int c) { return c >= '0' && c <= '9'; }
+
+// Keywords in the order they are tried.
+struct KeywordEntry {
+  std::string_view text;
+  ActionKind kind;
+};
+constexpr KeywordEntry kKeywords[] = {
+    {kKeywordDelay, ActionKind::Delay},
+    {kKeywordMove, ActionKind::Move},
+    {kKeywordLeftDown, ActionKind::LeftDown},
+    {kKeywordLeftUp, ActionKind::LeftUp},
+    {kKeywordRightDown, ActionKind::RightDown},
+    {kKeywordRightUp, ActionKind::RightUp},
+    {kKeywordMiddleDown, ActionKind::MiddleDown},
+    {kKeywordMiddleUp, ActionKind::MiddleUp},
+    {kKeywordWheel, ActionKind::Wheel},
+    {kKeywordKeyDown, ActionKind::KeyDown},
+    {kKeywordKeyUp, ActionKind::KeyUp},
+    {kKeywordSysKeyDown, ActionKind::SysKeyDown},
+    {kKeywordSysKeyUp, ActionKind::SysKeyUp},
+    {kKeywordJoyMove, ActionKind::JoyMove},
+    {kKeywordJoyButton, ActionKind::JoyButton},
+};
+
+int SkipSpace(ByteStream& in) {
+  int c;
+  do c = in.Get();
+  while (IsScriptSpace(c));
+  return c;
+}
+
+// scanf's "%d": see the header for how it treats odd input. True when a number
+// was read.
+bool ScanInt(ByteStream& in, int32_t& out) {
+  out = 0;
+  int c = SkipSpace(in);
+  bool negative = false;
+  if (c == '-' || c == '+') {
+    negative = c == '-';
+    c = in.Get();
+  }
+  if (!IsDigit(c)) {
+    in.Unget(c);
+    return false;
+  }
+  uint32_t v = 0;
+  do {
+    v = v * 10u + static_cast<uint32_t>(c - '0');
+    c = in.Get();
+  } while (IsDigit(c));
+  in.Unget(c);
+  out = static_cast<int32_t>(negative ? 0u - v : v);
+  return true;
+}
+
+// "%d,%d"
+void ScanPair(ByteStream& in, int32_t& x, int32_t& y) {
+  y = 0;
+  if (!ScanInt(in, x)) return;
+  const int c = in.Get();
+  if (c != ',') {
+    in.Unget(c);
+    return;
+  }
+  ScanInt(in, y);
+}
+
+struct Token {
+  char bytes[kMaxTokenBytes];
+  std::size_t size = 0;
+};
+
+// scanf's "%s" into the token buffer. False when the data ends first.
+bool ScanToken(ByteStream& in, Token& t) {
+  t.size = 0;
+  int c = SkipSpace(in);
+  if (c == kEnd) return false;
+  do {
+    if (t.size < kMaxTokenBytes) t.bytes[t.size++] = static_cast<char>(c);
+    c = in.Get();
+  } while (c != kEnd && !IsScriptSpace(c));
+  in.Unget(c);
+  return true;
+}
+
+void ReadWheelToken(ByteStream& in, Token& t) {
+  t.size = 0;
+  int c;
+  do c = in.Get();
+  while (c == ' ');
+  while (c != ' ' && c != '\r' && c != '\n' && c != kEnd) {
+    if (t.size < kMaxTokenBytes) t.bytes[t.size++] = static_cast<char>(c);
+    c = in.Get();
+  }
+  if (c != ' ') in.Unget(c);
+}
+
+// The whole token must be [+-]digits; the value wraps modulo 2^32.
+bool TokenToInt(const Token& t, int32_t& out) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (t.size > 0 && (t.bytes[0] == '-' || t.bytes[0] == '+')) {
+    negative = t.bytes[0] == '-';
+    i = 1;
+  }
+  if (i == t.size) return false;
+  uint32_t v = 0;
+  for (; i < t.size; ++i) {
+    const int c = static_cast<unsigned char>(t.bytes[i]);
+    if (!IsDigit(c)) return false;
+    v = v * 10u + static_cast<uint32_t>(c - '0');
+  }
+  out = static_cast<int32_t>(negative ? 0u - v : v);
+  return true;
+}
+
+}  // namespace
+
+bool ReadWord(ByteStream& in, Word& word) {
+  word.size = 0;
+  int c = SkipSpace(in);
+  if (c == kEnd) return false;
+  std::size_t n = 0;
+  do {
+    if (n < kMaxWordBytes) word.bytes[n++] = static_cast<char>(c);
+    c = in.Get();
+  } while (c != kEnd && !IsScriptSpace(c));
+  in.Unget(c);
+  word.size = n;
+  return true;
+}
+
+ActionKind MatchKeyword(std::string_view word) {
+  for (const KeywordEntry& k : kKeywords) {
+    if (word.size() == k.text.size() && std::memcmp(word.data(), k.text.data(), word.size()) == 0)
+      return k.kind;
+  }
+  return ActionKind::Unknown;
+}
+
+Action ParseAction(std::string_view word, ByteStream& in) {
+  Action a;
+  a.kind = MatchKeyword(word);
+  switch (a.kind) {
+    case ActionKind::Delay:
+      ScanInt(in, a.delay_ms);
+      break;
+    case ActionKind::Move:
+    case ActionKind::JoyMove:
+      ScanPair(in, a.x, a.y);
+      break;
+    case ActionKind::JoyButton:
+      ScanInt(in, a.buttons);
+      break;
+    case ActionKind::Wheel: {
+      // The turn token, then "%d %d".
+      Token t;
+      ReadWheelToken(in, t);
+      if (ScanInt(in, a.wheel_a)) ScanInt(in, a.wheel_b);
+      int32_t turn = 0;
+      if (!TokenToInt(t, turn)) return Action{ActionKind::ConversionError};
+      a.wheel = static_cast<int16_t>(static_cast<uint16_t>(turn));
+      break;
+    }
+    case ActionKind::KeyDown:
+    case ActionKind::KeyUp:
+    case ActionKind::SysKeyDown:
+    case ActionKind::SysKeyUp: {
+      // "%s %ld %d %d %d": the key code, then four numbers that are not used.
+      Token t;
+      const bool haveToken = ScanToken(in, t);
+      int32_t unused;
+      if (haveToken && ScanInt(in, unused) && ScanInt(in, unused) && ScanInt(in, unused))
+        ScanInt(in, unused);
+      int32_t code = 0;
+      if (!haveToken || !TokenToInt(t, code)) return Action{ActionKind::ConversionError};
+      a.vk = static_cast<uint8_t>(static_cast<uint32_t>(code));
+      break;
+    }
+    case ActionKind::LeftDown:
+    case ActionKind::LeftUp:
+    case ActionKind::RightDown:
+    case ActionKind::RightUp:
+    case ActionKind::MiddleDown:
+    case ActionKind::MiddleUp:
+    case ActionKind::Unknown:
+    case ActionKind::ConversionError:
+      break;
+  }
+  return a;
+}
+
+}  // namespace tesmuro::script

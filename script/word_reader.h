@@ -1,0 +1,98 @@
+// The player's script reader: words, keywords and their arguments.
+//
+// The reader has no notion of lines. ReadWord() takes the next run of non-white
+// bytes; ParseAction() matches it against the keywords and reads the keyword's
+// arguments from the same stream, scanf-style, leaving whatever does not fit the
+// argument pattern in the stream to be read as the next word (where, not being a
+// keyword, it is skipped).
+//
+// How odd input is read:
+// - White space is space, tab, CR, LF, VT and FF.
+// - A word keeps its first 99 bytes; the rest of an over-long word is skipped as
+//   part of it, so it never turns into a word of its own. Key-code and wheel
+//   tokens keep their first 51 bytes the same way.
+// - A word that ends at the end of the data is a word like any other, so a
+//   keyword with nothing after it still counts.
+// - Numbers ("%d"): white space is skipped, then an optional '+' or '-' and the
+//   decimal digits. All digits are consumed however many there are; the value is
+//   taken modulo 2^32 as a signed 32-bit number (4294967295 reads as -1), the
+//   way a 32-bit accumulator wraps. Where no digit follows, the value is 0, the
+//   byte that did not fit is left in the stream (a sign before it stays read)
+//   and the rest of the pattern is not read: its values are 0 as well.
+// - A comma after a number must be the very next byte ("10, 20" gives 10 and 20;
+//   "10 ,20" gives 10 and leaves ",20" in the stream, Y is 0).
+// - The key-code and wheel tokens are integers when the whole token is an
+//   optional '+' or '-' followed by one or more decimal digits and nothing else;
+//   the value wraps modulo 2^32 as above, so only the low bits matter. Anything
+//   else, an empty token included, makes the action a ConversionError, which
+//   ends the run.
+// - The wheel token: spaces (0x20 only) in front of it are skipped; it then runs
+//   up to the next space, which is consumed. A CR or LF, or the end of the data,
+//   also ends it (left in the stream). Other white space (tab, VT, FF) belongs to
+//   the token, which then is not an integer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "script/script_stream.h"
+
+namespace tesmuro::script {
+
+inline constexpr std::size_t kMaxWordBytes = 99;
+inline constexpr std::size_t kMaxTokenBytes = 51;
+
+inline bool IsScriptSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+struct Word {
+  char bytes[kMaxWordBytes];
+  std::size_t size = 0;
+  std::string_view View() const { return {bytes, size}; }
+};
+
+// Skips white space and reads the next word. False (and an empty word) when the
+// end of the data comes first.
+bool ReadWord(ByteStream& in, Word& word);
+
+enum class ActionKind : uint8_t {
+  Delay,
+  Move,
+  LeftDown,
+  LeftUp,
+  RightDown,
+  RightUp,
+  MiddleDown,
+  MiddleUp,
+  Wheel,
+  KeyDown,
+  KeyUp,
+  SysKeyDown,
+  SysKeyUp,
+  JoyMove,
+  JoyButton,
+  Unknown,          // not a keyword: nothing was read after it
+  ConversionError,  // key code or wheel turn that is not an integer
+};
+
+// A parsed action. Only the fields of its kind are set; all others are 0.
+struct Action {
+  ActionKind kind = ActionKind::Unknown;
+  int32_t delay_ms = 0;  // Delay
+  int32_t x = 0;         // Move, JoyMove
+  int32_t y = 0;         // Move, JoyMove
+  int32_t wheel = 0;     // Wheel: the turn, low 16 bits of the token sign-extended
+  int32_t wheel_a = 0;   // Wheel: the two numbers after the turn
+  int32_t wheel_b = 0;
+  uint8_t vk = 0;        // key kinds: low 8 bits of the key code
+  int32_t buttons = 0;   // JoyButton
+};
+
+// The keyword the word equals, tried in the order of ActionKind; Unknown if none.
+ActionKind MatchKeyword(std::string_view word);
+
+// Matches the word and reads the keyword's arguments from `in`, which must be
+// the stream the word came from, positioned right after it.
+Action ParseAction(std::string_view word, ByteStream& in);
+
+}  // namespace tesmuro::script

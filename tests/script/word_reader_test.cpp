@@ -1,0 +1,222 @@
+#include "script/word_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "script/script_format.h"
+
+namespace tesmuro::script {
+namespace {
+
+// Test scripts are written in UTF-8 here; G() turns the keywords into GBK.
+std::string G(std::string_view utf8) {
+  static const std::pair<std::string_view, std::string_view> kMap[] = {
+      {"延迟", kKeywordDelay}, {"移动", kKeywordMove},
+      {"左键按下", kKeywordLeftDown}, {"左键释放", kKeywordLeftUp}, {"左键双击", kKeywordLeftDouble},
+      {"右键按下", kKeywordRightDown}, {"右键释放", kKeywordRightUp},
+      {"中键按下", kKeywordMiddleDown}, {"中键释放", kKeywordMiddleUp},
+      {"鼠标滚轮", kKeywordWheel}, {"按键按下", kKeywordKeyDown}, {"按键弹起", kKeywordKeyUp},
+      {"系统按键按下", kKeywordSysKeyDown}, {"系统按键弹起", kKeywordSysKeyUp},
+      {"摇杆运动", kKeywordJoyMove}, {"摇杆按钮按下", kKeywordJoyButton}};
+  std::string out;
+  for (size_t i = 0; i < utf8.size();) {
+    size_t best = 0;
+    std::string_view gbk;
+    for (const auto& [u, g] : kMap)
+      if (u.size() > best && utf8.substr(i, u.size()) == u) best = u.size(), gbk = g;
+    if (best) out += gbk, i += best;
+    else out += utf8[i++];
+  }
+  return out;
+}
+
+std::string Describe(const Word& w, const Action& a) {
+  auto n = [](int32_t v) { return std::to_string(v); };
+  switch (a.kind) {
+    case ActionKind::Delay: return "Delay " + n(a.delay_ms);
+    case ActionKind::Move: return "Move " + n(a.x) + "," + n(a.y);
+    case ActionKind::LeftDown: return "LeftDown";
+    case ActionKind::LeftUp: return "LeftUp";
+    case ActionKind::RightDown: return "RightDown";
+    case ActionKind::RightUp: return "RightUp";
+    case ActionKind::MiddleDown: return "MiddleDown";
+    case ActionKind::MiddleUp: return "MiddleUp";
+    case ActionKind::Wheel: return "Wheel " + n(a.wheel) + " " + n(a.wheel_a) + " " + n(a.wheel_b);
+    case ActionKind::KeyDown: return "KeyDown " + n(a.vk);
+    case ActionKind::KeyUp: return "KeyUp " + n(a.vk);
+    case ActionKind::SysKeyDown: return "SysKeyDown " + n(a.vk);
+    case ActionKind::SysKeyUp: return "SysKeyUp " + n(a.vk);
+    case ActionKind::JoyMove: return "JoyMove " + n(a.x) + "," + n(a.y);
+    case ActionKind::JoyButton: return "JoyButton " + n(a.buttons);
+    case ActionKind::ConversionError: return "ConversionError";
+    case ActionKind::Unknown: break;
+  }
+  for (char c : w.View())
+    if (c < 0x21 || c > 0x7E || w.size > 20) return "?[" + n(static_cast<int32_t>(w.size)) + "]";
+  return "?" + std::string(w.View());
+}
+
+// Reads like the player: word by word until the end or a conversion error.
+std::string ReadAll(ByteStream& in) {
+  std::string out;
+  Word w;
+  for (int guard = 0; guard < 100000 && ReadWord(in, w); ++guard) {
+    const Action a = ParseAction(w.View(), in);
+    out += (out.empty() ? "" : " | ") + Describe(w, a);
+    if (a.kind == ActionKind::ConversionError) break;
+  }
+  return out;
+}
+
+std::string ReadAll(std::string script) {
+  MemoryByteStream in(std::move(script));
+  return ReadAll(in);
+}
+
+TEST(WordReader, RecordedFragment) {
+  EXPECT_EQ(ReadAll(G("延迟 950\r\n移动 512,384\r\n延迟 96\r\n左键按下\r\n延迟 110\r\n左键释放\r\n"
+                      "按键按下 65 30 0 735 0\r\n按键弹起 65 30 128 825 0\r\n")),
+            "Delay 950 | Move 512,384 | Delay 96 | LeftDown | Delay 110 | LeftUp | KeyDown 65 | KeyUp 65");
+}
+
+TEST(WordReader, WriterLinesReadBack) {
+  std::string script;
+  for (const std::string& line :
+       {DelayLine(-7), MoveLine(-1920, 1080), MouseButtonLine(ButtonLine::RightDown),
+        MouseButtonLine(ButtonLine::RightUp), MouseButtonLine(ButtonLine::MiddleDown),
+        MouseButtonLine(ButtonLine::MiddleUp), WheelLine(120, 1, 0),
+        KeyLine(KeyLineKind::SysDown, 18, 56, 32, 4294967295u, 4294967295u),
+        KeyLine(KeyLineKind::SysUp, 18, 56, 160, 1, 0), JoyMoveLine(0, 65535), JoyButtonLine(257)})
+    script += line + "\r\n";
+  EXPECT_EQ(ReadAll(script),
+            "Delay -7 | Move -1920,1080 | RightDown | RightUp | MiddleDown | MiddleUp | Wheel 120 1 0"
+            " | SysKeyDown 18 | SysKeyUp 18 | JoyMove 0,65535 | JoyButton 257");
+}
+
+TEST(WordReader, LinesDoNotMatter) {
+  EXPECT_EQ(ReadAll(G("\r\n\r\n   延迟\t100   \r\n\x0B\x0C\n移动\t10,20\t\r\n")), "Delay 100 | Move 10,20");
+  EXPECT_EQ(ReadAll(G("延迟 100 移动 10,20")), "Delay 100 | Move 10,20");
+  EXPECT_EQ(ReadAll(G("延迟\r\n\r\n100")), "Delay 100");
+  EXPECT_EQ(ReadAll(""), "");
+  EXPECT_EQ(ReadAll(" \t\r\n\x0B\x0C"), "");
+}
+
+TEST(WordReader, UnknownWordsAreSkippedOneByOne) {
+  EXPECT_EQ(ReadAll(G("左键按下 左键双击 左键释放")), "LeftDown | ?[8] | LeftUp");
+  EXPECT_EQ(ReadAll(G("延迟5 延迟 5")), "?[5] | Delay 5");  // glued number: not a keyword
+  EXPECT_EQ(ReadAll(G("按键按下 65 30 0 1 0 7 8\r\n延迟 3")), "KeyDown 65 | ?7 | ?8 | Delay 3");
+}
+
+TEST(WordReader, NumberEdgeCases) {
+  EXPECT_EQ(ReadAll(G("移动 10, 20")), "Move 10,20");
+  EXPECT_EQ(ReadAll(G("移动 10 ,20")), "Move 10,0 | ?,20");
+  EXPECT_EQ(ReadAll(G("移动 10 延迟 5")), "Move 10,0 | Delay 5");
+  EXPECT_EQ(ReadAll(G("移动 10,abc")), "Move 10,0 | ?abc");
+  EXPECT_EQ(ReadAll(G("移动 x,5")), "Move 0,0 | ?x,5");
+  EXPECT_EQ(ReadAll(G("延迟 abc 延迟 +4")), "Delay 0 | ?abc | Delay 4");
+  EXPECT_EQ(ReadAll(G("延迟 -x")), "Delay 0 | ?x");  // the sign stays read
+  EXPECT_EQ(ReadAll(G("延迟 -")), "Delay 0");
+  EXPECT_EQ(ReadAll(G("延迟 12abc")), "Delay 12 | ?abc");
+  // Out-of-range values wrap modulo 2^32 and every digit is consumed.
+  EXPECT_EQ(ReadAll(G("延迟 4294967295 延迟 4294967296 延迟 -2147483648 延迟 2147483648")),
+            "Delay -1 | Delay 0 | Delay -2147483648 | Delay -2147483648");
+  EXPECT_EQ(ReadAll(G("延迟 " + std::string(500, '9') + " 延迟 3")), "Delay -1 | Delay 3");
+  EXPECT_EQ(ReadAll(G("摇杆运动 100,200 摇杆按钮按下 -1")), "JoyMove 100,200 | JoyButton -1");
+}
+
+TEST(WordReader, KeyLines) {
+  EXPECT_EQ(ReadAll(G("按键按下 321 0 0 0 0")), "KeyDown 65");
+  EXPECT_EQ(ReadAll(G("按键按下 +65 1 2 3 4 按键弹起 -191 1 2 3 4")), "KeyDown 65 | KeyUp 65");
+  EXPECT_EQ(ReadAll(G("按键按下 65 4294967295 4294967295 4294967295 4294967295 延迟 9")),
+            "KeyDown 65 | Delay 9");
+  EXPECT_EQ(ReadAll(G("按键按下 65\r\n延迟 9")), "KeyDown 65 | Delay 9");  // short line
+  // A bare key keyword takes the next word as its code.
+  EXPECT_EQ(ReadAll(G("按键按下\r\n延迟 9")), "ConversionError");
+  EXPECT_EQ(ReadAll(G("按键按下")), "ConversionError");
+  EXPECT_EQ(ReadAll(G("按键按下 65x 0 0 0 0")), "ConversionError");
+  EXPECT_EQ(ReadAll(G("按键按下 - 0 0 0 0")), "ConversionError");
+  EXPECT_EQ(ReadAll(G("按键按下 0x41 0 0 0 0")), "ConversionError");
+  // An over-long code keeps its first 51 bytes; the rest is not a word of its own.
+  EXPECT_EQ(ReadAll(G("按键按下 " + std::string(49, '0') + "65junk 1 2 3 4 延迟 1")), "KeyDown 65 | Delay 1");
+}
+
+TEST(WordReader, WheelLines) {
+  EXPECT_EQ(ReadAll(G("鼠标滚轮 -120 1 0 鼠标滚轮 65416 0 0 鼠标滚轮 120 -5 7")),
+            "Wheel -120 1 0 | Wheel -120 0 0 | Wheel 120 -5 7");
+  EXPECT_EQ(ReadAll(G("鼠标滚轮    -120 1 0")), "Wheel -120 1 0");
+  // Ended by a line end or by the end of the data instead of a space.
+  EXPECT_EQ(ReadAll(G("鼠标滚轮 -120\r\n延迟 5")), "Wheel -120 0 0 | Delay 5");
+  EXPECT_EQ(ReadAll(G("鼠标滚轮 -120\n延迟 5")), "Wheel -120 0 0 | Delay 5");
+  EXPECT_EQ(ReadAll(G("鼠标滚轮 -120")), "Wheel -120 0 0");
+  EXPECT_EQ(ReadAll(G("鼠标滚轮")), "ConversionError");
+  EXPECT_EQ(ReadAll(G("鼠标滚轮 abc 0 0")), "ConversionError");
+  EXPECT_EQ(ReadAll(G("鼠标滚轮\t-120 0 0")), "ConversionError");  // only spaces precede the turn
+  EXPECT_EQ(ReadAll(G("鼠标滚轮 -120\t0 0")), "ConversionError");  // a tab belongs to the turn
+  EXPECT_EQ(ReadAll(G("鼠标滚轮 " + std::string(51, '0') + "999 1 2")), "Wheel 0 1 2");
+}
+
+TEST(WordReader, HostileInput) {
+  // Over-long words keep 99 bytes; their rest never becomes a word.
+  Word w;
+  MemoryByteStream in(std::string(150, 'a') + G(" 延迟 5"));
+  ASSERT_TRUE(ReadWord(in, w));
+  EXPECT_EQ(w.View(), std::string(99, 'a'));
+  EXPECT_EQ(ReadAll(std::string(99, 'a') + G("延迟 5")), "?[99] | ?5");
+  EXPECT_EQ(ReadAll(std::string(10 * 1024 * 1024, 'x') + G(" 延迟 7")), "?[99] | Delay 7");
+  EXPECT_EQ(ReadAll(G("延迟 ") + std::string(10 * 1024 * 1024, '0') + G("7\r\n左键按下")), "Delay 7 | LeftDown");
+  // NUL is an ordinary byte: it belongs to the word it touches.
+  EXPECT_EQ(ReadAll(G("延迟") + std::string(1, '\0') + " 5"), "?[5] | ?5");
+  EXPECT_EQ(ReadAll(std::string("\0\0 \0", 4) + G(std::string_view(" 延迟 2\0", 10))), "?[2] | ?[1] | Delay 2 | ?[1]");
+  EXPECT_EQ(ReadAll(std::string("\xFF\x80\xD1", 3)), "?[3]");
+  // A keyword at the very end of the data still counts.
+  EXPECT_EQ(ReadAll(G("延迟 1 左键按下")), "Delay 1 | LeftDown");
+  EXPECT_EQ(ReadAll(G("延迟 12")), "Delay 12");
+  EXPECT_EQ(ReadAll(G("延迟")), "Delay 0");
+}
+
+TEST(ByteStreams, EndPushBackAndRewind) {
+  MemoryByteStream in("ab");
+  EXPECT_EQ(in.Get(), 'a');
+  in.Unget('a');
+  EXPECT_EQ(in.Get(), 'a');
+  EXPECT_EQ(in.Get(), 'b');
+  EXPECT_EQ(in.Get(), ByteStream::kEnd);
+  in.Unget(ByteStream::kEnd);
+  EXPECT_EQ(in.Get(), ByteStream::kEnd);
+  in.Rewind();
+  EXPECT_EQ(in.Get(), 'a');
+}
+
+// The file stream with tiny buffers puts every push-back at a refill boundary.
+TEST(ByteStreams, FileStreamReadsLikeMemoryAcrossRefillsAndRewinds) {
+  const std::string script = G("延迟 950\r\n移动 -5,384 鼠标滚轮 65416 1 0\r\n按键按下 321 30 0 4294967295 0 ") +
+                             std::string(120, 'z') + G(" 移动 10 ,20 延迟 -x 左键双击 左键按下");
+  const std::string expected = ReadAll(script);
+  EXPECT_EQ(expected, "Delay 950 | Move -5,384 | Wheel -120 1 0 | KeyDown 65 | ?[99] | Move 10,0 | ?,20"
+                      " | Delay 0 | ?x | ?[8] | LeftDown");
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::tmpfile(), &std::fclose);
+  ASSERT_TRUE(f);
+  ASSERT_EQ(std::fwrite(script.data(), 1, script.size(), f.get()), script.size());
+  std::rewind(f.get());
+  for (size_t bufferSize : {1, 2, 3, 7, 64 * 1024}) {
+    FileByteStream in(f.get(), bufferSize);
+    EXPECT_EQ(ReadAll(in), expected) << bufferSize;
+    in.Rewind();
+    EXPECT_EQ(ReadAll(in), expected) << bufferSize;
+    in.Rewind();
+  }
+}
+
+TEST(ByteStreams, NullFileIsEmpty) {
+  FileByteStream in(nullptr);
+  EXPECT_EQ(in.Get(), ByteStream::kEnd);
+  in.Rewind();
+  EXPECT_EQ(in.Get(), ByteStream::kEnd);
+}
+
+}  // namespace
+}  // namespace tesmuro::script
