@@ -17,6 +17,7 @@ namespace layout = forms::main;
 
 constexpr UINT kHookEventsMsg = WM_APP + 10;
 constexpr UINT kHotKeyMsg = WM_APP + 11;  // wParam: the HotKeyCommand
+constexpr UINT_PTR kMemoFlushTimer = 1;
 constexpr wchar_t kSheetClass[] = L"TTabSheet";
 constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 
@@ -126,11 +127,8 @@ void MainWindowWin::BuildControls() {
                            0, hwnd_, nullptr, inst, this);
   group_ = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 0, 0, 0, sheet_,
                            reinterpret_cast<HMENU>(layout::kIdGroupBox), inst, nullptr);
-  memo_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
-                          WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
-                              ES_WANTRETURN | ES_NOHIDESEL,
-                          0, 0, 0, 0, sheet_, reinterpret_cast<HMENU>(layout::kIdMemo), inst, nullptr);
-  SendMessageW(memo_, EM_SETLIMITTEXT, 0, 0);  // no length limit
+  memo_ = CreateMemoEdit(sheet_, layout::kIdMemo);
+  memoText_ = std::make_unique<MemoControl>(memo_, hwnd_, kMemoFlushTimer);
 
   tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, inst, nullptr);
@@ -214,7 +212,14 @@ LRESULT CALLBACK MainWindowWin::SheetProc(HWND hwnd, UINT msg, WPARAM wParam, LP
 LRESULT MainWindowWin::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_COMMAND:
-      if (HIWORD(wParam) == 0 || HIWORD(wParam) == BN_CLICKED) OnCommand(LOWORD(wParam));
+      if (reinterpret_cast<HWND>(lParam) == memo_) {
+        if (HIWORD(wParam) == EN_CHANGE) memoText_->OnChange();
+      } else if (HIWORD(wParam) == 0 || HIWORD(wParam) == BN_CLICKED) {
+        OnCommand(LOWORD(wParam));
+      }
+      return 0;
+    case WM_TIMER:
+      if (wParam == kMemoFlushTimer) memoText_->Flush();
       return 0;
     case WM_MOUSEMOVE:
       return 0;  // consumed: nothing happens on the window's own mouse moves
@@ -340,37 +345,13 @@ void MainWindowWin::SetStepCounter(std::string_view text) {
 
 void MainWindowWin::Close() { PostMessageW(hwnd_, WM_CLOSE, 0, 0); }
 
-int MainWindowWin::MemoLineCount() {
-  int n = static_cast<int>(SendMessageW(memo_, EM_GETLINECOUNT, 0, 0));
-  const LRESULT start = SendMessageW(memo_, EM_LINEINDEX, static_cast<WPARAM>(n - 1), 0);
-  if (n > 0 && SendMessageW(memo_, EM_LINELENGTH, static_cast<WPARAM>(start), 0) == 0) --n;
-  return n;
-}
+int MainWindowWin::MemoLineCount() { return memoText_->LineCount(); }
 
-void MainWindowWin::MemoAppendLine(std::string_view gbk) {
-  const int len = GetWindowTextLengthW(memo_);
-  std::wstring line;
-  if (len > 0) {
-    // A last line that the user left without a line end gets one first.
-    const int last = static_cast<int>(SendMessageW(memo_, EM_GETLINECOUNT, 0, 0)) - 1;
-    const LRESULT start = SendMessageW(memo_, EM_LINEINDEX, static_cast<WPARAM>(last), 0);
-    if (SendMessageW(memo_, EM_LINELENGTH, static_cast<WPARAM>(start), 0) != 0) line = L"\r\n";
-  }
-  line += GbkToWide(gbk);
-  line += L"\r\n";
-  SendMessageW(memo_, EM_SETSEL, static_cast<WPARAM>(len), static_cast<LPARAM>(len));
-  SendMessageW(memo_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
-}
+void MainWindowWin::MemoAppendLine(std::string_view gbk) { memoText_->AppendLine(gbk); }
 
-std::string MainWindowWin::MemoText() {
-  const int len = GetWindowTextLengthW(memo_);
-  std::wstring w(static_cast<size_t>(len) + 1, L'\0');
-  const int got = GetWindowTextW(memo_, w.data(), len + 1);
-  w.resize(static_cast<size_t>(got));
-  return WideToGbk(w);
-}
+std::string MainWindowWin::MemoText() { return memoText_->Text(); }
 
-void MainWindowWin::MemoSetText(std::string_view gbk) { SetWindowTextW(memo_, GbkToWide(gbk).c_str()); }
+void MainWindowWin::MemoSetText(std::string_view gbk) { memoText_->SetText(gbk); }
 
 std::optional<std::string> MainWindowWin::RunFileDialog(FileDialog which) {
   std::wstring filter = Wide(layout::kFilter);

@@ -12,6 +12,7 @@
 #include "app/application_win.h"
 #include "app/main_view.h"
 #include "app/main_window.h"
+#include "app/memo_win.h"
 #include "app/services_win.h"
 #include "record/hook_thread_win.h"
 
@@ -82,6 +83,7 @@ class MainWindowWin : public IMainView {
   WinJoystickService joysticks_;
   std::unique_ptr<HookThread> hooks_;
   std::unique_ptr<TFrmMain> logic_;
+  std::unique_ptr<MemoControl> memoText_;
   std::vector<HookEvent> events_;
   std::deque<HookEvent> pending_;  // taken from the hook thread, not yet handled
   bool draining_ = false;

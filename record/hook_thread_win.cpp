@@ -12,6 +12,17 @@ enum : UINT {
   kUninstallKey,
 };
 
+double QpcMicros() noexcept {
+  static const double perMicro = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(f.QuadPart) / 1e6;
+  }();
+  LARGE_INTEGER c;
+  QueryPerformanceCounter(&c);
+  return static_cast<double>(c.QuadPart) / perMicro;
+}
+
 uint16_t ModifiersHeld() noexcept {
   uint16_t m = 0;
   if (GetAsyncKeyState(VK_SHIFT) < 0) m |= 0x2000;
@@ -114,6 +125,18 @@ void HookThread::Push(const HookEvent& e) noexcept {
   if (wake) PostMessageW(window_, message_, 0, 0);
 }
 
+void HookThread::MeasureProcedureTimes(bool on) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  times_.clear();
+  times_.reserve(100000);
+  measure_ = on;
+}
+
+std::vector<double> HookThread::ProcedureTimes() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return times_;
+}
+
 void HookThread::TakeEvents(std::vector<HookEvent>& out) {
   out.clear();
   std::lock_guard<std::mutex> lock(mutex_);
@@ -123,6 +146,8 @@ void HookThread::TakeEvents(std::vector<HookEvent>& out) {
 LRESULT CALLBACK HookThread::MouseProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
   HookThread* self = g_hooks;
   if (self && code == HC_ACTION) {
+    const bool measure = self->measure_.load(std::memory_order_relaxed);
+    const double t0 = measure ? QpcMicros() : 0.0;
     const auto* m = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
     MouseHookEvent e;
     e.code = code;
@@ -135,6 +160,10 @@ LRESULT CALLBACK HookThread::MouseProc(int code, WPARAM wParam, LPARAM lParam) n
     e.extraInfo = static_cast<uint32_t>(m->dwExtraInfo);
     e.tick = GetTickCount();
     self->Push(e);
+    if (measure) {
+      std::lock_guard<std::mutex> lock(self->mutex_);
+      if (self->times_.size() < self->times_.capacity()) self->times_.push_back(QpcMicros() - t0);
+    }
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }

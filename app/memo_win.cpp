@@ -1,0 +1,110 @@
+#include "app/memo_win.h"
+
+#include "app/win_util_win.h"
+
+namespace tesmuro::win {
+namespace {
+
+int64_t NowMicros() {
+  LARGE_INTEGER f, c;
+  QueryPerformanceFrequency(&f);
+  QueryPerformanceCounter(&c);
+  return c.QuadPart * 1000000 / f.QuadPart;
+}
+
+struct BusyTimer {
+  int64_t& total;
+  int64_t start = NowMicros();
+  ~BusyTimer() { total += NowMicros() - start; }
+};
+
+}  // namespace
+
+HWND CreateMemoEdit(HWND parent, int id) {
+  HWND edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                              WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
+                                  ES_WANTRETURN | ES_NOHIDESEL,
+                              0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                              GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(edit, EM_SETLIMITTEXT, 0, 0);  // no length limit
+  return edit;
+}
+
+bool MemoControl::EndsWithLineBreak() {
+  if (tail_ == Tail::Unknown) {
+    const int len = GetWindowTextLengthW(edit_);
+    if (len == 0) {
+      tail_ = Tail::Break;
+    } else {
+      std::wstring text(static_cast<size_t>(len) + 1, L'\0');
+      const int got = GetWindowTextW(edit_, text.data(), len + 1);
+      tail_ = (got > 0 && (text[got - 1] == L'\n' || text[got - 1] == L'\r')) ? Tail::Break : Tail::Text;
+    }
+  }
+  return tail_ == Tail::Break;
+}
+
+int MemoControl::LineCount() {
+  BusyTimer t{busyMicros_};
+  int n = static_cast<int>(SendMessageW(edit_, EM_GETLINECOUNT, 0, 0));
+  if (EndsWithLineBreak()) --n;  // the empty row after the last line end
+  return n + pendingLines_;
+}
+
+void MemoControl::AppendLine(std::string_view gbk) {
+  BusyTimer t{busyMicros_};
+  if (pending_.empty() && !EndsWithLineBreak()) pending_ = L"\r\n";  // a typed last line gets its end first
+  pending_ += GbkToWide(gbk);
+  pending_ += L"\r\n";
+  ++pendingLines_;
+  if (!timerSet_) {
+    SetTimer(owner_, timerId_, delayMs_, nullptr);
+    timerSet_ = true;
+  }
+}
+
+void MemoControl::Flush() {
+  if (timerSet_) {
+    KillTimer(owner_, timerId_);
+    timerSet_ = false;
+  }
+  if (pending_.empty()) return;
+  BusyTimer t{busyMicros_};
+  const int len = GetWindowTextLengthW(edit_);
+  selfEdit_ = true;
+  SendMessageW(edit_, EM_SETSEL, static_cast<WPARAM>(len), static_cast<LPARAM>(len));
+  SendMessageW(edit_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(pending_.c_str()));
+  selfEdit_ = false;
+  tail_ = Tail::Break;
+  pending_.clear();
+  pendingLines_ = 0;
+}
+
+std::string MemoControl::Text() {
+  Flush();
+  const int len = GetWindowTextLengthW(edit_);
+  std::wstring w(static_cast<size_t>(len) + 1, L'\0');
+  const int got = GetWindowTextW(edit_, w.data(), len + 1);
+  w.resize(static_cast<size_t>(got > 0 ? got : 0));
+  return WideToGbk(w);
+}
+
+void MemoControl::SetText(std::string_view gbk) {
+  pending_.clear();
+  pendingLines_ = 0;
+  if (timerSet_) {
+    KillTimer(owner_, timerId_);
+    timerSet_ = false;
+  }
+  const std::wstring w = GbkToWide(gbk);
+  selfEdit_ = true;
+  SetWindowTextW(edit_, w.c_str());
+  selfEdit_ = false;
+  tail_ = (w.empty() || w.back() == L'\n' || w.back() == L'\r') ? Tail::Break : Tail::Text;
+}
+
+void MemoControl::OnChange() {
+  if (!selfEdit_) tail_ = Tail::Unknown;
+}
+
+}  // namespace tesmuro::win

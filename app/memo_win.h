@@ -1,0 +1,57 @@
+// The script text box: a multi-line edit control whose lines the recorders
+// append to. Appended lines are collected and handed to the control at most
+// every few tens of milliseconds in one piece: an edit control's cost per
+// insertion grows with its text, so one insertion per event would slow
+// recording down as the script grows.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tesmuro::win {
+
+// The edit control itself: multi-line, vertical scroll bar, word wrap, no
+// length limit.
+HWND CreateMemoEdit(HWND parent, int id);
+
+class MemoControl {
+ public:
+  // `timerOwner` receives WM_TIMER with `timerId` when pending lines are due.
+  MemoControl(HWND edit, HWND timerOwner, UINT_PTR timerId, UINT flushDelayMs = 40)
+      : edit_(edit), owner_(timerOwner), timerId_(timerId), delayMs_(flushDelayMs) {}
+
+  // Lines as the control reports them (wrapped rows count one each, a final
+  // empty line does not count), pending lines included.
+  int LineCount();
+  // Appends one GBK line and its CR LF.
+  void AppendLine(std::string_view gbk);
+  std::string Text();  // GBK
+  void SetText(std::string_view gbk);
+  // Hands the pending lines to the control now.
+  void Flush();
+  // The control changed by other hands (the user typing).
+  void OnChange();
+
+  // Time spent in this class's calls, for the benchmark.
+  int64_t BusyMicros() const { return busyMicros_; }
+
+ private:
+  bool EndsWithLineBreak();
+  HWND edit_;
+  HWND owner_;
+  UINT_PTR timerId_;
+  UINT delayMs_;
+  std::wstring pending_;
+  int pendingLines_ = 0;
+  bool timerSet_ = false;
+  bool selfEdit_ = false;
+  // Whether the control's text ends with a line break (or is empty); unknown
+  // after an edit by the user until asked.
+  enum class Tail { Unknown, Break, Text } tail_ = Tail::Break;
+  int64_t busyMicros_ = 0;
+};
+
+}  // namespace tesmuro::win
