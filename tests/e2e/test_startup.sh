@@ -1,0 +1,173 @@
+# Tesmuro's start-up, main window and ways to end it.
+
+MAIN_MENU=$'文件(&File)
+  新建记录文件(&New)
+  打开记录文件(&Load)
+  保存记录文件(&Save)
+  另存为(Save &As)
+  -
+  退出本软件(&Exit)
+设置(&Setup)
+  软件设置(S&oftware Setup)
+  -
+  摇杆1信息(&JoyStick1)
+  摇杆2信息(JoyStick&2)
+帮助(&Help)
+  帮助内容(&Content)
+  访问作者主页
+  关于本软件(&About)'
+
+SETTINGS_BOX=$'系统提示\n不能打开输入参数文件！'
+
+# A fresh app folder with a valid settings file; prints the folder.
+app_with_settings() {
+  local dir
+  dir=$(app_folder)
+  write_settings "$dir/Quorlin.qlset" "${E2E_DEFAULT_SETTINGS[@]}"
+  printf '%s' "$dir"
+}
+
+# Starts Tesmuro with a settings file and waits for its main window; sets MAIN (its selection).
+start_with_settings() {
+  start_app "$(app_with_settings)"
+  wait_main_window >/dev/null
+  MAIN=(--pid "$APP_PID" --class TFrmMain)
+}
+
+test_without_settings_file_the_message_comes_once_before_the_window() {
+  local dir
+  dir=$(app_folder)
+  start_app "$dir"
+  assert_eq "$SETTINGS_BOX" "$(drv msgbox --pid "$APP_PID" --timeout 15000)" "start-up message"
+  assert_eq $'1\tOK' "$(drv buttons --pid "$APP_PID")" "the message has only an OK button"
+  assert_eq 0 "$(drv count --pid "$APP_PID" --class TFrmMain --visible)" "main window shown before the message"
+
+  drv msgbox --pid "$APP_PID" --press ok >/dev/null
+  wait_main_window >/dev/null
+  drv absent --pid "$APP_PID" --class '#32770' --for 1000
+
+  # The settings then stand at their construction values; nothing writes the file.
+  drv close --pid "$APP_PID" --class TFrmMain
+  assert_eq 0 "$(app_exit_code)" "exit code"
+  assert_file_absent "$dir/Quorlin.qlset" "start-up or exit wrote a settings file"
+}
+
+test_with_settings_file_no_message_and_file_untouched() {
+  local dir
+  dir=$(app_with_settings)
+  cp "$dir/Quorlin.qlset" "$TEST_DIR/settings-before"
+  start_app "$dir"
+  wait_main_window >/dev/null
+  assert_eq 0 "$(drv count --pid "$APP_PID" --class '#32770')" "a dialog is open at start-up"
+  drv absent --pid "$APP_PID" --class '#32770' --for 1000
+  drv close --pid "$APP_PID" --class TFrmMain
+  assert_eq 0 "$(app_exit_code)" "exit code"
+  assert_same_file "$TEST_DIR/settings-before" "$dir/Quorlin.qlset" "the settings file changed"
+}
+
+test_main_window_frame_menu_and_status_bar() {
+  start_with_settings
+  local -A info
+  local key value
+  while IFS='=' read -r key value; do info[$key]=$value; done < <(drv info "${MAIN[@]}")
+  assert_eq Tesmuro "${info[caption]}" "caption"
+  assert_eq 688x426 "${info[client]}" "client area"
+  # Single fixed border; system menu and minimise box, no maximise box.
+  local style_hex=${info[style]}
+  local style=$((style_hex))
+  assert_eq 0 $((style & 0x00040000)) "the border is resizable (WS_THICKFRAME)"
+  assert_eq 0 $((style & 0x00010000)) "it has a maximise box"
+  assert_ne 0 $((style & 0x00020000)) "no minimise box"
+  assert_ne 0 $((style & 0x00080000)) "no system menu"
+  # Centred on the 1280x1024 desktop.
+  local w h x y
+  IFS='x+' read -r w h x y <<<"${info[window]}"
+  local dx=$(( (2 * x + w) - 1280 )) dy=$(( (2 * y + h) - 1024 ))
+  [ "${dx#-}" -le 2 ] && [ "${dy#-}" -le 2 ] || fail "not centred: window ${info[window]}"
+
+  assert_eq "$MAIN_MENU" "$(drv menu "${MAIN[@]}")" "menu bar"
+
+  local -a parts
+  mapfile -t parts < <(drv status "${MAIN[@]}")
+  assert_eq 4 "${#parts[@]}" "status bar panels: $(printf '[%s] ' "${parts[@]}")"
+  assert_eq 就绪 "${parts[0]}" "panel 0"
+  assert_eq "" "${parts[1]}" "panel 1"
+  assert_eq 无按键 "${parts[2]}" "panel 2"
+
+  assert_eq "" "$(drv get-text "${MAIN[@]}" --child Edit)" "script text at start-up"
+  drv info "${MAIN[@]}" --child 'Button~清空' >/dev/null
+}
+
+test_other_forms_exist_hidden() {
+  start_with_settings
+  local cls
+  for cls in TFrmSoftwareSetup TAboutBox TFrmMirco; do
+    assert_eq 1 "$(drv count --pid "$APP_PID" --class "$cls")" "top-level windows of class $cls"
+    assert_eq 0 "$(drv count --pid "$APP_PID" --class "$cls" --visible)" "$cls is visible"
+  done
+  assert_eq 1 "$(drv count --pid "$APP_PID" --class TFrmMain --visible)" "visible main windows"
+}
+
+test_script_text_keeps_chinese_under_a_western_code_page() {
+  # Under C.UTF-8 the ANSI code page is 1252: an ANSI control would turn these into '?'.
+  start_with_settings
+  local text=$'鼠标左键按下 100 200\r\n延时 50'
+  drv set-text "${MAIN[@]}" --child Edit "$text"
+  assert_eq "$text" "$(drv get-text "${MAIN[@]}" --child Edit)" "script text read back"
+}
+
+test_exit_menu_ends_with_code_0() {
+  start_with_settings
+  drv menu-invoke "${MAIN[@]}" "文件(&File)" "退出本软件(&Exit)" >/dev/null
+  assert_eq 0 "$(app_exit_code)" "exit code after File > Exit"
+}
+
+test_close_message_ends_with_code_0() {
+  start_with_settings
+  drv close "${MAIN[@]}"
+  assert_eq 0 "$(app_exit_code)" "exit code after WM_CLOSE"
+}
+
+test_system_close_command_ends_with_code_0() {
+  start_with_settings
+  drv syscommand close "${MAIN[@]}"
+  assert_eq 0 "$(app_exit_code)" "exit code after SC_CLOSE"
+}
+
+test_clicking_the_close_box_ends_with_code_0() {
+  start_with_settings
+  local x y
+  read -r x y < <(drv nc-point close "${MAIN[@]}")
+  xdo mousemove "$x" "$y" click 1
+  assert_eq 0 "$(app_exit_code)" "exit code after a click on the close box"
+}
+
+test_chinese_screenshots_of_the_message_and_main_window() {
+  # Run in the Chinese locale, where the captions render; the pictures are kept whatever happens.
+  local dir
+  dir=$(app_folder)
+  start_app --zh "$dir"
+  local box geometry file
+  assert_eq "$SETTINGS_BOX" "$(drv msgbox --pid "$APP_PID" --timeout 15000)" "start-up message (zh_CN)"
+  box=$(drv wait-window --pid "$APP_PID" --class '#32770' --visible)
+  settle "$box"
+  shot --keep startup-message "$(drv info --hwnd "$box" --field window)" >/dev/null
+  drv msgbox --pid "$APP_PID" --press ok >/dev/null
+
+  local main
+  main=$(wait_main_window)
+  assert_eq "$MAIN_MENU" "$(drv menu --hwnd "$main")" "menu bar (zh_CN)"
+  settle "$main"
+  geometry=$(drv info --hwnd "$main" --field window)
+  file=$(shot --keep main-window "$geometry")
+  assert_eq "${geometry%%+*}" "$(identify -format '%wx%h' "$file")" "size of the screenshot"
+  drv close --hwnd "$main"
+  assert_eq 0 "$(app_exit_code)" "exit code"
+}
+
+# Lets a window finish painting: two round trips through its message queue, then a short pause.
+settle() {
+  drv send --hwnd "$1" 0 >/dev/null
+  drv send --hwnd "$1" 0 >/dev/null
+  sleep 0.3
+}
