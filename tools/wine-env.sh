@@ -2,6 +2,9 @@
 #
 #   source tools/wine-env.sh [PREFIX_DIR]
 #
+# (Sourced inside a function without arguments, it sees that function's arguments: pass the
+# prefix explicitly there.)
+#
 # Exports WINEPREFIX (PREFIX_DIR, default <repo>/build/wine/prefix), WINEARCH=win32, WINEDEBUG=-all,
 # WINEDLLOVERRIDES="mscoree,mshtml=" and, once a display is started, DISPLAY. Functions:
 #
@@ -15,12 +18,13 @@
 #   wine_env_zh_locale DIR  build the zh_CN.UTF-8 locale into DIR once; prints the LOCPATH to use
 #   wine_env_teardown       stop this prefix's wineserver and the Xvfb started here, by PID
 #
-# Timings measured on the build machines (2 cores, wine 8.0):
-#   Xvfb ready ............................ ~0.1 s
-#   new win32 prefix (wineboot -i + registry) ~10 s (590 MB, mostly system32)
-#   copy of a template prefix (cp -a) ...... ~1.5 s
-#   wineserver -p, first launch (desktop) .. ~1 s; later launches ~0.1 s
-#   wineserver -k ......................... ~0.1 s
+# Timings measured on the build machines (2 cores, wine 8.0; idle / loaded with other builds):
+#   Xvfb ready ................................ 0.2 s
+#   new win32 prefix (wineboot -i + registry) . 10 s (590 MB, mostly system32)
+#   copy of a template prefix (cp -a) ......... 1.4 s / 3.8 s
+#   first launch after wineserver -p (desktop)  0.5 s / 1.5 s
+#   later launches (wine cmd /c exit) ......... 0.15 s / 0.2 s
+#   wineserver -k + Xvfb end .................. < 0.1 s
 
 WINE_ENV_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
