@@ -50,6 +50,9 @@ class IMainView {
   // Runs a file dialog; the chosen path (UTF-8), or nothing when cancelled.
   virtual std::optional<std::string> RunFileDialog(FileDialog which) = 0;
 
+  // A name kept in the system's ANSI code page (the settings file's), as UTF-8.
+  virtual std::string AnsiToUtf8(std::string_view ansi) { return std::string(ansi); }
+
   virtual void SetMouseCapture() = 0;
   virtual void ReleaseMouseCapture() = 0;
 };

@@ -11,7 +11,9 @@
 namespace tesmuro {
 
 TFrmMain::TFrmMain(const MainWindowServices& s)
-    : view_(s.view), clock_(s.clock), joysticks_(s.joysticks), exeDirectory_(s.exeDirectory) {
+    : view_(s.view), clock_(s.clock), joysticks_(s.joysticks), exeDirectory_(s.exeDirectory),
+      newPlayer_(s.newPlayer) {
+  if (!newPlayer_) newPlayer_ = [] { return std::make_unique<play::TRunThread>(); };
   mouseHook_ = std::make_unique<TMouseHook>(s.hooks, s.clock);
   keyHook_ = std::make_unique<TKeyHook>(s.hooks, s.clock);
   ScriptFileName.clear();
@@ -22,6 +24,8 @@ TFrmMain::TFrmMain(const MainWindowServices& s)
 }
 
 TFrmMain::~TFrmMain() {
+  Player.reset();
+  ClosePlayFile();
   // The keyboard recorder goes first, then the mouse recorder; each stops
   // recording and removes its hook.
   keyHook_.reset();
@@ -70,6 +74,7 @@ void TFrmMain::FormShow() {
   view_.ProcessMessages();
   PublishHotKeys(/*withSwitch=*/false);
   keyHook_->Install();
+  StartupAutoPlay();
 }
 
 void TFrmMain::FormClose() {
@@ -79,6 +84,7 @@ void TFrmMain::FormClose() {
   keyHook_->Uninstall();
   joysticks_.ReleaseCapture(0);
   joysticks_.ReleaseCapture(1);
+  StopPlayer(/*byUser=*/false);
   view_.Sleep(100);
 }
 
@@ -268,9 +274,81 @@ void TFrmMain::SBStopClick() {
 
 namespace tesmuro {
 
-// The player arrives with the playback thread; until then Play does nothing.
-void TFrmMain::SBProcClick() {}
-void TFrmMain::StopPlayer(bool) {}
-void TFrmMain::ClosePlayFile() {}
+void TFrmMain::StopPlayer(bool byUser) {
+  if (!Player) return;
+  if (byUser)
+    Player->RequestStop(true);
+  else
+    Player->Terminate();
+  Player.reset();
+}
+
+void TFrmMain::ClosePlayFile() {
+  if (PlayFile) std::fclose(PlayFile);
+  PlayFile = nullptr;
+}
+
+bool TFrmMain::OpenPlayFile(const std::string& path) {
+  ClosePlayFile();
+  PlayFile = OpenFile(path, "rb");
+  if (PlayFile) return true;
+  view_.ShowMessage(text::kCannotOpenScript, text::kNotice, kMbOk | kMbIconError);
+  return false;
+}
+
+void TFrmMain::StartPlayer(bool withShutdown) {
+  StopPlayer(/*byUser=*/false);
+  Player = newPlayer_();
+  Player->ScriptFile = PlayFile;  // the player closes it when its run ends
+  PlayFile = nullptr;
+  if (Settings.LoopByCount) {
+    Player->SetLoopCount(Settings.LoopCount);
+    Player->LoopMode = 0;
+  } else if (Settings.LoopByTime) {
+    Player->LoopTotalSeconds = Settings.LoopHours * 3600 + Settings.LoopMinutes * 60 + Settings.LoopSeconds;
+    Player->LoopMode = 2;
+  } else if (Settings.LoopUntilKey) {
+    Player->LoopMode = 1;
+  }
+  PublishHotKeys();
+  if (withShutdown) {
+    Player->ShutAfterLoops = Settings.ShutAfterLoops;
+    Player->ShutTotalSeconds = Settings.ShutHours * 3600 + Settings.ShutMinutes * 60 + Settings.ShutSeconds;
+    Player->ShutAfterElapsed = Settings.ShutAfterElapsed;
+  }
+  Player->PostJoy = Settings.PostJoy;
+  Player->SendInputJoy = Settings.SendInputJoy;
+}
+
+void TFrmMain::SBProcClick() {
+  const auto chosen = view_.RunFileDialog(FileDialog::OpenPlay);
+  if (!chosen) return;
+  keyHook_->Install();
+  mouseHook_->SetRecording(false);
+  keyHook_->SetRecording(false);
+  JoyRecording = false;
+  if (!OpenPlayFile(*chosen)) return;
+  StartPlayer(/*withShutdown=*/true);
+  UpdateCaption(*chosen);
+  Player->Resume();
+  view_.Beep(800, 100);
+}
+
+void TFrmMain::SBPauseClick() {
+  if (!Player) return;
+  if (Player->Suspended())
+    Player->Resume();
+  else
+    Player->Suspend();
+}
+
+void TFrmMain::StartupAutoPlay() {
+  if (!Settings.AutoPlay || Settings.AutoFileName.empty()) return;
+  mouseHook_->SetRecording(false);
+  if (!OpenPlayFile(view_.AnsiToUtf8(Settings.AutoFileName))) return;
+  StartPlayer(/*withShutdown=*/false);
+  Player->Resume();
+  view_.Beep(800, 100);
+}
 
 }  // namespace tesmuro

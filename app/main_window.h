@@ -4,12 +4,15 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "app/main_view.h"
 #include "app/platform.h"
 #include "app/settings.h"
+#include "play/run_thread.h"
 #include "record/hook_events.h"
 #include "record/key_hook.h"
 #include "record/mouse_hook.h"
@@ -24,6 +27,9 @@ struct MainWindowServices {
   IHookHost& hooks;
   IJoystickService& joysticks;
   std::string exeDirectory;  // UTF-8, with or without a trailing separator
+  // Makes a new, not yet started player; by default one on the system's
+  // input, clock and shutdown services.
+  std::function<std::unique_ptr<play::TRunThread>()> newPlayer;
 };
 
 // Counts the game controllers whose position can be read: ids from 0 up to
@@ -56,6 +62,7 @@ class TFrmMain : private RecordSink {
   void SBRecordClick();
   void SBStopClick();
   void SBProcClick();
+  void SBPauseClick();
   void MnuExitClick();
 
   // Input from the hooks, in the order the hooks saw it. A key event may
@@ -88,6 +95,9 @@ class TFrmMain : private RecordSink {
   std::string ScriptFileName;
   uint32_t LastEventTime = 0;
   bool JoyRecording = false;
+  // The script file opened for playback until it is handed to the player.
+  std::FILE* PlayFile = nullptr;
+  std::unique_ptr<play::TRunThread> Player;
 
   TMouseHook& MouseHook() { return *mouseHook_; }
   TKeyHook& KeyHook() { return *keyHook_; }
@@ -101,14 +111,21 @@ class TFrmMain : private RecordSink {
   void AppendLine(std::string_view gbk) override;
   void SetStatusText(int panel, std::string_view utf8) override;
   void WriteScript(const std::string& path);
-  // Lets go of the running player (Stop, close).
+  // Ends the current player, if any, and waits for its thread (promptly:
+  // a stop ends any delay at once).
   void StopPlayer(bool byUser);
   void ClosePlayFile();
+  // Opens `path` for playback; false (and the message) when it can't.
+  bool OpenPlayFile(const std::string& path);
+  // Creates the player for PlayFile with the loop settings and starts it.
+  void StartPlayer(bool withShutdown);
+  void StartupAutoPlay();
 
   IMainView& view_;
   IClock& clock_;
   IJoystickService& joysticks_;
   std::string exeDirectory_;
+  std::function<std::unique_ptr<play::TRunThread>()> newPlayer_;
   std::unique_ptr<TMouseHook> mouseHook_;
   std::unique_ptr<TKeyHook> keyHook_;
 };

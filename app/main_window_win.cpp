@@ -277,6 +277,7 @@ void MainWindowWin::OnCommand(int id) {
     case layout::kIdSBRecord: Guard([&] { w.SBRecordClick(); }); break;
     case layout::kIdSBStop: Guard([&] { w.SBStopClick(); }); break;
     case layout::kIdSBProc: Guard([&] { w.SBProcClick(); }); break;
+    case layout::kIdSBPause: Guard([&] { w.SBPauseClick(); }); break;
     case layout::kMnuExit: Guard([&] { w.MnuExitClick(); }); break;
     default:
       // Commands that this build does not offer yet do nothing.
@@ -380,6 +381,8 @@ std::optional<std::string> MainWindowWin::RunFileDialog(FileDialog which) {
   file.resize(wcslen(file.c_str()));
   return Utf8(file);
 }
+
+std::string MainWindowWin::AnsiToUtf8(std::string_view ansi) { return Utf8(AnsiToWide(ansi)); }
 
 void MainWindowWin::SetMouseCapture() { ::SetCapture(hwnd_); }
 

@@ -48,6 +48,7 @@ class MainWindowWin : public IMainView {
   std::string MemoText() override;
   void MemoSetText(std::string_view gbk) override;
   std::optional<std::string> RunFileDialog(FileDialog which) override;
+  std::string AnsiToUtf8(std::string_view ansi) override;
   void SetMouseCapture() override;
   void ReleaseMouseCapture() override;
 

@@ -1,0 +1,208 @@
+// Play, Pause, Stop of a player and the start-up auto play, through the fake
+// view and a player on a virtual clock.
+#include <gtest/gtest.h>
+
+#include "../play/player_fakes.h"
+#include "app/main_window.h"
+#include "support/fakes.h"
+#include "support/temp_dir.h"
+
+namespace tesmuro {
+namespace {
+
+class PlayCommandsTest : public ::testing::Test {
+ protected:
+  PlayCommandsTest() {
+    settings = ConstructionSettings();
+    dir.Write("click.crec", play::test::Gbk("延迟 10\r\n左键按下\r\n延迟 10\r\n左键释放\r\n"));
+  }
+  TFrmMain& Window() {
+    if (!w) {
+      dir.Write("Quorlin.qlset", FormatSettings(settings));
+      MainWindowServices s{view, clock, hooks, joys, dir.Str(), {}};
+      s.newPlayer = [this] {
+        ++made;
+        auto c = std::make_unique<play::test::FakePlayClock>();
+        return std::make_unique<play::TRunThread>(sink, shutdown, std::move(c));
+      };
+      w = std::make_unique<TFrmMain>(s);
+    }
+    return *w;
+  }
+  int Clicks() const {
+    int n = 0;
+    for (auto& c : sink.calls) n += c.rfind("mouse 0x2 ", 0) == 0;
+    return n;
+  }
+
+  TSettings settings;
+  test::TempDir dir;
+  test::CallLog log;
+  test::FakeView view{log};
+  test::FakeClock clock;
+  test::FakeHooks hooks{log};
+  test::FakeJoysticks joys{log};
+  play::test::RecordingSink sink;
+  play::test::FakeShutdown shutdown;
+  int made = 0;
+  std::unique_ptr<TFrmMain> w;
+};
+
+TEST_F(PlayCommandsTest, CancelledPlayChangesNothing) {
+  TFrmMain& m = Window();
+  m.SBRecordClick();
+  log.calls.clear();
+  m.SBProcClick();
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"dialog:2"}));
+  EXPECT_TRUE(m.MouseHook().Recording());
+  EXPECT_EQ(m.Player, nullptr);
+}
+
+TEST_F(PlayCommandsTest, PlayHandsTheSettingsToANewPlayerAndStartsIt) {
+  settings.LoopByCount = true;
+  settings.LoopCount = 3;
+  settings.LoopByTime = true;  // the count mode comes first
+  settings.ShutAfterElapsed = true;
+  settings.ShutHours = 1;
+  settings.ShutMinutes = 2;
+  settings.ShutSeconds = 3;
+  settings.PostJoy = true;
+  settings.StopKey = 77;
+  TFrmMain& m = Window();
+  m.SBRecordClick();
+  m.JoyRecording = true;
+  log.calls.clear();
+  view.dialogAnswers = {dir.File("click.crec")};
+  m.SBProcClick();
+  ASSERT_NE(m.Player, nullptr);
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"dialog:2", "beep:800:100"}));
+  EXPECT_FALSE(m.MouseHook().Recording());
+  EXPECT_FALSE(m.KeyHook().Recording());
+  EXPECT_FALSE(m.JoyRecording);
+  EXPECT_EQ(m.KeyHook().HotStopKey, 77);
+  EXPECT_EQ(view.caption, "Tesmuro - " + dir.File("click.crec"));
+  EXPECT_TRUE(m.ScriptFileName.empty()) << "Play does not change the script's name";
+  EXPECT_EQ(m.PlayFile, nullptr) << "the player owns the file now";
+  EXPECT_EQ(m.Player->LoopMode, 0);
+  EXPECT_EQ(m.Player->LoopCount, 3);
+  EXPECT_EQ(m.Player->ShutTotalSeconds, 3723);
+  EXPECT_TRUE(m.Player->ShutAfterElapsed);
+  EXPECT_TRUE(m.Player->PostJoy);
+  EXPECT_FALSE(m.Player->SendInputJoy);
+  m.Player->WaitFor();
+  EXPECT_EQ(Clicks(), 3);
+  EXPECT_EQ(shutdown.Exits(), 0) << "the run ended before the shutdown time";
+}
+
+TEST_F(PlayCommandsTest, LoopModesInTheirOrder) {
+  settings.LoopByTime = true;
+  settings.LoopUntilKey = true;
+  settings.LoopHours = 0;
+  settings.LoopMinutes = 1;
+  settings.LoopSeconds = 5;
+  TFrmMain& m = Window();
+  view.dialogAnswers = {dir.File("click.crec")};
+  m.SBProcClick();
+  EXPECT_EQ(m.Player->LoopMode, 2);
+  EXPECT_EQ(m.Player->LoopTotalSeconds, 65);
+
+  m.Settings.LoopByTime = false;
+  view.dialogAnswers = {dir.File("click.crec")};
+  m.SBProcClick();
+  EXPECT_EQ(m.Player->LoopMode, 1);
+
+  m.Settings.LoopUntilKey = false;
+  view.dialogAnswers = {dir.File("click.crec")};
+  m.SBProcClick();
+  EXPECT_EQ(m.Player->LoopMode, 0);
+  EXPECT_EQ(m.Player->LoopCount, 1);
+  m.Player->WaitFor();
+}
+
+TEST_F(PlayCommandsTest, PlayOverARunningPlayerEndsTheFirstBeforeTheSecondStarts) {
+  dir.Write("wait.crec", play::test::Gbk("延迟 60000\r\n左键按下\r\n"));
+  settings.LoopUntilKey = true;
+  settings.ShutAfterLoops = true;
+  TFrmMain& m = Window();
+  view.dialogAnswers = {dir.File("wait.crec")};
+  m.SBProcClick();
+  view.dialogAnswers = {dir.File("click.crec")};
+  m.SBProcClick();
+  EXPECT_EQ(made, 2);
+  m.SBStopClick();
+  EXPECT_EQ(m.Player, nullptr);
+  EXPECT_EQ(shutdown.Exits(), 0) << "neither replacing nor stopping a player shuts down";
+}
+
+TEST_F(PlayCommandsTest, UnreadableScriptLeavesTheRunningPlayerAlone) {
+  settings.LoopUntilKey = true;
+  TFrmMain& m = Window();
+  view.dialogAnswers = {dir.File("click.crec")};
+  m.SBProcClick();
+  play::TRunThread* first = m.Player.get();
+  view.dialogAnswers = {dir.File("missing.crec")};
+  m.SBProcClick();
+  ASSERT_EQ(view.boxes.size(), 1u);
+  EXPECT_EQ(view.boxes[0].text, "不能打开动作记录文件！");
+  EXPECT_EQ(view.boxes[0].caption, "系统提示");
+  EXPECT_EQ(view.boxes[0].style, kMbOk | kMbIconError);
+  EXPECT_EQ(m.Player.get(), first);
+  EXPECT_EQ(m.PlayFile, nullptr);
+  EXPECT_TRUE(m.KeyHook().Installed()) << "the hook was installed before the file was tried";
+}
+
+TEST_F(PlayCommandsTest, PauseTogglesAndDoesNothingWithoutAPlayer) {
+  TFrmMain& m = Window();
+  log.calls.clear();
+  m.SBPauseClick();
+  EXPECT_TRUE(log.calls.empty());
+  settings.LoopUntilKey = true;
+  m.Settings.LoopUntilKey = true;
+  view.dialogAnswers = {dir.File("click.crec")};
+  m.SBProcClick();
+  m.SBPauseClick();
+  EXPECT_TRUE(m.Player->Suspended());
+  m.SBPauseClick();
+  EXPECT_FALSE(m.Player->Suspended());
+  m.SBPauseClick();
+  m.SBStopClick();  // a stop while paused ends the run
+  EXPECT_EQ(m.Player, nullptr);
+}
+
+TEST_F(PlayCommandsTest, StartUpAutoPlayRunsOnEveryShowingWithoutShutdown) {
+  settings.AutoPlay = true;
+  settings.AutoFileName = dir.File("click.crec");
+  settings.ShutAfterLoops = true;
+  settings.ShutAfterElapsed = true;
+  TFrmMain& m = Window();
+  m.FormShow();
+  ASSERT_NE(m.Player, nullptr);
+  EXPECT_FALSE(m.Player->ShutAfterLoops);
+  EXPECT_FALSE(m.Player->ShutAfterElapsed);
+  EXPECT_EQ(view.caption, "Tesmuro");
+  m.Player->WaitFor();
+  EXPECT_EQ(Clicks(), 1);
+  m.FormShow();  // back from the mini window: the file plays again
+  m.Player->WaitFor();
+  EXPECT_EQ(Clicks(), 2);
+  EXPECT_EQ(shutdown.Exits(), 0);
+  EXPECT_EQ(log.Count("beep:800:100"), 2);
+
+  m.Settings.AutoFileName = dir.File("gone.crec");
+  m.FormShow();
+  EXPECT_EQ(view.boxes.back().text, "不能打开动作记录文件！");
+}
+
+TEST_F(PlayCommandsTest, ClosingTheWindowEndsThePlayer) {
+  dir.Write("wait.crec", play::test::Gbk("延迟 60000\r\n左键按下\r\n"));
+  settings.ShutAfterLoops = true;
+  TFrmMain& m = Window();
+  view.dialogAnswers = {dir.File("wait.crec")};
+  m.SBProcClick();
+  m.FormClose();
+  EXPECT_EQ(m.Player, nullptr);
+  EXPECT_EQ(shutdown.Exits(), 0) << "closing the program does not shut the computer down";
+}
+
+}  // namespace
+}  // namespace tesmuro
