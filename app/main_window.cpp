@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "app/texts.h"
+#include "auxiliary/joystick_report.h"
 #include "script/script_format.h"
 #include "util/file_io.h"
 #include "util/text.h"
@@ -100,6 +101,16 @@ void TFrmMain::UpdateCaption(const std::string& name) {
 }
 
 void TFrmMain::MnuExitClick() { view_.Close(); }
+
+void TFrmMain::MnuJoyStickClick() {
+  const JoystickReport r = BuildJoystickReport(joysticks_, 1);
+  view_.ShowMessage(r.text, r.caption, kMbOk | kMbIconInformation);
+}
+
+void TFrmMain::MnuJoyStick2Click() {
+  const JoystickReport r = BuildJoystickReport(joysticks_, 2);
+  view_.ShowMessage(r.text, r.caption, kMbOk | kMbIconInformation);
+}
 
 }  // namespace tesmuro
 

@@ -64,6 +64,8 @@ class TFrmMain : private RecordSink {
   void SBProcClick();
   void SBPauseClick();
   void MnuExitClick();
+  void MnuJoyStickClick();
+  void MnuJoyStick2Click();
 
   // Input from the hooks, in the order the hooks saw it. A key event may
   // fire a hot key; the caller runs the command it names (RunHotKey) before

@@ -279,6 +279,8 @@ void MainWindowWin::OnCommand(int id) {
     case layout::kIdSBProc: Guard([&] { w.SBProcClick(); }); break;
     case layout::kIdSBPause: Guard([&] { w.SBPauseClick(); }); break;
     case layout::kMnuExit: Guard([&] { w.MnuExitClick(); }); break;
+    case layout::kMnuJoyStick: Guard([&] { w.MnuJoyStickClick(); }); break;
+    case layout::kMnuJoyStick2: Guard([&] { w.MnuJoyStick2Click(); }); break;
     default:
       // Commands that this build does not offer yet do nothing.
       break;

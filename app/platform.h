@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace tesmuro {
 
@@ -23,17 +24,18 @@ class IHookHost {
   virtual void UninstallKeyboardHook() = 0;
 };
 
-// The capability record of a game controller, as the system reports it.
+// The capability record of a game controller, as the system reports it;
+// the names are UTF-8, each up to its first zero byte.
 struct JoyCaps {
   uint16_t Mid = 0;
   uint16_t Pid = 0;
-  char Pname[32] = {};
+  std::string Pname;
   uint32_t Xmin = 0, Xmax = 0, Ymin = 0, Ymax = 0, Zmin = 0, Zmax = 0;
   uint32_t NumButtons = 0, PeriodMin = 0, PeriodMax = 0;
   uint32_t Rmin = 0, Rmax = 0, Umin = 0, Umax = 0, Vmin = 0, Vmax = 0;
   uint32_t Caps = 0, MaxAxes = 0, NumAxes = 0, MaxButtons = 0;
-  char RegKey[32] = {};
-  char OEMVxD[260] = {};
+  std::string RegKey;
+  std::string OEMVxD;
 };
 
 // The system's joystick services. Results are the system's result codes

@@ -4,7 +4,15 @@
 
 #include <cstring>
 
+#include "app/win_util_win.h"
+
 namespace tesmuro::win {
+namespace {
+
+// A name of the system's, in its ANSI code page, up to its first zero byte.
+std::string Name(const char* field, size_t size) { return Utf8(AnsiToWide(std::string_view(field, strnlen(field, size)))); }
+
+}  // namespace
 
 unsigned WinJoystickService::SetCapture(unsigned id, unsigned periodMs, bool changedOnly) {
   return joySetCapture(window_, id, periodMs, changedOnly ? TRUE : FALSE);
@@ -22,14 +30,13 @@ unsigned WinJoystickService::GetPosEx(unsigned id) {
 }
 
 unsigned WinJoystickService::GetDevCaps(unsigned id, JoyCaps& out) {
-  JOYCAPSA c{};
+  JOYCAPSA c{};  // cleared: a failed query leaves no stale bytes behind
   const unsigned r = joyGetDevCapsA(id, &c, sizeof c);
   out = JoyCaps{};
   if (r != JOYERR_NOERROR) return r;
   out.Mid = c.wMid;
   out.Pid = c.wPid;
-  std::memcpy(out.Pname, c.szPname, sizeof out.Pname);
-  out.Pname[sizeof out.Pname - 1] = '\0';
+  out.Pname = Name(c.szPname, sizeof c.szPname);
   out.Xmin = c.wXmin; out.Xmax = c.wXmax;
   out.Ymin = c.wYmin; out.Ymax = c.wYmax;
   out.Zmin = c.wZmin; out.Zmax = c.wZmax;
@@ -42,10 +49,8 @@ unsigned WinJoystickService::GetDevCaps(unsigned id, JoyCaps& out) {
   out.MaxAxes = c.wMaxAxes;
   out.NumAxes = c.wNumAxes;
   out.MaxButtons = c.wMaxButtons;
-  std::memcpy(out.RegKey, c.szRegKey, sizeof out.RegKey);
-  out.RegKey[sizeof out.RegKey - 1] = '\0';
-  std::memcpy(out.OEMVxD, c.szOEMVxD, sizeof out.OEMVxD);
-  out.OEMVxD[sizeof out.OEMVxD - 1] = '\0';
+  out.RegKey = Name(c.szRegKey, sizeof c.szRegKey);
+  out.OEMVxD = Name(c.szOEMVxD, sizeof c.szOEMVxD);
   return r;
 }
 
