@@ -18,9 +18,9 @@ LRESULT CALLBACK PlainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) no
 
 }  // namespace
 
-HWND CreatePlainForm(const forms::FormSpec& spec, HWND owner) {
+HWND CreatePlainForm(const forms::FormSpec& form, HWND owner) {
   const HINSTANCE inst = GetModuleHandleW(nullptr);
-  const std::wstring cls = Wide(spec.className);
+  const std::wstring cls = Wide(form.className);
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = &PlainProc;
@@ -29,10 +29,10 @@ HWND CreatePlainForm(const forms::FormSpec& spec, HWND owner) {
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = cls.c_str();
   RegisterClassExW(&wc);
-  HWND hwnd = CreateWindowExW(kDialogExStyle, cls.c_str(), Wide(spec.caption).c_str(), kDialogStyle, 0, 0, 100, 100,
+  HWND hwnd = CreateWindowExW(kDialogExStyle, cls.c_str(), Wide(form.caption).c_str(), kDialogStyle, 0, 0, 100, 100,
                               owner, nullptr, inst, nullptr);
   if (!hwnd) return nullptr;
-  const RECT r = CentredWindowRect(spec.clientWidth, spec.clientHeight, kDialogStyle, kDialogExStyle, false,
+  const RECT r = CentredWindowRect(form.clientWidth, form.clientHeight, kDialogStyle, kDialogExStyle, false,
                                    DpiOf(hwnd));
   SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
   return hwnd;

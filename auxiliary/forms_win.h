@@ -10,7 +10,7 @@ namespace tesmuro::win {
 
 // A hidden top-level window of the form's class, caption and client size,
 // centred on the desktop, owned by `owner`.
-HWND CreatePlainForm(const forms::FormSpec& spec, HWND owner);
+HWND CreatePlainForm(const forms::FormSpec& form, HWND owner);
 
 // The mini window with its step counter label; returns the window and the label.
 HWND CreateMircoForm(HWND owner, HWND* label);

@@ -109,12 +109,12 @@ std::wstring TopSpec::describe() const {
   return d.empty() ? L"any window" : d;
 }
 
-static bool top_matches(HWND hwnd, const TopSpec& spec) {
-  if (spec.hwnd && hwnd != spec.hwnd) return false;
-  if (spec.visible && !IsWindowVisible(hwnd)) return false;
-  if (spec.pid && pid_of(hwnd) != spec.pid) return false;
-  if (spec.cls && lower(class_of(hwnd)) != lower(*spec.cls)) return false;
-  if (spec.caption && caption_of(hwnd) != *spec.caption) return false;
+static bool top_matches(HWND hwnd, const TopSpec& want) {
+  if (want.hwnd && hwnd != want.hwnd) return false;
+  if (want.visible && !IsWindowVisible(hwnd)) return false;
+  if (want.pid && pid_of(hwnd) != want.pid) return false;
+  if (want.cls && lower(class_of(hwnd)) != lower(*want.cls)) return false;
+  if (want.caption && caption_of(hwnd) != *want.caption) return false;
   return true;
 }
 
@@ -123,31 +123,31 @@ static BOOL CALLBACK collect_top(HWND hwnd, LPARAM list) {
   return TRUE;
 }
 
-std::vector<HWND> find_top(const TopSpec& spec) {
+std::vector<HWND> find_top(const TopSpec& want) {
   std::vector<HWND> all;
-  if (spec.hwnd) {
-    if (IsWindow(spec.hwnd)) all.push_back(spec.hwnd);
+  if (want.hwnd) {
+    if (IsWindow(want.hwnd)) all.push_back(want.hwnd);
   } else {
     EnumWindows(collect_top, reinterpret_cast<LPARAM>(&all));
   }
   std::vector<HWND> out;
   for (HWND h : all)
-    if (top_matches(h, spec)) out.push_back(h);
+    if (top_matches(h, want)) out.push_back(h);
   return out;
 }
 
-HWND wait_top(const TopSpec& spec, const Deadline& deadline) {
+HWND wait_top(const TopSpec& want, const Deadline& deadline) {
   for (;;) {
-    const auto found = find_top(spec);
+    const auto found = find_top(want);
     if (!found.empty()) return found.front();
     if (deadline.passed()) return nullptr;
     deadline.nap();
   }
 }
 
-bool wait_no_top(const TopSpec& spec, const Deadline& deadline) {
+bool wait_no_top(const TopSpec& want, const Deadline& deadline) {
   for (;;) {
-    if (find_top(spec).empty()) return true;
+    if (find_top(want).empty()) return true;
     if (deadline.passed()) return false;
     deadline.nap();
   }

@@ -70,11 +70,11 @@ struct ChildStep {
 bool parse_child_path(const std::wstring& path, std::vector<ChildStep>& steps, std::wstring& error);
 std::wstring describe_path(const std::vector<ChildStep>& steps);
 
-std::vector<HWND> find_top(const TopSpec& spec);
-// The first window matching spec, polled every kPollMs until the deadline; nullptr at the deadline.
-HWND wait_top(const TopSpec& spec, const Deadline& deadline);
+std::vector<HWND> find_top(const TopSpec& want);
+// The first window matching want, polled every kPollMs until the deadline; nullptr at the deadline.
+HWND wait_top(const TopSpec& want, const Deadline& deadline);
 // Waits until no window matches; false at the deadline.
-bool wait_no_top(const TopSpec& spec, const Deadline& deadline);
+bool wait_no_top(const TopSpec& want, const Deadline& deadline);
 
 HWND find_child(HWND root, const std::vector<ChildStep>& path);
 std::vector<HWND> descendants(HWND root);  // depth first, in Z order
