@@ -2,25 +2,18 @@
 #include <gtest/gtest.h>
 
 #include "app/main_window.h"
-#include "support/fakes.h"
-#include "support/temp_dir.h"
+#include "support/main_window_fixture.h"
 
 namespace tesmuro {
 namespace {
 
-class CommandsTest : public ::testing::Test {
+class CommandsTest : public test::MainWindowFixture {
  protected:
   CommandsTest() { dir.Write("Quorlin.qlset", FormatSettings(ConstructionSettings())); }
   TFrmMain& Window() {
-    if (!w) w = std::make_unique<TFrmMain>(MainWindowServices{view, clock, hooks, joys, dir.Str()});
+    if (!w) w = std::make_unique<TFrmMain>(Services());
     return *w;
   }
-  test::TempDir dir;
-  test::CallLog log;
-  test::FakeView view{log};
-  test::FakeClock clock;
-  test::FakeHooks hooks{log};
-  test::FakeJoysticks joys{log};
   std::unique_ptr<TFrmMain> w;
 };
 

@@ -2,21 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include "support/fakes.h"
-#include "support/temp_dir.h"
+#include "support/main_window_fixture.h"
 
 namespace tesmuro {
 namespace {
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public test::MainWindowFixture {
  protected:
-  test::TempDir dir;
-  test::CallLog log;
-  test::FakeView view{log};
-  test::FakeClock clock;
-  test::FakeHooks hooks{log};
-  test::FakeJoysticks joys{log};
-  MainWindowServices Services() { return {view, clock, hooks, joys, dir.Str()}; }
 };
 
 TEST_F(MainWindowTest, ConstructionWithoutSettingsFileTellsOnceAndKeepsConstructionValues) {

@@ -4,13 +4,12 @@
 
 #include "../play/player_fakes.h"
 #include "app/main_window.h"
-#include "support/fakes.h"
-#include "support/temp_dir.h"
+#include "support/main_window_fixture.h"
 
 namespace tesmuro {
 namespace {
 
-class PlayCommandsTest : public ::testing::Test {
+class PlayCommandsTest : public test::MainWindowFixture {
  protected:
   PlayCommandsTest() {
     settings = ConstructionSettings();
@@ -19,7 +18,7 @@ class PlayCommandsTest : public ::testing::Test {
   TFrmMain& Window() {
     if (!w) {
       dir.Write("Quorlin.qlset", FormatSettings(settings));
-      MainWindowServices s{view, clock, hooks, joys, dir.Str(), {}};
+      MainWindowServices s = Services();
       s.newPlayer = [this] {
         ++made;
         auto c = std::make_unique<play::test::FakePlayClock>();
@@ -36,12 +35,6 @@ class PlayCommandsTest : public ::testing::Test {
   }
 
   TSettings settings;
-  test::TempDir dir;
-  test::CallLog log;
-  test::FakeView view{log};
-  test::FakeClock clock;
-  test::FakeHooks hooks{log};
-  test::FakeJoysticks joys{log};
   play::test::RecordingSink sink;
   play::test::FakeShutdown shutdown;
   int made = 0;

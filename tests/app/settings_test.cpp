@@ -5,8 +5,7 @@
 #include <string>
 
 #include "app/main_window.h"
-#include "support/fakes.h"
-#include "support/temp_dir.h"
+#include "support/main_window_fixture.h"
 
 namespace tesmuro {
 namespace {
@@ -171,15 +170,8 @@ TEST(SettingsFile, NameStopsAtNulAndKeepsHighBytes) {
   EXPECT_TRUE(s.AutoPlay);
 }
 
-class SettingsOnDisk : public ::testing::Test {
+class SettingsOnDisk : public test::MainWindowFixture {
  protected:
-  test::TempDir dir;
-  test::CallLog log;
-  test::FakeView view{log};
-  test::FakeClock clock;
-  test::FakeHooks hooks{log};
-  test::FakeJoysticks joys{log};
-  MainWindowServices Services() { return {view, clock, hooks, joys, dir.Str()}; }
 };
 
 TEST_F(SettingsOnDisk, SaveThenLoadThroughTheMainWindow) {

@@ -3,8 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/main_window.h"
-#include "support/fakes.h"
-#include "support/temp_dir.h"
+#include "support/main_window_fixture.h"
 
 namespace tesmuro {
 namespace {
@@ -50,15 +49,11 @@ TEST(JoystickReport, TextByteForByte) {
             "OEM名:\n");
 }
 
-TEST(JoystickReport, MenuCommandsShowTheReportEvenWhenTheQueryFails) {
-  test::TempDir dir;
-  test::CallLog log;
-  test::FakeView view(log);
-  test::FakeClock clock;
-  test::FakeHooks hooks(log);
-  test::FakeJoysticks joys(log);
+class JoystickReportMenu : public test::MainWindowFixture {};
+
+TEST_F(JoystickReportMenu, CommandsShowTheReportEvenWhenTheQueryFails) {
   dir.Write("Quorlin.qlset", FormatSettings(ConstructionSettings()));
-  TFrmMain w(MainWindowServices{view, clock, hooks, joys, dir.Str(), {}});
+  TFrmMain w(Services());
 
   joys.caps = Pad();
   w.MnuJoyStickClick();

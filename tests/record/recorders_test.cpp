@@ -3,8 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/main_window.h"
-#include "support/fakes.h"
-#include "support/temp_dir.h"
+#include "support/main_window_fixture.h"
 
 namespace tesmuro {
 namespace {
@@ -19,14 +18,14 @@ const std::string kKeyDown = "\xB0\xB4\xBC\xFC\xB0\xB4\xCF\xC2 ";
 const std::string kKeyUp = "\xB0\xB4\xBC\xFC\xB5\xAF\xC6\xF0 ";
 const std::string kSysKeyDown = "\xCF\xB5\xCD\xB3\xB0\xB4\xBC\xFC\xB0\xB4\xCF\xC2 ";
 
-class RecorderTest : public ::testing::Test {
+class RecorderTest : public test::MainWindowFixture {
  protected:
   RecorderTest() {
     TSettings s = ConstructionSettings();
     s.RecJoy = false;
     s.RecMouseMsg = s.RecKeyMsg = false;
     dir.Write("Quorlin.qlset", FormatSettings(s));
-    w = std::make_unique<TFrmMain>(MainWindowServices{view, clock, hooks, joys, dir.Str()});
+    w = std::make_unique<TFrmMain>(Services());
   }
   static MouseHookEvent Mouse(uint32_t msg, uint32_t tick, int x = 0, int y = 0) {
     MouseHookEvent e;
@@ -57,12 +56,6 @@ class RecorderTest : public ::testing::Test {
     w->SBRecordClick();
   }
 
-  test::TempDir dir;
-  test::CallLog log;
-  test::FakeView view{log};
-  test::FakeClock clock;
-  test::FakeHooks hooks{log};
-  test::FakeJoysticks joys{log};
   std::unique_ptr<TFrmMain> w;
 };
 

@@ -1,0 +1,25 @@
+// A main window's services, all fakes, and a fresh folder standing for the
+// program's own.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "app/main_window.h"
+#include "support/fakes.h"
+#include "support/temp_dir.h"
+
+namespace tesmuro::test {
+
+class MainWindowFixture : public ::testing::Test {
+ protected:
+  MainWindowServices Services() { return {view, clock, hooks, joys, dir.Str(), {}}; }
+
+  TempDir dir;
+  CallLog log;
+  FakeView view{log};
+  FakeClock clock;
+  FakeHooks hooks{log};
+  FakeJoysticks joys{log};
+};
+
+}  // namespace tesmuro::test
