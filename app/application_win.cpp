@@ -30,8 +30,13 @@ void Application::ProcessMessages() {
 }
 
 int Application::Run() {
+  RunUntil([] { return false; });
+  return exitCode_;
+}
+
+void Application::RunUntil(const std::function<bool()>& done) {
   MSG msg;
-  while (!terminated_) {
+  while (!terminated_ && !done()) {
     if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (!Dispatch(msg)) break;
       continue;
@@ -43,9 +48,10 @@ int Application::Run() {
         ShowErrorBox(nullptr, e.what());
       }
     }
+    if (done()) break;
     WaitMessage();
   }
-  return exitCode_;
+  if (terminated_) PostQuitMessage(exitCode_);  // an outer loop ends too
 }
 
 }  // namespace tesmuro::win

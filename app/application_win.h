@@ -15,6 +15,9 @@ class Application {
   int Run();
   // Handles every message waiting in the queue and returns.
   void ProcessMessages();
+  // A nested loop, as for a modal window: runs like Run() until `done`
+  // returns true (checked after every message) or the program terminates.
+  void RunUntil(const std::function<bool()>& done);
   void SetIdleHandler(std::function<void()> handler) { idle_ = std::move(handler); }
   bool Terminated() const { return terminated_; }
 

@@ -37,6 +37,11 @@ class IMainView {
   virtual void SetStepCounter(std::string_view text) = 0;
   // Closes the main window, which runs FormClose and ends the program.
   virtual void Close() = 0;
+  // Hides or shows the main window (without running FormShow).
+  virtual void SetMainVisible(bool visible) = 0;
+  virtual bool MainVisible() = 0;
+  // Shows the mini window modally; returns when it has been closed.
+  virtual void ShowMiniModal() = 0;
 
   // The script text box. Its text is GBK bytes.
   // Line count as the control reports it: wrapped rows count one each, a

@@ -24,9 +24,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (!main.Create()) return 0;
     win::CreatePlainForm(forms::kSoftwareSetup, main.Handle());
     win::CreatePlainForm(forms::kAboutBox, main.Handle());
-    HWND label = nullptr;
-    win::CreateMircoForm(main.Handle(), &label);
-    main.SetStepCounterLabel(label);
+    main.CreateMirco();
 
     main.Show();
     app.Run();

@@ -102,6 +102,20 @@ void TFrmMain::UpdateCaption(const std::string& name) {
 
 void TFrmMain::MnuExitClick() { view_.Close(); }
 
+void TFrmMain::SBToMicroClick() {
+  view_.SetMainVisible(false);
+  view_.ShowMiniModal();
+  ShowMainWindow();
+}
+
+void TFrmMain::FrmMircoClose() { ShowMainWindow(); }
+
+void TFrmMain::ShowMainWindow() {
+  if (view_.MainVisible()) return;
+  view_.SetMainVisible(true);
+  FormShow();
+}
+
 void TFrmMain::MnuJoyStickClick() {
   const JoystickReport r = BuildJoystickReport(joysticks_, 1);
   view_.ShowMessage(r.text, r.caption, kMbOk | kMbIconInformation);

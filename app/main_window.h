@@ -64,6 +64,11 @@ class TFrmMain : private RecordSink {
   void SBProcClick();
   void SBPauseClick();
   void MnuExitClick();
+  void SBToMicroClick();
+  // The mini window is closing: the main window comes back.
+  void FrmMircoClose();
+  // Shows the main window unless it is visible; showing it runs FormShow.
+  void ShowMainWindow();
   void MnuJoyStickClick();
   void MnuJoyStick2Click();
 

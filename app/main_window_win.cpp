@@ -85,10 +85,47 @@ bool MainWindowWin::Create() {
 }
 
 void MainWindowWin::Show() {
+  Guard([&] { logic_->ShowMainWindow(); });
+}
+
+void MainWindowWin::CreateMirco() {
+  mirco_.onCommand = [this](int id) {
+    TFrmMain& w = *logic_;
+    switch (id) {
+      case forms::mirco::kIdSBRecord: Guard([&] { w.SBRecordClick(); }); break;
+      case forms::mirco::kIdSBProc: Guard([&] { w.SBProcClick(); }); break;
+      case forms::mirco::kIdSBPause: Guard([&] { w.SBPauseClick(); }); break;
+      case forms::mirco::kIdSBStop: Guard([&] { w.SBStopClick(); }); break;
+      case forms::mirco::kIdSBSave: Guard([&] { w.SBSaveClick(); }); break;
+      default: break;
+    }
+  };
+  mirco_.onClose = [this] {
+    miniShown_ = false;
+    Guard([&] { logic_->FrmMircoClose(); });
+  };
+  CreateMircoForm(hwnd_, mirco_);
+}
+
+void MainWindowWin::SetMainVisible(bool visible) {
+  if (!visible) {
+    ShowWindow(hwnd_, SW_HIDE);
+    return;
+  }
   ShowWindow(hwnd_, SW_SHOW);
   UpdateWindow(hwnd_);
   SetForegroundWindow(hwnd_);
-  Guard([&] { logic_->FormShow(); });
+}
+
+bool MainWindowWin::MainVisible() { return IsWindowVisible(hwnd_) != FALSE; }
+
+void MainWindowWin::ShowMiniModal() {
+  if (!mirco_.window) return;
+  miniShown_ = true;
+  ShowWindow(mirco_.window, SW_SHOW);
+  SetForegroundWindow(mirco_.window);
+  app_.RunUntil([this] { return !miniShown_; });
+  miniShown_ = false;
 }
 
 void MainWindowWin::BuildMenu() {
@@ -278,6 +315,7 @@ void MainWindowWin::OnCommand(int id) {
     case layout::kIdSBStop: Guard([&] { w.SBStopClick(); }); break;
     case layout::kIdSBProc: Guard([&] { w.SBProcClick(); }); break;
     case layout::kIdSBPause: Guard([&] { w.SBPauseClick(); }); break;
+    case layout::kIdSBToMicro: Guard([&] { w.SBToMicroClick(); }); break;
     case layout::kMnuExit: Guard([&] { w.MnuExitClick(); }); break;
     case layout::kMnuJoyStick: Guard([&] { w.MnuJoyStickClick(); }); break;
     case layout::kMnuJoyStick2: Guard([&] { w.MnuJoyStick2Click(); }); break;
@@ -343,7 +381,9 @@ void MainWindowWin::SetStatusText(int panel, std::string_view text) {
 }
 
 void MainWindowWin::SetStepCounter(std::string_view text) {
-  if (stepLabel_) SetWindowTextW(stepLabel_, Wide(text).c_str());
+  if (!mirco_.label || text == stepText_) return;  // unchanged: no repaint
+  stepText_ = text;
+  SetWindowTextW(mirco_.label, Wide(text).c_str());
 }
 
 void MainWindowWin::Close() { PostMessageW(hwnd_, WM_CLOSE, 0, 0); }

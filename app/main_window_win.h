@@ -14,6 +14,7 @@
 #include "app/main_window.h"
 #include "app/memo_win.h"
 #include "app/services_win.h"
+#include "auxiliary/forms_win.h"
 #include "record/hook_thread_win.h"
 
 namespace tesmuro::win {
@@ -29,8 +30,8 @@ class MainWindowWin : public IMainView {
   // Shows the window; runs FormShow.
   void Show();
   HWND Handle() const { return hwnd_; }
-  // The mini window's step counter label, written by the idle handler.
-  void SetStepCounterLabel(HWND label) { stepLabel_ = label; }
+  // Creates the mini window (hidden), whose buttons run this window's commands.
+  void CreateMirco();
   TFrmMain* Logic() { return logic_.get(); }
 
   // IMainView
@@ -43,6 +44,9 @@ class MainWindowWin : public IMainView {
   void SetStatusText(int panel, std::string_view text) override;
   void SetStepCounter(std::string_view text) override;
   void Close() override;
+  void SetMainVisible(bool visible) override;
+  bool MainVisible() override;
+  void ShowMiniModal() override;
   int MemoLineCount() override;
   void MemoAppendLine(std::string_view gbk) override;
   std::string MemoText() override;
@@ -74,7 +78,9 @@ class MainWindowWin : public IMainView {
   HWND memo_ = nullptr;
   HWND tooltip_ = nullptr;
   HWND clear_ = nullptr;
-  HWND stepLabel_ = nullptr;
+  MircoForm mirco_;
+  bool miniShown_ = false;
+  std::string stepText_;
   std::vector<HWND> glyphButtons_;
   std::vector<HBITMAP> glyphs_;
   HFONT font_ = nullptr;

@@ -1,5 +1,6 @@
 #include "auxiliary/forms_win.h"
 
+#include "app/glyphs_win.h"
 #include "app/win_util_win.h"
 
 namespace tesmuro::win {
@@ -38,18 +39,49 @@ HWND CreatePlainForm(const forms::FormSpec& form, HWND owner) {
   return hwnd;
 }
 
-HWND CreateMircoForm(HWND owner, HWND* label) {
+namespace {
+
+LRESULT CALLBACK MircoProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+  auto* form = reinterpret_cast<MircoForm*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (form) {
+    if (msg == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && form->onCommand) {
+      form->onCommand(LOWORD(wParam));
+      return 0;
+    }
+    if (msg == WM_CLOSE) {
+      ShowWindow(hwnd, SW_HIDE);
+      if (form->onClose) form->onClose();
+      return 0;
+    }
+  }
+  return PlainProc(hwnd, msg, wParam, lParam);
+}
+
+}  // namespace
+
+bool CreateMircoForm(HWND owner, MircoForm& form) {
   HWND hwnd = CreatePlainForm(forms::kMirco, owner);
-  if (!hwnd) return nullptr;
+  if (!hwnd) return false;
+  SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&form));
+  SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MircoProc));
   const UINT dpi = DpiOf(hwnd);
+  const HINSTANCE inst = GetModuleHandleW(nullptr);
   using namespace forms::mirco;
+  HFONT font = MakeFont(forms::kDialogFontName, forms::kDialogFontHeight, dpi);
+  for (const auto& b : kButtons) {
+    HWND btn = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_BITMAP,
+                               Scale(b.x, dpi), Scale(kButtonTop, dpi), Scale(kButtonWidth, dpi),
+                               Scale(kButtonHeight, dpi), hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(b.id)),
+                               inst, nullptr);
+    SendMessageW(btn, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(DrawGlyph(b.glyph, Scale(16, dpi))));
+  }
   HWND lbl = CreateWindowExW(0, L"STATIC", Wide(kLblInitial).c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT,
                              Scale(kLblLeft, dpi), Scale(kLblTop, dpi), Scale(kLblWidth, dpi), Scale(kLblHeight, dpi),
-                             hwnd, reinterpret_cast<HMENU>(kIdLblInfo), GetModuleHandleW(nullptr), nullptr);
-  HFONT font = MakeFont(forms::kDialogFontName, forms::kDialogFontHeight, dpi);
+                             hwnd, reinterpret_cast<HMENU>(kIdLblInfo), inst, nullptr);
   SendMessageW(lbl, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  if (label) *label = lbl;
-  return hwnd;
+  form.window = hwnd;
+  form.label = lbl;
+  return true;
 }
 
 }  // namespace tesmuro::win

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include "forms/aux_forms.h"
 
 namespace tesmuro::win {
@@ -12,7 +14,16 @@ namespace tesmuro::win {
 // centred on the desktop, owned by `owner`.
 HWND CreatePlainForm(const forms::FormSpec& form, HWND owner);
 
-// The mini window with its step counter label; returns the window and the label.
-HWND CreateMircoForm(HWND owner, HWND* label);
+// The mini window: five picture buttons and the step counter label. A click
+// calls onCommand with the button's id; closing the window calls onClose and
+// hides it.
+struct MircoForm {
+  HWND window = nullptr;
+  HWND label = nullptr;
+  std::function<void(int)> onCommand;
+  std::function<void()> onClose;
+};
+// `form` must outlive the window.
+bool CreateMircoForm(HWND owner, MircoForm& form);
 
 }  // namespace tesmuro::win

@@ -105,3 +105,29 @@ TEST_F(MainWindowTest, CaptionAndExit) {
 
 }  // namespace
 }  // namespace tesmuro
+
+namespace tesmuro {
+namespace {
+
+TEST_F(MainWindowTest, MiniWindowStandsInForTheMainWindow) {
+  TSettings s = ConstructionSettings();
+  s.AutoPlay = true;
+  s.AutoFileName = dir.File("missing.crec");  // auto play tries again on every showing
+  dir.Write("Quorlin.qlset", FormatSettings(s));
+  TFrmMain w(Services());
+  view.whileMiniShown = [&] {
+    EXPECT_FALSE(view.mainVisible);
+    w.AppIdle();  // the counter goes on while the main window is hidden
+    w.FrmMircoClose();
+  };
+  log.calls.clear();
+  w.SBToMicroClick();
+  EXPECT_EQ(log.calls,
+            (std::vector<std::string>{"main:hide", "mini:show", "main:show", "process-messages", "hook:key:install",
+                                      "box:不能打开动作记录文件！", "mini:closed"}))
+      << "closing the mini window shows the main window once, which runs FormShow";
+  EXPECT_TRUE(view.mainVisible);
+}
+
+}  // namespace
+}  // namespace tesmuro

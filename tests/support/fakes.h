@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -102,6 +103,18 @@ class FakeView : public IMainView {
   void SetStatusText(int panel, std::string_view t) override { status[panel] = t; }
   void SetStepCounter(std::string_view t) override { stepCounter = t; }
   void Close() override { log_.Add("close"); }
+  bool mainVisible = true;
+  std::function<void()> whileMiniShown;  // what the user does in the mini window
+  void SetMainVisible(bool v) override {
+    mainVisible = v;
+    log_.Add(v ? "main:show" : "main:hide");
+  }
+  bool MainVisible() override { return mainVisible; }
+  void ShowMiniModal() override {
+    log_.Add("mini:show");
+    if (whileMiniShown) whileMiniShown();
+    log_.Add("mini:closed");
+  }
 
   int MemoLineCount() override {
     int n = 0;
