@@ -1,0 +1,75 @@
+#include "play/play_clock_win.h"
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <memory>
+
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+
+namespace tesmuro::play {
+
+WinPlayClock::WinPlayClock() {
+  LARGE_INTEGER f;
+  ::QueryPerformanceFrequency(&f);  // never fails on XP and later
+  frequency_ = f.QuadPart > 0 ? f.QuadPart : 1;
+
+  wake_ = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  // Windows 10 1803 and later: a timer with sub-millisecond precision that
+  // does not need the system-wide timer resolution raised.
+  timer_ = ::CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
+                                    TIMER_ALL_ACCESS);
+  high_resolution_ = timer_ != nullptr;
+  if (!timer_) {
+    timer_ = ::CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
+    raised_period_ = ::timeBeginPeriod(1) == TIMERR_NOERROR;
+  }
+}
+
+WinPlayClock::~WinPlayClock() {
+  if (raised_period_) ::timeEndPeriod(1);
+  if (timer_) ::CloseHandle(static_cast<HANDLE>(timer_));
+  if (wake_) ::CloseHandle(static_cast<HANDLE>(wake_));
+}
+
+int64_t WinPlayClock::NowMicros() {
+  LARGE_INTEGER c;
+  ::QueryPerformanceCounter(&c);
+  // Split so that the product cannot overflow however long the system runs.
+  const int64_t whole = c.QuadPart / frequency_;
+  const int64_t part = c.QuadPart % frequency_;
+  return whole * 1000000 + part * 1000000 / frequency_;
+}
+
+bool WinPlayClock::WaitUntil(int64_t deadlineMicros) {
+  const HANDLE wake = static_cast<HANDLE>(wake_);
+  const HANDLE timer = static_cast<HANDLE>(timer_);
+  for (;;) {
+    const int64_t now = NowMicros();
+    if (now >= deadlineMicros) return true;
+    constexpr int64_t kMaxStep = int64_t{1000000} * 3600;  // re-armed each hour
+    const int64_t step = deadlineMicros - now < kMaxStep ? deadlineMicros - now : kMaxStep;
+
+    DWORD r;
+    LARGE_INTEGER due;
+    due.QuadPart = -step * 10;  // relative, in 100 ns units
+    if (timer && ::SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE)) {
+      const HANDLE handles[2] = {wake, timer};  // the wake-up wins a tie
+      r = ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+      if (r == WAIT_OBJECT_0) ::CancelWaitableTimer(timer);
+    } else {
+      // No timer: a millisecond wait on the event, rounded up.
+      r = ::WaitForSingleObject(wake, static_cast<DWORD>((step + 999) / 1000));
+    }
+    if (r == WAIT_OBJECT_0) return false;
+    if (r == WAIT_FAILED) ::Sleep(1);  // never spin on a broken handle
+  }
+}
+
+void WinPlayClock::Wake() { ::SetEvent(static_cast<HANDLE>(wake_)); }
+
+std::unique_ptr<IPlayClock> CreateSystemPlayClock() { return std::make_unique<WinPlayClock>(); }
+
+}  // namespace tesmuro::play

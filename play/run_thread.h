@@ -1,0 +1,143 @@
+// The playback thread: plays an action script file on a worker thread.
+//
+// Use, from the thread that owns the object (the main window's):
+//
+//   auto t = std::make_unique<play::TRunThread>();   // system sink, clock, shutdown
+//   t->ScriptFile = std::fopen(path, "rb");          // the object owns it from here on
+//   t->SetLoopCount(n); t->LoopMode = 0; ...          // settings, before the first Resume()
+//   t->Resume();                                     // starts the run
+//   ...
+//   t->Suspended() ? t->Resume() : t->Suspend();     // Pause command
+//   t->RequestStop(/*byUser=*/true);                 // Stop command: prompt, never shuts down
+//   t.reset();                                       // stops (if need be) and joins, promptly
+//
+// The run reads the file word by word and replays each action (play/replay.h).
+// At the end of the file it rewinds for another pass or ends, by LoopMode:
+//   0  LoopCount passes (a count of 1, 0 or less plays one pass); any other
+//      value of LoopMode is taken as 0
+//   1  until stopped
+//   2  until LoopTotalSeconds have passed since the start, checked only at the
+//      end of a pass (the pass in progress always completes; 0 plays one pass)
+// When the run ends on its own or by a stop: every key and mouse button it
+// pressed and did not release is released, StopRequested is set, the file is
+// closed, and then, if ShutAfterLoops is set and StoppedByUser is not, the
+// computer is asked to shut down (play/shutdown.h) once. With ShutAfterElapsed,
+// every word read once more than ShutTotalSeconds have passed since the start
+// asks for the shutdown again (the run goes on). A key code or wheel turn that is
+// not an integer ends the run at once: held input is released and the file is
+// closed, but no shutdown is requested and StopRequested keeps its value.
+//
+// Timing. Each action is due at the start of the run plus the sum of the delays
+// before it, across passes, on the monotonic microsecond clock: the time spent
+// reading and injecting is absorbed by the next delay instead of adding up. A
+// zero or negative delay is no pause. When the schedule is more than 50 ms behind
+// (the machine stalled), it restarts from the current time rather than firing
+// the late actions in a burst. A pass with no positive delay in modes 1 and 2 is
+// followed by a 1 ms pause, so that an empty script cannot keep a core busy; in
+// mode 0 a pass that reads no word at all ends the run (every further pass would
+// be as empty).
+//
+// Pause is a request, not a thread suspension: it takes effect before the next
+// word is read or at once inside a delay. On resume the schedule moves on by the
+// time paused, so the remaining delay is kept and nothing comes in a burst. Keys
+// and buttons held at that moment stay held while paused. The run's deadlines
+// (LoopTotalSeconds, ShutTotalSeconds) are fixed at the start: paused time counts.
+// A stop while paused ends the run.
+//
+// Stop: RequestStop() and Terminate() set the flags and wake the thread, so a
+// delay in progress ends at once. A bare store to StopRequested (as the flag is
+// public) is only seen before the next word or when the current wait ends; the
+// destructor always wakes the thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+#include "play/input_sink.h"
+#include "play/play_clock.h"
+#include "play/shutdown.h"
+
+namespace tesmuro::play {
+
+class ActionReplayer;
+
+class TRunThread {
+ public:
+  // With the system's input sink, shutdown requester and a new system clock.
+  TRunThread();
+  // With the given services; sink and shutdown must outlive the object, the
+  // clock is its own (one clock per player: WaitUntil has a single waiter).
+  TRunThread(IInputSink& sink, IShutdownRequester& shutdown, std::unique_ptr<IPlayClock> clock);
+
+  // Not finished yet: counts as a stop by the user (so it never leads to a
+  // shutdown), wakes the thread from any delay or pause and joins it. Never
+  // started: closes ScriptFile.
+  ~TRunThread();
+
+  TRunThread(const TRunThread&) = delete;
+  TRunThread& operator=(const TRunThread&) = delete;
+
+  // Settings. Written by the owner before the first Resume(), then only read
+  // by the run, except for the two atomic flags.
+  std::atomic<bool> StopRequested{false};  // end the run; the run sets it when it ends
+  std::FILE* ScriptFile = nullptr;         // opened "rb"; owned (and closed exactly once) by this object
+  int32_t LoopMode = 0;                    // 0 count, 1 until stopped, 2 timed
+  int32_t LoopCount = 1;                   // passes in mode 0
+  int32_t LoopTotalSeconds = 0;            // length of mode 2
+  bool ShutAfterLoops = false;             // shutdown at the end of a run not stopped by the user
+  int32_t ShutTotalSeconds = 0;            // running time after which ShutAfterElapsed applies
+  bool ShutAfterElapsed = false;
+  std::atomic<bool> StoppedByUser{false};  // cleared when the run starts
+  bool PostJoy = false;                    // joystick words broadcast as MM_JOY1* messages
+  bool SendInputJoy = false;               // joystick words injected as hardware input
+
+  void SetLoopCount(int32_t count) { LoopCount = count; }
+
+  // The first call starts the run (clearing StoppedByUser first); later calls
+  // end a pause. Does nothing once the run has finished.
+  void Resume();
+  // Pauses the run (see above). Before the start and after the end it does nothing.
+  void Suspend();
+  // True before the start and while a pause is requested.
+  bool Suspended() const;
+
+  // Sets StopRequested and wakes the thread. Not a user stop: a run ended this
+  // way still asks for the shutdown of ShutAfterLoops.
+  void Terminate();
+  // The Stop command: StoppedByUser (when byUser) before StopRequested, then wakes
+  // the thread. Callable from any thread.
+  void RequestStop(bool byUser);
+
+  // True once the run is over (file closed, shutdown requested if it was due).
+  bool Finished() const { return finished_.load(std::memory_order_acquire); }
+  // Blocks until the run is over. Returns at once if it never started.
+  void WaitFor();
+
+  // Passes completed so far (all modes).
+  int64_t Passes() const { return passes_.load(std::memory_order_relaxed); }
+
+ private:
+  enum class Ending { Normal, ConversionError };
+  void Run() noexcept;
+  Ending Play(ActionReplayer& replayer);
+  // Pauses here while a pause is requested, moving `due` on by the time paused.
+  // False when a stop is requested.
+  bool HonourPause(int64_t& due);
+  // Waits until `due` (honouring pause). False when a stop is requested.
+  bool WaitForDue(int64_t& due);
+  void CloseScriptFile();
+
+  IInputSink& sink_;
+  IShutdownRequester& shutdown_;
+  std::unique_ptr<IPlayClock> clock_;
+  std::thread thread_;
+  std::atomic<bool> started_{false};
+  std::atomic<bool> paused_{false};
+  std::atomic<bool> finished_{false};
+  std::atomic<int64_t> passes_{0};
+};
+
+}  // namespace tesmuro::play

@@ -1,0 +1,240 @@
+// Test doubles for the player: a virtual clock, a sink that records each
+// injected call with its virtual time, a shutdown requester that logs its
+// steps, and script files.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "play/input_sink.h"
+#include "play/play_clock.h"
+#include "play/shutdown.h"
+#include "script/script_format.h"
+
+namespace tesmuro::play::test {
+
+// Virtual time moves only when the player waits or a sink call costs time.
+// Events scheduled with At() run on the player's thread when time reaches them.
+class FakePlayClock final : public IPlayClock {
+ public:
+  // Far above 2^32 ms, so 32-bit time arithmetic anywhere would show.
+  static constexpr int64_t kStart = int64_t{5000000} * 1000000;
+
+  int64_t NowMicros() override {
+    int64_t now;
+    bool spinning;
+    {
+      std::lock_guard<std::mutex> l(m_);
+      now = now_;
+      spinning = ++reads_ == 1000000;  // a million reads and time stands still
+    }
+    if (spinning) Stuck();
+    return now;
+  }
+  int64_t Elapsed() { return NowMicros() - kStart; }
+  void Wake() override { std::lock_guard<std::mutex> l(m_); woken_ = true; }
+  void At(int64_t offset, std::function<void()> f) {
+    std::lock_guard<std::mutex> l(m_);
+    events_.emplace(kStart + offset, std::move(f));
+  }
+  // Called, once, instead of waiting for ever or when the player spins without
+  // waiting; must stop the player.
+  std::function<void()> onStuck;
+  bool stuck = false;
+
+  bool WaitUntil(int64_t deadline) override { return Run(deadline, true); }
+  void Advance(int64_t micros) { Run(NowMicros() + micros, false); }
+
+ private:
+  // Runs the events up to `target`, then sets the time to it. A wait ends
+  // early when woken (by an event or before it began).
+  bool Run(int64_t target, bool wait) {
+    for (;;) {
+      std::function<void()> event;
+      {
+        std::lock_guard<std::mutex> l(m_);
+        if (wait && woken_) return woken_ = false;
+        if (now_ >= target) return true;
+        auto it = events_.begin();
+        if (it != events_.end() && it->first <= target) {
+          now_ = std::max(now_, it->first);
+          event = std::move(it->second);
+          events_.erase(it);
+        } else if (target - now_ > (int64_t{1} << 60)) {
+          event = [this] { Stuck(); };
+        } else {
+          now_ = target;
+          reads_ = 0;
+          return true;
+        }
+        reads_ = 0;
+      }
+      event();
+    }
+  }
+  void Stuck() {
+    if (!onStuck || stuck) std::abort();
+    stuck = true;
+    onStuck();
+  }
+  std::mutex m_;
+  int64_t now_ = kStart;
+  bool woken_ = false;
+  int64_t reads_ = 0;
+  std::multimap<int64_t, std::function<void()>> events_;
+};
+
+// Records each call as text, with its virtual time when there is a clock; each
+// call then costs `cost` microseconds (costAt[i] for call i).
+class RecordingSink final : public IInputSink {
+ public:
+  FakePlayClock* clock = nullptr;
+  std::vector<std::string> calls;
+  std::vector<int64_t> times;
+  int64_t cost = 0;
+  std::map<size_t, int64_t> costAt;
+  std::function<void()> onCall;
+
+  void SetCursorPos(int32_t x, int32_t y) override { Add("cursor %d,%d", x, y); }
+  void MouseEvent(uint32_t f, int32_t dx, int32_t dy, int32_t data, uintptr_t extra) override {
+    Add("mouse 0x%x %d %d %d %lld", f, dx, dy, data, (long long)extra);
+  }
+  void KeybdEvent(uint8_t vk, uint8_t scan, uint32_t f, uintptr_t extra) override {
+    Add("key %d %d 0x%x %lld", vk, scan, f, (long long)extra);
+  }
+  void PostBroadcast(uint32_t msg, uintptr_t w, intptr_t l) override {
+    Add("post 0x%x %lld %lld", msg, (long long)w, (long long)l);
+  }
+  void SendHardwareInput(uint32_t msg, uint16_t lo, uint16_t hi) override { Add("hw 0x%x %d %d", msg, lo, hi); }
+
+  std::vector<int64_t> TimesOf(const std::string& prefix) const {
+    std::vector<int64_t> r;
+    for (size_t i = 0; i < calls.size(); ++i)
+      if (calls[i].rfind(prefix, 0) == 0) r.push_back(times[i]);
+    return r;
+  }
+
+ private:
+  template <class... A>
+  void Add(const char* format, A... args) {
+    char text[128];
+    std::snprintf(text, sizeof text, format, args...);
+    const size_t index = calls.size();
+    times.push_back(clock ? clock->Elapsed() : 0);
+    calls.push_back(text);
+    if (onCall) onCall();
+    if (clock) clock->Advance(costAt.count(index) ? costAt[index] : cost);
+  }
+};
+
+// Logs the shutdown steps and answers as configured.
+class FakeShutdown final : public IShutdownRequester {
+ public:
+  std::vector<std::string> log;
+  bool openOk = true, exitOk = true;
+  uint32_t lastError = 0;
+  std::function<void()> onExit;
+
+  bool OpenProcessToken(uint32_t access, Token& token) override {
+    log.push_back("open " + std::to_string(access));
+    if (openOk) token = &token_;
+    return openOk;
+  }
+  bool LookupPrivilegeValue(const char* name, Luid& luid) override {
+    log.push_back(std::string("lookup ") + name);
+    luid = {19, 0};
+    return true;
+  }
+  bool AdjustTokenPrivileges(Token token, const Luid& luid, uint32_t attributes) override {
+    log.push_back(Tok(token, "adjust ") + " " + std::to_string(luid.low) + " " + std::to_string(attributes));
+    return true;
+  }
+  uint32_t LastError() override { return log.push_back("last-error"), lastError; }
+  bool ExitWindowsEx(uint32_t flags, uint32_t reason) override {
+    log.push_back("exit " + std::to_string(flags) + " " + std::to_string(reason));
+    if (onExit) onExit();
+    return exitOk;
+  }
+  void CloseToken(Token token) override { log.push_back(Tok(token, "close ")); }
+  int Exits() const {
+    return static_cast<int>(std::count_if(log.begin(), log.end(), [](auto& s) { return s.rfind("exit", 0) == 0; }));
+  }
+
+ private:
+  std::string Tok(Token t, const char* what) const { return what + std::string(t == &token_ ? "token" : "?"); }
+  int token_ = 0;
+};
+
+// A script written in UTF-8, with the keywords turned into their GBK bytes.
+inline std::string Gbk(std::string_view utf8) {
+  using namespace script;
+  static const std::pair<std::string_view, std::string_view> kMap[] = {
+      {"延迟", kKeywordDelay}, {"移动", kKeywordMove}, {"左键按下", kKeywordLeftDown},
+      {"左键释放", kKeywordLeftUp}, {"左键双击", kKeywordLeftDouble}, {"右键按下", kKeywordRightDown},
+      {"右键释放", kKeywordRightUp}, {"右键双击", kKeywordRightDouble}, {"中键按下", kKeywordMiddleDown},
+      {"中键释放", kKeywordMiddleUp}, {"中键双击", kKeywordMiddleDouble}, {"鼠标滚轮", kKeywordWheel},
+      {"按键按下", kKeywordKeyDown}, {"按键弹起", kKeywordKeyUp}, {"系统按键按下", kKeywordSysKeyDown},
+      {"系统按键弹起", kKeywordSysKeyUp}, {"摇杆运动", kKeywordJoyMove}, {"摇杆按钮按下", kKeywordJoyButton}};
+  std::string out;
+  for (size_t i = 0; i < utf8.size();) {
+    size_t best = 0;
+    std::string_view gbk;
+    for (const auto& [u, g] : kMap)
+      if (u.size() > best && utf8.substr(i, u.size()) == u) best = u.size(), gbk = g;
+    if (best) out += gbk, i += best;
+    else out += utf8[i++];
+  }
+  return out;
+}
+
+// A temporary file holding the script, at its start.
+inline std::FILE* TempScript(std::string_view utf8) {
+  const std::string bytes = Gbk(utf8);
+  std::FILE* f = std::tmpfile();
+  if (f) std::fwrite(bytes.data(), 1, bytes.size(), f), std::rewind(f);
+  return f;
+}
+
+// With glibc, a script in memory whose FILE* counts its closes in *closes;
+// elsewhere a temporary file and no count.
+#if defined(__GLIBC__)
+inline constexpr bool kCanCountCloses = true;
+inline std::FILE* CountedScript(std::string_view utf8, int* closes) {
+  struct State { std::string data; size_t pos; int* closes; };
+  cookie_io_functions_t io{};
+  io.read = [](void* c, char* buf, size_t n) -> ssize_t {
+    auto* s = static_cast<State*>(c);
+    n = std::min(n, s->data.size() - s->pos);
+    std::memcpy(buf, s->data.data() + s->pos, n);
+    s->pos += n;
+    return static_cast<ssize_t>(n);
+  };
+  io.seek = [](void* c, off64_t* off, int whence) -> int {
+    auto* s = static_cast<State*>(c);
+    const off64_t to = *off + (whence == SEEK_CUR ? off64_t(s->pos) : whence == SEEK_END ? off64_t(s->data.size()) : 0);
+    if (to < 0 || to > off64_t(s->data.size())) return -1;
+    *off = to, s->pos = size_t(to);
+    return 0;
+  };
+  io.close = [](void* c) -> int {
+    auto* s = static_cast<State*>(c);
+    ++*s->closes;
+    delete s;
+    return 0;
+  };
+  return fopencookie(new State{Gbk(utf8), 0, closes}, "rb", io);
+}
+#else
+inline constexpr bool kCanCountCloses = false;
+inline std::FILE* CountedScript(std::string_view utf8, int*) { return TempScript(utf8); }
+#endif
+
+}  // namespace tesmuro::play::test

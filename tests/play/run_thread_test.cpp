@@ -1,0 +1,305 @@
+#include "play/run_thread.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <limits>
+
+#include "player_fakes.h"
+
+namespace tesmuro::play {
+namespace {
+
+using namespace test;
+using V = std::vector<std::string>;
+using T = std::vector<int64_t>;
+constexpr int64_t kMs = 1000;
+
+// One player on a virtual clock; the sink stamps its calls with that clock.
+// Without a script the player has no file.
+struct Rig {
+  explicit Rig(const char* script = nullptr, int* closes = nullptr) {
+    auto owned = std::make_unique<FakePlayClock>();
+    clock = owned.get();
+    sink.clock = clock;
+    t = std::make_unique<TRunThread>(sink, sys, std::move(owned));
+    clock->onStuck = [this] { t->RequestStop(true); };
+    if (script) t->ScriptFile = closes ? CountedScript(script, closes) : TempScript(script);
+  }
+  Rig& Run() {
+    t->Resume();
+    t->WaitFor();
+    EXPECT_TRUE(t->Finished());
+    EXPECT_EQ(t->ScriptFile, nullptr);
+    EXPECT_FALSE(clock->stuck) << "the player waited with nothing to wake it";
+    return *this;
+  }
+  T Moves() const { return sink.TimesOf("cursor"); }
+
+  FakePlayClock* clock;
+  RecordingSink sink;
+  FakeShutdown sys;
+  std::unique_ptr<TRunThread> t;
+};
+
+TEST(RunThreadTest, CountModePlaysLoopCountPassesAndAtLeastOne) {
+  const int32_t kMin = std::numeric_limits<int32_t>::min();
+  for (auto [mode, count, passes] : {std::tuple{0, 1, 1}, {0, 0, 1}, {0, -5, 1}, {0, kMin, 1}, {0, 3, 3}, {7, 3, 3}}) {
+    Rig r("延迟 10 移动 1,1\r\n");
+    r.t->LoopMode = mode;
+    r.t->SetLoopCount(count);
+    r.Run();
+    EXPECT_EQ(r.Moves().size(), size_t(passes)) << count;
+    EXPECT_TRUE(r.t->StopRequested);
+  }
+}
+
+TEST(RunThreadTest, TimedModeChecksTheTimeOnlyAtTheEndOfAPass) {
+  for (auto [seconds, passes] : {std::pair{0, 1}, {1, 3}}) {
+    Rig r("延迟 400 移动 1,1");
+    r.t->LoopMode = 2;
+    r.t->LoopTotalSeconds = seconds;
+    r.Run();
+    EXPECT_EQ(r.t->Passes(), passes);
+    EXPECT_EQ(r.clock->Elapsed(), passes * 400 * kMs);
+  }
+}
+
+TEST(RunThreadTest, UntilStoppedModeEndsPromptlyInsideADelay) {
+  Rig r("延迟 100 移动 1,1");
+  r.t->LoopMode = 1;
+  r.t->ShutAfterLoops = true;
+  r.clock->At(1050 * kMs, [&] { r.t->RequestStop(true); });
+  r.Run();
+  EXPECT_EQ(r.Moves().size(), 10u);
+  EXPECT_EQ(r.clock->Elapsed(), 1050 * kMs);
+  EXPECT_EQ(r.sys.Exits(), 0);
+}
+
+TEST(RunThreadTest, EmptyScriptInCountModeEndsAtOnce) {
+  Rig r(" \r\n\t ");
+  r.t->SetLoopCount(100000);
+  r.Run();
+  EXPECT_EQ(r.t->Passes(), 1);  // the other passes could only be as empty
+  EXPECT_EQ(r.clock->Elapsed(), 0);
+}
+
+TEST(RunThreadTest, PassesWithoutADelayInEndlessModesPauseOneMillisecond) {
+  for (auto [mode, script] : {std::pair{1, ""}, {2, ""}, {1, "no keyword 123"}, {2, "移动 2,2 延迟 0 延迟 -5"}}) {
+    Rig r(script);
+    r.t->LoopMode = mode;
+    r.t->LoopTotalSeconds = 1;
+    r.clock->At(1000 * kMs + 500, [&] { r.t->Terminate(); });  // ends mode 1
+    r.Run();
+    EXPECT_EQ(r.t->Passes(), 1001) << script;  // one per millisecond, not as many as a core can spin
+  }
+}
+
+TEST(RunThreadTest, UserStopNeverShutsDownTerminateStillDoes) {
+  for (bool byUser : {true, false}) {
+    Rig r("延迟 60000 移动 1,1");
+    r.t->ShutAfterLoops = true;
+    r.clock->At(5000 * kMs, [&] { byUser ? r.t->RequestStop(true) : r.t->Terminate(); });
+    r.Run();
+    EXPECT_EQ(r.clock->Elapsed(), 5000 * kMs);
+    EXPECT_TRUE(r.sink.calls.empty());
+    EXPECT_EQ(r.sys.Exits(), byUser ? 0 : 1);
+  }
+}
+
+TEST(RunThreadTest, ShutAfterLoopsClosesTheFileThenAsksOnce) {
+  int closes = 0, closesAtExit = -1;
+  Rig r("延迟 10 移动 1,1", &closes);
+  r.t->SetLoopCount(2);
+  r.t->ShutAfterLoops = true;
+  r.sys.onExit = [&] { closesAtExit = closes; };
+  r.Run();
+  EXPECT_EQ(r.sys.Exits(), 1);
+  EXPECT_EQ(closesAtExit, kCanCountCloses ? 1 : 0);
+  Rig noFile;  // ends as after the last pass
+  noFile.t->ShutAfterLoops = true;
+  EXPECT_EQ(noFile.Run().sys.Exits(), 1);
+}
+
+TEST(RunThreadTest, ShutAfterElapsedAsksAtEachWordReadAfterTheDeadline) {
+  for (auto [passes, exits] : {std::pair{4, 3}, {2, 0}}) {
+    Rig r("延迟 400 移动 1,1");
+    r.t->SetLoopCount(passes);
+    r.t->ShutAfterElapsed = true;
+    r.t->ShutTotalSeconds = 1;
+    r.Run();
+    // Words are read at 0, 400 | 400, 800 | 800, 1200 | 1200, 1600 ms.
+    EXPECT_EQ(r.sys.Exits(), exits);
+    EXPECT_EQ(r.Moves().size(), size_t(passes));  // the run goes on
+  }
+}
+
+TEST(RunThreadTest, DeadlinesBeyond596HoursWork) {
+  Rig r("延迟 2000000000 移动 1,1");  // 555.6 hours per pass
+  r.t->LoopMode = 2;
+  r.t->LoopTotalSeconds = 3000000;  // 833 hours
+  r.t->ShutAfterElapsed = true;
+  r.t->ShutTotalSeconds = 2200000;  // 611 hours
+  r.Run();
+  EXPECT_EQ(r.t->Passes(), 2);
+  EXPECT_EQ(r.sys.Exits(), 1);  // at the second move word, read at 1111 hours
+}
+
+TEST(RunThreadTest, ConversionErrorEndsTheRunWithoutShutdown) {
+  int closes = 0;
+  Rig r("按键按下 65 0 0 0 0 按键按下 abc 0 0 0 0 移动 1,1", &closes);
+  r.t->SetLoopCount(3);
+  r.t->ShutAfterLoops = true;
+  r.Run();
+  EXPECT_EQ(r.sink.calls, (V{"key 65 0 0x0 0", "key 65 0 0x2 0"}));  // released at the end
+  EXPECT_FALSE(r.t->StopRequested);
+  EXPECT_EQ(r.sys.Exits(), 0);
+  EXPECT_EQ(closes, kCanCountCloses ? 1 : 0);
+}
+
+TEST(RunThreadTest, HeldInputIsReleasedHoweverTheRunEnds) {
+  const std::string press = "按键按下 16 0 0 0 0 左键按下 移动 5,6 按键按下 65 0 0 0 0 按键弹起 16 0 0 0 0 ";
+  for (const char* end : {"", "延迟 9000 移动 1,1", "鼠标滚轮 x 0 0"}) {  // last pass, stop, error
+    Rig r((press + end).c_str());
+    r.clock->At(1000 * kMs, [&] { r.t->RequestStop(true); });
+    r.Run();
+    ASSERT_EQ(r.sink.calls.size(), 7u) << end;
+    EXPECT_EQ(V(r.sink.calls.begin() + 5, r.sink.calls.end()), (V{"key 65 0 0x2 0", "mouse 0x4 5 6 0 0"}));
+  }
+}
+
+TEST(RunThreadTest, ActionsAreDueAtRunStartPlusTheDelaysBeforeThem) {
+  Rig r("延迟 10 移动 1,1 延迟 0 移动 2,2 延迟 10 延迟 -40 移动 3,3");
+  r.sink.cost = 300;  // each injection takes 300 us; zero and negative delays are no pause
+  r.t->SetLoopCount(3);
+  r.Run();
+  EXPECT_EQ(r.Moves(), (T{10000, 10300, 20000, 30000, 30300, 40000, 50000, 50300, 60000}));
+}
+
+TEST(RunThreadTest, AStallRestartsTheScheduleASmallDelayIsCaughtUp) {
+  for (auto [stall, moves] : {std::pair{80 * kMs, T{10000, 90000, 100000, 110000}},
+                              {25 * kMs, T{10000, 35000, 35000, 40000}}}) {
+    Rig r("延迟 10 移动 1,1 延迟 10 移动 2,2 延迟 10 移动 3,3 延迟 10 移动 4,4");
+    r.sink.costAt[0] = stall;  // the first injection hangs
+    EXPECT_EQ(r.Run().Moves(), moves);
+  }
+}
+
+TEST(RunThreadTest, PauseShiftsTheScheduleByThePausedTime) {
+  Rig r("延迟 100 移动 1,1 延迟 100 移动 2,2");
+  r.clock->At(50 * kMs, [&] { r.t->Suspend(); });  // inside the first delay
+  r.clock->At(250 * kMs, [&] { EXPECT_TRUE(r.t->Suspended()); r.t->Resume(); });
+  EXPECT_EQ(r.Run().Moves(), (T{300000, 400000}));
+
+  Rig between("移动 1,1 移动 2,2 延迟 5 移动 3,3");
+  between.sink.cost = 1 * kMs;
+  between.clock->At(500, [&] { between.t->Suspend(); });  // during the first injection
+  between.clock->At(20 * kMs, [&] { between.t->Resume(); });
+  EXPECT_EQ(between.Run().Moves(), (T{0, 20000, 24000}));
+}
+
+TEST(RunThreadTest, PausedTimeCountsTowardsATimedRun) {
+  Rig r("延迟 400 移动 1,1");
+  r.t->LoopMode = 2;
+  r.t->LoopTotalSeconds = 1;
+  r.clock->At(100 * kMs, [&] { r.t->Suspend(); });
+  r.clock->At(1100 * kMs, [&] { r.t->Resume(); });
+  r.Run();
+  EXPECT_EQ(r.t->Passes(), 1);
+  EXPECT_EQ(r.clock->Elapsed(), 1400 * kMs);
+}
+
+TEST(RunThreadTest, StopWhilePausedEndsTheRun) {
+  Rig r("延迟 100 移动 1,1");
+  r.t->LoopMode = 1;
+  r.clock->At(50 * kMs, [&] { r.t->Suspend(); });
+  r.clock->At(500 * kMs, [&] { r.t->RequestStop(true); });
+  r.Run();
+  EXPECT_TRUE(r.sink.calls.empty());
+  EXPECT_EQ(r.clock->Elapsed(), 500 * kMs);
+}
+
+TEST(RunThreadTest, ControlBeforeTheStartAndAfterTheEnd) {
+  Rig r("移动 1,1");
+  EXPECT_TRUE(r.t->Suspended());  // created suspended
+  r.t->Suspend();
+  r.t->WaitFor();  // not started: returns
+  r.t->StoppedByUser = true;  // cleared by the start
+  r.t->ShutAfterLoops = true;
+  r.Run();
+  EXPECT_FALSE(r.t->Suspended());
+  EXPECT_EQ(r.sys.Exits(), 1);
+  r.t->Suspend();
+  r.t->Resume();
+  EXPECT_EQ(r.sink.calls.size(), 1u);
+
+  int closes = 0;
+  Rig(nullptr).t->ScriptFile = CountedScript("x", &closes);  // never started
+  EXPECT_EQ(closes, kCanCountCloses ? 1 : 0);
+}
+
+// Real clocks: a stop or the destructor must end a delay of 24 days, so these
+// tests hang rather than fail if the wake-up does not work.
+class RunThreadRealClockTest : public ::testing::Test {
+ protected:
+  // Plays the script until its first injected call.
+  std::unique_ptr<TRunThread> StartAndAwaitFirstCall(RecordingSink& s, const char* script) {
+    {
+      std::lock_guard<std::mutex> l(m_);
+      called_ = false;
+    }
+    s.onCall = [this] { std::lock_guard<std::mutex> l(m_); called_ = true; cv_.notify_all(); };
+    auto t = std::make_unique<TRunThread>(s, sys, CreateSystemPlayClock());
+    t->ScriptFile = TempScript(script);
+    t->ShutAfterLoops = true;
+    t->Resume();
+    std::unique_lock<std::mutex> l(m_);
+    cv_.wait(l, [&] { return called_; });
+    return t;
+  }
+  FakeShutdown sys;
+
+ private:
+  std::mutex m_;
+  std::condition_variable cv_;
+  bool called_ = false;
+};
+
+TEST_F(RunThreadRealClockTest, StopEndsALongDelayAtOnce) {
+  RecordingSink s;
+  auto t = StartAndAwaitFirstCall(s, "移动 0,0 延迟 2147483647 移动 1,1");
+  t->RequestStop(true);
+  t->WaitFor();
+  EXPECT_EQ(s.calls, V{"cursor 0,0"});
+  EXPECT_EQ(sys.Exits(), 0);
+}
+
+TEST_F(RunThreadRealClockTest, DestructorEndsAWaitingOrPausedRunWithoutShutdown) {
+  for (bool pause : {false, true}) {
+    RecordingSink s;
+    auto t = StartAndAwaitFirstCall(s, "按键按下 17 0 0 0 0 延迟 2147483647");
+    if (pause) t->Suspend();
+    t.reset();
+    EXPECT_EQ(s.calls, (V{"key 17 0 0x0 0", "key 17 0 0x2 0"}));
+  }
+  EXPECT_EQ(sys.Exits(), 0);
+}
+
+TEST(PlayerClockTest, WakeEndsTheCurrentOrNextWaitOnce) {
+  SteadyPlayClock steady;
+  auto system = CreateSystemPlayClock();
+  for (IPlayClock* c : {static_cast<IPlayClock*>(&steady), system.get()}) {
+    EXPECT_TRUE(c->WaitUntil(c->NowMicros() - 1));
+    c->Wake();
+    EXPECT_FALSE(c->WaitUntil(std::numeric_limits<int64_t>::max()));  // pending wake-up
+    const int64_t deadline = c->NowMicros() + 2000;
+    EXPECT_TRUE(c->WaitUntil(deadline));  // consumed: this one runs to its deadline
+    EXPECT_GE(c->NowMicros(), deadline);
+    std::thread waker([c] { c->Wake(); });
+    EXPECT_FALSE(c->WaitUntil(std::numeric_limits<int64_t>::max()));
+    waker.join();
+  }
+}
+
+}  // namespace
+}  // namespace tesmuro::play
