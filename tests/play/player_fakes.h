@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -36,17 +37,22 @@ class FakePlayClock final : public IPlayClock {
       now = now_;
       spinning = ++reads_ == 1000000;  // a million reads and time stands still
     }
-    if (spinning) Stuck();
+    if (spinning && onStuck) Stuck();
     return now;
   }
   int64_t Elapsed() { return NowMicros() - kStart; }
-  void Wake() override { std::lock_guard<std::mutex> l(m_); woken_ = true; }
+  void Wake() override {
+    std::lock_guard<std::mutex> l(m_);
+    woken_ = true;
+    cv_.notify_all();
+  }
   void At(int64_t offset, std::function<void()> f) {
     std::lock_guard<std::mutex> l(m_);
     events_.emplace(kStart + offset, std::move(f));
   }
   // Called, once, instead of waiting for ever or when the player spins without
-  // waiting; must stop the player.
+  // waiting; must stop the player. Without it, a wait for ever blocks until
+  // another thread calls Wake().
   std::function<void()> onStuck;
   bool stuck = false;
 
@@ -60,7 +66,7 @@ class FakePlayClock final : public IPlayClock {
     for (;;) {
       std::function<void()> event;
       {
-        std::lock_guard<std::mutex> l(m_);
+        std::unique_lock<std::mutex> l(m_);
         if (wait && woken_) return woken_ = false;
         if (now_ >= target) return true;
         auto it = events_.begin();
@@ -69,6 +75,10 @@ class FakePlayClock final : public IPlayClock {
           event = std::move(it->second);
           events_.erase(it);
         } else if (target - now_ > (int64_t{1} << 60)) {
+          if (!onStuck) {
+            cv_.wait(l, [&] { return woken_; });
+            continue;
+          }
           event = [this] { Stuck(); };
         } else {
           now_ = target;
@@ -86,6 +96,7 @@ class FakePlayClock final : public IPlayClock {
     onStuck();
   }
   std::mutex m_;
+  std::condition_variable cv_;
   int64_t now_ = kStart;
   bool woken_ = false;
   int64_t reads_ = 0;
