@@ -85,7 +85,7 @@ void TFrmMain::FormClose() {
   keyHook_->Uninstall();
   joysticks_.ReleaseCapture(0);
   joysticks_.ReleaseCapture(1);
-  StopPlayer(/*byUser=*/false);
+  StopPlayer();
   view_.Sleep(100);
 }
 
@@ -285,7 +285,7 @@ void TFrmMain::SBStopClick() {
   mouseHook_->Uninstall();
   joysticks_.ReleaseCapture(0);
   joysticks_.ReleaseCapture(1);
-  StopPlayer(/*byUser=*/true);
+  StopPlayer();
   PublishHotKeys();
   JoyRecording = false;
   ClosePlayFile();
@@ -299,12 +299,11 @@ void TFrmMain::SBStopClick() {
 
 namespace tesmuro {
 
-void TFrmMain::StopPlayer(bool byUser) {
+void TFrmMain::StopPlayer() {
   if (!Player) return;
-  if (byUser)
-    Player->RequestStop(true);
-  else
-    Player->Terminate();
+  // Stop, closing the window and a new Play all count as the user's stop:
+  // none of them leads to the shutdown after the loops.
+  Player->RequestStop(true);
   Player.reset();
 }
 
@@ -322,7 +321,7 @@ bool TFrmMain::OpenPlayFile(const std::string& path) {
 }
 
 void TFrmMain::StartPlayer(bool withShutdown) {
-  StopPlayer(/*byUser=*/false);
+  StopPlayer();
   Player = newPlayer_();
   Player->ScriptFile = PlayFile;  // the player closes it when its run ends
   PlayFile = nullptr;

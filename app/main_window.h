@@ -120,7 +120,7 @@ class TFrmMain : private RecordSink {
   void WriteScript(const std::string& path);
   // Ends the current player, if any, and waits for its thread (promptly:
   // a stop ends any delay at once).
-  void StopPlayer(bool byUser);
+  void StopPlayer();
   void ClosePlayFile();
   // Opens `path` for playback; false (and the message) when it can't.
   bool OpenPlayFile(const std::string& path);
