@@ -9,6 +9,10 @@
 
 namespace tesmuro {
 
+namespace setup {
+class ISetupDialog;
+}
+
 // Message-box styles and results, with the system's values.
 enum : unsigned {
   kMbOk = 0x0,
@@ -57,6 +61,11 @@ class IMainView {
 
   // A name kept in the system's ANSI code page (the settings file's), as UTF-8.
   virtual std::string AnsiToUtf8(std::string_view ansi) { return std::string(ansi); }
+  // The reverse: a UTF-8 name in the system's ANSI code page.
+  virtual std::string Utf8ToAnsi(std::string_view utf8) { return std::string(utf8); }
+
+  // The settings dialog (none where the view has no such dialog).
+  virtual setup::ISetupDialog* SetupDialog() { return nullptr; }
 
   virtual void SetMouseCapture() = 0;
   virtual void ReleaseMouseCapture() = 0;

@@ -22,7 +22,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     win::MainWindowWin main(app);
     if (!main.Create()) return 0;
-    win::CreatePlainForm(forms::kSoftwareSetup, main.Handle());
+    main.CreateSoftwareSetup();
     win::CreatePlainForm(forms::kAboutBox, main.Handle());
     main.CreateMirco();
 

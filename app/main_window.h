@@ -71,6 +71,9 @@ class TFrmMain : private RecordSink {
   void ShowMainWindow();
   void MnuJoyStickClick();
   void MnuJoyStick2Click();
+  // The settings dialog: re-reads the settings file, shows the dialog and,
+  // when it is confirmed, applies and saves it (setup/software_setup.cpp).
+  void MnuSoftwareSetupClick();
 
   // Input from the hooks, in the order the hooks saw it. A key event may
   // fire a hot key; the caller runs the command it names (RunHotKey) before

@@ -107,6 +107,11 @@ void MainWindowWin::CreateMirco() {
   CreateMircoForm(hwnd_, mirco_);
 }
 
+void MainWindowWin::CreateSoftwareSetup() {
+  setup_ = std::make_unique<SetupDialogWin>(app_);
+  if (!setup_->Create(hwnd_)) setup_.reset();
+}
+
 void MainWindowWin::SetMainVisible(bool visible) {
   if (!visible) {
     ShowWindow(hwnd_, SW_HIDE);
@@ -319,6 +324,7 @@ void MainWindowWin::OnCommand(int id) {
     case layout::kMnuExit: Guard([&] { w.MnuExitClick(); }); break;
     case layout::kMnuJoyStick: Guard([&] { w.MnuJoyStickClick(); }); break;
     case layout::kMnuJoyStick2: Guard([&] { w.MnuJoyStick2Click(); }); break;
+    case layout::kMnuSoftwareSetup: Guard([&] { w.MnuSoftwareSetupClick(); }); break;
     default:
       // Commands that this build does not offer yet do nothing.
       break;
@@ -425,6 +431,8 @@ std::optional<std::string> MainWindowWin::RunFileDialog(FileDialog which) {
 }
 
 std::string MainWindowWin::AnsiToUtf8(std::string_view ansi) { return Utf8(AnsiToWide(ansi)); }
+
+std::string MainWindowWin::Utf8ToAnsi(std::string_view utf8) { return Utf8ToAnsiName(utf8); }
 
 void MainWindowWin::SetMouseCapture() { ::SetCapture(hwnd_); }
 

@@ -16,6 +16,7 @@
 #include "app/services_win.h"
 #include "auxiliary/forms_win.h"
 #include "record/hook_thread_win.h"
+#include "setup/setup_dialog_win.h"
 
 namespace tesmuro::win {
 
@@ -32,6 +33,8 @@ class MainWindowWin : public IMainView {
   HWND Handle() const { return hwnd_; }
   // Creates the mini window (hidden), whose buttons run this window's commands.
   void CreateMirco();
+  // Creates the settings dialog (hidden).
+  void CreateSoftwareSetup();
   TFrmMain* Logic() { return logic_.get(); }
 
   // IMainView
@@ -53,6 +56,8 @@ class MainWindowWin : public IMainView {
   void MemoSetText(std::string_view gbk) override;
   std::optional<std::string> RunFileDialog(FileDialog which) override;
   std::string AnsiToUtf8(std::string_view ansi) override;
+  std::string Utf8ToAnsi(std::string_view utf8) override;
+  setup::ISetupDialog* SetupDialog() override { return setup_.get(); }
   void SetMouseCapture() override;
   void ReleaseMouseCapture() override;
 
@@ -79,6 +84,7 @@ class MainWindowWin : public IMainView {
   HWND tooltip_ = nullptr;
   HWND clear_ = nullptr;
   MircoForm mirco_;
+  std::unique_ptr<SetupDialogWin> setup_;
   bool miniShown_ = false;
   std::string stepText_;
   std::vector<HWND> glyphButtons_;

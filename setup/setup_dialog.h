@@ -1,0 +1,112 @@
+// The settings dialog as data: the state of its controls, how it is filled
+// from the settings record and read back into it, the edit boxes' integer
+// conversion and the hot-key boxes' codes. The Windows dialog only moves this
+// state in and out of its controls.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "app/settings.h"
+
+namespace tesmuro::setup {
+
+// What the user sees in the dialog. Edit texts are UTF-8; the hot-key boxes
+// hold 16-bit shortcut codes (virtual key in the low byte, 0x2000 Shift,
+// 0x4000 Ctrl, 0x8000 Alt; 0 for no key).
+struct SetupDialogState {
+  bool ChkMouse = false;
+  bool ChkKey = false;
+  bool ChkJoy = false;
+  bool ChkRecMMouse = false;  // not shown: its value passes through
+  bool ChkRecMKey = false;    // not shown: its value passes through
+  bool RdLoopKey = false;
+  bool RdLoopNum = false;
+  bool RdLoopTime = false;
+  std::string EditLoopNum;
+  std::string EditHour;
+  std::string EditMin;
+  std::string EditSec;
+  uint16_t HotKeyStart = 0;
+  uint16_t HotKeyStop = 0;
+  uint16_t HotKeyRec = 0;
+  bool ChkShortCut = false;
+  bool ChkShutNumTime = false;
+  bool ChkShutPassTime = false;
+  bool ChkAutoRun = false;
+  std::string EditPassH;
+  std::string EditPassM;
+  std::string EditPassS;
+  std::string EditAutoFileName;
+  bool ChkAutoShow = false;
+  bool ChkPostJoy = false;
+  bool ChkSendInput = false;
+
+  bool operator==(const SetupDialogState&) const = default;
+};
+
+// The three loop-mode radio buttons share one group: turning one on turns the
+// other two off; turning one off leaves the others as they are.
+enum class LoopRadio { Num, Key, Time };
+void SetLoopRadio(SetupDialogState& s, LoopRadio which, bool on);
+
+// The error of an edit box whose text is not an integer.
+class InvalidInteger : public std::runtime_error {
+ public:
+  explicit InvalidInteger(std::string_view text);
+};
+
+// The edit boxes' integer syntax: leading spaces, then either an optional
+// sign and decimal digits within the signed 32-bit range, or, without a sign,
+// up to eight hexadecimal digits after "$", "x" or "0x" (either case), taken
+// as 32 bits. Nothing may follow the number.
+std::optional<int32_t> TryParseInteger(std::string_view text);
+// The same; throws InvalidInteger when the text is not an integer.
+int32_t ParseInteger(std::string_view text);
+
+// Converts the script-file name between the record's bytes (the system's
+// ANSI code page) and the edit box's UTF-8.
+using NameConversion = std::function<std::string(std::string_view)>;
+
+// Fills the dialog from the record, steps 1 to 26 in order. Radio buttons
+// follow their group's rule, so with more than one loop mode set the last in
+// fill order shows (by time over by count over until the key), and with none
+// set all three are off.
+SetupDialogState FillSetupDialog(const TSettings& s, const NameConversion& ansiToUtf8);
+
+// Copies the dialog back into the record, steps 1 to 26 in order. A text that
+// is not an integer throws InvalidInteger at its step: the steps before it
+// have been applied, it and the later ones have not.
+void ReadSetupDialog(const SetupDialogState& d, TSettings& s, const NameConversion& utf8ToAnsi);
+
+// The hot-key box's own value: the virtual key in the low byte and the
+// system's HOTKEYF_* bits (Shift 1, Ctrl 2, Alt 4, extended key 8) in the
+// high byte.
+enum : uint8_t { kHotKeyShift = 0x01, kHotKeyControl = 0x02, kHotKeyAlt = 0x04, kHotKeyExt = 0x08 };
+uint16_t HotKeyToShortcut(uint16_t hotKey);
+// Extended keys (the navigation block, the keypad's divide, Num Lock, the
+// Windows and menu keys) get the extended bit so the box names them right.
+uint16_t ShortcutToHotKey(uint16_t shortcut);
+
+// The dialog as the settings command sees it.
+class ISetupDialog {
+ public:
+  virtual ~ISetupDialog() = default;
+  // Puts the state into the controls.
+  virtual void SetState(const SetupDialogState& state) = 0;
+  // The state of the controls.
+  virtual SetupDialogState State() = 0;
+  // Shows the dialog modally; returns its modal result (1 when confirmed).
+  virtual int ShowModal() = 0;
+  // True while the dialog is open.
+  virtual bool Showing() const = 0;
+};
+
+// Modal results.
+enum : int { kResultConfirm = 1, kResultClose = 2, kResultGiveUp = 7 };
+
+}  // namespace tesmuro::setup

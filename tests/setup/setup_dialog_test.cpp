@@ -1,0 +1,259 @@
+#include "setup/setup_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tesmuro::setup {
+namespace {
+
+std::string Same(std::string_view s) { return std::string(s); }
+
+// A record in which every field differs from its construction value and from
+// its neighbours, so a field copied into the wrong control shows.
+TSettings Distinct() {
+  TSettings s;
+  s.RecMouse = true;
+  s.RecKey = false;
+  s.RecJoy = true;
+  s.RecMouseMsg = false;
+  s.RecKeyMsg = true;
+  s.LoopCount = -7;
+  s.LoopHours = 2;
+  s.LoopMinutes = 75;
+  s.LoopSeconds = 2147483647;
+  s.LoopByCount = true;
+  s.ShortCutControl = true;
+  s.StartKey = 121;
+  s.StopKey = 0x4000 + 123;
+  s.RecordKey = 0xE07A;
+  s.ShutAfterLoops = false;
+  s.ShutAfterElapsed = true;
+  s.AutoRun = true;
+  s.ShutHours = -2147483647 - 1;
+  s.ShutMinutes = 3;
+  s.ShutSeconds = 4;
+  s.AutoFileName = "C:\\my scripts\\a.crec";
+  s.AutoPlay = false;
+  s.PostJoy = true;
+  s.SendInputJoy = false;
+  return s;
+}
+
+// ---- integer conversion ----
+
+TEST(SetupIntegerConversion, AcceptsTheStandardSyntax) {
+  const struct { const char* text; int32_t value; } cases[] = {
+      {"0", 0},
+      {"12", 12},
+      {" 12", 12},
+      {"   -3", -3},
+      {"+5", 5},
+      {"-0", 0},
+      {"007", 7},
+      {"2147483647", 2147483647},
+      {"-2147483648", -2147483647 - 1},
+      {"00000000000000000000042", 42},
+      {"$10", 16},
+      {"$ff", 255},
+      {"$FFFFFFFF", -1},
+      {"$80000000", -2147483647 - 1},
+      {"x1F", 31},
+      {"X1f", 31},
+      {"0x10", 16},
+      {"0X10", 16},
+      {" 0xABCDEF01", static_cast<int32_t>(0xABCDEF01u)},
+      {"$0", 0},
+  };
+  for (const auto& c : cases) {
+    const auto v = TryParseInteger(c.text);
+    ASSERT_TRUE(v.has_value()) << "'" << c.text << "'";
+    EXPECT_EQ(*v, c.value) << "'" << c.text << "'";
+    EXPECT_EQ(ParseInteger(c.text), c.value);
+  }
+}
+
+TEST(SetupIntegerConversion, RejectsEverythingElse) {
+  const char* cases[] = {
+      "",            "   ",          "12a",        "12 ",       "1 2",       "a12",   "+",
+      "-",           "--1",          "+-1",        "2147483648", "-2147483649", "99999999999999999999",
+      "$",           "x",            "0x",         "$G",        "$123456789", "0x123456789", "-$10",
+      "+0x10",       "-x1",          "$ 1",        "0x10h",     "\t12",      "12\n",  "１２",
+      "1.0",         "1e3",          "00x10",
+  };
+  for (const char* c : cases) EXPECT_FALSE(TryParseInteger(c).has_value()) << "'" << c << "'";
+  EXPECT_FALSE(TryParseInteger(std::string_view("1\0", 2)).has_value()) << "a zero byte is a character too";
+}
+
+TEST(SetupIntegerConversion, ErrorNamesTheTextAsTyped) {
+  try {
+    ParseInteger(" 12a");
+    FAIL() << "no error";
+  } catch (const InvalidInteger& e) {
+    EXPECT_STREQ(e.what(), "' 12a' is not a valid integer value");
+  }
+  try {
+    ParseInteger("");
+    FAIL() << "no error";
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ(e.what(), "'' is not a valid integer value");
+  }
+}
+
+// ---- radio buttons ----
+
+TEST(SetupLoopRadios, OneOnTurnsTheOthersOffAndOffLeavesThem) {
+  SetupDialogState d;
+  SetLoopRadio(d, LoopRadio::Num, true);
+  SetLoopRadio(d, LoopRadio::Time, true);
+  EXPECT_FALSE(d.RdLoopNum);
+  EXPECT_TRUE(d.RdLoopTime);
+  SetLoopRadio(d, LoopRadio::Key, false);
+  EXPECT_TRUE(d.RdLoopTime) << "turning another one off changes nothing";
+  SetLoopRadio(d, LoopRadio::Time, false);
+  EXPECT_FALSE(d.RdLoopNum || d.RdLoopKey || d.RdLoopTime);
+}
+
+TEST(SetupLoopRadios, FillShowsTheLastModeInFillOrder) {
+  struct Case { bool key, count, time; bool rdKey, rdNum, rdTime; };
+  const Case cases[] = {
+      {true, true, true, false, false, true},   {true, true, false, false, true, false},
+      {true, false, true, false, false, true},  {false, true, true, false, false, true},
+      {true, false, false, true, false, false}, {false, true, false, false, true, false},
+      {false, false, true, false, false, true}, {false, false, false, false, false, false},
+  };
+  for (const auto& c : cases) {
+    TSettings s;
+    s.LoopUntilKey = c.key;
+    s.LoopByCount = c.count;
+    s.LoopByTime = c.time;
+    const SetupDialogState d = FillSetupDialog(s, Same);
+    EXPECT_EQ(d.RdLoopKey, c.rdKey) << c.key << c.count << c.time;
+    EXPECT_EQ(d.RdLoopNum, c.rdNum) << c.key << c.count << c.time;
+    EXPECT_EQ(d.RdLoopTime, c.rdTime) << c.key << c.count << c.time;
+
+    // Confirming untouched stores what was shown.
+    TSettings back = s;
+    ReadSetupDialog(d, back, Same);
+    EXPECT_EQ(back.LoopUntilKey, c.rdKey);
+    EXPECT_EQ(back.LoopByCount, c.rdNum);
+    EXPECT_EQ(back.LoopByTime, c.rdTime);
+  }
+}
+
+// ---- fill and read back ----
+
+TEST(SetupMapping, FillPutsEveryFieldIntoItsControl) {
+  const SetupDialogState d = FillSetupDialog(Distinct(), [](std::string_view s) { return std::string("<").append(s).append(">"); });
+  const SetupDialogState e{
+      .ChkMouse = true,
+      .ChkJoy = true,
+      .ChkRecMKey = true,
+      .RdLoopNum = true,
+      .EditLoopNum = "-7",
+      .EditHour = "2",
+      .EditMin = "75",
+      .EditSec = "2147483647",
+      .HotKeyStart = 121,
+      .HotKeyStop = 0x4000 + 123,
+      .HotKeyRec = 0xE07A,
+      .ChkShortCut = true,
+      .ChkShutPassTime = true,
+      .ChkAutoRun = true,
+      .EditPassH = "-2147483648",
+      .EditPassM = "3",
+      .EditPassS = "4",
+      .EditAutoFileName = "<C:\\my scripts\\a.crec>",
+      .ChkPostJoy = true,
+  };
+  EXPECT_EQ(d, e);
+}
+
+TEST(SetupMapping, ReadBackRestoresTheRecordAndConvertsTheName) {
+  const TSettings s = Distinct();
+  const SetupDialogState d = FillSetupDialog(s, Same);
+  TSettings back = ConstructionSettings();
+  ReadSetupDialog(d, back, Same);
+  EXPECT_EQ(back, s);
+
+  SetupDialogState edited = d;
+  edited.EditAutoFileName = "D:\\x.crec";
+  edited.EditLoopNum = " $10";
+  edited.HotKeyStart = 0;
+  ReadSetupDialog(edited, back, [](std::string_view u) { return std::string("ansi:").append(u); });
+  EXPECT_EQ(back.AutoFileName, "ansi:D:\\x.crec");
+  EXPECT_EQ(back.LoopCount, 16);
+  EXPECT_EQ(back.StartKey, 0);
+}
+
+TEST(SetupMapping, ABadNumberStopsTheReadAtItsStep) {
+  const TSettings before = Distinct();
+  SetupDialogState d = FillSetupDialog(ConstructionSettings(), Same);
+  d.ChkMouse = false;
+  d.ChkKey = false;
+  d.ChkRecMKey = false;
+  SetLoopRadio(d, LoopRadio::Time, true);
+  d.EditLoopNum = "99";
+  d.EditHour = "1h";  // step 10
+  d.EditMin = "30";
+  d.HotKeyStart = 65;
+  d.ChkAutoRun = false;
+  d.EditAutoFileName = "new.crec";
+
+  TSettings s = before;
+  EXPECT_THROW(ReadSetupDialog(d, s, Same), InvalidInteger);
+  // Steps 1 to 9 are applied.
+  EXPECT_FALSE(s.RecMouse);
+  EXPECT_FALSE(s.RecKey);
+  EXPECT_FALSE(s.RecKeyMsg);
+  EXPECT_TRUE(s.LoopByTime);
+  EXPECT_FALSE(s.LoopByCount);
+  EXPECT_EQ(s.LoopCount, 99);
+  // Steps 10 to 26 are not.
+  EXPECT_EQ(s.LoopHours, before.LoopHours);
+  EXPECT_EQ(s.LoopMinutes, before.LoopMinutes);
+  EXPECT_EQ(s.StartKey, before.StartKey);
+  EXPECT_EQ(s.AutoRun, before.AutoRun);
+  EXPECT_EQ(s.AutoFileName, before.AutoFileName);
+  EXPECT_EQ(s.PostJoy, before.PostJoy);
+
+  // A bad last number leaves only the steps after it.
+  d.EditHour = "1";
+  d.EditPassS = "";
+  s = before;
+  EXPECT_THROW(ReadSetupDialog(d, s, Same), InvalidInteger);
+  EXPECT_EQ(s.LoopHours, 1);
+  EXPECT_EQ(s.StartKey, 65);
+  EXPECT_FALSE(s.AutoRun);
+  EXPECT_EQ(s.ShutMinutes, 0);
+  EXPECT_EQ(s.ShutSeconds, before.ShutSeconds);
+  EXPECT_EQ(s.AutoFileName, before.AutoFileName);
+  EXPECT_EQ(s.PostJoy, before.PostJoy);
+}
+
+// ---- hot-key boxes ----
+
+TEST(SetupHotKeys, ConvertBetweenTheBoxAndTheShortcutCode) {
+  constexpr uint16_t F10 = 121, Del = 0x2E, A = 0x41;
+  EXPECT_EQ(HotKeyToShortcut(F10), 121);
+  EXPECT_EQ(HotKeyToShortcut(F10 | kHotKeyControl << 8), 16505);
+  EXPECT_EQ(HotKeyToShortcut(A | (kHotKeyAlt | kHotKeyShift) << 8), 0x8000 + 0x2000 + 0x41);
+  EXPECT_EQ(HotKeyToShortcut(A | (kHotKeyAlt | kHotKeyControl | kHotKeyShift) << 8), 0xE041);
+  EXPECT_EQ(HotKeyToShortcut(Del | (kHotKeyExt | kHotKeyControl) << 8), 0x4000 + Del) << "the extended bit is no modifier";
+  EXPECT_EQ(HotKeyToShortcut(0), 0);
+
+  EXPECT_EQ(ShortcutToHotKey(121), F10);
+  EXPECT_EQ(ShortcutToHotKey(16505), F10 | kHotKeyControl << 8);
+  EXPECT_EQ(ShortcutToHotKey(0x4000 + Del), Del | (kHotKeyControl | kHotKeyExt) << 8);
+  EXPECT_EQ(ShortcutToHotKey(0x2000 + 0x25), 0x25 | (kHotKeyShift | kHotKeyExt) << 8) << "Left arrow";
+  EXPECT_EQ(ShortcutToHotKey(0), 0);
+  // Every shortcut code made of a key and the three modifiers survives the box.
+  for (uint32_t mods = 0; mods < 8; ++mods)
+    for (uint32_t vk = 0; vk < 256; ++vk) {
+      const auto code = static_cast<uint16_t>(vk | mods << 13);
+      EXPECT_EQ(HotKeyToShortcut(ShortcutToHotKey(code)), code);
+    }
+}
+
+}  // namespace
+}  // namespace tesmuro::setup
