@@ -142,8 +142,9 @@ void SetupDialogWin::BuildControls() {
   const HINSTANCE inst = GetModuleHandleW(nullptr);
   auto Id = [](int id) { return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)); };
 
-  // In creation order, which is also the tab order: the page control, the
-  // pages with their controls, then the two buttons.
+  // Creation order is the tab order: the pages with their controls, then the
+  // two buttons. The page control is created first for its tabs but moved to
+  // the end of that order below.
   tabs_ = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | WS_CLIPSIBLINGS,
                           0, 0, 0, 0, hwnd_, Id(layout::kIdPageControl), inst, nullptr);
   const char* tabCaptions[] = {layout::kTab1Caption, layout::kTab2Caption};
@@ -153,9 +154,8 @@ void SetupDialogWin::BuildControls() {
     item.mask = TCIF_TEXT;
     item.pszText = t.data();
     SendMessageW(tabs_, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
-    sheets_[i] = CreateWindowExW(WS_EX_CONTROLPARENT, kSheetClass, L"", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0,
-                                 hwnd_, nullptr, inst, nullptr);
-    SetWindowLongPtrW(sheets_[i], GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    sheets_[i] = CreateWindowExW(WS_EX_CONTROLPARENT, kSheetClass, L"", WS_CHILD, 0, 0, 0, 0, hwnd_, nullptr, inst,
+                                 nullptr);
   }
   group_ = CreateWindowExW(0, L"BUTTON", Wide(layout::kGroupCaption).c_str(), WS_CHILD | WS_VISIBLE | BS_GROUPBOX,
                            0, 0, 0, 0, sheets_[0], Id(layout::kIdGroupBox1), inst, nullptr);
@@ -176,6 +176,10 @@ void SetupDialogWin::BuildControls() {
   items_[layout::kIdBitBtn2] = CreateWindowExW(0, L"BUTTON", Wide(layout::kBitBtn2Caption).c_str(),
                                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0, 0, 0,
                                                0, hwnd_, Id(layout::kIdBitBtn2), inst, nullptr);
+
+  // At the bottom of the order the page control paints under the pages, not
+  // over them, and Tab goes round page control, page, confirm, give up.
+  SetWindowPos(tabs_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
   tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, inst, nullptr);
@@ -234,9 +238,9 @@ void SetupDialogWin::Layout() {
   MoveWindow(Item(layout::kIdBitBtn2), S(layout::kBitBtn2Left), S(layout::kButtonTop), S(layout::kButtonWidth),
              S(layout::kButtonHeight), TRUE);
 
-  // Pictures at the window's DPI.
-  for (HBITMAP b : bitmaps_) DeleteObject(b);
-  bitmaps_.clear();
+  // Pictures at the window's DPI; the old ones go once the buttons hold the new.
+  std::vector<HBITMAP> old;
+  old.swap(bitmaps_);
   const int glyph = S(16);
   const struct { int id; HBITMAP bmp; } pictures[] = {
       {layout::kIdSBLoad, DrawGlyph(forms::main::Glyph::Load, glyph)},
@@ -247,6 +251,7 @@ void SetupDialogWin::Layout() {
     bitmaps_.push_back(p.bmp);
     SendMessageW(Item(p.id), BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(p.bmp));
   }
+  for (HBITMAP b : old) DeleteObject(b);
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
@@ -361,6 +366,7 @@ int SetupDialogWin::ShowModal() {
   showing_ = true;
   result_ = 0;
   HWND owner = GetWindow(hwnd_, GW_OWNER);
+  HWND previous = GetActiveWindow();
   const bool ownerEnabled = owner && IsWindowEnabled(owner);
   if (ownerEnabled) EnableWindow(owner, FALSE);
   ShowWindow(hwnd_, SW_SHOW);
@@ -374,7 +380,10 @@ int SetupDialogWin::ShowModal() {
   // The owner comes back before this window goes, so the activation returns to it.
   if (ownerEnabled && IsWindow(owner)) EnableWindow(owner, TRUE);
   if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
-  if (ownerEnabled && IsWindow(owner) && IsWindowVisible(owner)) SetActiveWindow(owner);
+  // The window that was active before comes back on top (normally the
+  // owner; another modal box when the dialog was opened over one).
+  if (!previous || previous == hwnd_ || !IsWindow(previous) || !IsWindowVisible(previous)) previous = owner;
+  if (previous && IsWindow(previous) && IsWindowVisible(previous)) SetActiveWindow(previous);
   showing_ = false;
   return result;
 }
