@@ -29,17 +29,18 @@ play_file() {
 }
 
 # play_stop_with_hot_key: presses F11 once the run holds its file, waits for the end of the run
-# and prints the milliseconds from the key press (as the logger's keyboard hook saw it: the
+# and sets STOP_KEY_TIME (log time of the press) and STOP_LATENCY, the milliseconds from the key
+# press (as the logger's keyboard hook saw it: the
 # logger window need not have the focus) to the end of the run. Start the logger with
 # --key-hook, and the playback first: the watch must begin after the program opened the file.
 play_stop_with_hot_key() {
   start_file_watch
-  wait_input_log "file open" >/dev/null
+  wait_input_log "file open"
   xdo key F11
-  local key closed
-  key=$(wait_input_log "llkey down $VK_F11")
-  closed=$(wait_input_log "file closed" 5000)
-  ms_between "$key" "$closed"
+  wait_input_log "llkey down $VK_F11"
+  STOP_KEY_TIME=$LOG_TIME
+  wait_input_log "file closed" 5000
+  STOP_LATENCY=$(ms_between "$STOP_KEY_TIME" "$LOG_TIME")
 }
 
 test_hand_written_gbk_script_clicks_wheels_and_types_in_order() {
@@ -77,9 +78,9 @@ test_hand_written_gbk_script_clicks_wheels_and_types_in_order() {
 移动 300,200
 EOF
   play_file "$script"
-  wait_input_log "keyup 16" >/dev/null
+  wait_input_log "keyup 16"
   start_file_watch
-  wait_input_log "file closed" >/dev/null
+  wait_input_log "file closed"
   assert_eq "Tesmuro - $(winpath "$script")" "$(drv info "${MAIN[@]}" --field caption)" "caption during playback"
 
   local expected
@@ -99,15 +100,15 @@ test_recorded_session_plays_back_the_same_clicks_keys_and_pauses() {
   poll 5000 play_count_at_least "keyup $VK_F9" 1
   move_pointer 150 100
   xdo click 1
-  wait_input_log "lup 150,100" >/dev/null
+  wait_input_log "lup 150,100"
   sleep 0.4  # a pause to be replayed (not a wait for anything)
   move_pointer 400 180
   xdo click 3
-  wait_input_log "rup 400,180" >/dev/null
+  wait_input_log "rup 400,180"
   xdo key b
-  wait_input_log "keyup 66" >/dev/null
+  wait_input_log "keyup 66"
   xdo key F11
-  wait_input_log "keyup $VK_F11" >/dev/null
+  wait_input_log "keyup $VK_F11"
   drv click "${MAIN[@]}" --id 203
   drv file-dialog --pid "$APP_PID" "$(winpath "$script")" >/dev/null
   poll 10000 test -s "$script"
@@ -120,9 +121,9 @@ test_recorded_session_plays_back_the_same_clicks_keys_and_pauses() {
   local recorded=$(( $(input_log | wc -l) + 1 ))
   hold_pointer
   play_file "$script"
-  wait_input_log "keyup 66" >/dev/null
+  wait_input_log "keyup 66"
   start_file_watch
-  wait_input_log "file closed" >/dev/null
+  wait_input_log "file closed"
 
   # Keys other than the hot keys, and every button, as in the recording.
   local keep='^((keydown|keyup|char) (66|98)|[lr](down|up) .*)$'
@@ -165,9 +166,9 @@ EOF
   # Through the Play hot key, which asks for the file like the button.
   xdo key F8
   drv file-dialog --pid "$APP_PID" "$(winpath "$script")" >/dev/null
-  wait_input_log "ldown 100,60" >/dev/null
+  wait_input_log "ldown 100,60"
   start_file_watch
-  wait_input_log "file closed" >/dev/null
+  wait_input_log "file closed"
   local pass=$'ldown 100,60\nlup 100,60\nrdown 200,100\nrup 200,100'
   assert_eq "$pass"$'\n'"$pass"$'\n'"$pass" "$(play_button_events)" "buttons of three passes"
 }
@@ -188,11 +189,10 @@ test_stop_hot_key_cuts_a_one_minute_delay_short() {
 左键释放
 EOF
   play_file "$script"
-  wait_input_log "lup 100,60" >/dev/null
-  local latency
-  latency=$(play_stop_with_hot_key)
-  echo "stop hot key to the end of the run (in a 60 s delay): $latency ms" >&2
-  [ "$latency" -le 100 ] || fail "the run ended $latency ms after the stop key"
+  wait_input_log "lup 100,60"
+  play_stop_with_hot_key
+  echo "stop hot key to the end of the run (in a 60 s delay): $STOP_LATENCY ms" >&2
+  [ "$STOP_LATENCY" -le 100 ] || fail "the run ended $STOP_LATENCY ms after the stop key"
   assert_eq $'ldown 100,60\nlup 100,60' "$(play_button_events)" "buttons"
   assert_eq "100,60" "$(play_last_move)" "cursor after the stop"
 }
@@ -211,14 +211,12 @@ test_stop_hot_key_ends_an_endless_loop_within_100_ms() {
 EOF
   play_file "$script"
   poll 10000 play_count_at_least "lup 100,60" 3
-  local latency
-  latency=$(play_stop_with_hot_key)
-  local key last last_event
-  key=$(input_log | grep " llkey down $VK_F11\$" | head -n 1 | cut -d' ' -f1)
+  play_stop_with_hot_key
+  local last last_event
   last=$(input_log | grep -E ' [lrm](down|up) ' | tail -n 1)
-  last_event=$(ms_between "$key" "${last%% *}")
-  echo "stop hot key to the end of the run: $latency ms; to the last button message: $last_event ms" >&2
-  [ "$latency" -le 100 ] || fail "the run ended $latency ms after the stop key"
+  last_event=$(ms_between "$STOP_KEY_TIME" "${last%% *}")
+  echo "stop hot key to the end of the run: $STOP_LATENCY ms; to the last button message: $last_event ms" >&2
+  [ "$STOP_LATENCY" -le 100 ] || fail "the run ended $STOP_LATENCY ms after the stop key"
   [ "$last_event" -le 100 ] || fail "a button message came $last_event ms after the stop key: $last"
   assert_eq "lup 100,60" "${last#* }" "the last button message (the button must not stay down)"
 }
@@ -237,9 +235,9 @@ test_script_ending_with_the_stop_key_press_stops_its_own_loop() {
 按键按下 $VK_F11 0 0 0 0
 EOF
   play_file "$script"
-  wait_input_log "lup 100,60" >/dev/null
+  wait_input_log "lup 100,60"
   start_file_watch
-  wait_input_log "file closed" >/dev/null
+  wait_input_log "file closed"
   assert_eq $'ldown 100,60\nlup 100,60' "$(play_button_events)" "buttons: one pass only"
   assert_eq 1 "$(play_count "llkey down $VK_F11 injected")" "F11 presses the player injected"
 }

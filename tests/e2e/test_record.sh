@@ -56,18 +56,18 @@ test_hot_keys_record_moves_click_wheel_and_keys_line_by_line() {
   move_pointer 110 80
   poll 5000 status_is 1 "X:110Y:80"
   xdo click 1
-  wait_input_log "lup 110,80" >/dev/null
+  wait_input_log "lup 110,80"
   poll 5000 status_is 2 "左键释放"
   assert_eq "X:110Y:80" "$(drv status "${MAIN[@]}" --part 1)" "panel 1 after the click"
   xdo click 5
-  wait_input_log "wheel -120 110,80" >/dev/null
+  wait_input_log "wheel -120 110,80"
   poll 5000 status_is 2 "鼠标滚轮"
   # A pause (not a wait for anything): the next delay line must cover it.
   sleep 0.3
   xdo key a
-  wait_input_log "keyup 65" >/dev/null
+  wait_input_log "keyup 65"
   xdo key F11
-  wait_input_log "keyup $VK_F11" >/dev/null
+  wait_input_log "keyup $VK_F11"
   # A second recording appends; its first key line shows that F11's release was not recorded.
   xdo key F9
   poll 5000 rec_has_lines 22
