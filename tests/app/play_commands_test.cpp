@@ -188,6 +188,7 @@ TEST_F(PlayCommandsTest, StartUpAutoPlayRunsOnEveryShowingWithoutShutdown) {
 
 TEST_F(PlayCommandsTest, ClosingTheWindowEndsThePlayer) {
   dir.Write("wait.crec", play::test::Gbk("延迟 60000\r\n左键按下\r\n"));
+  settings.LoopUntilKey = true;  // runs until something stops it
   settings.ShutAfterLoops = true;
   TFrmMain& m = Window();
   view.dialogAnswers = {dir.File("wait.crec")};
