@@ -1,5 +1,7 @@
 #include "app/glyphs_win.h"
 
+#include <algorithm>
+
 namespace tesmuro::win {
 namespace {
 
@@ -34,9 +36,19 @@ struct Pen16 {
     DeleteObject(br);
     DeleteObject(pen);
   }
-  void Disc(int l, int t, int r, int b, COLORREF fill, COLORREF line) const {
+  // Thick lines through the points.
+  void Lines(const POINT* pts16, int n, COLORREF line) const {
+    POINT p[8];
+    for (int i = 0; i < n && i < 8; ++i) p[i] = POINT{S(pts16[i].x), S(pts16[i].y)};
+    HPEN pen = CreatePen(PS_SOLID, (std::max)(2, S(2)), line);
+    auto op = SelectObject(dc, pen);
+    Polyline(dc, p, n);
+    SelectObject(dc, op);
+    DeleteObject(pen);
+  }
+  void Disc(int l, int t, int r, int b, COLORREF fill, COLORREF line, bool thick = false) const {
     HBRUSH br = CreateSolidBrush(fill);
-    HPEN pen = CreatePen(PS_SOLID, 1, line);
+    HPEN pen = CreatePen(PS_SOLID, thick ? (std::max)(2, S(2)) : 1, line);
     auto ob = SelectObject(dc, br);
     auto op = SelectObject(dc, pen);
     Ellipse(dc, S(l), S(t), S(r), S(b));
@@ -91,6 +103,17 @@ void Paint(const Pen16& p, Glyph g) {
     case Glyph::Stop:
       p.Rect(3, 3, 13, 13, RGB(60, 60, 60), RGB(0, 0, 0));
       break;
+    case Glyph::Ok: {
+      const POINT tick[] = {{2, 8}, {6, 12}, {14, 3}};
+      p.Lines(tick, 3, RGB(0, 140, 40));
+      break;
+    }
+    case Glyph::No: {
+      p.Disc(2, 2, 14, 14, GetSysColor(COLOR_BTNFACE), RGB(200, 20, 20), true);
+      const POINT bar[] = {{4, 4}, {12, 12}};
+      p.Lines(bar, 2, RGB(200, 20, 20));
+      break;
+    }
   }
 }
 

@@ -59,7 +59,7 @@ bool MainWindowWin::Create() {
 
   WNDCLASSEXW sc{};
   sc.cbSize = sizeof sc;
-  sc.lpfnWndProc = &MainWindowWin::SheetProc;
+  sc.lpfnWndProc = &ForwardingPageProc;
   sc.hInstance = inst;
   sc.hCursor = wc.hCursor;
   sc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -79,7 +79,7 @@ bool MainWindowWin::Create() {
 
   hooks_ = std::make_unique<HookThread>(hwnd_, kHookEventsMsg);
   joysticks_.SetWindow(hwnd_);
-  logic_ = std::make_unique<TFrmMain>(MainWindowServices{*this, clock_, *hooks_, joysticks_, ExeDirectory()});
+  logic_ = std::make_unique<TFrmMain>(MainWindowServices{*this, clock_, *hooks_, joysticks_, ExeDirectory(), {}});
   logic_->FormCreate();
   return true;
 }
@@ -238,17 +238,6 @@ LRESULT CALLBACK MainWindowWin::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
   auto* self = reinterpret_cast<MainWindowWin*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
   return self->Handle(msg, wParam, lParam);
-}
-
-LRESULT CALLBACK MainWindowWin::SheetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-  // The tab page hands its children's notifications to the main window.
-  switch (msg) {
-    case WM_COMMAND:
-    case WM_NOTIFY:
-      return SendMessageW(GetParent(hwnd), msg, wParam, lParam);
-    default:
-      return DefWindowProcW(hwnd, msg, wParam, lParam);
-  }
 }
 
 LRESULT MainWindowWin::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {

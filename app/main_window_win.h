@@ -63,7 +63,6 @@ class MainWindowWin : public IMainView {
 
  private:
   static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
-  static LRESULT CALLBACK SheetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
   LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
   void BuildControls();
   void BuildMenu();

@@ -82,6 +82,16 @@ std::string ExeDirectory() {
   return Utf8(buf);
 }
 
+LRESULT CALLBACK ForwardingPageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+  switch (msg) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+      return SendMessageW(GetParent(hwnd), msg, wParam, lParam);
+    default:
+      return DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
+}
+
 void ShowErrorBox(HWND owner, std::string_view utf8Text) {
   std::string t(utf8Text);
   if (t.empty() || t.back() != '.') t += '.';

@@ -32,6 +32,10 @@ RECT CentredWindowRect(int clientWidth, int clientHeight, DWORD style, DWORD exS
 // The folder of the running program, with a trailing backslash (UTF-8).
 std::string ExeDirectory();
 
+// The window procedure of a tab page: hands its controls' notifications
+// (WM_COMMAND, WM_NOTIFY) to the page's parent.
+LRESULT CALLBACK ForwardingPageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
+
 // The standard box for an error that a command did not handle: its text with
 // a full stop, caption "Tesmuro", error icon.
 void ShowErrorBox(HWND owner, std::string_view utf8Text);

@@ -52,7 +52,7 @@ inline constexpr char kTabCaption[] = "鼠标键盘动作记录";
 inline constexpr int kGroupLeft = 0, kGroupTop = 0, kGroupWidth = 681, kGroupHeight = 345;
 
 // The picture a glyph button shows.
-enum class Glyph { New, Load, Save, ToMicro, Record, Play, Pause, Stop };
+enum class Glyph { New, Load, Save, ToMicro, Record, Play, Pause, Stop, Ok, No };
 
 struct GlyphButton { int id; int x; const char* hint; Glyph glyph; };
 inline constexpr int kButtonTop = 352, kButtonWidth = 23, kButtonHeight = 22;

@@ -21,42 +21,6 @@ constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 constexpr wchar_t kSheetClass[] = L"TSetupTabSheet";
 
-// The two pictures of the confirm and give-up buttons, on a 16 x 16 grid.
-enum class ButtonGlyph { Ok, No };
-
-HBITMAP DrawButtonGlyph(ButtonGlyph g, int size) {
-  HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  HBITMAP bmp = CreateCompatibleBitmap(screen, size, size);
-  ReleaseDC(nullptr, screen);
-  auto old = SelectObject(dc, bmp);
-  RECT all{0, 0, size, size};
-  FillRect(dc, &all, GetSysColorBrush(COLOR_BTNFACE));
-  auto S = [size](int v) { return MulDiv(v, size, 16); };
-  const int width = (std::max)(2, S(2));
-  if (g == ButtonGlyph::Ok) {
-    HPEN pen = CreatePen(PS_SOLID, width, RGB(0, 140, 40));
-    auto op = SelectObject(dc, pen);
-    const POINT tick[] = {{S(2), S(8)}, {S(6), S(12)}, {S(14), S(3)}};
-    Polyline(dc, tick, 3);
-    SelectObject(dc, op);
-    DeleteObject(pen);
-  } else {
-    HPEN pen = CreatePen(PS_SOLID, width, RGB(200, 20, 20));
-    auto op = SelectObject(dc, pen);
-    auto ob = SelectObject(dc, GetStockObject(NULL_BRUSH));
-    Ellipse(dc, S(2), S(2), S(14), S(14));
-    MoveToEx(dc, S(4), S(4), nullptr);
-    LineTo(dc, S(12), S(12));
-    SelectObject(dc, ob);
-    SelectObject(dc, op);
-    DeleteObject(pen);
-  }
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  return bmp;
-}
-
 std::wstring WindowText(HWND h) {
   const int n = GetWindowTextLengthW(h);
   if (n <= 0) return {};
@@ -118,7 +82,7 @@ bool SetupDialogWin::Create(HWND owner) {
 
   WNDCLASSEXW sc{};
   sc.cbSize = sizeof sc;
-  sc.lpfnWndProc = &SetupDialogWin::SheetProc;
+  sc.lpfnWndProc = &ForwardingPageProc;
   sc.hInstance = inst;
   sc.hCursor = wc.hCursor;
   sc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -244,8 +208,8 @@ void SetupDialogWin::Layout() {
   const int glyph = S(16);
   const struct { int id; HBITMAP bmp; } pictures[] = {
       {layout::kIdSBLoad, DrawGlyph(forms::main::Glyph::Load, glyph)},
-      {layout::kIdBitBtn1, DrawButtonGlyph(ButtonGlyph::Ok, glyph)},
-      {layout::kIdBitBtn2, DrawButtonGlyph(ButtonGlyph::No, glyph)},
+      {layout::kIdBitBtn1, DrawGlyph(forms::main::Glyph::Ok, glyph)},
+      {layout::kIdBitBtn2, DrawGlyph(forms::main::Glyph::No, glyph)},
   };
   for (const auto& p : pictures) {
     bitmaps_.push_back(p.bmp);
@@ -468,17 +432,6 @@ LRESULT CALLBACK SetupDialogWin::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
     return self->Handle(msg, wParam, lParam);
   } catch (...) {
     return DefWindowProcW(hwnd, msg, wParam, lParam);
-  }
-}
-
-LRESULT CALLBACK SetupDialogWin::SheetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-  // A page hands its controls' notifications to the dialog.
-  switch (msg) {
-    case WM_COMMAND:
-    case WM_NOTIFY:
-      return SendMessageW(GetParent(hwnd), msg, wParam, lParam);
-    default:
-      return DefWindowProcW(hwnd, msg, wParam, lParam);
   }
 }
 

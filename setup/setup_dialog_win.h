@@ -35,7 +35,6 @@ class SetupDialogWin : public setup::ISetupDialog {
 
  private:
   static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
-  static LRESULT CALLBACK SheetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
   LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
   void BuildControls();
   void Layout();
