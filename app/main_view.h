@@ -67,6 +67,14 @@ class IMainView {
   // The settings dialog (none where the view has no such dialog).
   virtual setup::ISetupDialog* SetupDialog() { return nullptr; }
 
+  // Asks the system shell to carry out `verb` (empty: its default action) on
+  // `file` with `parameters`, window shown normally, owned by the main
+  // window. UTF-8. The result is not reported.
+  virtual void ShellRequest(std::string_view /*verb*/, std::string_view /*file*/,
+                            std::string_view /*parameters*/) {}
+  // Shows the About box modally; returns when it has been closed.
+  virtual void ShowAboutModal() {}
+
   virtual void SetMouseCapture() = 0;
   virtual void ReleaseMouseCapture() = 0;
 };

@@ -74,6 +74,11 @@ class TFrmMain : private RecordSink {
   // The settings dialog: re-reads the settings file, shows the dialog and,
   // when it is confirmed, applies and saves it (setup/software_setup.cpp).
   void MnuSoftwareSetupClick();
+  // The Help menu (auxiliary/help_commands.cpp): the help file beside the
+  // program, the author's home page, the About box.
+  void MnuContentClick();
+  void MnuVHostClick();
+  void MnuAboutClick();
 
   // Input from the hooks, in the order the hooks saw it. A key event may
   // fire a hot key; the caller runs the command it names (RunHotKey) before

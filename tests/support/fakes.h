@@ -142,6 +142,13 @@ class FakeView : public IMainView {
     dialogAnswers.pop_front();
     return a;
   }
+  struct ShellCall { std::string verb, file, parameters; };
+  std::vector<ShellCall> shellCalls;
+  void ShellRequest(std::string_view verb, std::string_view file, std::string_view parameters) override {
+    shellCalls.push_back({std::string(verb), std::string(file), std::string(parameters)});
+    log_.Add("shell:" + std::string(verb) + ":" + std::string(file));
+  }
+  void ShowAboutModal() override { log_.Add("about:show"); }
   void SetMouseCapture() override { log_.Add("capture-mouse"); }
   void ReleaseMouseCapture() override { log_.Add("release-mouse"); }
 
