@@ -23,7 +23,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     win::MainWindowWin main(app);
     if (!main.Create()) return 0;
     main.CreateSoftwareSetup();
-    win::CreatePlainForm(forms::kAboutBox, main.Handle());
+    main.CreateAbout();
     main.CreateMirco();
 
     main.Show();

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <mmsystem.h>
+#include <shellapi.h>
 
 #include <exception>
 
@@ -110,6 +111,21 @@ void MainWindowWin::CreateMirco() {
 void MainWindowWin::CreateSoftwareSetup() {
   setup_ = std::make_unique<SetupDialogWin>(app_);
   if (!setup_->Create(hwnd_)) setup_.reset();
+}
+
+void MainWindowWin::CreateAbout() {
+  about_ = std::make_unique<AboutBoxWin>(app_);
+  if (!about_->Create(hwnd_)) about_.reset();
+}
+
+void MainWindowWin::ShowAboutModal() {
+  if (about_) about_->ShowModal();
+}
+
+void MainWindowWin::ShellRequest(std::string_view verb, std::string_view file, std::string_view parameters) {
+  const std::wstring v = Wide(verb), f = Wide(file), p = Wide(parameters);
+  ShellExecuteW(hwnd_, v.empty() ? nullptr : v.c_str(), f.c_str(), p.empty() ? nullptr : p.c_str(), nullptr,
+                SW_SHOWNORMAL);
 }
 
 void MainWindowWin::SetMainVisible(bool visible) {
@@ -314,6 +330,9 @@ void MainWindowWin::OnCommand(int id) {
     case layout::kMnuJoyStick: Guard([&] { w.MnuJoyStickClick(); }); break;
     case layout::kMnuJoyStick2: Guard([&] { w.MnuJoyStick2Click(); }); break;
     case layout::kMnuSoftwareSetup: Guard([&] { w.MnuSoftwareSetupClick(); }); break;
+    case layout::kMnuContent: Guard([&] { w.MnuContentClick(); }); break;
+    case layout::kMnuVHost: Guard([&] { w.MnuVHostClick(); }); break;
+    case layout::kMnuAbout: Guard([&] { w.MnuAboutClick(); }); break;
     default:
       // Commands that this build does not offer yet do nothing.
       break;

@@ -14,6 +14,7 @@
 #include "app/main_window.h"
 #include "app/memo_win.h"
 #include "app/services_win.h"
+#include "auxiliary/about_box_win.h"
 #include "auxiliary/forms_win.h"
 #include "record/hook_thread_win.h"
 #include "setup/setup_dialog_win.h"
@@ -35,6 +36,8 @@ class MainWindowWin : public IMainView {
   void CreateMirco();
   // Creates the settings dialog (hidden).
   void CreateSoftwareSetup();
+  // Creates the About box (hidden).
+  void CreateAbout();
   TFrmMain* Logic() { return logic_.get(); }
 
   // IMainView
@@ -58,6 +61,8 @@ class MainWindowWin : public IMainView {
   std::string AnsiToUtf8(std::string_view ansi) override;
   std::string Utf8ToAnsi(std::string_view utf8) override;
   setup::ISetupDialog* SetupDialog() override { return setup_.get(); }
+  void ShellRequest(std::string_view verb, std::string_view file, std::string_view parameters) override;
+  void ShowAboutModal() override;
   void SetMouseCapture() override;
   void ReleaseMouseCapture() override;
 
@@ -84,6 +89,7 @@ class MainWindowWin : public IMainView {
   HWND clear_ = nullptr;
   MircoForm mirco_;
   std::unique_ptr<SetupDialogWin> setup_;
+  std::unique_ptr<AboutBoxWin> about_;
   bool miniShown_ = false;
   std::string stepText_;
   std::vector<HWND> glyphButtons_;

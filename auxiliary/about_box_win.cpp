@@ -1,0 +1,164 @@
+#include "auxiliary/about_box_win.h"
+
+#include "app/win_util_win.h"
+#include "forms/about_form.h"
+#include "forms/aux_forms.h"
+
+namespace tesmuro::win {
+namespace {
+
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
+constexpr wchar_t kPanelClass[] = L"TAboutPanel";
+constexpr int kProgramIconId = 1;  // the program's icon resource
+
+}  // namespace
+
+AboutBoxWin::AboutBoxWin(Application& app) : app_(app) {}
+
+AboutBoxWin::~AboutBoxWin() {
+  if (hwnd_) DestroyWindow(hwnd_);
+  if (font_) DeleteObject(font_);
+  if (icon_) DestroyIcon(icon_);
+}
+
+bool AboutBoxWin::Create(HWND owner) {
+  const HINSTANCE inst = GetModuleHandleW(nullptr);
+  const std::wstring cls = Wide(forms::kAboutBox.className);
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = &AboutBoxWin::Proc;
+  wc.hInstance = inst;
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = cls.c_str();
+  RegisterClassExW(&wc);
+  WNDCLASSEXW pc = wc;
+  pc.lpfnWndProc = &AboutBoxWin::PanelProc;
+  pc.lpszClassName = kPanelClass;
+  RegisterClassExW(&pc);
+
+  hwnd_ = CreateWindowExW(kExStyle, cls.c_str(), Wide(forms::kAboutBox.caption).c_str(), kStyle, 0, 0, 100, 100,
+                          owner, nullptr, inst, this);
+  if (!hwnd_) return false;
+  dpi_ = DpiOf(hwnd_);
+  const RECT r = CentredWindowRect(forms::kAboutBox.clientWidth, forms::kAboutBox.clientHeight, kStyle, kExStyle,
+                                   false, dpi_);
+  SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  font_ = MakeFont(forms::kDialogFontName, forms::kDialogFontHeight, dpi_);
+  const auto S = [this](int px) { return Scale(px, dpi_); };
+
+  using namespace forms::about;
+  panel_ = CreateWindowExW(0, kPanelClass, L"", WS_CHILD | WS_VISIBLE, S(kPanel1.left), S(kPanel1.top),
+                           S(kPanel1.width), S(kPanel1.height), hwnd_, nullptr, inst, this);
+  icon_ = static_cast<HICON>(LoadImageW(inst, MAKEINTRESOURCEW(kProgramIconId), IMAGE_ICON, S(kProgramIcon.width),
+                                        S(kProgramIcon.height), 0));
+
+  HDC dc = GetDC(hwnd_);
+  HGDIOBJ old = SelectObject(dc, font_);
+  for (const Label& l : kLabels) {
+    // Sized to its text, as a label that fits itself.
+    const std::wstring text = Wide(l.text);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    HWND label = CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, S(l.left),
+                                 S(l.top), size.cx, size.cy, panel_, nullptr, inst, nullptr);
+    SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  }
+  SelectObject(dc, old);
+  ReleaseDC(hwnd_, dc);
+
+  ok_ = CreateWindowExW(0, L"BUTTON", Wide(kOKCaption).c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+                        S(kOKButton.left), S(kOKButton.top), S(kOKButton.width), S(kOKButton.height), hwnd_,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdOKButton)), inst, nullptr);
+  SendMessageW(ok_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  return true;
+}
+
+int AboutBoxWin::ShowModal() {
+  if (!hwnd_ || showing_) return 0;
+  showing_ = true;
+  result_ = 0;
+  HWND owner = GetWindow(hwnd_, GW_OWNER);
+  HWND previous = GetActiveWindow();
+  const bool ownerEnabled = owner && IsWindowEnabled(owner);
+  if (ownerEnabled) EnableWindow(owner, FALSE);
+  ShowWindow(hwnd_, SW_SHOW);
+  SetForegroundWindow(hwnd_);
+  SetFocus(ok_);
+
+  app_.RunUntil([this] { return result_ != 0 || !hwnd_; });
+
+  const int result = result_;
+  // The owner comes back before this window goes, so the activation returns to it.
+  if (ownerEnabled && IsWindow(owner)) EnableWindow(owner, TRUE);
+  if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
+  if (!previous || previous == hwnd_ || !IsWindow(previous) || !IsWindowVisible(previous)) previous = owner;
+  if (previous && IsWindow(previous) && IsWindowVisible(previous)) SetActiveWindow(previous);
+  showing_ = false;
+  return result;
+}
+
+void AboutBoxWin::End(int result) {
+  if (showing_) result_ = result;
+  else if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
+}
+
+LRESULT CALLBACK AboutBoxWin::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+  if (msg == WM_NCCREATE) {
+    auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+    static_cast<AboutBoxWin*>(cs->lpCreateParams)->hwnd_ = hwnd;
+  }
+  auto* self = reinterpret_cast<AboutBoxWin*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
+  return self->Handle(msg, wParam, lParam);
+}
+
+LRESULT AboutBoxWin::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_COMMAND:
+      // OK and Enter arrive as IDOK, Esc as IDCANCEL.
+      if (LOWORD(wParam) == IDOK) End(forms::about::kIdOKButton);
+      else if (LOWORD(wParam) == IDCANCEL) End(IDCANCEL);
+      return 0;
+    case WM_CLOSE:
+      End(IDCANCEL);
+      return 0;
+    case WM_DESTROY:
+      hwnd_ = nullptr;
+      return 0;
+    default:
+      return DefWindowProcW(hwnd_, msg, wParam, lParam);
+  }
+}
+
+LRESULT CALLBACK AboutBoxWin::PanelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+  if (msg == WM_NCCREATE) {
+    auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<AboutBoxWin*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self && msg == WM_PAINT) {
+    self->PaintPanel(hwnd);
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+void AboutBoxWin::PaintPanel(HWND panel) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(panel, &ps);
+  RECT rc;
+  GetClientRect(panel, &rc);
+  // EDGE_ETCHED: a lowered outer and a raised inner bevel.
+  DrawEdge(dc, &rc, EDGE_ETCHED, BF_RECT);
+  if (icon_) {
+    using forms::about::kProgramIcon;
+    DrawIconEx(dc, Scale(kProgramIcon.left, dpi_), Scale(kProgramIcon.top, dpi_), icon_,
+               Scale(kProgramIcon.width, dpi_), Scale(kProgramIcon.height, dpi_), 0, nullptr, DI_NORMAL);
+  }
+  EndPaint(panel, &ps);
+}
+
+}  // namespace tesmuro::win

@@ -1,0 +1,45 @@
+// The About box on Windows: created hidden at start-up, shown modally by the
+// Help menu's About command and hidden again, the same object every time.
+#pragma once
+
+#include <windows.h>
+
+#include "app/application_win.h"
+
+namespace tesmuro::win {
+
+class AboutBoxWin {
+ public:
+  explicit AboutBoxWin(Application& app);
+  ~AboutBoxWin();
+  AboutBoxWin(const AboutBoxWin&) = delete;
+  AboutBoxWin& operator=(const AboutBoxWin&) = delete;
+
+  // Builds the box, hidden and centred on the screen, owned by `owner`
+  // (which a modal showing disables).
+  bool Create(HWND owner);
+  HWND Handle() const { return hwnd_; }
+  // Shows the box and returns when OK, Enter, Esc or the close box has
+  // closed it; returns the modal result (1 for OK, 2 otherwise).
+  int ShowModal();
+  bool Showing() const { return showing_; }
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
+  static LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
+  LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
+  void PaintPanel(HWND panel);
+  void End(int result);
+
+  Application& app_;
+  HWND hwnd_ = nullptr;
+  HWND panel_ = nullptr;
+  HWND ok_ = nullptr;
+  HFONT font_ = nullptr;
+  HICON icon_ = nullptr;
+  UINT dpi_ = 96;
+  int result_ = 0;
+  bool showing_ = false;
+};
+
+}  // namespace tesmuro::win
