@@ -10,6 +10,7 @@ tools/build.sh win32 >/dev/null
 root=$PWD
 mkdir -p build/run
 cp build/win32/Tesmuro.exe build/run/
+[ -f build/win32/Quorlin.chm ] && cp build/win32/Quorlin.chm build/run/
 
 # shellcheck source=tools/wine-env.sh
 source tools/wine-env.sh "$root/build/wine/run-prefix"
