@@ -1,0 +1,102 @@
+# The windows around the main one: the mini window, the settings dialog, the About box and
+# the help command.
+
+# Starts Tesmuro with the default settings and waits for its main window; sets WIN_MAIN.
+windows_start() {
+  local dir
+  dir=$(app_folder)
+  write_settings "$dir/Quorlin.qlset" "${E2E_DEFAULT_SETTINGS[@]}"
+  WIN_DIR=$dir
+  start_app "$dir"
+  wait_main_window >/dev/null
+  WIN_MAIN=(--pid "$APP_PID" --class TFrmMain)
+}
+
+# Polls until the command's output equals the expected text (10 s).
+windows_wait_output() {
+  local expected=$1 what=$2 got="" i
+  shift 2
+  for i in $(seq 1 200); do
+    got=$("$@" 2>/dev/null) || true
+    [ "$got" = "$expected" ] && return 0
+    sleep 0.05
+  done
+  fail "$what: expected '$expected', last seen '$got'"
+}
+
+test_mini_window_stands_in_for_the_main_window_and_counts_lines() {
+  windows_start
+  drv set-text "${WIN_MAIN[@]}" --id 100 $'延迟 5\r\n移动 1,2\r\ntyped\r\n' >/dev/null
+  drv click "${WIN_MAIN[@]}" --id 204 >/dev/null
+  drv wait-window --pid "$APP_PID" --class TFrmMirco --visible >/dev/null
+  assert_eq 0 "$(drv info "${WIN_MAIN[@]}" --field visible)" "the main window stays visible"
+  assert_eq "微型录制播放动作界面" "$(drv info --pid "$APP_PID" --class TFrmMirco --field caption)" "mini caption"
+  assert_eq 240x24 "$(drv info --pid "$APP_PID" --class TFrmMirco --field client)" "mini client area"
+  windows_wait_output "录制了3步" "step counter" drv get-text --pid "$APP_PID" --class TFrmMirco --id 150
+
+  # Closing the mini window brings the main window back; the counter follows the text box.
+  drv close --pid "$APP_PID" --class TFrmMirco >/dev/null
+  windows_wait_output 1 "main window back" drv info "${WIN_MAIN[@]}" --field visible
+  assert_eq 0 "$(drv info --pid "$APP_PID" --class TFrmMirco --field visible)" "mini window still shown"
+  drv click "${WIN_MAIN[@]}" --id 209 >/dev/null  # Clear
+  windows_wait_output "录制了0步" "step counter after Clear" drv get-text --pid "$APP_PID" --class TFrmMirco --id 150
+  drv close "${WIN_MAIN[@]}" >/dev/null
+  assert_eq 0 "$(app_exit_code)" "exit code"
+}
+
+test_settings_dialog_applies_on_confirm_and_reports_a_bad_number() {
+  windows_start
+  cp "$WIN_DIR/Quorlin.qlset" "$TEST_DIR/settings-before"
+  local dlg=(--pid "$APP_PID" --class TFrmSoftwareSetup)
+
+  # Give up: nothing is written.
+  drv menu-invoke "${WIN_MAIN[@]}" "设置(&Setup)" "软件设置(S&oftware Setup)" >/dev/null
+  drv wait-window "${dlg[@]}" --visible >/dev/null
+  assert_eq "软件设置对话框" "$(drv info "${dlg[@]}" --field caption)" "dialog caption"
+  assert_eq 322x334 "$(drv info "${dlg[@]}" --field client)" "dialog client area"
+  assert_eq 0 "$(drv info "${WIN_MAIN[@]}" --field enabled)" "the main window is usable under the dialog"
+  drv set-text "${dlg[@]}" --id 410 "9" >/dev/null
+  drv click "${dlg[@]}" --id 2 >/dev/null
+  windows_wait_output 0 "dialog closed" drv info "${dlg[@]}" --field visible
+  assert_same_file "$TEST_DIR/settings-before" "$WIN_DIR/Quorlin.qlset" "giving up wrote the settings"
+
+  # Confirm: the loop count reaches line 7 of the file.
+  drv menu-invoke "${WIN_MAIN[@]}" "设置(&Setup)" "软件设置(S&oftware Setup)" >/dev/null
+  drv wait-window "${dlg[@]}" --visible >/dev/null
+  drv set-text "${dlg[@]}" --id 410 " 12" >/dev/null
+  drv click "${dlg[@]}" --id 1 >/dev/null
+  windows_wait_output 0 "dialog closed" drv info "${dlg[@]}" --field visible
+  assert_eq 12 "$(sed -n 7p "$WIN_DIR/Quorlin.qlset" | tr -d '\r')" "loop count line"
+  assert_eq 26 "$(wc -l <"$WIN_DIR/Quorlin.qlset" | tr -d ' ')" "line count of the settings file"
+
+  # A text that is not a number: the standard error box; the file keeps the last good values.
+  cp "$WIN_DIR/Quorlin.qlset" "$TEST_DIR/settings-good"
+  drv menu-invoke "${WIN_MAIN[@]}" "设置(&Setup)" "软件设置(S&oftware Setup)" >/dev/null
+  drv wait-window "${dlg[@]}" --visible >/dev/null
+  drv set-text "${dlg[@]}" --id 410 "12a" >/dev/null
+  drv click "${dlg[@]}" --id 1 >/dev/null
+  assert_eq $'Tesmuro\n\'12a\' is not a valid integer value.' "$(drv msgbox --pid "$APP_PID")" "error box"
+  drv msgbox --pid "$APP_PID" --press ok >/dev/null
+  assert_same_file "$TEST_DIR/settings-good" "$WIN_DIR/Quorlin.qlset" "a failed apply wrote the settings"
+  drv close "${WIN_MAIN[@]}" >/dev/null
+  assert_eq 0 "$(app_exit_code)" "exit code"
+}
+
+test_about_box_and_help_command() {
+  windows_start
+  drv menu-invoke "${WIN_MAIN[@]}" "帮助(&Help)" "关于本软件(&About)" >/dev/null
+  drv wait-window --pid "$APP_PID" --class TAboutBox --visible >/dev/null
+  assert_eq "关于本软件(About)" "$(drv info --pid "$APP_PID" --class TAboutBox --field caption)" "About caption"
+  assert_eq 298x213 "$(drv info --pid "$APP_PID" --class TAboutBox --field client)" "About client area"
+  assert_eq 0 "$(drv info "${WIN_MAIN[@]}" --field enabled)" "the main window is usable under the About box"
+  drv click --pid "$APP_PID" --class TAboutBox --id 1 >/dev/null
+  windows_wait_output 1 "main window enabled again" drv info "${WIN_MAIN[@]}" --field enabled
+
+  # No help file beside the program: the box names the path it looked for.
+  drv menu-invoke "${WIN_MAIN[@]}" "帮助(&Help)" "帮助内容(&Content)" >/dev/null
+  assert_eq "系统提示"$'\n'"不能打开帮助文件$(winpath "$WIN_DIR")\\Quorlin.chm" "$(drv msgbox --pid "$APP_PID")" \
+    "help message"
+  drv msgbox --pid "$APP_PID" --press ok >/dev/null
+  drv close "${WIN_MAIN[@]}" >/dev/null
+  assert_eq 0 "$(app_exit_code)" "exit code"
+}
