@@ -29,6 +29,24 @@ void Application::ProcessMessages() {
   }
 }
 
+void Application::ShowModal(HWND window, HWND focus, const std::function<bool()>& done) {
+  HWND owner = GetWindow(window, GW_OWNER);
+  HWND previous = GetActiveWindow();
+  const bool ownerEnabled = owner && IsWindowEnabled(owner);
+  if (ownerEnabled) EnableWindow(owner, FALSE);
+  ShowWindow(window, SW_SHOW);
+  SetForegroundWindow(window);
+  if (focus) SetFocus(focus);
+
+  RunUntil([&] { return done() || !IsWindow(window); });
+
+  // The owner comes back before this window goes, so the activation returns to it.
+  if (ownerEnabled && IsWindow(owner)) EnableWindow(owner, TRUE);
+  if (IsWindow(window)) ShowWindow(window, SW_HIDE);
+  if (!previous || previous == window || !IsWindow(previous) || !IsWindowVisible(previous)) previous = owner;
+  if (previous && IsWindow(previous) && IsWindowVisible(previous)) SetActiveWindow(previous);
+}
+
 int Application::Run() {
   RunUntil([] { return false; });
   return exitCode_;

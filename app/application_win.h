@@ -18,6 +18,12 @@ class Application {
   // A nested loop, as for a modal window: runs like Run() until `done`
   // returns true (checked after every message) or the program terminates.
   void RunUntil(const std::function<bool()>& done);
+  // Shows `window` modally: its owner is disabled, `focus` gets the keyboard,
+  // and the nested loop runs until `done` returns true. Then the owner is
+  // enabled again, the window hidden, and the window that was active before
+  // (normally the owner; another modal box when it was opened over one) is
+  // activated again.
+  void ShowModal(HWND window, HWND focus, const std::function<bool()>& done);
   void SetIdleHandler(std::function<void()> handler) { idle_ = std::move(handler); }
   bool Terminated() const { return terminated_; }
 

@@ -79,22 +79,8 @@ int AboutBoxWin::ShowModal() {
   if (!hwnd_ || showing_) return 0;
   showing_ = true;
   result_ = 0;
-  HWND owner = GetWindow(hwnd_, GW_OWNER);
-  HWND previous = GetActiveWindow();
-  const bool ownerEnabled = owner && IsWindowEnabled(owner);
-  if (ownerEnabled) EnableWindow(owner, FALSE);
-  ShowWindow(hwnd_, SW_SHOW);
-  SetForegroundWindow(hwnd_);
-  SetFocus(ok_);
-
-  app_.RunUntil([this] { return result_ != 0 || !hwnd_; });
-
+  app_.ShowModal(hwnd_, ok_, [this] { return result_ != 0 || !hwnd_; });
   const int result = result_;
-  // The owner comes back before this window goes, so the activation returns to it.
-  if (ownerEnabled && IsWindow(owner)) EnableWindow(owner, TRUE);
-  if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
-  if (!previous || previous == hwnd_ || !IsWindow(previous) || !IsWindowVisible(previous)) previous = owner;
-  if (previous && IsWindow(previous) && IsWindowVisible(previous)) SetActiveWindow(previous);
   showing_ = false;
   return result;
 }
