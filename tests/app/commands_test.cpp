@@ -179,3 +179,59 @@ TEST(CountJoysticks, StopsAtTheFirstIdOutOfRangeAndIsBounded) {
 
 }  // namespace
 }  // namespace tesmuro
+
+namespace tesmuro {
+namespace {
+
+// Record's controller steps for each kind of joystick service.
+TEST_F(CommandsTest, RecordCapturesAsManyControllersAsCounted) {
+  struct Case {
+    unsigned numDevs;
+    std::map<unsigned, unsigned> pos;
+    bool recJoy;
+    std::vector<std::string> joyCalls;
+    bool joyRecording;
+  };
+  const Case cases[] = {
+      {16, {{0, 0}}, true, {"joy:capture:0:0:0", "joy:capture:1:0:0", "joy:capture:0:100:1"}, true},
+      {16, {{0, 0}, {1, 0}}, true,
+       {"joy:capture:0:0:0", "joy:capture:1:0:0", "joy:capture:0:100:1", "joy:capture:1:100:1"}, true},
+      {0, {{0, 0}}, true, {"joy:capture:0:0:0", "joy:capture:1:0:0"}, false},  // no joystick driver
+      {16, {{0, 0}}, false, {}, false},                                         // RecJoy off
+  };
+  for (const auto& c : cases) {
+    TFrmMain& m = Window();
+    m.Settings.RecJoy = c.recJoy;
+    m.JoyRecording = false;
+    joys.numDevs = c.numDevs;
+    joys.posResults = c.pos;
+    log.calls.clear();
+    m.SBRecordClick();
+    std::vector<std::string> joyCalls;
+    for (auto& call : log.calls)
+      if (call.rfind("joy:", 0) == 0) joyCalls.push_back(call);
+    EXPECT_EQ(joyCalls, c.joyCalls) << "devices " << c.numDevs << ", controllers " << c.pos.size();
+    EXPECT_EQ(m.JoyRecording, c.joyRecording);
+    EXPECT_EQ(log.Count("box:本系统只支持2个摇杆！"), 0);
+    m.SBStopClick();
+  }
+}
+
+TEST_F(CommandsTest, ControllerPositionIsKeptAcrossStopAndRecord) {
+  TFrmMain& m = Window();
+  joys.numDevs = 1;
+  joys.posResults = {{0, 0}};
+  m.SBRecordClick();
+  m.OnJoy1Move(0x00050004u);
+  m.SBStopClick();
+  m.OnJoy1Move(0x00050004u);  // reported while stopped: nothing, and nothing new
+  view.memo.clear();
+  m.SBRecordClick();
+  m.OnJoy1Move(0x00050004u);
+  EXPECT_EQ(view.memo, "") << "the same position as before Stop adds no line";
+  m.OnJoy1Move(0x00050009u);
+  EXPECT_NE(view.memo.find("\xD2\xA1\xB8\xCB\xD4\xCB\xB6\xAF 9,5"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tesmuro
