@@ -46,26 +46,9 @@ void MainWindowWin::Guard(F&& f) noexcept {
 
 bool MainWindowWin::Create() {
   const HINSTANCE inst = GetModuleHandleW(nullptr);
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = &MainWindowWin::Proc;
-  wc.hInstance = inst;
-  wc.hIcon = LoadIconW(inst, MAKEINTRESOURCEW(1));
-  wc.hIconSm = wc.hIcon;
-  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   const std::wstring className = Wide(layout::kClassName);
-  wc.lpszClassName = className.c_str();
-  RegisterClassExW(&wc);
-
-  WNDCLASSEXW sc{};
-  sc.cbSize = sizeof sc;
-  sc.lpfnWndProc = &ForwardingPageProc;
-  sc.hInstance = inst;
-  sc.hCursor = wc.hCursor;
-  sc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  sc.lpszClassName = kSheetClass;
-  RegisterClassExW(&sc);
+  RegisterFormClass(className.c_str(), &MainWindowWin::Proc, /*withIcon=*/true);
+  RegisterFormClass(kSheetClass, &ForwardingPageProc);
 
   hwnd_ = CreateWindowExW(0, className.c_str(), Wide(layout::kCaption).c_str(), kMainStyle, CW_USEDEFAULT,
                           CW_USEDEFAULT, 100, 100, nullptr, nullptr, inst, this);

@@ -82,6 +82,19 @@ std::string ExeDirectory() {
   return Utf8(buf);
 }
 
+void RegisterFormClass(const wchar_t* name, WNDPROC proc, bool withIcon) {
+  const HINSTANCE inst = GetModuleHandleW(nullptr);
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = inst;
+  if (withIcon) wc.hIcon = wc.hIconSm = LoadIconW(inst, MAKEINTRESOURCEW(1));
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = name;
+  RegisterClassExW(&wc);
+}
+
 LRESULT CALLBACK ForwardingPageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
   switch (msg) {
     case WM_COMMAND:

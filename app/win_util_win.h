@@ -32,6 +32,10 @@ RECT CentredWindowRect(int clientWidth, int clientHeight, DWORD style, DWORD exS
 // The folder of the running program, with a trailing backslash (UTF-8).
 std::string ExeDirectory();
 
+// Registers a window class on the button-face background with the arrow
+// cursor; with `withIcon`, the program's icon (resource 1).
+void RegisterFormClass(const wchar_t* name, WNDPROC proc, bool withIcon = false);
+
 // The window procedure of a tab page: hands its controls' notifications
 // (WM_COMMAND, WM_NOTIFY) to the page's parent.
 LRESULT CALLBACK ForwardingPageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;

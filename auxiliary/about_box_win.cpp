@@ -25,18 +25,8 @@ AboutBoxWin::~AboutBoxWin() {
 bool AboutBoxWin::Create(HWND owner) {
   const HINSTANCE inst = GetModuleHandleW(nullptr);
   const std::wstring cls = Wide(forms::kAboutBox.className);
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = &AboutBoxWin::Proc;
-  wc.hInstance = inst;
-  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = cls.c_str();
-  RegisterClassExW(&wc);
-  WNDCLASSEXW pc = wc;
-  pc.lpfnWndProc = &AboutBoxWin::PanelProc;
-  pc.lpszClassName = kPanelClass;
-  RegisterClassExW(&pc);
+  RegisterFormClass(cls.c_str(), &AboutBoxWin::Proc);
+  RegisterFormClass(kPanelClass, &AboutBoxWin::PanelProc);
 
   hwnd_ = CreateWindowExW(kExStyle, cls.c_str(), Wide(forms::kAboutBox.caption).c_str(), kStyle, 0, 0, 100, 100,
                           owner, nullptr, inst, this);

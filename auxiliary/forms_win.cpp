@@ -22,14 +22,7 @@ LRESULT CALLBACK PlainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) no
 HWND CreatePlainForm(const forms::FormSpec& form, HWND owner) {
   const HINSTANCE inst = GetModuleHandleW(nullptr);
   const std::wstring cls = Wide(form.className);
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = &PlainProc;
-  wc.hInstance = inst;
-  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = cls.c_str();
-  RegisterClassExW(&wc);
+  RegisterFormClass(cls.c_str(), &PlainProc);
   HWND hwnd = CreateWindowExW(kDialogExStyle, cls.c_str(), Wide(form.caption).c_str(), kDialogStyle, 0, 0, 100, 100,
                               owner, nullptr, inst, nullptr);
   if (!hwnd) return nullptr;

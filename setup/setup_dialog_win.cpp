@@ -71,23 +71,8 @@ SetupDialogWin::~SetupDialogWin() {
 bool SetupDialogWin::Create(HWND owner) {
   const HINSTANCE inst = GetModuleHandleW(nullptr);
   const std::wstring cls = Wide(forms::kSoftwareSetup.className);
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = &SetupDialogWin::Proc;
-  wc.hInstance = inst;
-  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = cls.c_str();
-  RegisterClassExW(&wc);
-
-  WNDCLASSEXW sc{};
-  sc.cbSize = sizeof sc;
-  sc.lpfnWndProc = &ForwardingPageProc;
-  sc.hInstance = inst;
-  sc.hCursor = wc.hCursor;
-  sc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  sc.lpszClassName = kSheetClass;
-  RegisterClassExW(&sc);
+  RegisterFormClass(cls.c_str(), &SetupDialogWin::Proc);
+  RegisterFormClass(kSheetClass, &ForwardingPageProc);
 
   if (!CreateWindowExW(kExStyle, cls.c_str(), Wide(forms::kSoftwareSetup.caption).c_str(), kStyle, 0, 0, 100, 100,
                        owner, nullptr, inst, this))
