@@ -8,31 +8,13 @@
 #include <vector>
 
 #include "script/script_format.h"
+#include "support/gbk_script.h"
 
 namespace tesmuro::script {
 namespace {
 
 // Test scripts are written in UTF-8 here; G() turns the keywords into GBK.
-std::string G(std::string_view utf8) {
-  static const std::pair<std::string_view, std::string_view> kMap[] = {
-      {"延迟", kKeywordDelay}, {"移动", kKeywordMove},
-      {"左键按下", kKeywordLeftDown}, {"左键释放", kKeywordLeftUp}, {"左键双击", kKeywordLeftDouble},
-      {"右键按下", kKeywordRightDown}, {"右键释放", kKeywordRightUp},
-      {"中键按下", kKeywordMiddleDown}, {"中键释放", kKeywordMiddleUp},
-      {"鼠标滚轮", kKeywordWheel}, {"按键按下", kKeywordKeyDown}, {"按键弹起", kKeywordKeyUp},
-      {"系统按键按下", kKeywordSysKeyDown}, {"系统按键弹起", kKeywordSysKeyUp},
-      {"摇杆运动", kKeywordJoyMove}, {"摇杆按钮按下", kKeywordJoyButton}};
-  std::string out;
-  for (size_t i = 0; i < utf8.size();) {
-    size_t best = 0;
-    std::string_view gbk;
-    for (const auto& [u, g] : kMap)
-      if (u.size() > best && utf8.substr(i, u.size()) == u) best = u.size(), gbk = g;
-    if (best) out += gbk, i += best;
-    else out += utf8[i++];
-  }
-  return out;
-}
+std::string G(std::string_view utf8) { return test::GbkScript(utf8); }
 
 std::string Describe(const Word& w, const Action& a) {
   auto n = [](int32_t v) { return std::to_string(v); };

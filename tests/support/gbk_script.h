@@ -1,0 +1,36 @@
+// Test scripts written readably in UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "script/script_format.h"
+
+namespace tesmuro::test {
+
+// A script written in UTF-8, with its keywords turned into their GBK bytes;
+// everything else is kept as it is.
+inline std::string GbkScript(std::string_view utf8) {
+  using namespace script;
+  static const std::pair<std::string_view, std::string_view> kMap[] = {
+      {"延迟", kKeywordDelay}, {"移动", kKeywordMove},
+      {"左键按下", kKeywordLeftDown}, {"左键释放", kKeywordLeftUp}, {"左键双击", kKeywordLeftDouble},
+      {"右键按下", kKeywordRightDown}, {"右键释放", kKeywordRightUp},
+      {"中键按下", kKeywordMiddleDown}, {"中键释放", kKeywordMiddleUp},
+      {"鼠标滚轮", kKeywordWheel}, {"按键按下", kKeywordKeyDown}, {"按键弹起", kKeywordKeyUp},
+      {"系统按键按下", kKeywordSysKeyDown}, {"系统按键弹起", kKeywordSysKeyUp},
+      {"摇杆运动", kKeywordJoyMove}, {"摇杆按钮按下", kKeywordJoyButton}};
+  std::string out;
+  for (size_t i = 0; i < utf8.size();) {
+    size_t best = 0;
+    std::string_view gbk;
+    for (const auto& [u, g] : kMap)
+      if (u.size() > best && utf8.substr(i, u.size()) == u) best = u.size(), gbk = g;
+    if (best) out += gbk, i += best;
+    else out += utf8[i++];
+  }
+  return out;
+}
+
+}  // namespace tesmuro::test
