@@ -17,10 +17,13 @@ class ISetupDialog;
 enum : unsigned {
   kMbOk = 0x0,
   kMbOkCancel = 0x1,
+  kMbYesNoCancel = 0x3,
+  kMbYesNo = 0x4,
   kMbIconError = 0x10,
+  kMbIconWarning = 0x30,
   kMbIconInformation = 0x40,
 };
-enum : int { kIdOk = 1, kIdCancel = 2 };
+enum : int { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
 
 enum class FileDialog { Open /*OpenDlg*/, Save /*SaveDlg*/, OpenPlay /*OpenRDlg*/ };
 
@@ -53,8 +56,12 @@ class IMainView {
   virtual int MemoLineCount() = 0;
   // Appends one line; the line gets its CR LF.
   virtual void MemoAppendLine(std::string_view gbk) = 0;
-  virtual std::string MemoText() = 0;
-  virtual void MemoSetText(std::string_view gbk) = 0;
+  // The text as GBK bytes; `unencodable`, when given, receives the number of
+  // characters that GBK cannot hold (written as '?').
+  virtual std::string MemoText(int* unencodable = nullptr) = 0;
+  // Replaces the text; false (and the old text kept) when the control cannot
+  // take it.
+  virtual bool MemoSetText(std::string_view gbk) = 0;
 
   // Runs a file dialog; the chosen path (UTF-8), or nothing when cancelled.
   virtual std::optional<std::string> RunFileDialog(FileDialog which) = 0;

@@ -10,10 +10,17 @@
 #include "util/text.h"
 
 namespace tesmuro {
+namespace {
+
+// Larger scripts are not loaded into the text box: its text takes twice the
+// bytes as UTF-16, and the program has a 32-bit address space.
+constexpr size_t kMaxScriptBytes = 256u * 1024 * 1024;
+
+}  // namespace
 
 TFrmMain::TFrmMain(const MainWindowServices& s)
     : view_(s.view), clock_(s.clock), joysticks_(s.joysticks), exeDirectory_(s.exeDirectory),
-      newPlayer_(s.newPlayer) {
+      newPlayer_(s.newPlayer), journal_(s.recovery) {
   if (!newPlayer_) newPlayer_ = [] { return std::make_unique<play::TRunThread>(); };
   mouseHook_ = std::make_unique<TMouseHook>(s.hooks, s.clock);
   keyHook_ = std::make_unique<TKeyHook>(s.hooks, s.clock);
@@ -76,6 +83,7 @@ void TFrmMain::FormShow() {
   PublishHotKeys(/*withSwitch=*/false);
   keyHook_->Install();
   StartupAutoPlay();
+  OfferRecovery();
 }
 
 void TFrmMain::FormClose() {
@@ -87,6 +95,57 @@ void TFrmMain::FormClose() {
   joysticks_.ReleaseCapture(1);
   StopPlayer();
   view_.Sleep(100);
+  // Closing with nothing unsaved: the journal has served its purpose. With
+  // unsaved text (the session ended without asking) it stays for next time.
+  if (!modified_) journal_.Discard();
+}
+
+bool TFrmMain::FormCloseQuery() { return ConfirmDiscard(); }
+
+bool TFrmMain::QueryEndSession() { return ConfirmDiscard(); }
+
+void TFrmMain::MemoChangedByUser() { modified_ = true; }
+
+void TFrmMain::OnRecoveryTimer() { journal_.FlushIfDue(clock_.TickCount()); }
+
+bool TFrmMain::Recording() const { return mouseHook_->Recording() || keyHook_->Recording() || JoyRecording; }
+
+void TFrmMain::MarkClean() {
+  modified_ = false;
+  // While recording goes on, the journal keeps every line the recorders add.
+  if (!Recording()) journal_.Discard();
+}
+
+bool TFrmMain::ConfirmDiscard() {
+  if (!modified_) return true;
+  switch (view_.ShowMessage(text::kAskSaveChanges, text::kNotice, kMbYesNoCancel | kMbIconWarning)) {
+    case kIdYes:
+      return SaveScript(/*saveAs=*/false);
+    case kIdNo:
+      modified_ = false;
+      journal_.Discard();
+      return true;
+    default:
+      return false;
+  }
+}
+
+void TFrmMain::OfferRecovery() {
+  if (recoveryOffered_) return;
+  recoveryOffered_ = true;
+  std::optional<std::string> left;
+  try {
+    left = journal_.TakeLeftOver();
+  } catch (const std::bad_alloc&) {
+    return;  // too big to take back; nothing else is touched
+  }
+  if (!left || left->empty()) return;
+  if (view_.ShowMessage(text::kAskRecover, text::kNotice, kMbYesNo | kMbIconInformation) != kIdYes) return;
+  if (!view_.MemoSetText(*left)) return;
+  ScriptFileName.clear();
+  modified_ = true;
+  // The recovered script stays in the journal until it is saved or discarded.
+  journal_.Begin(*left, clock_.TickCount());
 }
 
 void TFrmMain::AppIdle() {
@@ -155,7 +214,11 @@ void TFrmMain::WriteDelayLine() {
   AppendLine(script::DelayLine(delay));
 }
 
-void TFrmMain::AppendLine(std::string_view gbk) { view_.MemoAppendLine(gbk); }
+void TFrmMain::AppendLine(std::string_view gbk) {
+  view_.MemoAppendLine(gbk);
+  modified_ = true;
+  journal_.AddLine(gbk, clock_.TickCount());
+}
 
 void TFrmMain::SetStatusText(int panel, std::string_view utf8) { view_.SetStatusText(panel, utf8); }
 
@@ -216,44 +279,79 @@ void TFrmMain::SBNewClick() {
   if (view_.ShowMessage(text::kAskNew, text::kNotice, kMbOkCancel | kMbIconInformation) != kIdOk) return;
   ScriptFileName.clear();
   view_.MemoSetText("");
+  modified_ = false;
+  journal_.Discard();
+  if (Recording()) journal_.Begin("", clock_.TickCount());
 }
 
 void TFrmMain::SBLoadClick() {
+  if (!ConfirmDiscard()) return;
   const auto chosen = view_.RunFileDialog(FileDialog::Open);
   if (!chosen) return;
+  // Everything is read and converted before anything changes: a load that
+  // fails leaves the text, the file name and the caption as they were.
+  std::string text;
+  try {
+    std::string bytes;
+    if (!ReadWholeFile(*chosen, bytes)) throw std::runtime_error("Cannot open file \"" + *chosen + "\"");
+    if (bytes.size() > kMaxScriptBytes) {
+      view_.ShowMessage(text::kScriptTooBig + *chosen, text::kNotice, kMbOk | kMbIconError);
+      return;
+    }
+    text = script::NormalizeLineBreaks(bytes);
+  } catch (const std::bad_alloc&) {
+    view_.ShowMessage(text::kScriptNoMemory + *chosen, text::kNotice, kMbOk | kMbIconError);
+    return;
+  }
+  if (!view_.MemoSetText(text)) {
+    view_.ShowMessage(text::kScriptNoMemory + *chosen, text::kNotice, kMbOk | kMbIconError);
+    return;
+  }
   ScriptFileName = *chosen;
-  std::string bytes;
-  if (!ReadWholeFile(ScriptFileName, bytes))
-    throw std::runtime_error("Cannot open file \"" + ScriptFileName + "\"");
-  view_.MemoSetText(script::NormalizeLineBreaks(bytes));
   UpdateCaption(ScriptFileName);
+  modified_ = false;
+  journal_.Discard();
+  if (Recording()) journal_.Begin(text, clock_.TickCount());
 }
 
-void TFrmMain::WriteScript(const std::string& path) {
+bool TFrmMain::WriteScript(const std::string& path) {
+  int unencodable = 0;
+  std::string text = view_.MemoText(&unencodable);
+  if (unencodable > 0 &&
+      view_.ShowMessage(text::UnencodableCharacters(unencodable), text::kNotice, kMbOkCancel | kMbIconWarning) !=
+          kIdOk)
+    return false;
   // Every line is saved with its CR LF, the last one too.
-  std::string text = view_.MemoText();
   if (!text.empty() && text.back() != '\n' && text.back() != '\r') text += "\r\n";
   if (!WriteFileAtomically(path, text)) throw std::runtime_error("Cannot create file \"" + path + "\"");
+  return true;
 }
 
-void TFrmMain::SBSaveClick() {
-  if (ScriptFileName.empty()) {
+bool TFrmMain::SaveScript(bool saveAs) {
+  std::string path = ScriptFileName;
+  if (saveAs || path.empty()) {
     const auto chosen = view_.RunFileDialog(FileDialog::Save);
-    if (!chosen) return;
-    ScriptFileName = *chosen;
+    if (!chosen) return false;
+    path = *chosen;
   }
-  WriteScript(ScriptFileName);
-  UpdateCaption(ScriptFileName);
+  if (!WriteScript(path)) return false;
+  ScriptFileName = path;
+  if (!saveAs) UpdateCaption(ScriptFileName);  // Save As leaves the caption alone
+  MarkClean();
+  return true;
 }
 
-void TFrmMain::MnuSaveAsClick() {
-  const auto chosen = view_.RunFileDialog(FileDialog::Save);
-  if (!chosen) return;
-  ScriptFileName = *chosen;
-  WriteScript(ScriptFileName);
-}
+void TFrmMain::SBSaveClick() { SaveScript(/*saveAs=*/false); }
 
-void TFrmMain::BitBtnClearClick() { view_.MemoSetText(""); }
+void TFrmMain::MnuSaveAsClick() { SaveScript(/*saveAs=*/true); }
+
+void TFrmMain::BitBtnClearClick() {
+  if (!ConfirmDiscard()) return;
+  view_.MemoSetText("");
+  modified_ = false;
+  journal_.Discard();
+  if (Recording()) journal_.Begin("", clock_.TickCount());
+}
 
 // ---- record and stop ----
 
@@ -267,6 +365,7 @@ void TFrmMain::SBRecordClick() {
   if (Settings.RecMouse) mouseHook_->SetRecording(true);
   if (Settings.RecKey) keyHook_->SetRecording(true);
   LastEventTime = clock_.TickCount();
+  journal_.Begin(view_.MemoText(), LastEventTime);
   PublishHotKeys();
   if (Settings.RecJoy && joysticks_.GetNumDevs() != 0) {
     const int n = CountJoysticks(joysticks_);
@@ -288,6 +387,7 @@ void TFrmMain::SBStopClick() {
   StopPlayer();
   PublishHotKeys();
   JoyRecording = false;
+  journal_.Flush(clock_.TickCount());
   ClosePlayFile();
   view_.ReleaseMouseCapture();
   view_.Beep(1000, 100);

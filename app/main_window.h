@@ -11,6 +11,7 @@
 
 #include "app/main_view.h"
 #include "app/platform.h"
+#include "app/recovery.h"
 #include "app/settings.h"
 #include "play/run_thread.h"
 #include "record/hook_events.h"
@@ -30,6 +31,8 @@ struct MainWindowServices {
   // Makes a new, not yet started player; by default one on the system's
   // input, clock and shutdown services.
   std::function<std::unique_ptr<play::TRunThread>()> newPlayer;
+  // Where the recovery journal goes; none keeps no journal.
+  IRecoveryStore* recovery = nullptr;
 };
 
 // Counts the game controllers whose position can be read: ids from 0 up to
@@ -50,6 +53,12 @@ class TFrmMain : private RecordSink {
   void FormCreate();
   void FormShow();
   void FormClose();
+  // Closing the window: asks about unsaved changes first. False keeps the
+  // window open (the user cancelled, or the save failed).
+  bool FormCloseQuery();
+  // The Windows session is ending: the same question; false asks the system
+  // to wait.
+  bool QueryEndSession();
   void AppIdle();
   void UpdateCaption(const std::string& name);
 
@@ -79,6 +88,15 @@ class TFrmMain : private RecordSink {
   void MnuContentClick();
   void MnuVHostClick();
   void MnuAboutClick();
+
+  // The user changed the script text box.
+  void MemoChangedByUser();
+  // The script text changed since it was last loaded, saved or discarded.
+  bool Modified() const { return modified_; }
+  // Writes the recovery journal's pending lines when they are due.
+  void OnRecoveryTimer();
+  // Recorders or the controller recorder are on.
+  bool Recording() const;
 
   // Input from the hooks, in the order the hooks saw it. A key event may
   // fire a hot key; the caller runs the command it names (RunHotKey) before
@@ -125,7 +143,19 @@ class TFrmMain : private RecordSink {
   // RecordSink
   void AppendLine(std::string_view gbk) override;
   void SetStatusText(int panel, std::string_view utf8) override;
-  void WriteScript(const std::string& path);
+  // Writes the script text to `path`; false when the user chose not to write
+  // characters that the script's code page cannot hold. Throws on a failed write.
+  bool WriteScript(const std::string& path);
+  // Save (asking for a name when there is none, or always with `saveAs`);
+  // false when nothing was written.
+  bool SaveScript(bool saveAs);
+  // Unsaved changes: asks whether to save them. True when the text may go
+  // (saved, or discarded by the user).
+  bool ConfirmDiscard();
+  // The script is saved or discarded: nothing is unsaved any more.
+  void MarkClean();
+  // Offers, once, a recording that a previous run left unsaved.
+  void OfferRecovery();
   // Ends the current player, if any, and waits for its thread (promptly:
   // a stop ends any delay at once).
   void StopPlayer();
@@ -143,6 +173,9 @@ class TFrmMain : private RecordSink {
   std::function<std::unique_ptr<play::TRunThread>()> newPlayer_;
   std::unique_ptr<TMouseHook> mouseHook_;
   std::unique_ptr<TKeyHook> keyHook_;
+  RecoveryJournal journal_;
+  bool modified_ = false;
+  bool recoveryOffered_ = false;
 };
 
 }  // namespace tesmuro

@@ -1,6 +1,8 @@
 // The texts the program shows, in UTF-8.
 #pragma once
 
+#include <string>
+
 namespace tesmuro::text {
 
 inline constexpr char kAppTitle[] = "Tesmuro";
@@ -13,5 +15,16 @@ inline constexpr char kTwoJoysticksOnly[] = "本系统只支持2个摇杆！";
 inline constexpr char kStepCounterPrefix[] = "录制了";
 inline constexpr char kStepCounterSuffix[] = "步";
 inline constexpr char kCaptionPrefix[] = "Tesmuro - ";
+inline constexpr char kAskSaveChanges[] = "动作记录已修改，是否保存修改？";
+inline constexpr char kAskRecover[] =
+    "上次录制的动作记录没有保存（程序未正常结束）。\n是否恢复这份动作记录？";
+inline constexpr char kScriptTooBig[] = "文件太大，不能载入：\n";
+inline constexpr char kScriptNoMemory[] = "内存不足，不能载入文件：\n";
+
+// Asked before a save that would turn `count` characters into '?'.
+inline std::string UnencodableCharacters(int count) {
+  return "动作记录中有 " + std::to_string(count) +
+         " 个字符不能用 GBK 编码保存，保存后它们将变成“?”。\n仍然保存吗？";
+}
 
 }  // namespace tesmuro::text

@@ -45,12 +45,13 @@ TEST_F(CommandsTest, LoadTurnsEveryLineBreakIntoCrLf) {
   EXPECT_EQ(view.caption, "Tesmuro - " + dir.File("lf.crec"));
 }
 
-TEST_F(CommandsTest, LoadOfAMissingFileFailsAfterTakingTheName) {
+TEST_F(CommandsTest, LoadOfAMissingFileChangesNothing) {
+  Window().ScriptFileName = dir.File("old.crec");
   view.memo = "keep\r\n";
   view.dialogAnswers = {dir.File("none.crec")};
   EXPECT_THROW(Window().SBLoadClick(), std::exception);
   EXPECT_EQ(view.memo, "keep\r\n");
-  EXPECT_EQ(w->ScriptFileName, dir.File("none.crec"));
+  EXPECT_EQ(w->ScriptFileName, dir.File("old.crec")) << "a later Save must write where the caption says";
   EXPECT_EQ(view.caption, "Tesmuro");
 }
 
@@ -83,7 +84,7 @@ TEST_F(CommandsTest, SaveAsKeepsTheCaptionAndAFailedWriteKeepsTheOldFile) {
 
   view.dialogAnswers = {dir.File("no-such-folder/u.crec")};
   EXPECT_THROW(m.MnuSaveAsClick(), std::exception);
-  EXPECT_EQ(m.ScriptFileName, dir.File("no-such-folder/u.crec"));
+  EXPECT_EQ(m.ScriptFileName, dir.File("t.crec")) << "a failed write keeps the name the script had";
 }
 
 TEST_F(CommandsTest, ClearKeepsNameAndCaption) {

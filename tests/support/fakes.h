@@ -11,6 +11,7 @@
 
 #include "app/main_view.h"
 #include "app/platform.h"
+#include "app/recovery.h"
 
 namespace tesmuro::test {
 
@@ -69,6 +70,38 @@ class FakeJoysticks : public IJoystickService {
   }
  private:
   CallLog& log_;
+};
+
+// The recovery file of this run, and what an earlier run left behind.
+class FakeRecoveryStore : public IRecoveryStore {
+ public:
+  std::optional<std::string> leftOver;
+  bool exists = false;
+  std::string file;  // this run's file as it is on disk
+  int writes = 0;    // writes through to disk
+  bool failWrites = false;
+  std::optional<std::string> TakeLeftOver() override {
+    auto r = leftOver;
+    leftOver.reset();
+    return r;
+  }
+  bool Start(std::string_view bytes) override {
+    if (failWrites) return false;
+    file = bytes;
+    exists = true;
+    ++writes;
+    return true;
+  }
+  bool Append(std::string_view bytes) override {
+    if (failWrites) return false;
+    file += bytes;
+    ++writes;
+    return true;
+  }
+  void Remove() override {
+    file.clear();
+    exists = false;
+  }
 };
 
 class FakeView : public IMainView {
@@ -132,8 +165,17 @@ class FakeView : public IMainView {
     memo += gbk;
     memo += "\r\n";
   }
-  std::string MemoText() override { return memo; }
-  void MemoSetText(std::string_view gbk) override { memo = gbk; }
+  int unencodable = 0;           // characters of the text that GBK cannot hold
+  bool memoRefusesText = false;  // the control cannot take a new text
+  std::string MemoText(int* lost = nullptr) override {
+    if (lost) *lost = unencodable;
+    return memo;
+  }
+  bool MemoSetText(std::string_view gbk) override {
+    if (memoRefusesText) return false;
+    memo = gbk;
+    return true;
+  }
 
   std::optional<std::string> RunFileDialog(FileDialog which) override {
     log_.Add("dialog:" + std::to_string(static_cast<int>(which)));

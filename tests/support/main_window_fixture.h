@@ -12,7 +12,7 @@ namespace tesmuro::test {
 
 class MainWindowFixture : public ::testing::Test {
  protected:
-  MainWindowServices Services() { return {view, clock, hooks, joys, dir.Str(), {}}; }
+  MainWindowServices Services() { return {view, clock, hooks, joys, dir.Str(), {}, &recovery}; }
 
   TempDir dir;
   CallLog log;
@@ -20,6 +20,7 @@ class MainWindowFixture : public ::testing::Test {
   FakeClock clock;
   FakeHooks hooks{log};
   FakeJoysticks joys{log};
+  FakeRecoveryStore recovery;
 };
 
 }  // namespace tesmuro::test
