@@ -1,6 +1,9 @@
 #include "app/memo_win.h"
 
+#include "app/script_text_win.h"
 #include "app/win_util_win.h"
+
+#include <new>
 
 namespace tesmuro::win {
 namespace {
@@ -80,31 +83,36 @@ void MemoControl::Flush() {
   pendingLines_ = 0;
 }
 
-std::string MemoControl::Text() {
+std::string MemoControl::Text(int* unencodable) {
   Flush();
   const int len = GetWindowTextLengthW(edit_);
   std::wstring w(static_cast<size_t>(len) + 1, L'\0');
   const int got = GetWindowTextW(edit_, w.data(), len + 1);
   w.resize(static_cast<size_t>(got > 0 ? got : 0));
-  return WideToGbk(w);
+  return WideToScriptBytes(w, unencodable);
 }
 
-void MemoControl::SetText(std::string_view gbk) {
-  pending_.clear();
-  pendingLines_ = 0;
-  if (timerSet_) {
-    KillTimer(owner_, timerId_);
-    timerSet_ = false;
+bool MemoControl::SetText(std::string_view gbk) {
+  std::wstring w;
+  try {
+    w = ScriptBytesToWide(gbk);
+  } catch (const std::bad_alloc&) {
+    return false;
   }
-  const std::wstring w = GbkToWide(gbk);
+  Flush();  // lines still pending belong to the old text, which may stay
   selfEdit_ = true;
-  SetWindowTextW(edit_, w.c_str());
+  const bool taken = SetWindowTextW(edit_, w.c_str()) != FALSE &&
+                     static_cast<size_t>(GetWindowTextLengthW(edit_)) == w.size();
   selfEdit_ = false;
-  tail_ = (w.empty() || w.back() == L'\n' || w.back() == L'\r') ? Tail::Break : Tail::Text;
+  tail_ = taken ? ((w.empty() || w.back() == L'\n' || w.back() == L'\r') ? Tail::Break : Tail::Text)
+                : Tail::Unknown;
+  return taken;
 }
 
-void MemoControl::OnChange() {
-  if (!selfEdit_) tail_ = Tail::Unknown;
+bool MemoControl::OnChange() {
+  if (selfEdit_) return false;
+  tail_ = Tail::Unknown;
+  return true;
 }
 
 }  // namespace tesmuro::win

@@ -28,12 +28,15 @@ class MemoControl {
   int LineCount();
   // Appends one GBK line and its CR LF.
   void AppendLine(std::string_view gbk);
-  std::string Text();  // GBK
-  void SetText(std::string_view gbk);
+  // The script bytes (GBK); see app/script_text_win.h for bytes that are not.
+  std::string Text(int* unencodable = nullptr);
+  // False, with the old text kept, when the control cannot take the text.
+  bool SetText(std::string_view gbk);
   // Hands the pending lines to the control now.
   void Flush();
-  // The control changed by other hands (the user typing).
-  void OnChange();
+  // The control reports a change; true when it was the user's (typing,
+  // pasting), not this class's own.
+  bool OnChange();
 
   // Time spent in this class's calls, for the benchmark.
   int64_t BusyMicros() const { return busyMicros_; }

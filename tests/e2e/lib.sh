@@ -72,6 +72,8 @@ e2e_begin_test() {
   rm -rf "$TEST_DIR" "$TEST_ART"
   mkdir -p "$TEST_DIR/shots"
   : >"$TEST_DIR/.pids"
+  # Recovery files that an earlier test's killed program left would be offered at the next start.
+  rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Local/Tesmuro
 }
 
 # Ends what the test started and, if it failed ($1 != 0), keeps its evidence.
