@@ -50,6 +50,17 @@ test_buttons_answer_real_clicks_while_recording_with_the_default_settings() {
   safe_start
   real_click "${MAIN[@]}" --id 205  # Record
   poll 5000 rec_grows_after_moves
+  # The menu bar opens under a real click while the capture holds.
+  local x y geometry
+  read -r x y < <(drv nc-point menu "${MAIN[@]}")
+  geometry=$(drv info "${MAIN[@]}" --field window)
+  x=${geometry#*+}
+  xdo mousemove $((${x%%+*} + 30)) "$y"  # on the File menu's title
+  sleep 0.1
+  xdo click 1
+  drv wait-window --pid "$APP_PID" --class '#32768' --visible >/dev/null
+  xdo key Escape
+  drv wait-gone --pid "$APP_PID" --class '#32768' --visible >/dev/null
   real_click "${MAIN[@]}" --id 208  # Stop
   assert_not_recording "after a click on Stop"
 
