@@ -1,0 +1,127 @@
+#include "app/command_line.h"
+
+#include <cctype>
+#include <cmath>
+#include <limits>
+
+namespace tesmuro {
+namespace {
+
+std::string Lower(std::string s) {
+  for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+bool IsSwitch(const std::string& a) { return a.size() >= 2 && (a[0] == '/' || a[0] == '-'); }
+
+std::optional<int32_t> ParseLoops(const std::string& t) {
+  if (t.empty() || t.size() > 10) return std::nullopt;
+  int64_t v = 0;
+  for (char c : t) {
+    if (c < '0' || c > '9') return std::nullopt;
+    v = v * 10 + (c - '0');
+  }
+  if (v < 1 || v > std::numeric_limits<int32_t>::max()) return std::nullopt;
+  return static_cast<int32_t>(v);
+}
+
+}  // namespace
+
+std::optional<double> ParseSpeed(const std::string& t) {
+  // Digits, at most one point, at least one digit; no sign, no exponent, no
+  // locale: "1,5" is not a number here.
+  if (t.empty() || t.size() > 16) return std::nullopt;
+  double whole = 0, scale = 1;
+  bool point = false, digit = false;
+  for (char c : t) {
+    if (c == '.' && !point) {
+      point = true;
+    } else if (c >= '0' && c <= '9') {
+      digit = true;
+      if (point) {
+        scale /= 10;
+        whole += (c - '0') * scale;
+      } else {
+        whole = whole * 10 + (c - '0');
+      }
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (!digit || whole < kMinSpeed - 1e-9 || whole > kMaxSpeed + 1e-9) return std::nullopt;
+  return whole;
+}
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+  CommandLine c;
+  bool play = false;
+  auto fail = [&](std::string why) {
+    if (c.error.empty()) c.error = std::move(why);
+  };
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (!IsSwitch(a)) {
+      if (!c.file.empty()) fail("命令行中只能有一个文件：" + a);
+      c.file = a;
+      continue;
+    }
+    const std::string name = Lower(a.substr(1));
+    const bool hasValue = i + 1 < args.size();
+    if (name == "?" || name == "h" || name == "help") {
+      c.action = CommandLine::Action::Usage;
+      return c;
+    } else if (name == "play") {
+      play = true;
+      if (!hasValue || IsSwitch(args[i + 1])) {
+        fail("/play 后面缺少要播放的文件");
+      } else {
+        if (!c.file.empty()) fail("命令行中只能有一个文件：" + args[i + 1]);
+        c.file = args[++i];
+      }
+    } else if (name == "loops") {
+      if (!hasValue) {
+        fail("/loops 后面缺少播放遍数");
+      } else if (auto n = ParseLoops(args[++i])) {
+        c.loops = n;
+      } else {
+        fail("/loops 的遍数必须是 1 到 2147483647 之间的整数：" + args[i]);
+      }
+    } else if (name == "speed") {
+      if (!hasValue) {
+        fail("/speed 后面缺少播放速度");
+      } else if (auto s = ParseSpeed(args[++i])) {
+        c.speed = s;
+      } else {
+        fail("/speed 的速度必须是 0.1 到 100 之间的数：" + args[i]);
+      }
+    } else if (name == "exit") {
+      c.exitWhenDone = true;
+    } else {
+      fail("未知的命令行开关：" + a);
+    }
+  }
+  if (!play && (c.loops || c.speed || c.exitWhenDone)) fail("/loops、/speed 和 /exit 只能与 /play 一起使用");
+  if (play) {
+    c.action = CommandLine::Action::Play;
+  } else if (!c.file.empty()) {
+    c.action = CommandLine::Action::Open;
+  }
+  return c;
+}
+
+const char* CommandLineUsage() {
+  return "用法：\n"
+         "  Tesmuro.exe [文件]\n"
+         "  Tesmuro.exe /play 文件 [/loops N] [/speed X] [/exit]\n"
+         "\n"
+         "文件\t打开这个动作记录文件。\n"
+         "/play 文件\t启动后按当前设置播放这个文件。\n"
+         "/loops N\t本次播放 N 遍。\n"
+         "/speed X\t本次以 X 倍速播放（0.1 到 100）。\n"
+         "/exit\t播放结束后退出。退出码：0 播放完毕，1 被用户停止，2 出错（出错时不弹出提示框）。\n"
+         "/?\t显示本说明。\n"
+         "\n"
+         "开关不区分大小写，也可以用“-”开头。";
+}
+
+}  // namespace tesmuro

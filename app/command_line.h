@@ -1,0 +1,50 @@
+// The program's command line:
+//
+//   Tesmuro.exe [FILE]
+//   Tesmuro.exe /play FILE [/loops N] [/speed X] [/exit]
+//   Tesmuro.exe /?
+//
+// FILE alone is opened as Load opens it. /play plays FILE at start-up with the
+// current settings; /loops N plays N passes (the count mode) and /speed X at X
+// times the recorded pace, for this run only; /exit closes the program when
+// the run ends, with exit code 0 (played to the end), 1 (stopped by the user)
+// or 2 (an error; then no box waits for a click). Switches are
+// case-insensitive and may start with '-' instead of '/'.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tesmuro {
+
+// Exit codes of a run with /exit.
+enum ExitCode : int { kExitPlayed = 0, kExitStopped = 1, kExitError = 2 };
+
+// Playback speed: a factor that divides every delay.
+inline constexpr double kMinSpeed = 0.1;
+inline constexpr double kMaxSpeed = 100.0;
+
+struct CommandLine {
+  enum class Action { None, Open, Play, Usage };
+  Action action = Action::None;
+  std::string file;  // UTF-8
+  std::optional<int32_t> loops;
+  std::optional<double> speed;
+  bool exitWhenDone = false;
+  // What is wrong with the command line (UTF-8); empty when nothing is.
+  std::string error;
+};
+
+// `args` are the arguments after the program's name, UTF-8.
+CommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// A speed as typed: a decimal number with '.' as the decimal point, from
+// kMinSpeed to kMaxSpeed. Nothing when it is not.
+std::optional<double> ParseSpeed(const std::string& text);
+
+// The usage text that /? shows.
+const char* CommandLineUsage();
+
+}  // namespace tesmuro

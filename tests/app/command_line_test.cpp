@@ -1,0 +1,77 @@
+// The command line's switches and their errors.
+#include <gtest/gtest.h>
+
+#include "app/command_line.h"
+
+namespace tesmuro {
+namespace {
+
+using Action = CommandLine::Action;
+
+TEST(CommandLine, AFileAloneIsOpenedAndNothingIsNothing) {
+  EXPECT_EQ(ParseCommandLine({}).action, Action::None);
+  const auto c = ParseCommandLine({"C:\\My Scripts\\脚本 一.crec"});
+  EXPECT_EQ(c.action, Action::Open);
+  EXPECT_EQ(c.file, "C:\\My Scripts\\脚本 一.crec");
+  EXPECT_TRUE(c.error.empty());
+}
+
+TEST(CommandLine, PlayWithItsOptionsInAnyOrderCaseAndPrefix) {
+  const auto c = ParseCommandLine({"-SPEED", "2.5", "/Play", "a b.crec", "/LOOPS", "3", "-exit"});
+  EXPECT_EQ(c.action, Action::Play);
+  EXPECT_EQ(c.file, "a b.crec");
+  EXPECT_EQ(c.loops, 3);
+  EXPECT_DOUBLE_EQ(*c.speed, 2.5);
+  EXPECT_TRUE(c.exitWhenDone);
+  EXPECT_TRUE(c.error.empty()) << c.error;
+  const auto plain = ParseCommandLine({"/play", "x.crec"});
+  EXPECT_FALSE(plain.loops.has_value());
+  EXPECT_FALSE(plain.speed.has_value());
+  EXPECT_FALSE(plain.exitWhenDone);
+}
+
+TEST(CommandLine, UsageWinsOverEverythingElse) {
+  for (const char* s : {"/?", "-?", "/help", "-H"})
+    EXPECT_EQ(ParseCommandLine({"/bogus", s}).action, Action::Usage) << s;
+}
+
+TEST(CommandLine, EveryMistakeIsNamedAndTheFirstOneIsKept) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string error;
+  } cases[] = {
+      {{"/play"}, "/play 后面缺少要播放的文件"},
+      {{"/play", "/exit"}, "/play 后面缺少要播放的文件"},
+      {{"/play", "a", "/loops"}, "/loops 后面缺少播放遍数"},
+      {{"/play", "a", "/loops", "0"}, "/loops 的遍数必须是 1 到 2147483647 之间的整数：0"},
+      {{"/play", "a", "/loops", "-3"}, "/loops 的遍数必须是 1 到 2147483647 之间的整数：-3"},
+      {{"/play", "a", "/loops", "2147483648"}, "/loops 的遍数必须是 1 到 2147483647 之间的整数：2147483648"},
+      {{"/play", "a", "/loops", "3x"}, "/loops 的遍数必须是 1 到 2147483647 之间的整数：3x"},
+      {{"/play", "a", "/speed", "0.05"}, "/speed 的速度必须是 0.1 到 100 之间的数：0.05"},
+      {{"/play", "a", "/speed", "100.5"}, "/speed 的速度必须是 0.1 到 100 之间的数：100.5"},
+      {{"/play", "a", "/speed", "1,5"}, "/speed 的速度必须是 0.1 到 100 之间的数：1,5"},
+      {{"/play", "a", "/speed", "1e1"}, "/speed 的速度必须是 0.1 到 100 之间的数：1e1"},
+      {{"/play", "a", "/frobnicate"}, "未知的命令行开关：/frobnicate"},
+      {{"a", "b"}, "命令行中只能有一个文件：b"},
+      {{"/loops", "2", "a"}, "/loops、/speed 和 /exit 只能与 /play 一起使用"},
+      {{"/exit"}, "/loops、/speed 和 /exit 只能与 /play 一起使用"},
+      {{"/play", "a", "/loops", "x", "/bogus"}, "/loops 的遍数必须是 1 到 2147483647 之间的整数：x"},
+  };
+  for (const auto& c : cases) {
+    std::string joined;
+    for (auto& a : c.args) joined += a + " ";
+    EXPECT_EQ(ParseCommandLine(c.args).error, c.error) << joined;
+  }
+}
+
+TEST(CommandLine, SpeedLimitsAndSyntax) {
+  EXPECT_DOUBLE_EQ(*ParseSpeed("0.1"), 0.1);
+  EXPECT_DOUBLE_EQ(*ParseSpeed("100"), 100.0);
+  EXPECT_DOUBLE_EQ(*ParseSpeed(".5"), 0.5);
+  EXPECT_DOUBLE_EQ(*ParseSpeed("2."), 2.0);
+  for (const char* bad : {"", ".", "0", "0.09", "1..2", "+1", "-1", " 1", "nan", "inf", "1234567890123456789"})
+    EXPECT_FALSE(ParseSpeed(bad).has_value()) << bad;
+}
+
+}  // namespace
+}  // namespace tesmuro
