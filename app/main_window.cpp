@@ -429,7 +429,9 @@ void TFrmMain::StartPlayer(bool withShutdown) {
     Player->SetLoopCount(Settings.LoopCount);
     Player->LoopMode = 0;
   } else if (Settings.LoopByTime) {
-    Player->LoopTotalSeconds = Settings.LoopHours * 3600 + Settings.LoopMinutes * 60 + Settings.LoopSeconds;
+    // 64-bit sums: no stored number can overflow into a short or negative time.
+    Player->LoopTotalSeconds =
+        int64_t{Settings.LoopHours} * 3600 + int64_t{Settings.LoopMinutes} * 60 + Settings.LoopSeconds;
     Player->LoopMode = 2;
   } else if (Settings.LoopUntilKey) {
     Player->LoopMode = 1;
@@ -437,7 +439,8 @@ void TFrmMain::StartPlayer(bool withShutdown) {
   PublishHotKeys();
   if (withShutdown) {
     Player->ShutAfterLoops = Settings.ShutAfterLoops;
-    Player->ShutTotalSeconds = Settings.ShutHours * 3600 + Settings.ShutMinutes * 60 + Settings.ShutSeconds;
+    Player->ShutTotalSeconds =
+        int64_t{Settings.ShutHours} * 3600 + int64_t{Settings.ShutMinutes} * 60 + Settings.ShutSeconds;
     Player->ShutAfterElapsed = Settings.ShutAfterElapsed;
   }
   Player->PostJoy = Settings.PostJoy;

@@ -1,5 +1,6 @@
 #include "play/run_thread.h"
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 
@@ -16,6 +17,13 @@ constexpr int64_t kStallMicros = 50000;
 // Pause after a pass with no positive delay in the endless modes.
 constexpr int64_t kIdlePassMicros = 1000;
 constexpr int64_t kForever = std::numeric_limits<int64_t>::max();
+
+// `seconds` after `start` on the microsecond clock, or kForever when that lies
+// beyond the clock's range.
+int64_t SecondsAfter(int64_t start, int64_t seconds) {
+  if (seconds > (kForever - std::max<int64_t>(start, 0)) / kMicrosPerSecond) return kForever;
+  return start + seconds * kMicrosPerSecond;
+}
 }  // namespace
 
 TRunThread::TRunThread()
@@ -116,8 +124,11 @@ void TRunThread::Run() noexcept {
 TRunThread::Ending TRunThread::Play(ActionReplayer& replayer) {
   IPlayClock& clock = *clock_;
   const int64_t start = clock.NowMicros();
-  const int64_t loopDeadline = start + int64_t{LoopTotalSeconds} * kMicrosPerSecond;
-  const int64_t shutDeadline = start + int64_t{ShutTotalSeconds} * kMicrosPerSecond;
+  // A timed run of 0 seconds or less ends after its first pass; a shutdown
+  // time of 0 or less is no shutdown time at all.
+  const int64_t loopDeadline = LoopTotalSeconds > 0 ? SecondsAfter(start, LoopTotalSeconds) : start;
+  const bool shutByTime = ShutAfterElapsed && ShutTotalSeconds > 0;
+  const int64_t shutDeadline = shutByTime ? SecondsAfter(start, ShutTotalSeconds) : kForever;
   const int32_t mode = LoopMode == 1 || LoopMode == 2 ? LoopMode : 0;
 
   std::optional<script::FileByteStream> stream;
@@ -149,7 +160,7 @@ TRunThread::Ending TRunThread::Play(ActionReplayer& replayer) {
     }
     passHadWord = true;
 
-    if (ShutAfterElapsed && clock.NowMicros() > shutDeadline) ShutdownSystem(shutdown_);
+    if (shutByTime && clock.NowMicros() > shutDeadline) ShutdownSystem(shutdown_);
 
     const script::Action action = script::ParseAction(word.View(), *stream);
     switch (action.kind) {

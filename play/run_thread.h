@@ -17,13 +17,16 @@
 //      value of LoopMode is taken as 0
 //   1  until stopped
 //   2  until LoopTotalSeconds have passed since the start, checked only at the
-//      end of a pass (the pass in progress always completes; 0 plays one pass)
+//      end of a pass (the pass in progress always completes; a total of 0 or
+//      less plays one pass)
 // When the run ends on its own or by a stop: every key and mouse button it
 // pressed and did not release is released, StopRequested is set, the file is
 // closed, and then, if ShutAfterLoops is set and StoppedByUser is not, the
 // computer is asked to shut down (play/shutdown.h) once. With ShutAfterElapsed,
 // every word read once more than ShutTotalSeconds have passed since the start
-// asks for the shutdown again (the run goes on). A key code or wheel turn that is
+// asks for the shutdown again (the run goes on); a total of 0 or less never
+// does. Totals are 64-bit seconds; a deadline beyond the clock's range is
+// never reached. A key code or wheel turn that is
 // not an integer ends the run at once: held input is released and the file is
 // closed, but no shutdown is requested and StopRequested keeps its value.
 //
@@ -86,9 +89,9 @@ class TRunThread {
   std::FILE* ScriptFile = nullptr;         // opened "rb"; owned (and closed exactly once) by this object
   int32_t LoopMode = 0;                    // 0 count, 1 until stopped, 2 timed
   int32_t LoopCount = 1;                   // passes in mode 0
-  int32_t LoopTotalSeconds = 0;            // length of mode 2
+  int64_t LoopTotalSeconds = 0;            // length of mode 2
   bool ShutAfterLoops = false;             // shutdown at the end of a run not stopped by the user
-  int32_t ShutTotalSeconds = 0;            // running time after which ShutAfterElapsed applies
+  int64_t ShutTotalSeconds = 0;            // running time after which ShutAfterElapsed applies (> 0)
   bool ShutAfterElapsed = false;
   std::atomic<bool> StoppedByUser{false};  // cleared when the run starts
   bool PostJoy = false;                    // joystick words broadcast as MM_JOY1* messages

@@ -28,6 +28,9 @@ std::string InvalidIntegerText(std::string_view text) {
 
 InvalidInteger::InvalidInteger(std::string_view text) : std::runtime_error(InvalidIntegerText(text)) {}
 
+NegativeInteger::NegativeInteger(std::string_view box, std::string_view text)
+    : InvalidInteger(Message{}, std::string(box) + "不能为负数：'" + std::string(text) + "'") {}
+
 namespace {
 
 int HexDigit(char c) {
@@ -84,6 +87,26 @@ int32_t ParseInteger(std::string_view text) {
   throw InvalidInteger(text);
 }
 
+namespace {
+
+// What the count and time boxes are called in the messages.
+constexpr char kLoopCountBox[] = "循环次数";
+constexpr char kLoopHourBox[] = "循环时间的小时数";
+constexpr char kLoopMinuteBox[] = "循环时间的分钟数";
+constexpr char kLoopSecondBox[] = "循环时间的秒数";
+constexpr char kShutHourBox[] = "关机前累计时间的小时数";
+constexpr char kShutMinuteBox[] = "关机前累计时间的分钟数";
+constexpr char kShutSecondBox[] = "关机前累计时间的秒数";
+
+// A count or a time: an integer that is not negative.
+int32_t ParseAmount(std::string_view box, std::string_view text) {
+  const int32_t v = ParseInteger(text);
+  if (v < 0) throw NegativeInteger(box, text);
+  return v;
+}
+
+}  // namespace
+
 SetupDialogState FillSetupDialog(const TSettings& s, const NameConversion& ansiToUtf8) {
   SetupDialogState d;
   d.ChkMouse = s.RecMouse;                             // 1
@@ -126,10 +149,10 @@ void ReadSetupDialog(const SetupDialogState& d, TSettings& s, const NameConversi
   s.LoopUntilKey = d.RdLoopKey;
   s.LoopByCount = d.RdLoopNum;
   s.LoopByTime = d.RdLoopTime;
-  s.LoopCount = ParseInteger(d.EditLoopNum);
-  s.LoopHours = ParseInteger(d.EditHour);
-  s.LoopMinutes = ParseInteger(d.EditMin);
-  s.LoopSeconds = ParseInteger(d.EditSec);
+  s.LoopCount = ParseAmount(kLoopCountBox, d.EditLoopNum);
+  s.LoopHours = ParseAmount(kLoopHourBox, d.EditHour);
+  s.LoopMinutes = ParseAmount(kLoopMinuteBox, d.EditMin);
+  s.LoopSeconds = ParseAmount(kLoopSecondBox, d.EditSec);
   s.StartKey = d.HotKeyStart;
   s.StopKey = d.HotKeyStop;
   s.RecordKey = d.HotKeyRec;
@@ -137,9 +160,9 @@ void ReadSetupDialog(const SetupDialogState& d, TSettings& s, const NameConversi
   s.ShutAfterLoops = d.ChkShutNumTime;
   s.ShutAfterElapsed = d.ChkShutPassTime;
   s.AutoRun = d.ChkAutoRun;
-  s.ShutHours = ParseInteger(d.EditPassH);
-  s.ShutMinutes = ParseInteger(d.EditPassM);
-  s.ShutSeconds = ParseInteger(d.EditPassS);
+  s.ShutHours = ParseAmount(kShutHourBox, d.EditPassH);
+  s.ShutMinutes = ParseAmount(kShutMinuteBox, d.EditPassM);
+  s.ShutSeconds = ParseAmount(kShutSecondBox, d.EditPassS);
   s.AutoFileName = utf8ToAnsi(d.EditAutoFileName);
   s.AutoPlay = d.ChkAutoShow;
   s.PostJoy = d.ChkPostJoy;

@@ -58,6 +58,17 @@ void SetLoopRadio(SetupDialogState& s, LoopRadio which, bool on);
 class InvalidInteger : public std::runtime_error {
  public:
   explicit InvalidInteger(std::string_view text);
+
+ protected:
+  struct Message {};
+  InvalidInteger(Message, const std::string& message) : std::runtime_error(message) {}
+};
+
+// The error of a count or time box holding a negative integer: names the box
+// (as the dialog labels it) and quotes the text as typed.
+class NegativeInteger : public InvalidInteger {
+ public:
+  NegativeInteger(std::string_view box, std::string_view text);
 };
 
 // The edit boxes' integer syntax: leading spaces, then either an optional
@@ -79,8 +90,9 @@ using NameConversion = std::function<std::string(std::string_view)>;
 SetupDialogState FillSetupDialog(const TSettings& s, const NameConversion& ansiToUtf8);
 
 // Copies the dialog back into the record, steps 1 to 26 in order. A text that
-// is not an integer throws InvalidInteger at its step: the steps before it
-// have been applied, it and the later ones have not.
+// is not an integer throws InvalidInteger at its step, and a negative number
+// in one of the seven count and time boxes throws NegativeInteger there: the
+// steps before it have been applied, it and the later ones have not.
 void ReadSetupDialog(const SetupDialogState& d, TSettings& s, const NameConversion& utf8ToAnsi);
 
 // The hot-key box's own value: the virtual key in the low byte and the

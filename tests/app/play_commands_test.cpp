@@ -2,6 +2,8 @@
 // view and a player on a virtual clock.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "../play/player_fakes.h"
 #include "app/main_window.h"
 #include "support/main_window_fixture.h"
@@ -17,7 +19,7 @@ class PlayCommandsTest : public test::MainWindowFixture {
   }
   TFrmMain& Window() {
     if (!w) {
-      dir.Write("Quorlin.qlset", FormatSettings(settings));
+      dir.Write("Quorlin.qlset", settingsFile.empty() ? FormatSettings(settings) : settingsFile);
       MainWindowServices s = Services();
       s.newPlayer = [this] {
         ++made;
@@ -35,6 +37,7 @@ class PlayCommandsTest : public test::MainWindowFixture {
   }
 
   TSettings settings;
+  std::string settingsFile;  // when set, the settings file's bytes instead of `settings`
   play::test::RecordingSink sink;
   play::test::FakeShutdown shutdown;
   int made = 0;
@@ -85,6 +88,61 @@ TEST_F(PlayCommandsTest, PlayHandsTheSettingsToANewPlayerAndStartsIt) {
   m.Player->WaitFor();
   EXPECT_EQ(Clicks(), 3);
   EXPECT_EQ(shutdown.Exits(), 0) << "the run ended before the shutdown time";
+}
+
+// The settings file's lines, in order; every other line 0 and no file name.
+std::string SettingsLines(std::map<int, std::string> lines) {
+  std::string bytes;
+  for (int n = 1; n <= 26; ++n) bytes += (lines.count(n) ? lines[n] : n == 21 ? "" : "0") + "\r\n";
+  return bytes;
+}
+
+TEST_F(PlayCommandsTest, HugeOrNegativeShutdownTimesFromTheFileNeverShutDown) {
+  // Line 5 LoopByCount, 7 LoopCount, 16 ShutAfterElapsed, 18-20 ShutHours, ShutMinutes, ShutSeconds.
+  // 600000 hours overflowed 32 bits into a negative time that had passed at the first word;
+  // 99999999999 keeps its low 32 bits, 1215752191.
+  const struct { const char *h, *m, *s; int64_t total; } cases[] = {
+      {"600000", "0", "0", int64_t{2160000000}},
+      {"2147483647", "2147483647", "2147483647", int64_t{2147483647} * 3661},
+      {"99999999999", "0", "0", int64_t{1215752191} * 3600},
+      {"-600000", "0", "0", int64_t{-2160000000}},
+      {"-2147483648", "-2147483648", "-2147483648", int64_t{-2147483648} * 3661},
+      {"0", "0", "0", 0},
+  };
+  for (const auto& c : cases) {
+    settingsFile = SettingsLines({{5, "1"}, {7, "3"}, {16, "1"}, {18, c.h}, {19, c.m}, {20, c.s}});
+    w.reset();
+    sink.calls.clear();
+    TFrmMain& m = Window();
+    EXPECT_TRUE(view.boxes.empty());
+    view.dialogAnswers = {dir.File("click.crec")};
+    m.SBProcClick();
+    ASSERT_NE(m.Player, nullptr);
+    EXPECT_EQ(m.Player->ShutTotalSeconds, c.total) << c.h;
+    m.Player->WaitFor();
+    EXPECT_EQ(Clicks(), 3) << c.h;
+    EXPECT_EQ(shutdown.Exits(), 0) << c.h;
+  }
+}
+
+TEST_F(PlayCommandsTest, TimedLoopTotalsFromTheFileAreSixtyFourBit) {
+  // Line 6 LoopByTime, 8-10 LoopHours, LoopMinutes, LoopSeconds.
+  settingsFile = SettingsLines({{6, "1"}, {8, "-2147483648"}, {9, "-2147483648"}, {10, "-1"}});
+  TFrmMain& m = Window();
+  view.dialogAnswers = {dir.File("click.crec")};
+  m.SBProcClick();
+  EXPECT_EQ(m.Player->LoopMode, 2);
+  EXPECT_EQ(m.Player->LoopTotalSeconds, int64_t{-2147483648} * 3660 - 1);
+  m.Player->WaitFor();
+  EXPECT_EQ(Clicks(), 1) << "a time of no length plays one pass";
+
+  m.Settings.LoopHours = 600000;  // not a negative 32-bit total
+  m.Settings.LoopMinutes = m.Settings.LoopSeconds = 0;
+  view.dialogAnswers = {dir.File("click.crec")};
+  m.SBProcClick();
+  EXPECT_EQ(m.Player->LoopTotalSeconds, 2160000000);
+  m.SBStopClick();
+  EXPECT_EQ(shutdown.Exits(), 0);
 }
 
 TEST_F(PlayCommandsTest, LoopModesInTheirOrder) {

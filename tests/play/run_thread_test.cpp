@@ -145,6 +145,34 @@ TEST(RunThreadTest, DeadlinesBeyond596HoursWork) {
   EXPECT_EQ(r.sys.Exits(), 1);  // at the second move word, read at 1111 hours
 }
 
+TEST(RunThreadTest, ShutdownTimesOfNoLengthOrBeyondTheClockNeverShutDown) {
+  constexpr int64_t kMax = std::numeric_limits<int64_t>::max(), kMin = std::numeric_limits<int64_t>::min();
+  // 0 and below (-2134967296 is what 600000 hours became in 32 bits), and totals
+  // that the microsecond clock cannot reach.
+  for (int64_t total : {int64_t{0}, int64_t{-1}, int64_t{-2134967296}, kMin, kMax, kMax / 1000000 + 1, kMax / 1000000}) {
+    Rig r("延迟 400 移动 1,1");
+    r.t->SetLoopCount(4);
+    r.t->ShutAfterElapsed = true;
+    r.t->ShutTotalSeconds = total;
+    r.Run();
+    EXPECT_EQ(r.sys.Exits(), 0) << total;
+    EXPECT_EQ(r.Moves().size(), 4u) << total;
+  }
+}
+
+TEST(RunThreadTest, TimedRunsOfNoLengthPlayOnePassEndlessOnesRunUntilStopped) {
+  constexpr int64_t kMax = std::numeric_limits<int64_t>::max(), kMin = std::numeric_limits<int64_t>::min();
+  for (auto [total, passes] : {std::pair{int64_t{-1}, 1}, {kMin, 1}, {int64_t{-2134967296}, 1},
+                               {kMax, 5}, {kMax / 1000000 + 1, 5}, {int64_t{2160000000}, 5}}) {
+    Rig r("延迟 400 移动 1,1");
+    r.t->LoopMode = 2;
+    r.t->LoopTotalSeconds = total;
+    r.clock->At(2100 * kMs, [&] { r.t->RequestStop(true); });
+    r.Run();
+    EXPECT_EQ(r.t->Passes(), passes) << total;
+  }
+}
+
 TEST(RunThreadTest, ConversionErrorEndsTheRunWithoutShutdown) {
   int closes = 0;
   Rig r("按键按下 65 0 0 0 0 按键按下 abc 0 0 0 0 移动 1,1", &closes);

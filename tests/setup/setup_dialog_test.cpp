@@ -170,7 +170,9 @@ TEST(SetupMapping, FillPutsEveryFieldIntoItsControl) {
 }
 
 TEST(SetupMapping, ReadBackRestoresTheRecordAndConvertsTheName) {
-  const TSettings s = Distinct();
+  TSettings s = Distinct();
+  s.LoopCount = 7;  // counts and times read back must not be negative
+  s.ShutHours = 600000;
   const SetupDialogState d = FillSetupDialog(s, Same);
   TSettings back = ConstructionSettings();
   ReadSetupDialog(d, back, Same);
@@ -229,6 +231,51 @@ TEST(SetupMapping, ABadNumberStopsTheReadAtItsStep) {
   EXPECT_EQ(s.ShutSeconds, before.ShutSeconds);
   EXPECT_EQ(s.AutoFileName, before.AutoFileName);
   EXPECT_EQ(s.PostJoy, before.PostJoy);
+}
+
+TEST(SetupMapping, ANegativeCountOrTimeIsRefusedAtItsStepNamingTheBox) {
+  struct Box {
+    std::string SetupDialogState::*edit;
+    int32_t TSettings::*field;
+    const char* name;
+  };
+  const Box boxes[] = {
+      {&SetupDialogState::EditLoopNum, &TSettings::LoopCount, "循环次数"},
+      {&SetupDialogState::EditHour, &TSettings::LoopHours, "循环时间的小时数"},
+      {&SetupDialogState::EditMin, &TSettings::LoopMinutes, "循环时间的分钟数"},
+      {&SetupDialogState::EditSec, &TSettings::LoopSeconds, "循环时间的秒数"},
+      {&SetupDialogState::EditPassH, &TSettings::ShutHours, "关机前累计时间的小时数"},
+      {&SetupDialogState::EditPassM, &TSettings::ShutMinutes, "关机前累计时间的分钟数"},
+      {&SetupDialogState::EditPassS, &TSettings::ShutSeconds, "关机前累计时间的秒数"},
+  };
+  // Zero, the largest value and a zero with a sign are no negative numbers.
+  SetupDialogState d = FillSetupDialog(ConstructionSettings(), Same);
+  for (const Box& b : boxes) d.*b.edit = "0";
+  d.EditHour = "2147483647";
+  d.EditPassH = "-0";
+  TSettings s = Distinct();
+  ReadSetupDialog(d, s, Same);
+  EXPECT_EQ(s.LoopHours, 2147483647);
+  EXPECT_EQ(s.ShutHours, 0);
+
+  for (const Box& b : boxes) {
+    for (const char* text : {"-1", " -2147483648", "$FFFFFFFF"}) {
+      SetupDialogState bad = d;
+      bad.ChkMouse = false;  // step 1: applied before any box
+      bad.*b.edit = text;
+      bad.EditAutoFileName = "new.crec";  // step 23: after every box
+      TSettings t = Distinct();
+      try {
+        ReadSetupDialog(bad, t, Same);
+        ADD_FAILURE() << b.name << " took " << text;
+      } catch (const NegativeInteger& e) {
+        EXPECT_EQ(e.what(), std::string(b.name) + "不能为负数：'" + text + "'");
+      }
+      EXPECT_FALSE(t.RecMouse) << b.name;
+      EXPECT_EQ(t.*b.field, Distinct().*b.field) << b.name << ": the box's own field is kept";
+      EXPECT_EQ(t.AutoFileName, Distinct().AutoFileName) << b.name;
+    }
+  }
 }
 
 // ---- hot-key boxes ----

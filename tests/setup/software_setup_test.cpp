@@ -190,6 +190,29 @@ TEST_F(SoftwareSetupTest, ABadNumberAppliesTheStepsBeforeItOnlyAndWritesNothing)
   EXPECT_EQ(w.Settings, OnDisk());
 }
 
+TEST_F(SoftwareSetupTest, ANegativeTimeIsReportedLikeABadNumberAndWritesNothing) {
+  const std::string bytes = FormatSettings(OnDisk());
+  dir.Write("Quorlin.qlset", bytes);
+  TFrmMain w(Services());
+  dialog.user = [](SetupDialogState& d) {
+    d.ChkShortCut = false;        // step 16
+    d.ChkShutPassTime = true;     // step 18
+    d.EditPassH = "-600000";      // step 20
+    d.EditAutoFileName = "x.crec";  // step 23
+    return setup::kResultConfirm;
+  };
+  try {
+    w.MnuSoftwareSetupClick();
+    FAIL() << "no error";
+  } catch (const setup::InvalidInteger& e) {
+    EXPECT_STREQ(e.what(), "关机前累计时间的小时数不能为负数：'-600000'");
+  }
+  EXPECT_EQ(FileBytes(), bytes);
+  EXPECT_EQ(w.Settings.ShutHours, 0);
+  EXPECT_EQ(w.Settings.AutoFileName, "old.crec");
+  EXPECT_TRUE(w.KeyHook().HotKeysEnabled) << "the switch is not touched";
+}
+
 TEST_F(SoftwareSetupTest, WithoutAFileTheDialogShowsTheRecordAndConfirmCreatesTheFile) {
   TFrmMain w(Services());  // tells once that the file can't be read
   view.boxes.clear();
