@@ -19,6 +19,7 @@ bool ActionReplayer::Holds(uint8_t vk) const {
 }
 
 void ActionReplayer::Replay(const script::Action& a, bool postJoy, bool sendInputJoy) {
+  if (lifted_) PressAgain();  // what the script holds is down again before its next action
   // Mouse buttons: the flag to inject and the up flag that identifies the button.
   auto button = [&](uint32_t flags, uint32_t upFlag, bool down) {
     sink_.MouseEvent(flags, last_x_, last_y_, 0, 0);
@@ -34,6 +35,7 @@ void ActionReplayer::Replay(const script::Action& a, bool postJoy, bool sendInpu
       sink_.SetCursorPos(a.x, a.y);
       last_x_ = a.x;
       last_y_ = a.y;
+      moved_ = true;
       break;
     case ActionKind::LeftDown: button(kMouseLeftDown, kMouseLeftUp, true); break;
     case ActionKind::LeftUp: button(kMouseLeftUp, kMouseLeftUp, false); break;
@@ -72,14 +74,42 @@ void ActionReplayer::Replay(const script::Action& a, bool postJoy, bool sendInpu
   }
 }
 
+void ActionReplayer::InjectUp(Held h) {
+  if (h.button)
+    sink_.MouseEvent(h.code, last_x_, last_y_, 0, 0);
+  else
+    sink_.KeybdEvent(static_cast<uint8_t>(h.code), 0, kKeyEventKeyUp, 0);
+}
+
 void ActionReplayer::ReleaseHeld() {
+  if (lifted_) {
+    held_.clear();
+    lifted_ = false;
+    return;
+  }
   while (!held_.empty()) {
     const Held h = held_.back();
     held_.pop_back();
+    InjectUp(h);
+  }
+}
+
+void ActionReplayer::LiftHeld() {
+  if (lifted_) return;
+  lifted_ = true;
+  for (auto it = held_.rbegin(); it != held_.rend(); ++it) InjectUp(*it);
+}
+
+void ActionReplayer::PressAgain() {
+  if (!lifted_) return;
+  lifted_ = false;
+  const bool button = std::any_of(held_.begin(), held_.end(), [](const Held& h) { return h.button; });
+  if (button && moved_) sink_.SetCursorPos(last_x_, last_y_);
+  for (const Held& h : held_) {
     if (h.button)
-      sink_.MouseEvent(h.code, last_x_, last_y_, 0, 0);
+      sink_.MouseEvent(h.code >> 1, last_x_, last_y_, 0, 0);  // each button's down flag is half its up flag
     else
-      sink_.KeybdEvent(static_cast<uint8_t>(h.code), 0, kKeyEventKeyUp, 0);
+      sink_.KeybdEvent(static_cast<uint8_t>(h.code), 0, 0, 0);
   }
 }
 

@@ -3,7 +3,8 @@
 // ActionReplayer keeps what one playback run needs between words: the last
 // move coordinates (passed with the mouse button events, where the system
 // ignores them) and the keys and mouse buttons this run pressed and has not yet
-// released, so that the end of a run can let go of them.
+// released, so that a pause can let go of them for its length and the end of a
+// run for good.
 //
 // What each action injects:
 //   Move x,y            SetCursorPos(x, y); x, y become the last move coordinates
@@ -36,8 +37,20 @@ class ActionReplayer {
 
   // Releases every key and mouse button pressed by Replay() and not released
   // since, the most recently pressed first (key-up / button-up at the last move
-  // coordinates). Afterwards nothing is held.
+  // coordinates). Afterwards nothing is held. After LiftHeld() without
+  // PressAgain() nothing is down any more: it injects nothing.
   void ReleaseHeld();
+
+  // For a pause: releases what is held as ReleaseHeld() does, but keeps the
+  // list, so that PressAgain() can restore it. A second call does nothing.
+  void LiftHeld();
+  // At the end of a pause: presses what LiftHeld() released again, in the
+  // order it was first pressed (key-down; button-down at the last move
+  // coordinates). When a mouse button is among them and the script has moved
+  // the cursor, the cursor goes back to the last move first, so the button
+  // goes down where the script had it and not where the user left the pointer.
+  void PressAgain();
+  bool Lifted() const { return lifted_; }
 
   int32_t LastX() const { return last_x_; }
   int32_t LastY() const { return last_y_; }
@@ -52,10 +65,13 @@ class ActionReplayer {
   };
   void Press(Held h);
   void Release(Held h);
+  void InjectUp(Held h);
 
   IInputSink& sink_;
   int32_t last_x_ = 0;
   int32_t last_y_ = 0;
+  bool moved_ = false;      // a Move has set last_x_, last_y_
+  bool lifted_ = false;     // held_ is released for a pause
   std::vector<Held> held_;  // in the order pressed; at most 259 entries
 };
 

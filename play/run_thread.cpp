@@ -93,9 +93,13 @@ void TRunThread::CloseScriptFile() {
 bool TRunThread::HonourPause(int64_t& due) {
   if (!paused_.load()) return !StopRequested.load();
   const int64_t start = clock_->NowMicros();
+  // The user gets the keyboard and the mouse back while paused.
+  if (replayer_) replayer_->LiftHeld();
   while (paused_.load() && !StopRequested.load()) clock_->WaitUntil(kForever);
   due += clock_->NowMicros() - start;
-  return !StopRequested.load();
+  if (StopRequested.load()) return false;  // nothing to press again: the run ends
+  if (replayer_) replayer_->PressAgain();
+  return true;
 }
 
 bool TRunThread::WaitForDue(int64_t& due) {
@@ -109,12 +113,14 @@ bool TRunThread::WaitForDue(int64_t& due) {
 void TRunThread::Run() noexcept {
   Ending ending = Ending::ConversionError;
   ActionReplayer replayer(sink_);
+  replayer_ = &replayer;
   try {
     ending = Play(replayer);
   } catch (...) {
     // Out of memory or the like: end as after a conversion error, never with a shutdown.
   }
   replayer.ReleaseHeld();
+  replayer_ = nullptr;
   if (ending == Ending::Normal) StopRequested.store(true);
   CloseScriptFile();
   if (ending == Ending::Normal && ShutAfterLoops && !StoppedByUser.load()) ShutdownSystem(shutdown_);

@@ -43,7 +43,9 @@
 // Pause is a request, not a thread suspension: it takes effect before the next
 // word is read or at once inside a delay. On resume the schedule moves on by the
 // time paused, so the remaining delay is kept and nothing comes in a burst. Keys
-// and buttons held at that moment stay held while paused. The run's deadlines
+// and buttons the script holds are released when the pause takes effect and
+// pressed again, in the order first pressed, on resume before anything else
+// (see ActionReplayer::PressAgain); a stop while paused presses nothing. The run's deadlines
 // (LoopTotalSeconds, ShutTotalSeconds) are fixed at the start: paused time counts.
 // A stop while paused ends the run.
 //
@@ -135,6 +137,7 @@ class TRunThread {
 
   IInputSink& sink_;
   IShutdownRequester& shutdown_;
+  ActionReplayer* replayer_ = nullptr;  // the run's, while it plays (player thread only)
   std::unique_ptr<IPlayClock> clock_;
   std::thread thread_;
   std::atomic<bool> started_{false};

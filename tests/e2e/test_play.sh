@@ -241,3 +241,42 @@ EOF
   assert_eq $'ldown 100,60\nlup 100,60' "$(play_button_events)" "buttons: one pass only"
   assert_eq 1 "$(play_count "llkey down $VK_F11 injected")" "F11 presses the player injected"
 }
+
+test_pause_lets_go_of_held_keys_and_buttons_and_resume_holds_them_again() {
+  start_tesmuro "${PLAY_KEYS[@]}"
+  local script="$TEST_DIR/hold.crec"
+  start_input_log --watch "$script" --key-hook
+  hold_pointer
+  # Ctrl and the left button held through a long delay.
+  gbk_script "$script" <<'EOF2'
+延迟 100
+按键按下 17 29 0 0 0
+移动 100,60
+左键按下
+延迟 2000
+左键释放
+按键弹起 17 29 128 0 0
+EOF2
+  play_file "$script"
+  wait_input_log "ldown 100,60"
+  local held=$(( $(input_log | wc -l) + 1 ))
+  drv click "${MAIN[@]}" --id 207  # Pause
+  wait_input_log "keyup 17"
+  wait_input_log "llkey up 17 injected"
+  local paused_at=$LOG_TIME
+  drv click "${MAIN[@]}" --id 207  # Resume
+  start_file_watch
+  wait_input_log "file closed"
+  # (Ctrl went down before the click activated the logger window: only its hook saw that.)
+  assert_eq "ldown 100,60" "$(input_log | head -n $((held - 1)) | cut -d' ' -f2- | grep -E '^(key|[lr](down|up))')" \
+    "held before the pause"
+  assert_eq $'lup 100,60\nkeyup 17\nkeydown 17\nldown 100,60\nlup 100,60\nkeyup 17' \
+    "$(input_events "$held")" "the pause, the resume and the end of the run"
+  # The keyboard hook's view: Ctrl up when the pause took effect, down again on resume.
+  assert_eq $'down 17 injected\nup 17 injected\ndown 17 injected\nup 17 injected' \
+    "$(input_log | cut -d' ' -f2- | grep '^llkey ' | cut -d' ' -f2-)" "Ctrl as the hook saw it"
+  local resumed_at
+  resumed_at=$(input_log | grep ' llkey down 17 injected$' | tail -n 1 | cut -d' ' -f1)
+  echo "Ctrl released for $(ms_between "$paused_at" "$resumed_at") ms of pause" >&2
+  assert_eq "100,60" "$(play_last_move)" "cursor after the run"
+}

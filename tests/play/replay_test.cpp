@@ -80,5 +80,57 @@ TEST(ReplayTest, ReleaseHeldLetsGoOfWhatIsStillDownNewestFirst) {
   EXPECT_EQ(sink.calls, V{});
 }
 
+// Replays the script's words through `r`.
+void Feed(ActionReplayer& r, std::string_view utf8) {
+  script::MemoryByteStream in(Gbk(utf8));
+  script::Word w;
+  while (script::ReadWord(in, w)) r.Replay(script::ParseAction(w.View(), in), false, false);
+}
+
+TEST(ReplayTest, APauseLiftsWhatIsHeldNewestFirstAndPressesItAgainInItsOrder) {
+  RecordingSink sink;
+  ActionReplayer r(sink);
+  Feed(r, "按键按下 17 0 0 0 0 移动 5,6 右键按下 按键按下 65 0 0 0 0 左键按下 按键弹起 65 0 0 0 0 移动 9,9");
+  sink.calls.clear();
+  r.LiftHeld();
+  r.LiftHeld();  // once only
+  EXPECT_EQ(sink.calls, (V{"mouse 0x4 9 9 0 0", "mouse 0x10 9 9 0 0", "key 17 0 0x2 0"}));
+  sink.calls.clear();
+  r.PressAgain();
+  r.PressAgain();
+  // The cursor goes back to the script's last move before a button goes down again.
+  EXPECT_EQ(sink.calls, (V{"cursor 9,9", "key 17 0 0x0 0", "mouse 0x8 9 9 0 0", "mouse 0x2 9 9 0 0"}));
+  EXPECT_TRUE(r.Holds(17));
+  sink.calls.clear();
+  r.ReleaseHeld();
+  EXPECT_EQ(sink.calls, (V{"mouse 0x4 9 9 0 0", "mouse 0x10 9 9 0 0", "key 17 0 0x2 0"}));
+}
+
+TEST(ReplayTest, WhatAPauseLiftedIsNotReleasedTwiceNorLeftUpForTheNextAction) {
+  RecordingSink sink;
+  ActionReplayer r(sink);
+  Feed(r, "按键按下 16 0 0 0 0 中键按下");  // no move: the cursor stays where it is
+  r.LiftHeld();
+  sink.calls.clear();
+  r.ReleaseHeld();  // the run ends during the pause: all is up already
+  EXPECT_EQ(sink.calls, V{});
+  EXPECT_FALSE(r.Lifted());
+  r.PressAgain();
+  EXPECT_EQ(sink.calls, V{});
+
+  Feed(r, "按键按下 16 0 0 0 0 中键按下");
+  r.LiftHeld();
+  sink.calls.clear();
+  Feed(r, "按键按下 66 0 0 0 0");  // an action while lifted presses the held input first
+  EXPECT_EQ(sink.calls, (V{"key 16 0 0x0 0", "mouse 0x20 0 0 0 0", "key 66 0 0x0 0"}));
+  EXPECT_FALSE(r.Lifted());
+
+  ActionReplayer idle(sink);  // nothing held: a pause injects nothing
+  sink.calls.clear();
+  idle.LiftHeld();
+  idle.PressAgain();
+  EXPECT_EQ(sink.calls, V{});
+}
+
 }  // namespace
 }  // namespace tesmuro::play

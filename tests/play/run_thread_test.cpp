@@ -226,6 +226,42 @@ TEST(RunThreadTest, PauseShiftsTheScheduleByThePausedTime) {
   EXPECT_EQ(between.Run().Moves(), (T{0, 20000, 24000}));
 }
 
+TEST(RunThreadTest, APauseLetsGoOfHeldInputAndResumeHoldsItAgainBeforeTheNextAction) {
+  const char* script = "按键按下 17 0 0 0 0 移动 5,6 左键按下 按键按下 65 0 0 0 0 延迟 100 "
+                       "按键弹起 65 0 0 0 0 左键释放 按键弹起 17 0 0 0 0";
+  Rig r(script);
+  r.clock->At(50 * kMs, [&] { r.t->Suspend(); });  // inside the delay
+  r.clock->At(250 * kMs, [&] { r.t->Resume(); });
+  r.Run();
+  EXPECT_EQ(r.sink.calls, (V{"key 17 0 0x0 0", "cursor 5,6", "mouse 0x2 5 6 0 0", "key 65 0 0x0 0",
+                             "key 65 0 0x2 0", "mouse 0x4 5 6 0 0", "key 17 0 0x2 0",    // paused
+                             "cursor 5,6", "key 17 0 0x0 0", "mouse 0x2 5 6 0 0", "key 65 0 0x0 0",  // resumed
+                             "key 65 0 0x2 0", "mouse 0x4 5 6 0 0", "key 17 0 0x2 0"}));
+  EXPECT_EQ(r.sink.times, (T{0, 0, 0, 0, 50000, 50000, 50000, 250000, 250000, 250000, 250000, 300000, 300000, 300000}));
+
+  // Between two words: the pause takes effect before the next word is read.
+  Rig between("按键按下 16 0 0 0 0 按键按下 17 0 0 0 0");
+  between.sink.cost = 1 * kMs;
+  between.clock->At(500, [&] { between.t->Suspend(); });  // during the first injection
+  between.clock->At(20 * kMs, [&] { between.t->Resume(); });
+  between.Run();
+  EXPECT_EQ(between.sink.calls, (V{"key 16 0 0x0 0", "key 16 0 0x2 0", "key 16 0 0x0 0", "key 17 0 0x0 0",
+                                   "key 17 0 0x2 0", "key 16 0 0x2 0"}));
+  EXPECT_EQ(between.sink.times, (T{0, 1000, 20000, 21000, 22000, 23000}));
+}
+
+TEST(RunThreadTest, AStopWhilePausedPressesNothingAgainAndReleasesNothingTwice) {
+  Rig r("按键按下 17 0 0 0 0 左键按下 延迟 100 移动 1,1");
+  r.t->LoopMode = 1;
+  r.t->ShutAfterLoops = true;
+  r.clock->At(50 * kMs, [&] { r.t->Suspend(); });
+  r.clock->At(500 * kMs, [&] { r.t->RequestStop(true); });
+  r.Run();
+  EXPECT_EQ(r.sink.calls, (V{"key 17 0 0x0 0", "mouse 0x2 0 0 0 0", "mouse 0x4 0 0 0 0", "key 17 0 0x2 0"}));
+  EXPECT_EQ(r.sink.times, (T{0, 0, 50000, 50000}));
+  EXPECT_EQ(r.sys.Exits(), 0);
+}
+
 TEST(RunThreadTest, PausedTimeCountsTowardsATimedRun) {
   Rig r("延迟 400 移动 1,1");
   r.t->LoopMode = 2;
