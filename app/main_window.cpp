@@ -5,6 +5,7 @@
 
 #include "app/texts.h"
 #include "auxiliary/joystick_report.h"
+#include "forms/main_form.h"
 #include "script/script_format.h"
 #include "util/file_io.h"
 #include "util/text.h"
@@ -224,13 +225,27 @@ void TFrmMain::SetStatusText(int panel, std::string_view utf8) { view_.SetStatus
 
 void TFrmMain::OnMouseEvent(const MouseHookEvent& e) { mouseHook_->OnEvent(e, *this); }
 
-HotKeyCommand TFrmMain::OnKeyEvent(const KeyHookEvent& e) { return keyHook_->OnEvent(e, *this); }
+HotKeyCommand TFrmMain::OnKeyEvent(const KeyHookEvent& e) {
+  const HotKeyCommand command = keyHook_->OnEvent(e, *this);
+  // The user's Pause stops whatever runs, before any hot key of the same key.
+  if (IsEmergencyStopPress(e) && Running()) return HotKeyCommand::EmergencyStop;
+  return command;
+}
+
+bool TFrmMain::Running() const { return (Player && !Player->Finished()) || Recording(); }
+
+void TFrmMain::Tick() {
+  if (emergencyHintShown_ && (!Player || Player->Finished())) ShowEmergencyStopHint(false);
+  if ((keyHook_->HotKeysEnabled || Running()) && keyHook_->CheckHook())
+    SetStatusText(2, text::kKeyHookReinstalled);
+}
 
 void TFrmMain::RunHotKey(HotKeyCommand command) {
   switch (command) {
     case HotKeyCommand::Record: SBRecordClick(); break;
     case HotKeyCommand::Play: SBProcClick(); break;
-    case HotKeyCommand::Stop: SBStopClick(); break;
+    case HotKeyCommand::Stop:
+    case HotKeyCommand::EmergencyStop: SBStopClick(); break;
     case HotKeyCommand::None: break;
   }
 }
@@ -400,6 +415,7 @@ void TFrmMain::SBStopClick() {
 namespace tesmuro {
 
 void TFrmMain::StopPlayer() {
+  ShowEmergencyStopHint(false);
   if (!Player) return;
   // Stop, closing the window and a new Play all count as the user's stop:
   // none of them leads to the shutdown after the loops.
@@ -445,6 +461,13 @@ void TFrmMain::StartPlayer(bool withShutdown) {
   }
   Player->PostJoy = Settings.PostJoy;
   Player->SendInputJoy = Settings.SendInputJoy;
+  ShowEmergencyStopHint(true);
+}
+
+void TFrmMain::ShowEmergencyStopHint(bool on) {
+  if (on == emergencyHintShown_) return;
+  emergencyHintShown_ = on;
+  SetStatusText(3, on ? text::kEmergencyStopHint : forms::main::kPanels[3].text);
 }
 
 void TFrmMain::SBProcClick() {

@@ -105,6 +105,14 @@ class TFrmMain : private RecordSink {
   HotKeyCommand OnKeyEvent(const KeyHookEvent& e);
   void RunHotKey(HotKeyCommand command);
 
+  // Called every 250 ms: notices a player that has ended (the status bar's
+  // emergency stop hint goes) and, while the keyboard hook matters (hot keys
+  // on, or something running), has it checked and says when it had to be
+  // installed again.
+  void Tick();
+  // A player that has not finished, or recording.
+  bool Running() const;
+
   // Game-controller capture messages for the first controller.
   void OnJoy1Move(uint32_t lParam);
   void OnJoy1ButtonDown(uint32_t wParam);
@@ -159,6 +167,9 @@ class TFrmMain : private RecordSink {
   // Ends the current player, if any, and waits for its thread (promptly:
   // a stop ends any delay at once).
   void StopPlayer();
+  // The fourth status bar panel names the emergency stop key while a player
+  // runs, and shows the version otherwise.
+  void ShowEmergencyStopHint(bool on);
   void ClosePlayFile();
   // Opens `path` for playback; false (and the message) when it can't.
   bool OpenPlayFile(const std::string& path);
@@ -176,6 +187,7 @@ class TFrmMain : private RecordSink {
   RecoveryJournal journal_;
   bool modified_ = false;
   bool recoveryOffered_ = false;
+  bool emergencyHintShown_ = false;
 };
 
 }  // namespace tesmuro

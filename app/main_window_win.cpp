@@ -17,8 +17,10 @@ namespace {
 namespace layout = forms::main;
 
 constexpr UINT kHookEventsMsg = WM_APP + 10;
-constexpr UINT kHotKeyMsg = WM_APP + 11;  // wParam: the HotKeyCommand
+constexpr UINT kHotKeyMsg = WM_APP + 11;  // a hot key's command waits in pump_
 constexpr UINT_PTR kMemoFlushTimer = 1;
+constexpr UINT_PTR kTickTimer = 2;
+constexpr UINT kTickMs = 250;
 constexpr wchar_t kSheetClass[] = L"TTabSheet";
 constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 
@@ -64,7 +66,21 @@ bool MainWindowWin::Create() {
   hooks_ = std::make_unique<HookThread>(hwnd_, kHookEventsMsg);
   joysticks_.SetWindow(hwnd_);
   logic_ = std::make_unique<TFrmMain>(MainWindowServices{*this, clock_, *hooks_, joysticks_, ExeDirectory(), {}});
+  pump_ = std::make_unique<HookPump>(HookPump::Callbacks{
+      [this](std::vector<HookEvent>& out) { hooks_->TakeEvents(out); },
+      [this](const HookEvent& e) {
+        if (const auto* m = std::get_if<MouseHookEvent>(&e)) {
+          logic_->OnMouseEvent(*m);
+          return HotKeyCommand::None;
+        }
+        return logic_->OnKeyEvent(std::get<KeyHookEvent>(e));
+      },
+      [this] { return PostMessageW(hwnd_, kHotKeyMsg, 0, 0) != 0; },
+      [this](HotKeyCommand command) { logic_->RunHotKey(command); },
+      [this](std::exception_ptr error) { Guard([&] { std::rethrow_exception(error); }); },
+  });
   logic_->FormCreate();
+  SetTimer(hwnd_, kTickTimer, kTickMs, nullptr);
   return true;
 }
 
@@ -250,6 +266,7 @@ LRESULT MainWindowWin::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_TIMER:
       if (wParam == kMemoFlushTimer) memoText_->Flush();
+      if (wParam == kTickTimer) OnTick();
       return 0;
     case WM_MOUSEMOVE:
       return 0;  // consumed: nothing happens on the window's own mouse moves
@@ -260,9 +277,7 @@ LRESULT MainWindowWin::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       // The hot key's command runs here, outside the event loop, so a
       // command with a dialog cannot nest inside it; then the remaining
       // events follow.
-      hotKeyPending_ = false;
-      Guard([&] { logic_->RunHotKey(static_cast<HotKeyCommand>(wParam)); });
-      OnHookEvents();
+      if (pump_) pump_->RunPostedCommand();
       return 0;
     case MM_JOY1MOVE:
       Guard([&] { logic_->OnJoy1Move(static_cast<uint32_t>(lParam)); });
@@ -328,28 +343,13 @@ void MainWindowWin::OnClose() {
 }
 
 void MainWindowWin::OnHookEvents() {
-  if (!hooks_ || !logic_ || draining_ || hotKeyPending_) return;
-  hooks_->TakeEvents(events_);
-  pending_.insert(pending_.end(), events_.begin(), events_.end());
-  draining_ = true;
-  while (!pending_.empty()) {
-    const HookEvent e = pending_.front();
-    pending_.pop_front();
-    HotKeyCommand command = HotKeyCommand::None;
-    Guard([&] {
-      if (const auto* m = std::get_if<MouseHookEvent>(&e))
-        logic_->OnMouseEvent(*m);
-      else
-        command = logic_->OnKeyEvent(std::get<KeyHookEvent>(e));
-    });
-    if (command != HotKeyCommand::None) {
-      // The press is recorded; its command takes effect before the next event.
-      hotKeyPending_ = true;
-      PostMessageW(hwnd_, kHotKeyMsg, static_cast<WPARAM>(command), 0);
-      break;
-    }
-  }
-  draining_ = false;
+  if (pump_ && logic_) pump_->Drain();
+}
+
+void MainWindowWin::OnTick() {
+  if (!logic_) return;
+  Guard([&] { logic_->Tick(); });
+  if (pump_) pump_->Poll();
 }
 
 // ---- IMainView ----

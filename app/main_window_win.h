@@ -16,6 +16,7 @@
 #include "app/services_win.h"
 #include "auxiliary/about_box_win.h"
 #include "auxiliary/forms_win.h"
+#include "record/hook_handover.h"
 #include "record/hook_thread_win.h"
 #include "setup/setup_dialog_win.h"
 
@@ -75,6 +76,9 @@ class MainWindowWin : public IMainView {
   void OnCommand(int id);
   void OnClose();
   void OnHookEvents();
+  // The 250 ms timer: the logic's Tick, and the hook events that a lost
+  // wake-up or a failed post left waiting.
+  void OnTick();
   // Runs a command; an error it does not handle is shown in the standard box.
   template <class F> void Guard(F&& f) noexcept;
 
@@ -102,10 +106,7 @@ class MainWindowWin : public IMainView {
   std::unique_ptr<HookThread> hooks_;
   std::unique_ptr<TFrmMain> logic_;
   std::unique_ptr<MemoControl> memoText_;
-  std::vector<HookEvent> events_;
-  std::deque<HookEvent> pending_;  // taken from the hook thread, not yet handled
-  bool draining_ = false;
-  bool hotKeyPending_ = false;  // a hot key's command is posted and has not run yet
+  std::unique_ptr<HookPump> pump_;  // hands the hook thread's events to the logic
 };
 
 }  // namespace tesmuro::win

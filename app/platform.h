@@ -22,6 +22,10 @@ class IHookHost {
   virtual void UninstallMouseHook() = 0;
   virtual bool InstallKeyboardHook() = 0;
   virtual void UninstallKeyboardHook() = 0;
+  // Called now and then while the keyboard hook matters: installs it again
+  // when the system seems to have removed it. True when it had been removed
+  // (the user is told); false when all is well or nothing could be told.
+  virtual bool CheckKeyboardHook() { return false; }
 };
 
 // The capability record of a game controller, as the system reports it;

@@ -15,6 +15,10 @@ inline constexpr char kTwoJoysticksOnly[] = "本系统只支持2个摇杆！";
 inline constexpr char kStepCounterPrefix[] = "录制了";
 inline constexpr char kStepCounterSuffix[] = "步";
 inline constexpr char kCaptionPrefix[] = "Tesmuro - ";
+// The fourth status bar panel while a player runs, and the third when the
+// keyboard hook had been removed by the system.
+inline constexpr char kEmergencyStopHint[] = "按 Pause 键可紧急停止";
+inline constexpr char kKeyHookReinstalled[] = "键盘钩子已失效，已重新安装";
 inline constexpr char kAskSaveChanges[] = "动作记录已修改，是否保存修改？";
 inline constexpr char kAskRecover[] =
     "上次录制的动作记录没有保存（程序未正常结束）。\n是否恢复这份动作记录？";

@@ -5,11 +5,15 @@ namespace {
 
 HookThread* g_hooks = nullptr;  // the hook procedures are plain functions
 
+// Requests to the hook thread; wParam carries the request's number.
 enum : UINT {
   kInstallMouse = WM_APP + 1,
   kUninstallMouse,
   kInstallKey,
   kUninstallKey,
+  kReinstallKey,
+  kDropKeyForTest,
+  kStallForTest,  // wParam: milliseconds; not answered
 };
 
 double QpcMicros() noexcept {
@@ -23,20 +27,13 @@ double QpcMicros() noexcept {
   return static_cast<double>(c.QuadPart) / perMicro;
 }
 
-uint16_t ModifiersHeld() noexcept {
-  uint16_t m = 0;
-  if (GetAsyncKeyState(VK_SHIFT) < 0) m |= 0x2000;
-  if (GetAsyncKeyState(VK_CONTROL) < 0) m |= 0x4000;
-  if (GetAsyncKeyState(VK_MENU) < 0) m |= 0x8000;
-  return m;
-}
+bool SystemKeyDown(uint32_t vk, void*) { return GetAsyncKeyState(static_cast<int>(vk)) < 0; }
 
 }  // namespace
 
 HookThread::HookThread(HWND window, UINT message) : window_(window), message_(message) {
   g_hooks = this;
   ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  done_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   thread_ = CreateThread(nullptr, 0, &HookThread::ThreadMain, this, 0, &threadId_);
   if (thread_) {
     // Input must never wait for us: the hook thread outranks the others.
@@ -52,8 +49,49 @@ HookThread::~HookThread() {
     CloseHandle(thread_);
   }
   if (ready_) CloseHandle(ready_);
-  if (done_) CloseHandle(done_);
   g_hooks = nullptr;
+}
+
+bool HookThread::Serve(UINT what, WPARAM arg) {
+  const HINSTANCE inst = GetModuleHandleW(nullptr);
+  switch (what) {
+    case kInstallMouse:
+      if (!mouse_) mouse_ = SetWindowsHookExW(WH_MOUSE_LL, &HookThread::MouseProc, inst, 0);
+      return mouse_ != nullptr;
+    case kUninstallMouse:
+      if (mouse_) UnhookWindowsHookEx(mouse_);
+      mouse_ = nullptr;
+      return true;
+    case kInstallKey:
+      if (!key_) {
+        key_ = SetWindowsHookExW(WH_KEYBOARD_LL, &HookThread::KeyProc, inst, 0);
+        modifiers_.Sync(&SystemKeyDown, nullptr);
+      }
+      return key_ != nullptr;
+    case kUninstallKey:
+      if (key_) UnhookWindowsHookEx(key_);
+      key_ = nullptr;
+      return true;
+    case kReinstallKey: {
+      // The new hook first, so that no key goes unseen; then the old one
+      // out. If it was gone already, the system had removed it.
+      if (!key_) return false;
+      HHOOK fresh = SetWindowsHookExW(WH_KEYBOARD_LL, &HookThread::KeyProc, inst, 0);
+      if (!fresh) return false;
+      const bool wasGone = !UnhookWindowsHookEx(key_);
+      key_ = fresh;
+      // Keys may have gone down or up while no hook saw them.
+      if (wasGone) modifiers_.Sync(&SystemKeyDown, nullptr);
+      return wasGone;
+    }
+    case kDropKeyForTest:
+      return key_ && UnhookWindowsHookEx(key_);
+    case kStallForTest:
+      Sleep(static_cast<DWORD>(arg));
+      return true;
+    default:
+      return false;
+  }
 }
 
 DWORD WINAPI HookThread::ThreadMain(LPVOID p) noexcept {
@@ -66,33 +104,9 @@ DWORD WINAPI HookThread::ThreadMain(LPVOID p) noexcept {
       DispatchMessageW(&msg);
       continue;
     }
-    const HINSTANCE inst = GetModuleHandleW(nullptr);
-    switch (msg.message) {
-      case kInstallMouse:
-        if (!self->mouse_) self->mouse_ = SetWindowsHookExW(WH_MOUSE_LL, &HookThread::MouseProc, inst, 0);
-        self->result_ = self->mouse_ != nullptr;
-        SetEvent(self->done_);
-        break;
-      case kUninstallMouse:
-        if (self->mouse_) UnhookWindowsHookEx(self->mouse_);
-        self->mouse_ = nullptr;
-        self->result_ = true;
-        SetEvent(self->done_);
-        break;
-      case kInstallKey:
-        if (!self->key_) self->key_ = SetWindowsHookExW(WH_KEYBOARD_LL, &HookThread::KeyProc, inst, 0);
-        self->result_ = self->key_ != nullptr;
-        SetEvent(self->done_);
-        break;
-      case kUninstallKey:
-        if (self->key_) UnhookWindowsHookEx(self->key_);
-        self->key_ = nullptr;
-        self->result_ = true;
-        SetEvent(self->done_);
-        break;
-      default:
-        break;
-    }
+    if (msg.message < kInstallMouse || msg.message > kStallForTest) continue;
+    const bool result = self->Serve(msg.message, msg.wParam);
+    if (msg.message != kStallForTest) self->requests_.Answer(static_cast<uint32_t>(msg.wParam), result);
   }
   if (self->mouse_) UnhookWindowsHookEx(self->mouse_);
   if (self->key_) UnhookWindowsHookEx(self->key_);
@@ -102,46 +116,57 @@ DWORD WINAPI HookThread::ThreadMain(LPVOID p) noexcept {
 
 bool HookThread::Request(UINT what) {
   if (!thread_) return false;
-  if (!PostThreadMessageW(threadId_, what, 0, 0)) return false;
+  // Numbered: an answer that comes after this wait gave up is not taken for
+  // the next request's.
+  const uint32_t number = requests_.Begin();
+  if (!PostThreadMessageW(threadId_, what, number, 0)) return false;
   // The hook thread never waits on this one, so this wait is short.
-  if (WaitForSingleObject(done_, 5000) != WAIT_OBJECT_0) return false;
-  return result_;
+  return requests_.Wait(number, requestTimeoutMs_).value_or(false);
 }
 
 bool HookThread::InstallMouseHook() { return Request(kInstallMouse); }
 void HookThread::UninstallMouseHook() { Request(kUninstallMouse); }
-bool HookThread::InstallKeyboardHook() { return Request(kInstallKey); }
+bool HookThread::InstallKeyboardHook() {
+  const bool ok = Request(kInstallKey);
+  if (ok) watchdog_.Installed(GetTickCount());
+  return ok;
+}
 void HookThread::UninstallKeyboardHook() { Request(kUninstallKey); }
 
+bool HookThread::CheckKeyboardHook() {
+  LASTINPUTINFO last{};
+  last.cbSize = sizeof last;
+  if (!GetLastInputInfo(&last)) return false;
+  const DWORD now = GetTickCount();
+  if (!watchdog_.Check(now, last.dwTime, lastKeyEventTick_.load(std::memory_order_relaxed))) return false;
+  const bool wasGone = Request(kReinstallKey);
+  watchdog_.Installed(GetTickCount());
+  return wasGone;
+}
+
+bool HookThread::DropKeyboardHookForTest() { return Request(kDropKeyForTest); }
+
+void HookThread::StallForTest(DWORD ms) { PostThreadMessageW(threadId_, kStallForTest, ms, 0); }
+
 void HookThread::Push(const HookEvent& e) noexcept {
-  bool wake = false;
-  try {
-    std::lock_guard<std::mutex> lock(mutex_);
-    wake = queue_.empty();
-    queue_.push_back(e);
-  } catch (...) {
-    return;  // out of memory: the event is dropped rather than input stalled
-  }
-  if (wake) PostMessageW(window_, message_, 0, 0);
+  // A failed post is asked for again at the next event; the interface
+  // thread's timer also takes whatever waits.
+  if (queue_.Push(e) && !PostMessageW(window_, message_, 0, 0)) queue_.WakeFailed();
 }
 
 void HookThread::MeasureProcedureTimes(bool on) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(timesMutex_);
   times_.clear();
   times_.reserve(100000);
   measure_ = on;
 }
 
 std::vector<double> HookThread::ProcedureTimes() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(timesMutex_);
   return times_;
 }
 
-void HookThread::TakeEvents(std::vector<HookEvent>& out) {
-  out.clear();
-  std::lock_guard<std::mutex> lock(mutex_);
-  out.swap(queue_);
-}
+void HookThread::TakeEvents(std::vector<HookEvent>& out) { queue_.Take(out); }
 
 LRESULT CALLBACK HookThread::MouseProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
   HookThread* self = g_hooks;
@@ -161,7 +186,7 @@ LRESULT CALLBACK HookThread::MouseProc(int code, WPARAM wParam, LPARAM lParam) n
     e.tick = GetTickCount();
     self->Push(e);
     if (measure) {
-      std::lock_guard<std::mutex> lock(self->mutex_);
+      std::lock_guard<std::mutex> lock(self->timesMutex_);
       if (self->times_.size() < self->times_.capacity()) self->times_.push_back(QpcMicros() - t0);
     }
   }
@@ -170,21 +195,28 @@ LRESULT CALLBACK HookThread::MouseProc(int code, WPARAM wParam, LPARAM lParam) n
 
 LRESULT CALLBACK HookThread::KeyProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
   HookThread* self = g_hooks;
-  if (self && code == HC_ACTION) {
-    const auto* k = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-    KeyHookEvent e;
-    e.code = code;
-    e.message = static_cast<uint32_t>(wParam);
-    e.vk = k->vkCode;
-    e.scanCode = k->scanCode;
-    e.flags = k->flags;
-    e.time = k->time;
-    e.extraInfo = static_cast<uint32_t>(k->dwExtraInfo);
-    e.modifiers = ModifiersHeld();
-    e.tick = GetTickCount();
-    self->Push(e);
-  }
-  return CallNextHookEx(nullptr, code, wParam, lParam);
+  if (!self || code != HC_ACTION) return CallNextHookEx(nullptr, code, wParam, lParam);
+  const auto* k = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+  KeyHookEvent e;
+  e.code = code;
+  e.message = static_cast<uint32_t>(wParam);
+  e.vk = k->vkCode;
+  e.scanCode = k->scanCode;
+  e.flags = k->flags;
+  e.time = k->time;
+  e.extraInfo = static_cast<uint32_t>(k->dwExtraInfo);
+  e.tick = GetTickCount();
+  self->lastKeyEventTick_.store(e.tick, std::memory_order_relaxed);
+  // While a new hook replaces the old, the event we pass on may come back to
+  // us through the old one: it is taken once.
+  if (self->passing_ && SameKeyEvent(e, *self->passing_)) return CallNextHookEx(nullptr, code, wParam, lParam);
+  self->modifiers_.Apply(e);
+  self->Push(e);
+  const KeyHookEvent* outer = self->passing_;
+  self->passing_ = &e;
+  const LRESULT r = CallNextHookEx(nullptr, code, wParam, lParam);
+  self->passing_ = outer;
+  return r;
 }
 
 }  // namespace tesmuro::win

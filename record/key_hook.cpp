@@ -1,5 +1,7 @@
 #include "record/key_hook.h"
 
+#include "record/modifier_tracker.h"
+
 #include "script/script_format.h"
 
 namespace tesmuro {
@@ -11,10 +13,16 @@ constexpr uint32_t kKeyDown = 0x0100, kKeyUp = 0x0101, kSysKeyDown = 0x0104, kSy
 
 bool HotKeyMatches(uint16_t stored, const KeyHookEvent& e) {
   if (stored == 0 || e.code != 0) return false;
-  const uint16_t mods = stored & kHotModifiers;
-  if (mods == 0) return e.message == kKeyDown && static_cast<uint16_t>(e.vk & 0xFFFFu) == stored;
   if (e.message != kKeyDown && e.message != kSysKeyDown) return false;
-  return (e.vk & 0xFFu) == (stored & 0xFFu) && (e.vk & ~0xFFu) == 0 && (e.modifiers & kHotModifiers) == mods;
+  const uint16_t mods = stored & kHotModifiers;
+  if (mods == 0) return static_cast<uint16_t>(e.vk & 0xFFFFu) == stored;
+  const uint16_t held = KeyInjected(e.flags) ? e.modifiers : e.realModifiers;
+  return (e.vk & 0xFFu) == (stored & 0xFFu) && (e.vk & ~0xFFu) == 0 && (held & kHotModifiers) == mods;
+}
+
+bool IsEmergencyStopPress(const KeyHookEvent& e) {
+  return e.code == 0 && (e.message == kKeyDown || e.message == kSysKeyDown) &&
+         (e.vk == kVkPause || e.vk == kVkCancel) && !KeyInjected(e.flags);
 }
 
 HotKeyCommand TKeyHook::OnEvent(const KeyHookEvent& e, RecordSink& sink) {

@@ -11,7 +11,9 @@
 
 namespace tesmuro {
 
-enum class HotKeyCommand { None, Record, Play, Stop };
+// EmergencyStop: the Pause key pressed by the user while something runs
+// (see IsEmergencyStopPress); it ends playback and recording like Stop.
+enum class HotKeyCommand { None, Record, Play, Stop, EmergencyStop };
 
 // Modifier bits of a stored hot key (the high byte of a shortcut value).
 inline constexpr uint16_t kHotShift = 0x2000;
@@ -19,11 +21,21 @@ inline constexpr uint16_t kHotCtrl = 0x4000;
 inline constexpr uint16_t kHotAlt = 0x8000;
 inline constexpr uint16_t kHotModifiers = kHotShift | kHotCtrl | kHotAlt;
 
-// Whether a key-down event fires the stored hot key. A plain key fires on a
-// key-down (WM_KEYDOWN) whatever modifiers are held. A key stored with
-// modifiers fires when its key goes down with exactly those modifiers held,
-// also as a system key-down (Alt combinations arrive that way).
+// Whether a key-down event fires the stored hot key. Key-downs count whether
+// the system reports them as keys or as system keys (F10, and every key
+// pressed while Alt is down, come as system keys). A plain key fires
+// whatever modifiers are held. A key stored with modifiers fires when its
+// key goes down with exactly those modifiers held: for a key the user
+// pressed, the user's own modifiers (not those the player holds); for an
+// injected key (a script pressing the stop key), the modifiers held by anyone.
 bool HotKeyMatches(uint16_t stored, const KeyHookEvent& e);
+
+// The emergency stop key: Pause (Break), which Ctrl turns into Cancel.
+inline constexpr uint32_t kVkPause = 0x13;
+inline constexpr uint32_t kVkCancel = 0x03;
+// A key-down of the emergency stop key by the user's hand: injected presses
+// (a script's) never count. Works whatever the hot-key settings are.
+bool IsEmergencyStopPress(const KeyHookEvent& e);
 
 class TKeyHook : public HookRecorder {
  public:
@@ -34,6 +46,11 @@ class TKeyHook : public HookRecorder {
   // then tells which hot-key command it fires, if any; the caller runs that
   // command before it hands over the next event.
   HotKeyCommand OnEvent(const KeyHookEvent& e, RecordSink& sink);
+
+  // Checks that the system has not removed the installed hook, and installs
+  // it again if it has (IHookHost::CheckKeyboardHook). True when a lost hook
+  // was replaced.
+  bool CheckHook() { return Installed() && host_.CheckKeyboardHook(); }
 
   // Copies of the settings' hot keys (shortcut values: virtual key in the
   // low byte, Shift 0x2000, Ctrl 0x4000, Alt 0x8000). The switch is true at

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/main_window.h"
+#include "record/modifier_tracker.h"
 #include "support/main_window_fixture.h"
 
 namespace tesmuro {
@@ -43,7 +44,7 @@ class RecorderTest : public test::MainWindowFixture {
     e.flags = (msg == 0x101 || msg == 0x105) ? 128 : 0;
     e.time = 4000000000u;
     e.tick = tick;
-    e.modifiers = mods;
+    e.modifiers = e.realModifiers = mods;  // held by the user
     return e;
   }
   std::string Lines(std::initializer_list<std::string> lines) {
@@ -149,7 +150,9 @@ TEST_F(RecorderTest, HotKeyRules) {
   EXPECT_EQ(w->OnKeyEvent(Key(0x100, 120, 1)), HotKeyCommand::Record);
   EXPECT_EQ(w->OnKeyEvent(Key(0x100, 120, 1, kHotCtrl)), HotKeyCommand::Record) << "a plain key ignores modifiers";
   EXPECT_EQ(w->OnKeyEvent(Key(0x101, 120, 1)), HotKeyCommand::None) << "releases never fire";
-  EXPECT_EQ(w->OnKeyEvent(Key(0x104, 120, 1, kHotAlt)), HotKeyCommand::None) << "a plain key needs WM_KEYDOWN";
+  EXPECT_EQ(w->OnKeyEvent(Key(0x105, 120, 1, kHotAlt)), HotKeyCommand::None) << "nor system key releases";
+  EXPECT_EQ(w->OnKeyEvent(Key(0x104, 120, 1, kHotAlt)), HotKeyCommand::Record)
+      << "a key pressed while Alt is down comes as a system key";
   EXPECT_EQ(w->OnKeyEvent(Key(0x100, 121, 1, kHotCtrl)), HotKeyCommand::Play);
   EXPECT_EQ(w->OnKeyEvent(Key(0x100, 121, 1, kHotCtrl | kHotShift)), HotKeyCommand::None) << "exactly those modifiers";
   EXPECT_EQ(w->OnKeyEvent(Key(0x100, 121, 1)), HotKeyCommand::None);
@@ -184,6 +187,80 @@ TEST_F(RecorderTest, RecordHotKeyPressIsNotRecordedButItsReleaseIs) {
   w->RunHotKey(c);
   w->OnKeyEvent(Key(0x101, 119, 380));
   EXPECT_EQ(view.memo, Lines({kDelay + "80", kKeyUp + "119 30 128 4000000000 0"}));
+}
+
+
+// Key events as the hook thread hands them over: stamped by a modifier
+// tracker that has seen every key go down and up before them.
+class Keyboard {
+ public:
+  KeyHookEvent Down(uint32_t vk, bool injected = false) { return Event(Held() & kHotAlt ? 0x104 : 0x100, vk, injected); }
+  KeyHookEvent Up(uint32_t vk, bool injected = false) { return Event(Held() & kHotAlt ? 0x105 : 0x101, vk, injected); }
+  // As the system reports it: F10 and Alt itself come as system keys.
+  KeyHookEvent Event(uint32_t message, uint32_t vk, bool injected) {
+    KeyHookEvent e;
+    e.message = message;
+    e.vk = vk;
+    e.flags = (injected ? 0x10u : 0u) | (message == 0x101 || message == 0x105 ? 0x80u : 0u);
+    tracker_.Apply(e);
+    return e;
+  }
+  uint16_t Held() const { return tracker_.Held(); }
+
+ private:
+  ModifierTracker tracker_;
+};
+
+constexpr uint32_t kLShift = 0xA0, kLCtrl = 0xA2, kRCtrl = 0xA3, kLAlt = 0xA4, kF10 = 121, kF11 = 122;
+
+TEST_F(RecorderTest, PlainStopKeyFiresAsASystemKeyWhileTheScriptHoldsAlt) {
+  w->Settings.StopKey = kF11;
+  w->Settings.ShortCutControl = true;
+  w->PublishHotKeys();
+  Keyboard kb;
+  // The player presses Alt and keeps it down: every key is a system key now.
+  EXPECT_EQ(w->OnKeyEvent(kb.Event(0x104, kLAlt, /*injected=*/true)), HotKeyCommand::None);
+  const KeyHookEvent stop = kb.Down(kF11);
+  ASSERT_EQ(stop.message, 0x104u);
+  EXPECT_EQ(w->OnKeyEvent(stop), HotKeyCommand::Stop);
+  EXPECT_EQ(w->OnKeyEvent(kb.Up(kF11)), HotKeyCommand::None);
+  // The user's own Alt too.
+  EXPECT_EQ(w->OnKeyEvent(kb.Event(0x105, kLAlt, true)), HotKeyCommand::None);
+  w->OnKeyEvent(kb.Event(0x104, kLAlt, false));
+  EXPECT_EQ(w->OnKeyEvent(kb.Down(kF11)), HotKeyCommand::Stop);
+
+  // F10 alone comes as a system key on Windows.
+  w->Settings.StopKey = kF10;
+  w->PublishHotKeys();
+  Keyboard fresh;
+  EXPECT_EQ(w->OnKeyEvent(fresh.Event(0x104, kF10, false)), HotKeyCommand::Stop);
+  EXPECT_EQ(w->OnKeyEvent(fresh.Event(0x105, kF10, false)), HotKeyCommand::None);
+}
+
+TEST_F(RecorderTest, ThePlayersModifiersNeitherFakeNorBlockTheUsersHotKey) {
+  w->Settings.StopKey = kHotCtrl | 'S';
+  w->Settings.ShortCutControl = true;
+  w->PublishHotKeys();
+  Keyboard kb;
+  // The script holds Ctrl; the user types S: not the user's Ctrl+S.
+  w->OnKeyEvent(kb.Down(kLCtrl, true));
+  EXPECT_EQ(w->OnKeyEvent(kb.Down('S')), HotKeyCommand::None);
+  // An S the script presses with its own Ctrl down is its Ctrl+S (a script
+  // that ends with the stop key stops itself).
+  EXPECT_EQ(w->OnKeyEvent(kb.Down('S', true)), HotKeyCommand::Stop);
+  // The user's own right Ctrl, while the script also holds Shift and Alt.
+  w->OnKeyEvent(kb.Down(kLShift, true));
+  w->OnKeyEvent(kb.Event(0x104, kLAlt, true));
+  w->OnKeyEvent(kb.Down(kRCtrl));
+  EXPECT_EQ(w->OnKeyEvent(kb.Down('S')), HotKeyCommand::Stop) << "held by the script, Shift and Alt do not block";
+  EXPECT_EQ(w->OnKeyEvent(kb.Down('S', true)), HotKeyCommand::None) << "for the script, Ctrl+Shift+Alt+S";
+  // The script lets go of Ctrl (its left one and, to the system, all of
+  // Ctrl); the user's hand is still on the right one.
+  w->OnKeyEvent(kb.Up(kLCtrl, true));
+  w->OnKeyEvent(kb.Up(kRCtrl, true));
+  EXPECT_EQ(w->OnKeyEvent(kb.Down('S')), HotKeyCommand::Stop);
+  w->OnKeyEvent(kb.Up(kRCtrl));
+  EXPECT_EQ(w->OnKeyEvent(kb.Down('S')), HotKeyCommand::None);
 }
 
 }  // namespace

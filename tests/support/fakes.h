@@ -39,6 +39,15 @@ class FakeHooks : public IHookHost {
   void UninstallMouseHook() override { log_.Add("hook:mouse:uninstall"); mouseInstalled = false; }
   bool InstallKeyboardHook() override { log_.Add("hook:key:install"); return keyInstalled = true; }
   void UninstallKeyboardHook() override { log_.Add("hook:key:uninstall"); keyInstalled = false; }
+  // Answers of CheckKeyboardHook: true when the hook had been lost.
+  bool keyHookLost = false;
+  int keyChecks = 0;
+  bool CheckKeyboardHook() override {
+    ++keyChecks;
+    const bool lost = keyHookLost;
+    keyHookLost = false;
+    return lost;
+  }
  private:
   CallLog& log_;
 };
