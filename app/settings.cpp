@@ -133,6 +133,8 @@ void Parse(Src& src, TSettings& s) {
   ReadFlag(src, s.SendInputJoy);
   ReadFlag(src, s.RecMouseMsg);
   ReadFlag(src, s.RecKeyMsg);
+  int32_t speed = 0;
+  if (ReadInt(src, speed) && speed >= kMinSpeedPercent && speed <= kMaxSpeedPercent) s.SpeedPercent = speed;
 }
 
 }  // namespace
@@ -167,6 +169,7 @@ std::string FormatSettings(const TSettings& s) {
   Flag(out, s.SendInputJoy);
   Flag(out, s.RecMouseMsg);
   Flag(out, s.RecKeyMsg);
+  Num(out, s.SpeedPercent);
   return out;
 }
 

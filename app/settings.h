@@ -1,5 +1,7 @@
 // The settings record and its file, "Quorlin.qlset" beside the executable:
-// 26 lines, each ended by CR LF, the meaning of a line given by its position.
+// 27 lines, each ended by CR LF, the meaning of a line given by its position.
+// The 27th, the playback speed, came last; a file of 26 lines is read with
+// the speed at 100 %.
 #pragma once
 
 #include <cstdint>
@@ -36,22 +38,28 @@ struct TSettings {
   bool AutoPlay = false;
   bool PostJoy = false;
   bool SendInputJoy = false;
+  // Playback speed in percent of the recorded pace: every delay is divided
+  // by SpeedPercent / 100.
+  int32_t SpeedPercent = 100;
 
   bool operator==(const TSettings&) const = default;
 };
 
 inline constexpr char kSettingsFileName[] = "Quorlin.qlset";
 inline constexpr size_t kAutoFileNameMax = 1000;
+inline constexpr int32_t kMinSpeedPercent = 10;
+inline constexpr int32_t kMaxSpeedPercent = 10000;
 
 // The values the main window starts with: the five recording switches on,
 // everything else zero, false or empty.
 TSettings ConstructionSettings();
 
-// The 26 lines of the file.
+// The 27 lines of the file.
 std::string FormatSettings(const TSettings& s);
 
 // Reads the file's lines into `s`. A number that cannot be read leaves its
-// field as it was; so does a flag whose line is missing. Never reads more
+// field as it was; so does a flag whose line is missing, and a speed outside
+// kMinSpeedPercent..kMaxSpeedPercent. Never reads more
 // than the bytes it needs and never fails on bad input.
 void ParseSettings(std::FILE* f, TSettings& s);
 void ParseSettings(std::string_view bytes, TSettings& s);

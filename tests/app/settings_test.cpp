@@ -30,7 +30,33 @@ TEST(SettingsFile, ConstructionValuesGiveTheDocumentedBytes) {
   std::string expected = "1\r\n1\r\n1\r\n";
   for (int i = 0; i < 17; ++i) expected += "0\r\n";
   expected += "\r\n0\r\n0\r\n0\r\n1\r\n1\r\n";
+  expected += "100\r\n";  // the speed, after the 26 lines of the older layout
   EXPECT_EQ(FormatSettings(ConstructionSettings()), expected);
+}
+
+TEST(SettingsFile, TheSpeedLineIsOptionalAndOnlySaneValuesAreTaken) {
+  TSettings s = ConstructionSettings();
+  s.SpeedPercent = 250;
+  TSettings back = ConstructionSettings();
+  ParseSettings(FormatSettings(s), back);
+  EXPECT_EQ(back, s);
+
+  const std::string older = File("\r\n", "x.crec");  // 26 lines, no speed
+  TSettings fromOlder = ConstructionSettings();
+  ParseSettings(older, fromOlder);
+  EXPECT_EQ(fromOlder.SpeedPercent, 100);
+  EXPECT_TRUE(fromOlder.RecKeyMsg) << "the 26th line is still read";
+
+  for (const char* bad : {"9", "10001", "-100", "0", "x", "4294967396"}) {
+    TSettings t = ConstructionSettings();
+    ParseSettings(older + bad + "\r\n", t);
+    EXPECT_EQ(t.SpeedPercent, 100) << bad;
+  }
+  TSettings edge = ConstructionSettings();
+  ParseSettings(older + "10\r\n", edge);
+  EXPECT_EQ(edge.SpeedPercent, 10);
+  ParseSettings(older + "10000", edge);
+  EXPECT_EQ(edge.SpeedPercent, 10000);
 }
 
 TEST(SettingsFile, WritesEveryFieldOnItsLine) {
@@ -50,7 +76,7 @@ TEST(SettingsFile, WritesEveryFieldOnItsLine) {
   s.RecKeyMsg = true;
   EXPECT_EQ(FormatSettings(s), Lines({"0", "0", "0", "1", "0", "0", "-5", "2", "59", "2147483647", "65535",
                                       "16504", "120", "1", "0", "0", "0", "-1", "0", "0", "C:\\a b\\x.crec", "0",
-                                      "0", "1", "0", "1"}));
+                                      "0", "1", "0", "1", "100"}));
 }
 
 TEST(SettingsFile, RoundTripRestoresEveryField) {
