@@ -4,6 +4,7 @@
 #include <commdlg.h>
 #include <mmsystem.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
 #include <exception>
 
@@ -19,6 +20,7 @@ namespace layout = forms::main;
 constexpr UINT kHookEventsMsg = WM_APP + 10;
 constexpr UINT kHotKeyMsg = WM_APP + 11;  // a hot key's command waits in pump_
 constexpr UINT_PTR kMemoFlushTimer = 1;
+constexpr UINT_PTR kRecoveryTimer = 3;  // recovery journal and mouse capture
 constexpr UINT_PTR kTickTimer = 2;
 constexpr UINT kTickMs = 250;
 constexpr wchar_t kSheetClass[] = L"TTabSheet";
@@ -65,7 +67,10 @@ bool MainWindowWin::Create() {
 
   hooks_ = std::make_unique<HookThread>(hwnd_, kHookEventsMsg);
   joysticks_.SetWindow(hwnd_);
-  logic_ = std::make_unique<TFrmMain>(MainWindowServices{*this, clock_, *hooks_, joysticks_, ExeDirectory(), {}});
+  recovery_ = std::make_unique<RecoveryStoreWin>();
+  logic_ = std::make_unique<TFrmMain>(
+      MainWindowServices{*this, clock_, *hooks_, joysticks_, ExeDirectory(), {}, recovery_.get()});
+  SetTimer(hwnd_, kRecoveryTimer, 100, nullptr);
   pump_ = std::make_unique<HookPump>(HookPump::Callbacks{
       [this](std::vector<HookEvent>& out) { hooks_->TakeEvents(out); },
       [this](const HookEvent& e) {
@@ -259,13 +264,17 @@ LRESULT MainWindowWin::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_COMMAND:
       if (reinterpret_cast<HWND>(lParam) == memo_) {
-        if (HIWORD(wParam) == EN_CHANGE) memoText_->OnChange();
+        if (HIWORD(wParam) == EN_CHANGE && memoText_->OnChange()) logic_->MemoChangedByUser();
       } else if (HIWORD(wParam) == 0 || HIWORD(wParam) == BN_CLICKED) {
         OnCommand(LOWORD(wParam));
       }
       return 0;
     case WM_TIMER:
       if (wParam == kMemoFlushTimer) memoText_->Flush();
+      if (wParam == kRecoveryTimer) {
+        Guard([&] { logic_->OnRecoveryTimer(); });
+        ReassertCapture();
+      }
       if (wParam == kTickTimer) OnTick();
       return 0;
     case WM_MOUSEMOVE:
@@ -285,8 +294,24 @@ LRESULT MainWindowWin::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case MM_JOY1BUTTONDOWN:
       Guard([&] { logic_->OnJoy1ButtonDown(static_cast<uint32_t>(wParam)); });
       return DefWindowProcW(hwnd_, msg, wParam, lParam);
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK:
+      if (RouteCapturedPress(msg, wParam, lParam)) return 0;
+      return DefWindowProcW(hwnd_, msg, wParam, lParam);
     case WM_CLOSE:
       OnClose();
+      return 0;
+    case WM_QUERYENDSESSION: {
+      bool mayEnd = false;
+      Guard([&] { mayEnd = logic_->QueryEndSession(); });
+      return mayEnd ? TRUE : FALSE;
+    }
+    case WM_ENDSESSION:
+      if (wParam) Guard([&] { logic_->FormClose(); });
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
@@ -338,6 +363,9 @@ void MainWindowWin::OnCommand(int id) {
 }
 
 void MainWindowWin::OnClose() {
+  bool mayClose = false;
+  Guard([&] { mayClose = logic_->FormCloseQuery(); });
+  if (!mayClose) return;
   Guard([&] { logic_->FormClose(); });
   DestroyWindow(hwnd_);
 }
@@ -389,9 +417,9 @@ int MainWindowWin::MemoLineCount() { return memoText_->LineCount(); }
 
 void MainWindowWin::MemoAppendLine(std::string_view gbk) { memoText_->AppendLine(gbk); }
 
-std::string MainWindowWin::MemoText() { return memoText_->Text(); }
+std::string MainWindowWin::MemoText(int* unencodable) { return memoText_->Text(unencodable); }
 
-void MainWindowWin::MemoSetText(std::string_view gbk) { memoText_->SetText(gbk); }
+bool MainWindowWin::MemoSetText(std::string_view gbk) { return memoText_->SetText(gbk); }
 
 std::optional<std::string> MainWindowWin::RunFileDialog(FileDialog which) {
   std::wstring filter = Wide(layout::kFilter);
@@ -425,8 +453,47 @@ std::string MainWindowWin::AnsiToUtf8(std::string_view ansi) { return Utf8(AnsiT
 
 std::string MainWindowWin::Utf8ToAnsi(std::string_view utf8) { return Utf8ToAnsiName(utf8); }
 
-void MainWindowWin::SetMouseCapture() { ::SetCapture(hwnd_); }
+void MainWindowWin::SetMouseCapture() {
+  captureWanted_ = true;
+  ::SetCapture(hwnd_);
+}
 
-void MainWindowWin::ReleaseMouseCapture() { ::ReleaseCapture(); }
+void MainWindowWin::ReleaseMouseCapture() {
+  captureWanted_ = false;
+  ::ReleaseCapture();
+}
+
+bool MainWindowWin::RouteCapturedPress(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (!captureWanted_ || GetCapture() != hwnd_) return false;
+  POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  ClientToScreen(hwnd_, &pt);
+  HWND target = WindowFromPoint(pt);
+  if (!target || GetWindowThreadProcessId(target, nullptr) != GetCurrentThreadId()) return false;
+  const LRESULT hit = SendMessageW(target, WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y));
+  if (target == hwnd_ && hit == HTCLIENT) return false;  // the window's own background: nothing there
+  UINT down = msg;
+  if (msg == WM_LBUTTONDBLCLK) down = WM_LBUTTONDOWN;
+  if (msg == WM_RBUTTONDBLCLK) down = WM_RBUTTONDOWN;
+  if (msg == WM_MBUTTONDBLCLK) down = WM_MBUTTONDOWN;
+  // The control takes the press (and the capture, as a button or a text box
+  // does for its own press); the release then goes to it as usual.
+  ::ReleaseCapture();
+  if (hit == HTCLIENT) {
+    POINT client = pt;
+    ScreenToClient(target, &client);
+    SendMessageW(target, down, wParam, MAKELPARAM(client.x, client.y));
+  } else {
+    SendMessageW(target, down - WM_LBUTTONDOWN + WM_NCLBUTTONDOWN, static_cast<WPARAM>(hit),
+                 MAKELPARAM(pt.x, pt.y));
+  }
+  return true;
+}
+
+void MainWindowWin::ReassertCapture() {
+  if (!captureWanted_ || GetCapture() != nullptr || !IsWindowEnabled(hwnd_)) return;
+  for (int vk : {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON})
+    if (GetAsyncKeyState(vk) < 0) return;  // a press is still going on
+  ::SetCapture(hwnd_);
+}
 
 }  // namespace tesmuro::win

@@ -13,6 +13,7 @@
 #include "app/main_view.h"
 #include "app/main_window.h"
 #include "app/memo_win.h"
+#include "app/recovery_store_win.h"
 #include "app/services_win.h"
 #include "auxiliary/about_box_win.h"
 #include "auxiliary/forms_win.h"
@@ -56,8 +57,8 @@ class MainWindowWin : public IMainView {
   void ShowMiniModal() override;
   int MemoLineCount() override;
   void MemoAppendLine(std::string_view gbk) override;
-  std::string MemoText() override;
-  void MemoSetText(std::string_view gbk) override;
+  std::string MemoText(int* unencodable = nullptr) override;
+  bool MemoSetText(std::string_view gbk) override;
   std::optional<std::string> RunFileDialog(FileDialog which) override;
   std::string AnsiToUtf8(std::string_view ansi) override;
   std::string Utf8ToAnsi(std::string_view utf8) override;
@@ -76,6 +77,12 @@ class MainWindowWin : public IMainView {
   void OnCommand(int id);
   void OnClose();
   void OnHookEvents();
+  // While the window holds the mouse capture (recording), a press on one of
+  // the program's own controls, menus or frames reaches that control as if
+  // there were no capture. True when the press was handed on.
+  bool RouteCapturedPress(UINT msg, WPARAM wParam, LPARAM lParam);
+  // Takes the capture back once a handed-on press is over.
+  void ReassertCapture();
   // The 250 ms timer: the logic's Tick, and the hook events that a lost
   // wake-up or a failed post left waiting.
   void OnTick();
@@ -104,7 +111,9 @@ class MainWindowWin : public IMainView {
   WinClock clock_;
   WinJoystickService joysticks_;
   std::unique_ptr<HookThread> hooks_;
+  std::unique_ptr<RecoveryStoreWin> recovery_;
   std::unique_ptr<TFrmMain> logic_;
+  bool captureWanted_ = false;  // recording asked for the mouse capture
   std::unique_ptr<MemoControl> memoText_;
   std::unique_ptr<HookPump> pump_;  // hands the hook thread's events to the logic
 };
