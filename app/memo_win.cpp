@@ -3,6 +3,7 @@
 #include "app/script_text_win.h"
 #include "app/win_util_win.h"
 
+#include <algorithm>
 #include <new>
 
 namespace tesmuro::win {
@@ -107,6 +108,73 @@ bool MemoControl::SetText(std::string_view gbk) {
   tail_ = taken ? ((w.empty() || w.back() == L'\n' || w.back() == L'\r') ? Tail::Break : Tail::Text)
                 : Tail::Unknown;
   return taken;
+}
+
+bool MemoControl::SetTextInSteps(std::string_view gbk, const std::function<void(size_t, size_t)>& between,
+                                 unsigned stepMs) {
+  std::wstring w, old;
+  try {
+    w = ScriptBytesToWide(gbk);
+    Flush();
+    const int oldLen = GetWindowTextLengthW(edit_);
+    if (oldLen > 0) {
+      old.resize(static_cast<size_t>(oldLen) + 1);
+      old.resize(static_cast<size_t>(std::max(0, GetWindowTextW(edit_, old.data(), oldLen + 1))));
+    }
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  // Steps end after a line break and are sized from the time the last one
+  // took, so each takes about stepMs whatever the machine.
+  const auto stepEnd = [&](size_t from, size_t chars) {
+    size_t end = std::min(w.size(), from + chars);
+    if (end < w.size()) {
+      const size_t lf = w.find(L'\n', end);
+      end = lf == std::wstring::npos ? w.size() : lf + 1;
+    }
+    return end;
+  };
+  const bool wasReadOnly = (GetWindowLongW(edit_, GWL_STYLE) & ES_READONLY) != 0;
+  SendMessageW(edit_, EM_SETREADONLY, TRUE, 0);
+  SendMessageW(edit_, WM_SETREDRAW, FALSE, 0);
+  selfEdit_ = true;
+  size_t done = 0;
+  size_t chars = 64 * 1024;
+  bool ok = true;
+  while (ok && (done < w.size() || done == 0)) {
+    const size_t end = stepEnd(done, chars);
+    const std::wstring piece = w.substr(done, end - done);
+    LARGE_INTEGER f, t0, t1;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&t0);
+    if (done == 0) {
+      ok = SetWindowTextW(edit_, piece.c_str()) != FALSE;
+    } else {
+      const int len = GetWindowTextLengthW(edit_);
+      SendMessageW(edit_, EM_SETSEL, static_cast<WPARAM>(len), static_cast<LPARAM>(len));
+      SendMessageW(edit_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(piece.c_str()));
+    }
+    ok = ok && static_cast<size_t>(GetWindowTextLengthW(edit_)) == end;
+    QueryPerformanceCounter(&t1);
+    done = end;
+    if (!ok || done >= w.size()) break;
+    const double ms = static_cast<double>(t1.QuadPart - t0.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
+    const double perChar = ms / static_cast<double>(piece.size());
+    if (perChar > 0) chars = std::clamp<size_t>(static_cast<size_t>(stepMs / perChar), 4096, 64u << 20);
+    selfEdit_ = false;
+    if (between) between(done, w.size());
+    selfEdit_ = true;
+  }
+  if (!ok) SetWindowTextW(edit_, old.c_str());  // what the box held before
+  selfEdit_ = false;
+  SendMessageW(edit_, WM_SETREDRAW, TRUE, 0);
+  if (!wasReadOnly) SendMessageW(edit_, EM_SETREADONLY, FALSE, 0);
+  SendMessageW(edit_, EM_SETSEL, 0, 0);
+  SendMessageW(edit_, EM_SCROLLCARET, 0, 0);
+  InvalidateRect(edit_, nullptr, TRUE);
+  const std::wstring& now = ok ? w : old;
+  tail_ = (now.empty() || now.back() == L'\n' || now.back() == L'\r') ? Tail::Break : Tail::Text;
+  return ok;
 }
 
 bool MemoControl::OnChange() {

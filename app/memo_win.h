@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,12 @@ class MemoControl {
   std::string Text(int* unencodable = nullptr);
   // False, with the old text kept, when the control cannot take the text.
   bool SetText(std::string_view gbk);
+  // The same for a text of any size, handed to the control in steps of about
+  // `stepMs` each; between steps `between(done, total)` (characters) lets the
+  // window answer input and show the progress. The control is read-only
+  // meanwhile.
+  bool SetTextInSteps(std::string_view gbk, const std::function<void(size_t, size_t)>& between,
+                      unsigned stepMs = 150);
   // Hands the pending lines to the control now.
   void Flush();
   // The control reports a change; true when it was the user's (typing,
