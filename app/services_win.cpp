@@ -1,10 +1,9 @@
 #include "app/services_win.h"
 
-#include <mmsystem.h>
-
 #include <cstring>
 
 #include "app/win_util_win.h"
+#include "app/winmm_win.h"
 
 namespace tesmuro::win {
 namespace {
@@ -15,23 +14,23 @@ std::string Name(const char* field, size_t size) { return Utf8(AnsiToWide(std::s
 }  // namespace
 
 unsigned WinJoystickService::SetCapture(unsigned id, unsigned periodMs, bool changedOnly) {
-  return joySetCapture(window_, id, periodMs, changedOnly ? TRUE : FALSE);
+  return winmm::JoySetCapture(window_, id, periodMs, changedOnly ? TRUE : FALSE);
 }
 
-unsigned WinJoystickService::ReleaseCapture(unsigned id) { return joyReleaseCapture(id); }
+unsigned WinJoystickService::ReleaseCapture(unsigned id) { return winmm::JoyReleaseCapture(id); }
 
-unsigned WinJoystickService::GetNumDevs() { return joyGetNumDevs(); }
+unsigned WinJoystickService::GetNumDevs() { return winmm::JoyGetNumDevs(); }
 
 unsigned WinJoystickService::GetPosEx(unsigned id) {
   JOYINFOEX info{};
   info.dwSize = sizeof info;
   info.dwFlags = JOY_RETURNALL;
-  return joyGetPosEx(id, &info);
+  return winmm::JoyGetPosEx(id, &info);
 }
 
 unsigned WinJoystickService::GetDevCaps(unsigned id, JoyCaps& out) {
   JOYCAPSA c{};  // cleared: a failed query leaves no stale bytes behind
-  const unsigned r = joyGetDevCapsA(id, &c, sizeof c);
+  const unsigned r = winmm::JoyGetDevCapsA(id, &c, sizeof c);
   out = JoyCaps{};
   if (r != JOYERR_NOERROR) return r;
   out.Mid = c.wMid;

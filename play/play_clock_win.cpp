@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "app/winmm_win.h"
+
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
 #endif
@@ -24,12 +26,12 @@ WinPlayClock::WinPlayClock() {
   high_resolution_ = timer_ != nullptr;
   if (!timer_) {
     timer_ = ::CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
-    raised_period_ = ::timeBeginPeriod(1) == TIMERR_NOERROR;
+    raised_period_ = win::winmm::TimeBeginPeriod(1) == TIMERR_NOERROR;
   }
 }
 
 WinPlayClock::~WinPlayClock() {
-  if (raised_period_) ::timeEndPeriod(1);
+  if (raised_period_) win::winmm::TimeEndPeriod(1);
   if (timer_) ::CloseHandle(static_cast<HANDLE>(timer_));
   if (wake_) ::CloseHandle(static_cast<HANDLE>(wake_));
 }

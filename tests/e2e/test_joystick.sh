@@ -1,7 +1,10 @@
 # Game-controller recording and the controller reports, against the winmm.dll test double
-# (tests/e2e/winmm_double): Tesmuro loads the double from its own folder, which serves a virtual
-# controller (id 0) whose stick and buttons tesmuro_joypad.exe sets. The double's capture posts
-# MM_JOY1MOVE / MM_JOY1BUTTONDOWN to the window that captured it, as the system's does.
+# (tests/e2e/winmm_double): Tesmuro takes winmm.dll from the system folder only, so the double is
+# put in the test prefix's system32 (the system's own winmm.dll kept there under another name),
+# where it serves a virtual controller (id 0) whose stick and buttons tesmuro_joypad.exe sets. The
+# double's capture posts MM_JOY1MOVE / MM_JOY1BUTTONDOWN to the window that captured it, as the
+# system's does. Only the processes started with WINEDLLOVERRIDES="winmm=n,b" load the double; the
+# others of the prefix keep Wine's own winmm.dll.
 #
 # Waiting: `pad set ... --sync` returns once the capture has posted the new state, so its messages
 # are in the main window's queue; the queue is first in, first out, so a later line in the script
@@ -65,16 +68,27 @@ pad_field() {
   printf '%s' "${line#*=}"
 }
 
-# start_with_pad [--zh] SETTINGS...: starts Tesmuro with the double beside it and these settings;
-# sets MAIN (the main window's selection) and MAIN_HWND.
-start_with_pad() {
-  local zh=()
-  [ "$1" = --zh ] && { zh=(--zh); shift; }
+# install_pad_double: puts the double in the prefix's system folder as winmm.dll, keeping the
+# system's own winmm.dll there as tesmuro-real-winmm.dll (vpad::kRealWinmm) for the functions the
+# double hands on. The prefix is the run's: the first call keeps the real DLL, every call puts in
+# the double as built.
+install_pad_double() {
   [ -f "$JOY_DIR/winmm.dll" ] && [ -f "$JOY_DIR/tesmuro_joypad.exe" ] ||
     fail "the winmm.dll test double is not built in $JOY_DIR"
-  local dir plain="$WINEDLLOVERRIDES"
-  dir=$(app_folder)
-  cp "$JOY_DIR/winmm.dll" "$dir/winmm.dll"
+  local system="$WINEPREFIX/drive_c/windows/system32"
+  [ -f "$system/tesmuro-real-winmm.dll" ] || cp "$system/winmm.dll" "$system/tesmuro-real-winmm.dll"
+  cp "$JOY_DIR/winmm.dll" "$system/winmm.dll"
+}
+
+# start_with_pad [--zh] [--dir DIR] SETTINGS...: starts Tesmuro (in DIR, default a fresh app
+# folder) with the double in the system folder and these settings; sets MAIN (the main window's
+# selection) and MAIN_HWND.
+start_with_pad() {
+  local zh=() dir="" plain="$WINEDLLOVERRIDES"
+  [ "$1" = --zh ] && { zh=(--zh); shift; }
+  [ "$1" = --dir ] && { dir="$2"; shift 2; }
+  install_pad_double
+  [ -n "$dir" ] || dir=$(app_folder)
   write_settings "$dir/Quorlin.qlset" "$@"
   # Only Tesmuro (and the driver that starts it) runs with the override.
   export WINEDLLOVERRIDES="$plain;winmm=n,b"
@@ -318,9 +332,10 @@ test_chinese_screenshot_of_the_controller_report() {
 }
 
 test_the_double_hands_the_rest_of_winmm_to_the_real_dll() {
-  # The tool loads a copy of the double, as Tesmuro does, and compares calls through it with
-  # calls of the real winmm.dll.
+  # The tool loads a copy of the double and compares calls through it with calls of the real
+  # winmm.dll kept in the system folder.
   local dir="$TEST_DIR/check" out status=0
+  install_pad_double
   mkdir -p "$dir"
   cp "$JOY_DIR/winmm.dll" "$dir/winmm.dll"
   out=$(WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winmm=n,b" pad check-forwarding "$(winpath "$dir/winmm.dll")") || status=$?
@@ -331,4 +346,28 @@ test_the_double_hands_the_rest_of_winmm_to_the_real_dll() {
   listed=$(grep -cE '^[A-Za-z_]' "$E2E_ROOT/tests/e2e/winmm_double/forwarded_exports.txt")
   assert_match $'\nforwarded='"$listed"$'\nown=10\n' "$out" "exports of the double"
   assert_match $'\nforwarding works$' "$out" "result"
+}
+
+test_a_winmm_dll_planted_beside_the_program_is_not_loaded() {
+  # A winmm.dll in the program's folder, which the override would let Wine take from there: Tesmuro
+  # takes winmm.dll from the system folder only (here the double), so the planted library's code
+  # never runs while the program starts, records and shows the controller report.
+  local dir planted="$JOY_DIR/planted/winmm.dll" marker out
+  [ -f "$planted" ] || fail "the planted winmm.dll is not built: $planted"
+  dir=$(app_folder)
+  cp "$planted" "$dir/winmm.dll"
+  marker="$dir/planted-winmm-loaded.txt"
+  start_with_pad --dir "$dir" "${JOY_SETTINGS[@]}"
+  assert_file_absent "$marker" "the planted winmm.dll was loaded at start-up"
+
+  record
+  assert_eq $'延迟 N\n摇杆运动 32767,32767' "$(wait_memo_lines 2)" "the double's controller is recorded"
+  stop
+  drv menu-invoke "${MAIN[@]}" "设置(&Setup)" "摇杆1信息(&JoyStick1)" >/dev/null
+  assert_eq "$JOY_REPORT_1" "$(drv msgbox --pid "$APP_PID" --timeout 15000)" "report of controller 1"
+  drv msgbox --pid "$APP_PID" --press ok >/dev/null
+  assert_file_absent "$marker" "the planted winmm.dll was loaded"
+  # The planted library does write its marker where a program loads it (this check's own worth).
+  out=$(WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winmm=n,b" pad check-forwarding "$(winpath "$dir/winmm.dll")" 2>&1) || true
+  [ -f "$marker" ] || fail "the planted winmm.dll leaves no marker when it is loaded"
 }

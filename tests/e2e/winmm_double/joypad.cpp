@@ -10,7 +10,8 @@
 //   calls                        the joystick calls the program made, one a line
 //   clear-calls                  empty that log
 //   check-forwarding DLL         load the double DLL into this tool and check that its other
-//                                functions reach the real winmm.dll (needs no running program)
+//                                functions reach the real winmm.dll kept in the system folder
+//                                (needs no running program)
 // Exit status: 0 done, 1 failed, 2 bad usage, 3 deadline passed.
 #include <windows.h>
 #include <fcntl.h>
@@ -228,9 +229,10 @@ int CmdCheckForwarding(const char* dll) {
   if (!fake) return Fail(kFailed, "cannot load the double");
   wchar_t system[MAX_PATH + 16];
   GetSystemDirectoryW(system, MAX_PATH);
-  lstrcatW(system, L"\\winmm.dll");
+  lstrcatW(system, L"\\");
+  lstrcatW(system, vpad::kRealWinmm);
   HMODULE real = LoadLibraryW(system);
-  if (!real) return Fail(kFailed, "cannot load the real winmm.dll");
+  if (!real) return Fail(kFailed, "cannot load the real winmm.dll kept in the system folder");
   std::printf("double: %s\nreal: %s\n", ModulePath(fake).c_str(), ModulePath(real).c_str());
   int failures = 0;
   auto check = [&](bool ok, const std::string& what) {

@@ -16,6 +16,10 @@
 
 namespace vpad {
 
+// The double takes the place of winmm.dll in the system folder; the system's own winmm.dll is kept
+// there under this name, and the double hands every function but the joystick ones to it.
+inline constexpr wchar_t kRealWinmm[] = L"tesmuro-real-winmm.dll";
+
 inline constexpr wchar_t kSectionName[] = L"Local\\TesmuroVirtualPad";
 inline constexpr wchar_t kMutexName[] = L"Local\\TesmuroVirtualPadLock";
 inline constexpr uint32_t kMagic = 0x31504456;  // "VDP1": layout version 1

@@ -2,10 +2,10 @@
 // the shared section of virtual_pad.h; every other function of winmm.dll goes to the real DLL
 // (forward_stubs.cpp, generated from forwarded_exports.txt).
 //
-// Put beside the program under test and load it with WINEDLLOVERRIDES="winmm=n,b". The real
-// winmm.dll is then loaded by its full path in the system folder: that path names another file
-// than this one, so the loader maps the real DLL (under Wine: the file there is the builtin's
-// placeholder, and the builtin is loaded) instead of handing back this module.
+// The program takes winmm.dll from the system folder only, so the tests put the double there (the
+// test prefix's system32) and load it with WINEDLLOVERRIDES="winmm=n,b"; the system's own
+// winmm.dll is kept beside it as vpad::kRealWinmm, and the forwarded functions are taken from that
+// file (under Wine a copy of the builtin, which loads under its new name like any library).
 //
 // The controllers: ids 0 .. connected-1 are plugged in (one by default), ids up to 15 answer
 // JOYERR_UNPLUGGED, ids from 16 on JOYERR_PARMS. A capture (joySetCapture) runs a thread that polls
@@ -372,7 +372,8 @@ void* __cdecl vj_resolve_forward(const char* name, void** slot) {
     wchar_t path[MAX_PATH + 16];
     const UINT n = GetSystemDirectoryW(path, MAX_PATH);
     if (n > 0 && n < MAX_PATH) {
-      lstrcatW(path, L"\\winmm.dll");
+      lstrcatW(path, L"\\");
+      lstrcatW(path, vpad::kRealWinmm);
       g_real = LoadLibraryW(path);
     }
   }
@@ -380,7 +381,8 @@ void* __cdecl vj_resolve_forward(const char* name, void** slot) {
   void* f = g_real ? reinterpret_cast<void*>(GetProcAddress(g_real, name)) : nullptr;
   if (!f) {
     char message[200];
-    wsprintfA(message, "winmm test double: the real winmm.dll has no %s", name);
+    wsprintfA(message, "winmm test double: the real winmm.dll (%ls in the system folder) has no %s",
+              vpad::kRealWinmm, name);
     OutputDebugStringA(message);
     FatalAppExitA(0, message);
   }
