@@ -9,6 +9,7 @@
 #include <exception>
 
 #include "app/glyphs_win.h"
+#include "app/texts.h"
 #include "app/win_util_win.h"
 #include "forms/main_form.h"
 
@@ -81,7 +82,11 @@ bool MainWindowWin::Create() {
         return logic_->OnKeyEvent(std::get<KeyHookEvent>(e));
       },
       [this] { return PostMessageW(hwnd_, kHotKeyMsg, 0, 0) != 0; },
-      [this](HotKeyCommand command) { logic_->RunHotKey(command); },
+      [this](HotKeyCommand command) {
+        // While a big script is loading only a stop gets through.
+        if (!loading_ || command == HotKeyCommand::Stop || command == HotKeyCommand::EmergencyStop)
+          logic_->RunHotKey(command);
+      },
       [this](std::exception_ptr error) { Guard([&] { std::rethrow_exception(error); }); },
   });
   logic_->FormCreate();
@@ -419,7 +424,29 @@ void MainWindowWin::MemoAppendLine(std::string_view gbk) { memoText_->AppendLine
 
 std::string MainWindowWin::MemoText(int* unencodable) { return memoText_->Text(unencodable); }
 
-bool MainWindowWin::MemoSetText(std::string_view gbk) { return memoText_->SetText(gbk); }
+bool MainWindowWin::MemoSetText(std::string_view gbk) {
+  constexpr size_t kInStepsFrom = 256 * 1024;  // bytes; smaller texts take well under a second
+  if (gbk.size() < kInStepsFrom || loading_) return memoText_->SetText(gbk);
+  // A big script goes in over many seconds: the window keeps painting and
+  // shows the progress, but takes no commands until it is in.
+  loading_ = true;
+  EnableWindow(hwnd_, FALSE);
+  wchar_t before[64] = {};
+  SendMessageW(status_, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(before));
+  int shown = -1;
+  const bool ok = memoText_->SetTextInSteps(gbk, [&](size_t done, size_t total) {
+    const int percent = static_cast<int>(done * 100 / (total ? total : 1));
+    if (percent != shown) {
+      shown = percent;
+      SetStatusText(0, text::kLoadingPrefix + std::to_string(percent) + "%");
+    }
+    app_.ProcessMessages();
+  });
+  SendMessageW(status_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(before));
+  EnableWindow(hwnd_, TRUE);
+  loading_ = false;
+  return ok;
+}
 
 std::optional<std::string> MainWindowWin::RunFileDialog(FileDialog which) {
   std::wstring filter = Wide(layout::kFilter);

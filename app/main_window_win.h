@@ -114,6 +114,7 @@ class MainWindowWin : public IMainView {
   std::unique_ptr<RecoveryStoreWin> recovery_;
   std::unique_ptr<TFrmMain> logic_;
   bool captureWanted_ = false;  // recording asked for the mouse capture
+  bool loading_ = false;        // a big script is going into the text box
   std::unique_ptr<MemoControl> memoText_;
   std::unique_ptr<HookPump> pump_;  // hands the hook thread's events to the logic
 };

@@ -72,7 +72,8 @@ void MemoControl::Flush() {
     KillTimer(owner_, timerId_);
     timerSet_ = false;
   }
-  if (pending_.empty()) return;
+  // Lines that arrive while a text is handed over in steps wait for its end.
+  if (pending_.empty() || inSteps_) return;
   BusyTimer t{busyMicros_};
   const int len = GetWindowTextLengthW(edit_);
   selfEdit_ = true;
@@ -137,6 +138,7 @@ bool MemoControl::SetTextInSteps(std::string_view gbk, const std::function<void(
   const bool wasReadOnly = (GetWindowLongW(edit_, GWL_STYLE) & ES_READONLY) != 0;
   SendMessageW(edit_, EM_SETREADONLY, TRUE, 0);
   SendMessageW(edit_, WM_SETREDRAW, FALSE, 0);
+  inSteps_ = true;
   selfEdit_ = true;
   size_t done = 0;
   size_t chars = 64 * 1024;
@@ -167,6 +169,7 @@ bool MemoControl::SetTextInSteps(std::string_view gbk, const std::function<void(
   }
   if (!ok) SetWindowTextW(edit_, old.c_str());  // what the box held before
   selfEdit_ = false;
+  inSteps_ = false;
   SendMessageW(edit_, WM_SETREDRAW, TRUE, 0);
   if (!wasReadOnly) SendMessageW(edit_, EM_SETREADONLY, FALSE, 0);
   SendMessageW(edit_, EM_SETSEL, 0, 0);
@@ -174,6 +177,7 @@ bool MemoControl::SetTextInSteps(std::string_view gbk, const std::function<void(
   InvalidateRect(edit_, nullptr, TRUE);
   const std::wstring& now = ok ? w : old;
   tail_ = (now.empty() || now.back() == L'\n' || now.back() == L'\r') ? Tail::Break : Tail::Text;
+  Flush();
   return ok;
 }
 

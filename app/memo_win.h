@@ -36,7 +36,7 @@ class MemoControl {
   // The same for a text of any size, handed to the control in steps of about
   // `stepMs` each; between steps `between(done, total)` (characters) lets the
   // window answer input and show the progress. The control is read-only
-  // meanwhile.
+  // meanwhile, and appended lines wait until the text is in.
   bool SetTextInSteps(std::string_view gbk, const std::function<void(size_t, size_t)>& between,
                       unsigned stepMs = 150);
   // Hands the pending lines to the control now.
@@ -58,6 +58,7 @@ class MemoControl {
   int pendingLines_ = 0;
   bool timerSet_ = false;
   bool selfEdit_ = false;
+  bool inSteps_ = false;
   // Whether the control's text ends with a line break (or is empty); unknown
   // after an edit by the user until asked.
   enum class Tail { Unknown, Break, Text } tail_ = Tail::Break;

@@ -22,6 +22,7 @@ inline constexpr char kKeyHookReinstalled[] = "键盘钩子已失效，已重新
 inline constexpr char kAskSaveChanges[] = "动作记录已修改，是否保存修改？";
 inline constexpr char kAskRecover[] =
     "上次录制的动作记录没有保存（程序未正常结束）。\n是否恢复这份动作记录？";
+inline constexpr char kLoadingPrefix[] = "正在载入 ";
 inline constexpr char kScriptTooBig[] = "文件太大，不能载入：\n";
 inline constexpr char kScriptNoMemory[] = "内存不足，不能载入文件：\n";
 
