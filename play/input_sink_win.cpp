@@ -36,8 +36,10 @@ class WinInputSink final : public IInputSink {
 }  // namespace
 
 IInputSink& SystemInputSink() {
-  static WinInputSink sink;
-  return sink;
+  // Never destroyed: a player thread left to end on its own may still use it
+  // while the process exits.
+  static auto* const sink = new WinInputSink;
+  return *sink;
 }
 
 }  // namespace tesmuro::play

@@ -24,149 +24,219 @@ int64_t SecondsAfter(int64_t start, int64_t seconds) {
   if (seconds > (kForever - std::max<int64_t>(start, 0)) / kMicrosPerSecond) return kForever;
   return start + seconds * kMicrosPerSecond;
 }
+
+// A reference that the run may keep: it owns nothing.
+template <class T>
+std::shared_ptr<T> Unowned(T& object) {
+  return std::shared_ptr<T>(std::shared_ptr<T>(), &object);
+}
 }  // namespace
 
+// Everything the thread touches. The object and the thread each hold it; the
+// settings are the run's own copies, taken at the start.
+struct TRunThread::State {
+  State(std::shared_ptr<IInputSink> s, std::shared_ptr<IShutdownRequester> sd, std::unique_ptr<IPlayClock> c)
+      : sink(std::move(s)), shutdown(std::move(sd)), clock(std::move(c)) {}
+
+  enum class Ending { Normal, ConversionError };
+  void Main() noexcept;
+  Ending Play();
+  // Pauses here while a pause is requested, moving `due` on by the time paused.
+  // False when a stop is requested.
+  bool HonourPause(int64_t& due);
+  // Waits until `due` (honouring pause). False when a stop is requested.
+  bool WaitForDue(int64_t& due);
+  void Wake() { clock->Wake(); }
+
+  const std::shared_ptr<IInputSink> sink;
+  const std::shared_ptr<IShutdownRequester> shutdown;
+  const std::unique_ptr<IPlayClock> clock;
+  std::atomic<bool> stopRequested{false};
+  std::atomic<bool> stoppedByUser{false};
+  std::atomic<bool> started{false};
+  std::atomic<bool> paused{false};
+  std::atomic<bool> finished{false};
+  std::atomic<int64_t> passes{0};
+  std::promise<void> ended;
+
+  // The run's copies of the settings (written before the thread starts).
+  std::FILE* file = nullptr;
+  int32_t loopMode = 0;
+  int32_t loopCount = 1;
+  int64_t loopTotalSeconds = 0;
+  bool shutAfterLoops = false;
+  int64_t shutTotalSeconds = 0;
+  bool shutAfterElapsed = false;
+  bool postJoy = false;
+  bool sendInputJoy = false;
+
+  ActionReplayer* replayer = nullptr;  // the run's, while it plays (player thread only)
+};
+
 TRunThread::TRunThread()
-    : TRunThread(SystemInputSink(), SystemShutdownRequester(), CreateSystemPlayClock()) {}
+    : TRunThread(Unowned(SystemInputSink()), Unowned(SystemShutdownRequester()), CreateSystemPlayClock()) {}
 
 TRunThread::TRunThread(IInputSink& sink, IShutdownRequester& shutdown, std::unique_ptr<IPlayClock> clock)
-    : sink_(sink), shutdown_(shutdown), clock_(std::move(clock)) {}
+    : TRunThread(Unowned(sink), Unowned(shutdown), std::move(clock)) {}
+
+TRunThread::TRunThread(std::shared_ptr<IInputSink> sink, std::shared_ptr<IShutdownRequester> shutdown,
+                       std::unique_ptr<IPlayClock> clock)
+    : state_(std::make_shared<State>(std::move(sink), std::move(shutdown), std::move(clock))),
+      StopRequested(state_->stopRequested),
+      StoppedByUser(state_->stoppedByUser),
+      ended_(state_->ended.get_future().share()) {}
 
 TRunThread::~TRunThread() {
-  if (!started_) {
-    CloseScriptFile();
+  if (!state_->started) {
+    if (ScriptFile) std::fclose(ScriptFile);
     return;
   }
   if (!Finished()) RequestStop(/*byUser=*/true);
-  if (thread_.joinable()) {
-    if (thread_.get_id() == std::this_thread::get_id())
-      thread_.detach();  // cannot join itself; not reachable through the public API
-    else
-      thread_.join();
-  }
+  if (!thread_.joinable()) return;
+  // A thread cannot join itself (not reachable through the public API); a run
+  // stuck in a system call is left to end on its own.
+  if (thread_.get_id() != std::this_thread::get_id() &&
+      ended_.wait_for(StopWait) == std::future_status::ready)
+    thread_.join();
+  else
+    thread_.detach();
 }
 
 void TRunThread::Resume() {
-  if (!started_) {
-    StoppedByUser.store(false);
-    started_.store(true);
+  State& s = *state_;
+  if (!s.started) {
+    s.file = ScriptFile;
+    s.loopMode = LoopMode;
+    s.loopCount = LoopCount;
+    s.loopTotalSeconds = LoopTotalSeconds;
+    s.shutAfterLoops = ShutAfterLoops;
+    s.shutTotalSeconds = ShutTotalSeconds;
+    s.shutAfterElapsed = ShutAfterElapsed;
+    s.postJoy = PostJoy;
+    s.sendInputJoy = SendInputJoy;
+    s.stoppedByUser.store(false);
+    s.started.store(true);
     try {
-      thread_ = std::thread(&TRunThread::Run, this);
+      thread_ = std::thread([state = state_] { state->Main(); });
     } catch (...) {
-      started_.store(false);  // the file stays with the object, closed by the destructor
+      s.started.store(false);  // the file stays with the object, closed by the destructor
+      s.file = nullptr;
       throw;
     }
+    ScriptFile = nullptr;  // the run's from now on
     return;
   }
-  if (paused_.exchange(false)) clock_->Wake();
+  if (s.paused.exchange(false)) s.Wake();
 }
 
 void TRunThread::Suspend() {
-  if (!started_ || Finished()) return;
-  if (!paused_.exchange(true)) clock_->Wake();
+  if (!state_->started || Finished()) return;
+  if (!state_->paused.exchange(true)) state_->Wake();
 }
 
-bool TRunThread::Suspended() const { return !started_ || paused_.load(); }
+bool TRunThread::Suspended() const { return !state_->started || state_->paused.load(); }
 
 void TRunThread::Terminate() {
-  StopRequested.store(true);
-  clock_->Wake();
+  state_->stopRequested.store(true);
+  state_->Wake();
 }
 
 void TRunThread::RequestStop(bool byUser) {
-  if (byUser) StoppedByUser.store(true);
-  StopRequested.store(true);
-  clock_->Wake();
+  if (byUser) state_->stoppedByUser.store(true);
+  state_->stopRequested.store(true);
+  state_->Wake();
 }
+
+bool TRunThread::Finished() const { return state_->finished.load(std::memory_order_acquire); }
+
+int64_t TRunThread::Passes() const { return state_->passes.load(std::memory_order_relaxed); }
 
 void TRunThread::WaitFor() {
   if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
 }
 
-void TRunThread::CloseScriptFile() {
-  if (ScriptFile) {
-    std::fclose(ScriptFile);
-    ScriptFile = nullptr;
-  }
-}
-
-bool TRunThread::HonourPause(int64_t& due) {
-  if (!paused_.load()) return !StopRequested.load();
-  const int64_t start = clock_->NowMicros();
+bool TRunThread::State::HonourPause(int64_t& due) {
+  if (!paused.load()) return !stopRequested.load();
+  const int64_t start = clock->NowMicros();
   // The user gets the keyboard and the mouse back while paused.
-  if (replayer_) replayer_->LiftHeld();
-  while (paused_.load() && !StopRequested.load()) clock_->WaitUntil(kForever);
-  due += clock_->NowMicros() - start;
-  if (StopRequested.load()) return false;  // nothing to press again: the run ends
-  if (replayer_) replayer_->PressAgain();
+  if (replayer) replayer->LiftHeld();
+  while (paused.load() && !stopRequested.load()) clock->WaitUntil(kForever);
+  due += clock->NowMicros() - start;
+  if (stopRequested.load()) return false;  // nothing to press again: the run ends
+  if (replayer) replayer->PressAgain();
   return true;
 }
 
-bool TRunThread::WaitForDue(int64_t& due) {
+bool TRunThread::State::WaitForDue(int64_t& due) {
   for (;;) {
     if (!HonourPause(due)) return false;
-    if (clock_->NowMicros() >= due) return true;
-    clock_->WaitUntil(due);
+    if (clock->NowMicros() >= due) return true;
+    clock->WaitUntil(due);
   }
 }
 
-void TRunThread::Run() noexcept {
+void TRunThread::State::Main() noexcept {
   Ending ending = Ending::ConversionError;
-  ActionReplayer replayer(sink_);
-  replayer_ = &replayer;
-  try {
-    ending = Play(replayer);
-  } catch (...) {
-    // Out of memory or the like: end as after a conversion error, never with a shutdown.
+  {
+    ActionReplayer r(*sink);
+    replayer = &r;
+    try {
+      ending = Play();
+    } catch (...) {
+      // Out of memory or the like: end as after a conversion error, never with a shutdown.
+    }
+    r.ReleaseHeld();
+    replayer = nullptr;
   }
-  replayer.ReleaseHeld();
-  replayer_ = nullptr;
-  if (ending == Ending::Normal) StopRequested.store(true);
-  CloseScriptFile();
-  if (ending == Ending::Normal && ShutAfterLoops && !StoppedByUser.load()) ShutdownSystem(shutdown_);
-  finished_.store(true, std::memory_order_release);
+  if (ending == Ending::Normal) stopRequested.store(true);
+  if (file) {
+    std::fclose(file);
+    file = nullptr;
+  }
+  if (ending == Ending::Normal && shutAfterLoops && !stoppedByUser.load()) ShutdownSystem(*shutdown);
+  finished.store(true, std::memory_order_release);
+  ended.set_value();
 }
 
-TRunThread::Ending TRunThread::Play(ActionReplayer& replayer) {
-  IPlayClock& clock = *clock_;
-  const int64_t start = clock.NowMicros();
+TRunThread::State::Ending TRunThread::State::Play() {
+  const int64_t start = clock->NowMicros();
   // A timed run of 0 seconds or less ends after its first pass; a shutdown
   // time of 0 or less is no shutdown time at all.
-  const int64_t loopDeadline = LoopTotalSeconds > 0 ? SecondsAfter(start, LoopTotalSeconds) : start;
-  const bool shutByTime = ShutAfterElapsed && ShutTotalSeconds > 0;
-  const int64_t shutDeadline = shutByTime ? SecondsAfter(start, ShutTotalSeconds) : kForever;
-  const int32_t mode = LoopMode == 1 || LoopMode == 2 ? LoopMode : 0;
+  const int64_t loopDeadline = loopTotalSeconds > 0 ? SecondsAfter(start, loopTotalSeconds) : start;
+  const bool shutByTime = shutAfterElapsed && shutTotalSeconds > 0;
+  const int64_t shutDeadline = shutByTime ? SecondsAfter(start, shutTotalSeconds) : kForever;
+  const int32_t mode = loopMode == 1 || loopMode == 2 ? loopMode : 0;
 
   std::optional<script::FileByteStream> stream;
-  if (ScriptFile) stream.emplace(ScriptFile);
+  if (file) stream.emplace(file);
 
   int64_t due = start;  // when the next action is due
-  int64_t passes = 0;
+  int64_t passCount = 0;
   bool passHadWord = false;
   bool passHadDelay = false;
   script::Word word;
 
-  while (!StopRequested.load()) {
+  while (!stopRequested.load()) {
     if (!stream) break;
     if (!HonourPause(due)) break;
 
     if (!script::ReadWord(*stream, word)) {
       // End of the pass.
-      passes_.store(++passes, std::memory_order_relaxed);
-      if (mode == 0 && (passes >= LoopCount || !passHadWord)) break;
-      if (mode == 2 && clock.NowMicros() >= loopDeadline) break;
+      passes.store(++passCount, std::memory_order_relaxed);
+      if (mode == 0 && (passCount >= loopCount || !passHadWord)) break;
+      if (mode == 2 && clock->NowMicros() >= loopDeadline) break;
       stream->Rewind();
       if (mode != 0 && !passHadDelay) {
-        int64_t idleUntil = clock.NowMicros() + kIdlePassMicros;
+        int64_t idleUntil = clock->NowMicros() + kIdlePassMicros;
         if (!WaitForDue(idleUntil)) break;
-        due = clock.NowMicros();
+        due = clock->NowMicros();
       }
       passHadWord = passHadDelay = false;
       continue;
     }
     passHadWord = true;
 
-    if (shutByTime && clock.NowMicros() > shutDeadline) ShutdownSystem(shutdown_);
+    if (shutByTime && clock->NowMicros() > shutDeadline) ShutdownSystem(*shutdown);
 
     const script::Action action = script::ParseAction(word.View(), *stream);
     switch (action.kind) {
@@ -174,7 +244,7 @@ TRunThread::Ending TRunThread::Play(ActionReplayer& replayer) {
         if (action.delay_ms <= 0) break;
         passHadDelay = true;
         due += int64_t{action.delay_ms} * 1000;
-        const int64_t now = clock.NowMicros();
+        const int64_t now = clock->NowMicros();
         if (now - due > kStallMicros) due = now;  // stalled: go on from here, no burst
         WaitForDue(due);                          // a stop is seen at the top of the loop
         break;
@@ -182,7 +252,7 @@ TRunThread::Ending TRunThread::Play(ActionReplayer& replayer) {
       case script::ActionKind::ConversionError:
         return Ending::ConversionError;
       default:
-        replayer.Replay(action, PostJoy, SendInputJoy);
+        replayer->Replay(action, postJoy, sendInputJoy);
         break;
     }
   }

@@ -10,6 +10,7 @@
 //   t->Suspended() ? t->Resume() : t->Suspend();     // Pause command
 //   t->RequestStop(/*byUser=*/true);                 // Stop command: prompt, never shuts down
 //   t.reset();                                       // stops (if need be) and joins, promptly
+//                                                    // (at most StopWait: see below)
 //
 // The run reads the file word by word and replays each action (play/replay.h).
 // At the end of the file it rewinds for another pass or ends, by LoopMode:
@@ -53,11 +54,24 @@
 // delay in progress ends at once. A bare store to StopRequested (as the flag is
 // public) is only seen before the next word or when the current wait ends; the
 // destructor always wakes the thread.
+//
+// A run that cannot end: a read from a stalled network drive or an injection
+// held up by another program does not return until it returns, and no flag can
+// cut it short. The destructor waits for the run at most StopWait, then lets
+// the thread go on its own: the run then ends as soon as the call returns
+// (releasing what it holds, closing the file, never asking for a shutdown, as
+// a user's stop). Everything the run uses is shared with the thread and lives
+// until the thread is done: the clock, the file, the settings it copied at the
+// start, and the sink and shutdown requester when they are given as
+// shared_ptr. Given by reference they must outlive the thread itself; Ended()
+// tells when that is.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <future>
 #include <memory>
 #include <thread>
 
@@ -67,37 +81,47 @@
 
 namespace tesmuro::play {
 
-class ActionReplayer;
-
 class TRunThread {
+  struct State;                  // what the thread uses, shared with it (run_thread.cpp)
+  std::shared_ptr<State> state_;  // first: the public flags below refer into it
+
  public:
   // With the system's input sink, shutdown requester and a new system clock.
   TRunThread();
-  // With the given services; sink and shutdown must outlive the object, the
-  // clock is its own (one clock per player: WaitUntil has a single waiter).
+  // With the given services; sink and shutdown must outlive the thread (see
+  // above), the clock is its own (one clock per player: WaitUntil has a single
+  // waiter).
   TRunThread(IInputSink& sink, IShutdownRequester& shutdown, std::unique_ptr<IPlayClock> clock);
+  // With services the run shares: they live as long as the object or the
+  // thread needs them, whichever is longer.
+  TRunThread(std::shared_ptr<IInputSink> sink, std::shared_ptr<IShutdownRequester> shutdown,
+             std::unique_ptr<IPlayClock> clock);
 
   // Not finished yet: counts as a stop by the user (so it never leads to a
-  // shutdown), wakes the thread from any delay or pause and joins it. Never
-  // started: closes ScriptFile.
+  // shutdown), wakes the thread from any delay or pause and joins it, waiting
+  // at most StopWait before letting it go on its own. Never started: closes
+  // ScriptFile.
   ~TRunThread();
 
   TRunThread(const TRunThread&) = delete;
   TRunThread& operator=(const TRunThread&) = delete;
 
-  // Settings. Written by the owner before the first Resume(), then only read
-  // by the run, except for the two atomic flags.
-  std::atomic<bool> StopRequested{false};  // end the run; the run sets it when it ends
-  std::FILE* ScriptFile = nullptr;         // opened "rb"; owned (and closed exactly once) by this object
+  // Settings. Written by the owner before the first Resume(), which hands the
+  // run its own copies; the two atomic flags are shared with the run.
+  std::atomic<bool>& StopRequested;        // end the run; the run sets it when it ends
+  std::FILE* ScriptFile = nullptr;         // opened "rb"; owned (and closed exactly once) by this
+                                           // object, then by the run from its start (nulled here)
   int32_t LoopMode = 0;                    // 0 count, 1 until stopped, 2 timed
   int32_t LoopCount = 1;                   // passes in mode 0
   int64_t LoopTotalSeconds = 0;            // length of mode 2
   bool ShutAfterLoops = false;             // shutdown at the end of a run not stopped by the user
   int64_t ShutTotalSeconds = 0;            // running time after which ShutAfterElapsed applies (> 0)
   bool ShutAfterElapsed = false;
-  std::atomic<bool> StoppedByUser{false};  // cleared when the run starts
+  std::atomic<bool>& StoppedByUser;        // cleared when the run starts
   bool PostJoy = false;                    // joystick words broadcast as MM_JOY1* messages
   bool SendInputJoy = false;               // joystick words injected as hardware input
+  // How long the destructor waits for a run that does not end when told to.
+  std::chrono::milliseconds StopWait{2000};
 
   void SetLoopCount(int32_t count) { LoopCount = count; }
 
@@ -117,33 +141,20 @@ class TRunThread {
   void RequestStop(bool byUser);
 
   // True once the run is over (file closed, shutdown requested if it was due).
-  bool Finished() const { return finished_.load(std::memory_order_acquire); }
+  bool Finished() const;
   // Blocks until the run is over. Returns at once if it never started.
   void WaitFor();
+  // Ready once the run no longer uses the sink, the shutdown requester or the
+  // clock (just after Finished()); valid beyond the object's life. Never ready
+  // if the run never starts.
+  std::shared_future<void> Ended() const { return ended_; }
 
   // Passes completed so far (all modes).
-  int64_t Passes() const { return passes_.load(std::memory_order_relaxed); }
+  int64_t Passes() const;
 
  private:
-  enum class Ending { Normal, ConversionError };
-  void Run() noexcept;
-  Ending Play(ActionReplayer& replayer);
-  // Pauses here while a pause is requested, moving `due` on by the time paused.
-  // False when a stop is requested.
-  bool HonourPause(int64_t& due);
-  // Waits until `due` (honouring pause). False when a stop is requested.
-  bool WaitForDue(int64_t& due);
-  void CloseScriptFile();
-
-  IInputSink& sink_;
-  IShutdownRequester& shutdown_;
-  ActionReplayer* replayer_ = nullptr;  // the run's, while it plays (player thread only)
-  std::unique_ptr<IPlayClock> clock_;
   std::thread thread_;
-  std::atomic<bool> started_{false};
-  std::atomic<bool> paused_{false};
-  std::atomic<bool> finished_{false};
-  std::atomic<int64_t> passes_{0};
+  std::shared_future<void> ended_;
 };
 
 }  // namespace tesmuro::play

@@ -39,8 +39,9 @@ class WinShutdownRequester final : public IShutdownRequester {
 }  // namespace
 
 IShutdownRequester& SystemShutdownRequester() {
-  static WinShutdownRequester requester;
-  return requester;
+  // Never destroyed, like the input sink (see SystemInputSink).
+  static auto* const requester = new WinShutdownRequester;
+  return *requester;
 }
 
 }  // namespace tesmuro::play

@@ -31,14 +31,16 @@ class NoShutdownRequester final : public IShutdownRequester {
 
 }  // namespace
 
+// Never destroyed: a player thread left to end on its own may still use them
+// while the process exits.
 IInputSink& SystemInputSink() {
-  static NullInputSink sink;
-  return sink;
+  static auto* const sink = new NullInputSink;
+  return *sink;
 }
 
 IShutdownRequester& SystemShutdownRequester() {
-  static NoShutdownRequester requester;
-  return requester;
+  static auto* const requester = new NoShutdownRequester;
+  return *requester;
 }
 
 std::unique_ptr<IPlayClock> CreateSystemPlayClock() { return std::make_unique<SteadyPlayClock>(); }

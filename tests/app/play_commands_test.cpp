@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <future>
+#include <functional>
 
 #include "../play/player_fakes.h"
 #include "app/main_window.h"
@@ -23,6 +25,7 @@ class PlayCommandsTest : public test::MainWindowFixture {
       MainWindowServices s = Services();
       s.newPlayer = [this] {
         ++made;
+        if (makePlayer) return makePlayer();
         auto c = std::make_unique<play::test::FakePlayClock>();
         return std::make_unique<play::TRunThread>(sink, shutdown, std::move(c));
       };
@@ -38,6 +41,7 @@ class PlayCommandsTest : public test::MainWindowFixture {
 
   TSettings settings;
   std::string settingsFile;  // when set, the settings file's bytes instead of `settings`
+  std::function<std::unique_ptr<play::TRunThread>()> makePlayer;  // when set, makes the players
   play::test::RecordingSink sink;
   play::test::FakeShutdown shutdown;
   int made = 0;
@@ -183,6 +187,58 @@ TEST_F(PlayCommandsTest, PlayOverARunningPlayerEndsTheFirstBeforeTheSecondStarts
   m.SBStopClick();
   EXPECT_EQ(m.Player, nullptr);
   EXPECT_EQ(shutdown.Exits(), 0) << "neither replacing nor stopping a player shuts down";
+}
+
+TEST_F(PlayCommandsTest, StopPlayOverAndCloseDoNotWaitForAStuckPlayer) {
+  // Every player's sink hangs in its second call, as an injection held up by
+  // another program would, until its gate opens.
+  struct Stuck {
+    play::test::Gate gate;
+    std::shared_ptr<play::test::RecordingSink> sink = std::make_shared<play::test::RecordingSink>();
+    std::shared_ptr<play::test::FakeShutdown> sys = std::make_shared<play::test::FakeShutdown>();
+    std::shared_future<void> ended;
+  };
+  std::vector<std::unique_ptr<Stuck>> players;
+  makePlayer = [&] {
+    Stuck& p = *players.emplace_back(std::make_unique<Stuck>());
+    p.sink->onCall = [&p] { if (p.sink->calls.size() == 2) p.gate.Block(); };
+    auto t = std::make_unique<play::TRunThread>(p.sink, p.sys, play::CreateSystemPlayClock());
+    t->StopWait = std::chrono::milliseconds(10);
+    p.ended = t->Ended();
+    return t;
+  };
+  dir.Write("hold.crec", play::test::Gbk("按键按下 17 0 0 0 0\r\n移动 1,1\r\n延迟 10\r\n按键弹起 17 0 0 0 0\r\n"));
+  settings.LoopUntilKey = true;
+  settings.ShutAfterLoops = true;
+  TFrmMain& m = Window();
+  auto play = [&] {
+    view.dialogAnswers = {dir.File("hold.crec")};
+    m.SBProcClick();
+    players.back()->gate.AwaitBlocked();
+  };
+
+  play();
+  m.SBStopClick();  // Stop
+  EXPECT_EQ(m.Player, nullptr);
+  play();
+  play();  // Play over a run
+  ASSERT_NE(m.Player, nullptr);
+  m.FormClose();  // Close
+  EXPECT_EQ(m.Player, nullptr);
+  EXPECT_EQ(log.Count("beep:1000:100"), 1) << "Stop went on to its beep";
+
+  ASSERT_EQ(players.size(), 3u);
+  for (auto& p : players) {
+    EXPECT_TRUE(p->gate.Holding()) << "a command waited for a stuck player";
+    p->gate.Open();
+  }
+  // Each ends on its own once its call returns, letting go of the key it held,
+  // as after the user's stop.
+  for (auto& p : players) {
+    p->ended.wait();
+    EXPECT_EQ(p->sink->calls, (std::vector<std::string>{"key 17 0 0x0 0", "cursor 1,1", "key 17 0 0x2 0"}));
+    EXPECT_EQ(p->sys->Exits(), 0);
+  }
 }
 
 TEST_F(PlayCommandsTest, UnreadableScriptLeavesTheRunningPlayerAlone) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -145,6 +146,44 @@ class RecordingSink final : public IInputSink {
     if (onCall) onCall();
     if (clock) clock->Advance(costAt.count(index) ? costAt[index] : cost);
   }
+};
+
+// Holds a player thread inside a call (a sink's onCall, say) as a stalled
+// system call would, until the test opens it. So that a faulty test cannot
+// hang, it gives up after a minute and notes that it did.
+class Gate {
+ public:
+  // On the player's thread: waits until Open().
+  void Block() {
+    std::unique_lock<std::mutex> l(m_);
+    blocked_ = true;
+    cv_.notify_all();
+    if (!cv_.wait_for(l, std::chrono::minutes(1), [this] { return open_; })) gaveUp_ = true;
+    blocked_ = false;
+  }
+  void AwaitBlocked() {
+    std::unique_lock<std::mutex> l(m_);
+    cv_.wait(l, [this] { return blocked_ || gaveUp_; });
+  }
+  // True while a thread waits in Block().
+  bool Holding() {
+    std::lock_guard<std::mutex> l(m_);
+    return blocked_;
+  }
+  void Open() {
+    std::lock_guard<std::mutex> l(m_);
+    open_ = true;
+    cv_.notify_all();
+  }
+  bool GaveUp() {
+    std::lock_guard<std::mutex> l(m_);
+    return gaveUp_;
+  }
+
+ private:
+  std::mutex m_;
+  std::condition_variable cv_;
+  bool blocked_ = false, open_ = false, gaveUp_ = false;
 };
 
 // Logs the shutdown steps and answers as configured.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <future>
 #include <limits>
 
 #include "player_fakes.h"
@@ -347,6 +348,59 @@ TEST_F(RunThreadRealClockTest, DestructorEndsAWaitingOrPausedRunWithoutShutdown)
     EXPECT_EQ(s.calls, (V{"key 17 0 0x0 0", "key 17 0 0x2 0"}));
   }
   EXPECT_EQ(sys.Exits(), 0);
+}
+
+// A run stuck in a system call (here: the sink's second call) that no flag can
+// cut short.
+TEST(RunThreadStuckTest, TheDestructorLetsAStuckRunGoAndItEndsOnItsOwnLikeAUserStop) {
+  auto sink = std::make_shared<RecordingSink>();
+  auto sys = std::make_shared<FakeShutdown>();
+  Gate gate;
+  sink->onCall = [&] { if (sink->calls.size() == 2) gate.Block(); };
+  int closes = 0;
+  auto t = std::make_unique<TRunThread>(sink, sys, CreateSystemPlayClock());
+  t->ScriptFile = CountedScript("按键按下 17 0 0 0 0 移动 1,1 左键按下 延迟 5 左键释放", &closes);
+  t->ShutAfterLoops = true;
+  t->StopWait = std::chrono::milliseconds(10);
+  std::shared_future<void> ended = t->Ended();
+  t->Resume();
+  gate.AwaitBlocked();
+
+  t.reset();  // returns although the run cannot end now
+  EXPECT_TRUE(gate.Holding()) << "the destructor waited for the stuck call";
+  EXPECT_FALSE(gate.GaveUp());
+  EXPECT_NE(ended.wait_for(std::chrono::seconds(0)), std::future_status::ready);
+
+  // Once the call returns, the run ends: the held key goes up, no other action
+  // is played, the file is closed, and it asks for no shutdown.
+  gate.Open();
+  ended.wait();
+  EXPECT_EQ(sink->calls, (V{"key 17 0 0x0 0", "cursor 1,1", "key 17 0 0x2 0"}));
+  EXPECT_EQ(sys->Exits(), 0);
+  EXPECT_EQ(closes, kCanCountCloses ? 1 : 0);
+}
+
+TEST(RunThreadStuckTest, SharedServicesOutliveTheObjectAndTheTestsReferences) {
+  // The run keeps the sink, the requester and the clock alive after both the
+  // object and every other owner have let go of them.
+  auto sink = std::make_shared<RecordingSink>();
+  std::weak_ptr<RecordingSink> watch = sink;
+  Gate gate;
+  RecordingSink* raw = sink.get();
+  sink->onCall = [&gate, raw] { if (raw->calls.size() == 1) gate.Block(); };
+  auto t = std::make_unique<TRunThread>(sink, std::make_shared<FakeShutdown>(), CreateSystemPlayClock());
+  t->ScriptFile = TempScript("按键按下 65 0 0 0 0 延迟 2147483647");
+  t->StopWait = std::chrono::milliseconds(1);
+  std::shared_future<void> ended = t->Ended();
+  t->Resume();
+  gate.AwaitBlocked();
+  t.reset();
+  sink.reset();
+  EXPECT_FALSE(watch.expired()) << "the stuck run's sink was freed under it";
+  gate.Open();
+  ended.wait();
+  // set_value comes just before the thread lets go of its share.
+  while (!watch.expired()) std::this_thread::yield();
 }
 
 TEST(PlayerClockTest, WakeEndsTheCurrentOrNextWaitOnce) {
