@@ -11,13 +11,15 @@ namespace tesmuro::win {
 
 class WinRegistry : public setup::IRegistry {
  public:
-  bool CreateKey(Key parent, std::string_view path, Key& key) override;
-  bool OpenKey(Key parent, std::string_view path, Key& key) override;
+  bool OpenKey(Key parent, std::string_view path, Access access, Key& key) override;
+  std::optional<std::string> ReadString(Key key, std::string_view name) override;
   bool SetString(Key key, std::string_view name, std::string_view data) override;
+  bool DeleteValue(Key key, std::string_view name) override;
   void CloseKey(Key key) override;
 };
 
-// The full path of the running program as the system reports it (UTF-8).
+// The full path of the running program as the system reports it (UTF-8);
+// empty when the system can't tell it.
 std::string ExePath();
 
 }  // namespace tesmuro::win

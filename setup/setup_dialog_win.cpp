@@ -331,7 +331,10 @@ void SetupDialogWin::Confirm() {
     return MessageBoxW(hwnd_, Wide(text).c_str(), Wide(caption).c_str(), style);
   };
   try {
-    setup::ConfirmSetup(result_, registry_, Checked(layout::kIdChkAutoRun), ExePath(), show);
+    // The box then shows whether the program really starts with the system,
+    // and the settings record keeps that.
+    SetChecked(layout::kIdChkAutoRun,
+               setup::ConfirmSetup(result_, registry_, Checked(layout::kIdChkAutoRun), ExePath(), show));
   } catch (const std::exception& e) {
     ShowErrorBox(hwnd_, e.what());
   } catch (...) {
