@@ -122,7 +122,6 @@ TEST_F(EmergencyStopTest, TickPutsTheVersionBackWhenTheRunEndsOnItsOwn) {
   settings.LoopCount = 2;
   Play("endless.crec");
   EXPECT_EQ(view.status[3], kHint);
-  w->Tick();
   w->Player->WaitFor();
   EXPECT_EQ(view.status[3], kHint) << "the player does not report back";
   EXPECT_EQ(Press(Key(0x100, 0x13)), HotKeyCommand::None) << "an ended run is not running";
