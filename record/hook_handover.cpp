@@ -29,10 +29,14 @@ void HookEventQueue::WakeFailed() noexcept {
 
 void HookEventQueue::Take(std::vector<HookEvent>& out) {
   out.clear();
-  std::lock_guard<std::mutex> lock(mutex_);
-  out.assign(queue_.begin(), queue_.end());
-  queue_.clear();
-  wakeOutstanding_ = false;
+  std::deque<HookEvent> taken;
+  {
+    // Only a swap under the lock: the hook procedure never waits for a copy.
+    std::lock_guard<std::mutex> lock(mutex_);
+    taken.swap(queue_);
+    wakeOutstanding_ = false;
+  }
+  out.assign(taken.begin(), taken.end());
 }
 
 size_t HookEventQueue::Size() const {

@@ -196,6 +196,8 @@ LRESULT CALLBACK HookThread::MouseProc(int code, WPARAM wParam, LPARAM lParam) n
 LRESULT CALLBACK HookThread::KeyProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
   HookThread* self = g_hooks;
   if (!self || code != HC_ACTION) return CallNextHookEx(nullptr, code, wParam, lParam);
+  const bool measure = self->measure_.load(std::memory_order_relaxed);
+  const double t0 = measure ? QpcMicros() : 0.0;
   const auto* k = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
   KeyHookEvent e;
   e.code = code;
@@ -212,6 +214,10 @@ LRESULT CALLBACK HookThread::KeyProc(int code, WPARAM wParam, LPARAM lParam) noe
   if (self->passing_ && SameKeyEvent(e, *self->passing_)) return CallNextHookEx(nullptr, code, wParam, lParam);
   self->modifiers_.Apply(e);
   self->Push(e);
+  if (measure) {
+    std::lock_guard<std::mutex> lock(self->timesMutex_);
+    if (self->times_.size() < self->times_.capacity()) self->times_.push_back(QpcMicros() - t0);
+  }
   const KeyHookEvent* outer = self->passing_;
   self->passing_ = &e;
   const LRESULT r = CallNextHookEx(nullptr, code, wParam, lParam);

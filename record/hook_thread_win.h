@@ -43,8 +43,8 @@ class HookThread : public IHookHost {
   // Events dropped because the queue was full.
   uint64_t DroppedEvents() const { return queue_.Dropped(); }
 
-  // For the benchmark: when on, each hook call records how long the
-  // procedure took before it handed the event on (microseconds).
+  // For the benchmarks: when on, each call of either hook procedure records
+  // how long it took before it handed the event on (microseconds).
   void MeasureProcedureTimes(bool on);
   std::vector<double> ProcedureTimes();
 
