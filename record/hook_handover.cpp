@@ -95,7 +95,12 @@ void HookPump::Drain() {
   } reset{draining_};
   for (;;) {
     if (pending_.empty()) {
-      cb_.take(taken_);
+      try {
+        cb_.take(taken_);
+      } catch (...) {  // out of memory: reported; the next wake-up or tick tries again
+        Report();
+        break;
+      }
       if (taken_.empty()) break;
       pending_.insert(pending_.end(), taken_.begin(), taken_.end());
       taken_.clear();
