@@ -78,11 +78,16 @@ bool RecoveryStoreWin::Start(std::string_view bytes) {
   if (folder_.empty()) return false;
   if (file_ == INVALID_HANDLE_VALUE) {
     MakeFolders(folder_);
-    wchar_t name[64];
-    wsprintfW(name, L"\\script-%lu-%lu.crec", GetCurrentProcessId(), GetTickCount());
-    path_ = folder_ + name;
-    file_ = CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                        nullptr);
+    // A name no other store uses, in this program or another one.
+    static LONG serial = 0;
+    for (int attempt = 0; attempt < 8 && file_ == INVALID_HANDLE_VALUE; ++attempt) {
+      wchar_t name[80];
+      wsprintfW(name, L"\\script-%lu-%lu-%ld.crec", GetCurrentProcessId(), GetTickCount(),
+                InterlockedIncrement(&serial));
+      path_ = folder_ + name;
+      file_ = CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                          nullptr);
+    }
     if (file_ == INVALID_HANDLE_VALUE) {
       path_.clear();
       return false;
