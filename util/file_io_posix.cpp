@@ -1,5 +1,9 @@
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <limits>
 
 #include "util/file_io.h"
 
@@ -7,6 +11,18 @@ namespace tesmuro::detail {
 
 std::FILE* OpenFilePlatform(const std::string& utf8Path, const char* mode) {
   return std::fopen(utf8Path.c_str(), mode);
+}
+
+std::FILE* CreateNewFile(const std::string& utf8Path, bool& exists) {
+  const int fd = ::open(utf8Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  exists = fd < 0 && errno == EEXIST;
+  if (fd < 0) return nullptr;
+  std::FILE* f = ::fdopen(fd, "wb");
+  if (!f) {
+    ::close(fd);
+    ::unlink(utf8Path.c_str());
+  }
+  return f;
 }
 
 bool FlushToDisk(std::FILE* f) {
@@ -18,5 +34,7 @@ bool MoveIntoPlace(const std::string& tmpPath, const std::string& target) {
 }
 
 bool RemoveFile(const std::string& path) { return std::remove(path.c_str()) == 0; }
+
+size_t PathLengthLimit(const std::string&) { return std::numeric_limits<size_t>::max(); }
 
 }  // namespace tesmuro::detail

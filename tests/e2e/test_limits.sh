@@ -1,5 +1,6 @@
-# Numbers that must never make the program act on its own: huge or negative times in the
-# settings file and negative numbers typed into the settings dialog.
+# Limits: numbers that must never make the program act on its own (huge or negative times in
+# the settings file, negative numbers typed into the settings dialog), and file names at the
+# length limits.
 
 # shellcheck source=tests/e2e/fixture/input_log.sh
 source "$(dirname "${BASH_SOURCE[0]}")/fixture/input_log.sh"
@@ -90,3 +91,33 @@ test_negative_hours_typed_into_the_settings_dialog_get_a_clear_message() {
   drv close "${MAIN[@]}" >/dev/null
   assert_eq 0 "$(app_exit_code)" "exit code"
 }
+
+test_a_script_with_the_longest_file_name_saves_and_the_program_declares_long_paths() {
+  local manifest='<longPathAware xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">true</longPathAware>'
+  grep -qF "$manifest" "$E2E_APP" || fail "Tesmuro.exe's manifest does not declare long-path awareness"
+
+  # A name of 250 characters: a temporary name made by adding to it would pass the file
+  # system's 255. The folder gets a drive of its own, T:, so that the whole path stays within
+  # what Wine's file dialog takes (it overflows beyond MAX_PATH).
+  start_tesmuro
+  local name drive="$WINEPREFIX/dosdevices/t:"
+  [ ! -e "$drive" ] || fail "drive T: is taken in the test prefix"
+  ln -s "$TEST_DIR" "$drive"
+  trap "rm -f -- '$drive'" EXIT
+  name="$(printf 'n%.0s' $(seq 1 245)).crec"
+  local script="$TEST_DIR/$name"
+  drv set-text "${MAIN[@]}" --id 100 $'移动 7,7\r\n' >/dev/null
+  drv click "${MAIN[@]}" --id 203  # Save: no name yet, so the dialog asks for one
+  drv file-dialog --pid "$APP_PID" "T:\\$name" >/dev/null
+  poll 5000 test -s "$script"
+  assert_eq $'移动 7,7\r' "$(iconv -f GBK -t UTF-8 "$script")" "saved script"
+  assert_status 0 drv absent --pid "$APP_PID" --class '#32770' --for 300
+  # Saved again over itself, and nothing else left in the folder.
+  drv set-text "${MAIN[@]}" --id 100 $'移动 8,8\r\n' >/dev/null
+  drv click "${MAIN[@]}" --id 203
+  poll 5000 limits_file_is "$script" $'移动 8,8\r'
+  assert_eq 1 "$(find "$TEST_DIR" -maxdepth 1 -type f \( -name '*.crec' -o -name '~*' \) | wc -l)" "files in the folder"
+}
+
+# limits_file_is FILE TEXT: FILE holds TEXT (UTF-8) as GBK.
+limits_file_is() { [ "$(iconv -f GBK -t UTF-8 "$1" 2>/dev/null)" = "$2" ]; }

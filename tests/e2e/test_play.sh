@@ -280,3 +280,47 @@ EOF2
   echo "Ctrl released for $(ms_between "$paused_at" "$resumed_at") ms of pause" >&2
   assert_eq "100,60" "$(play_last_move)" "cursor after the run"
 }
+
+# play_file_is FILE TEXT: FILE holds TEXT (UTF-8) as GBK.
+play_file_is() { [ "$(iconv -f GBK -t UTF-8 "$1" 2>/dev/null)" = "$2" ]; }
+
+test_saving_the_script_that_is_playing_replaces_it_and_the_run_goes_on() {
+  start_tesmuro "${PLAY_KEYS[@]}"
+  local script="$TEST_DIR/playing.crec"
+  start_input_log --watch "$script"
+  hold_pointer
+  gbk_script "$script" <<'EOF2'
+延迟 100
+移动 100,60
+左键按下
+左键释放
+延迟 1500
+移动 200,100
+右键按下
+右键释放
+EOF2
+  # Loaded, so that Save writes to it without asking; then played.
+  drv click "${MAIN[@]}" --id 202
+  drv file-dialog --pid "$APP_PID" "$(winpath "$script")" >/dev/null
+  poll 5000 script_text_is $'延迟 100\r\n移动 100,60\r\n左键按下\r\n左键释放\r\n延迟 1500\r\n移动 200,100\r\n右键按下\r\n右键释放\r\n'
+  play_file "$script"
+  wait_input_log "lup 100,60"
+  start_file_watch
+  wait_input_log "file open"
+
+  # Save while the player holds the file open (inside its 1.5 s delay).
+  drv set-text "${MAIN[@]}" --id 100 $'移动 5,5\r\n' >/dev/null
+  drv click "${MAIN[@]}" --id 203
+  poll 5000 play_file_is "$script" $'移动 5,5\r'
+  assert_status 0 drv absent --pid "$APP_PID" --class '#32770' --for 300
+  # The run goes on with what it opened.
+  wait_input_log "rup 200,100"
+  assert_eq $'ldown 100,60\nlup 100,60\nrdown 200,100\nrup 200,100' "$(play_button_events)" "buttons of the run"
+  # The old file, moved aside for the save, goes once the player has closed it.
+  poll 5000 play_only_file_beside "$script"
+}
+
+# play_only_file_beside FILE: FILE is the only script or temporary file in its folder.
+play_only_file_beside() {
+  [ "$(find "$(dirname "$1")" -maxdepth 1 \( -name '*.crec' -o -name '~*' \) | wc -l)" = 1 ]
+}
