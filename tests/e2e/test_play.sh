@@ -267,6 +267,7 @@ EOF2
   drv click "${MAIN[@]}" --id 207  # Resume
   start_file_watch
   wait_input_log "file closed"
+  poll 5000 play_count_at_least "keyup 17" 2  # the logger may note the end of the run first
   # (Ctrl went down before the click activated the logger window: only its hook saw that.)
   assert_eq "ldown 100,60" "$(input_log | head -n $((held - 1)) | cut -d' ' -f2- | grep -E '^(key|[lr](down|up))')" \
     "held before the pause"
