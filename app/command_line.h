@@ -17,14 +17,16 @@
 #include <string>
 #include <vector>
 
+#include "play/speed.h"
+
 namespace tesmuro {
 
 // Exit codes of a run with /exit.
 enum ExitCode : int { kExitPlayed = 0, kExitStopped = 1, kExitError = 2 };
 
-// Playback speed: a factor that divides every delay.
-inline constexpr double kMinSpeed = 0.1;
-inline constexpr double kMaxSpeed = 100.0;
+// Playback speed as a factor (the settings keep it in percent).
+inline constexpr double kMinSpeed = kMinSpeedPercent / 100.0;
+inline constexpr double kMaxSpeed = kMaxSpeedPercent / 100.0;
 
 struct CommandLine {
   enum class Action { None, Open, Play, Usage };

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "play/speed.h"
+
 namespace tesmuro {
 
 struct TSettings {
@@ -40,15 +42,13 @@ struct TSettings {
   bool SendInputJoy = false;
   // Playback speed in percent of the recorded pace: every delay is divided
   // by SpeedPercent / 100.
-  int32_t SpeedPercent = 100;
+  int32_t SpeedPercent = kNormalSpeedPercent;
 
   bool operator==(const TSettings&) const = default;
 };
 
 inline constexpr char kSettingsFileName[] = "Quorlin.qlset";
 inline constexpr size_t kAutoFileNameMax = 1000;
-inline constexpr int32_t kMinSpeedPercent = 10;
-inline constexpr int32_t kMaxSpeedPercent = 10000;
 
 // The values the main window starts with: the five recording switches on,
 // everything else zero, false or empty.

@@ -69,6 +69,8 @@ struct TRunThread::State {
   bool shutAfterElapsed = false;
   bool postJoy = false;
   bool sendInputJoy = false;
+  int32_t speedPercent = 100;
+  std::atomic<bool> failed{false};
 
   ActionReplayer* replayer = nullptr;  // the run's, while it plays (player thread only)
 };
@@ -114,6 +116,7 @@ void TRunThread::Resume() {
     s.shutAfterElapsed = ShutAfterElapsed;
     s.postJoy = PostJoy;
     s.sendInputJoy = SendInputJoy;
+    s.speedPercent = std::clamp(SpeedPercent, kMinSpeedPercent, kMaxSpeedPercent);
     s.stoppedByUser.store(false);
     s.started.store(true);
     try {
@@ -150,6 +153,8 @@ void TRunThread::RequestStop(bool byUser) {
 bool TRunThread::Finished() const { return state_->finished.load(std::memory_order_acquire); }
 
 int64_t TRunThread::Passes() const { return state_->passes.load(std::memory_order_relaxed); }
+
+bool TRunThread::EndedByError() const { return Finished() && state_->failed.load(); }
 
 void TRunThread::WaitFor() {
   if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
@@ -189,6 +194,7 @@ void TRunThread::State::Main() noexcept {
     replayer = nullptr;
   }
   if (ending == Ending::Normal) stopRequested.store(true);
+  if (ending == Ending::ConversionError) failed.store(true);
   if (file) {
     std::fclose(file);
     file = nullptr;
@@ -211,6 +217,9 @@ TRunThread::State::Ending TRunThread::State::Play() {
   if (file) stream.emplace(file);
 
   int64_t due = start;  // when the next action is due
+  // Delays are divided by the speed; what a division leaves over is carried
+  // to the next delay, so the schedule keeps exact time at any speed.
+  int64_t carry = 0;
   int64_t passCount = 0;
   bool passHadWord = false;
   bool passHadDelay = false;
@@ -243,7 +252,9 @@ TRunThread::State::Ending TRunThread::State::Play() {
       case script::ActionKind::Delay: {
         if (action.delay_ms <= 0) break;
         passHadDelay = true;
-        due += int64_t{action.delay_ms} * 1000;
+        const int64_t scaled = int64_t{action.delay_ms} * 1000 * 100 + carry;
+        due += scaled / speedPercent;
+        carry = scaled % speedPercent;
         const int64_t now = clock->NowMicros();
         if (now - due > kStallMicros) due = now;  // stalled: go on from here, no burst
         WaitForDue(due);                          // a stop is seen at the top of the loop

@@ -78,6 +78,7 @@
 #include "play/input_sink.h"
 #include "play/play_clock.h"
 #include "play/shutdown.h"
+#include "play/speed.h"
 
 namespace tesmuro::play {
 
@@ -120,6 +121,9 @@ class TRunThread {
   std::atomic<bool>& StoppedByUser;        // cleared when the run starts
   bool PostJoy = false;                    // joystick words broadcast as MM_JOY1* messages
   bool SendInputJoy = false;               // joystick words injected as hardware input
+  // Speed in percent of the recorded pace (every delay divided by
+  // SpeedPercent / 100), kept within kMinSpeedPercent..kMaxSpeedPercent.
+  int32_t SpeedPercent = kNormalSpeedPercent;
   // How long the destructor waits for a run that does not end when told to.
   std::chrono::milliseconds StopWait{2000};
 
@@ -151,6 +155,9 @@ class TRunThread {
 
   // Passes completed so far (all modes).
   int64_t Passes() const;
+  // The run is over because of an error: a key code or wheel turn that is not
+  // a number, or a failure inside the run.
+  bool EndedByError() const;
 
  private:
   std::thread thread_;

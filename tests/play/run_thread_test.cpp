@@ -205,6 +205,45 @@ TEST(RunThreadTest, ActionsAreDueAtRunStartPlusTheDelaysBeforeThem) {
   EXPECT_EQ(r.Moves(), (T{10000, 10300, 20000, 30000, 30300, 40000, 50000, 50300, 60000}));
 }
 
+TEST(RunThreadTest, SpeedDividesEveryDelayWithoutDrift) {
+  {
+    Rig r("延迟 20 移动 1,1 延迟 7 移动 2,2");
+    r.t->SpeedPercent = 200;
+    r.t->SetLoopCount(2);
+    r.Run();
+    EXPECT_EQ(r.Moves(), (T{10000, 13500, 23500, 27000}));
+  }
+  {
+    // A third of 10 ms is no whole number of microseconds: what each division
+    // leaves over is carried, so 3000 delays end exactly 10 s in.
+    std::string script;
+    for (int i = 0; i < 3000; ++i) script += "延迟 10 移动 1,1 ";
+    Rig r(script.c_str());
+    r.t->SpeedPercent = 300;
+    r.Run();
+    ASSERT_EQ(r.Moves().size(), 3000u);
+    EXPECT_EQ(r.Moves()[0], 3333);
+    EXPECT_EQ(r.Moves()[2], 10000);
+    EXPECT_EQ(r.Moves().back(), 10000000);
+  }
+  for (auto [asked, first] : {std::pair{0, 1000}, {5, 1000}, {-100, 1000}, {20000, 1}}) {
+    Rig r("延迟 100 移动 1,1");
+    r.t->SpeedPercent = asked;  // outside 10..10000: the nearest limit
+    r.Run();
+    EXPECT_EQ(r.Moves(), (T{first * kMs})) << asked;
+  }
+}
+
+TEST(RunThreadTest, AnErrorEndingIsToldApartFromAnEnd) {
+  Rig bad("移动 1,1 鼠标滚轮 x 0 0");
+  bad.Run();
+  EXPECT_TRUE(bad.t->EndedByError());
+  Rig good("移动 1,1");
+  EXPECT_FALSE(good.t->EndedByError()) << "not before it has run";
+  good.Run();
+  EXPECT_FALSE(good.t->EndedByError());
+}
+
 TEST(RunThreadTest, AStallRestartsTheScheduleASmallDelayIsCaughtUp) {
   for (auto [stall, moves] : {std::pair{80 * kMs, T{10000, 90000, 100000, 110000}},
                               {25 * kMs, T{10000, 35000, 35000, 40000}}}) {
