@@ -12,7 +12,10 @@ std::string Lower(std::string s) {
   return s;
 }
 
-bool IsSwitch(const std::string& a) { return a.size() >= 2 && (a[0] == '/' || a[0] == '-'); }
+// A switch is a name after '/' or '-'; "/scripts/a.crec" is a file.
+bool IsSwitch(const std::string& a) {
+  return a.size() >= 2 && (a[0] == '/' || a[0] == '-') && a.find_first_of("\\/:.", 1) == std::string::npos;
+}
 
 std::optional<int32_t> ParseLoops(const std::string& t) {
   if (t.empty() || t.size() > 10) return std::nullopt;

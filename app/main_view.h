@@ -81,6 +81,10 @@ class IMainView {
                             std::string_view /*parameters*/) {}
   // Shows the About box modally; returns when it has been closed.
   virtual void ShowAboutModal() {}
+  // What the program is doing, for the mini window (empty: nothing runs).
+  virtual void SetMiniState(std::string_view /*utf8*/) {}
+  // The exit code the program ends with once its window has closed.
+  virtual void SetExitCode(int /*code*/) {}
 
   virtual void SetMouseCapture() = 0;
   virtual void ReleaseMouseCapture() = 0;

@@ -3,10 +3,14 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <exception>
+#include <string>
+#include <vector>
 
 #include "app/application_win.h"
+#include "app/command_line.h"
 #include "app/main_window_win.h"
 #include "app/system_library_win.h"
 #include "app/texts.h"
@@ -16,27 +20,53 @@
 
 using namespace tesmuro;
 
+namespace {
+
+// The arguments after the program's name, UTF-8, whatever the code page.
+std::vector<std::string> Arguments() {
+  std::vector<std::string> args;
+  int n = 0;
+  if (LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &n)) {
+    for (int i = 1; i < n; ++i) args.push_back(win::Utf8(argv[i]));
+    LocalFree(argv);
+  }
+  return args;
+}
+
+}  // namespace
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // Before anything loads a library: none is taken from the program's folder.
   win::RestrictLibrarySearch();
   win::winmm::Load();
+  const CommandLine commandLine = ParseCommandLine(Arguments());
+  if (commandLine.action == CommandLine::Action::Usage) {
+    MessageBoxW(nullptr, win::Wide(CommandLineUsage()).c_str(), win::Wide(text::kAppTitle).c_str(),
+                MB_OK | MB_ICONINFORMATION);
+    return 0;
+  }
+  int exitCode = 0;
   try {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES | ICC_HOTKEY_CLASS};
     InitCommonControlsEx(&icc);
     win::Application app;
 
     win::MainWindowWin main(app);
-    if (!main.Create()) return 0;
+    main.SetQuiet(commandLine.exitWhenDone);
+    if (!main.Create()) return commandLine.exitWhenDone ? kExitError : 0;
+    main.Logic()->SetCommandLine(commandLine);
     main.CreateSoftwareSetup();
     main.CreateAbout();
     main.CreateMirco();
 
     main.Show();
-    app.Run();
+    exitCode = app.Run();
   } catch (const std::exception& e) {
+    if (commandLine.exitWhenDone) return kExitError;
     win::ShowErrorBox(nullptr, e.what());
   } catch (...) {
+    if (commandLine.exitWhenDone) return kExitError;
     win::ShowErrorBox(nullptr, "");
   }
-  return 0;
+  return exitCode;
 }

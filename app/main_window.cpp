@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "app/play_state.h"
 #include "app/texts.h"
 #include "auxiliary/joystick_report.h"
 #include "forms/main_form.h"
@@ -83,8 +84,71 @@ void TFrmMain::FormShow() {
   view_.ProcessMessages();
   PublishHotKeys(/*withSwitch=*/false);
   keyHook_->Install();
+  if (RunCommandLine()) return;
   StartupAutoPlay();
   OfferRecovery();
+}
+
+void TFrmMain::SetCommandLine(const CommandLine& commandLine) {
+  commandLine_ = commandLine;
+  exitWhenDone_ = commandLine.action == CommandLine::Action::Play && commandLine.exitWhenDone;
+}
+
+bool TFrmMain::RunCommandLine() {
+  if (!commandLine_) return false;
+  const CommandLine c = *commandLine_;
+  commandLine_.reset();  // carried out once, by the first showing
+  if (!c.error.empty()) {
+    // An unattended run ends at once; a user sees what is wrong and goes on.
+    if (c.exitWhenDone) {
+      ExitWith(kExitError);
+      return true;
+    }
+    view_.ShowMessage(c.error, text::kNotice, kMbOk | kMbIconError);
+    return false;
+  }
+  if (c.action == CommandLine::Action::Open) {
+    LoadScriptFile(c.file);
+    return false;
+  }
+  if (c.action != CommandLine::Action::Play) return false;
+  if (c.speed) runSpeed_ = static_cast<int32_t>(*c.speed * 100 + 0.5);
+  runLoops_ = c.loops;
+  mouseHook_->SetRecording(false);
+  keyHook_->SetRecording(false);
+  ClosePlayFile();
+  PlayFile = OpenFile(c.file, "rb");
+  if (!PlayFile) {
+    if (exitWhenDone_) {
+      ExitWith(kExitError);
+    } else {
+      view_.ShowMessage(text::kCannotOpenScript, text::kNotice, kMbOk | kMbIconError);
+    }
+    return true;
+  }
+  StartPlayer(/*withShutdown=*/true);
+  runSpeed_.reset();
+  runLoops_.reset();
+  UpdateCaption(c.file);
+  Player->Resume();
+  UpdatePlayState();
+  view_.Beep(800, 100);
+  return true;
+}
+
+int TFrmMain::RunOutcome() const {
+  if (Player && Player->Finished()) {
+    if (Player->EndedByError()) return kExitError;
+    return Player->StoppedByUser.load() ? kExitStopped : kExitPlayed;
+  }
+  return kExitStopped;  // ended by the user before its end
+}
+
+void TFrmMain::ExitWith(int code) {
+  if (exiting_) return;
+  exiting_ = true;
+  view_.SetExitCode(code);
+  view_.Close();
 }
 
 void TFrmMain::FormClose() {
@@ -94,6 +158,8 @@ void TFrmMain::FormClose() {
   keyHook_->Uninstall();
   joysticks_.ReleaseCapture(0);
   joysticks_.ReleaseCapture(1);
+  // Closing the window ends an unattended run as the user's stop.
+  if (exitWhenDone_ && !exiting_) view_.SetExitCode(RunOutcome());
   StopPlayer();
   view_.Sleep(100);
   // Closing with nothing unsaved: the journal has served its purpose. With
@@ -235,6 +301,8 @@ HotKeyCommand TFrmMain::OnKeyEvent(const KeyHookEvent& e) {
 bool TFrmMain::Running() const { return (Player && !Player->Finished()) || Recording(); }
 
 void TFrmMain::Tick() {
+  UpdatePlayState();
+  if (exitWhenDone_ && Player && Player->Finished()) ExitWith(RunOutcome());
   if (emergencyHintShown_ && (!Player || Player->Finished())) ShowEmergencyStopHint(false);
   if ((keyHook_->HotKeysEnabled || Running()) && keyHook_->CheckHook())
     SetStatusText(2, text::kKeyHookReinstalled);
@@ -303,26 +371,30 @@ void TFrmMain::SBLoadClick() {
   if (!ConfirmDiscard()) return;
   const auto chosen = view_.RunFileDialog(FileDialog::Open);
   if (!chosen) return;
+  LoadScriptFile(*chosen);
+}
+
+void TFrmMain::LoadScriptFile(const std::string& path) {
   // Everything is read and converted before anything changes: a load that
   // fails leaves the text, the file name and the caption as they were.
   std::string text;
   try {
     std::string bytes;
-    if (!ReadWholeFile(*chosen, bytes)) throw std::runtime_error("Cannot open file \"" + *chosen + "\"");
+    if (!ReadWholeFile(path, bytes)) throw std::runtime_error("Cannot open file \"" + path + "\"");
     if (bytes.size() > kMaxScriptBytes) {
-      view_.ShowMessage(text::kScriptTooBig + *chosen, text::kNotice, kMbOk | kMbIconError);
+      view_.ShowMessage(text::kScriptTooBig + path, text::kNotice, kMbOk | kMbIconError);
       return;
     }
     text = script::NormalizeLineBreaks(bytes);
   } catch (const std::bad_alloc&) {
-    view_.ShowMessage(text::kScriptNoMemory + *chosen, text::kNotice, kMbOk | kMbIconError);
+    view_.ShowMessage(text::kScriptNoMemory + path, text::kNotice, kMbOk | kMbIconError);
     return;
   }
   if (!view_.MemoSetText(text)) {
-    view_.ShowMessage(text::kScriptNoMemory + *chosen, text::kNotice, kMbOk | kMbIconError);
+    view_.ShowMessage(text::kScriptNoMemory + path, text::kNotice, kMbOk | kMbIconError);
     return;
   }
-  ScriptFileName = *chosen;
+  ScriptFileName = path;
   UpdateCaption(ScriptFileName);
   modified_ = false;
   journal_.Discard();
@@ -390,10 +462,12 @@ void TFrmMain::SBRecordClick() {
     if (n >= 2) joysticks_.SetCapture(1, 100, true);
   }
   if (Settings.RecMouseMsg || Settings.RecKeyMsg) view_.SetMouseCapture();
+  UpdatePlayState();
   view_.Beep(500, 100);
 }
 
 void TFrmMain::SBStopClick() {
+  if (exitWhenDone_ && Player) ExitWith(RunOutcome());
   mouseHook_->SetRecording(false);
   keyHook_->SetRecording(false);
   mouseHook_->Uninstall();
@@ -405,6 +479,7 @@ void TFrmMain::SBStopClick() {
   journal_.Flush(clock_.TickCount());
   ClosePlayFile();
   view_.ReleaseMouseCapture();
+  UpdatePlayState();
   view_.Beep(1000, 100);
 }
 
@@ -461,7 +536,35 @@ void TFrmMain::StartPlayer(bool withShutdown) {
   }
   Player->PostJoy = Settings.PostJoy;
   Player->SendInputJoy = Settings.SendInputJoy;
+  Player->SpeedPercent = runSpeed_.value_or(Settings.SpeedPercent);
+  if (runLoops_) {
+    Player->LoopMode = 0;
+    Player->SetLoopCount(*runLoops_);
+  }
+  runMode_ = Player->LoopMode == 1 || Player->LoopMode == 2 ? Player->LoopMode : 0;
+  runCount_ = std::max(Player->LoopCount, 1);
+  runSeconds_ = Player->LoopTotalSeconds;
+  runStartTick_ = clock_.TickCount();
   ShowEmergencyStopHint(true);
+}
+
+void TFrmMain::UpdatePlayState() {
+  PlayStatus st;
+  st.recording = Recording();
+  st.playing = Player && !Player->Finished();
+  if (st.playing) {
+    st.paused = Player->Suspended();
+    st.mode = runMode_;
+    st.passesDone = Player->Passes();
+    st.passCount = runCount_;
+    const int64_t elapsed = static_cast<uint32_t>(clock_.TickCount() - runStartTick_) / 1000;
+    st.secondsLeft = runSeconds_ - elapsed;
+  }
+  const std::string t = PlayStateText(st);
+  if (t == playStateShown_) return;
+  playStateShown_ = t;
+  SetStatusText(0, t);
+  view_.SetMiniState(st.playing || st.recording ? t : std::string());
 }
 
 void TFrmMain::ShowEmergencyStopHint(bool on) {
@@ -481,6 +584,7 @@ void TFrmMain::SBProcClick() {
   StartPlayer(/*withShutdown=*/true);
   UpdateCaption(*chosen);
   Player->Resume();
+  UpdatePlayState();
   view_.Beep(800, 100);
 }
 
@@ -490,6 +594,7 @@ void TFrmMain::SBPauseClick() {
     Player->Resume();
   else
     Player->Suspend();
+  UpdatePlayState();
 }
 
 void TFrmMain::StartupAutoPlay() {
@@ -498,6 +603,7 @@ void TFrmMain::StartupAutoPlay() {
   if (!OpenPlayFile(view_.AnsiToUtf8(Settings.AutoFileName))) return;
   StartPlayer(/*withShutdown=*/false);
   Player->Resume();
+  UpdatePlayState();
   view_.Beep(800, 100);
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "app/command_line.h"
 #include "app/main_view.h"
 #include "app/platform.h"
 #include "app/recovery.h"
@@ -48,6 +49,10 @@ class TFrmMain : private RecordSink {
   ~TFrmMain();
   TFrmMain(const TFrmMain&) = delete;
   TFrmMain& operator=(const TFrmMain&) = delete;
+
+  // The program's command line; the first showing of the window carries it
+  // out (opening or playing a file) in place of the start-up auto play.
+  void SetCommandLine(const CommandLine& commandLine);
 
   // Lifecycle.
   void FormCreate();
@@ -170,6 +175,19 @@ class TFrmMain : private RecordSink {
   // The fourth status bar panel names the emergency stop key while a player
   // runs, and shows the version otherwise.
   void ShowEmergencyStopHint(bool on);
+  // Shows what the program is doing (recording, playing with its progress,
+  // paused, ready) in the first panel and the mini window.
+  void UpdatePlayState();
+  // Carries out the command line; true when the start-up auto play and the
+  // recovery offer give way to it.
+  bool RunCommandLine();
+  // Opens `path` into the script text box as Load does (no dialog).
+  void LoadScriptFile(const std::string& path);
+  // An unattended run (/exit) is over: the program ends with `code`.
+  void ExitWith(int code);
+  // The exit code of the current or last run: played to the end, stopped by
+  // the user, or ended by an error.
+  int RunOutcome() const;
   void ClosePlayFile();
   // Opens `path` for playback; false (and the message) when it can't.
   bool OpenPlayFile(const std::string& path);
@@ -188,6 +206,17 @@ class TFrmMain : private RecordSink {
   bool modified_ = false;
   bool recoveryOffered_ = false;
   bool emergencyHintShown_ = false;
+  std::optional<CommandLine> commandLine_;
+  bool exitWhenDone_ = false;   // /exit: the program ends with its run
+  bool exiting_ = false;
+  std::optional<int32_t> runSpeed_;    // /speed, for the command line's run
+  std::optional<int32_t> runLoops_;    // /loops, for the command line's run
+  // The run on show in the first panel: its mode, passes and start.
+  int32_t runMode_ = 0;
+  int32_t runCount_ = 1;
+  int64_t runSeconds_ = 0;
+  uint32_t runStartTick_ = 0;
+  std::string playStateShown_;
 };
 
 }  // namespace tesmuro

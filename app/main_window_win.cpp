@@ -42,10 +42,16 @@ template <class F>
 void MainWindowWin::Guard(F&& f) noexcept {
   try {
     f();
+    return;
   } catch (const std::exception& e) {
-    ShowErrorBox(IsWindowVisible(hwnd_) ? hwnd_ : nullptr, e.what());
+    if (!quiet_) ShowErrorBox(IsWindowVisible(hwnd_) ? hwnd_ : nullptr, e.what());
   } catch (...) {
-    ShowErrorBox(IsWindowVisible(hwnd_) ? hwnd_ : nullptr, "");
+    if (!quiet_) ShowErrorBox(IsWindowVisible(hwnd_) ? hwnd_ : nullptr, "");
+  }
+  // An unattended run ends at its first error, with the error's exit code.
+  if (quiet_) {
+    exitCode_ = kExitError;
+    PostMessageW(hwnd_, WM_CLOSE, 0, 0);
   }
 }
 
@@ -125,6 +131,13 @@ void MainWindowWin::CreateSoftwareSetup() {
 void MainWindowWin::CreateAbout() {
   about_ = std::make_unique<AboutBoxWin>(app_);
   if (!about_->Create(hwnd_)) about_.reset();
+}
+
+void MainWindowWin::SetMiniState(std::string_view text) {
+  if (!mirco_.window) return;
+  std::string caption = forms::kMirco.caption;
+  if (!text.empty()) caption = std::string(text) + " - " + caption;
+  SetWindowTextW(mirco_.window, Wide(caption).c_str());
 }
 
 void MainWindowWin::ShowAboutModal() {
@@ -319,7 +332,7 @@ LRESULT MainWindowWin::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (wParam) Guard([&] { logic_->FormClose(); });
       return 0;
     case WM_DESTROY:
-      PostQuitMessage(0);
+      PostQuitMessage(exitCode_);
       return 0;
     case WM_DPICHANGED: {
       dpi_ = HIWORD(wParam);
@@ -388,6 +401,8 @@ void MainWindowWin::OnTick() {
 // ---- IMainView ----
 
 int MainWindowWin::ShowMessage(std::string_view text, std::string_view caption, unsigned style) {
+  // An unattended run never waits for a click on a notice.
+  if (quiet_ && (style & 0xF) == MB_OK) return IDOK;
   HWND owner = IsWindowVisible(hwnd_) ? hwnd_ : GetActiveWindow();
   return MessageBoxW(owner, Wide(text).c_str(), Wide(caption).c_str(), style);
 }

@@ -65,6 +65,11 @@ class MainWindowWin : public IMainView {
   setup::ISetupDialog* SetupDialog() override { return setup_.get(); }
   void ShellRequest(std::string_view verb, std::string_view file, std::string_view parameters) override;
   void ShowAboutModal() override;
+  void SetMiniState(std::string_view text) override;
+  void SetExitCode(int code) override { exitCode_ = code; }
+  // An unattended run: notices and errors are not shown in boxes (questions
+  // still are).
+  void SetQuiet(bool quiet) { quiet_ = quiet; }
   void SetMouseCapture() override;
   void ReleaseMouseCapture() override;
 
@@ -115,6 +120,8 @@ class MainWindowWin : public IMainView {
   std::unique_ptr<TFrmMain> logic_;
   bool captureWanted_ = false;  // recording asked for the mouse capture
   bool loading_ = false;        // a big script is going into the text box
+  bool quiet_ = false;
+  int exitCode_ = 0;
   std::unique_ptr<MemoControl> memoText_;
   std::unique_ptr<HookPump> pump_;  // hands the hook thread's events to the logic
 };

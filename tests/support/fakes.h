@@ -200,6 +200,13 @@ class FakeView : public IMainView {
     log_.Add("shell:" + std::string(verb) + ":" + std::string(file));
   }
   void ShowAboutModal() override { log_.Add("about:show"); }
+  std::string miniState;
+  int exitCode = -1;
+  void SetMiniState(std::string_view t) override { miniState = t; }
+  void SetExitCode(int code) override {
+    exitCode = code;
+    log_.Add("exit-code:" + std::to_string(code));
+  }
   void SetMouseCapture() override { log_.Add("capture-mouse"); }
   void ReleaseMouseCapture() override { log_.Add("release-mouse"); }
 

@@ -1,0 +1,168 @@
+// The first panel and the mini window follow recording and playback; the
+// command line opens or plays a file and ends an unattended run with its code.
+#include <gtest/gtest.h>
+
+#include "app/main_window.h"
+#include "app/play_state.h"
+#include "play/player_fakes.h"
+#include "support/main_window_fixture.h"
+
+namespace tesmuro {
+namespace {
+
+TEST(PlayStateText, EveryModeAndState) {
+  PlayStatus s;
+  EXPECT_EQ(PlayStateText(s), "就绪");
+  s.recording = true;
+  EXPECT_EQ(PlayStateText(s), "录制中");
+  s.playing = true;
+  s.passesDone = 1;
+  s.passCount = 3;
+  EXPECT_EQ(PlayStateText(s), "播放 2/3");
+  s.passesDone = 3;
+  EXPECT_EQ(PlayStateText(s), "播放 3/3") << "never beyond the total";
+  s.paused = true;
+  EXPECT_EQ(PlayStateText(s), "暂停 3/3");
+  s.paused = false;
+  s.mode = 1;
+  s.passesDone = 41;
+  EXPECT_EQ(PlayStateText(s), "播放 第42遍");
+  s.mode = 2;
+  s.secondsLeft = 3723;
+  EXPECT_EQ(PlayStateText(s), "播放 剩 1:02:03");
+  s.secondsLeft = -5;
+  EXPECT_EQ(PlayStateText(s), "播放 剩 0:00:00") << "the last pass goes on past the time";
+}
+
+// A main window whose players run on a virtual clock and a recording sink.
+class CommandLineRunTest : public test::MainWindowFixture {
+ protected:
+  CommandLineRunTest() {
+    dir.Write("Quorlin.qlset", FormatSettings(settings));
+    dir.Write("two.crec", play::test::Gbk("延迟 10 移动 1,1\r\n"));
+  }
+  TFrmMain& Window() {
+    if (!w) {
+      dir.Write("Quorlin.qlset", FormatSettings(settings));
+      MainWindowServices s = Services();
+      s.newPlayer = [this] {
+        auto c = std::make_unique<play::test::FakePlayClock>();
+        clocks.push_back(c.get());
+        sink.clock = c.get();
+        c->onStuck = [] {};
+        return std::make_unique<play::TRunThread>(sink, sys, std::move(c));
+      };
+      w = std::make_unique<TFrmMain>(s);
+    }
+    return *w;
+  }
+  TSettings settings = ConstructionSettings();
+  play::test::RecordingSink sink;
+  play::test::FakeShutdown sys;
+  std::vector<play::test::FakePlayClock*> clocks;
+  std::unique_ptr<TFrmMain> w;
+};
+
+TEST_F(CommandLineRunTest, AFileIsOpenedAsLoadDoes) {
+  dir.Write("open.crec", "x\ry\n");
+  TFrmMain& m = Window();
+  m.SetCommandLine(ParseCommandLine({dir.File("open.crec")}));
+  m.FormShow();
+  EXPECT_EQ(view.memo, "x\r\ny\r\n");
+  EXPECT_EQ(m.ScriptFileName, dir.File("open.crec"));
+  EXPECT_EQ(view.caption, "Tesmuro - " + dir.File("open.crec"));
+  EXPECT_EQ(m.Player, nullptr);
+  m.FormShow();  // back from the mini window: carried out once
+  EXPECT_EQ(log.Count("close"), 0);
+}
+
+TEST_F(CommandLineRunTest, PlayWithLoopsAndSpeedTakesThePlaceOfTheAutoPlayAndEndsWithCode0) {
+  settings.AutoPlay = true;
+  settings.AutoFileName = dir.File("two.crec");
+  settings.LoopUntilKey = true;
+  settings.SpeedPercent = 50;
+  TFrmMain& m = Window();
+  m.SetCommandLine(ParseCommandLine({"/play", dir.File("two.crec"), "/loops", "3", "/speed", "2", "/exit"}));
+  m.FormShow();
+  ASSERT_NE(m.Player, nullptr);
+  ASSERT_EQ(clocks.size(), 1u) << "no auto play besides";
+  m.Player->WaitFor();
+  EXPECT_EQ(sink.TimesOf("cursor"), (std::vector<int64_t>{5000, 10000, 15000})) << "three passes at twice the pace";
+  EXPECT_EQ(log.Count("close"), 0);
+  m.Tick();
+  EXPECT_EQ(view.exitCode, kExitPlayed);
+  EXPECT_EQ(log.Count("close"), 1);
+  EXPECT_EQ(dir.Read("Quorlin.qlset"), FormatSettings(settings)) << "switches are not stored";
+}
+
+TEST_F(CommandLineRunTest, AStopOrACloseEndsWithCode1) {
+  settings.LoopUntilKey = true;
+  for (bool byClose : {false, true}) {
+    w.reset();
+    log.calls.clear();
+    view.exitCode = -1;
+    TFrmMain& m = Window();
+    m.SetCommandLine(ParseCommandLine({"/play", dir.File("two.crec"), "/exit"}));
+    m.FormShow();
+    ASSERT_NE(m.Player, nullptr);
+    EXPECT_EQ(view.status[0], "播放 第1遍");
+    EXPECT_EQ(view.miniState, "播放 第1遍");
+    if (byClose)
+      m.FormClose();
+    else
+      m.SBStopClick();
+    EXPECT_EQ(view.exitCode, kExitStopped) << byClose;
+    EXPECT_EQ(view.status[0], byClose ? "播放 第1遍" : "就绪");
+  }
+}
+
+TEST_F(CommandLineRunTest, ErrorsEndAnUnattendedRunWithCode2AndNoBox) {
+  dir.Write("bad.crec", play::test::Gbk("移动 1,1 鼠标滚轮 x 0 0\r\n"));
+  const std::vector<std::vector<std::string>> cases = {
+      {"/play", dir.File("missing.crec"), "/exit"},
+      {"/play", dir.File("two.crec"), "/loops", "0", "/exit"},
+      {"/play", dir.File("bad.crec"), "/exit"},
+  };
+  for (const auto& args : cases) {
+    w.reset();
+    view.boxes.clear();
+    view.exitCode = -1;
+    TFrmMain& m = Window();
+    m.SetCommandLine(ParseCommandLine(args));
+    m.FormShow();
+    if (m.Player) {
+      m.Player->WaitFor();
+      m.Tick();
+    }
+    EXPECT_EQ(view.exitCode, kExitError) << args[1];
+    EXPECT_TRUE(view.boxes.empty()) << args[1];
+  }
+}
+
+TEST_F(CommandLineRunTest, WithoutExitAnErrorIsShownAndTheProgramGoesOn) {
+  TFrmMain& m = Window();
+  m.SetCommandLine(ParseCommandLine({"/play", dir.File("two.crec"), "/speed", "200"}));
+  m.FormShow();
+  ASSERT_EQ(view.boxes.size(), 1u);
+  EXPECT_EQ(view.boxes[0].text, "/speed 的速度必须是 0.1 到 100 之间的数：200");
+  EXPECT_EQ(m.Player, nullptr);
+  EXPECT_EQ(view.exitCode, -1);
+}
+
+TEST_F(CommandLineRunTest, PauseAndRecordingShowInTheFirstPanel) {
+  settings.LoopByCount = true;
+  settings.LoopCount = 4;
+  TFrmMain& m = Window();
+  m.SetCommandLine(ParseCommandLine({"/play", dir.File("two.crec")}));
+  m.FormShow();
+  m.SBPauseClick();
+  EXPECT_EQ(view.status[0], "暂停 1/4");
+  m.SBStopClick();
+  EXPECT_EQ(view.status[0], "就绪");
+  EXPECT_EQ(view.miniState, "");
+  m.SBRecordClick();
+  EXPECT_EQ(view.status[0], "录制中");
+}
+
+}  // namespace
+}  // namespace tesmuro

@@ -1,0 +1,107 @@
+# The command line: a file to open, /play with /loops, /speed and /exit and its exit codes, /?.
+
+# shellcheck source=tests/e2e/fixture/input_log.sh
+source "$(dirname "${BASH_SOURCE[0]}")/fixture/input_log.sh"
+
+# cl_start DIR ARGS...: starts DIR/Tesmuro.exe with the arguments; sets APP_PID.
+cl_start() {
+  local dir="$1"; shift
+  APP_DIR="$dir"
+  APP_START_MS=$(e2e_now_ms)
+  APP_PID=$(start_program "$dir/Tesmuro.exe" "$@")
+  MAIN=(--pid "$APP_PID" --class TFrmMain)
+}
+
+cl_folder() {
+  local dir
+  dir=$(app_folder)
+  write_named_settings "$dir/Quorlin.qlset" RecMouse=1 RecKey=1 LoopUntilKey=1
+  cp "$dir/Quorlin.qlset" "$TEST_DIR/settings-before"
+  printf '%s' "$dir"
+}
+
+test_a_file_on_the_command_line_is_opened_and_saved_back() {
+  local dir file
+  dir=$(cl_folder)
+  # Spaces and Chinese in the path, in a locale whose code page (1252) has no Chinese.
+  file="$TEST_DIR/我的 脚本/打开 测试.crec"
+  mkdir -p "$(dirname "$file")"
+  printf '延迟 5\r\n移动 1,2\r\n' | iconv -f UTF-8 -t GBK >"$file"
+  cl_start "$dir" "$(winpath "$file")"
+  wait_main_window >/dev/null
+  poll 5000 script_text_is $'延迟 5\r\n移动 1,2\r\n'
+  assert_eq "Tesmuro - $(winpath "$file")" "$(drv info "${MAIN[@]}" --field caption)" "caption"
+  drv set-text "${MAIN[@]}" --id 100 $'延迟 6\r\n' >/dev/null
+  drv click "${MAIN[@]}" --id 203
+  printf '延迟 6\r\n' | iconv -f UTF-8 -t GBK >"$TEST_DIR/want"
+  poll 5000 cmp -s "$TEST_DIR/want" "$file"
+  assert_eq 0 "$(drv count --pid "$APP_PID" --class '#32770')" "a box after Save"
+}
+
+test_play_with_loops_speed_and_exit_ends_with_code_0_and_leaves_the_settings_alone() {
+  local dir script
+  dir=$(cl_folder)
+  script="$TEST_DIR/速度 测试.crec"
+  start_input_log --watch "$script"
+  hold_pointer
+  gbk_script "$script" <<'EOF'
+延迟 300
+移动 100,60
+左键按下
+左键释放
+延迟 400
+移动 130,70
+左键按下
+左键释放
+EOF
+  # Mixed case and '-': the settings say "until stopped"; /loops 2 plays two passes at 4 x.
+  cl_start "$dir" -PLAY "$(winpath "$script")" /Loops 2 -speed 4 /EXIT
+  assert_eq 0 "$(app_exit_code 20000)" "exit code of a run played to the end"
+  assert_eq 4 "$(play_count_ldown)" "clicks of two passes"
+  local -a t
+  mapfile -t t < <(input_log | grep -E '^[0-9.]+ ldown ' | cut -d' ' -f1)
+  local gap
+  gap=$(ms_between "${t[0]}" "${t[1]}")
+  echo "first two clicks ${gap} ms apart (400 ms at 1 x)" >&2
+  [ "$gap" -ge 80 ] && [ "$gap" -lt 300 ] || fail "the clicks are $gap ms apart; at 4 x the 400 ms delay is 100 ms"
+  assert_same_file "$TEST_DIR/settings-before" "$dir/Quorlin.qlset" "the switches changed the settings file"
+}
+
+play_count_ldown() { input_log | cut -d' ' -f2- | grep -c '^ldown ' || true; }
+
+test_a_stopped_unattended_run_ends_with_code_1_and_errors_with_code_2_without_a_box() {
+  local dir script
+  dir=$(cl_folder)
+  script="$TEST_DIR/endless.crec"
+  printf '延迟 60000\r\n' | iconv -f UTF-8 -t GBK >"$script"
+  cl_start "$dir" /play "$(winpath "$script")" /exit
+  wait_main_window >/dev/null
+  poll 5000 status_is 0 "播放 第1遍"
+  xdo key Pause  # the user's emergency stop
+  assert_eq 1 "$(app_exit_code)" "exit code of a run the user stopped"
+
+  cl_start "$dir" /play "$(winpath "$TEST_DIR/missing.crec")" /exit
+  assert_eq 2 "$(app_exit_code)" "exit code for a missing file"
+  cl_start "$dir" /play "$(winpath "$script")" /loops zero /exit
+  assert_eq 2 "$(app_exit_code)" "exit code for a bad number"
+  cl_start "$dir" /play "$(winpath "$script")" /bogus /exit
+  assert_eq 2 "$(app_exit_code)" "exit code for a bad switch"
+  assert_same_file "$TEST_DIR/settings-before" "$dir/Quorlin.qlset" "the settings file changed"
+}
+
+test_usage_and_a_mistake_without_exit_are_shown() {
+  local dir
+  dir=$(cl_folder)
+  cl_start "$dir" /?
+  local box
+  box=$(drv msgbox --pid "$APP_PID")
+  assert_match $'^Tesmuro\n用法：' "$box" "the usage box"
+  drv msgbox --pid "$APP_PID" --press ok >/dev/null
+  assert_eq 0 "$(app_exit_code)" "exit code after the usage"
+
+  cl_start "$dir" /play
+  assert_eq $'系统提示\n/play 后面缺少要播放的文件' "$(drv msgbox --pid "$APP_PID")" "the mistake"
+  drv msgbox --pid "$APP_PID" --press ok >/dev/null
+  wait_main_window >/dev/null
+  assert_eq "就绪" "$(drv status "${MAIN[@]}" --part 0)" "the program goes on, ready"
+}
