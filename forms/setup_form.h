@@ -51,6 +51,9 @@ enum ControlId : int {
   kIdLabel10,
   kIdLabel11,
   kIdLabel12,
+  kIdEditSpeed,
+  kIdLabel13,
+  kIdLabel14,
 };
 
 enum class Kind { Check, Radio, Edit, HotKey, Label, GlyphButton };
@@ -87,7 +90,7 @@ inline constexpr Control kControls[] = {
     {kIdChkJoy, Kind::Check, Parent::Group1, "记录游戏摇杆", 8, 72, 129, 17, true},
     {kIdRdLoopNum, Kind::Radio, Parent::Group1, "循环一定次数：", 8, 120, 105, 17, true},
     {kIdRdLoopKey, Kind::Radio, Parent::Group1, "一直循环，直到按下终止键", 8, 144, 169, 17, true},
-    {kIdRdLoopTime, Kind::Radio, Parent::Group1, "循环一定时间", 8, 168, 113, 17, true},
+    {kIdRdLoopTime, Kind::Radio, Parent::Group1, "循环一定时间", 8, 168, 93, 17, true},
     {kIdEditLoopNum, Kind::Edit, Parent::Group1, "", 120, 120, 57, 20, true},
     {kIdEditHour, Kind::Edit, Parent::Group1, "", 104, 168, 33, 20, true},
     {kIdEditMin, Kind::Edit, Parent::Group1, "", 168, 168, 33, 20, true},
@@ -117,11 +120,14 @@ inline constexpr Control kControls[] = {
     {kIdChkAutoShow, Kind::Check, Parent::Sheet2, "程序启动后自动播放动作记录文件", 8, 112, 209, 17, true},
     {kIdChkPostJoy, Kind::Check, Parent::Sheet2, "广播摇杆消息", 8, 192, 97, 17, true},
     {kIdChkSendInput, Kind::Check, Parent::Sheet2, "SendInput摇杆消息", 8, 216, 129, 17, true},
+    {kIdEditSpeed, Kind::Edit, Parent::Sheet2, "", 72, 240, 49, 20, true},
     {kIdSBLoad, Kind::GlyphButton, Parent::Sheet2, "", 216, 152, 23, 22, true},
     {kIdLabel9, Kind::Label, Parent::Sheet2, "小时", 72, 60, 0, 0, true},
     {kIdLabel10, Kind::Label, Parent::Sheet2, "分钟", 152, 60, 0, 0, true},
     {kIdLabel11, Kind::Label, Parent::Sheet2, "秒", 232, 59, 0, 0, true},
     {kIdLabel12, Kind::Label, Parent::Sheet2, "程序启动自动播放动作记录文件名：", 8, 136, 0, 0, true},
+    {kIdLabel13, Kind::Label, Parent::Sheet2, "播放速度：", 8, 244, 0, 0, true},
+    {kIdLabel14, Kind::Label, Parent::Sheet2, "%（10 到 10000，100 为原速）", 126, 244, 0, 0, true},
 };
 
 inline constexpr char kSBLoadHint[] = "打开记录文件";

@@ -31,6 +31,10 @@ InvalidInteger::InvalidInteger(std::string_view text) : std::runtime_error(Inval
 NegativeInteger::NegativeInteger(std::string_view box, std::string_view text)
     : InvalidInteger(Message{}, std::string(box) + "不能为负数：'" + std::string(text) + "'") {}
 
+SpeedOutOfRange::SpeedOutOfRange(std::string_view text)
+    : InvalidInteger(Message{}, "播放速度必须在 " + std::to_string(kMinSpeedPercent) + " 到 " +
+                                    std::to_string(kMaxSpeedPercent) + " 之间：'" + std::string(text) + "'") {}
+
 namespace {
 
 int HexDigit(char c) {
@@ -135,6 +139,7 @@ SetupDialogState FillSetupDialog(const TSettings& s, const NameConversion& ansiT
   d.ChkAutoShow = s.AutoPlay;                          // 24
   d.ChkPostJoy = s.PostJoy;                            // 25
   d.ChkSendInput = s.SendInputJoy;                     // 26
+  d.EditSpeed = ToDec(s.SpeedPercent);
   return d;
 }
 
@@ -167,6 +172,9 @@ void ReadSetupDialog(const SetupDialogState& d, TSettings& s, const NameConversi
   s.AutoPlay = d.ChkAutoShow;
   s.PostJoy = d.ChkPostJoy;
   s.SendInputJoy = d.ChkSendInput;
+  const int32_t speed = ParseInteger(d.EditSpeed);
+  if (speed < kMinSpeedPercent || speed > kMaxSpeedPercent) throw SpeedOutOfRange(d.EditSpeed);
+  s.SpeedPercent = speed;
 }
 
 namespace {

@@ -45,6 +45,7 @@ struct SetupDialogState {
   bool ChkAutoShow = false;
   bool ChkPostJoy = false;
   bool ChkSendInput = false;
+  std::string EditSpeed;  // the playback speed in percent
 
   bool operator==(const SetupDialogState&) const = default;
 };
@@ -71,6 +72,12 @@ class NegativeInteger : public InvalidInteger {
   NegativeInteger(std::string_view box, std::string_view text);
 };
 
+// The error of the speed box holding an integer outside its range.
+class SpeedOutOfRange : public InvalidInteger {
+ public:
+  explicit SpeedOutOfRange(std::string_view text);
+};
+
 // The edit boxes' integer syntax: leading spaces, then either an optional
 // sign and decimal digits within the signed 32-bit range, or, without a sign,
 // up to eight hexadecimal digits after "$", "x" or "0x" (either case), taken
@@ -83,13 +90,14 @@ int32_t ParseInteger(std::string_view text);
 // ANSI code page) and the edit box's UTF-8.
 using NameConversion = std::function<std::string(std::string_view)>;
 
-// Fills the dialog from the record, steps 1 to 26 in order. Radio buttons
+// Fills the dialog from the record, steps 1 to 26 in order, then the speed. Radio buttons
 // follow their group's rule, so with more than one loop mode set the last in
 // fill order shows (by time over by count over until the key), and with none
 // set all three are off.
 SetupDialogState FillSetupDialog(const TSettings& s, const NameConversion& ansiToUtf8);
 
-// Copies the dialog back into the record, steps 1 to 26 in order. A text that
+// Copies the dialog back into the record, steps 1 to 26 in order, then the
+// speed (SpeedOutOfRange outside 10 to 10000). A text that
 // is not an integer throws InvalidInteger at its step, and a negative number
 // in one of the seven count and time boxes throws NegativeInteger there: the
 // steps before it have been applied, it and the later ones have not.

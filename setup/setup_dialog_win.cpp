@@ -272,6 +272,7 @@ void SetupDialogWin::SetState(const setup::SetupDialogState& d) {
   SetChecked(l::kIdChkAutoShow, d.ChkAutoShow);
   SetChecked(l::kIdChkPostJoy, d.ChkPostJoy);
   SetChecked(l::kIdChkSendInput, d.ChkSendInput);
+  Text(l::kIdEditSpeed, d.EditSpeed);
 }
 
 setup::SetupDialogState SetupDialogWin::State() {
@@ -307,6 +308,7 @@ setup::SetupDialogState SetupDialogWin::State() {
   d.ChkAutoShow = Checked(l::kIdChkAutoShow);
   d.ChkPostJoy = Checked(l::kIdChkPostJoy);
   d.ChkSendInput = Checked(l::kIdChkSendInput);
+  d.EditSpeed = Text(l::kIdEditSpeed);
   return d;
 }
 

@@ -187,6 +187,19 @@ zh_locale() { wine_env_zh_locale "$E2E_LOCALES"; }
 # xdotool on the run's display: physical input that reaches low-level hooks.
 xdo() { echo "+ xdotool $*" >&2; timeout 30 xdotool "$@"; }
 
+# real_click [--at DX DY] SELECTION...: a physical left click on a window, in its middle or DX, DY
+# from its top-left corner (the pointer rests there a moment first, as a user's would).
+real_click() {
+  local dx="" dy="" geometry w h x y
+  [ "$1" = --at ] && { dx=$2; dy=$3; shift 3; }
+  geometry=$(drv info "$@" --field window)
+  [[ "$geometry" =~ ^([0-9]+)x([0-9]+)\+(-?[0-9]+)\+(-?[0-9]+)$ ]] || fail "no geometry for $*: $geometry"
+  w=${BASH_REMATCH[1]} h=${BASH_REMATCH[2]} x=${BASH_REMATCH[3]} y=${BASH_REMATCH[4]}
+  xdo mousemove $((x + ${dx:-$((w / 2))})) $((y + ${dy:-$((h / 2))}))
+  sleep 0.1
+  xdo click 1
+}
+
 # ---- screenshots ----------------------------------------------------------------------------
 
 # shot NAME: the whole screen into the test's folder (kept on failure).

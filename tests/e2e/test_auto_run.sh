@@ -20,15 +20,7 @@ autorun_set() {
 
 # autorun_click [--at DX DY] SELECTION...: a left click of the X pointer on the window (its middle,
 # or DX, DY from its top-left corner).
-autorun_click() {
-  local dx="" dy="" geometry w h x y
-  [ "$1" = --at ] && { dx=$2; dy=$3; shift 3; }
-  geometry=$(drv info "$@" --field window)
-  [[ "$geometry" =~ ^([0-9]+)x([0-9]+)\+(-?[0-9]+)\+(-?[0-9]+)$ ]] || fail "no geometry for $*: $geometry"
-  w=${BASH_REMATCH[1]} h=${BASH_REMATCH[2]} x=${BASH_REMATCH[3]} y=${BASH_REMATCH[4]}
-  xdo mousemove $((x + ${dx:-$((w / 2))})) $((y + ${dy:-$((h / 2))}))
-  xdo click 1
-}
+autorun_click() { real_click "$@"; }
 
 # autorun_wait COMMAND... EXPECTED WHAT: polls (10 s) until the command prints EXPECTED.
 autorun_wait() {

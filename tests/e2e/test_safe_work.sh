@@ -17,17 +17,6 @@ safe_start() {
   MAIN=(--pid "$APP_PID" --class TFrmMain)
 }
 
-# real_click SELECTION... --id N: a physical left click in the middle of a control.
-real_click() {
-  local geometry w h x y
-  geometry=$(drv info "$@" --field window)
-  [[ "$geometry" =~ ^([0-9]+)x([0-9]+)\+(-?[0-9]+)\+(-?[0-9]+)$ ]] || fail "no geometry for $*: $geometry"
-  w=${BASH_REMATCH[1]} h=${BASH_REMATCH[2]} x=${BASH_REMATCH[3]} y=${BASH_REMATCH[4]}
-  xdo mousemove $((x + w / 2)) $((y + h / 2))
-  sleep 0.1
-  xdo click 1
-}
-
 script_length() {
   local t
   get_script_text t

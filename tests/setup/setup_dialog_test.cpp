@@ -37,6 +37,7 @@ TSettings Distinct() {
   s.AutoPlay = false;
   s.PostJoy = true;
   s.SendInputJoy = false;
+  s.SpeedPercent = 250;
   return s;
 }
 
@@ -165,6 +166,7 @@ TEST(SetupMapping, FillPutsEveryFieldIntoItsControl) {
       .EditPassS = "4",
       .EditAutoFileName = "<C:\\my scripts\\a.crec>",
       .ChkPostJoy = true,
+      .EditSpeed = "250",
   };
   EXPECT_EQ(d, e);
 }
@@ -275,6 +277,38 @@ TEST(SetupMapping, ANegativeCountOrTimeIsRefusedAtItsStepNamingTheBox) {
       EXPECT_EQ(t.*b.field, Distinct().*b.field) << b.name << ": the box's own field is kept";
       EXPECT_EQ(t.AutoFileName, Distinct().AutoFileName) << b.name;
     }
+  }
+}
+
+TEST(SetupMapping, TheSpeedBoxTakesAnIntegerFrom10To10000) {
+  SetupDialogState d = FillSetupDialog(ConstructionSettings(), Same);
+  EXPECT_EQ(d.EditSpeed, "100");
+  for (const char* good : {"10", "10000", " 250"}) {
+    d.EditSpeed = good;
+    TSettings s = ConstructionSettings();
+    ReadSetupDialog(d, s, Same);
+    EXPECT_EQ(s.SpeedPercent, std::stoi(good));
+  }
+  struct Bad {
+    const char* text;
+    std::string message;
+  } bads[] = {
+      {"2.5", "'2.5' is not a valid integer value"},
+      {"", "'' is not a valid integer value"},
+      {"9", "播放速度必须在 10 到 10000 之间：'9'"},
+      {"-100", "播放速度必须在 10 到 10000 之间：'-100'"},
+      {"10001", "播放速度必须在 10 到 10000 之间：'10001'"},
+  };
+  for (const auto& b : bads) {
+    d.EditSpeed = b.text;
+    TSettings s = Distinct();
+    try {
+      ReadSetupDialog(d, s, Same);
+      ADD_FAILURE() << "took " << b.text;
+    } catch (const InvalidInteger& e) {
+      EXPECT_EQ(e.what(), b.message);
+    }
+    EXPECT_EQ(s.SpeedPercent, 250) << "a refused speed keeps the old one";
   }
 }
 

@@ -1,0 +1,79 @@
+# The playback speed: a box on the settings dialog's second page, stored on the settings file's
+# 27th line, and playback at that speed.
+
+# shellcheck source=tests/e2e/fixture/input_log.sh
+source "$(dirname "${BASH_SOURCE[0]}")/fixture/input_log.sh"
+
+SPEED_BOX=441
+SPEED_DLG=()
+
+# Opens the settings dialog on its second page with real clicks.
+speed_open_dialog() {
+  SPEED_DLG=(--pid "$APP_PID" --class TFrmSoftwareSetup)
+  drv menu-invoke "${MAIN[@]}" "设置(&Setup)" "软件设置(S&oftware Setup)" >/dev/null
+  drv wait-window "${SPEED_DLG[@]}" --visible >/dev/null
+  real_click --at 95 10 "${SPEED_DLG[@]}" --id 400
+  poll 5000 speed_box_visible
+}
+speed_box_visible() { [ "$(drv info "${SPEED_DLG[@]}" --id $SPEED_BOX --field visible)" = 1 ]; }
+speed_box_is() { [ "$(drv get-text "${SPEED_DLG[@]}" --id $SPEED_BOX)" = "$1" ]; }
+
+# speed_type TEXT: real keys into the box, replacing what it held.
+speed_type() {
+  real_click "${SPEED_DLG[@]}" --id $SPEED_BOX
+  local i
+  for i in 1 2 3 4 5 6; do
+    xdo key End BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace
+    speed_box_is "" && break
+    sleep 0.3  # the click activates the dialog under Wine after a while
+  done
+  xdo type "$1"
+  poll 5000 speed_box_is "$1"
+}
+
+test_the_speed_box_stores_the_speed_and_playback_follows_it() {
+  start_tesmuro RecMouse=1 RecKey=1 LoopByCount=1 LoopCount=1
+  speed_open_dialog
+  assert_eq 100 "$(drv get-text "${SPEED_DLG[@]}" --id $SPEED_BOX)" "the speed of a file without one"
+  shot --keep settings-second-page "$(drv info "${SPEED_DLG[@]}" --field window)" >/dev/null
+
+  # Out of range: the message, nothing written.
+  cp "$APP_DIR/Quorlin.qlset" "$TEST_DIR/settings-before"
+  speed_type 5
+  real_click "${SPEED_DLG[@]}" --id 1
+  assert_eq $'Tesmuro\n播放速度必须在 10 到 10000 之间：\'5\'.' "$(drv msgbox --pid "$APP_PID")" "the message"
+  drv msgbox --pid "$APP_PID" --press ok >/dev/null
+  assert_same_file "$TEST_DIR/settings-before" "$APP_DIR/Quorlin.qlset" "a refused speed was written"
+
+  speed_open_dialog
+  speed_type 400
+  real_click "${SPEED_DLG[@]}" --id 1
+  poll 5000 speed_line_is 400
+
+  local script="$TEST_DIR/speed.crec"
+  start_input_log --watch "$script"
+  hold_pointer
+  gbk_script "$script" <<'EOF'
+延迟 200
+移动 100,60
+左键按下
+左键释放
+延迟 800
+左键按下
+左键释放
+EOF
+  drv click "${MAIN[@]}" --id 206
+  drv file-dialog --pid "$APP_PID" "$(winpath "$script")" >/dev/null
+  start_file_watch
+  wait_input_log "file closed" 10000
+  poll 5000 speed_clicks_are 2
+  local -a t
+  mapfile -t t < <(input_log | grep -E '^[0-9.]+ ldown ' | cut -d' ' -f1)
+  local gap
+  gap=$(ms_between "${t[0]}" "${t[1]}")
+  echo "clicks ${gap} ms apart (800 ms at 100 %)" >&2
+  [ "$gap" -ge 150 ] && [ "$gap" -lt 600 ] || fail "the clicks are $gap ms apart; at 400 % the 800 ms delay is 200 ms"
+}
+
+speed_line_is() { [ "$(sed -n 27p "$APP_DIR/Quorlin.qlset" | tr -d '\r')" = "$1" ]; }
+speed_clicks_are() { [ "$(input_log | grep -c ' ldown ')" = "$1" ]; }
