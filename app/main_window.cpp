@@ -548,6 +548,11 @@ void TFrmMain::StartPlayer(bool withShutdown) {
   ShowEmergencyStopHint(true);
 }
 
+void TFrmMain::RefreshPlayState() {
+  playStateShown_.clear();
+  UpdatePlayState();
+}
+
 void TFrmMain::UpdatePlayState() {
   PlayStatus st;
   st.recording = Recording();

@@ -102,6 +102,9 @@ class TFrmMain : private RecordSink {
   void OnRecoveryTimer();
   // Recorders or the controller recorder are on.
   bool Recording() const;
+  // Shows the program's state in the first panel again, after the panel was
+  // used for something else (a load's progress).
+  void RefreshPlayState();
 
   // Input from the hooks, in the order the hooks saw it. A key event may
   // fire a hot key; the caller runs the command it names (RunHotKey) before

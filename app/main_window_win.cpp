@@ -446,8 +446,6 @@ bool MainWindowWin::MemoSetText(std::string_view gbk) {
   // shows the progress, but takes no commands until it is in.
   loading_ = true;
   EnableWindow(hwnd_, FALSE);
-  wchar_t before[64] = {};
-  SendMessageW(status_, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(before));
   int shown = -1;
   const bool ok = memoText_->SetTextInSteps(gbk, [&](size_t done, size_t total) {
     const int percent = static_cast<int>(done * 100 / (total ? total : 1));
@@ -457,7 +455,7 @@ bool MainWindowWin::MemoSetText(std::string_view gbk) {
     }
     app_.ProcessMessages();
   });
-  SendMessageW(status_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(before));
+  logic_->RefreshPlayState();
   EnableWindow(hwnd_, TRUE);
   loading_ = false;
   return ok;
