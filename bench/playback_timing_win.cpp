@@ -1,18 +1,52 @@
-// Playback timing on the real Windows clock: how late each action comes
-// compared with the time the script gives it, and how fast a stop ends a long
-// delay. Nothing is injected: the sink only takes a time stamp per action.
+// Playback timing on the real Windows clock, as the desktop sees it: how late
+// each replayed action comes compared with the time the script gives it, how
+// much that lateness grows over a long pass, how much processor time the
+// player burns, and how fast a stop ends a long delay.
 //
-//   playback_timing_win.exe [actions]      (default 2000)
+//   playback_timing_win.exe [actions] [/rounds N] [/long MS] [/nosleep]
+//        actions   delay+key pairs of the pass (default 2000)
+//        /rounds   passes of every method, alternating their order (default 1)
+//        /long     the long delay whose processor use is measured (default 5000 ms)
+//        /nosleep  leave out the two Sleep(n) methods
 //
-// Methods compared on the same generated script (delays of 1 to 20 ms, each
-// followed by a cursor move):
-//   player          TRunThread with the system clock (schedule on the
-//                   performance counter, waitable-timer waits)
+// The script: a key press, then `actions` pairs of a delay of 1 to 20 ms and
+// the key going up or down (F24, which nothing here reacts to). The player
+// injects it for real through the system's input sink; an independent
+// low-level keyboard hook on a thread of its own time-stamps every F24 event
+// on the performance counter (and swallows it). Methods, on the same script:
+//   timer (before)  TRunThread with the clock as it was: waits on the waitable
+//                   timer to the deadline itself
+//   timer+spin      TRunThread with the system clock without its doze: sleeps
+//                   on the timer to a learned margin before the deadline,
+//                   spins the rest
+//   player          TRunThread with the system clock: sleeps on the timer,
+//                   dozes (where that proved precise) and spins the rest
 //   Sleep(n)        the word loop with Sleep(n) after each delay word, at the
 //                   system's default timer resolution
 //   Sleep(n) @1ms   the same with timeBeginPeriod(1)
-// Lateness of an action = its time stamp - (time stamp of the first action +
-// the sum of the delays before it). Drift = lateness of the last action.
+// Columns of a pass:
+//   delivery        hook time stamp - the time stamp taken on the player's
+//                   thread just before the system call, per action
+//   at the hook     lateness of action i = its hook time stamp - (the start +
+//                   the sum of the delays before action i + the median
+//                   delivery): what the desktop sees, less the time the
+//                   system always takes to deliver an event, but with its
+//                   jitter. The start is the first action's call (a single
+//                   hook time stamp would shift every figure by its own
+//                   jitter)
+//   at injection    lateness of action i = its call - (the start + the sum of
+//                   the delays before it); slightly below 0 when the player's
+//                   schedule began a few microseconds before its first call
+//   drift           at the hook: the lateness of the last action minus that of
+//                   the first after a delay, and (more robust) the median
+//                   lateness of the last tenth minus that of the first tenth
+//   player CPU      the player thread's (GetThreadTimes) and the process's
+//                   (GetProcessTimes) user+kernel time between the first and
+//                   the last action, over the wall time between them; under
+//                   Wine these times come in steps of 10 ms (0.2 % of 5 s)
+//   margins, spun   the system clock: the margins learned by the end (sleep,
+//                   doze; "off" while dozing is not used), and the time the
+//                   clock spent spinning (its own count, exact)
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -20,12 +54,15 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "play/input_sink.h"
 #include "play/play_clock_win.h"
+#include "play/replay.h"
 #include "play/run_thread.h"
 #include "play/shutdown.h"
 #include "script/script_format.h"
@@ -35,6 +72,8 @@
 using namespace tesmuro;
 
 namespace {
+
+constexpr uint8_t kKey = VK_F24;
 
 int64_t NowMicros() {
   static const int64_t freq = [] {
@@ -47,26 +86,177 @@ int64_t NowMicros() {
   return c.QuadPart / freq * 1000000 + c.QuadPart % freq * 1000000 / freq;
 }
 
-// Time-stamps every cursor move; signals an event at the first one.
-class StampSink final : public play::IInputSink {
+int64_t Micros(const FILETIME& f) {
+  return static_cast<int64_t>((uint64_t{f.dwHighDateTime} << 32 | f.dwLowDateTime) / 10);
+}
+
+int64_t ThreadCpuMicros() {
+  FILETIME created, exited, kernel, user;
+  if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)) return 0;
+  return Micros(kernel) + Micros(user);
+}
+
+int64_t ProcessCpuMicros() {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+  return Micros(kernel) + Micros(user);
+}
+
+// The clock as it was before the spin: the timer is set for the deadline
+// itself and the wait ends when it fires.
+class TimerOnlyClock final : public play::IPlayClock {
  public:
-  explicit StampSink(size_t expected) : first_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-    stamps.reserve(expected);
+  TimerOnlyClock() {
+    wake_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    timer_ = CreateWaitableTimerExW(nullptr, nullptr, 0x00000002 /* high resolution */, TIMER_ALL_ACCESS);
+    if (!timer_) {
+      timer_ = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
+      raised_ = timeBeginPeriod(1) == TIMERR_NOERROR;
+    }
   }
-  ~StampSink() override { CloseHandle(first_); }
-  void SetCursorPos(int32_t, int32_t) override {
-    stamps.push_back(NowMicros());
+  ~TimerOnlyClock() override {
+    if (raised_) timeEndPeriod(1);
+    CloseHandle(timer_);
+    CloseHandle(wake_);
+  }
+  int64_t NowMicros() override { return ::NowMicros(); }
+  bool WaitUntil(int64_t deadline) override {
+    for (;;) {
+      const int64_t now = NowMicros();
+      if (now >= deadline) return true;
+      const int64_t step = std::min<int64_t>(deadline - now, int64_t{1000000} * 3600);
+      LARGE_INTEGER due;
+      due.QuadPart = -step * 10;
+      DWORD r;
+      if (timer_ && SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE)) {
+        const HANDLE handles[2] = {wake_, timer_};
+        r = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+        if (r == WAIT_OBJECT_0) CancelWaitableTimer(timer_);
+      } else {
+        r = WaitForSingleObject(wake_, static_cast<DWORD>((step + 999) / 1000));
+      }
+      if (r == WAIT_OBJECT_0) return false;
+      if (r == WAIT_FAILED) Sleep(1);
+    }
+  }
+  void Wake() override { SetEvent(wake_); }
+
+ private:
+  HANDLE timer_ = nullptr;
+  HANDLE wake_ = nullptr;
+  bool raised_ = false;
+};
+
+// The independent observer: a low-level keyboard hook on its own thread that
+// time-stamps every event of kKey and keeps it from the rest of the desktop.
+class KeyHookStamps {
+ public:
+  KeyHookStamps() {
+    instance_ = this;
+    ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, &KeyHookStamps::Main, this, 0, &threadId_);
+    WaitForSingleObject(ready_, INFINITE);
+  }
+  ~KeyHookStamps() {
+    PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    CloseHandle(ready_);
+    instance_ = nullptr;
+  }
+  bool Installed() const { return hook_ != nullptr; }
+
+  // The stamps so far, once `count` have come or after a second.
+  std::vector<int64_t> Take(size_t count) {
+    for (int i = 0; i < 100; ++i) {
+      {
+        std::lock_guard<std::mutex> l(m_);
+        if (stamps_.size() >= count) break;
+      }
+      Sleep(10);
+    }
+    std::lock_guard<std::mutex> l(m_);
+    std::vector<int64_t> out;
+    out.swap(stamps_);
+    return out;
+  }
+
+ private:
+  static DWORD WINAPI Main(void* p) {
+    auto* self = static_cast<KeyHookStamps*>(p);
+    MSG m;
+    PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE);  // the thread's queue, for WM_QUIT
+    self->hook_ = SetWindowsHookExW(WH_KEYBOARD_LL, &KeyHookStamps::Proc, GetModuleHandleW(nullptr), 0);
+    SetEvent(self->ready_);
+    while (GetMessageW(&m, nullptr, 0, 0) > 0) DispatchMessageW(&m);
+    if (self->hook_) UnhookWindowsHookEx(self->hook_);
+    return 0;
+  }
+  static LRESULT CALLBACK Proc(int code, WPARAM w, LPARAM l) {
+    if (code == HC_ACTION && reinterpret_cast<const KBDLLHOOKSTRUCT*>(l)->vkCode == kKey) {
+      const int64_t t = ::NowMicros();
+      std::lock_guard<std::mutex> lock(instance_->m_);
+      instance_->stamps_.push_back(t);
+      return 1;
+    }
+    return CallNextHookEx(nullptr, code, w, l);
+  }
+
+  static inline KeyHookStamps* instance_ = nullptr;
+  HANDLE ready_ = nullptr;
+  HANDLE thread_ = nullptr;
+  DWORD threadId_ = 0;
+  HHOOK hook_ = nullptr;
+  std::mutex m_;
+  std::vector<int64_t> stamps_;
+};
+
+// Injects through the system's sink and notes, per key event, the time just
+// before the call; at the first and the last expected call also the player
+// thread's and the process's processor time.
+class StampingSink final : public play::IInputSink {
+ public:
+  explicit StampingSink(size_t expected) : expected_(expected) {
+    stamps.reserve(expected + 2);
+    first_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  }
+  ~StampingSink() override { CloseHandle(first_); }
+
+  void KeybdEvent(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t extra) override {
+    const int64_t now = NowMicros();
+    if (stamps.size() == 0 || stamps.size() + 1 == expected_) {
+      cpu[stamps.size() == 0 ? 0 : 1] = {now, ThreadCpuMicros(), ProcessCpuMicros()};
+    }
+    stamps.push_back(now);
+    play::SystemInputSink().KeybdEvent(vk, scan, flags, extra);
     SetEvent(first_);
   }
-  void MouseEvent(uint32_t, int32_t, int32_t, int32_t, uintptr_t) override {}
-  void KeybdEvent(uint8_t, uint8_t, uint32_t, uintptr_t) override {}
+  void SetCursorPos(int32_t x, int32_t y) override { play::SystemInputSink().SetCursorPos(x, y); }
+  void MouseEvent(uint32_t f, int32_t x, int32_t y, int32_t d, uintptr_t e) override {
+    play::SystemInputSink().MouseEvent(f, x, y, d, e);
+  }
   void PostBroadcast(uint32_t, uintptr_t, intptr_t) override {}
   void SendHardwareInput(uint32_t, uint16_t, uint16_t) override {}
   void AwaitFirst() { WaitForSingleObject(first_, INFINITE); }
 
+  struct Times {
+    int64_t wall = 0, thread = 0, process = 0;
+  };
+  // Processor use between the first and the last expected call, in percent
+  // of one core; -1 when the run did not get that far.
+  double ThreadPercent() const { return Percent(cpu[1].thread - cpu[0].thread); }
+  double ProcessPercent() const { return Percent(cpu[1].process - cpu[0].process); }
+  int64_t ThreadMicros() const { return cpu[1].thread - cpu[0].thread; }
+
   std::vector<int64_t> stamps;
+  Times cpu[2];
 
  private:
+  double Percent(int64_t used) const {
+    const int64_t wall = cpu[1].wall - cpu[0].wall;
+    return stamps.size() < expected_ || wall <= 0 ? -1.0 : 100.0 * used / wall;
+  }
+  size_t expected_;
   HANDLE first_;
 };
 
@@ -82,23 +272,38 @@ class NoShutdown final : public play::IShutdownRequester {
 
 struct Script {
   std::string text;
-  std::vector<int64_t> dueMicros;  // per move, from the first move
+  std::vector<int64_t> dueMicros;  // per key event, from the first
 };
 
-// A move at 0, then `actions` pairs of a delay of 1..20 ms and a move.
+std::string KeyEvent(bool down) {
+  return script::KeyLine(down ? script::KeyLineKind::Down : script::KeyLineKind::Up, kKey, 0,
+                         down ? 0 : 2, 0, 0) +
+         "\r\n";
+}
+
+// A key press at 0, then `actions` pairs of a delay of 1..20 ms and the key
+// going up or down. An odd count ends with the key down; the player lets go of
+// it at the end, which makes one more event than the script has.
 Script MakeScript(int actions) {
   Script s;
   uint32_t seed = 12345;
   int64_t due = 0;
-  s.text = std::string(script::kKeywordMove) + " 0,0\r\n";
+  s.text = KeyEvent(true);
   s.dueMicros.push_back(0);
   for (int i = 0; i < actions; ++i) {
     seed = seed * 1103515245u + 12345u;
     const int ms = 1 + static_cast<int>((seed >> 16) % 20);
     due += ms * 1000;
-    s.text += script::DelayLine(ms) + "\r\n" + script::MoveLine(i % 1000, i / 1000) + "\r\n";
+    s.text += script::DelayLine(ms) + "\r\n" + KeyEvent(i % 2 == 1);
     s.dueMicros.push_back(due);
   }
+  return s;
+}
+
+Script LongDelayScript(int ms) {
+  Script s;
+  s.text = KeyEvent(true) + script::DelayLine(ms) + "\r\n" + KeyEvent(false);
+  s.dueMicros = {0, int64_t{ms} * 1000};
   return s;
 }
 
@@ -115,57 +320,164 @@ std::FILE* ScriptFile(const std::string& text) {
 
 double Ms(int64_t us) { return us / 1000.0; }
 
-void Report(const char* method, const Script& s, const std::vector<int64_t>& stamps) {
-  if (stamps.size() != s.dueMicros.size()) {
-    std::printf("%-16s incomplete: %zu of %zu actions\n", method, stamps.size(), s.dueMicros.size());
+enum class Method { TimerOnly, TimerSpin, Player, Sleep, Sleep1ms };
+
+const char* Name(Method m) {
+  switch (m) {
+    case Method::TimerOnly: return "timer (before)";
+    case Method::TimerSpin: return "timer+spin";
+    case Method::Player: return "player";
+    case Method::Sleep: return "Sleep(n)";
+    case Method::Sleep1ms: return "Sleep(n) @1ms";
+  }
+  return "?";
+}
+
+std::unique_ptr<play::IPlayClock> MakeClock(Method m) {
+  if (m == Method::TimerOnly) return std::make_unique<TimerOnlyClock>();
+  if (m == Method::TimerSpin) {
+    return std::make_unique<play::WinPlayClock>(play::WaitMargin::Settings{}, play::WaitPlanner::DefaultDoze(), false);
+  }
+  return play::CreateSystemPlayClock();
+}
+
+struct Run {
+  std::vector<int64_t> injected;
+  std::vector<int64_t> hooked;
+  double threadCpu = -1, processCpu = -1;
+  int64_t threadCpuMicros = 0;
+  bool systemClock = false;  // the rest is the system clock's
+  int64_t sleepMargin = 0, dozeMargin = 0;
+  bool dozing = false;
+  int64_t spunMicros = 0;
+};
+
+// Plays `s` with `m`; the hook's stamps of this run are taken afterwards.
+Run Play(Method m, const Script& s, KeyHookStamps& hook) {
+  Run run;
+  hook.Take(0);  // nothing left over from before
+  StampingSink sink(s.dueMicros.size());
+  if (m == Method::TimerOnly || m == Method::TimerSpin || m == Method::Player) {
+    NoShutdown shutdown;
+    std::unique_ptr<play::IPlayClock> clock = MakeClock(m);
+    auto* system = dynamic_cast<play::WinPlayClock*>(clock.get());
+    play::TRunThread t(sink, shutdown, std::move(clock));
+    t.ScriptFile = ScriptFile(s.text);
+    t.Resume();
+    t.WaitFor();
+    if (system) {  // the run is over: safe to read
+      run.systemClock = true;
+      run.sleepMargin = system->Planner().SleepMargin().Micros();
+      run.dozeMargin = system->Planner().DozeMargin().Micros();
+      run.dozing = system->Planner().DozeUsable();
+      run.spunMicros = system->SpunMicros();
+    }
+  } else {
+    if (m == Method::Sleep1ms) timeBeginPeriod(1);
+    std::FILE* f = ScriptFile(s.text);
+    {
+      play::ActionReplayer replayer(sink);
+      script::FileByteStream in(f);
+      script::Word w;
+      while (script::ReadWord(in, w)) {
+        const script::Action a = script::ParseAction(w.View(), in);
+        if (a.kind == script::ActionKind::Delay) Sleep(static_cast<DWORD>(a.delay_ms));
+        else replayer.Replay(a, false, false);
+      }
+      replayer.ReleaseHeld();
+    }
+    std::fclose(f);
+    if (m == Method::Sleep1ms) timeEndPeriod(1);
+  }
+  run.injected = sink.stamps;
+  run.hooked = hook.Take(sink.stamps.size());
+  run.threadCpu = sink.ThreadPercent();
+  run.processCpu = sink.ProcessPercent();
+  run.threadCpuMicros = sink.ThreadMicros();
+  return run;
+}
+
+struct Spread {
+  int64_t median = 0, p99 = 0, max = 0;
+};
+
+Spread Stats(std::vector<int64_t> v) {
+  std::sort(v.begin(), v.end());
+  const size_t n = v.size();
+  return {v[n / 2], v[std::min(n - 1, (n * 99 + 99) / 100 - 1)], v.back()};
+}
+
+int64_t Median(std::vector<int64_t> v) {
+  std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+  return v[v.size() / 2];
+}
+
+// Lateness of actions 1..n-1 against the schedule that starts at `origin`.
+std::vector<int64_t> Lateness(const Script& s, const std::vector<int64_t>& stamps, int64_t origin) {
+  std::vector<int64_t> late;
+  for (size_t i = 1; i < s.dueMicros.size(); ++i) late.push_back(stamps[i] - origin - s.dueMicros[i]);
+  return late;
+}
+
+void PassHeader() {
+  std::printf("%-15s %-23s | %-15s | %-23s | %-17s | %-13s\n", "", "lateness at the hook ms", "delivery ms",
+              "at injection ms", "drift ms", "player CPU");
+  std::printf("%-15s %7s %7s %7s | %7s %7s | %7s %7s %7s | %8s %8s | %6s %6s\n", "method", "median", "p99", "max",
+              "median", "p99", "median", "p99", "max", "last", "tail", "thread", "proc");
+}
+
+void ReportPass(Method m, const Script& s, const Run& r) {
+  const size_t n = s.dueMicros.size();
+  if (r.injected.size() < n || r.hooked.size() < n) {
+    std::printf("%-15s incomplete: %zu injected, %zu seen by the hook, of %zu\n", Name(m), r.injected.size(),
+                r.hooked.size(), n);
     return;
   }
-  std::vector<int64_t> late;
-  for (size_t i = 1; i < stamps.size(); ++i) late.push_back(stamps[i] - stamps[0] - s.dueMicros[i]);
-  const int64_t drift = late.back();
-  std::sort(late.begin(), late.end());
-  const size_t n = late.size();
-  std::printf("%-16s lateness median %8.3f ms  p99 %8.3f ms  max %8.3f ms  min %8.3f ms | drift at end %9.3f ms\n",
-              method, Ms(late[n / 2]), Ms(late[std::min(n - 1, n * 99 / 100)]), Ms(late.back()), Ms(late.front()),
-              Ms(drift));
-}
-
-// The plain method: Sleep(n) after each delay word.
-std::vector<int64_t> PlayWithSleep(const Script& s) {
-  std::FILE* f = ScriptFile(s.text);
-  std::vector<int64_t> stamps;
-  stamps.reserve(s.dueMicros.size());
-  {
-    script::FileByteStream in(f);
-    script::Word w;
-    while (script::ReadWord(in, w)) {
-      const script::Action a = script::ParseAction(w.View(), in);
-      if (a.kind == script::ActionKind::Delay) Sleep(static_cast<DWORD>(a.delay_ms));
-      else if (a.kind == script::ActionKind::Move) stamps.push_back(NowMicros());
-    }
+  std::vector<int64_t> delivery;
+  for (size_t i = 0; i < n; ++i) delivery.push_back(r.hooked[i] - r.injected[i]);
+  const Spread d = Stats(delivery);
+  const std::vector<int64_t> hook = Lateness(s, r.hooked, r.injected[0] + d.median);
+  const std::vector<int64_t> inj = Lateness(s, r.injected, r.injected[0]);
+  const Spread h = Stats(hook), i = Stats(inj);
+  const size_t tenth = std::max<size_t>(1, hook.size() / 10);
+  const int64_t head = Median({hook.begin(), hook.begin() + tenth});
+  const int64_t tail = Median({hook.end() - tenth, hook.end()});
+  std::printf("%-15s %7.3f %7.3f %7.3f | %7.3f %7.3f | %7.3f %7.3f %7.3f | %8.3f %8.3f | %5.1f%% %5.1f%%", Name(m),
+              Ms(h.median), Ms(h.p99), Ms(h.max), Ms(d.median), Ms(d.p99), Ms(i.median), Ms(i.p99), Ms(i.max),
+              Ms(hook.back() - hook.front()), Ms(tail - head), r.threadCpu, r.processCpu);
+  if (r.systemClock) {
+    std::printf(" | margins %.3f ", Ms(r.sleepMargin));
+    if (r.dozing) std::printf("%.3f", Ms(r.dozeMargin));
+    else std::printf("off");
+    std::printf(" ms, spun %.1f ms", Ms(r.spunMicros));
   }
-  std::fclose(f);
-  return stamps;
+  std::printf("\n");
+  std::fflush(stdout);
 }
 
-std::vector<int64_t> PlayWithPlayer(const Script& s) {
-  StampSink sink(s.dueMicros.size());
-  NoShutdown shutdown;
-  play::TRunThread t(sink, shutdown, play::CreateSystemPlayClock());
-  t.ScriptFile = ScriptFile(s.text);
-  t.Resume();
-  t.WaitFor();
-  return sink.stamps;
+void ReportLongDelay(Method m, const Script& s, const Run& r) {
+  if (r.injected.size() < 2 || r.hooked.size() < 2) {
+    std::printf("%-15s incomplete: %zu injected, %zu seen by the hook\n", Name(m), r.injected.size(),
+                r.hooked.size());
+    return;
+  }
+  const int64_t late = r.hooked[1] - r.hooked[0] - s.dueMicros[1];
+  const int64_t lateInjected = r.injected[1] - r.injected[0] - s.dueMicros[1];
+  std::printf("%-15s player thread %6.2f%% (%.1f ms)  process %6.2f%%  | lateness at the hook %7.3f ms, "
+              "at injection %7.3f ms", Name(m), r.threadCpu, Ms(r.threadCpuMicros), r.processCpu, Ms(late),
+              Ms(lateInjected));
+  if (r.systemClock) std::printf(" | spun %.3f ms", Ms(r.spunMicros));
+  std::printf("\n");
+  std::fflush(stdout);
 }
 
-void StopLatency(int runs) {
-  std::string text = std::string(script::kKeywordMove) + " 0,0\r\n" + script::DelayLine(60000) + "\r\n" +
-                     script::MoveLine(1, 1) + "\r\n";
+void StopLatency(Method m, int runs, KeyHookStamps& hook) {
+  const std::string text = KeyEvent(true) + script::DelayLine(60000) + "\r\n" + KeyEvent(false);
   std::vector<int64_t> lat;
   for (int i = 0; i < runs; ++i) {
-    StampSink sink(4);
+    StampingSink sink(2);
     NoShutdown shutdown;
-    play::TRunThread t(sink, shutdown, play::CreateSystemPlayClock());
+    play::TRunThread t(sink, shutdown, MakeClock(m));
     t.ScriptFile = ScriptFile(text);
     t.Resume();
     sink.AwaitFirst();
@@ -174,36 +486,74 @@ void StopLatency(int runs) {
     t.RequestStop(true);
     t.WaitFor();
     lat.push_back(NowMicros() - t0);
-    if (sink.stamps.size() != 1) std::printf("stop run %d: %zu moves (expected 1)\n", i, sink.stamps.size());
+    // The key goes down, and up again when the run ends.
+    if (sink.stamps.size() != 2) std::printf("stop run %d: %zu key events (expected 2)\n", i, sink.stamps.size());
+    hook.Take(sink.stamps.size());
   }
   std::sort(lat.begin(), lat.end());
-  std::printf("stop during a 60 s delay (%d stops, request to run finished): median %.3f ms  max %.3f ms\n",
-              runs, Ms(lat[lat.size() / 2]), Ms(lat.back()));
+  std::printf("%-15s stop during a 60 s delay (%d stops, request to run finished): median %.3f ms  max %.3f ms\n",
+              Name(m), runs, Ms(lat[lat.size() / 2]), Ms(lat.back()));
+  std::fflush(stdout);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int actions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2000;
+  int actions = 2000, rounds = 1, longMs = 5000;
+  bool withSleep = true;
+  for (int i = 1; i < argc; ++i) {
+    const char* a = argv[i];
+    if ((a[0] == '/' || a[0] == '-') && i + 1 < argc && !_stricmp(a + 1, "rounds")) rounds = std::atoi(argv[++i]);
+    else if ((a[0] == '/' || a[0] == '-') && i + 1 < argc && !_stricmp(a + 1, "long")) longMs = std::atoi(argv[++i]);
+    else if ((a[0] == '/' || a[0] == '-') && !_stricmp(a + 1, "nosleep")) withSleep = false;
+    else if (std::atoi(a) > 0) actions = std::atoi(a);
+    else {
+      std::fprintf(stderr, "usage: playback_timing_win [actions] [/rounds N] [/long MS] [/nosleep]\n");
+      return 2;
+    }
+  }
+  rounds = std::clamp(rounds, 1, 100);
+  longMs = std::clamp(longMs, 100, 600000);
+
+  KeyHookStamps hook;
+  if (!hook.Installed()) {
+    std::printf("the low-level keyboard hook could not be installed\n");
+    return 1;
+  }
   const Script s = MakeScript(actions);
-  std::printf("script: %d delay+move pairs, %.3f s of delays\n", actions, s.dueMicros.back() / 1e6);
   {
     play::WinPlayClock probe;
-    std::printf("player clock: %s\n", probe.HighResolutionTimer()
-                                          ? "high-resolution waitable timer"
-                                          : "waitable timer with timeBeginPeriod(1)");
+    const play::WaitMargin::Settings& l = probe.Planner().SleepMargin().Limits();
+    const play::WaitMargin::Settings& d = probe.Planner().DozeMargin().Limits();
+    std::printf("script: %d delay+key pairs, %.3f s of delays\nsystem clock: %s; margins p%d + %.3f ms in "
+                "%.3f..%.3f ms (sleep), p%d + %.3f ms in %.3f..%.3f ms (doze)\n",
+                actions, s.dueMicros.back() / 1e6,
+                probe.HighResolutionTimer() ? "high-resolution waitable timer" : "waitable timer, timeBeginPeriod(1)",
+                l.percentile, Ms(l.paddingMicros), Ms(l.floorMicros), Ms(l.ceilingMicros), d.percentile,
+                Ms(d.paddingMicros), Ms(d.floorMicros), Ms(d.ceilingMicros));
   }
-  std::fflush(stdout);
+  std::vector<Method> passMethods = {Method::TimerOnly, Method::TimerSpin, Method::Player};
+  if (withSleep) passMethods.insert(passMethods.begin(), {Method::Sleep, Method::Sleep1ms});
+  const std::vector<Method> clocks = {Method::TimerOnly, Method::TimerSpin, Method::Player};
 
-  // The plain method first, before anything raises the timer resolution.
-  Report("Sleep(n)", s, PlayWithSleep(s));
-  std::fflush(stdout);
-  timeBeginPeriod(1);
-  Report("Sleep(n) @1ms", s, PlayWithSleep(s));
-  timeEndPeriod(1);
-  std::fflush(stdout);
-  Report("player", s, PlayWithPlayer(s));
-  std::fflush(stdout);
-  StopLatency(20);
+  for (int round = 0; round < rounds; ++round) {
+    // Every other round the other way round, so that a change of the machine's
+    // load does not always favour the same method.
+    std::vector<Method> order = passMethods;
+    std::vector<Method> clockOrder = clocks;
+    if (round % 2) {
+      std::reverse(order.begin(), order.end());
+      std::reverse(clockOrder.begin(), clockOrder.end());
+    }
+    std::printf("\nround %d: pass of %d actions\n", round + 1, actions);
+    PassHeader();
+    std::fflush(stdout);
+    for (Method m : order) ReportPass(m, s, Play(m, s, hook));
+
+    std::printf("round %d: one delay of %d ms, processor use during it\n", round + 1, longMs);
+    const Script longScript = LongDelayScript(longMs);
+    for (Method m : clockOrder) ReportLongDelay(m, longScript, Play(m, longScript, hook));
+    for (Method m : clockOrder) StopLatency(m, 20, hook);
+  }
   return 0;
 }

@@ -13,7 +13,19 @@
 
 namespace tesmuro::play {
 
-WinPlayClock::WinPlayClock() {
+namespace {
+// NtDelayExecution: ntdll is in every process, and the function has had this
+// form since NT 3.1.
+using DelayFunction = LONG(NTAPI*)(BOOLEAN alertable, PLARGE_INTEGER interval);
+
+void* FindDelay() {
+  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  return ntdll ? reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtDelayExecution")) : nullptr;
+}
+}  // namespace
+
+WinPlayClock::WinPlayClock(const WaitMargin::Settings& sleep, const WaitMargin::Settings& doze, bool mayDoze)
+    : delay_(mayDoze ? FindDelay() : nullptr), planner_(delay_ != nullptr, sleep, doze) {
   LARGE_INTEGER f;
   ::QueryPerformanceFrequency(&f);  // never fails on XP and later
   frequency_ = f.QuadPart > 0 ? f.QuadPart : 1;
@@ -46,31 +58,67 @@ int64_t WinPlayClock::NowMicros() {
 }
 
 bool WinPlayClock::WaitUntil(int64_t deadlineMicros) {
-  const HANDLE wake = static_cast<HANDLE>(wake_);
-  const HANDLE timer = static_cast<HANDLE>(timer_);
   for (;;) {
     const int64_t now = NowMicros();
     if (now >= deadlineMicros) return true;
-    constexpr int64_t kMaxStep = int64_t{1000000} * 3600;  // re-armed each hour
-    const int64_t step = deadlineMicros - now < kMaxStep ? deadlineMicros - now : kMaxStep;
-
-    DWORD r;
-    LARGE_INTEGER due;
-    due.QuadPart = -step * 10;  // relative, in 100 ns units
-    if (timer && ::SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE)) {
-      const HANDLE handles[2] = {wake, timer};  // the wake-up wins a tie
-      r = ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
-      if (r == WAIT_OBJECT_0) ::CancelWaitableTimer(timer);
-    } else {
-      // No timer: a millisecond wait on the event, rounded up.
-      r = ::WaitForSingleObject(wake, static_cast<DWORD>((step + 999) / 1000));
+    if (woken_.exchange(false, std::memory_order_acquire)) return false;
+    const WaitPlanner::Next next = planner_.Plan(now, deadlineMicros);
+    switch (next.step) {
+      case WaitPlanner::Step::Sleep:
+        if (SleepUntil(now, next.until)) planner_.Ended(next, NowMicros());
+        break;
+      case WaitPlanner::Step::Doze: {
+        LARGE_INTEGER interval;
+        interval.QuadPart = -(next.until - now) * 10;  // relative, in 100 ns units
+        reinterpret_cast<DelayFunction>(delay_)(FALSE, &interval);
+        planner_.Ended(next, NowMicros());
+        break;
+      }
+      case WaitPlanner::Step::Spin: {
+        // The pause instruction spares a hyper-threaded sibling; giving the
+        // core away (SwitchToThread) could lose it for a whole time slice on
+        // a busy machine.
+        int64_t t = now;
+        while (t < deadlineMicros && !woken_.load(std::memory_order_relaxed)) {
+          YieldProcessor();
+          t = NowMicros();
+        }
+        spun_ += t - now;
+        break;
+      }
     }
-    if (r == WAIT_OBJECT_0) return false;
-    if (r == WAIT_FAILED) ::Sleep(1);  // never spin on a broken handle
   }
 }
 
-void WinPlayClock::Wake() { ::SetEvent(static_cast<HANDLE>(wake_)); }
+bool WinPlayClock::SleepUntil(int64_t now, int64_t until) {
+  const HANDLE wake = static_cast<HANDLE>(wake_);
+  const HANDLE timer = static_cast<HANDLE>(timer_);
+  DWORD r;
+  LARGE_INTEGER due;
+  due.QuadPart = -(until - now) * 10;  // relative, in 100 ns units
+  if (timer && ::SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE)) {
+    const HANDLE handles[2] = {wake, timer};  // the wake-up wins a tie
+    r = ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+    if (r == WAIT_OBJECT_0) ::CancelWaitableTimer(timer);
+  } else {
+    // No timer: a millisecond wait on the event, rounded up.
+    r = ::WaitForSingleObject(wake, static_cast<DWORD>((until - now + 999) / 1000));
+  }
+  // A ring of the event only says "look at the flag", which WaitUntil does;
+  // it may be left over from a wake-up that a spin has already taken.
+  if (r == WAIT_OBJECT_0) return false;
+  if (r == WAIT_FAILED) {
+    ::Sleep(1);  // never spin on a broken handle
+    return false;
+  }
+  return true;
+}
+
+void WinPlayClock::Wake() {
+  // The flag first: a waiter that sees the event finds it set.
+  woken_.store(true, std::memory_order_release);
+  ::SetEvent(static_cast<HANDLE>(wake_));
+}
 
 std::unique_ptr<IPlayClock> CreateSystemPlayClock() { return std::make_unique<WinPlayClock>(); }
 

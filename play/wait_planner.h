@@ -1,0 +1,82 @@
+// How the player's Windows clock spends the time to a deadline, in steps:
+//
+//   Sleep  on the waitable timer, which a wake-up ends at once. Cheap however
+//          long, but it may end a millisecond or more late (under Wine the
+//          timer is served in whole milliseconds).
+//   Doze   a short sleep that nothing ends early (NtDelayExecution). Where the
+//          system serves it finely (Wine: the host's own sleep) it ends within
+//          a tenth of a millisecond or so; on Windows it lasts whole periods of
+//          the system timer, up to 15.6 ms, and is not worth using.
+//   Spin   on the performance counter to the deadline, watching for a wake-up.
+//          Exact, but it burns the processor and a busy machine can take the
+//          core away from it for a whole time slice.
+//
+// A wait sleeps until a margin before the deadline, dozes in steps of at most
+// kLongestDozeMicros (so a wake-up waits that long at worst) until a smaller
+// margin before it, and spins the rest. Both margins are learned from how late
+// the steps of this clock end (play/wait_margin.h). Dozing is used only once
+// trial dozes have shown that it ends late by less than half the sleep's
+// margin; a trial is made at most once per wait, and only when the deadline is
+// more than kProbeRoomMicros beyond the sleep's margin, so that even a trial
+// that lasts a whole period of the system timer leaves the sleep its margin.
+//
+// Portable: the Windows clock asks Plan() what to do next, does it, and
+// reports with Ended() when a sleep or doze ran to its end. Single-threaded.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+
+#include "play/wait_margin.h"
+
+namespace tesmuro::play {
+
+class WaitPlanner {
+ public:
+  enum class Step { Sleep, Doze, Spin };
+  struct Next {
+    Step step;
+    int64_t until;  // Sleep, Doze: when it should end; Spin: the deadline
+  };
+
+  static constexpr int64_t kShortestSleepMicros = 200;   // below this, do not arm the timer
+  static constexpr int64_t kShortestDozeMicros = 50;     // below this, do not doze
+  static constexpr int64_t kLongestDozeMicros = 500;     // a wake-up waits at most this long
+  static constexpr int64_t kLongestSleepMicros = int64_t{1000000} * 3600;  // re-armed each hour
+  static constexpr int64_t kProbeMicros = 200;           // length of a trial doze
+  static constexpr int64_t kProbeRoomMicros = 17000;     // more than the longest timer period
+
+  static WaitMargin::Settings DefaultDoze() {
+    WaitMargin::Settings s;
+    s.initialMicros = 300;
+    s.floorMicros = 30;
+    s.paddingMicros = 50;
+    return s;
+  }
+
+  // canDoze: the system has the doze at all.
+  explicit WaitPlanner(bool canDoze, const WaitMargin::Settings& sleep = {},
+                       const WaitMargin::Settings& doze = DefaultDoze())
+      : can_doze_(canDoze), sleep_(sleep), doze_(doze) {}
+
+  // The next step of a wait for `deadline`, at `now` < deadline.
+  Next Plan(int64_t now, int64_t deadline);
+
+  // A sleep or doze planned as `step` ran to its end (it was not cut short by
+  // a wake-up) and the wait went on at `at`.
+  void Ended(const Next& step, int64_t at);
+
+  // Trial dozes have shown that dozing is worth it.
+  bool DozeUsable() const;
+
+  const WaitMargin& SleepMargin() const { return sleep_; }
+  const WaitMargin& DozeMargin() const { return doze_; }
+
+ private:
+  bool can_doze_;
+  WaitMargin sleep_;
+  WaitMargin doze_;
+  int64_t probed_for_ = std::numeric_limits<int64_t>::min();  // deadline of the last trial
+};
+
+}  // namespace tesmuro::play
