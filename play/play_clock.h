@@ -29,7 +29,14 @@ class IPlayClock {
   // Called by one thread at a time: the one player that owns the clock.
   virtual bool WaitUntil(int64_t deadlineMicros) = 0;
 
-  // Ends the current or next WaitUntil() early. Callable from any thread.
+  // As WaitUntil(), for a pause whose exact end does not matter (an idle
+  // pause, say): it may end later, by the resolution of the system's timer,
+  // but takes no processor time on the way. Wake() ends it as it ends
+  // WaitUntil(). By default the same as WaitUntil().
+  virtual bool SleepUntil(int64_t deadlineMicros) { return WaitUntil(deadlineMicros); }
+
+  // Ends the current or next WaitUntil() or SleepUntil() early. Callable from
+  // any thread.
   virtual void Wake() = 0;
 };
 

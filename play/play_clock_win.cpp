@@ -65,7 +65,7 @@ bool WinPlayClock::WaitUntil(int64_t deadlineMicros) {
     const WaitPlanner::Next next = planner_.Plan(now, deadlineMicros);
     switch (next.step) {
       case WaitPlanner::Step::Sleep:
-        if (SleepUntil(now, next.until)) planner_.Ended(next, NowMicros());
+        if (TimerWait(now, next.until)) planner_.Ended(next, NowMicros());
         break;
       case WaitPlanner::Step::Doze: {
         LARGE_INTEGER interval;
@@ -84,13 +84,24 @@ bool WinPlayClock::WaitUntil(int64_t deadlineMicros) {
           t = NowMicros();
         }
         spun_ += t - now;
+        planner_.Ended(next, t);
         break;
       }
     }
   }
 }
 
-bool WinPlayClock::SleepUntil(int64_t now, int64_t until) {
+bool WinPlayClock::SleepUntil(int64_t deadlineMicros) {
+  for (;;) {
+    const int64_t now = NowMicros();
+    if (now >= deadlineMicros) return true;
+    if (woken_.exchange(false, std::memory_order_acquire)) return false;
+    const int64_t step = deadlineMicros - now;
+    TimerWait(now, now + (step < WaitPlanner::kLongestSleepMicros ? step : WaitPlanner::kLongestSleepMicros));
+  }
+}
+
+bool WinPlayClock::TimerWait(int64_t now, int64_t until) {
   const HANDLE wake = static_cast<HANDLE>(wake_);
   const HANDLE timer = static_cast<HANDLE>(timer_);
   DWORD r;

@@ -29,6 +29,8 @@ class WinPlayClock final : public IPlayClock {
 
   int64_t NowMicros() override;
   bool WaitUntil(int64_t deadlineMicros) override;
+  // On the timer alone: neither dozes nor spins.
+  bool SleepUntil(int64_t deadlineMicros) override;
   void Wake() override;
 
   // True when the system gave a high-resolution waitable timer; otherwise the
@@ -42,9 +44,9 @@ class WinPlayClock final : public IPlayClock {
   int64_t SpunMicros() const { return spun_; }
 
  private:
-  // Sleeps from `now` until `until` or a ring of the event, whichever comes
-  // first. True when it ran to its end.
-  bool SleepUntil(int64_t now, int64_t until);
+  // Sleeps on the timer from `now` until `until` or a ring of the event,
+  // whichever comes first. True when it ran to its end.
+  bool TimerWait(int64_t now, int64_t until);
 
   int64_t frequency_ = 1;
   void* timer_ = nullptr;  // HANDLE of the waitable timer

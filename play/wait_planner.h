@@ -20,8 +20,14 @@
 // more than kProbeRoomMicros beyond the sleep's margin, so that even a trial
 // that lasts a whole period of the system timer leaves the sleep its margin.
 //
+// Spinning has a budget: on average at most kSpinBudgetPercent of the time,
+// with bursts of up to kSpinBurstMicros. A wait that would spin beyond it
+// sleeps on the timer to the deadline itself instead, as if it had no margin:
+// less precise, but a script of nothing but tiny delays cannot keep a core
+// busy. Dense scripts of real recordings stay well inside it.
+//
 // Portable: the Windows clock asks Plan() what to do next, does it, and
-// reports with Ended() when a sleep or doze ran to its end. Single-threaded.
+// reports with Ended() when a step ran to its end. Single-threaded.
 #pragma once
 
 #include <cstdint>
@@ -45,6 +51,8 @@ class WaitPlanner {
   static constexpr int64_t kLongestSleepMicros = int64_t{1000000} * 3600;  // re-armed each hour
   static constexpr int64_t kProbeMicros = 200;           // length of a trial doze
   static constexpr int64_t kProbeRoomMicros = 17000;     // more than the longest timer period
+  static constexpr int64_t kSpinBudgetPercent = 25;
+  static constexpr int64_t kSpinBurstMicros = 25000;
 
   static WaitMargin::Settings DefaultDoze() {
     WaitMargin::Settings s;
@@ -62,8 +70,8 @@ class WaitPlanner {
   // The next step of a wait for `deadline`, at `now` < deadline.
   Next Plan(int64_t now, int64_t deadline);
 
-  // A sleep or doze planned as `step` ran to its end (it was not cut short by
-  // a wake-up) and the wait went on at `at`.
+  // A step of the last Plan() ran to its end, or for a spin ended for any
+  // reason, at `at` (a sleep cut short by a wake-up is not reported).
   void Ended(const Next& step, int64_t at);
 
   // Trial dozes have shown that dozing is worth it.
@@ -77,6 +85,11 @@ class WaitPlanner {
   WaitMargin sleep_;
   WaitMargin doze_;
   int64_t probed_for_ = std::numeric_limits<int64_t>::min();  // deadline of the last trial
+  // The spin budget: hundredths of a microsecond of spin allowed now, earned
+  // as time passes.
+  int64_t allowance_ = kSpinBurstMicros * 100;
+  int64_t earned_at_ = std::numeric_limits<int64_t>::min();  // none yet
+  int64_t spin_from_ = 0;                                    // start of the planned spin
 };
 
 }  // namespace tesmuro::play

@@ -1,6 +1,6 @@
 // The Windows player clock on the real system (Windows build only): a wait
 // never ends before its deadline whichever of sleep, doze and spin it uses,
-// and a wake-up ends a spin. A broken wake-up makes these tests hang rather
+// a plain sleep never spins, and a wake-up ends a spin or a sleep. A broken wake-up makes these tests hang rather
 // than fail.
 #ifdef _WIN32
 #include <gtest/gtest.h>
@@ -48,6 +48,25 @@ TEST(WinPlayClockTest, AWakeUpEndsASpin) {
   const int64_t deadline = clock.NowMicros() + 2000;
   EXPECT_TRUE(clock.WaitUntil(deadline));
   EXPECT_GE(clock.NowMicros(), deadline);
+}
+
+TEST(WinPlayClockTest, ASleepNeitherDozesNorSpinsAndAWakeUpEndsIt) {
+  WinPlayClock clock;
+  for (int i = 0; i < 5; ++i) {
+    const int64_t deadline = clock.NowMicros() + 300 * i;
+    EXPECT_TRUE(clock.SleepUntil(deadline));
+    EXPECT_GE(clock.NowMicros(), deadline);
+  }
+  EXPECT_TRUE(clock.SleepUntil(clock.NowMicros() + 30000));
+  EXPECT_EQ(clock.SpunMicros(), 0);
+  EXPECT_EQ(clock.Planner().DozeMargin().Observed(), 0) << "a trial doze";
+
+  std::thread waker([&] {
+    ::Sleep(20);
+    clock.Wake();
+  });
+  EXPECT_FALSE(clock.SleepUntil(clock.NowMicros() + int64_t{600} * 1000000));
+  waker.join();
 }
 
 TEST(WinPlayClockTest, AWakeUpTakenFromTheFlagLeavesNoFalseWakeUpForTheTimer) {

@@ -215,5 +215,69 @@ TEST(WaitPlannerTest, DozingStopsWhenItsMarginGrowsBeyondHalfTheSleeps) {
   EXPECT_EQ(p.Plan(now + 4000, now + 5000).step, Step::Spin);
 }
 
+// Waits of `length` us, one after the other from `now`, each sleep ending on
+// time; returns the time spent spinning and counts the waits that spun.
+int64_t Waits(WaitPlanner& p, int64_t& now, int count, int64_t length, int* spins = nullptr) {
+  int64_t spun = 0;
+  for (int i = 0; i < count; ++i) {
+    const int64_t deadline = now + length;
+    bool spin = false;
+    while (now < deadline) {
+      const WaitPlanner::Next n = p.Plan(now, deadline);
+      EXPECT_GT(n.until, now);
+      if (n.step == Step::Spin) {
+        spun += deadline - now;
+        spin = true;
+      }
+      now = n.until;
+      p.Ended(n, now);
+    }
+    if (spin && spins) ++*spins;
+  }
+  return spun;
+}
+
+TEST(WaitPlannerTest, ASpinBudgetKeepsEndlessTinyWaitsFromKeepingACoreBusy) {
+  // An endless loop of 1 ms pauses, all within the sleep margin: without the
+  // budget every one of them would be spun.
+  WaitPlanner p = Planner(false);
+  int64_t now = kT;
+  int spins = 0;
+  const int64_t spun = Waits(p, now, 4000, 1000, &spins);
+  EXPECT_LE(spun, 4000 * 1000 * WaitPlanner::kSpinBudgetPercent / 100 + WaitPlanner::kSpinBurstMicros);
+  EXPECT_GT(spins, 0) << "within the budget it still spins";
+  // Over the budget, the wait sleeps to its deadline itself.
+  const WaitPlanner::Next n = p.Plan(now, now + 1000);
+  if (n.step != Step::Spin) {
+    EXPECT_EQ(n.step, Step::Sleep);
+    EXPECT_EQ(n.until, now + 1000);
+  }
+}
+
+TEST(WaitPlannerTest, DenseRecordedDelaysStayInsideTheSpinBudget) {
+  // 10 ms delays, each spinning its last millisecond: every one spins.
+  WaitPlanner p = Planner(false);
+  int64_t now = kT;
+  int spins = 0;
+  const int64_t spun = Waits(p, now, 3000, 10000, &spins);
+  EXPECT_EQ(spins, 3000);
+  EXPECT_EQ(spun, 3000 * 1000);
+}
+
+TEST(WaitPlannerTest, ASpinHeldUpForHoursDoesNotStopTheSpinAfterwards) {
+  // The machine was suspended in the middle of a spin: those hours were no
+  // processor time, and the waits after them must still spin.
+  WaitPlanner p = Planner(false);
+  int64_t now = kT;
+  WaitPlanner::Next n = p.Plan(now, now + 800);
+  ASSERT_EQ(n.step, Step::Spin);
+  now += int64_t{3} * 3600 * 1000000;
+  p.Ended(n, now);
+  EXPECT_EQ(p.Plan(now, now + 1000).step, Step::Spin);
+  int spins = 0;
+  Waits(p, now, 10, 10000, &spins);
+  EXPECT_EQ(spins, 10);
+}
+
 }  // namespace
 }  // namespace tesmuro::play
