@@ -14,17 +14,20 @@
 // A wait sleeps until a margin before the deadline, dozes in steps of at most
 // kLongestDozeMicros (so a wake-up waits that long at worst) until a smaller
 // margin before it, and spins the rest. Both margins are learned from how late
-// the steps of this clock end (play/wait_margin.h). Dozing is used only once
-// trial dozes have shown that it ends late by less than half the sleep's
-// margin; a trial is made at most once per wait, and only when the deadline is
-// more than kProbeRoomMicros beyond the sleep's margin, so that even a trial
-// that lasts a whole period of the system timer leaves the sleep its margin.
+// the steps of this clock end (play/wait_margin.h). Dozing is used while its
+// margin is at most half the sleep's: trial dozes decide at first, the dozes
+// themselves afterwards (on a machine so busy that dozes wake late, dozing
+// stops, and trials begin again). A trial is made at most once per wait, and
+// only when the deadline is more than kProbeRoomMicros beyond the sleep's
+// margin, so that even a trial that lasts a whole period of the system timer
+// leaves the sleep its margin.
 //
 // Spinning has a budget: on average at most kSpinBudgetPercent of the time,
 // with bursts of up to kSpinBurstMicros. A wait that would spin beyond it
 // sleeps on the timer to the deadline itself instead, as if it had no margin:
-// less precise, but a script of nothing but tiny delays cannot keep a core
-// busy. Dense scripts of real recordings stay well inside it.
+// less precise, but a script of nothing but tiny delays takes a quarter of a
+// core rather than a whole one. Recorded scripts, with delays of a few
+// milliseconds and more, stay well inside it.
 //
 // Portable: the Windows clock asks Plan() what to do next, does it, and
 // reports with Ended() when a step ran to its end. Single-threaded.
@@ -45,8 +48,8 @@ class WaitPlanner {
     int64_t until;  // Sleep, Doze: when it should end; Spin: the deadline
   };
 
-  static constexpr int64_t kShortestSleepMicros = 200;   // below this, do not arm the timer
-  static constexpr int64_t kShortestDozeMicros = 50;     // below this, do not doze
+  static constexpr int64_t kShortestSleepMicros = 200;   // below this beyond the margin, no timer
+  static constexpr int64_t kShortestDozeMicros = 50;     // below this beyond the margin, no doze
   static constexpr int64_t kLongestDozeMicros = 500;     // a wake-up waits at most this long
   static constexpr int64_t kLongestSleepMicros = int64_t{1000000} * 3600;  // re-armed each hour
   static constexpr int64_t kProbeMicros = 200;           // length of a trial doze
