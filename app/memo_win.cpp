@@ -142,6 +142,9 @@ bool MemoControl::SetTextInSteps(std::string_view gbk, const std::function<void(
   selfEdit_ = true;
   size_t done = 0;
   size_t chars = 64 * 1024;
+  size_t before = 0;          // characters in the control before the step
+  double formatPerChar = 0;   // ms to format a character
+  double walkPerChar = 0;     // ms per character already in the control, per step
   bool ok = true;
   while (ok && (done < w.size() || done == 0)) {
     const size_t end = stepEnd(done, chars);
@@ -161,8 +164,25 @@ bool MemoControl::SetTextInSteps(std::string_view gbk, const std::function<void(
     done = end;
     if (!ok || done >= w.size()) break;
     const double ms = static_cast<double>(t1.QuadPart - t0.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
-    const double perChar = ms / static_cast<double>(piece.size());
-    if (perChar > 0) chars = std::clamp<size_t>(static_cast<size_t>(stepMs / perChar), 4096, 64u << 20);
+    // A step costs the formatting of its own text plus a cost that grows
+    // with the text already in the control (the edit control walks its
+    // lines on every change). The first step, into an empty control, shows
+    // the formatting alone; later ones show the other cost per character
+    // already in. Steps take about stepMs of formatting, and grow as the
+    // text grows so that the other cost stays within a fifth of the whole.
+    const double pieceChars = static_cast<double>(piece.size());
+    if (formatPerChar == 0) {
+      formatPerChar = ms / pieceChars;
+    } else {
+      const double perCharIn = std::max(0.0, ms - formatPerChar * pieceChars) / static_cast<double>(before);
+      walkPerChar = walkPerChar == 0 ? perCharIn : (walkPerChar + perCharIn) / 2;
+    }
+    if (formatPerChar > 0) {
+      const double wanted =
+          std::max(stepMs / formatPerChar, 4 * walkPerChar * static_cast<double>(done) / formatPerChar);
+      chars = std::clamp<size_t>(static_cast<size_t>(wanted), 4096, 64u << 20);
+    }
+    before = done;
     selfEdit_ = false;
     if (between) between(done, w.size());
     selfEdit_ = true;

@@ -38,7 +38,7 @@ class MemoControl {
   // window answer input and show the progress. The control is read-only
   // meanwhile, and appended lines wait until the text is in.
   bool SetTextInSteps(std::string_view gbk, const std::function<void(size_t, size_t)>& between,
-                      unsigned stepMs = 150);
+                      unsigned stepMs = 250);
   // Hands the pending lines to the control now.
   void Flush();
   // The control reports a change; true when it was the user's (typing,

@@ -44,8 +44,10 @@ struct TRunThread::State {
   // Pauses here while a pause is requested, moving `due` on by the time paused.
   // False when a stop is requested.
   bool HonourPause(int64_t& due);
-  // Waits until `due` (honouring pause). False when a stop is requested.
-  bool WaitForDue(int64_t& due);
+  // Waits until `due` (honouring pause), to the clock's best precision or,
+  // when nothing is due then, without spending the processor on it. False
+  // when a stop is requested.
+  bool WaitForDue(int64_t& due, bool precise = true);
   void Wake() { clock->Wake(); }
 
   const std::shared_ptr<IInputSink> sink;
@@ -172,11 +174,14 @@ bool TRunThread::State::HonourPause(int64_t& due) {
   return true;
 }
 
-bool TRunThread::State::WaitForDue(int64_t& due) {
+bool TRunThread::State::WaitForDue(int64_t& due, bool precise) {
   for (;;) {
     if (!HonourPause(due)) return false;
     if (clock->NowMicros() >= due) return true;
-    clock->WaitUntil(due);
+    if (precise)
+      clock->WaitUntil(due);
+    else
+      clock->SleepUntil(due);
   }
 }
 
@@ -237,7 +242,7 @@ TRunThread::State::Ending TRunThread::State::Play() {
       stream->Rewind();
       if (mode != 0 && !passHadDelay) {
         int64_t idleUntil = clock->NowMicros() + kIdlePassMicros;
-        if (!WaitForDue(idleUntil)) break;
+        if (!WaitForDue(idleUntil, /*precise=*/false)) break;
         due = clock->NowMicros();
       }
       passHadWord = passHadDelay = false;
