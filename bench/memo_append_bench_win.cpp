@@ -12,28 +12,15 @@
 #include <vector>
 
 #include "app/memo_win.h"
+#include "bench/bench_win.h"
 #include "script/script_format.h"
 
 using namespace tesmuro;
 
+using bench::Micros;
+using bench::Pump;
+
 namespace {
-
-int64_t Micros() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return c.QuadPart * 1000000 / f.QuadPart;
-}
-
-void Pump() {
-  MSG m;
-  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-    if (m.message == WM_TIMER && m.lParam == 0) {
-      // handled by the owner's window procedure below
-    }
-    DispatchMessageW(&m);
-  }
-}
 
 win::MemoControl* g_memo = nullptr;
 

@@ -16,25 +16,17 @@
 #include <string>
 
 #include "app/memo_win.h"
+#include "bench/bench_win.h"
 #include "app/script_text_win.h"
 #include "script/script_format.h"
 #include "util/file_io.h"
 
 using namespace tesmuro;
 
+using bench::Micros;
+using bench::Pump;
+
 namespace {
-
-int64_t Micros() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return c.QuadPart * 1000000 / f.QuadPart;
-}
-
-void Pump() {
-  MSG m;
-  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
-}
 
 LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM w, LPARAM l) { return DefWindowProcW(h, msg, w, l); }
 
