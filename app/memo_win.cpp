@@ -175,7 +175,9 @@ bool MemoControl::SetTextInSteps(std::string_view gbk, const std::function<void(
       formatPerChar = ms / pieceChars;
     } else {
       const double perCharIn = std::max(0.0, ms - formatPerChar * pieceChars) / static_cast<double>(before);
-      walkPerChar = walkPerChar == 0 ? perCharIn : (walkPerChar + perCharIn) / 2;
+      // A step that ran undisturbed says little about the next: the estimate
+      // follows the dearer steps at once and the cheaper ones slowly.
+      walkPerChar = std::max(walkPerChar * 0.8, perCharIn);
     }
     if (formatPerChar > 0) {
       const double wanted =
