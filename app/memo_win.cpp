@@ -9,6 +9,8 @@
 namespace tesmuro::win {
 namespace {
 
+constexpr double kLongestStepMs = 1000;
+
 int64_t NowMicros() {
   LARGE_INTEGER f, c;
   QueryPerformanceFrequency(&f);
@@ -180,9 +182,12 @@ bool MemoControl::SetTextInSteps(std::string_view gbk, const std::function<void(
       walkPerChar = std::max(walkPerChar * 0.8, perCharIn);
     }
     if (formatPerChar > 0) {
-      const double wanted =
-          std::max(stepMs / formatPerChar, 4 * walkPerChar * static_cast<double>(done) / formatPerChar);
-      chars = std::clamp<size_t>(static_cast<size_t>(wanted), 4096, 64u << 20);
+      // ... but never so long that a step is expected to keep the window
+      // from answering for more than a second.
+      const double walkMs = walkPerChar * static_cast<double>(done);
+      const double wanted = std::max(stepMs / formatPerChar, 4 * walkMs / formatPerChar);
+      const double longest = std::max(0.0, kLongestStepMs - walkMs) / formatPerChar;
+      chars = std::clamp<size_t>(static_cast<size_t>(std::min(wanted, longest)), 4096, 64u << 20);
     }
     before = done;
     selfEdit_ = false;
