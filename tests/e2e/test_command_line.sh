@@ -57,17 +57,15 @@ EOF
   # Mixed case and '-': the settings say "until stopped"; /loops 2 plays two passes at 4 x.
   cl_start "$dir" -PLAY "$(winpath "$script")" /Loops 2 -speed 4 /EXIT
   assert_eq 0 "$(app_exit_code 20000)" "exit code of a run played to the end"
-  assert_eq 4 "$(play_count_ldown)" "clicks of two passes"
-  local -a t
-  mapfile -t t < <(input_log | grep -E '^[0-9.]+ ldown ' | cut -d' ' -f1)
+  assert_eq 4 "$(ldown_count)" "clicks of two passes"
   local gap
-  gap=$(ms_between "${t[0]}" "${t[1]}")
+  gap=$(ldown_gap_ms)
   echo "first two clicks ${gap} ms apart (400 ms at 1 x)" >&2
-  [ "$gap" -ge 80 ] && [ "$gap" -lt 300 ] || fail "the clicks are $gap ms apart; at 4 x the 400 ms delay is 100 ms"
+  # Each action is due at the run's start plus the delays before it, so a first click that comes
+  # late (a busy machine) shortens the gap: only far too short or too long fails.
+  [ "$gap" -ge 30 ] && [ "$gap" -lt 300 ] || fail "the clicks are $gap ms apart; at 4 x the 400 ms delay is 100 ms"
   assert_same_file "$TEST_DIR/settings-before" "$dir/Quorlin.qlset" "the switches changed the settings file"
 }
-
-play_count_ldown() { input_log | cut -d' ' -f2- | grep -c '^ldown ' || true; }
 
 test_a_stopped_unattended_run_ends_with_code_1_and_errors_with_code_2_without_a_box() {
   local dir script

@@ -67,13 +67,12 @@ EOF
   start_file_watch
   wait_input_log "file closed" 10000
   poll 5000 speed_clicks_are 2
-  local -a t
-  mapfile -t t < <(input_log | grep -E '^[0-9.]+ ldown ' | cut -d' ' -f1)
   local gap
-  gap=$(ms_between "${t[0]}" "${t[1]}")
+  gap=$(ldown_gap_ms)
   echo "clicks ${gap} ms apart (800 ms at 100 %)" >&2
-  [ "$gap" -ge 150 ] && [ "$gap" -lt 600 ] || fail "the clicks are $gap ms apart; at 400 % the 800 ms delay is 200 ms"
+  # A late first click shortens the gap (actions are due at the run's start plus the delays).
+  [ "$gap" -ge 60 ] && [ "$gap" -lt 600 ] || fail "the clicks are $gap ms apart; at 400 % the 800 ms delay is 200 ms"
 }
 
 speed_line_is() { [ "$(sed -n 27p "$APP_DIR/Quorlin.qlset" | tr -d '\r')" = "$1" ]; }
-speed_clicks_are() { [ "$(input_log | grep -c ' ldown ')" = "$1" ]; }
+speed_clicks_are() { [ "$(ldown_count)" = "$1" ]; }
