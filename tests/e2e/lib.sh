@@ -200,6 +200,18 @@ real_click() {
   xdo click 1
 }
 
+# wait_output EXPECTED WHAT COMMAND...: polls (10 s) until the command prints EXPECTED.
+wait_output() {
+  local expected=$1 what=$2 got="" i
+  shift 2
+  for i in $(seq 1 200); do
+    got=$("$@" 2>/dev/null) || true
+    [ "$got" = "$expected" ] && return 0
+    sleep 0.05
+  done
+  fail "$what: expected '$expected', last seen '$got'"
+}
+
 # ---- screenshots ----------------------------------------------------------------------------
 
 # shot NAME: the whole screen into the test's folder (kept on failure).

@@ -23,16 +23,7 @@ autorun_set() {
 autorun_click() { real_click "$@"; }
 
 # autorun_wait COMMAND... EXPECTED WHAT: polls (10 s) until the command prints EXPECTED.
-autorun_wait() {
-  local what="${*: -1}" expected="${*: -2:1}" got="" i
-  local cmd=("${@:1:$#-2}")
-  for i in $(seq 1 200); do
-    got=$("${cmd[@]}" 2>/dev/null) || true
-    [ "$got" = "$expected" ] && return 0
-    sleep 0.05
-  done
-  fail "$what: expected '$expected', last seen '$got'"
-}
+autorun_wait() { wait_output "${@: -2:1}" "${@: -1}" "${@:1:$#-2}"; }
 
 settings_line() { sed -n "${2}p" "$1" | tr -d '\r'; }
 

@@ -12,17 +12,6 @@ windows_start() {
   WIN_MAIN=(--pid "$APP_PID" --class TFrmMain)
 }
 
-# Polls until the command's output equals the expected text (10 s).
-windows_wait_output() {
-  local expected=$1 what=$2 got="" i
-  shift 2
-  for i in $(seq 1 200); do
-    got=$("$@" 2>/dev/null) || true
-    [ "$got" = "$expected" ] && return 0
-    sleep 0.05
-  done
-  fail "$what: expected '$expected', last seen '$got'"
-}
 
 test_mini_window_stands_in_for_the_main_window_and_counts_lines() {
   windows_start
@@ -32,14 +21,14 @@ test_mini_window_stands_in_for_the_main_window_and_counts_lines() {
   assert_eq 0 "$(drv info "${WIN_MAIN[@]}" --field visible)" "the main window stays visible"
   assert_eq "微型录制播放动作界面" "$(drv info --pid "$APP_PID" --class TFrmMirco --field caption)" "mini caption"
   assert_eq 240x24 "$(drv info --pid "$APP_PID" --class TFrmMirco --field client)" "mini client area"
-  windows_wait_output "录制了3步" "step counter" drv get-text --pid "$APP_PID" --class TFrmMirco --id 150
+  wait_output "录制了3步" "step counter" drv get-text --pid "$APP_PID" --class TFrmMirco --id 150
 
   # Closing the mini window brings the main window back; the counter follows the text box.
   drv close --pid "$APP_PID" --class TFrmMirco >/dev/null
-  windows_wait_output 1 "main window back" drv info "${WIN_MAIN[@]}" --field visible
+  wait_output 1 "main window back" drv info "${WIN_MAIN[@]}" --field visible
   assert_eq 0 "$(drv info --pid "$APP_PID" --class TFrmMirco --field visible)" "mini window still shown"
   drv click "${WIN_MAIN[@]}" --id 209 >/dev/null  # Clear
-  windows_wait_output "录制了0步" "step counter after Clear" drv get-text --pid "$APP_PID" --class TFrmMirco --id 150
+  wait_output "录制了0步" "step counter after Clear" drv get-text --pid "$APP_PID" --class TFrmMirco --id 150
   drv close "${WIN_MAIN[@]}" >/dev/null
   assert_eq 0 "$(app_exit_code)" "exit code"
 }
@@ -57,7 +46,7 @@ test_settings_dialog_applies_on_confirm_and_reports_a_bad_number() {
   assert_eq 0 "$(drv info "${WIN_MAIN[@]}" --field enabled)" "the main window is usable under the dialog"
   drv set-text "${dlg[@]}" --id 410 "9" >/dev/null
   drv click "${dlg[@]}" --id 2 >/dev/null
-  windows_wait_output 0 "dialog closed" drv info "${dlg[@]}" --field visible
+  wait_output 0 "dialog closed" drv info "${dlg[@]}" --field visible
   assert_same_file "$TEST_DIR/settings-before" "$WIN_DIR/Quorlin.qlset" "giving up wrote the settings"
 
   # Confirm: the loop count reaches line 7 of the file.
@@ -65,7 +54,7 @@ test_settings_dialog_applies_on_confirm_and_reports_a_bad_number() {
   drv wait-window "${dlg[@]}" --visible >/dev/null
   drv set-text "${dlg[@]}" --id 410 " 12" >/dev/null
   drv click "${dlg[@]}" --id 1 >/dev/null
-  windows_wait_output 0 "dialog closed" drv info "${dlg[@]}" --field visible
+  wait_output 0 "dialog closed" drv info "${dlg[@]}" --field visible
   assert_eq 12 "$(sed -n 7p "$WIN_DIR/Quorlin.qlset" | tr -d '\r')" "loop count line"
   assert_eq 27 "$(wc -l <"$WIN_DIR/Quorlin.qlset" | tr -d ' ')" "line count of the settings file"
   assert_eq 100 "$(sed -n 27p "$WIN_DIR/Quorlin.qlset" | tr -d '\r')" "speed line of a file that had none"
@@ -91,7 +80,7 @@ test_about_box_and_help_command() {
   assert_eq 298x213 "$(drv info --pid "$APP_PID" --class TAboutBox --field client)" "About client area"
   assert_eq 0 "$(drv info "${WIN_MAIN[@]}" --field enabled)" "the main window is usable under the About box"
   drv click --pid "$APP_PID" --class TAboutBox --id 1 >/dev/null
-  windows_wait_output 1 "main window enabled again" drv info "${WIN_MAIN[@]}" --field enabled
+  wait_output 1 "main window enabled again" drv info "${WIN_MAIN[@]}" --field enabled
 
   # No help file beside the program: the box names the path it looked for.
   drv menu-invoke "${WIN_MAIN[@]}" "帮助(&Help)" "帮助内容(&Content)" >/dev/null
