@@ -1,0 +1,27 @@
+// Rules of the script box that do not depend on the window system.
+#pragma once
+
+#include <cstdint>
+
+namespace tesmuro::editor {
+
+// The step count the mini window shows: the rows the box's lines fill, as
+// shown (a wrapped line counts once for each row), where a final empty line
+// (the row after the last line break) does not count, plus lines appended
+// but not yet handed to the box.
+//   rows        rows of all lines, the last one included
+//   lastEmpty   the last line has no text (the text is empty or ends with a
+//               line break)
+int StepCount(int64_t rows, bool lastEmpty, int pendingLines);
+
+// Keeping the played line in view without fighting the user for every row:
+// the view moves only when the row has left it, and then puts the row a
+// third of the way down. Returns the new first visible row, or -1 when the
+// view stays where it is.
+int64_t FirstRowToShow(int64_t row, int64_t firstVisible, int64_t rowsOnScreen);
+
+// Digits the line-number margin needs for `lines` lines (at least 3, so the
+// margin does not change width for small scripts).
+int LineNumberDigits(int64_t lines);
+
+}  // namespace tesmuro::editor
