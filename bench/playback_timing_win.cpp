@@ -226,21 +226,25 @@ class StampingSink final : public play::IInputSink {
   }
   ~StampingSink() override { CloseHandle(first_); }
 
-  void KeybdEvent(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t extra) override {
+  void Key(const play::KeyStroke& k) override {
     const int64_t now = NowMicros();
     if (stamps.size() == 0 || stamps.size() + 1 == expected_) {
       cpu[stamps.size() == 0 ? 0 : 1] = {now, ThreadCpuMicros(), ProcessCpuMicros()};
     }
     stamps.push_back(now);
-    play::SystemInputSink().KeybdEvent(vk, scan, flags, extra);
+    play::SystemInputSink().Key(k);
     SetEvent(first_);
   }
-  void SetCursorPos(int32_t x, int32_t y) override { play::SystemInputSink().SetCursorPos(x, y); }
-  void MouseEvent(uint32_t f, int32_t x, int32_t y, int32_t d, uintptr_t e) override {
-    play::SystemInputSink().MouseEvent(f, x, y, d, e);
+  void MoveTo(int32_t x, int32_t y) override { play::SystemInputSink().MoveTo(x, y); }
+  void MoveBy(int32_t dx, int32_t dy) override { play::SystemInputSink().MoveBy(dx, dy); }
+  void Button(play::MouseButton b, bool down, int32_t x, int32_t y) override {
+    play::SystemInputSink().Button(b, down, x, y);
   }
-  void PostBroadcast(uint32_t, uintptr_t, intptr_t) override {}
-  void SendHardwareInput(uint32_t, uint16_t, uint16_t) override {}
+  void Wheel(play::WheelAxis axis, int32_t turn, int32_t a, int32_t b) override {
+    play::SystemInputSink().Wheel(axis, turn, a, b);
+  }
+  void ControllerMove(uint16_t, uint16_t, play::ControllerDelivery) override {}
+  void ControllerButtons(uint32_t, play::ControllerDelivery) override {}
   void AwaitFirst() { WaitForSingleObject(first_, INFINITE); }
 
   struct Times {

@@ -1,50 +1,98 @@
 // Where the player's input goes.
 //
-// Every injected action of a playback passes through IInputSink, one call per
-// system call, so tests can record the exact sequence and the Windows
-// implementation stays a line or two per call. The calls mirror the system
-// functions they stand for; their results are never checked by the player.
+// The sink speaks in intents (move the pointer to a point, move it by a
+// distance, press a button, turn a wheel, press a key with its scan code,
+// deliver controller input); each platform turns them into its own calls:
+// SendInput and its flags on Windows (play/input_sink_win.cpp), XTest on X11.
+// Tests record the intents. Results of the system calls are never checked by
+// the player.
+//
+// The sink also answers two cheap questions the player asks about the place
+// its input goes: the virtual screen (for scripts recorded on another screen)
+// and whether the foreground window takes injected input at all.
 #pragma once
 
 #include <cstdint>
 
 namespace tesmuro::play {
 
-// mouse_event flags.
-inline constexpr uint32_t kMouseLeftDown = 0x0002;
-inline constexpr uint32_t kMouseLeftUp = 0x0004;
-inline constexpr uint32_t kMouseRightDown = 0x0008;
-inline constexpr uint32_t kMouseRightUp = 0x0010;
-inline constexpr uint32_t kMouseMiddleDown = 0x0020;
-inline constexpr uint32_t kMouseMiddleUp = 0x0040;
-inline constexpr uint32_t kMouseWheel = 0x0800;
-
-// keybd_event flag of a key going up.
-inline constexpr uint32_t kKeyEventKeyUp = 0x0002;
-
 // Messages of the first game controller.
 inline constexpr uint32_t kMsgJoy1Move = 0x03A0;        // MM_JOY1MOVE
 inline constexpr uint32_t kMsgJoy1ButtonDown = 0x03B5;  // MM_JOY1BUTTONDOWN
+
+enum class MouseButton : uint8_t { Left, Right, Middle, X1, X2 };
+
+enum class WheelAxis : uint8_t { Vertical, Horizontal };
+
+// A key going down or up.
+struct KeyStroke {
+  uint8_t vk = 0;         // the virtual key
+  uint16_t scan = 0;      // the hardware scan code without the E0 prefix; 0: the one the
+                          // keyboard layout gives for vk (with its extended bit)
+  bool extended = false;  // an E0 key (arrows, Insert, right Ctrl, ...)
+  bool up = false;
+  // Game mode: the key goes as its scan code only and the system derives the
+  // virtual key from the layout, as games that ignore virtual keys need.
+  bool scanOnly = false;
+  bool operator==(const KeyStroke&) const = default;
+};
+
+// How a controller word reaches programs: as a broadcast of the controller's
+// window message, as hardware input of that message, or both (broadcast first).
+struct ControllerDelivery {
+  bool broadcast = false;
+  bool hardwareInput = false;
+  bool operator==(const ControllerDelivery&) const = default;
+};
+
+// The virtual screen: the rectangle around every monitor, in physical pixels,
+// and the primary monitor's DPI. Width or height 0: not known.
+struct ScreenRect {
+  int32_t left = 0, top = 0, width = 0, height = 0, dpi = 0;
+  bool Known() const { return width > 0 && height > 0; }
+  bool SameArea(const ScreenRect& o) const {
+    return left == o.left && top == o.top && width == o.width && height == o.height;
+  }
+  bool operator==(const ScreenRect&) const = default;
+};
 
 class IInputSink {
  public:
   virtual ~IInputSink() = default;
 
-  // SetCursorPos: absolute screen position in physical pixels.
-  virtual void SetCursorPos(int32_t x, int32_t y) = 0;
-  // mouse_event(flags, dx, dy, data, extra).
-  virtual void MouseEvent(uint32_t flags, int32_t dx, int32_t dy, int32_t data, uintptr_t extra) = 0;
-  // keybd_event(vk, scan, flags, extra).
-  virtual void KeybdEvent(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t extra) = 0;
-  // PostMessage to HWND_BROADCAST.
-  virtual void PostBroadcast(uint32_t msg, uintptr_t wParam, intptr_t lParam) = 0;
-  // SendInput of one INPUT_HARDWARE record: uMsg, wParamL, wParamH.
-  virtual void SendHardwareInput(uint32_t msg, uint16_t paramLow, uint16_t paramHigh) = 0;
+  // The pointer to an absolute screen position in physical pixels.
+  virtual void MoveTo(int32_t x, int32_t y) = 0;
+  // Relative motion, as a mouse reports it (games read it as raw input).
+  virtual void MoveBy(int32_t dx, int32_t dy) = 0;
+  // A button at the pointer's current position. `x`, `y` are the last move
+  // coordinates of the script, which the system ignores for a button; Windows
+  // passes them along with the event.
+  virtual void Button(MouseButton button, bool down, int32_t x, int32_t y) = 0;
+  // A wheel turn (120 a notch; vertical: positive away from the user,
+  // horizontal: positive to the right) at the pointer's position. `a`, `b`:
+  // the two numbers a wheel line carries after the turn, which Windows passes
+  // along with the event where the system ignores them.
+  virtual void Wheel(WheelAxis axis, int32_t turn, int32_t a, int32_t b) = 0;
+  virtual void Key(const KeyStroke& key) = 0;
+  // The first game controller moved to x, y (each 0..65535).
+  virtual void ControllerMove(uint16_t x, uint16_t y, ControllerDelivery how) = 0;
+  // The first game controller's button word (held bits and changed bit).
+  virtual void ControllerButtons(uint32_t buttons, ControllerDelivery how) = 0;
+
+  // The virtual screen now; not known by default.
+  virtual ScreenRect Screen() { return {}; }
+  // Something that names the foreground window, cheap to ask (0 for none);
+  // the player asks ForegroundRefusesInput() only when it changes.
+  virtual uint64_t ForegroundWindow() { return 0; }
+  // The foreground window belongs to a process that runs at a higher
+  // integrity level (as administrator): the system drops injected input on
+  // its way there, without a word.
+  virtual bool ForegroundRefusesInput() { return false; }
 };
 
-// The system's input functions. On Windows they inject for real; in the native
-// (non-Windows) build every call does nothing. One process-wide object without
-// state, safe to share between threads; it lives until the program ends.
+// The system's input. On Windows it injects for real; in the native
+// (non-Windows) core build every call does nothing. One process-wide object
+// without state, safe to share between threads; it lives until the program ends.
 IInputSink& SystemInputSink();
 
 }  // namespace tesmuro::play

@@ -1,34 +1,159 @@
 #include <windows.h>
 
+#include <optional>
+
 #include "play/input_sink.h"
+#include "play/integrity.h"
 
 namespace tesmuro::play {
 
 namespace {
 
+#ifndef MAPVK_VK_TO_VSC_EX
+#define MAPVK_VK_TO_VSC_EX 4
+#endif
+#ifndef MOUSEEVENTF_HWHEEL
+#define MOUSEEVENTF_HWHEEL 0x1000
+#endif
+
+// The mandatory integrity level of a process token, when it can be read.
+std::optional<uint32_t> TokenIntegrity(HANDLE token) {
+  DWORD size = 0;
+  GetTokenInformation(token, TokenIntegrityLevel, nullptr, 0, &size);
+  if (size == 0 || size > 1024) return std::nullopt;
+  alignas(TOKEN_MANDATORY_LABEL) BYTE buffer[1024];
+  if (!GetTokenInformation(token, TokenIntegrityLevel, buffer, size, &size)) return std::nullopt;
+  PSID sid = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer)->Label.Sid;
+  if (!sid || !IsValidSid(sid)) return std::nullopt;
+  const UCHAR count = *GetSidSubAuthorityCount(sid);
+  if (count == 0) return std::nullopt;
+  return static_cast<uint32_t>(*GetSidSubAuthority(sid, count - 1));
+}
+
+std::optional<uint32_t> OwnIntegrity() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return std::nullopt;
+  auto level = TokenIntegrity(token);
+  CloseHandle(token);
+  return level;
+}
+
+TargetIntegrity WindowIntegrity(HWND window) {
+  TargetIntegrity t;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid == 0 || pid == GetCurrentProcessId()) return t;
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (!process) {
+    t.accessDenied = GetLastError() == ERROR_ACCESS_DENIED;
+    return t;
+  }
+  HANDLE token = nullptr;
+  if (OpenProcessToken(process, TOKEN_QUERY, &token)) {
+    t.level = TokenIntegrity(token);
+    CloseHandle(token);
+  } else {
+    t.accessDenied = GetLastError() == ERROR_ACCESS_DENIED;
+  }
+  CloseHandle(process);
+  return t;
+}
+
 class WinInputSink final : public IInputSink {
  public:
-  void SetCursorPos(int32_t x, int32_t y) override { ::SetCursorPos(x, y); }
+  void MoveTo(int32_t x, int32_t y) override { ::SetCursorPos(x, y); }
 
-  void MouseEvent(uint32_t flags, int32_t dx, int32_t dy, int32_t data, uintptr_t extra) override {
-    ::mouse_event(flags, static_cast<DWORD>(dx), static_cast<DWORD>(dy), static_cast<DWORD>(data),
-                  static_cast<ULONG_PTR>(extra));
+  void MoveBy(int32_t dx, int32_t dy) override {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = dx;
+    input.mi.dy = dy;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE;
+    ::SendInput(1, &input, sizeof(INPUT));
   }
 
-  void KeybdEvent(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t extra) override {
-    ::keybd_event(vk, scan, flags, static_cast<ULONG_PTR>(extra));
+  void Button(MouseButton button, bool down, int32_t x, int32_t y) override {
+    DWORD flags = 0, data = 0;
+    switch (button) {
+      case MouseButton::Left: flags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP; break;
+      case MouseButton::Right: flags = down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP; break;
+      case MouseButton::Middle: flags = down ? MOUSEEVENTF_MIDDLEDOWN : MOUSEEVENTF_MIDDLEUP; break;
+      case MouseButton::X1:
+      case MouseButton::X2:
+        flags = down ? MOUSEEVENTF_XDOWN : MOUSEEVENTF_XUP;
+        data = button == MouseButton::X1 ? XBUTTON1 : XBUTTON2;
+        break;
+    }
+    ::mouse_event(flags, static_cast<DWORD>(x), static_cast<DWORD>(y), data, 0);
   }
 
-  void PostBroadcast(uint32_t msg, uintptr_t wParam, intptr_t lParam) override {
-    ::PostMessageA(HWND_BROADCAST, msg, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam));
+  void Wheel(WheelAxis axis, int32_t turn, int32_t a, int32_t b) override {
+    ::mouse_event(axis == WheelAxis::Vertical ? MOUSEEVENTF_WHEEL : MOUSEEVENTF_HWHEEL, static_cast<DWORD>(a),
+                  static_cast<DWORD>(b), static_cast<DWORD>(turn), 0);
   }
 
-  void SendHardwareInput(uint32_t msg, uint16_t paramLow, uint16_t paramHigh) override {
+  void Key(const KeyStroke& k) override {
+    WORD scan = k.scan;
+    bool extended = k.extended;
+    if (scan == 0) {
+      // A line typed by hand: the layout's scan code for the key, E0 keys included.
+      const UINT sc = ::MapVirtualKeyW(k.vk, MAPVK_VK_TO_VSC_EX);
+      scan = static_cast<WORD>(sc & 0xFF);
+      extended = extended || (sc & 0xFF00) == 0xE000 || (sc & 0xFF00) == 0xE100;
+    }
+    DWORD flags = (extended ? KEYEVENTF_EXTENDEDKEY : 0) | (k.up ? KEYEVENTF_KEYUP : 0);
+    if (!k.scanOnly) {
+      ::keybd_event(k.vk, static_cast<BYTE>(scan), flags, 0);
+      return;
+    }
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = 0;
+    input.ki.wScan = scan;
+    input.ki.dwFlags = flags | KEYEVENTF_SCANCODE;
+    ::SendInput(1, &input, sizeof(INPUT));
+  }
+
+  void ControllerMove(uint16_t x, uint16_t y, ControllerDelivery how) override {
+    if (how.broadcast)
+      ::PostMessageA(HWND_BROADCAST, kMsgJoy1Move, 0, static_cast<LPARAM>(static_cast<int32_t>((uint32_t{y} << 16) | x)));
+    if (how.hardwareInput) Hardware(kMsgJoy1Move, x, y);
+  }
+
+  void ControllerButtons(uint32_t buttons, ControllerDelivery how) override {
+    if (how.broadcast) ::PostMessageA(HWND_BROADCAST, kMsgJoy1ButtonDown, static_cast<WPARAM>(buttons), 0);
+    if (how.hardwareInput) Hardware(kMsgJoy1ButtonDown, static_cast<uint16_t>(buttons), 0);
+  }
+
+  ScreenRect Screen() override {
+    ScreenRect r;
+    r.left = ::GetSystemMetrics(SM_XVIRTUALSCREEN);
+    r.top = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
+    r.width = ::GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    r.height = ::GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    if (HDC dc = ::GetDC(nullptr)) {
+      r.dpi = ::GetDeviceCaps(dc, LOGPIXELSX);
+      ::ReleaseDC(nullptr, dc);
+    }
+    return r;
+  }
+
+  uint64_t ForegroundWindow() override { return reinterpret_cast<uintptr_t>(::GetForegroundWindow()); }
+
+  bool ForegroundRefusesInput() override {
+    HWND w = ::GetForegroundWindow();
+    if (!w) return false;
+    static const std::optional<uint32_t> own = OwnIntegrity();
+    return InputRefusedByTarget(own, WindowIntegrity(w));
+  }
+
+ private:
+  static void Hardware(uint32_t msg, uint16_t low, uint16_t high) {
     INPUT input{};
     input.type = INPUT_HARDWARE;
     input.hi.uMsg = msg;
-    input.hi.wParamL = paramLow;
-    input.hi.wParamH = paramHigh;
+    input.hi.wParamL = low;
+    input.hi.wParamH = high;
     ::SendInput(1, &input, sizeof(INPUT));
   }
 };

@@ -7,65 +7,112 @@ namespace tesmuro::play {
 using script::ActionKind;
 
 void ActionReplayer::Press(Held h) {
-  if (std::find(held_.begin(), held_.end(), h) == held_.end()) held_.push_back(h);
+  for (const Held& k : held_)
+    if (k.Same(h)) return;
+  held_.push_back(h);
 }
 
 void ActionReplayer::Release(Held h) {
-  held_.erase(std::remove(held_.begin(), held_.end(), h), held_.end());
+  held_.erase(std::remove_if(held_.begin(), held_.end(), [&](const Held& k) { return k.Same(h); }),
+              held_.end());
 }
 
 bool ActionReplayer::Holds(uint8_t vk) const {
-  return std::find(held_.begin(), held_.end(), Held{false, vk}) != held_.end();
+  return std::any_of(held_.begin(), held_.end(), [&](const Held& h) { return !h.button && h.key.vk == vk; });
 }
 
-void ActionReplayer::Replay(const script::Action& a, bool postJoy, bool sendInputJoy) {
+void ActionReplayer::MapPoint(const ScreenRect& recorded, const ScreenRect& current, int32_t& x, int32_t& y) {
+  if (!recorded.Known() || !current.Known() || recorded.SameArea(current)) return;
+  // Proportional, rounded to the nearest pixel; 64-bit so no recorded value
+  // can overflow.
+  auto map = [](int32_t v, int32_t from0, int32_t fromSize, int32_t to0, int32_t toSize) {
+    const int64_t num = (int64_t{v} - from0) * toSize;
+    const int64_t q = num >= 0 ? (num + fromSize / 2) / fromSize : -((-num + fromSize / 2) / fromSize);
+    const int64_t r = to0 + q;
+    return static_cast<int32_t>(std::clamp<int64_t>(r, INT32_MIN, INT32_MAX));
+  };
+  x = map(x, recorded.left, recorded.width, current.left, current.width);
+  y = map(y, recorded.top, recorded.height, current.top, current.height);
+}
+
+std::optional<ActionReplayer::ScreenNotice> ActionReplayer::TakeScreenNotice() {
+  if (!screenNoticeDue_) return std::nullopt;
+  screenNoticeDue_ = false;
+  return ScreenNotice{recordedScreen_, currentScreen_};
+}
+
+void ActionReplayer::PressKey(const KeyStroke& k) { sink_.Key(k); }
+
+void ActionReplayer::Replay(const script::Action& a) {
   if (lifted_) PressAgain();  // what the script holds is down again before its next action
-  // Mouse buttons: the flag to inject and the up flag that identifies the button.
-  auto button = [&](uint32_t flags, uint32_t upFlag, bool down) {
-    sink_.MouseEvent(flags, last_x_, last_y_, 0, 0);
-    down ? Press({true, upFlag}) : Release({true, upFlag});
+  auto button = [&](MouseButton which, bool down) {
+    sink_.Button(which, down, last_x_, last_y_);
+    Held h{true, which, {}};
+    down ? Press(h) : Release(h);
   };
   auto key = [&](bool down) {
-    sink_.KeybdEvent(a.vk, 0, down ? 0 : kKeyEventKeyUp, 0);
-    down ? Press({false, a.vk}) : Release({false, a.vk});
+    KeyStroke k;
+    k.vk = a.vk;
+    k.scan = static_cast<uint16_t>(a.scan & 0xFFu);
+    k.extended = (a.flags & 1u) != 0;
+    k.up = !down;
+    k.scanOnly = options_.gameMode;
+    sink_.Key(k);
+    Held h{false, MouseButton::Left, k};
+    h.key.up = false;
+    down ? Press(h) : Release(h);
   };
 
   switch (a.kind) {
-    case ActionKind::Move:
-      sink_.SetCursorPos(a.x, a.y);
-      last_x_ = a.x;
-      last_y_ = a.y;
+    case ActionKind::Move: {
+      int32_t x = a.x, y = a.y;
+      if (recordedScreen_.Known() && currentScreen_.Known() && !recordedScreen_.SameArea(currentScreen_)) {
+        if (options_.scaleToScreen) {
+          MapPoint(recordedScreen_, currentScreen_, x, y);
+        } else if (!screenNoticeGiven_) {
+          screenNoticeGiven_ = screenNoticeDue_ = true;
+        }
+      }
+      sink_.MoveTo(x, y);
+      last_x_ = x;
+      last_y_ = y;
       moved_ = true;
       break;
-    case ActionKind::LeftDown: button(kMouseLeftDown, kMouseLeftUp, true); break;
-    case ActionKind::LeftUp: button(kMouseLeftUp, kMouseLeftUp, false); break;
-    case ActionKind::RightDown: button(kMouseRightDown, kMouseRightUp, true); break;
-    case ActionKind::RightUp: button(kMouseRightUp, kMouseRightUp, false); break;
-    case ActionKind::MiddleDown: button(kMouseMiddleDown, kMouseMiddleUp, true); break;
-    case ActionKind::MiddleUp: button(kMouseMiddleUp, kMouseMiddleUp, false); break;
+    }
+    case ActionKind::RelMove: sink_.MoveBy(a.x, a.y); break;
+    case ActionKind::Screen:
+      recordedScreen_ = ScreenRect{a.screen[0], a.screen[1], a.screen[2], a.screen[3], a.screen[4]};
+      currentScreen_ = sink_.Screen();
+      break;
+    case ActionKind::LeftDown: button(MouseButton::Left, true); break;
+    case ActionKind::LeftUp: button(MouseButton::Left, false); break;
+    case ActionKind::RightDown: button(MouseButton::Right, true); break;
+    case ActionKind::RightUp: button(MouseButton::Right, false); break;
+    case ActionKind::MiddleDown: button(MouseButton::Middle, true); break;
+    case ActionKind::MiddleUp: button(MouseButton::Middle, false); break;
+    case ActionKind::X1Down: button(MouseButton::X1, true); break;
+    case ActionKind::X1Up: button(MouseButton::X1, false); break;
+    case ActionKind::X2Down: button(MouseButton::X2, true); break;
+    case ActionKind::X2Up: button(MouseButton::X2, false); break;
     case ActionKind::Wheel:
+    case ActionKind::HWheel:
       // The reader already cut the turn to a signed 16-bit value; cut again so
       // an action built any other way injects the same.
-      sink_.MouseEvent(kMouseWheel, a.wheel_a, a.wheel_b,
-                       static_cast<int16_t>(static_cast<uint16_t>(a.wheel)), 0);
+      sink_.Wheel(a.kind == ActionKind::Wheel ? WheelAxis::Vertical : WheelAxis::Horizontal,
+                  static_cast<int16_t>(static_cast<uint16_t>(a.wheel)), a.wheel_a, a.wheel_b);
       break;
     case ActionKind::KeyDown:
     case ActionKind::SysKeyDown: key(true); break;
     case ActionKind::KeyUp:
     case ActionKind::SysKeyUp: key(false); break;
-    case ActionKind::JoyMove: {
-      const uint32_t x = static_cast<uint32_t>(a.x), y = static_cast<uint32_t>(a.y);
-      if (postJoy)
-        sink_.PostBroadcast(kMsgJoy1Move, 0, static_cast<intptr_t>(static_cast<int32_t>((y << 16) | x)));
-      if (sendInputJoy)
-        sink_.SendHardwareInput(kMsgJoy1Move, static_cast<uint16_t>(x), static_cast<uint16_t>(y));
+    case ActionKind::JoyMove:
+      if (options_.controller.broadcast || options_.controller.hardwareInput)
+        sink_.ControllerMove(static_cast<uint16_t>(static_cast<uint32_t>(a.x)),
+                             static_cast<uint16_t>(static_cast<uint32_t>(a.y)), options_.controller);
       break;
-    }
     case ActionKind::JoyButton:
-      if (postJoy)
-        sink_.PostBroadcast(kMsgJoy1ButtonDown, static_cast<uintptr_t>(static_cast<uint32_t>(a.buttons)), 0);
-      if (sendInputJoy)
-        sink_.SendHardwareInput(kMsgJoy1ButtonDown, static_cast<uint16_t>(static_cast<uint32_t>(a.buttons)), 0);
+      if (options_.controller.broadcast || options_.controller.hardwareInput)
+        sink_.ControllerButtons(static_cast<uint32_t>(a.buttons), options_.controller);
       break;
     case ActionKind::Delay:
     case ActionKind::Unknown:
@@ -75,10 +122,13 @@ void ActionReplayer::Replay(const script::Action& a, bool postJoy, bool sendInpu
 }
 
 void ActionReplayer::InjectUp(Held h) {
-  if (h.button)
-    sink_.MouseEvent(h.code, last_x_, last_y_, 0, 0);
-  else
-    sink_.KeybdEvent(static_cast<uint8_t>(h.code), 0, kKeyEventKeyUp, 0);
+  if (h.button) {
+    sink_.Button(h.which, false, last_x_, last_y_);
+  } else {
+    KeyStroke k = h.key;
+    k.up = true;
+    sink_.Key(k);
+  }
 }
 
 void ActionReplayer::ReleaseHeld() {
@@ -104,12 +154,12 @@ void ActionReplayer::PressAgain() {
   if (!lifted_) return;
   lifted_ = false;
   const bool button = std::any_of(held_.begin(), held_.end(), [](const Held& h) { return h.button; });
-  if (button && moved_) sink_.SetCursorPos(last_x_, last_y_);
+  if (button && moved_) sink_.MoveTo(last_x_, last_y_);
   for (const Held& h : held_) {
     if (h.button)
-      sink_.MouseEvent(h.code >> 1, last_x_, last_y_, 0, 0);  // each button's down flag is half its up flag
+      sink_.Button(h.which, true, last_x_, last_y_);
     else
-      sink_.KeybdEvent(static_cast<uint8_t>(h.code), 0, 0, 0);
+      PressKey(h.key);
   }
 }
 

@@ -6,22 +6,33 @@
 // released, so that a pause can let go of them for its length and the end of a
 // run for good.
 //
-// What each action injects:
-//   Move x,y            SetCursorPos(x, y); x, y become the last move coordinates
-//   Left/Right/Middle   MouseEvent(0x2/0x4, 0x8/0x10, 0x20/0x40, last x, last y, 0, 0)
-//   Wheel               MouseEvent(0x800, a, b, turn as signed 16 bits, 0)
-//   Key / SysKey down   KeybdEvent(vk, 0, 0, 0)      (system keys exactly like others)
-//   Key / SysKey up     KeybdEvent(vk, 0, 0x2, 0)
-//   JoyMove x,y         PostJoy: PostBroadcast(0x3A0, 0, (y << 16) | x) first;
-//                       SendInputJoy: SendHardwareInput(0x3A0, low 16 bits of x, low 16 bits of y)
-//   JoyButton b         PostJoy: PostBroadcast(0x3B5, b, 0) first;
-//                       SendInputJoy: SendHardwareInput(0x3B5, low 16 bits of b, 0)
+// What each action injects (intents of play/input_sink.h):
+//   Move x,y            MoveTo(x, y), mapped onto the current screen when asked
+//                       (see below); x, y become the last move coordinates
+//   RelMove dx,dy       MoveBy(dx, dy)
+//   Left/Right/Middle/  Button(which, down, last x, last y)
+//   X1/X2 down and up
+//   Wheel, HWheel       Wheel(axis, turn as signed 16 bits, a, b)
+//   Key / SysKey        Key(vk, scan code and extended bit as recorded, up)
+//                       (system keys exactly like others); a scan code of 0
+//                       leaves the scan code to the keyboard layout; in game
+//                       mode the key goes as its scan code only
+//   JoyMove x,y         ControllerMove(low 16 bits of x and y, delivery)
+//   JoyButton b         ControllerButtons(b, delivery)
+//   Screen              nothing: the screen the following moves were recorded on
 // Delay, Unknown (including the double-click words) and ConversionError inject
 // nothing here: delays are timed by the playback thread, which also ends the
 // run on a conversion error.
+//
+// Screens. A "屏幕" line tells the virtual screen the moves after it were
+// recorded on. When the current screen (asked of the sink at that line) has
+// another area, each move is mapped proportionally from the recorded
+// rectangle onto the current one if the run maps positions; if it does not,
+// the moves go as they are and the difference is reported once per run.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "play/input_sink.h"
@@ -29,11 +40,32 @@
 
 namespace tesmuro::play {
 
+struct ReplayOptions {
+  ControllerDelivery controller;  // how controller words are delivered
+  bool gameMode = false;          // keys as scan codes only
+  bool scaleToScreen = false;     // map moves onto the current screen
+};
+
 class ActionReplayer {
  public:
-  explicit ActionReplayer(IInputSink& sink) : sink_(sink) {}
+  using Options = ReplayOptions;
 
-  void Replay(const script::Action& action, bool postJoy, bool sendInputJoy);
+  // Recorded and current screen, when a run's moves do not match the screen.
+  struct ScreenNotice {
+    ScreenRect recorded, current;
+  };
+
+  explicit ActionReplayer(IInputSink& sink, Options options = {}) : sink_(sink), options_(options) {}
+
+  void Replay(const script::Action& action);
+
+  // The first screen difference seen with mapping off; reported once per
+  // run (afterwards empty).
+  std::optional<ScreenNotice> TakeScreenNotice();
+
+  // The position a recorded point is played at: mapped from `recorded` onto
+  // `current` when both are known and their areas differ.
+  static void MapPoint(const ScreenRect& recorded, const ScreenRect& current, int32_t& x, int32_t& y);
 
   // Releases every key and mouse button pressed by Replay() and not released
   // since, the most recently pressed first (key-up / button-up at the last move
@@ -57,17 +89,27 @@ class ActionReplayer {
   bool Holds(uint8_t vk) const;
 
  private:
-  // A held input: a virtual key 0..255, or a mouse button as its up flag.
+  // A held input: a key, or a mouse button.
   struct Held {
     bool button;
-    uint32_t code;
-    bool operator==(const Held&) const = default;
+    MouseButton which;  // a button
+    KeyStroke key;      // a key, as it went down
+    bool Same(const Held& o) const {
+      return button == o.button && (button ? which == o.which : key.vk == o.key.vk);
+    }
   };
   void Press(Held h);
   void Release(Held h);
   void InjectUp(Held h);
 
+  void PressKey(const KeyStroke& k);
+
   IInputSink& sink_;
+  Options options_;
+  ScreenRect recordedScreen_;  // from the last screen line read
+  ScreenRect currentScreen_;   // asked at that line
+  bool screenNoticeDue_ = false;
+  bool screenNoticeGiven_ = false;
   int32_t last_x_ = 0;
   int32_t last_y_ = 0;
   bool moved_ = false;      // a Move has set last_x_, last_y_

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <mutex>
 #include <optional>
 
 #include "play/replay.h"
@@ -38,7 +39,7 @@ struct TRunThread::State {
   State(std::shared_ptr<IInputSink> s, std::shared_ptr<IShutdownRequester> sd, std::unique_ptr<IPlayClock> c)
       : sink(std::move(s)), shutdown(std::move(sd)), clock(std::move(c)) {}
 
-  enum class Ending { Normal, ConversionError };
+  enum class Ending { Normal, ConversionError, Blocked };
   void Main() noexcept;
   Ending Play();
   // Pauses here while a pause is requested, moving `due` on by the time paused.
@@ -72,7 +73,21 @@ struct TRunThread::State {
   bool postJoy = false;
   bool sendInputJoy = false;
   int32_t speedPercent = 100;
+  bool gameMode = false;
+  bool scaleToScreen = false;
+  bool stopWhenBlocked = false;
   std::atomic<bool> failed{false};
+  std::atomic<bool> blocked{false};
+  std::atomic<bool> endedBlocked{false};
+  std::mutex noticeLock;
+  std::optional<ActionReplayerScreenNotice> screenNotice;  // guarded by noticeLock
+
+  // The foreground window last looked at, and whether it takes our input.
+  uint64_t foreground = 0;
+  bool foregroundKnown = false;
+  // Looks at the foreground window when `force` or when it changed; true
+  // when the input reaches it.
+  bool CheckForeground(bool force);
 
   ActionReplayer* replayer = nullptr;  // the run's, while it plays (player thread only)
 };
@@ -119,6 +134,9 @@ void TRunThread::Resume() {
     s.postJoy = PostJoy;
     s.sendInputJoy = SendInputJoy;
     s.speedPercent = std::clamp(SpeedPercent, kMinSpeedPercent, kMaxSpeedPercent);
+    s.gameMode = GameMode;
+    s.scaleToScreen = ScaleToScreen;
+    s.stopWhenBlocked = StopWhenBlocked;
     s.stoppedByUser.store(false);
     s.started.store(true);
     try {
@@ -158,6 +176,27 @@ int64_t TRunThread::Passes() const { return state_->passes.load(std::memory_orde
 
 bool TRunThread::EndedByError() const { return Finished() && state_->failed.load(); }
 
+bool TRunThread::InputBlocked() const { return state_->blocked.load(); }
+
+bool TRunThread::EndedBlocked() const { return Finished() && state_->endedBlocked.load(); }
+
+std::optional<ActionReplayerScreenNotice> TRunThread::TakeScreenNotice() {
+  std::lock_guard<std::mutex> l(state_->noticeLock);
+  auto n = state_->screenNotice;
+  state_->screenNotice.reset();
+  return n;
+}
+
+bool TRunThread::State::CheckForeground(bool force) {
+  const uint64_t now = sink->ForegroundWindow();
+  if (force || !foregroundKnown || now != foreground) {
+    foreground = now;
+    foregroundKnown = true;
+    blocked.store(now != 0 && sink->ForegroundRefusesInput());
+  }
+  return !blocked.load();
+}
+
 void TRunThread::WaitFor() {
   if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
 }
@@ -188,7 +227,11 @@ bool TRunThread::State::WaitForDue(int64_t& due, bool precise) {
 void TRunThread::State::Main() noexcept {
   Ending ending = Ending::ConversionError;
   {
-    ActionReplayer r(*sink);
+    ActionReplayer::Options options;
+    options.controller = {postJoy, sendInputJoy};
+    options.gameMode = gameMode;
+    options.scaleToScreen = scaleToScreen;
+    ActionReplayer r(*sink, options);
     replayer = &r;
     try {
       ending = Play();
@@ -198,8 +241,10 @@ void TRunThread::State::Main() noexcept {
     r.ReleaseHeld();
     replayer = nullptr;
   }
-  if (ending == Ending::Normal) stopRequested.store(true);
+  if (ending != Ending::ConversionError) stopRequested.store(true);
   if (ending == Ending::ConversionError) failed.store(true);
+  if (ending == Ending::Blocked) endedBlocked.store(true);
+  blocked.store(false);
   if (file) {
     std::fclose(file);
     file = nullptr;
@@ -229,6 +274,7 @@ TRunThread::State::Ending TRunThread::State::Play() {
   bool passHadWord = false;
   bool passHadDelay = false;
   script::Word word;
+  bool passStart = true;
 
   while (!stopRequested.load()) {
     if (!stream) break;
@@ -246,6 +292,7 @@ TRunThread::State::Ending TRunThread::State::Play() {
         due = clock->NowMicros();
       }
       passHadWord = passHadDelay = false;
+      passStart = true;
       continue;
     }
     passHadWord = true;
@@ -268,7 +315,15 @@ TRunThread::State::Ending TRunThread::State::Play() {
       case script::ActionKind::ConversionError:
         return Ending::ConversionError;
       default:
-        replayer->Replay(action, postJoy, sendInputJoy);
+        if (!CheckForeground(passStart) && stopWhenBlocked) return Ending::Blocked;
+        passStart = false;
+        replayer->Replay(action);
+        if (action.kind == script::ActionKind::Move) {
+          if (auto n = replayer->TakeScreenNotice()) {
+            std::lock_guard<std::mutex> l(noticeLock);
+            screenNotice = ActionReplayerScreenNotice{n->recorded, n->current};
+          }
+        }
         break;
     }
   }

@@ -72,6 +72,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <future>
+#include <optional>
 #include <memory>
 #include <thread>
 
@@ -81,6 +82,10 @@
 #include "play/speed.h"
 
 namespace tesmuro::play {
+
+struct ActionReplayerScreenNotice {
+  ScreenRect recorded, current;
+};
 
 class TRunThread {
   struct State;                  // what the thread uses, shared with it (run_thread.cpp)
@@ -124,6 +129,14 @@ class TRunThread {
   // Speed in percent of the recorded pace (every delay divided by
   // SpeedPercent / 100), kept within kMinSpeedPercent..kMaxSpeedPercent.
   int32_t SpeedPercent = kNormalSpeedPercent;
+  // Game mode: keys go as scan codes only (play/replay.h).
+  bool GameMode = false;
+  // Moves recorded on another screen are mapped onto the current one.
+  bool ScaleToScreen = false;
+  // A run whose input the system drops on its way to the foreground window
+  // (an elevated program's) ends at once instead of playing on unheard; for
+  // an unattended run.
+  bool StopWhenBlocked = false;
   // How long the destructor waits for a run that does not end when told to.
   std::chrono::milliseconds StopWait{2000};
 
@@ -158,6 +171,15 @@ class TRunThread {
   // The run is over because of an error: a key code or wheel turn that is not
   // a number, or a failure inside the run.
   bool EndedByError() const;
+  // The foreground window, when last looked at (at the start of each pass
+  // and whenever it changed), refused the run's input: it runs as
+  // administrator.
+  bool InputBlocked() const;
+  // The run ended because of that (with StopWhenBlocked).
+  bool EndedBlocked() const;
+  // The script's moves were recorded on a screen of another size and are not
+  // mapped: the recorded and current screens, once per run (then empty).
+  std::optional<ActionReplayerScreenNotice> TakeScreenNotice();
 
  private:
   std::thread thread_;

@@ -12,11 +12,13 @@ namespace {
 
 class NullInputSink final : public IInputSink {
  public:
-  void SetCursorPos(int32_t, int32_t) override {}
-  void MouseEvent(uint32_t, int32_t, int32_t, int32_t, uintptr_t) override {}
-  void KeybdEvent(uint8_t, uint8_t, uint32_t, uintptr_t) override {}
-  void PostBroadcast(uint32_t, uintptr_t, intptr_t) override {}
-  void SendHardwareInput(uint32_t, uint16_t, uint16_t) override {}
+  void MoveTo(int32_t, int32_t) override {}
+  void MoveBy(int32_t, int32_t) override {}
+  void Button(MouseButton, bool, int32_t, int32_t) override {}
+  void Wheel(WheelAxis, int32_t, int32_t, int32_t) override {}
+  void Key(const KeyStroke&) override {}
+  void ControllerMove(uint16_t, uint16_t, ControllerDelivery) override {}
+  void ControllerButtons(uint32_t, ControllerDelivery) override {}
 };
 
 class NoShutdownRequester final : public IShutdownRequester {

@@ -36,6 +36,10 @@ std::string_view ButtonKeyword(ButtonLine button) {
     case ButtonLine::MiddleDown: return kKeywordMiddleDown;
     case ButtonLine::MiddleUp: return kKeywordMiddleUp;
     case ButtonLine::MiddleDouble: return kKeywordMiddleDouble;
+    case ButtonLine::X1Down: return kKeywordX1Down;
+    case ButtonLine::X1Up: return kKeywordX1Up;
+    case ButtonLine::X2Down: return kKeywordX2Down;
+    case ButtonLine::X2Up: return kKeywordX2Up;
   }
   return {};
 }
@@ -66,13 +70,41 @@ std::string MoveLine(int32_t x, int32_t y) {
 
 std::string MouseButtonLine(ButtonLine button) { return std::string(ButtonKeyword(button)); }
 
-std::string WheelLine(int16_t turn, int16_t flagsLow, int16_t flagsHigh) {
-  std::string line = WithSpace(kKeywordWheel);
+namespace {
+std::string AnyWheelLine(std::string_view keyword, int16_t turn, int16_t flagsLow, int16_t flagsHigh) {
+  std::string line = WithSpace(keyword);
   AppendDec(line, int32_t{turn});
   line.push_back(' ');
   AppendDec(line, int32_t{flagsLow});
   line.push_back(' ');
   AppendDec(line, int32_t{flagsHigh});
+  return line;
+}
+}  // namespace
+
+std::string WheelLine(int16_t turn, int16_t flagsLow, int16_t flagsHigh) {
+  return AnyWheelLine(kKeywordWheel, turn, flagsLow, flagsHigh);
+}
+
+std::string HWheelLine(int16_t turn, int16_t flagsLow, int16_t flagsHigh) {
+  return AnyWheelLine(kKeywordHWheel, turn, flagsLow, flagsHigh);
+}
+
+std::string RelMoveLine(int32_t dx, int32_t dy) {
+  std::string line = WithSpace(kKeywordRelMove);
+  AppendDec(line, dx);
+  line.push_back(',');
+  AppendDec(line, dy);
+  return line;
+}
+
+std::string ScreenLine(int32_t left, int32_t top, int32_t width, int32_t height, int32_t dpi) {
+  std::string line = WithSpace(kKeywordScreen);
+  const int32_t values[] = {left, top, width, height, dpi};
+  for (size_t i = 0; i < 5; ++i) {
+    if (i) line.push_back(',');
+    AppendDec(line, values[i]);
+  }
   return line;
 }
 

@@ -34,12 +34,22 @@ inline constexpr std::string_view kKeywordSysKeyUp =
 inline constexpr std::string_view kKeywordJoyMove = "\xD2\xA1\xB8\xCB\xD4\xCB\xB6\xAF";           // 摇杆运动
 inline constexpr std::string_view kKeywordJoyButton =
     "\xD2\xA1\xB8\xCB\xB0\xB4\xC5\xA5\xB0\xB4\xCF\xC2";                                           // 摇杆按钮按下
+// Words that later copies added; a reader that does not know them skips them
+// with their arguments, so older copies still read newer scripts.
+inline constexpr std::string_view kKeywordX1Down = "\xBA\xF3\xCD\xCB\xBC\xFC\xB0\xB4\xCF\xC2";   // 后退键按下
+inline constexpr std::string_view kKeywordX1Up = "\xBA\xF3\xCD\xCB\xBC\xFC\xCA\xCD\xB7\xC5";     // 后退键释放
+inline constexpr std::string_view kKeywordX2Down = "\xC7\xB0\xBD\xF8\xBC\xFC\xB0\xB4\xCF\xC2";   // 前进键按下
+inline constexpr std::string_view kKeywordX2Up = "\xC7\xB0\xBD\xF8\xBC\xFC\xCA\xCD\xB7\xC5";     // 前进键释放
+inline constexpr std::string_view kKeywordHWheel = "\xCB\xAE\xC6\xBD\xB9\xF6\xC2\xD6";            // 水平滚轮
+inline constexpr std::string_view kKeywordRelMove = "\xCF\xE0\xB6\xD4\xD2\xC6\xB6\xAF";           // 相对移动
+inline constexpr std::string_view kKeywordScreen = "\xC6\xC1\xC4\xBB";                             // 屏幕
 
 // The lines that carry no argument.
 enum class ButtonLine : uint8_t {
   LeftDown, LeftUp, LeftDouble,
   RightDown, RightUp, RightDouble,
   MiddleDown, MiddleUp, MiddleDouble,
+  X1Down, X1Up, X2Down, X2Up,  // the side buttons: back (X1) and forward (X2)
 };
 
 enum class KeyLineKind : uint8_t { Down, Up, SysDown, SysUp };
@@ -55,6 +65,13 @@ std::string MoveLine(int32_t x, int32_t y);
 std::string MouseButtonLine(ButtonLine button);
 // "鼠标滚轮 D L H": turn, low and high half of the event flags, all signed.
 std::string WheelLine(int16_t turn, int16_t flagsLow, int16_t flagsHigh);
+// "水平滚轮 D L H": the horizontal wheel (positive to the right), as WheelLine.
+std::string HWheelLine(int16_t turn, int16_t flagsLow, int16_t flagsHigh);
+// "相对移动 DX,DY": relative mouse motion, as the mouse reported it.
+std::string RelMoveLine(int32_t dx, int32_t dy);
+// "屏幕 L,T,W,H,DPI": the virtual screen a recording was made on (physical
+// pixels) and the primary monitor's DPI.
+std::string ScreenLine(int32_t left, int32_t top, int32_t width, int32_t height, int32_t dpi);
 // "<key keyword> V S F T E": key code, scan code, flags, time, extra info, unsigned.
 std::string KeyLine(KeyLineKind kind, uint32_t vk, uint32_t scan, uint32_t flags,
                     uint32_t time, uint32_t extra);

@@ -33,6 +33,13 @@ constexpr KeywordEntry kKeywords[] = {
     {kKeywordSysKeyUp, ActionKind::SysKeyUp},
     {kKeywordJoyMove, ActionKind::JoyMove},
     {kKeywordJoyButton, ActionKind::JoyButton},
+    {kKeywordX1Down, ActionKind::X1Down},
+    {kKeywordX1Up, ActionKind::X1Up},
+    {kKeywordX2Down, ActionKind::X2Down},
+    {kKeywordX2Up, ActionKind::X2Up},
+    {kKeywordHWheel, ActionKind::HWheel},
+    {kKeywordRelMove, ActionKind::RelMove},
+    {kKeywordScreen, ActionKind::Screen},
 };
 
 int SkipSpace(ByteStream& in) {
@@ -160,12 +167,27 @@ Action ParseAction(std::string_view word, ByteStream& in) {
       break;
     case ActionKind::Move:
     case ActionKind::JoyMove:
+    case ActionKind::RelMove:
       ScanPair(in, a.x, a.y);
+      break;
+    case ActionKind::Screen:
+      // "%d,%d,%d,%d,%d": reading stops at the first value that does not fit.
+      if (ScanInt(in, a.screen[0])) {
+        for (int i = 1; i < 5; ++i) {
+          const int c = in.Get();
+          if (c != ',') {
+            in.Unget(c);
+            break;
+          }
+          if (!ScanInt(in, a.screen[i])) break;
+        }
+      }
       break;
     case ActionKind::JoyButton:
       ScanInt(in, a.buttons);
       break;
-    case ActionKind::Wheel: {
+    case ActionKind::Wheel:
+    case ActionKind::HWheel: {
       // The turn token, then "%d %d".
       Token t;
       ReadWheelToken(in, t);
@@ -179,12 +201,15 @@ Action ParseAction(std::string_view word, ByteStream& in) {
     case ActionKind::KeyUp:
     case ActionKind::SysKeyDown:
     case ActionKind::SysKeyUp: {
-      // "%s %ld %d %d %d": the key code, then four numbers that are not used.
+      // "%s %ld %d %d %d": the key code, the scan code, the flags, then two
+      // numbers that are not used.
       Token t;
       const bool haveToken = ScanToken(in, t);
-      int32_t unused;
-      if (haveToken && ScanInt(in, unused) && ScanInt(in, unused) && ScanInt(in, unused))
+      int32_t scan = 0, flags = 0, unused;
+      if (haveToken && ScanInt(in, scan) && ScanInt(in, flags) && ScanInt(in, unused))
         ScanInt(in, unused);
+      a.scan = static_cast<uint32_t>(scan);
+      a.flags = static_cast<uint32_t>(flags);
       int32_t code = 0;
       if (!haveToken || !TokenToInt(t, code)) return Action{ActionKind::ConversionError};
       a.vk = static_cast<uint8_t>(static_cast<uint32_t>(code));
@@ -196,6 +221,10 @@ Action ParseAction(std::string_view word, ByteStream& in) {
     case ActionKind::RightUp:
     case ActionKind::MiddleDown:
     case ActionKind::MiddleUp:
+    case ActionKind::X1Down:
+    case ActionKind::X1Up:
+    case ActionKind::X2Down:
+    case ActionKind::X2Up:
     case ActionKind::Unknown:
     case ActionKind::ConversionError:
       break;

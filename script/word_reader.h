@@ -71,6 +71,14 @@ enum class ActionKind : uint8_t {
   SysKeyUp,
   JoyMove,
   JoyButton,
+  // Words later copies added (see script_format.h).
+  X1Down,
+  X1Up,
+  X2Down,
+  X2Up,
+  HWheel,           // as Wheel, on the horizontal wheel
+  RelMove,          // relative motion: x, y are the distances
+  Screen,           // the screen a recording was made on: screen
   Unknown,          // not a keyword: nothing was read after it
   ConversionError,  // key code or wheel turn that is not an integer
 };
@@ -81,10 +89,13 @@ struct Action {
   int32_t delay_ms = 0;  // Delay
   int32_t x = 0;         // Move, JoyMove
   int32_t y = 0;         // Move, JoyMove
-  int32_t wheel = 0;     // Wheel: the turn, low 16 bits of the token sign-extended
+  int32_t wheel = 0;     // Wheel, HWheel: the turn, low 16 bits of the token sign-extended
   int32_t wheel_a = 0;   // Wheel: the two numbers after the turn
   int32_t wheel_b = 0;
   uint8_t vk = 0;        // key kinds: low 8 bits of the key code
+  uint32_t scan = 0;     // key kinds: the scan code S as written
+  uint32_t flags = 0;    // key kinds: the flag word F (bit 0: extended key)
+  int32_t screen[5] = {};  // Screen: left, top, width, height, dpi
   int32_t buttons = 0;   // JoyButton
 };
 

@@ -35,7 +35,7 @@ class PlayCommandsTest : public test::MainWindowFixture {
   }
   int Clicks() const {
     int n = 0;
-    for (auto& c : sink.calls) n += c.rfind("mouse 0x2 ", 0) == 0;
+    for (auto& c : sink.calls) n += c.rfind("left down ", 0) == 0;
     return n;
   }
 
@@ -236,7 +236,7 @@ TEST_F(PlayCommandsTest, StopPlayOverAndCloseDoNotWaitForAStuckPlayer) {
   // as after the user's stop.
   for (auto& p : players) {
     p->ended.wait();
-    EXPECT_EQ(p->sink->calls, (std::vector<std::string>{"key 17 0 0x0 0", "cursor 1,1", "key 17 0 0x2 0"}));
+    EXPECT_EQ(p->sink->calls, (std::vector<std::string>{"key 17 0 down", "cursor 1,1", "key 17 0 up"}));
     EXPECT_EQ(p->sys->Exits(), 0);
   }
 }

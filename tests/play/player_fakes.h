@@ -116,17 +116,36 @@ class RecordingSink final : public IInputSink {
   std::map<size_t, int64_t> costAt;
   std::function<void()> onCall;
 
-  void SetCursorPos(int32_t x, int32_t y) override { Add("cursor %d,%d", x, y); }
-  void MouseEvent(uint32_t f, int32_t dx, int32_t dy, int32_t data, uintptr_t extra) override {
-    Add("mouse 0x%x %d %d %d %lld", f, dx, dy, data, (long long)extra);
+  void MoveTo(int32_t x, int32_t y) override { Add("cursor %d,%d", x, y); }
+  void MoveBy(int32_t dx, int32_t dy) override { Add("moveby %d,%d", dx, dy); }
+  void Button(MouseButton b, bool down, int32_t x, int32_t y) override {
+    static const char* const names[] = {"left", "right", "middle", "x1", "x2"};
+    Add("%s %s %d %d", names[static_cast<int>(b)], down ? "down" : "up", x, y);
   }
-  void KeybdEvent(uint8_t vk, uint8_t scan, uint32_t f, uintptr_t extra) override {
-    Add("key %d %d 0x%x %lld", vk, scan, f, (long long)extra);
+  void Wheel(WheelAxis axis, int32_t turn, int32_t a, int32_t b) override {
+    Add("%s %d %d %d", axis == WheelAxis::Vertical ? "wheel" : "hwheel", turn, a, b);
   }
-  void PostBroadcast(uint32_t msg, uintptr_t w, intptr_t l) override {
-    Add("post 0x%x %lld %lld", msg, (long long)w, (long long)l);
+  void Key(const KeyStroke& k) override {
+    Add("key %d %d%s %s%s", k.vk, k.scan, k.extended ? "e" : "", k.up ? "up" : "down", k.scanOnly ? " scan-only" : "");
   }
-  void SendHardwareInput(uint32_t msg, uint16_t lo, uint16_t hi) override { Add("hw 0x%x %d %d", msg, lo, hi); }
+  void ControllerMove(uint16_t x, uint16_t y, ControllerDelivery how) override {
+    Add("joymove %d %d%s%s", x, y, how.broadcast ? " post" : "", how.hardwareInput ? " hw" : "");
+  }
+  void ControllerButtons(uint32_t b, ControllerDelivery how) override {
+    Add("joybuttons %u%s%s", b, how.broadcast ? " post" : "", how.hardwareInput ? " hw" : "");
+  }
+
+  // What the sink reports of the screen and the foreground window.
+  ScreenRect screen;
+  ScreenRect Screen() override { return screen; }
+  std::function<uint64_t()> foreground;
+  std::function<bool()> refuses;
+  int refusalChecks = 0;
+  uint64_t ForegroundWindow() override { return foreground ? foreground() : 0; }
+  bool ForegroundRefusesInput() override {
+    ++refusalChecks;
+    return refuses && refuses();
+  }
 
   std::vector<int64_t> TimesOf(const std::string& prefix) const {
     std::vector<int64_t> r;

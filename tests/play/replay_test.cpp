@@ -12,50 +12,134 @@ using test::Gbk;
 using test::RecordingSink;
 using V = std::vector<std::string>;
 
-// Reads the script like the player does and replays every word 
-V Replay(std::string_view utf8, bool postJoy = false, bool sendInputJoy = false) {
-  RecordingSink sink;
-  ActionReplayer r(sink);
+// Replays the script's words through `r`, reading them as the player does.
+void Feed(ActionReplayer& r, std::string_view utf8) {
   script::MemoryByteStream in(Gbk(utf8));
   script::Word w;
-  while (script::ReadWord(in, w)) r.Replay(script::ParseAction(w.View(), in), postJoy, sendInputJoy);
+  while (script::ReadWord(in, w)) r.Replay(script::ParseAction(w.View(), in));
+}
+
+V Replay(std::string_view utf8, ActionReplayer::Options options = {}, ScreenRect screen = {}) {
+  RecordingSink sink;
+  sink.screen = screen;
+  ActionReplayer r(sink, options);
+  Feed(r, utf8);
   return sink.calls;
+}
+
+ActionReplayer::Options Joy(bool post, bool hw) {
+  ActionReplayer::Options o;
+  o.controller = {post, hw};
+  return o;
 }
 
 TEST(ReplayTest, MouseWordsCarryTheLastMoveCoordinates) {
   EXPECT_EQ(Replay("左键按下 移动 -10,20\r\n左键按下 左键释放 右键按下 右键释放 中键按下 中键释放 "
                    "移动 3,4 左键释放"),
-            (V{"mouse 0x2 0 0 0 0", "cursor -10,20", "mouse 0x2 -10 20 0 0", "mouse 0x4 -10 20 0 0",
-               "mouse 0x8 -10 20 0 0", "mouse 0x10 -10 20 0 0", "mouse 0x20 -10 20 0 0",
-               "mouse 0x40 -10 20 0 0", "cursor 3,4", "mouse 0x4 3 4 0 0"}));
+            (V{"left down 0 0", "cursor -10,20", "left down -10 20", "left up -10 20",
+               "right down -10 20", "right up -10 20", "middle down -10 20",
+               "middle up -10 20", "cursor 3,4", "left up 3 4"}));
 }
 
 TEST(ReplayTest, WheelTurnIsCutToSigned16Bits) {
   EXPECT_EQ(Replay("鼠标滚轮 -120 5 6\r\n鼠标滚轮 65416 0 0\r\n鼠标滚轮 120 -1 0 鼠标滚轮 98304 0 0"),
-            (V{"mouse 0x800 5 6 -120 0", "mouse 0x800 0 0 -120 0", "mouse 0x800 -1 0 120 0",
-               "mouse 0x800 0 0 -32768 0"}));
+            (V{"wheel -120 5 6", "wheel -120 0 0", "wheel 120 -1 0",
+               "wheel -32768 0 0"}));
   RecordingSink sink;  // an action built without the reader is cut the same way
   script::Action a{script::ActionKind::Wheel};
   a.wheel = 65416;
-  ActionReplayer(sink).Replay(a, false, false);
-  EXPECT_EQ(sink.calls, V{"mouse 0x800 0 0 -120 0"});
+  ActionReplayer(sink).Replay(a);
+  EXPECT_EQ(sink.calls, V{"wheel -120 0 0"});
 }
 
-TEST(ReplayTest, KeysUseTheLowByteNoScanCodeAndSystemKeysLikePlainOnes) {
+TEST(ReplayTest, KeysGoWithTheirRecordedScanCodeAndExtendedBit) {
+  // The low byte of the code is the virtual key; S and bit 0 of F are the
+  // scan code and the extended bit; system keys go like plain ones.
   EXPECT_EQ(Replay("按键按下 65 30 0 735 0\r\n按键弹起 321 30 128 4294967295 0\r\n"
-                   "系统按键按下 18 56 32 1 0 系统按键弹起 18 56 160 2 0 按键按下 -1 0 0 0 0"),
-            (V{"key 65 0 0x0 0", "key 65 0 0x2 0", "key 18 0 0x0 0", "key 18 0 0x2 0", "key 255 0 0x0 0"}));
+                   "系统按键按下 18 56 32 1 0 系统按键弹起 18 56 160 2 0 按键按下 -1 0 0 0 0 "
+                   "按键按下 37 75 1 5 0 按键弹起 37 75 129 6 0"),
+            (V{"key 65 30 down", "key 65 30 up", "key 18 56 down", "key 18 56 up", "key 255 0 down",
+               "key 37 75e down", "key 37 75e up"}));
+  // A line typed by hand without a scan code leaves it to the layout (0).
+  EXPECT_EQ(Replay("按键按下 65 0 0 0 0"), V{"key 65 0 down"});
+  // Game mode: scan codes only; what a run still holds at its end goes up the same way.
+  ActionReplayer::Options game;
+  game.gameMode = true;
+  RecordingSink sink;
+  ActionReplayer r(sink, game);
+  Feed(r, "按键按下 87 17 0 0 0 按键按下 38 72 1 0 0");
+  r.ReleaseHeld();
+  EXPECT_EQ(sink.calls, (V{"key 87 17 down scan-only", "key 38 72e down scan-only", "key 38 72e up scan-only",
+                           "key 87 17 up scan-only"}));
 }
 
 TEST(ReplayTest, JoystickWordsFollowTheSwitches) {
   const char* script = "摇杆运动 100,200 摇杆按钮按下 257";
   EXPECT_EQ(Replay(script), V{});
-  EXPECT_EQ(Replay(script, true, false), (V{"post 0x3a0 0 13107300", "post 0x3b5 257 0"}));
-  EXPECT_EQ(Replay(script, false, true), (V{"hw 0x3a0 100 200", "hw 0x3b5 257 0"}));
-  EXPECT_EQ(Replay(script, true, true),
-            (V{"post 0x3a0 0 13107300", "hw 0x3a0 100 200", "post 0x3b5 257 0", "hw 0x3b5 257 0"}));
-  // The axes are 16-bit: the hardware record keeps the low halves.
-  EXPECT_EQ(Replay("摇杆运动 65535,65537", false, true), V{"hw 0x3a0 65535 1"});
+  EXPECT_EQ(Replay(script, Joy(true, false)), (V{"joymove 100 200 post", "joybuttons 257 post"}));
+  EXPECT_EQ(Replay(script, Joy(false, true)), (V{"joymove 100 200 hw", "joybuttons 257 hw"}));
+  EXPECT_EQ(Replay(script, Joy(true, true)), (V{"joymove 100 200 post hw", "joybuttons 257 post hw"}));
+  // The axes are 16-bit.
+  EXPECT_EQ(Replay("摇杆运动 65535,65537", Joy(false, true)), V{"joymove 65535 1 hw"});
+}
+
+TEST(ReplayTest, SideButtonsHorizontalWheelAndRelativeMotion) {
+  EXPECT_EQ(Replay("移动 4,5 后退键按下 后退键释放 前进键按下 前进键释放 水平滚轮 -240 0 0 "
+                   "相对移动 -3,6 相对移动 7, 0 前进键按下"),
+            (V{"cursor 4,5", "x1 down 4 5", "x1 up 4 5", "x2 down 4 5", "x2 up 4 5", "hwheel -240 0 0",
+               "moveby -3,6", "moveby 7,0", "x2 down 4 5"}));
+  RecordingSink sink;
+  ActionReplayer r(sink);
+  Feed(r, "前进键按下 后退键按下 后退键释放");
+  sink.calls.clear();
+  r.ReleaseHeld();
+  EXPECT_EQ(sink.calls, V{"x2 up 0 0"});
+}
+
+TEST(ReplayTest, MovesFollowTheScreenLineWhenMappingIsOn) {
+  const ScreenRect here{0, 0, 1280, 1024, 96};
+  ActionReplayer::Options scale;
+  scale.scaleToScreen = true;
+  // Recorded on 640x512: the centre there is the centre here.
+  EXPECT_EQ(Replay("屏幕 0,0,640,512,96 移动 320,256 移动 0,0 移动 639,511", scale, here),
+            (V{"cursor 640,512", "cursor 0,0", "cursor 1278,1022"}));
+  // Mapping off: positions as they are.
+  EXPECT_EQ(Replay("屏幕 0,0,640,512,96 移动 320,256", {}, here), V{"cursor 320,256"});
+  // A layout with a monitor left of the primary, onto one with it above.
+  EXPECT_EQ(Replay("屏幕 -1920,0,3840,1080,96 移动 -1920,0 移动 -960,540", scale,
+                   ScreenRect{0, -1080, 1920, 2160, 144}),
+            (V{"cursor 0,-1080", "cursor 480,0"}));
+  // The same area (only the DPI differs), an unknown screen, no screen line,
+  // or a damaged one: nothing is mapped.
+  EXPECT_EQ(Replay("屏幕 0,0,1280,1024,144 移动 -5,7", scale, here), V{"cursor -5,7"});
+  EXPECT_EQ(Replay("屏幕 0,0,640,512,96 移动 320,256", scale, ScreenRect{}), V{"cursor 320,256"});
+  EXPECT_EQ(Replay("移动 320,256", scale, here), V{"cursor 320,256"});
+  EXPECT_EQ(Replay("屏幕 0,0,0,512,96 移动 320,256 屏幕 0,0,-640,512 移动 1,1", scale, here),
+            (V{"cursor 320,256", "cursor 1,1"}));
+  // The last screen line read applies to the moves after it.
+  EXPECT_EQ(Replay("屏幕 0,0,640,512,96 移动 320,256 屏幕 0,0,1280,1024,96 移动 320,256", scale, here),
+            (V{"cursor 640,512", "cursor 320,256"}));
+}
+
+TEST(ReplayTest, AScreenThatDiffersIsReportedOnceWhenNotMapped) {
+  RecordingSink sink;
+  sink.screen = {0, 0, 2560, 1440, 96};
+  ActionReplayer r(sink);
+  Feed(r, "屏幕 0,0,1920,1080,96");
+  EXPECT_FALSE(r.TakeScreenNotice()) << "no move yet";
+  Feed(r, "移动 1,1 移动 2,2");
+  auto n = r.TakeScreenNotice();
+  ASSERT_TRUE(n);
+  EXPECT_EQ(n->recorded, (ScreenRect{0, 0, 1920, 1080, 96}));
+  EXPECT_EQ(n->current, (ScreenRect{0, 0, 2560, 1440, 96}));
+  Feed(r, "屏幕 0,0,800,600,96 移动 1,1");
+  EXPECT_FALSE(r.TakeScreenNotice()) << "once per run";
+
+  ActionReplayer::Options scale;
+  scale.scaleToScreen = true;
+  ActionReplayer mapped(sink, scale);
+  Feed(mapped, "屏幕 0,0,1920,1080,96 移动 1,1");
+  EXPECT_FALSE(mapped.TakeScreenNotice());
 }
 
 TEST(ReplayTest, UnknownWordsDoubleClicksAndDelaysInjectNothing) {
@@ -65,26 +149,17 @@ TEST(ReplayTest, UnknownWordsDoubleClicksAndDelaysInjectNothing) {
 TEST(ReplayTest, ReleaseHeldLetsGoOfWhatIsStillDownNewestFirst) {
   RecordingSink sink;
   ActionReplayer r(sink);
-  script::MemoryByteStream in(Gbk("按键按下 16 0 0 0 0 按键按下 16 0 0 0 0 左键按下 按键按下 65 0 0 0 0 "
-                                  "中键按下 中键释放 右键按下 系统按键按下 18 0 0 0 0 按键弹起 65 0 0 0 0 "
-                                  "移动 7,8 右键释放"));
-  script::Word w;
-  while (script::ReadWord(in, w)) r.Replay(script::ParseAction(w.View(), in), false, false);
+  Feed(r, "按键按下 16 0 0 0 0 按键按下 16 0 0 0 0 左键按下 按键按下 65 0 0 0 0 "
+          "中键按下 中键释放 右键按下 系统按键按下 18 0 0 0 0 按键弹起 65 0 0 0 0 "
+          "移动 7,8 右键释放");
   EXPECT_TRUE(r.Holds(16));
   EXPECT_FALSE(r.Holds(65));
   sink.calls.clear();
   r.ReleaseHeld();
-  EXPECT_EQ(sink.calls, (V{"key 18 0 0x2 0", "mouse 0x4 7 8 0 0", "key 16 0 0x2 0"}));
+  EXPECT_EQ(sink.calls, (V{"key 18 0 up", "left up 7 8", "key 16 0 up"}));
   sink.calls.clear();
   r.ReleaseHeld();
   EXPECT_EQ(sink.calls, V{});
-}
-
-// Replays the script's words through `r`.
-void Feed(ActionReplayer& r, std::string_view utf8) {
-  script::MemoryByteStream in(Gbk(utf8));
-  script::Word w;
-  while (script::ReadWord(in, w)) r.Replay(script::ParseAction(w.View(), in), false, false);
 }
 
 TEST(ReplayTest, APauseLiftsWhatIsHeldNewestFirstAndPressesItAgainInItsOrder) {
@@ -94,16 +169,16 @@ TEST(ReplayTest, APauseLiftsWhatIsHeldNewestFirstAndPressesItAgainInItsOrder) {
   sink.calls.clear();
   r.LiftHeld();
   r.LiftHeld();  // once only
-  EXPECT_EQ(sink.calls, (V{"mouse 0x4 9 9 0 0", "mouse 0x10 9 9 0 0", "key 17 0 0x2 0"}));
+  EXPECT_EQ(sink.calls, (V{"left up 9 9", "right up 9 9", "key 17 0 up"}));
   sink.calls.clear();
   r.PressAgain();
   r.PressAgain();
   // The cursor goes back to the script's last move before a button goes down again.
-  EXPECT_EQ(sink.calls, (V{"cursor 9,9", "key 17 0 0x0 0", "mouse 0x8 9 9 0 0", "mouse 0x2 9 9 0 0"}));
+  EXPECT_EQ(sink.calls, (V{"cursor 9,9", "key 17 0 down", "right down 9 9", "left down 9 9"}));
   EXPECT_TRUE(r.Holds(17));
   sink.calls.clear();
   r.ReleaseHeld();
-  EXPECT_EQ(sink.calls, (V{"mouse 0x4 9 9 0 0", "mouse 0x10 9 9 0 0", "key 17 0 0x2 0"}));
+  EXPECT_EQ(sink.calls, (V{"left up 9 9", "right up 9 9", "key 17 0 up"}));
 }
 
 TEST(ReplayTest, WhatAPauseLiftedIsNotReleasedTwiceNorLeftUpForTheNextAction) {
@@ -122,7 +197,7 @@ TEST(ReplayTest, WhatAPauseLiftedIsNotReleasedTwiceNorLeftUpForTheNextAction) {
   r.LiftHeld();
   sink.calls.clear();
   Feed(r, "按键按下 66 0 0 0 0");  // an action while lifted presses the held input first
-  EXPECT_EQ(sink.calls, (V{"key 16 0 0x0 0", "mouse 0x20 0 0 0 0", "key 66 0 0x0 0"}));
+  EXPECT_EQ(sink.calls, (V{"key 16 0 down", "middle down 0 0", "key 66 0 down"}));
   EXPECT_FALSE(r.Lifted());
 
   ActionReplayer idle(sink);  // nothing held: a pause injects nothing

@@ -180,7 +180,7 @@ TEST(RunThreadTest, ConversionErrorEndsTheRunWithoutShutdown) {
   r.t->SetLoopCount(3);
   r.t->ShutAfterLoops = true;
   r.Run();
-  EXPECT_EQ(r.sink.calls, (V{"key 65 0 0x0 0", "key 65 0 0x2 0"}));  // released at the end
+  EXPECT_EQ(r.sink.calls, (V{"key 65 0 down", "key 65 0 up"}));  // released at the end
   EXPECT_FALSE(r.t->StopRequested);
   EXPECT_EQ(r.sys.Exits(), 0);
   EXPECT_EQ(closes, kCanCountCloses ? 1 : 0);
@@ -193,7 +193,7 @@ TEST(RunThreadTest, HeldInputIsReleasedHoweverTheRunEnds) {
     r.clock->At(1000 * kMs, [&] { r.t->RequestStop(true); });
     r.Run();
     ASSERT_EQ(r.sink.calls.size(), 7u) << end;
-    EXPECT_EQ(V(r.sink.calls.begin() + 5, r.sink.calls.end()), (V{"key 65 0 0x2 0", "mouse 0x4 5 6 0 0"}));
+    EXPECT_EQ(V(r.sink.calls.begin() + 5, r.sink.calls.end()), (V{"key 65 0 up", "left up 5 6"}));
   }
 }
 
@@ -273,10 +273,10 @@ TEST(RunThreadTest, APauseLetsGoOfHeldInputAndResumeHoldsItAgainBeforeTheNextAct
   r.clock->At(50 * kMs, [&] { r.t->Suspend(); });  // inside the delay
   r.clock->At(250 * kMs, [&] { r.t->Resume(); });
   r.Run();
-  EXPECT_EQ(r.sink.calls, (V{"key 17 0 0x0 0", "cursor 5,6", "mouse 0x2 5 6 0 0", "key 65 0 0x0 0",
-                             "key 65 0 0x2 0", "mouse 0x4 5 6 0 0", "key 17 0 0x2 0",    // paused
-                             "cursor 5,6", "key 17 0 0x0 0", "mouse 0x2 5 6 0 0", "key 65 0 0x0 0",  // resumed
-                             "key 65 0 0x2 0", "mouse 0x4 5 6 0 0", "key 17 0 0x2 0"}));
+  EXPECT_EQ(r.sink.calls, (V{"key 17 0 down", "cursor 5,6", "left down 5 6", "key 65 0 down",
+                             "key 65 0 up", "left up 5 6", "key 17 0 up",    // paused
+                             "cursor 5,6", "key 17 0 down", "left down 5 6", "key 65 0 down",  // resumed
+                             "key 65 0 up", "left up 5 6", "key 17 0 up"}));
   EXPECT_EQ(r.sink.times, (T{0, 0, 0, 0, 50000, 50000, 50000, 250000, 250000, 250000, 250000, 300000, 300000, 300000}));
 
   // Between two words: the pause takes effect before the next word is read.
@@ -285,8 +285,8 @@ TEST(RunThreadTest, APauseLetsGoOfHeldInputAndResumeHoldsItAgainBeforeTheNextAct
   between.clock->At(500, [&] { between.t->Suspend(); });  // during the first injection
   between.clock->At(20 * kMs, [&] { between.t->Resume(); });
   between.Run();
-  EXPECT_EQ(between.sink.calls, (V{"key 16 0 0x0 0", "key 16 0 0x2 0", "key 16 0 0x0 0", "key 17 0 0x0 0",
-                                   "key 17 0 0x2 0", "key 16 0 0x2 0"}));
+  EXPECT_EQ(between.sink.calls, (V{"key 16 0 down", "key 16 0 up", "key 16 0 down", "key 17 0 down",
+                                   "key 17 0 up", "key 16 0 up"}));
   EXPECT_EQ(between.sink.times, (T{0, 1000, 20000, 21000, 22000, 23000}));
 }
 
@@ -297,7 +297,7 @@ TEST(RunThreadTest, AStopWhilePausedPressesNothingAgainAndReleasesNothingTwice) 
   r.clock->At(50 * kMs, [&] { r.t->Suspend(); });
   r.clock->At(500 * kMs, [&] { r.t->RequestStop(true); });
   r.Run();
-  EXPECT_EQ(r.sink.calls, (V{"key 17 0 0x0 0", "mouse 0x2 0 0 0 0", "mouse 0x4 0 0 0 0", "key 17 0 0x2 0"}));
+  EXPECT_EQ(r.sink.calls, (V{"key 17 0 down", "left down 0 0", "left up 0 0", "key 17 0 up"}));
   EXPECT_EQ(r.sink.times, (T{0, 0, 50000, 50000}));
   EXPECT_EQ(r.sys.Exits(), 0);
 }
@@ -384,7 +384,7 @@ TEST_F(RunThreadRealClockTest, DestructorEndsAWaitingOrPausedRunWithoutShutdown)
     auto t = StartAndAwaitFirstCall(s, "按键按下 17 0 0 0 0 延迟 2147483647");
     if (pause) t->Suspend();
     t.reset();
-    EXPECT_EQ(s.calls, (V{"key 17 0 0x0 0", "key 17 0 0x2 0"}));
+    EXPECT_EQ(s.calls, (V{"key 17 0 down", "key 17 0 up"}));
   }
   EXPECT_EQ(sys.Exits(), 0);
 }
@@ -414,7 +414,7 @@ TEST(RunThreadStuckTest, TheDestructorLetsAStuckRunGoAndItEndsOnItsOwnLikeAUserS
   // is played, the file is closed, and it asks for no shutdown.
   gate.Open();
   ended.wait();
-  EXPECT_EQ(sink->calls, (V{"key 17 0 0x0 0", "cursor 1,1", "key 17 0 0x2 0"}));
+  EXPECT_EQ(sink->calls, (V{"key 17 0 down", "cursor 1,1", "key 17 0 up"}));
   EXPECT_EQ(sys->Exits(), 0);
   EXPECT_EQ(closes, kCanCountCloses ? 1 : 0);
 }

@@ -20,7 +20,10 @@ inline std::string GbkScript(std::string_view utf8) {
       {"中键按下", kKeywordMiddleDown}, {"中键释放", kKeywordMiddleUp},
       {"鼠标滚轮", kKeywordWheel}, {"按键按下", kKeywordKeyDown}, {"按键弹起", kKeywordKeyUp},
       {"系统按键按下", kKeywordSysKeyDown}, {"系统按键弹起", kKeywordSysKeyUp},
-      {"摇杆运动", kKeywordJoyMove}, {"摇杆按钮按下", kKeywordJoyButton}};
+      {"摇杆运动", kKeywordJoyMove}, {"摇杆按钮按下", kKeywordJoyButton},
+      {"后退键按下", kKeywordX1Down}, {"后退键释放", kKeywordX1Up}, {"前进键按下", kKeywordX2Down},
+      {"前进键释放", kKeywordX2Up}, {"水平滚轮", kKeywordHWheel}, {"相对移动", kKeywordRelMove},
+      {"屏幕", kKeywordScreen}};
   std::string out;
   for (size_t i = 0; i < utf8.size();) {
     size_t best = 0;
