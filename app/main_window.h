@@ -11,7 +11,7 @@
 
 #include "app/command_line.h"
 #include "app/main_view.h"
-#include "app/platform.h"
+#include "os/platform.h"
 #include "app/recovery.h"
 #include "app/settings.h"
 #include "play/run_thread.h"

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "app/win_util_win.h"
-#include "app/winmm_win.h"
+#include "os/winmm_win.h"
 
 namespace tesmuro::win {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "app/platform.h"
+#include "os/platform.h"
 
 namespace tesmuro::win {
 

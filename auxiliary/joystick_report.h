@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/platform.h"
+#include "os/platform.h"
 
 namespace tesmuro {
 

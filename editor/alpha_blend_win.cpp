@@ -9,7 +9,7 @@
 
 #include <atomic>
 
-#include "app/system_library_win.h"
+#include "os/system_library_win.h"
 
 namespace {
 

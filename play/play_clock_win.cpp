@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "app/winmm_win.h"
+#include "os/winmm_win.h"
 
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002

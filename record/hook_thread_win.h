@@ -12,7 +12,7 @@
 #include <mutex>
 #include <vector>
 
-#include "app/platform.h"
+#include "os/platform.h"
 #include "record/hook_events.h"
 #include "record/hook_handover.h"
 #include "record/hook_watchdog.h"

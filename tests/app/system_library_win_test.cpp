@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "app/system_library_win.h"
-#include "app/winmm_win.h"
+#include "os/system_library_win.h"
+#include "os/winmm_win.h"
 #include "support/temp_dir.h"
 
 namespace tesmuro::win {

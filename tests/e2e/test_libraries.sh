@@ -2,7 +2,7 @@
 # folder before the system folder unless the library is one of the system's known DLLs (or, for
 # comctl32, bound by the manifest), so a library planted beside the program would run with the
 # user's rights. Any other library must be loaded at run time from the system folder
-# (app/system_library_win.h), as winmm.dll is.
+# (os/system_library_win.h), as winmm.dll is.
 
 # Known DLLs on every Windows the program supports (7 and later), and comctl32.
 LIBRARIES_SAFE_TO_IMPORT="advapi32.dll clbcatq.dll comctl32.dll comdlg32.dll difxapi.dll gdi32.dll imagehlp.dll

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/main_view.h"
-#include "app/platform.h"
+#include "os/platform.h"
 #include "app/recovery.h"
 
 namespace tesmuro::test {

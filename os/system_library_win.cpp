@@ -1,4 +1,4 @@
-#include "app/system_library_win.h"
+#include "os/system_library_win.h"
 
 #include <string>
 

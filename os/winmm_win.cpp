@@ -1,6 +1,6 @@
-#include "app/winmm_win.h"
+#include "os/winmm_win.h"
 
-#include "app/system_library_win.h"
+#include "os/system_library_win.h"
 
 namespace tesmuro::win::winmm {
 namespace {
