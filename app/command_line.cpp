@@ -99,6 +99,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       }
     } else if (name == "exit") {
       c.exitWhenDone = true;
+    } else if (name == "game") {
+      c.gameMode = true;
+    } else if (name == "scale") {
+      c.scaleToScreen = true;
     } else {
       fail("未知的命令行开关：" + a);
     }
@@ -115,13 +119,16 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 const char* CommandLineUsage() {
   return "用法：\n"
          "  Tesmuro.exe [文件]\n"
-         "  Tesmuro.exe /play 文件 [/loops N] [/speed X] [/exit]\n"
+         "  Tesmuro.exe /play 文件 [/loops N] [/speed X] [/game] [/scale] [/exit]\n"
          "\n"
          "文件\t打开这个动作记录文件。\n"
          "/play 文件\t启动后按当前设置播放这个文件。\n"
          "/loops N\t本次播放 N 遍。\n"
          "/speed X\t本次以 X 倍速播放（0.1 到 100）。\n"
-         "/exit\t播放结束后退出。退出码：0 播放完毕，1 被用户停止，2 出错（出错时不弹出提示框）。\n"
+         "/game\t本次运行使用游戏模式：录制鼠标的相对移动，按扫描码回放按键。\n"
+         "/scale\t本次运行把在其他屏幕上录制的坐标换算到当前屏幕。\n"
+         "/exit\t播放结束后退出。退出码：0 播放完毕，1 被用户停止，2 出错（出错时不弹出提示框），"
+         "3 目标窗口以管理员身份运行，回放的输入被系统拦截。\n"
          "/?\t显示本说明。\n"
          "\n"
          "开关不区分大小写，也可以用“-”开头。";

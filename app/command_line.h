@@ -1,14 +1,17 @@
 // The program's command line:
 //
 //   Tesmuro.exe [FILE]
-//   Tesmuro.exe /play FILE [/loops N] [/speed X] [/exit]
+//   Tesmuro.exe /play FILE [/loops N] [/speed X] [/game] [/scale] [/exit]
 //   Tesmuro.exe /?
 //
 // FILE alone is opened as Load opens it. /play plays FILE at start-up with the
 // current settings; /loops N plays N passes (the count mode) and /speed X at X
 // times the recorded pace, for this run only; /exit closes the program when
 // the run ends, with exit code 0 (played to the end), 1 (stopped by the user)
-// or 2 (an error; then no box waits for a click). Switches are
+// or 2 (an error; then no box waits for a click), or 3 (the system dropped the
+// input on its way to an elevated window). /game and /scale switch game mode
+// and the mapping onto the current screen on for this run of the program;
+// they may also stand without /play. Switches are
 // case-insensitive and may start with '-' instead of '/'.
 #pragma once
 
@@ -22,7 +25,9 @@
 namespace tesmuro {
 
 // Exit codes of a run with /exit.
-enum ExitCode : int { kExitPlayed = 0, kExitStopped = 1, kExitError = 2 };
+// 3: the system dropped the run's input on its way to a window that runs as
+// administrator, and the run ended there.
+enum ExitCode : int { kExitPlayed = 0, kExitStopped = 1, kExitError = 2, kExitBlocked = 3 };
 
 // Playback speed as a factor (the settings keep it in percent).
 inline constexpr double kMinSpeed = kMinSpeedPercent / 100.0;
@@ -35,6 +40,10 @@ struct CommandLine {
   std::optional<int32_t> loops;
   std::optional<double> speed;
   bool exitWhenDone = false;
+  // Game mode and the mapping onto the current screen, for this run of the
+  // program (the settings file is not changed).
+  bool gameMode = false;
+  bool scaleToScreen = false;
   // What is wrong with the command line (UTF-8); empty when nothing is.
   std::string error;
 };

@@ -79,6 +79,14 @@ class IMainView {
   // window. UTF-8. The result is not reported.
   virtual void ShellRequest(std::string_view /*verb*/, std::string_view /*file*/,
                             std::string_view /*parameters*/) {}
+  // The same, reporting whether the shell carried it out (false when the
+  // user refused, as in the system's elevation prompt).
+  virtual bool ShellRequestChecked(std::string_view verb, std::string_view file, std::string_view parameters) {
+    ShellRequest(verb, file, parameters);
+    return true;
+  }
+  // The program's own path, UTF-8 (empty when unknown).
+  virtual std::string ProgramPath() { return {}; }
   // Shows the About box modally; returns when it has been closed.
   virtual void ShowAboutModal() {}
   // What the program is doing, for the mini window (empty: nothing runs).

@@ -21,7 +21,8 @@ constexpr size_t kMaxScriptBytes = 256u * 1024 * 1024;
 }  // namespace
 
 TFrmMain::TFrmMain(const MainWindowServices& s)
-    : view_(s.view), clock_(s.clock), joysticks_(s.joysticks), exeDirectory_(s.exeDirectory),
+    : view_(s.view), clock_(s.clock), hooks_(s.hooks), screen_(s.screen), joysticks_(s.joysticks),
+      exeDirectory_(s.exeDirectory),
       newPlayer_(s.newPlayer), journal_(s.recovery) {
   if (!newPlayer_) newPlayer_ = [] { return std::make_unique<play::TRunThread>(); };
   mouseHook_ = std::make_unique<TMouseHook>(s.hooks, s.clock);
@@ -92,6 +93,8 @@ void TFrmMain::FormShow() {
 void TFrmMain::SetCommandLine(const CommandLine& commandLine) {
   commandLine_ = commandLine;
   exitWhenDone_ = commandLine.action == CommandLine::Action::Play && commandLine.exitWhenDone;
+  gameModeSwitch_ = commandLine.gameMode;
+  scaleSwitch_ = commandLine.scaleToScreen;
 }
 
 bool TFrmMain::RunCommandLine() {
@@ -139,6 +142,7 @@ bool TFrmMain::RunCommandLine() {
 int TFrmMain::RunOutcome() const {
   if (Player && Player->Finished()) {
     if (Player->EndedByError()) return kExitError;
+    if (Player->EndedBlocked()) return kExitBlocked;
     return Player->StoppedByUser.load() ? kExitStopped : kExitPlayed;
   }
   return kExitStopped;  // ended by the user before its end
@@ -156,6 +160,7 @@ void TFrmMain::FormClose() {
   keyHook_->SetRecording(false);
   mouseHook_->Uninstall();
   keyHook_->Uninstall();
+  hooks_.UninstallRawMotion();
   joysticks_.ReleaseCapture(0);
   joysticks_.ReleaseCapture(1);
   // Closing the window ends an unattended run as the user's stop.
@@ -227,6 +232,18 @@ void TFrmMain::UpdateCaption(const std::string& name) {
 }
 
 void TFrmMain::MnuExitClick() { view_.Close(); }
+
+void TFrmMain::MnuRunAsAdminClick() {
+  if (!ConfirmDiscard()) return;
+  const std::string program = view_.ProgramPath();
+  if (program.empty()) return;
+  std::string parameters;
+  if (!ScriptFileName.empty()) parameters = "\"" + ScriptFileName + "\"";
+  if (!view_.ShellRequestChecked("runas", program, parameters)) return;  // refused: this copy goes on
+  // What was unsaved was saved or discarded by the question above.
+  modified_ = false;
+  view_.Close();
+}
 
 void TFrmMain::SBToMicroClick() {
   view_.SetMainVisible(false);
@@ -302,10 +319,25 @@ bool TFrmMain::Running() const { return (Player && !Player->Finished()) || Recor
 
 void TFrmMain::Tick() {
   UpdatePlayState();
+  ShowPlayerNotices();
   if (exitWhenDone_ && Player && Player->Finished()) ExitWith(RunOutcome());
   if (emergencyHintShown_ && (!Player || Player->Finished())) ShowEmergencyStopHint(false);
   if ((keyHook_->HotKeysEnabled || Running()) && keyHook_->CheckHook())
     SetStatusText(2, text::kKeyHookReinstalled);
+}
+
+void TFrmMain::ShowPlayerNotices() {
+  if (!Player) return;
+  if (auto n = Player->TakeScreenNotice()) {
+    SetStatusText(2, "录制时屏幕 " + std::to_string(n->recorded.width) + "x" + std::to_string(n->recorded.height) +
+                         "，现在 " + std::to_string(n->current.width) + "x" + std::to_string(n->current.height) +
+                         "，坐标未换算");
+  }
+  const bool blocked = !Player->Finished() && Player->InputBlocked();
+  if (blocked != blockedShown_) {
+    blockedShown_ = blocked;
+    SetStatusText(2, blocked ? text::kInputBlocked : "");
+  }
 }
 
 void TFrmMain::RunHotKey(HotKeyCommand command) {
@@ -449,10 +481,18 @@ void TFrmMain::SBRecordClick() {
     joysticks_.SetCapture(0, 0, false);
     joysticks_.SetCapture(1, 0, false);
   }
+  mouseHook_->SetGameMode(GameModeOn());
+  if (Settings.RecMouse && GameModeOn()) hooks_.InstallRawMotion();
   if (Settings.RecMouse) mouseHook_->SetRecording(true);
   if (Settings.RecKey) keyHook_->SetRecording(true);
   LastEventTime = clock_.TickCount();
   journal_.Begin(view_.MemoText(), LastEventTime);
+  // The recording starts with the screen it is made on, so that a player on
+  // another screen can tell.
+  if (screen_) {
+    const play::ScreenRect r = screen_();
+    if (r.Known()) AppendLine(script::ScreenLine(r.left, r.top, r.width, r.height, r.dpi));
+  }
   PublishHotKeys();
   if (Settings.RecJoy && joysticks_.GetNumDevs() != 0) {
     const int n = CountJoysticks(joysticks_);
@@ -471,6 +511,7 @@ void TFrmMain::SBStopClick() {
   mouseHook_->SetRecording(false);
   keyHook_->SetRecording(false);
   mouseHook_->Uninstall();
+  hooks_.UninstallRawMotion();
   joysticks_.ReleaseCapture(0);
   joysticks_.ReleaseCapture(1);
   StopPlayer();
@@ -537,6 +578,11 @@ void TFrmMain::StartPlayer(bool withShutdown) {
   Player->PostJoy = Settings.PostJoy;
   Player->SendInputJoy = Settings.SendInputJoy;
   Player->SpeedPercent = runSpeed_.value_or(Settings.SpeedPercent);
+  Player->GameMode = GameModeOn();
+  Player->ScaleToScreen = ScaleToScreenOn();
+  // An unattended run whose input the system drops has nothing to play to.
+  Player->StopWhenBlocked = exitWhenDone_;
+  blockedShown_ = false;
   if (runLoops_) {
     Player->LoopMode = 0;
     Player->SetLoopCount(*runLoops_);

@@ -34,6 +34,9 @@ struct MainWindowServices {
   std::function<std::unique_ptr<play::TRunThread>()> newPlayer;
   // Where the recovery journal goes; none keeps no journal.
   IRecoveryStore* recovery = nullptr;
+  // The virtual screen now, for the line a recording starts with; none
+  // writes no such line.
+  std::function<play::ScreenRect()> screen;
 };
 
 // Counts the game controllers whose position can be read: ids from 0 up to
@@ -93,6 +96,14 @@ class TFrmMain : private RecordSink {
   void MnuContentClick();
   void MnuVHostClick();
   void MnuAboutClick();
+  // Restarts the program as administrator with the same script (after the
+  // unsaved-changes question), so that playback reaches windows that run
+  // as administrator.
+  void MnuRunAsAdminClick();
+  // Game mode and the screen mapping as this run of the program has them:
+  // the settings', or on by the command line.
+  bool GameModeOn() const { return Settings.GameMode || gameModeSwitch_; }
+  bool ScaleToScreenOn() const { return Settings.ScaleToScreen || scaleSwitch_; }
 
   // The user changed the script text box.
   void MemoChangedByUser();
@@ -198,8 +209,18 @@ class TFrmMain : private RecordSink {
   void StartPlayer(bool withShutdown);
   void StartupAutoPlay();
 
+  // Shows, in the status bar, what the running player reports: a screen
+  // that differs from the recorded one, input dropped on its way to an
+  // elevated window.
+  void ShowPlayerNotices();
+
   IMainView& view_;
   IClock& clock_;
+  IHookHost& hooks_;
+  std::function<play::ScreenRect()> screen_;
+  bool gameModeSwitch_ = false;  // /game
+  bool scaleSwitch_ = false;     // /scale
+  bool blockedShown_ = false;    // the status bar says the input is dropped
   IJoystickService& joysticks_;
   std::string exeDirectory_;
   std::function<std::unique_ptr<play::TRunThread>()> newPlayer_;

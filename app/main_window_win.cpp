@@ -1,5 +1,7 @@
 #include "app/main_window_win.h"
 
+#include "play/input_sink.h"
+
 #include <commctrl.h>
 #include <commdlg.h>
 #include <mmsystem.h>
@@ -20,7 +22,6 @@ namespace layout = forms::main;
 
 constexpr UINT kHookEventsMsg = WM_APP + 10;
 constexpr UINT kHotKeyMsg = WM_APP + 11;  // a hot key's command waits in pump_
-constexpr UINT_PTR kMemoFlushTimer = 1;
 constexpr UINT_PTR kRecoveryTimer = 3;  // recovery journal and mouse capture
 constexpr UINT_PTR kTickTimer = 2;
 constexpr UINT kTickMs = 250;
@@ -75,8 +76,9 @@ bool MainWindowWin::Create() {
   hooks_ = std::make_unique<HookThread>(hwnd_, kHookEventsMsg);
   joysticks_.SetWindow(hwnd_);
   recovery_ = std::make_unique<RecoveryStoreWin>();
-  logic_ = std::make_unique<TFrmMain>(
-      MainWindowServices{*this, clock_, *hooks_, joysticks_, ExeDirectory(), {}, recovery_.get()});
+  MainWindowServices services{*this, clock_, *hooks_, joysticks_, ExeDirectory(), {}, recovery_.get()};
+  services.screen = [] { return play::SystemInputSink().Screen(); };
+  logic_ = std::make_unique<TFrmMain>(services);
   SetTimer(hwnd_, kRecoveryTimer, 100, nullptr);
   pump_ = std::make_unique<HookPump>(HookPump::Callbacks{
       [this](std::vector<HookEvent>& out) { hooks_->TakeEvents(out); },
@@ -88,11 +90,7 @@ bool MainWindowWin::Create() {
         return logic_->OnKeyEvent(std::get<KeyHookEvent>(e));
       },
       [this] { return PostMessageW(hwnd_, kHotKeyMsg, 0, 0) != 0; },
-      [this](HotKeyCommand command) {
-        // While a big script is loading only a stop gets through.
-        if (!loading_ || command == HotKeyCommand::Stop || command == HotKeyCommand::EmergencyStop)
-          logic_->RunHotKey(command);
-      },
+      [this](HotKeyCommand command) { logic_->RunHotKey(command); },
       [this](std::exception_ptr error) { Guard([&] { std::rethrow_exception(error); }); },
   });
   logic_->FormCreate();
@@ -145,9 +143,27 @@ void MainWindowWin::ShowAboutModal() {
 }
 
 void MainWindowWin::ShellRequest(std::string_view verb, std::string_view file, std::string_view parameters) {
+  ShellRequestChecked(verb, file, parameters);
+}
+
+bool MainWindowWin::ShellRequestChecked(std::string_view verb, std::string_view file, std::string_view parameters) {
   const std::wstring v = Wide(verb), f = Wide(file), p = Wide(parameters);
-  ShellExecuteW(hwnd_, v.empty() ? nullptr : v.c_str(), f.c_str(), p.empty() ? nullptr : p.c_str(), nullptr,
-                SW_SHOWNORMAL);
+  const auto r = reinterpret_cast<INT_PTR>(ShellExecuteW(hwnd_, v.empty() ? nullptr : v.c_str(), f.c_str(),
+                                                         p.empty() ? nullptr : p.c_str(), nullptr, SW_SHOWNORMAL));
+  return r > 32;  // the user's no at the elevation prompt comes back as an error
+}
+
+std::string MainWindowWin::ProgramPath() {
+  std::wstring buf(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+    if (n == 0) return {};
+    if (n < buf.size()) {
+      buf.resize(n);
+      return Utf8(buf);
+    }
+    buf.resize(buf.size() * 2);
+  }
 }
 
 void MainWindowWin::SetMainVisible(bool visible) {
@@ -207,8 +223,9 @@ void MainWindowWin::BuildControls() {
                            0, hwnd_, nullptr, inst, this);
   group_ = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 0, 0, 0, sheet_,
                            reinterpret_cast<HMENU>(layout::kIdGroupBox), inst, nullptr);
-  memo_ = CreateMemoEdit(sheet_, layout::kIdMemo);
-  memoText_ = std::make_unique<MemoControl>(memo_, hwnd_, kMemoFlushTimer);
+  memoText_ = std::make_unique<editor::ScriptBox>(sheet_, layout::kIdMemo);
+  memo_ = memoText_->Handle();
+  memoText_->SetDpi(dpi_);
 
   tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, inst, nullptr);
@@ -232,7 +249,7 @@ void MainWindowWin::BuildControls() {
   clear_ = CreateWindowExW(0, L"BUTTON", Wide(layout::kClearCaption).c_str(),
                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0, sheet_,
                            reinterpret_cast<HMENU>(layout::kIdBitBtnClear), inst, nullptr);
-  for (HWND c : {status_, group_, memo_, clear_}) SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  for (HWND c : {status_, group_, clear_}) SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
 
 }
@@ -282,19 +299,21 @@ LRESULT MainWindowWin::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_COMMAND:
       if (reinterpret_cast<HWND>(lParam) == memo_) {
-        if (HIWORD(wParam) == EN_CHANGE && memoText_->OnChange()) logic_->MemoChangedByUser();
+        if (memoText_->OnCommand(wParam, lParam)) logic_->MemoChangedByUser();
       } else if (HIWORD(wParam) == 0 || HIWORD(wParam) == BN_CLICKED) {
         OnCommand(LOWORD(wParam));
       }
       return 0;
     case WM_TIMER:
-      if (wParam == kMemoFlushTimer) memoText_->Flush();
       if (wParam == kRecoveryTimer) {
         Guard([&] { logic_->OnRecoveryTimer(); });
         ReassertCapture();
       }
       if (wParam == kTickTimer) OnTick();
       return 0;
+    case WM_NOTIFY:
+      if (memoText_ && memoText_->OnNotify(lParam)) return 0;
+      return DefWindowProcW(hwnd_, msg, wParam, lParam);
     case WM_MOUSEMOVE:
       return 0;  // consumed: nothing happens on the window's own mouse moves
     case kHookEventsMsg:
@@ -339,8 +358,9 @@ LRESULT MainWindowWin::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       const auto* r = reinterpret_cast<const RECT*>(lParam);
       if (font_) DeleteObject(font_);
       font_ = MakeFont(layout::kFontName, layout::kFontHeight, dpi_);
-      for (HWND c : {status_, tabs_, group_, memo_, clear_})
+      for (HWND c : {status_, tabs_, group_, clear_})
         SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+      memoText_->SetDpi(dpi_);
       SetWindowPos(hwnd_, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
                    SWP_NOZORDER | SWP_NOACTIVATE);
       Layout();
@@ -374,6 +394,7 @@ void MainWindowWin::OnCommand(int id) {
     case layout::kMnuContent: Guard([&] { w.MnuContentClick(); }); break;
     case layout::kMnuVHost: Guard([&] { w.MnuVHostClick(); }); break;
     case layout::kMnuAbout: Guard([&] { w.MnuAboutClick(); }); break;
+    case layout::kMnuRunAsAdmin: Guard([&] { w.MnuRunAsAdminClick(); }); break;
     default:
       // Commands that this build does not offer yet do nothing.
       break;
@@ -433,32 +454,16 @@ void MainWindowWin::SetStepCounter(std::string_view text) {
 
 void MainWindowWin::Close() { PostMessageW(hwnd_, WM_CLOSE, 0, 0); }
 
-int MainWindowWin::MemoLineCount() { return memoText_->LineCount(); }
+int MainWindowWin::MemoLineCount() { return memoText_->StepCount(); }
 
 void MainWindowWin::MemoAppendLine(std::string_view gbk) { memoText_->AppendLine(gbk); }
 
 std::string MainWindowWin::MemoText(int* unencodable) { return memoText_->Text(unencodable); }
 
 bool MainWindowWin::MemoSetText(std::string_view gbk) {
-  constexpr size_t kInStepsFrom = 256 * 1024;  // bytes; smaller texts take well under a second
-  if (gbk.size() < kInStepsFrom || loading_) return memoText_->SetText(gbk);
-  // A big script goes in over many seconds: the window keeps painting and
-  // shows the progress, but takes no commands until it is in.
-  loading_ = true;
-  EnableWindow(hwnd_, FALSE);
-  int shown = -1;
-  const bool ok = memoText_->SetTextInSteps(gbk, [&](size_t done, size_t total) {
-    const int percent = static_cast<int>(done * 100 / (total ? total : 1));
-    if (percent != shown) {
-      shown = percent;
-      SetStatusText(0, text::kLoadingPrefix + std::to_string(percent) + "%");
-    }
-    app_.ProcessMessages();
-  });
-  logic_->RefreshPlayState();
-  EnableWindow(hwnd_, TRUE);
-  loading_ = false;
-  return ok;
+  // The box takes even a million lines at once; it wraps them in the
+  // background while the window answers.
+  return memoText_->SetText(gbk);
 }
 
 std::optional<std::string> MainWindowWin::RunFileDialog(FileDialog which) {

@@ -12,11 +12,11 @@
 #include "app/application_win.h"
 #include "app/main_view.h"
 #include "app/main_window.h"
-#include "app/memo_win.h"
 #include "app/recovery_store_win.h"
 #include "app/services_win.h"
 #include "auxiliary/about_box_win.h"
 #include "auxiliary/forms_win.h"
+#include "editor/script_box_win.h"
 #include "record/hook_handover.h"
 #include "record/hook_thread_win.h"
 #include "setup/setup_dialog_win.h"
@@ -64,6 +64,8 @@ class MainWindowWin : public IMainView {
   std::string Utf8ToAnsi(std::string_view utf8) override;
   setup::ISetupDialog* SetupDialog() override { return setup_.get(); }
   void ShellRequest(std::string_view verb, std::string_view file, std::string_view parameters) override;
+  bool ShellRequestChecked(std::string_view verb, std::string_view file, std::string_view parameters) override;
+  std::string ProgramPath() override;
   void ShowAboutModal() override;
   void SetMiniState(std::string_view text) override;
   void SetExitCode(int code) override { exitCode_ = code; }
@@ -119,10 +121,9 @@ class MainWindowWin : public IMainView {
   std::unique_ptr<RecoveryStoreWin> recovery_;
   std::unique_ptr<TFrmMain> logic_;
   bool captureWanted_ = false;  // recording asked for the mouse capture
-  bool loading_ = false;        // a big script is going into the text box
   bool quiet_ = false;
   int exitCode_ = 0;
-  std::unique_ptr<MemoControl> memoText_;
+  std::unique_ptr<editor::ScriptBox> memoText_;  // the script box
   std::unique_ptr<HookPump> pump_;  // hands the hook thread's events to the logic
 };
 

@@ -135,6 +135,8 @@ void Parse(Src& src, TSettings& s) {
   ReadFlag(src, s.RecKeyMsg);
   int32_t speed = 0;
   if (ReadInt(src, speed) && speed >= kMinSpeedPercent && speed <= kMaxSpeedPercent) s.SpeedPercent = speed;
+  ReadFlag(src, s.GameMode);
+  ReadFlag(src, s.ScaleToScreen);
 }
 
 }  // namespace
@@ -170,6 +172,8 @@ std::string FormatSettings(const TSettings& s) {
   Flag(out, s.RecMouseMsg);
   Flag(out, s.RecKeyMsg);
   Num(out, s.SpeedPercent);
+  Flag(out, s.GameMode);
+  Flag(out, s.ScaleToScreen);
   return out;
 }
 

@@ -1,7 +1,8 @@
 // The settings record and its file, "Quorlin.qlset" beside the executable:
-// 27 lines, each ended by CR LF, the meaning of a line given by its position.
-// The 27th, the playback speed, came last; a file of 26 lines is read with
-// the speed at 100 %.
+// 29 lines, each ended by CR LF, the meaning of a line given by its position.
+// The lines after the 26th came later, each at the end: the playback speed
+// (27), game mode (28) and the mapping onto the current screen (29). A file
+// that ends before one of them is read with its default (100 %, off, off).
 #pragma once
 
 #include <cstdint>
@@ -43,6 +44,11 @@ struct TSettings {
   // Playback speed in percent of the recorded pace: every delay is divided
   // by SpeedPercent / 100.
   int32_t SpeedPercent = kNormalSpeedPercent;
+  // Game mode: recording writes the mouse's relative motion, playback sends
+  // keys as scan codes only.
+  bool GameMode = false;
+  // Moves recorded on another screen are mapped onto the current one.
+  bool ScaleToScreen = false;
 
   bool operator==(const TSettings&) const = default;
 };

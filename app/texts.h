@@ -19,6 +19,7 @@ inline constexpr char kCaptionPrefix[] = "Tesmuro - ";
 // keyboard hook had been removed by the system.
 inline constexpr char kEmergencyStopHint[] = "按 Pause 键可紧急停止";
 inline constexpr char kKeyHookReinstalled[] = "键盘钩子已失效，已重新安装";
+inline constexpr char kInputBlocked[] = "目标窗口以管理员身份运行，回放的输入被系统拦截";
 inline constexpr char kAskSaveChanges[] = "动作记录已修改，是否保存修改？";
 inline constexpr char kAskRecover[] =
     "上次录制的动作记录没有保存（程序未正常结束）。\n是否恢复这份动作记录？";

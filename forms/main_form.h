@@ -41,6 +41,7 @@ enum MenuId : int {
   kMnuContent,
   kMnuVHost,
   kMnuAbout,
+  kMnuRunAsAdmin,
 };
 
 inline constexpr int kStatusBarHeight = 19;
@@ -78,6 +79,7 @@ inline constexpr MenuItem kMenu[] = {
     {1, kMnuSave, "保存记录文件(&Save)"},
     {1, kMnuSaveAs, "另存为(Save &As)"},
     {1, 0, nullptr},
+    {1, kMnuRunAsAdmin, "以管理员身份重新启动(&Run as Administrator)"},
     {1, kMnuExit, "退出本软件(&Exit)"},
     {0, 0, "设置(&Setup)"},
     {1, kMnuSoftwareSetup, "软件设置(S&oftware Setup)"},

@@ -54,6 +54,8 @@ enum ControlId : int {
   kIdEditSpeed,
   kIdLabel13,
   kIdLabel14,
+  kIdChkGameMode,
+  kIdChkScaleToScreen,
 };
 
 enum class Kind { Check, Radio, Edit, HotKey, Label, GlyphButton };
@@ -120,6 +122,8 @@ inline constexpr Control kControls[] = {
     {kIdChkAutoShow, Kind::Check, Parent::Sheet2, "程序启动后自动播放动作记录文件", 8, 112, 209, 17, true},
     {kIdChkPostJoy, Kind::Check, Parent::Sheet2, "广播摇杆消息", 8, 192, 97, 17, true},
     {kIdChkSendInput, Kind::Check, Parent::Sheet2, "SendInput摇杆消息", 8, 216, 129, 17, true},
+    {kIdChkGameMode, Kind::Check, Parent::Sheet2, "游戏模式", 168, 192, 137, 17, true},
+    {kIdChkScaleToScreen, Kind::Check, Parent::Sheet2, "坐标随屏幕换算", 168, 216, 137, 17, true},
     {kIdEditSpeed, Kind::Edit, Parent::Sheet2, "", 72, 240, 49, 20, true},
     {kIdSBLoad, Kind::GlyphButton, Parent::Sheet2, "", 216, 152, 23, 22, true},
     {kIdLabel9, Kind::Label, Parent::Sheet2, "小时", 72, 60, 0, 0, true},

@@ -26,6 +26,11 @@ class IHookHost {
   // when the system seems to have removed it. True when it had been removed
   // (the user is told); false when all is well or nothing could be told.
   virtual bool CheckKeyboardHook() { return false; }
+  // The mouse's relative motion, from raw input, as mouse events of
+  // kRawMotionMessage (record/hook_events.h); for game mode. False where
+  // there is none.
+  virtual bool InstallRawMotion() { return false; }
+  virtual void UninstallRawMotion() {}
 };
 
 // The capability record of a game controller, as the system reports it;

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "play/replay.h"
+#include "play/line_stream.h"
 #include "script/script_stream.h"
 #include "script/word_reader.h"
 
@@ -60,6 +61,7 @@ struct TRunThread::State {
   std::atomic<bool> paused{false};
   std::atomic<bool> finished{false};
   std::atomic<int64_t> passes{0};
+  std::atomic<int64_t> lineOffset{-1};  // start of the line being played
   std::promise<void> ended;
 
   // The run's copies of the settings (written before the thread starts).
@@ -174,6 +176,8 @@ bool TRunThread::Finished() const { return state_->finished.load(std::memory_ord
 
 int64_t TRunThread::Passes() const { return state_->passes.load(std::memory_order_relaxed); }
 
+int64_t TRunThread::LineOffset() const { return state_->lineOffset.load(std::memory_order_relaxed); }
+
 bool TRunThread::EndedByError() const { return Finished() && state_->failed.load(); }
 
 bool TRunThread::InputBlocked() const { return state_->blocked.load(); }
@@ -263,8 +267,8 @@ TRunThread::State::Ending TRunThread::State::Play() {
   const int64_t shutDeadline = shutByTime ? SecondsAfter(start, shutTotalSeconds) : kForever;
   const int32_t mode = loopMode == 1 || loopMode == 2 ? loopMode : 0;
 
-  std::optional<script::FileByteStream> stream;
-  if (file) stream.emplace(file);
+  std::optional<LineFileStream> stream;
+  if (file) stream.emplace(file, lineOffset);
 
   int64_t due = start;  // when the next action is due
   // Delays are divided by the speed; what a division leaves over is carried

@@ -7,11 +7,15 @@
 
 namespace tesmuro {
 
+// Relative mouse motion, from raw input: a mouse event with this message
+// (WM_INPUT) carries the distances in x and y.
+inline constexpr uint32_t kRawMotionMessage = 0x00FF;
+
 struct MouseHookEvent {
   int32_t code = 0;        // the hook code (0 = HC_ACTION)
-  uint32_t message = 0;    // WM_MOUSEMOVE, WM_LBUTTONDOWN, ...
-  int32_t x = 0, y = 0;    // the event's point, in physical screen pixels
-  uint32_t mouseData = 0;  // wheel turn in the high 16 bits
+  uint32_t message = 0;    // WM_MOUSEMOVE, WM_LBUTTONDOWN, ..., or kRawMotionMessage
+  int32_t x = 0, y = 0;    // the event's point, in physical screen pixels (raw motion: the distances)
+  uint32_t mouseData = 0;  // wheel turn, or the side button (1 X1, 2 X2), in the high 16 bits
   uint32_t flags = 0;      // bit 0: injected
   uint32_t time = 0;       // the event's own time stamp
   uint32_t extraInfo = 0;

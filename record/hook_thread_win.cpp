@@ -13,8 +13,12 @@ enum : UINT {
   kUninstallKey,
   kReinstallKey,
   kDropKeyForTest,
+  kInstallRaw,
+  kUninstallRaw,
   kStallForTest,  // wParam: milliseconds; not answered
 };
+
+constexpr wchar_t kRawWindowClass[] = L"TesmuroRawInput";
 
 double QpcMicros() noexcept {
   static const double perMicro = [] {
@@ -86,6 +90,39 @@ bool HookThread::Serve(UINT what, WPARAM arg) {
     }
     case kDropKeyForTest:
       return key_ && UnhookWindowsHookEx(key_);
+    case kInstallRaw: {
+      if (raw_) return true;
+      WNDCLASSW wc{};
+      wc.lpfnWndProc = &HookThread::RawWindowProc;
+      wc.hInstance = inst;
+      wc.lpszClassName = kRawWindowClass;
+      RegisterClassW(&wc);  // fails harmlessly when registered already
+      raw_ = CreateWindowExW(0, kRawWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, inst, nullptr);
+      if (!raw_) return false;
+      RAWINPUTDEVICE device{};
+      device.usUsagePage = 0x01;  // generic desktop
+      device.usUsage = 0x02;      // mouse
+      device.dwFlags = RIDEV_INPUTSINK;
+      device.hwndTarget = raw_;
+      if (!RegisterRawInputDevices(&device, 1, sizeof device)) {
+        DestroyWindow(raw_);
+        raw_ = nullptr;
+        return false;
+      }
+      rawAbsolute_ = false;
+      return true;
+    }
+    case kUninstallRaw:
+      if (raw_) {
+        RAWINPUTDEVICE device{};
+        device.usUsagePage = 0x01;
+        device.usUsage = 0x02;
+        device.dwFlags = RIDEV_REMOVE;
+        RegisterRawInputDevices(&device, 1, sizeof device);
+        DestroyWindow(raw_);
+        raw_ = nullptr;
+      }
+      return true;
     case kStallForTest:
       Sleep(static_cast<DWORD>(arg));
       return true;
@@ -111,7 +148,55 @@ DWORD WINAPI HookThread::ThreadMain(LPVOID p) noexcept {
   if (self->mouse_) UnhookWindowsHookEx(self->mouse_);
   if (self->key_) UnhookWindowsHookEx(self->key_);
   self->mouse_ = self->key_ = nullptr;
+  self->Serve(kUninstallRaw, 0);
   return 0;
+}
+
+LRESULT CALLBACK HookThread::RawWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+  if (msg == WM_INPUT && g_hooks) {
+    g_hooks->OnRawInput(reinterpret_cast<HRAWINPUT>(lParam));
+    return DefWindowProcW(hwnd, msg, wParam, lParam);  // lets the system clean up
+  }
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+void HookThread::OnRawInput(HRAWINPUT input) noexcept {
+  RAWINPUT raw;
+  UINT size = sizeof raw;
+  if (GetRawInputData(input, RID_INPUT, &raw, &size, sizeof(RAWINPUTHEADER)) == static_cast<UINT>(-1)) return;
+  if (raw.header.dwType != RIM_TYPEMOUSE) return;
+  const RAWMOUSE& m = raw.data.mouse;
+  int32_t dx = 0, dy = 0;
+  if (m.usFlags & MOUSE_MOVE_ABSOLUTE) {
+    // Tablets, remote sessions and virtual machines report where the pointer
+    // is (0..65535 over the virtual or the primary screen): their motion is
+    // the difference between positions.
+    const bool virtualDesktop = (m.usFlags & MOUSE_VIRTUAL_DESKTOP) != 0;
+    const int left = virtualDesktop ? GetSystemMetrics(SM_XVIRTUALSCREEN) : 0;
+    const int top = virtualDesktop ? GetSystemMetrics(SM_YVIRTUALSCREEN) : 0;
+    const int width = GetSystemMetrics(virtualDesktop ? SM_CXVIRTUALSCREEN : SM_CXSCREEN);
+    const int height = GetSystemMetrics(virtualDesktop ? SM_CYVIRTUALSCREEN : SM_CYSCREEN);
+    const int32_t x = left + static_cast<int32_t>(int64_t{m.lLastX} * width / 65536);
+    const int32_t y = top + static_cast<int32_t>(int64_t{m.lLastY} * height / 65536);
+    if (rawAbsolute_) {
+      dx = x - rawLastX_;
+      dy = y - rawLastY_;
+    }
+    rawAbsolute_ = true;
+    rawLastX_ = x;
+    rawLastY_ = y;
+  } else {
+    dx = m.lLastX;
+    dy = m.lLastY;
+  }
+  if (dx == 0 && dy == 0) return;
+  MouseHookEvent e;
+  e.message = kRawMotionMessage;
+  e.x = dx;
+  e.y = dy;
+  e.time = GetMessageTime();
+  e.tick = GetTickCount();
+  Push(e);
 }
 
 bool HookThread::Request(UINT what) {
@@ -132,6 +217,8 @@ bool HookThread::InstallKeyboardHook() {
   return ok;
 }
 void HookThread::UninstallKeyboardHook() { Request(kUninstallKey); }
+bool HookThread::InstallRawMotion() { return Request(kInstallRaw); }
+void HookThread::UninstallRawMotion() { Request(kUninstallRaw); }
 
 bool HookThread::CheckKeyboardHook() {
   LASTINPUTINFO last{};

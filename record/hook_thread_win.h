@@ -37,6 +37,10 @@ class HookThread : public IHookHost {
   // event (HookWatchdog) and, when the hook seems lost, installs a new one
   // and removes the old. True when the old one had already been removed.
   bool CheckKeyboardHook() override;
+  // Raw input from every mouse, taken by a message-only window of the hook
+  // thread even when another program has the focus.
+  bool InstallRawMotion() override;
+  void UninstallRawMotion() override;
 
   // User interface thread: takes the queued events, oldest first.
   void TakeEvents(std::vector<HookEvent>& out);
@@ -62,6 +66,9 @@ class HookThread : public IHookHost {
   static DWORD WINAPI ThreadMain(LPVOID self) noexcept;
   static LRESULT CALLBACK MouseProc(int code, WPARAM wParam, LPARAM lParam) noexcept;
   static LRESULT CALLBACK KeyProc(int code, WPARAM wParam, LPARAM lParam) noexcept;
+  static LRESULT CALLBACK RawWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
+  // Hook thread: one WM_INPUT.
+  void OnRawInput(HRAWINPUT input) noexcept;
   // Sends a request to the hook thread and waits for its answer (false when
   // none comes in time).
   bool Request(UINT what);
@@ -80,6 +87,9 @@ class HookThread : public IHookHost {
   // Hook thread only.
   HHOOK mouse_ = nullptr;
   HHOOK key_ = nullptr;
+  HWND raw_ = nullptr;            // the raw input's window, while registered
+  bool rawAbsolute_ = false;      // an absolute device's last position is known
+  int32_t rawLastX_ = 0, rawLastY_ = 0;
   ModifierTracker modifiers_;
   const KeyHookEvent* passing_ = nullptr;  // the key event being passed down the hook chain
   // Written by the hook thread, read by the interface thread's watchdog.

@@ -140,6 +140,8 @@ SetupDialogState FillSetupDialog(const TSettings& s, const NameConversion& ansiT
   d.ChkPostJoy = s.PostJoy;                            // 25
   d.ChkSendInput = s.SendInputJoy;                     // 26
   d.EditSpeed = ToDec(s.SpeedPercent);
+  d.ChkGameMode = s.GameMode;
+  d.ChkScaleToScreen = s.ScaleToScreen;
   return d;
 }
 
@@ -175,6 +177,8 @@ void ReadSetupDialog(const SetupDialogState& d, TSettings& s, const NameConversi
   const int32_t speed = ParseInteger(d.EditSpeed);
   if (speed < kMinSpeedPercent || speed > kMaxSpeedPercent) throw SpeedOutOfRange(d.EditSpeed);
   s.SpeedPercent = speed;
+  s.GameMode = d.ChkGameMode;
+  s.ScaleToScreen = d.ChkScaleToScreen;
 }
 
 namespace {

@@ -46,6 +46,8 @@ struct SetupDialogState {
   bool ChkPostJoy = false;
   bool ChkSendInput = false;
   std::string EditSpeed;  // the playback speed in percent
+  bool ChkGameMode = false;
+  bool ChkScaleToScreen = false;
 
   bool operator==(const SetupDialogState&) const = default;
 };

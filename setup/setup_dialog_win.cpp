@@ -273,6 +273,8 @@ void SetupDialogWin::SetState(const setup::SetupDialogState& d) {
   SetChecked(l::kIdChkPostJoy, d.ChkPostJoy);
   SetChecked(l::kIdChkSendInput, d.ChkSendInput);
   Text(l::kIdEditSpeed, d.EditSpeed);
+  SetChecked(l::kIdChkGameMode, d.ChkGameMode);
+  SetChecked(l::kIdChkScaleToScreen, d.ChkScaleToScreen);
 }
 
 setup::SetupDialogState SetupDialogWin::State() {
@@ -309,6 +311,8 @@ setup::SetupDialogState SetupDialogWin::State() {
   d.ChkPostJoy = Checked(l::kIdChkPostJoy);
   d.ChkSendInput = Checked(l::kIdChkSendInput);
   d.EditSpeed = Text(l::kIdEditSpeed);
+  d.ChkGameMode = Checked(l::kIdChkGameMode);
+  d.ChkScaleToScreen = Checked(l::kIdChkScaleToScreen);
   return d;
 }
 

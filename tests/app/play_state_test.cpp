@@ -2,6 +2,11 @@
 // command line opens or plays a file and ends an unattended run with its code.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
+
 #include "app/main_window.h"
 #include "app/play_state.h"
 #include "play/player_fakes.h"
@@ -164,6 +169,71 @@ TEST_F(CommandLineRunTest, PauseAndRecordingShowInTheFirstPanel) {
   EXPECT_EQ(view.miniState, "");
   m.SBRecordClick();
   EXPECT_EQ(view.status[0], "录制中");
+}
+
+TEST_F(CommandLineRunTest, GameAndScaleSwitchesHoldForThisRunOnly) {
+  dir.Write("screen.crec", play::test::Gbk("屏幕 0,0,640,512,96\r\n延迟 10\r\n移动 320,256\r\n按键按下 87 17 0 0 0\r\n"));
+  sink.screen = {0, 0, 1280, 1024, 96};
+  for (bool switches : {false, true}) {
+    w.reset();
+    sink.calls.clear();
+    view.status.clear();
+    TFrmMain& m = Window();
+    std::vector<std::string> args = {"/play", dir.File("screen.crec")};
+    if (switches) args.insert(args.end(), {"/game", "/scale"});
+    m.SetCommandLine(ParseCommandLine(args));
+    m.FormShow();
+    ASSERT_NE(m.Player, nullptr);
+    m.Player->WaitFor();
+    m.Tick();
+    if (switches) {
+      EXPECT_EQ(sink.calls, (std::vector<std::string>{"cursor 640,512", "key 87 17 down scan-only", "key 87 17 up scan-only"}));
+      EXPECT_EQ(view.status[2], "") << "mapped: nothing to tell";
+    } else {
+      EXPECT_EQ(sink.calls, (std::vector<std::string>{"cursor 320,256", "key 87 17 down", "key 87 17 up"}));
+      EXPECT_EQ(view.status[2], "录制时屏幕 640x512，现在 1280x1024，坐标未换算");
+    }
+    EXPECT_EQ(m.GameModeOn(), switches);
+  }
+  EXPECT_EQ(dir.Read("Quorlin.qlset"), FormatSettings(settings)) << "switches are not stored";
+}
+
+TEST_F(CommandLineRunTest, InputDroppedByAnElevatedWindowIsToldAndEndsAnUnattendedRunWithCode3) {
+  settings.LoopUntilKey = true;
+  std::atomic<bool> elevated{false};
+  // The player runs on its own thread, through virtual time.
+  auto WaitUntil = [](const std::function<bool()>& done) {
+    for (int i = 0; i < 5000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(done());
+  };
+  sink.foreground = [&] { return uint64_t{elevated ? 2u : 1u}; };
+  sink.refuses = [&] { return elevated.load(); };
+  // Attended: the status bar says so while it lasts; the run goes on.
+  TFrmMain& m = Window();
+  m.SetCommandLine(ParseCommandLine({"/play", dir.File("two.crec")}));
+  m.FormShow();
+  ASSERT_NE(m.Player, nullptr);
+  elevated = true;
+  WaitUntil([&] { return m.Player->InputBlocked(); });
+  m.Tick();
+  EXPECT_EQ(view.status[2], "目标窗口以管理员身份运行，回放的输入被系统拦截");
+  elevated = false;
+  WaitUntil([&] { return !m.Player->InputBlocked(); });
+  m.Tick();
+  EXPECT_EQ(view.status[2], "");
+  m.SBStopClick();
+
+  // Unattended: the run ends with its own exit code.
+  elevated = true;
+  w.reset();
+  TFrmMain& u = Window();
+  u.SetCommandLine(ParseCommandLine({"/play", dir.File("two.crec"), "/exit"}));
+  u.FormShow();
+  ASSERT_NE(u.Player, nullptr);
+  u.Player->WaitFor();
+  u.Tick();
+  EXPECT_EQ(view.exitCode, kExitBlocked);
+  EXPECT_EQ(log.Count("close"), 1);
 }
 
 }  // namespace

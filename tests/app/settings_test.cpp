@@ -31,6 +31,7 @@ TEST(SettingsFile, ConstructionValuesGiveTheDocumentedBytes) {
   for (int i = 0; i < 17; ++i) expected += "0\r\n";
   expected += "\r\n0\r\n0\r\n0\r\n1\r\n1\r\n";
   expected += "100\r\n";  // the speed, after the 26 lines of the older layout
+  expected += "0\r\n0\r\n";  // game mode, the screen mapping
   EXPECT_EQ(FormatSettings(ConstructionSettings()), expected);
 }
 
@@ -76,7 +77,31 @@ TEST(SettingsFile, WritesEveryFieldOnItsLine) {
   s.RecKeyMsg = true;
   EXPECT_EQ(FormatSettings(s), Lines({"0", "0", "0", "1", "0", "0", "-5", "2", "59", "2147483647", "65535",
                                       "16504", "120", "1", "0", "0", "0", "-1", "0", "0", "C:\\a b\\x.crec", "0",
-                                      "0", "1", "0", "1", "100"}));
+                                      "0", "1", "0", "1", "100", "0", "0"}));
+  s.GameMode = true;
+  EXPECT_TRUE(FormatSettings(s).ends_with("\r\n100\r\n1\r\n0\r\n"));
+  s.GameMode = false;
+  s.ScaleToScreen = true;
+  EXPECT_TRUE(FormatSettings(s).ends_with("\r\n100\r\n0\r\n1\r\n"));
+}
+
+TEST(SettingsFile, GameModeAndScreenMappingComeAfterTheSpeedAndAreOffInOlderFiles) {
+  const std::string older = File("\r\n", "x.crec");  // 26 lines
+  for (const std::string& file : {older, older + "150\r\n"}) {
+    TSettings t = ConstructionSettings();
+    ParseSettings(file, t);
+    EXPECT_FALSE(t.GameMode);
+    EXPECT_FALSE(t.ScaleToScreen);
+  }
+  TSettings t = ConstructionSettings();
+  ParseSettings(older + "150\r\n1\r\n1\r\n", t);
+  EXPECT_EQ(t.SpeedPercent, 150);
+  EXPECT_TRUE(t.GameMode);
+  EXPECT_TRUE(t.ScaleToScreen);
+  TSettings u = ConstructionSettings();
+  ParseSettings(older + "150\r\n1", u);  // a file cut short after the game mode
+  EXPECT_TRUE(u.GameMode);
+  EXPECT_FALSE(u.ScaleToScreen);
 }
 
 TEST(SettingsFile, RoundTripRestoresEveryField) {
@@ -103,6 +128,8 @@ TEST(SettingsFile, RoundTripRestoresEveryField) {
   s.AutoFileName = "D:\\My Scripts\\\xC2\xBC\xD6\xC6 1.crec";
   s.AutoPlay = true;
   s.PostJoy = true;
+  s.GameMode = true;
+  s.ScaleToScreen = true;
   TSettings back;
   ParseSettings(FormatSettings(s), back);
   EXPECT_EQ(back, s);

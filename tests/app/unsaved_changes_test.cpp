@@ -272,5 +272,41 @@ TEST(RecoveryJournal, FailedWritesArePendingButBounded) {
   EXPECT_FALSE(j.Active()) << "the journal gives up instead of growing without bound";
 }
 
+TEST_F(UnsavedChangesTest, RunAsAdministratorAsksFirstThenRestartsWithTheSameScript) {
+  TFrmMain& m = Window();
+  m.ScriptFileName = dir.File("a b.crec");
+  dir.Write("a b.crec", "old\r\n");
+  m.SBRecordClick();
+  PressKey(65);
+  m.SBStopClick();
+  // Cancel: nothing happens.
+  view.boxAnswers = {kIdCancel};
+  m.MnuRunAsAdminClick();
+  EXPECT_TRUE(view.shellCalls.empty());
+  EXPECT_EQ(log.Count("close"), 0);
+  // Refused by the user at the system's prompt: this copy goes on, still unsaved.
+  view.boxAnswers = {kIdYes};
+  view.shellRefuses = true;
+  m.MnuRunAsAdminClick();
+  EXPECT_EQ(dir.Read("a b.crec"), view.memo) << "saved by Yes";
+  ASSERT_EQ(view.shellCalls.size(), 1u);
+  EXPECT_EQ(view.shellCalls[0].verb, "runas");
+  EXPECT_EQ(view.shellCalls[0].file, "C:\\Tesmuro\\Tesmuro.exe");
+  EXPECT_EQ(view.shellCalls[0].parameters, "\"" + dir.File("a b.crec") + "\"");
+  EXPECT_EQ(log.Count("close"), 0);
+  // Accepted: the window closes without asking again.
+  view.shellRefuses = false;
+  m.SBRecordClick();
+  PressKey(66);
+  m.SBStopClick();
+  view.boxes.clear();
+  view.boxAnswers = {kIdNo};
+  m.MnuRunAsAdminClick();
+  EXPECT_EQ(Asked(), 1);
+  EXPECT_EQ(log.Count("close"), 1);
+  EXPECT_TRUE(m.FormCloseQuery());
+  EXPECT_EQ(Asked(), 1);
+}
+
 }  // namespace
 }  // namespace tesmuro

@@ -50,7 +50,7 @@ test_hot_keys_record_moves_click_wheel_and_keys_line_by_line() {
   move_pointer 60 50
 
   xdo key F9
-  poll 5000 rec_has_lines 2
+  poll 5000 rec_has_lines 3
   move_pointer 100 60
   move_pointer 300 70
   move_pointer 110 80
@@ -70,9 +70,9 @@ test_hot_keys_record_moves_click_wheel_and_keys_line_by_line() {
   wait_input_log "keyup $VK_F11"
   # A second recording appends; its first key line shows that F11's release was not recorded.
   xdo key F9
-  poll 5000 rec_has_lines 22
-  xdo key F11
   poll 5000 rec_has_lines 24
+  xdo key F11
+  poll 5000 rec_has_lines 26
   poll 5000 status_is 2 "鼠标滚轮"  # key events leave the status bar alone
 
   local text
@@ -80,8 +80,12 @@ test_hot_keys_record_moves_click_wheel_and_keys_line_by_line() {
   [[ "$text" == *$'\r\n' ]] || fail "the last line does not end with CR LF: $(printf '%q' "${text: -20}")"
   local body="${text%$'\r\n'}"
   [[ "${body//$'\r\n'/}" != *[$'\r\n']* ]] || fail "a line break other than CR LF in $(printf '%q' "$text")"
-  local -a lines
-  mapfile -t lines < <(printf '%s\n' "${body//$'\r\n'/$'\n'}")
+  local -a all lines
+  mapfile -t all < <(printf '%s\n' "${body//$'\r\n'/$'\n'}")
+  # Each recording starts with the screen it was made on: the test display, 96 DPI.
+  assert_eq "屏幕 0,0,1280,1024,96" "${all[0]}" "first line"
+  assert_eq "屏幕 0,0,1280,1024,96" "${all[21]}" "first line of the appended recording"
+  lines=("${all[@]:1:20}" "${all[@]:22}")
 
   # Key lines: virtual key, scan code (non-zero: a physical key), flags (128 = going up; not
   # injected, not extended), time stamp, extra information 0.

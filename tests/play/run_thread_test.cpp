@@ -1,4 +1,5 @@
 #include "play/run_thread.h"
+#include "play/integrity.h"
 
 #include <gtest/gtest.h>
 
@@ -456,6 +457,78 @@ TEST(PlayerClockTest, WakeEndsTheCurrentOrNextWaitOnce) {
     EXPECT_FALSE(c->WaitUntil(std::numeric_limits<int64_t>::max()));
     waker.join();
   }
+}
+
+}  // namespace
+}  // namespace tesmuro::play
+
+namespace tesmuro::play {
+namespace {
+
+TEST(RunThreadForeground, LooksAtTheForegroundWindowAtEachPassAndWhenItChanges) {
+  Rig r("移动 1,1 延迟 10 移动 2,2 延迟 10 移动 3,3");
+  r.t->LoopMode = 0;
+  r.t->SetLoopCount(2);
+  uint64_t window = 7;
+  std::vector<bool> seen;  // InputBlocked() as each move goes out
+  r.sink.foreground = [&] { return window; };
+  r.sink.refuses = [&] { return window == 9; };
+  r.sink.onCall = [&] {
+    seen.push_back(r.t->InputBlocked());
+    if (r.sink.calls.size() == 2) window = 9;  // an elevated window comes to the front
+    if (r.sink.calls.size() == 3) window = 7;
+  };
+  r.Run();
+  EXPECT_EQ(r.Moves().size(), 6u) << "without StopWhenBlocked the run plays on";
+  EXPECT_EQ(seen, (std::vector<bool>{false, false, true, false, false, false}));
+  // Pass 1: at its start and when 9 came; pass 2 (7 again): at its start only.
+  EXPECT_EQ(r.sink.refusalChecks, 3);
+  EXPECT_FALSE(r.t->InputBlocked()) << "over with the run";
+  EXPECT_FALSE(r.t->EndedBlocked());
+}
+
+TEST(RunThreadForeground, AnUnattendedRunEndsWhenItsInputIsDropped) {
+  Rig r("移动 1,1 按键按下 17 29 0 0 0 延迟 10 移动 2,2 延迟 10 移动 3,3");
+  r.t->StopWhenBlocked = true;
+  r.t->ShutAfterLoops = true;
+  uint64_t window = 7;
+  r.sink.foreground = [&] { return window; };
+  r.sink.refuses = [&] { return window == 9; };
+  r.clock->At(15 * kMs, [&] { window = 9; });
+  r.Run();
+  EXPECT_EQ(r.sink.calls, (V{"cursor 1,1", "key 17 29 down", "cursor 2,2", "key 17 29 up"}))
+      << "ends before the next action, releasing what it holds";
+  EXPECT_TRUE(r.t->EndedBlocked());
+  EXPECT_FALSE(r.t->EndedByError());
+  EXPECT_EQ(r.sys.Exits(), 0) << "no shutdown after a run that could not play";
+}
+
+TEST(RunThreadScreen, AScreenThatDiffersIsToldOnceAndMappedWhenAsked) {
+  for (bool scale : {false, true}) {
+    Rig r("屏幕 0,0,640,512,96 移动 320,256 延迟 10 移动 0,0");
+    r.sink.screen = {0, 0, 1280, 1024, 96};
+    r.t->ScaleToScreen = scale;
+    r.t->LoopMode = 0;
+    r.t->SetLoopCount(2);
+    r.Run();
+    EXPECT_EQ(r.sink.calls[0], scale ? "cursor 640,512" : "cursor 320,256");
+    auto n = r.t->TakeScreenNotice();
+    EXPECT_EQ(n.has_value(), !scale);
+    if (n) EXPECT_EQ(n->recorded.width, 640);
+    EXPECT_FALSE(r.t->TakeScreenNotice());
+  }
+}
+
+TEST(Integrity, InputIsRefusedOnlyByAHigherOrUnqueryableTarget) {
+  const uint32_t medium = kIntegrityMedium, high = kIntegrityHigh;
+  EXPECT_FALSE(InputRefusedByTarget(medium, {false, medium}));
+  EXPECT_TRUE(InputRefusedByTarget(medium, {false, high}));
+  EXPECT_FALSE(InputRefusedByTarget(high, {false, high})) << "as administrator we reach it";
+  EXPECT_FALSE(InputRefusedByTarget(high, {false, medium}));
+  EXPECT_TRUE(InputRefusedByTarget(medium, {true, std::nullopt})) << "a process we may not query";
+  EXPECT_FALSE(InputRefusedByTarget(0x4000u, {true, std::nullopt}));
+  EXPECT_FALSE(InputRefusedByTarget(std::nullopt, {false, std::nullopt})) << "a system without levels";
+  EXPECT_FALSE(InputRefusedByTarget(std::nullopt, {false, high})) << "our own level unknown: no warning";
 }
 
 }  // namespace

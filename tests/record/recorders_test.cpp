@@ -83,13 +83,69 @@ TEST_F(RecorderTest, MouseEventsThatAreNotRecorded) {
   MouseHookEvent notAction = Mouse(0x201, 1100);
   notAction.code = 3;
   w->OnMouseEvent(notAction);
-  w->OnMouseEvent(Mouse(0x20B, 1200));  // an extra button
-  w->OnMouseEvent(Mouse(0x20E, 1200));  // the horizontal wheel
+  w->OnMouseEvent(Mouse(0x20B, 1200));  // a side button that names no button
+  w->OnMouseEvent(Mouse(0x20D, 1200));  // a side button's double click
+  w->OnMouseEvent(Mouse(kRawMotionMessage, 1200, 5, 5));  // relative motion outside game mode
   EXPECT_EQ(view.memo, "");
   EXPECT_EQ(view.status.count(1) + view.status.count(2), 0u);
   EXPECT_EQ(w->MouseHook().GetLastTime(), 1000u) << "the clock is not touched";
   w->OnMouseEvent(Mouse(0x204, 1300));
   EXPECT_EQ(view.memo, Lines({kDelay + "300", "\xD3\xD2\xBC\xFC\xB0\xB4\xCF\xC2"}));
+}
+
+TEST_F(RecorderTest, SideButtonsAndTheHorizontalWheel) {
+  StartRecording(1000);
+  MouseHookEvent e = Mouse(0x20B, 1010);
+  e.mouseData = 0x00010000u;  // X1
+  w->OnMouseEvent(e);
+  e = Mouse(0x20C, 1020);
+  e.mouseData = 0x00010000u;
+  w->OnMouseEvent(e);
+  e = Mouse(0x20B, 1030);
+  e.mouseData = 0x00020000u;  // X2
+  w->OnMouseEvent(e);
+  e = Mouse(0x20C, 1040);
+  e.mouseData = 0x00020000u;
+  w->OnMouseEvent(e);
+  e = Mouse(0x20E, 1050);
+  e.mouseData = 0xFF100000u;  // -240: two notches to the left
+  e.flags = 1;
+  w->OnMouseEvent(e);
+  EXPECT_EQ(view.memo, Lines({kDelay + "10", "\xBA\xF3\xCD\xCB\xBC\xFC\xB0\xB4\xCF\xC2", kDelay + "10",
+                              "\xBA\xF3\xCD\xCB\xBC\xFC\xCA\xCD\xB7\xC5", kDelay + "10",
+                              "\xC7\xB0\xBD\xF8\xBC\xFC\xB0\xB4\xCF\xC2", kDelay + "10",
+                              "\xC7\xB0\xBD\xF8\xBC\xFC\xCA\xCD\xB7\xC5", kDelay + "10",
+                              "\xCB\xAE\xC6\xBD\xB9\xF6\xC2\xD6 -240 1 0"}));
+  EXPECT_EQ(view.status[2], "水平滚轮");
+}
+
+TEST_F(RecorderTest, GameModeRecordsRelativeMotionInPlaceOfPositions) {
+  TSettings s = w->Settings;
+  s.GameMode = true;
+  dir.Write("Quorlin.qlset", FormatSettings(s));
+  w = std::make_unique<TFrmMain>(Services());
+  StartRecording(1000);
+  EXPECT_EQ(hooks.rawInstalled, 1) << "raw input is taken while recording in game mode";
+  w->OnMouseEvent(Mouse(0x200, 1010, 300, 300));  // the position: not recorded
+  w->OnMouseEvent(Mouse(kRawMotionMessage, 1010, -3, 6));
+  w->OnMouseEvent(Mouse(kRawMotionMessage, 1020, 0, 0));  // no motion
+  w->OnMouseEvent(Mouse(0x201, 1030));
+  EXPECT_EQ(view.memo, Lines({kDelay + "10", "\xCF\xE0\xB6\xD4\xD2\xC6\xB6\xAF -3,6", kDelay + "20", kLeftDown}));
+  EXPECT_EQ(view.status[1], "DX:-3DY:6");
+  w->SBStopClick();
+  EXPECT_EQ(hooks.rawInstalled, 0);
+}
+
+TEST_F(RecorderTest, ARecordingStartsWithTheScreenItIsMadeOn) {
+  screen = {-1920, -200, 3200, 1280, 120};
+  w = std::make_unique<TFrmMain>(Services());
+  StartRecording(1000);
+  w->OnMouseEvent(Mouse(0x200, 1100, -1900, -150));
+  w->SBStopClick();
+  StartRecording(5000);  // appended: its own line
+  EXPECT_EQ(view.memo, Lines({"\xC6\xC1\xC4\xBB -1920,-200,3200,1280,120", kDelay + "100", kMove + "-1900,-150",
+                              "\xC6\xC1\xC4\xBB -1920,-200,3200,1280,120"}));
+  EXPECT_FALSE(hooks.rawInstalled) << "no game mode, no raw input";
 }
 
 TEST_F(RecorderTest, DelaysCountFromTheLatestEventOfAnySource) {

@@ -38,6 +38,8 @@ TSettings Distinct() {
   s.PostJoy = true;
   s.SendInputJoy = false;
   s.SpeedPercent = 250;
+  s.GameMode = true;
+  s.ScaleToScreen = false;
   return s;
 }
 
@@ -167,6 +169,7 @@ TEST(SetupMapping, FillPutsEveryFieldIntoItsControl) {
       .EditAutoFileName = "<C:\\my scripts\\a.crec>",
       .ChkPostJoy = true,
       .EditSpeed = "250",
+      .ChkGameMode = true,
   };
   EXPECT_EQ(d, e);
 }

@@ -48,6 +48,10 @@ class FakeHooks : public IHookHost {
     keyHookLost = false;
     return lost;
   }
+  // Raw input for game mode: 1 while taken (not logged).
+  int rawInstalled = 0;
+  bool InstallRawMotion() override { return rawInstalled = 1; }
+  void UninstallRawMotion() override { rawInstalled = 0; }
  private:
   CallLog& log_;
 };
@@ -199,6 +203,13 @@ class FakeView : public IMainView {
     shellCalls.push_back({std::string(verb), std::string(file), std::string(parameters)});
     log_.Add("shell:" + std::string(verb) + ":" + std::string(file));
   }
+  bool shellRefuses = false;  // the user says no to the system's prompt
+  bool ShellRequestChecked(std::string_view verb, std::string_view file, std::string_view parameters) override {
+    ShellRequest(verb, file, parameters);
+    return !shellRefuses;
+  }
+  std::string programPath = "C:\\Tesmuro\\Tesmuro.exe";
+  std::string ProgramPath() override { return programPath; }
   void ShowAboutModal() override { log_.Add("about:show"); }
   std::string miniState;
   int exitCode = -1;

@@ -12,7 +12,11 @@ namespace tesmuro::test {
 
 class MainWindowFixture : public ::testing::Test {
  protected:
-  MainWindowServices Services() { return {view, clock, hooks, joys, dir.Str(), {}, &recovery}; }
+  MainWindowServices Services() {
+    MainWindowServices s{view, clock, hooks, joys, dir.Str(), {}, &recovery};
+    if (screen.Known()) s.screen = [this] { return screen; };
+    return s;
+  }
 
   TempDir dir;
   CallLog log;
@@ -21,6 +25,7 @@ class MainWindowFixture : public ::testing::Test {
   FakeHooks hooks{log};
   FakeJoysticks joys{log};
   FakeRecoveryStore recovery;
+  play::ScreenRect screen;  // the screen a recording starts on; unknown: no screen line
 };
 
 }  // namespace tesmuro::test

@@ -1,0 +1,129 @@
+# Playback that reaches games and other screens: keys with their scan codes, game mode (scan codes
+# only, relative motion, recorded from raw input), the side buttons and the horizontal wheel, and
+# moves mapped from the screen a script was recorded on. An independent low-level hook and raw
+# input in the fixture's logger see what arrives.
+
+# shellcheck source=tests/e2e/fixture/input_log.sh
+source "$(dirname "${BASH_SOURCE[0]}")/fixture/input_log.sh"
+
+REACH_PLAY=(StartKey=$VK_F8 StopKey=$VK_F11 ShortCutControl=1 LoopByCount=1 LoopCount=1)
+
+reach_play() {
+  drv click "${MAIN[@]}" --id 206
+  drv file-dialog --pid "$APP_PID" "$(winpath "$1")" >/dev/null
+}
+
+# The log lines (without time stamps) that match ^REGEX$, in order.
+reach_lines() { input_log | cut -d' ' -f2- | grep -E "^($1)\$" || true; }
+
+test_keys_replay_with_their_scan_codes_and_the_side_buttons_and_horizontal_wheel_arrive() {
+  start_tesmuro "${REACH_PLAY[@]}"
+  local script="$TEST_DIR/keys.crec"
+  start_input_log --scan-hook
+  hold_pointer
+  # Left arrow as recorded (scan 75, extended); A typed by hand (scan 0: the layout's, 30).
+  gbk_script "$script" <<'SCRIPT'
+延迟 300
+移动 100,60
+后退键按下
+后退键释放
+前进键按下
+前进键释放
+水平滚轮 240 0 0
+按键按下 37 75 1 0 0
+按键弹起 37 75 129 0 0
+按键按下 65 0 0 0 0
+按键弹起 65 0 128 0 0
+SCRIPT
+  reach_play "$script"
+  wait_input_log "llscan up 65 .*"
+  assert_eq $'llscan down 37 75 e\nllscan up 37 75 e\nllscan down 65 30 -\nllscan up 65 30 -' \
+    "$(reach_lines 'llscan .*')" "keys as an independent hook sees them"
+  assert_eq $'x1down 100,60\nx1up 100,60\nx2down 100,60\nx2up 100,60\nhwheel 240 100,60' \
+    "$(reach_lines '(x[12](down|up)|hwheel) .*')" "side buttons and the horizontal wheel"
+}
+
+test_game_mode_plays_keys_as_scan_codes_only_and_relative_motion() {
+  start_tesmuro "${REACH_PLAY[@]}" GameMode=1
+  local script="$TEST_DIR/game.crec"
+  start_input_log --scan-hook --raw-mouse
+  # Steps of at most 6: Wine's pointer acceleration doubles larger relative moves.
+  gbk_script "$script" <<'SCRIPT'
+延迟 300
+相对移动 5,3
+相对移动 -4,2
+按键按下 87 17 0 0 0
+按键弹起 87 17 128 0 0
+SCRIPT
+  reach_play "$script"
+  wait_input_log "llscan up [0-9]+ 17 -"
+  # Windows derives the virtual key (87) from the scan code; Wine leaves it 0.
+  local keys
+  keys=$(reach_lines 'llscan .*')
+  [[ "$keys" =~ ^llscan\ down\ (0|87)\ 17\ -$'\n'llscan\ up\ (0|87)\ 17\ -$ ]] || fail "keys in game mode: $keys"
+  poll 5000 input_log_has "rawmove -4,2"
+  assert_eq $'rawmove 5,3\nrawmove -4,2' "$(reach_lines 'rawmove .*')" "relative motion as raw input"
+}
+
+test_game_mode_records_relative_motion_in_place_of_positions() {
+  start_tesmuro RecMouse=1 RecKey=1 RecordKey=$VK_F9 StopKey=$VK_F11 ShortCutControl=1 GameMode=1
+  start_input_log
+  move_pointer 300 100
+  xdo key F9
+  poll 5000 script_contains "按键弹起 $VK_F9 "
+  local i
+  for i in 1 2 3; do
+    xdo mousemove_relative -- 5 3
+    sleep 0.05
+  done
+  xdo mousemove_relative -- -4 6
+  poll 5000 script_contains "相对移动 -4,6"
+  xdo click 1
+  wait_input_log "lup .*"
+  xdo key F11
+  poll 5000 script_contains "按键按下 $VK_F11 "
+  local text
+  get_script_text text
+  local first="${text%%$'\r\n'*}"
+  assert_eq "屏幕 0,0,1280,1024,96" "$first" "the first line"
+  ! grep -q $'^移动 ' <<<"$text" || fail "a position was recorded in game mode: $text"
+  # Every motion as the mouse reported it, in order; the sum is where the moves went.
+  local moves
+  moves=$(grep -oE '^相对移动 -?[0-9]+,-?[0-9]+' <<<"$text" | cut -d' ' -f2 | paste -sd' ')
+  local sx=0 sy=0 m
+  for m in $moves; do sx=$((sx + ${m%,*})); sy=$((sy + ${m#*,})); done
+  assert_eq "11,15" "$sx,$sy" "the relative motion recorded ($moves)"
+  grep -q $'^左键按下\r$' <<<"$text" || fail "the click was not recorded: $text"
+}
+
+script_contains() {
+  local t
+  get_script_text t || return 1
+  [[ "$t" == *"$1"* ]]
+}
+
+# A script recorded on a 640x512 screen, played on the 1280x1024 test display.
+REACH_SMALL_SCREEN=$'屏幕 0,0,640,512,96\n延迟 200\n移动 320,256\n左键按下\n左键释放'
+
+test_moves_recorded_on_another_screen_are_mapped_only_when_asked() {
+  start_tesmuro "${REACH_PLAY[@]}"
+  local script="$TEST_DIR/small.crec"
+  gbk_script "$script" <<<"$REACH_SMALL_SCREEN"
+  # The logger covers the whole screen, so both points land in it.
+  start_input_log --at 0 0 1280 1024
+  hold_pointer
+  reach_play "$script"
+  wait_input_log "lup .*"
+  assert_eq "ldown 320,256" "$(reach_lines 'ldown .*')" "with the mapping off: as recorded"
+  poll 5000 status_is 2 "录制时屏幕 640x512，现在 1280x1024，坐标未换算"
+
+  # The switch maps for one run: the centre there is the centre here.
+  local dir="$APP_DIR"
+  drv close "${MAIN[@]}" >/dev/null
+  drv wait-exit "$APP_PID" 10000 >/dev/null
+  APP_START_MS=$(e2e_now_ms)
+  APP_PID=$(start_program "$dir/Tesmuro.exe" /play "$(winpath "$script")" /scale /exit)
+  assert_eq 0 "$(app_exit_code 15000)" "exit code of the run"
+  poll 5000 input_log_has "lup 640,512"
+  assert_eq $'ldown 320,256\nldown 640,512' "$(reach_lines 'ldown .*')" "with /scale"
+}
