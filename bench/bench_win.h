@@ -7,12 +7,15 @@
 
 namespace tesmuro::bench {
 
-// The performance counter in microseconds.
+// The performance counter in microseconds, divided in two steps so the
+// product cannot overflow however long the system has been up (a counter of
+// 10 MHz times a million would after about 10.7 days).
 inline int64_t Micros() {
   LARGE_INTEGER f, c;
   QueryPerformanceFrequency(&f);
   QueryPerformanceCounter(&c);
-  return c.QuadPart * 1000000 / f.QuadPart;
+  const int64_t freq = f.QuadPart > 0 ? f.QuadPart : 1;
+  return c.QuadPart / freq * 1000000 + c.QuadPart % freq * 1000000 / freq;
 }
 
 // Handles every message waiting in this thread's queue.

@@ -1,39 +1,100 @@
-// Loading and saving a big script in the real edit control, side by side with
-// the bare control: a script of N lines (default 1,000,000; alternating delay
-// and move lines, as an hour of recorded mouse movement gives) is
-//   - handed to a bare multi-line edit control with the script box's styles in
-//     one WM_SETTEXT (the control's own time),
-//   - loaded the way the Load command does (read, line breaks, conversion, the
-//     text box), timing the whole and the longest time the window does not
-//     answer input,
-//   - saved the way Save does (the text box's bytes, written atomically).
-// Usage: memo_load_bench_win [LINES] [FOLDER]
+// Loading and saving a big script in the real main window, beside the bare
+// edit control the script box once was. A script of N lines (default
+// 1,000,000; alternating delay and move lines, as an hour or two of recorded
+// mouse movement gives) is
+//   - handed to a bare multi-line edit control with word wrap in one
+//     WM_SETTEXT (the control's own time; skipped with "nobare"),
+//   - loaded by the main window's Load command (its file dialog answered with
+//     the file): the command's time, the time until the background wrapping
+//     has settled, and the longest time any one message kept the window from
+//     answering meanwhile,
+//   - saved by the Save command,
+// and the process's memory is printed before and after the load.
+// Usage: memo_load_bench_win [LINES] [FOLDER] [nobare]
 #include <windows.h>
+
+#define PSAPI_VERSION 2
+#include <commctrl.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
-#include "app/memo_win.h"
+#include "app/application_win.h"
+#include "app/main_window_win.h"
 #include "bench/bench_win.h"
-#include "app/script_text_win.h"
+#include "forms/main_form.h"
 #include "script/script_format.h"
 #include "util/file_io.h"
 
 using namespace tesmuro;
 
 using bench::Micros;
-using bench::Pump;
 
 namespace {
 
+// The real window, its file dialogs answered with one file.
+class BenchWindow : public win::MainWindowWin {
+ public:
+  BenchWindow(win::Application& app, std::string file) : MainWindowWin(app), file_(std::move(file)) {}
+  std::optional<std::string> RunFileDialog(FileDialog) override { return file_; }
+
+ private:
+  std::string file_;
+};
+
+double PrivateMb() {
+  PROCESS_MEMORY_COUNTERS_EX pmc{};
+  pmc.cb = sizeof pmc;
+  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc), sizeof pmc);
+  return pmc.PrivateUsage / 1e6;
+}
+
+// Handles what is waiting; returns the longest single message, in microseconds.
+int64_t PumpTimed() {
+  int64_t longest = 0;
+  MSG m;
+  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+    const int64_t t0 = Micros();
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+    longest = std::max(longest, Micros() - t0);
+  }
+  return longest;
+}
+
 LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM w, LPARAM l) { return DefWindowProcW(h, msg, w, l); }
 
-HWND NewEdit(HWND top) {
-  HWND edit = win::CreateMemoEdit(top, 100);
-  MoveWindow(edit, 2, 2, 680, 340, TRUE);
-  return edit;
+// The bare control's time for the same text.
+void BareControl(const std::string& text) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = Proc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"MemoLoadBench";
+  RegisterClassW(&wc);
+  HWND top = CreateWindowExW(0, L"MemoLoadBench", L"bare", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 720, 420,
+                             nullptr, nullptr, wc.hInstance, nullptr);
+  HWND edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                              WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN |
+                                  ES_NOHIDESEL,
+                              2, 2, 680, 340, top, nullptr, wc.hInstance, nullptr);
+  SendMessageW(edit, EM_SETLIMITTEXT, 0, 0);
+  const int n = MultiByteToWideChar(936, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring w(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(936, 0, text.data(), static_cast<int>(text.size()), w.data(), n);
+  const int64_t t0 = Micros();
+  SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(w.c_str()));
+  const int64_t t1 = Micros();
+  PumpTimed();
+  const int64_t t2 = Micros();
+  std::printf("bare edit control, one WM_SETTEXT: %9.0f ms (then painting %.0f ms), %d rows\n", (t1 - t0) / 1e3,
+              (t2 - t1) / 1e3, static_cast<int>(SendMessageW(edit, EM_GETLINECOUNT, 0, 0)));
+  std::fflush(stdout);
+  DestroyWindow(top);
+  PumpTimed();
 }
 
 }  // namespace
@@ -41,89 +102,65 @@ HWND NewEdit(HWND top) {
 int main(int argc, char** argv) {
   const int n = argc > 1 ? std::atoi(argv[1]) : 1000000;
   const std::string folder = argc > 2 ? argv[2] : ".";
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = Proc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = L"MemoLoadBench";
-  RegisterClassW(&wc);
-  HWND top = CreateWindowExW(0, L"MemoLoadBench", L"memo load bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 720,
-                             420, nullptr, nullptr, wc.hInstance, nullptr);
+  const bool bare = !(argc > 3 && std::strcmp(argv[3], "nobare") == 0);
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES};
+  InitCommonControlsEx(&icc);
 
   std::string text;
   text.reserve(static_cast<size_t>(n) * 16);
-  for (int i = 0; i < n; ++i) text += (i % 2 ? script::MoveLine(640 + i % 7, 480 + i % 5) : script::DelayLine(8)) + "\r\n";
+  for (int i = 0; i < n; ++i)
+    text += (i % 2 ? script::MoveLine(640 + i % 7, 480 + i % 5) : script::DelayLine(8)) + "\r\n";
   const std::string path = folder + "\\memo-load-bench.crec";
   WriteFileAtomically(path, text);
   std::printf("%d lines, %.1f MB\n", n, text.size() / 1e6);
+  std::fflush(stdout);
 
-  // The bare control's own time.
-  {
-    HWND edit = NewEdit(top);
-    const std::wstring w = win::ScriptBytesToWide(text);
-    const int64_t t0 = Micros();
-    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(w.c_str()));
-    const int64_t t1 = Micros();
-    Pump();
-    const int64_t t2 = Micros();
-    std::printf("bare control, one WM_SETTEXT:     %8.0f ms (then painting %.0f ms), %d rows\n", (t1 - t0) / 1e3,
-                (t2 - t1) / 1e3, static_cast<int>(SendMessageW(edit, EM_GETLINECOUNT, 0, 0)));
-    std::fflush(stdout);
-    DestroyWindow(edit);
+  win::Application app;
+  BenchWindow window(app, path);
+  if (!window.Create()) return 1;
+  ShowWindow(window.Handle(), SW_SHOW);
+  PumpTimed();
+  const double memBefore = PrivateMb();
+
+  // Load, as the user does it: the menu command.
+  const int64_t t0 = Micros();
+  SendMessageW(window.Handle(), WM_COMMAND, forms::main::kMnuLoad, 0);
+  const int64_t t1 = Micros();
+  // The window answers from here on; the box wraps the lines in the
+  // background. Settled: the step count has not moved for a second.
+  int64_t longest = PumpTimed();
+  int steps = window.MemoLineCount();
+  int64_t settled = Micros(), lastChange = settled;
+  while (Micros() - lastChange < 1000000 && Micros() - t1 < 600000000) {
+    longest = std::max(longest, PumpTimed());
+    const int now = window.MemoLineCount();
+    if (now != steps) {
+      steps = now;
+      lastChange = settled = Micros();
+    }
+    Sleep(1);
   }
+  const double memAfter = PrivateMb();
+  std::printf("Load command (real window):        %9.0f ms until the window answers\n", (t1 - t0) / 1e3);
+  std::printf("  wrapping settled after           %9.0f ms, longest message %.0f ms, %d steps\n", (settled - t0) / 1e3,
+              longest / 1e3, steps);
+  std::printf("  memory: %.1f MB private before, %.1f MB after (%.2f x the text's size)\n", memBefore, memAfter,
+              (memAfter - memBefore) / (text.size() / 1e6));
+  std::fflush(stdout);
 
-  // The Load command's way.
-  {
-    HWND edit = NewEdit(top);
-    win::MemoControl memo(edit, top, 1);
-    const int64_t t0 = Micros();
-    std::string bytes;
-    ReadWholeFile(path, bytes);
-    const int64_t t1 = Micros();
-    const std::string normal = script::NormalizeLineBreaks(bytes);
-    const int64_t t2 = Micros();
-    memo.SetText(normal);
-    const int64_t t3 = Micros();
-    const int lines = memo.LineCount();
-    Pump();
-    const int64_t t4 = Micros();
-    std::printf("load as the Load command does:    %8.0f ms (read %.0f, line breaks %.0f, text box %.0f, count "
-                "and paint %.0f), %d lines\n",
-                (t4 - t0) / 1e3, (t1 - t0) / 1e3, (t2 - t1) / 1e3, (t3 - t2) / 1e3, (t4 - t3) / 1e3, lines);
-    std::fflush(stdout);
+  const int64_t s0 = Micros();
+  SendMessageW(window.Handle(), WM_COMMAND, forms::main::kMnuSave, 0);
+  const int64_t s1 = Micros();
+  std::string back;
+  ReadWholeFile(path, back);
+  std::printf("Save command:                      %9.0f ms%s\n", (s1 - s0) / 1e3,
+              back == text ? " (file identical)" : "  MISMATCH");
+  std::fflush(stdout);
 
-    const int64_t s0 = Micros();
-    const std::string out = memo.Text();
-    const int64_t s1 = Micros();
-    WriteFileAtomically(path, out);
-    const int64_t s2 = Micros();
-    std::printf("save as the Save command does:    %8.0f ms (text box %.0f, write %.0f)%s\n", (s2 - s0) / 1e3,
-                (s1 - s0) / 1e3, (s2 - s1) / 1e3, out == normal ? "" : "  MISMATCH");
-    DestroyWindow(edit);
-  }
+  // The bare control last, so its minutes do not disturb the figures above.
+  if (bare) BareControl(text);
 
-  // In steps, the window answering input between them.
-  {
-    HWND edit = NewEdit(top);
-    win::MemoControl memo(edit, top, 1);
-    const std::string normal = script::NormalizeLineBreaks(text);
-    int64_t last = Micros(), longest = 0;
-    int steps = 0;
-    const int64_t t0 = Micros();
-    const bool ok = memo.SetTextInSteps(normal, [&](size_t, size_t) {
-      const int64_t now = Micros();
-      longest = std::max(longest, now - last);
-      ++steps;
-      Pump();
-      last = Micros();
-    });
-    longest = std::max(longest, Micros() - last);
-    const int64_t t1 = Micros();
-    std::printf("load in steps:                    %8.0f ms, %d steps, longest without answering %.0f ms, %d lines%s\n",
-                (t1 - t0) / 1e3, steps + 1, longest / 1e3, memo.LineCount(), ok ? "" : "  FAILED");
-    std::fflush(stdout);
-    DestroyWindow(edit);
-  }
+  DestroyWindow(window.Handle());
   DeleteFileA(path.c_str());
-  DestroyWindow(top);
   return 0;
 }

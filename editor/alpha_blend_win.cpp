@@ -41,3 +41,9 @@ BOOL WINAPI FirstAlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int sx
 }
 
 }  // namespace
+
+namespace tesmuro::editor {
+// Called by the script box, so that this file is linked wherever the
+// component is.
+void UseSystemAlphaBlend() {}
+}  // namespace tesmuro::editor

@@ -94,7 +94,7 @@ test_main_window_frame_menu_and_status_bar() {
   assert_eq "" "${parts[1]}" "panel 1"
   assert_eq 无按键 "${parts[2]}" "panel 2"
 
-  assert_eq "" "$(drv get-text "${MAIN[@]}" --child Edit)" "script text at start-up"
+  assert_eq "" "$(drv get-text "${MAIN[@]}" --child Scintilla@100)" "script text at start-up"
   drv info "${MAIN[@]}" --child 'Button~清空' >/dev/null
 }
 
@@ -112,8 +112,8 @@ test_script_text_keeps_chinese_under_a_western_code_page() {
   # Under C.UTF-8 the ANSI code page is 1252: an ANSI control would turn these into '?'.
   start_with_settings
   local text=$'鼠标左键按下 100 200\r\n延时 50'
-  drv set-text "${MAIN[@]}" --child Edit "$text"
-  assert_eq "$text" "$(drv get-text "${MAIN[@]}" --child Edit)" "script text read back"
+  drv set-text "${MAIN[@]}" --child Scintilla@100 "$text"
+  assert_eq "$text" "$(drv get-text "${MAIN[@]}" --child Scintilla@100)" "script text read back"
 }
 
 test_exit_menu_ends_with_code_0() {

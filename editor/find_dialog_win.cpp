@@ -1,0 +1,189 @@
+#include "editor/find_dialog_win.h"
+
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace tesmuro::editor {
+namespace {
+
+constexpr wchar_t kNotice[] = L"系统提示";
+
+enum : int { kIdText = 1001, kIdWholeWord, kIdMatchCase, kIdUp, kIdDown };
+
+// A dialog template in memory: DLGTEMPLATE, then its items, each on a DWORD
+// boundary.
+class Template {
+ public:
+  Template(const wchar_t* caption, short cx, short cy) {
+    const DWORD style = DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    Put32(style);
+    Put32(0);           // extended style
+    countAt_ = words_.size();
+    Put16(0);           // item count, filled in below
+    Put16(0), Put16(0), Put16(static_cast<WORD>(cx)), Put16(static_cast<WORD>(cy));
+    Put16(0), Put16(0);  // no menu, default class
+    PutText(caption);
+    Put16(9);
+    PutText(L"MS Shell Dlg");
+  }
+  // `cls`: 0x80 button, 0x81 edit, 0x82 static.
+  void Item(WORD cls, int id, const wchar_t* text, DWORD style, short x, short y, short cx, short cy) {
+    if (words_.size() % 2) Put16(0);  // DWORD alignment
+    Put32(style | WS_CHILD | WS_VISIBLE);
+    Put32(0);
+    Put16(static_cast<WORD>(x)), Put16(static_cast<WORD>(y)), Put16(static_cast<WORD>(cx)),
+        Put16(static_cast<WORD>(cy));
+    Put16(static_cast<WORD>(id));
+    Put16(0xFFFF), Put16(cls);
+    PutText(text);
+    Put16(0);  // no creation data
+    ++words_[countAt_];
+  }
+  const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
+
+ private:
+  void Put16(WORD w) { words_.push_back(w); }
+  void Put32(DWORD d) { Put16(LOWORD(d)), Put16(HIWORD(d)); }
+  void PutText(const wchar_t* s) {
+    for (; *s; ++s) Put16(static_cast<WORD>(*s));
+    Put16(0);
+  }
+  std::vector<WORD> words_;
+  size_t countAt_ = 0;
+};
+
+std::wstring ItemText(HWND dlg, int id) {
+  const int len = GetWindowTextLengthW(GetDlgItem(dlg, id));
+  std::wstring s(static_cast<size_t>(len) + 1, L'\0');
+  s.resize(static_cast<size_t>(GetDlgItemTextW(dlg, id, s.data(), len + 1)));
+  return s;
+}
+
+struct FindState {
+  FindOptions* options;
+  const std::function<void(const FindOptions&)>* findNext;
+};
+
+INT_PTR CALLBACK FindProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+  auto* st = reinterpret_cast<FindState*>(GetWindowLongPtrW(dlg, DWLP_USER));
+  switch (msg) {
+    case WM_INITDIALOG: {
+      SetWindowLongPtrW(dlg, DWLP_USER, lParam);
+      st = reinterpret_cast<FindState*>(lParam);
+      SetDlgItemTextW(dlg, kIdText, st->options->what.c_str());
+      CheckDlgButton(dlg, kIdWholeWord, st->options->wholeWord ? BST_CHECKED : BST_UNCHECKED);
+      CheckDlgButton(dlg, kIdMatchCase, st->options->matchCase ? BST_CHECKED : BST_UNCHECKED);
+      CheckRadioButton(dlg, kIdUp, kIdDown, st->options->up ? kIdUp : kIdDown);
+      EnableWindow(GetDlgItem(dlg, IDOK), !st->options->what.empty());
+      SendDlgItemMessageW(dlg, kIdText, EM_SETSEL, 0, -1);
+      SetFocus(GetDlgItem(dlg, kIdText));
+      return FALSE;  // the focus is set
+    }
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case kIdText:
+          if (HIWORD(wParam) == EN_CHANGE)
+            EnableWindow(GetDlgItem(dlg, IDOK), GetWindowTextLengthW(GetDlgItem(dlg, kIdText)) > 0);
+          return TRUE;
+        case IDOK: {
+          FindOptions& o = *st->options;
+          o.what = ItemText(dlg, kIdText);
+          o.wholeWord = IsDlgButtonChecked(dlg, kIdWholeWord) == BST_CHECKED;
+          o.matchCase = IsDlgButtonChecked(dlg, kIdMatchCase) == BST_CHECKED;
+          o.up = IsDlgButtonChecked(dlg, kIdUp) == BST_CHECKED;
+          if (!o.what.empty()) (*st->findNext)(o);
+          return TRUE;
+        }
+        case IDCANCEL:
+          EndDialog(dlg, IDCANCEL);
+          return TRUE;
+        default:
+          return FALSE;
+      }
+    default:
+      return FALSE;
+  }
+}
+
+struct GoToState {
+  int64_t current;
+  int64_t count;
+  int64_t chosen = 0;
+};
+
+INT_PTR CALLBACK GoToProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+  auto* st = reinterpret_cast<GoToState*>(GetWindowLongPtrW(dlg, DWLP_USER));
+  switch (msg) {
+    case WM_INITDIALOG: {
+      SetWindowLongPtrW(dlg, DWLP_USER, lParam);
+      st = reinterpret_cast<GoToState*>(lParam);
+      const std::wstring label = L"行号(1 - " + std::to_wstring(st->count) + L")(&L):";
+      SetDlgItemTextW(dlg, 1000, label.c_str());
+      SetDlgItemTextW(dlg, kIdText, std::to_wstring(st->current).c_str());
+      SendDlgItemMessageW(dlg, kIdText, EM_LIMITTEXT, 19, 0);
+      SendDlgItemMessageW(dlg, kIdText, EM_SETSEL, 0, -1);
+      SetFocus(GetDlgItem(dlg, kIdText));
+      return FALSE;
+    }
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK) {
+        const std::wstring t = ItemText(dlg, kIdText);
+        int64_t n = 0;
+        bool ok = !t.empty() && t.size() <= 18;
+        for (wchar_t c : t) {
+          if (c < L'0' || c > L'9') ok = false;
+          else n = n * 10 + (c - L'0');
+        }
+        if (!ok || n < 1 || n > st->count) {
+          const std::wstring msgText = L"行号超出范围：请输入 1 到 " + std::to_wstring(st->count) + L" 之间的数。";
+          MessageBoxW(dlg, msgText.c_str(), kNotice, MB_OK | MB_ICONINFORMATION);
+          SendDlgItemMessageW(dlg, kIdText, EM_SETSEL, 0, -1);
+          SetFocus(GetDlgItem(dlg, kIdText));
+          return TRUE;
+        }
+        st->chosen = n;
+        EndDialog(dlg, IDOK);
+        return TRUE;
+      }
+      if (LOWORD(wParam) == IDCANCEL) {
+        EndDialog(dlg, IDCANCEL);
+        return TRUE;
+      }
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+void RunFindDialog(HWND owner, FindOptions& options, const std::function<void(const FindOptions&)>& findNext) {
+  Template t(L"查找", 252, 62);
+  t.Item(0x82, -1, L"查找内容(&N):", SS_LEFT, 7, 9, 54, 8);
+  t.Item(0x81, kIdText, L"", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 62, 7, 118, 13);
+  t.Item(0x80, kIdWholeWord, L"全字匹配(&W)", BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP, 7, 28, 80, 10);
+  t.Item(0x80, kIdMatchCase, L"区分大小写(&C)", BS_AUTOCHECKBOX | WS_TABSTOP, 7, 44, 80, 10);
+  t.Item(0x80, -1, L"方向", BS_GROUPBOX, 98, 24, 82, 30);
+  t.Item(0x80, kIdUp, L"向上(&U)", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 104, 37, 36, 10);
+  t.Item(0x80, kIdDown, L"向下(&D)", BS_AUTORADIOBUTTON, 142, 37, 36, 10);
+  t.Item(0x80, IDOK, L"查找下一个(&F)", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 188, 6, 58, 14);
+  t.Item(0x80, IDCANCEL, L"取消", BS_PUSHBUTTON | WS_TABSTOP, 188, 24, 58, 14);
+  FindState st{&options, &findNext};
+  DialogBoxIndirectParamW(GetModuleHandleW(nullptr), t.Get(), owner, &FindProc, reinterpret_cast<LPARAM>(&st));
+}
+
+std::optional<int64_t> RunGoToLineDialog(HWND owner, int64_t currentLine, int64_t lineCount) {
+  Template t(L"转到指定行", 160, 58);
+  t.Item(0x82, 1000, L"", SS_LEFT, 7, 7, 146, 8);
+  t.Item(0x81, kIdText, L"", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL | ES_NUMBER, 7, 18, 146, 13);
+  t.Item(0x80, IDOK, L"转到(&G)", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 49, 38, 50, 14);
+  t.Item(0x80, IDCANCEL, L"取消", BS_PUSHBUTTON | WS_TABSTOP, 103, 38, 50, 14);
+  GoToState st{currentLine, lineCount};
+  const INT_PTR r =
+      DialogBoxIndirectParamW(GetModuleHandleW(nullptr), t.Get(), owner, &GoToProc, reinterpret_cast<LPARAM>(&st));
+  if (r != IDOK) return std::nullopt;
+  return st.chosen;
+}
+
+}  // namespace tesmuro::editor

@@ -1,0 +1,542 @@
+#include "editor/script_box_win.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <new>
+#include <vector>
+
+#include "Scintilla.h"
+#include "editor/box_rules.h"
+#include "editor/script_lexer.h"
+
+extern "C" int Scintilla_RegisterClasses(void* hInstance);
+
+namespace tesmuro::editor {
+
+void UseSystemAlphaBlend();  // editor/alpha_blend_win.cpp
+namespace {
+
+constexpr UINT kGbk = 936;
+constexpr UINT_PTR kSubclassId = 0x7E00;
+constexpr UINT_PTR kFlushTimer = 0x7E01;   // ids clear of the component's own timers
+constexpr UINT_PTR kFollowTimer = 0x7E02;
+constexpr UINT kFlushDelayMs = 40;
+constexpr UINT kFollowMs = 50;
+constexpr int kMarkPlayedLine = 0;   // line background
+constexpr int kMarkPlayedArrow = 1;  // arrow in the marker margin
+constexpr int kNumberMargin = 0;
+constexpr int kMarkerMargin = 1;
+constexpr int kStyleBytesPerCall = 1 << 20;
+
+// Colours, as 0x00BBGGRR.
+constexpr COLORREF kKeywordColour = RGB(0, 0, 160);
+constexpr COLORREF kNumberColour = RGB(0, 120, 110);
+constexpr COLORREF kSkippedColour = RGB(150, 150, 150);
+constexpr COLORREF kErrorColour = RGB(200, 0, 0);
+constexpr COLORREF kErrorBack = RGB(255, 228, 228);
+constexpr COLORREF kPlayedBack = RGB(255, 244, 170);
+constexpr COLORREF kPlayedArrow = RGB(0, 140, 0);
+
+// The performance counter in microseconds, divided in two steps so the
+// product cannot overflow however long the system has been up.
+int64_t NowMicros() {
+  static const int64_t frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f.QuadPart > 0 ? f.QuadPart : 1;
+  }();
+  LARGE_INTEGER c;
+  QueryPerformanceCounter(&c);
+  return c.QuadPart / frequency * 1000000 + c.QuadPart % frequency * 1000000 / frequency;
+}
+
+struct BusyTimer {
+  int64_t& total;
+  int64_t start = NowMicros();
+  ~BusyTimer() { total += NowMicros() - start; }
+};
+
+std::string ToGbk(const std::wstring& w) {
+  if (w.empty()) return {};
+  const int n = WideCharToMultiByte(kGbk, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+  std::string s(static_cast<size_t>(std::max(n, 0)), '\0');
+  if (n > 0) WideCharToMultiByte(kGbk, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+  return s;
+}
+
+// Context menu and Edit menu commands.
+enum : int { kCmdUndo = 1, kCmdRedo, kCmdCut, kCmdCopy, kCmdPaste, kCmdDelete, kCmdSelectAll, kCmdFind,
+             kCmdFindNext, kCmdGoTo };
+
+}  // namespace
+
+ScriptBox::ScriptBox(HWND parent, int id) {
+  // The component's window class, once for the program.
+  UseSystemAlphaBlend();
+  static const bool registered = Scintilla_RegisterClasses(GetModuleHandleW(nullptr)) != 0;
+  if (!registered) return;
+  sci_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"Scintilla", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPCHILDREN,
+                         0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                         GetModuleHandleW(nullptr), nullptr);
+  if (!sci_) return;
+  direct_ = reinterpret_cast<decltype(direct_)>(SendMessageW(sci_, SCI_GETDIRECTFUNCTION, 0, 0));
+  directPtr_ = static_cast<intptr_t>(SendMessageW(sci_, SCI_GETDIRECTPOINTER, 0, 0));
+  SetWindowSubclass(sci_, &ScriptBox::SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+  Configure();
+}
+
+ScriptBox::~ScriptBox() {
+  if (sci_) {
+    KillTimer(sci_, kFlushTimer);
+    KillTimer(sci_, kFollowTimer);
+    RemoveWindowSubclass(sci_, &ScriptBox::SubclassProc, kSubclassId);
+  }
+}
+
+intptr_t ScriptBox::Call(unsigned msg, uintptr_t wParam, intptr_t lParam) {
+  if (direct_) return direct_(directPtr_, msg, wParam, lParam);
+  return sci_ ? static_cast<intptr_t>(SendMessageW(sci_, msg, wParam, lParam)) : 0;
+}
+
+void ScriptBox::Configure() {
+  Call(SCI_SETCODEPAGE, kGbk);
+  Call(SCI_SETEOLMODE, SC_EOL_CRLF);
+  Call(SCI_SETWRAPMODE, SC_WRAP_WORD);
+  Call(SCI_SETHSCROLLBAR, 0);
+  Call(SCI_SETSCROLLWIDTHTRACKING, 0);
+  Call(SCI_SETLAYOUTCACHE, SC_CACHE_PAGE);
+  Call(SCI_USEPOPUP, SC_POPUP_NEVER);  // the box's own, Chinese menu instead
+  Call(SCI_SETMODEVENTMASK, SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT);
+  Call(SCI_SETCOMMANDEVENTS, 1);       // EN_CHANGE to the parent
+  Call(SCI_SETUNDOCOLLECTION, 1);
+  Call(SCI_SETMULTIPLESELECTION, 0);
+  Call(SCI_SETTABWIDTH, 8);
+  // The text as the script: no styling by a built-in lexer; this class
+  // styles what comes into view (SCN_STYLENEEDED).
+  Call(SCI_SETILEXER, 0, 0);
+  Call(SCI_SETIDLESTYLING, SC_IDLESTYLING_NONE);
+
+  Call(SCI_STYLESETFONT, STYLE_DEFAULT, reinterpret_cast<intptr_t>("SimSun"));
+  Call(SCI_STYLESETCHARACTERSET, STYLE_DEFAULT, SC_CHARSET_GB2312);
+  Call(SCI_STYLESETSIZE, STYLE_DEFAULT, 10);
+  Call(SCI_STYLECLEARALL);
+  Call(SCI_STYLESETFORE, static_cast<int>(ScriptStyle::Keyword), kKeywordColour);
+  Call(SCI_STYLESETFORE, static_cast<int>(ScriptStyle::Number), kNumberColour);
+  Call(SCI_STYLESETFORE, static_cast<int>(ScriptStyle::Skipped), kSkippedColour);
+  Call(SCI_STYLESETFORE, static_cast<int>(ScriptStyle::Error), kErrorColour);
+  Call(SCI_STYLESETBACK, static_cast<int>(ScriptStyle::Error), kErrorBack);
+  Call(SCI_STYLESETFORE, STYLE_LINENUMBER, RGB(110, 110, 110));
+  Call(SCI_STYLESETBACK, STYLE_LINENUMBER, RGB(240, 240, 240));
+
+  Call(SCI_SETMARGINS, 2);
+  Call(SCI_SETMARGINTYPEN, kNumberMargin, SC_MARGIN_NUMBER);
+  Call(SCI_SETMARGINTYPEN, kMarkerMargin, SC_MARGIN_SYMBOL);
+  Call(SCI_SETMARGINMASKN, kMarkerMargin, (1 << kMarkPlayedArrow));
+  Call(SCI_SETMARGINWIDTHN, kMarkerMargin, 12);
+  Call(SCI_MARKERDEFINE, kMarkPlayedLine, SC_MARK_BACKGROUND);
+  Call(SCI_MARKERSETBACK, kMarkPlayedLine, kPlayedBack);
+  Call(SCI_MARKERDEFINE, kMarkPlayedArrow, SC_MARK_SHORTARROW);
+  Call(SCI_MARKERSETFORE, kMarkPlayedArrow, kPlayedArrow);
+  Call(SCI_MARKERSETBACK, kMarkPlayedArrow, kPlayedArrow);
+  UpdateMarginWidth();
+  Call(SCI_EMPTYUNDOBUFFER);
+  Call(SCI_SETSAVEPOINT);
+}
+
+void ScriptBox::SetDpi(unsigned dpi) {
+  dpi_ = dpi ? dpi : 96;
+  Call(SCI_SETMARGINWIDTHN, kMarkerMargin, MulDiv(12, static_cast<int>(dpi_), 96));
+  marginDigits_ = 0;
+  UpdateMarginWidth();
+}
+
+void ScriptBox::UpdateMarginWidth() {
+  const int digits = LineNumberDigits(Call(SCI_GETLINECOUNT));
+  if (digits == marginDigits_) return;
+  marginDigits_ = digits;
+  const std::string sample = "_" + std::string(static_cast<size_t>(digits), '9');
+  const intptr_t width = Call(SCI_TEXTWIDTH, STYLE_LINENUMBER, reinterpret_cast<intptr_t>(sample.c_str()));
+  Call(SCI_SETMARGINWIDTHN, kNumberMargin, width + 4);
+}
+
+// ---- text ----
+
+int64_t ScriptBox::Length() { return Call(SCI_GETLENGTH); }
+
+int ScriptBox::StepCount() {
+  BusyTimer t{busyMicros_};
+  const intptr_t lines = Call(SCI_GETLINECOUNT);
+  const intptr_t last = lines - 1;
+  const int64_t rows = Call(SCI_VISIBLEFROMDOCLINE, static_cast<uintptr_t>(last)) + Call(SCI_WRAPCOUNT, last);
+  const bool lastEmpty = Call(SCI_POSITIONFROMLINE, last) == Call(SCI_GETLENGTH);
+  return editor::StepCount(rows, lastEmpty, pendingLines_);
+}
+
+void ScriptBox::AppendLine(std::string_view gbk) {
+  BusyTimer t{busyMicros_};
+  if (pending_.empty()) {
+    const intptr_t len = Call(SCI_GETLENGTH);
+    if (len > 0) {
+      const char lastByte = static_cast<char>(Call(SCI_GETCHARAT, len - 1));
+      if (lastByte != '\n' && lastByte != '\r') pending_ = "\r\n";  // a typed last line gets its end first
+    }
+  }
+  pending_.append(gbk);
+  pending_ += "\r\n";
+  ++pendingLines_;
+  if (!flushTimer_ && sci_) {
+    SetTimer(sci_, kFlushTimer, kFlushDelayMs, nullptr);
+    flushTimer_ = true;
+  }
+}
+
+void ScriptBox::Flush() {
+  if (flushTimer_) {
+    KillTimer(sci_, kFlushTimer);
+    flushTimer_ = false;
+  }
+  if (pending_.empty()) return;
+  BusyTimer t{busyMicros_};
+  const intptr_t len = Call(SCI_GETLENGTH);
+  // A caret at the end follows the recording; one elsewhere stays put.
+  const bool follow = Call(SCI_GETCURRENTPOS) == len && Call(SCI_GETANCHOR) == len;
+  selfEdit_ = true;
+  Call(SCI_APPENDTEXT, pending_.size(), reinterpret_cast<intptr_t>(pending_.data()));
+  selfEdit_ = false;
+  pending_.clear();
+  pendingLines_ = 0;
+  if (follow) Call(SCI_GOTOPOS, Call(SCI_GETLENGTH));
+  UpdateMarginWidth();
+}
+
+std::string ScriptBox::Text(int* unencodable) {
+  Flush();
+  if (unencodable) *unencodable = 0;
+  const intptr_t len = Call(SCI_GETLENGTH);
+  if (len <= 0) return {};
+  // The buffer itself, in one piece: NUL bytes and bytes that are not GBK included.
+  const char* p = reinterpret_cast<const char*>(Call(SCI_GETCHARACTERPOINTER));
+  return std::string(p, static_cast<size_t>(len));
+}
+
+bool ScriptBox::SetText(std::string_view gbk) {
+  Flush();  // waiting lines belong to the old text
+  BusyTimer t{busyMicros_};
+  ClearMark();
+  // Room for the text first, so that a text too big for memory leaves the
+  // old one where it was.
+  const intptr_t status = Call(SCI_GETSTATUS);
+  if (status != SC_STATUS_OK) Call(SCI_SETSTATUS, SC_STATUS_OK);
+  try {
+    std::vector<char> probe;
+    probe.reserve(gbk.size() * 2 + 1);  // the text and its styles
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  const bool wasReadOnly = Call(SCI_GETREADONLY) != 0;
+  selfEdit_ = true;
+  Call(SCI_SETREADONLY, 0);
+  Call(SCI_SETUNDOCOLLECTION, 0);
+  Call(SCI_CLEARALL);
+  Call(SCI_ALLOCATE, gbk.size() + 1);
+  Call(SCI_APPENDTEXT, gbk.size(), reinterpret_cast<intptr_t>(gbk.data()));
+  const bool ok = Call(SCI_GETSTATUS) == SC_STATUS_OK && static_cast<size_t>(Call(SCI_GETLENGTH)) == gbk.size();
+  if (!ok) {
+    Call(SCI_SETSTATUS, SC_STATUS_OK);
+    Call(SCI_CLEARALL);
+  }
+  Call(SCI_SETUNDOCOLLECTION, 1);
+  Call(SCI_EMPTYUNDOBUFFER);
+  Call(SCI_SETSAVEPOINT);
+  Call(SCI_SETREADONLY, wasReadOnly ? 1 : 0);
+  selfEdit_ = false;
+  Call(SCI_GOTOPOS, 0);
+  UpdateMarginWidth();
+  return ok;
+}
+
+// ---- notifications ----
+
+bool ScriptBox::OnCommand(WPARAM wParam, LPARAM lParam) {
+  if (reinterpret_cast<HWND>(lParam) != sci_ || HIWORD(wParam) != SCEN_CHANGE) return false;
+  return !selfEdit_;
+}
+
+bool ScriptBox::OnNotify(LPARAM lParam) {
+  const auto* n = reinterpret_cast<const SCNotification*>(lParam);
+  if (!sci_ || n->nmhdr.hwndFrom != sci_) return false;
+  switch (n->nmhdr.code) {
+    case SCN_STYLENEEDED:
+      StyleTo(n->position);
+      break;
+    case SCN_MODIFIED:
+      if (n->linesAdded != 0) UpdateMarginWidth();
+      break;
+    default:
+      break;
+  }
+  return true;
+}
+
+void ScriptBox::StyleTo(int64_t endPos) {
+  // From the start of the line where styling stopped to the end of the line
+  // holding endPos: lines are styled whole.
+  const intptr_t firstLine = Call(SCI_LINEFROMPOSITION, Call(SCI_GETENDSTYLED));
+  const intptr_t lastLine = Call(SCI_LINEFROMPOSITION, static_cast<uintptr_t>(endPos));
+  const intptr_t start = Call(SCI_POSITIONFROMLINE, firstLine);
+  const intptr_t stop =
+      lastLine + 1 < Call(SCI_GETLINECOUNT) ? Call(SCI_POSITIONFROMLINE, lastLine + 1) : Call(SCI_GETLENGTH);
+  if (stop <= start) return;
+  std::vector<ScriptStyle> styles;
+  std::vector<char> bytes;
+  intptr_t pos = start;
+  while (pos < stop) {
+    // Pieces of whole lines, so a huge range is styled without a huge buffer.
+    intptr_t pieceEnd = std::min<intptr_t>(stop, pos + kStyleBytesPerCall);
+    if (pieceEnd < stop) {
+      const intptr_t line = Call(SCI_LINEFROMPOSITION, pieceEnd);
+      const intptr_t lineStart = Call(SCI_POSITIONFROMLINE, line);
+      pieceEnd = lineStart > pos ? lineStart : Call(SCI_POSITIONFROMLINE, line + 1);
+      if (pieceEnd <= pos) pieceEnd = stop;
+    }
+    const auto n = static_cast<size_t>(pieceEnd - pos);
+    const char* text = reinterpret_cast<const char*>(Call(SCI_GETRANGEPOINTER, pos, static_cast<intptr_t>(n)));
+    styles.resize(n);
+    size_t i = 0;
+    while (i < n) {
+      size_t j = i;
+      while (j < n && text[j] != '\n' && text[j] != '\r') ++j;
+      while (j < n && (text[j] == '\r' || text[j] == '\n')) ++j;  // the line end belongs to the line
+      StyleScriptLine(std::string_view(text + i, j - i), styles.data() + i);
+      i = j;
+    }
+    Call(SCI_STARTSTYLING, pos);
+    Call(SCI_SETSTYLINGEX, n, reinterpret_cast<intptr_t>(styles.data()));
+    pos = pieceEnd;
+  }
+}
+
+// ---- commands ----
+
+void ScriptBox::Undo() { Call(SCI_UNDO); }
+void ScriptBox::Redo() { Call(SCI_REDO); }
+void ScriptBox::Cut() { Call(SCI_CUT); }
+void ScriptBox::Copy() { Call(SCI_COPY); }
+void ScriptBox::Paste() { Call(SCI_PASTE); }
+void ScriptBox::Clear() { Call(SCI_CLEAR); }
+void ScriptBox::SelectAll() { Call(SCI_SELECTALL); }
+bool ScriptBox::CanUndo() { return Call(SCI_CANUNDO) != 0; }
+bool ScriptBox::CanRedo() { return Call(SCI_CANREDO) != 0; }
+
+bool ScriptBox::FindFrom(int64_t from, bool forward, bool wrapAround) {
+  const std::string what = ToGbk(find_.what);
+  if (what.empty()) return false;
+  int flags = 0;
+  if (find_.matchCase) flags |= SCFIND_MATCHCASE;
+  if (find_.wholeWord) flags |= SCFIND_WHOLEWORD;
+  Call(SCI_SETSEARCHFLAGS, flags);
+  const intptr_t len = Call(SCI_GETLENGTH);
+  auto search = [&](intptr_t a, intptr_t b) {
+    Call(SCI_SETTARGETRANGE, a, b);
+    return Call(SCI_SEARCHINTARGET, what.size(), reinterpret_cast<intptr_t>(what.c_str()));
+  };
+  intptr_t at = forward ? search(from, len) : search(from, 0);
+  if (at < 0 && wrapAround) at = forward ? search(0, from) : search(len, from);
+  if (at < 0) return false;
+  Call(SCI_SETSEL, Call(SCI_GETTARGETSTART), Call(SCI_GETTARGETEND));
+  Call(SCI_SCROLLCARET);
+  return true;
+}
+
+void ScriptBox::FindNext(bool forward) {
+  if (find_.what.empty()) {
+    Find();
+    return;
+  }
+  const bool down = forward != find_.up;
+  const intptr_t from = down ? Call(SCI_GETSELECTIONEND) : Call(SCI_GETSELECTIONSTART);
+  if (!FindFrom(from, down, /*wrapAround=*/true)) {
+    const std::wstring text = L"找不到“" + find_.what + L"”。";
+    MessageBoxW(GetActiveWindow(), text.c_str(), L"系统提示", MB_OK | MB_ICONINFORMATION);
+  }
+}
+
+void ScriptBox::Find() {
+  // The selection, when it is part of one line, is what to look for.
+  const intptr_t a = Call(SCI_GETSELECTIONSTART), b = Call(SCI_GETSELECTIONEND);
+  if (b > a && b - a < 256 && Call(SCI_LINEFROMPOSITION, a) == Call(SCI_LINEFROMPOSITION, b)) {
+    std::string sel(static_cast<size_t>(b - a) + 1, '\0');
+    Call(SCI_GETSELTEXT, 0, reinterpret_cast<intptr_t>(sel.data()));
+    sel.resize(static_cast<size_t>(b - a));
+    const int n = MultiByteToWideChar(kGbk, 0, sel.data(), static_cast<int>(sel.size()), nullptr, 0);
+    if (n > 0) {
+      find_.what.assign(static_cast<size_t>(n), L'\0');
+      MultiByteToWideChar(kGbk, 0, sel.data(), static_cast<int>(sel.size()), find_.what.data(), n);
+    }
+  }
+  HWND owner = GetAncestor(sci_, GA_ROOT);
+  RunFindDialog(owner, find_, [this](const FindOptions&) { FindNext(true); });
+  SetFocus(sci_);
+}
+
+void ScriptBox::GoToLine() {
+  const intptr_t lines = Call(SCI_GETLINECOUNT);
+  const intptr_t current = Call(SCI_LINEFROMPOSITION, Call(SCI_GETCURRENTPOS)) + 1;
+  const auto chosen = RunGoToLineDialog(GetAncestor(sci_, GA_ROOT), current, lines);
+  SetFocus(sci_);
+  if (!chosen) return;
+  const intptr_t line = static_cast<intptr_t>(*chosen - 1);
+  Call(SCI_ENSUREVISIBLEENFORCEPOLICY, line);
+  Call(SCI_GOTOLINE, line);
+  // The line a third of the way down, as a jump far away reads best.
+  const intptr_t onScreen = Call(SCI_LINESONSCREEN);
+  const intptr_t display = Call(SCI_VISIBLEFROMDOCLINE, line);
+  const int64_t first = FirstRowToShow(display, Call(SCI_GETFIRSTVISIBLELINE), onScreen);
+  if (first >= 0) Call(SCI_SETFIRSTVISIBLELINE, first);
+}
+
+void ScriptBox::ShowContextMenu(int x, int y) {
+  if (x == -1 && y == -1) {  // from the keyboard: at the caret
+    const intptr_t pos = Call(SCI_GETCURRENTPOS);
+    POINT pt{static_cast<LONG>(Call(SCI_POINTXFROMPOSITION, 0, pos)),
+             static_cast<LONG>(Call(SCI_POINTYFROMPOSITION, 0, pos) + Call(SCI_TEXTHEIGHT, 0))};
+    ClientToScreen(sci_, &pt);
+    x = pt.x, y = pt.y;
+  }
+  const bool readOnly = Call(SCI_GETREADONLY) != 0;
+  const bool selection = Call(SCI_GETSELECTIONEMPTY) == 0;
+  const bool empty = Call(SCI_GETLENGTH) == 0;
+  auto flag = [](bool on) { return MF_STRING | (on ? MF_ENABLED : MF_GRAYED); };
+  HMENU menu = CreatePopupMenu();
+  AppendMenuW(menu, flag(!readOnly && CanUndo()), kCmdUndo, L"撤销(&U)\tCtrl+Z");
+  AppendMenuW(menu, flag(!readOnly && CanRedo()), kCmdRedo, L"重做(&R)\tCtrl+Y");
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu, flag(!readOnly && selection), kCmdCut, L"剪切(&T)\tCtrl+X");
+  AppendMenuW(menu, flag(selection), kCmdCopy, L"复制(&C)\tCtrl+C");
+  AppendMenuW(menu, flag(!readOnly && Call(SCI_CANPASTE) != 0), kCmdPaste, L"粘贴(&P)\tCtrl+V");
+  AppendMenuW(menu, flag(!readOnly && selection), kCmdDelete, L"删除(&D)\tDel");
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu, flag(!empty), kCmdSelectAll, L"全选(&A)\tCtrl+A");
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu, flag(!empty), kCmdFind, L"查找(&F)...\tCtrl+F");
+  AppendMenuW(menu, flag(!empty), kCmdFindNext, L"查找下一个(&N)\tF3");
+  AppendMenuW(menu, flag(!empty), kCmdGoTo, L"转到行(&G)...\tCtrl+G");
+  const int cmd = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, sci_, nullptr);
+  DestroyMenu(menu);
+  switch (cmd) {
+    case kCmdUndo: Undo(); break;
+    case kCmdRedo: Redo(); break;
+    case kCmdCut: Cut(); break;
+    case kCmdCopy: Copy(); break;
+    case kCmdPaste: Paste(); break;
+    case kCmdDelete: Clear(); break;
+    case kCmdSelectAll: SelectAll(); break;
+    case kCmdFind: Find(); break;
+    case kCmdFindNext: FindNext(true); break;
+    case kCmdGoTo: GoToLine(); break;
+    default: break;
+  }
+}
+
+// ---- the played line ----
+
+void ScriptBox::FollowPlayback(std::function<std::optional<int64_t>()> offset) {
+  followOffset_ = std::move(offset);
+  if (!sci_) return;
+  SetTimer(sci_, kFollowTimer, kFollowMs, nullptr);
+  OnFollowTimer();
+}
+
+void ScriptBox::ClearMark() {
+  if (markedLine_ < 0) return;
+  Call(SCI_MARKERDELETEALL, kMarkPlayedLine);
+  Call(SCI_MARKERDELETEALL, kMarkPlayedArrow);
+  markedLine_ = -1;
+}
+
+void ScriptBox::OnFollowTimer() {
+  const std::optional<int64_t> at = followOffset_ ? followOffset_() : std::nullopt;
+  if (!at) {
+    KillTimer(sci_, kFollowTimer);
+    followOffset_ = nullptr;
+    ClearMark();
+    return;
+  }
+  const intptr_t len = Call(SCI_GETLENGTH);
+  const intptr_t line = Call(SCI_LINEFROMPOSITION, static_cast<uintptr_t>(std::clamp<int64_t>(*at, 0, len)));
+  if (line != markedLine_) {
+    ClearMark();
+    Call(SCI_MARKERADD, line, kMarkPlayedLine);
+    Call(SCI_MARKERADD, line, kMarkPlayedArrow);
+    markedLine_ = line;
+  }
+  const intptr_t display = Call(SCI_VISIBLEFROMDOCLINE, line);
+  const int64_t first = FirstRowToShow(display, Call(SCI_GETFIRSTVISIBLELINE), Call(SCI_LINESONSCREEN));
+  if (first >= 0) Call(SCI_SETFIRSTVISIBLELINE, first);
+}
+
+// ---- messages ----
+
+LRESULT CALLBACK ScriptBox::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                         DWORD_PTR self) noexcept {
+  bool handled = false;
+  LRESULT r = 0;
+  try {
+    r = reinterpret_cast<ScriptBox*>(self)->OnMessage(msg, wParam, lParam, handled);
+  } catch (...) {
+    handled = false;  // the component carries on with the message
+  }
+  return handled ? r : DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+LRESULT ScriptBox::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {
+  switch (msg) {
+    case WM_TIMER:
+      if (wParam == kFlushTimer) {
+        Flush();
+        handled = true;
+      } else if (wParam == kFollowTimer) {
+        OnFollowTimer();
+        handled = true;
+      }
+      return 0;
+    case WM_CONTEXTMENU:
+      handled = true;
+      ShowContextMenu(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      return 0;
+    case WM_KEYDOWN: {
+      const bool ctrl = GetKeyState(VK_CONTROL) < 0, shift = GetKeyState(VK_SHIFT) < 0,
+                 alt = GetKeyState(VK_MENU) < 0;
+      if (alt) return 0;
+      if (ctrl && !shift && wParam == 'F') {
+        handled = true;
+        Find();
+      } else if (ctrl && !shift && wParam == 'G') {
+        handled = true;
+        GoToLine();
+      } else if (!ctrl && wParam == VK_F3) {
+        handled = true;
+        FindNext(!shift);
+      }
+      return 0;
+    }
+    case WM_SETTEXT: {
+      // The component takes WM_SETTEXT's text in the document's code page;
+      // a window's text is UTF-16. As the edit control did, the text
+      // replaces the old one and counts as a change by the user.
+      handled = true;
+      const auto* w = reinterpret_cast<const wchar_t*>(lParam);
+      const std::string bytes = ToGbk(w ? std::wstring(w) : std::wstring());
+      Call(SCI_SETTEXT, 0, reinterpret_cast<intptr_t>(bytes.c_str()));
+      Call(SCI_EMPTYUNDOBUFFER);
+      UpdateMarginWidth();
+      return TRUE;
+    }
+    default:
+      return 0;
+  }
+}
+
+}  // namespace tesmuro::editor

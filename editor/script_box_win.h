@@ -1,0 +1,115 @@
+// The script box: the main window's editor for the action script, built on
+// the Scintilla editing component.
+//
+// The box holds the script's bytes themselves (code page 936), so a file that
+// is not clean GBK goes through Load and Save byte for byte. It owns
+// everything about the box: its window and look (word wrap, line numbers,
+// the script's colours), its change notifications, loading and the lines the
+// recorders append, the step count (a wrapped line counts once for each row
+// it fills), Find, Go to line, its context menu and the mark on the line a
+// run is playing.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "editor/find_dialog_win.h"
+
+namespace tesmuro::editor {
+
+class ScriptBox {
+ public:
+  // Creates the box as a child of `parent` with control id `id`. The box
+  // sends its parent WM_COMMAND with EN_CHANGE when its text changes, and
+  // WM_NOTIFY messages that the parent hands to OnNotify().
+  ScriptBox(HWND parent, int id);
+  ~ScriptBox();
+  ScriptBox(const ScriptBox&) = delete;
+  ScriptBox& operator=(const ScriptBox&) = delete;
+
+  HWND Handle() const { return sci_; }
+  bool Created() const { return sci_ != nullptr; }
+
+  // The mini window's step count: rows as shown, the row after a final line
+  // break not counted, appended lines still waiting included.
+  int StepCount();
+  // Appends one GBK line and its CR LF. Lines are collected and handed to
+  // the box at most every `flushDelayMs`; a caret at the end follows them.
+  void AppendLine(std::string_view gbk);
+  // Hands the waiting lines to the box now.
+  void Flush();
+  // The script bytes. `unencodable` receives 0: the box holds bytes, and a
+  // character typed or pasted that GBK cannot hold is already a '?'.
+  std::string Text(int* unencodable = nullptr);
+  // Replaces the text (not undoable: the undo history starts afresh). False,
+  // with the old text kept, when there is no memory for it.
+  bool SetText(std::string_view gbk);
+  // Bytes in the box (waiting lines not included).
+  int64_t Length();
+
+  // The parent's WM_COMMAND from the box: true when it reports a change
+  // made by the user (typing, pasting, undo), not by this class.
+  bool OnCommand(WPARAM wParam, LPARAM lParam);
+  // The parent's WM_NOTIFY: true when it came from the box (and was handled).
+  bool OnNotify(LPARAM lParam);
+  // The window's font size changed with its DPI.
+  void SetDpi(unsigned dpi);
+
+  // Commands (the main window's menu and the box's own keys and menu).
+  void Find();
+  void FindNext(bool forward = true);
+  void GoToLine();
+  void Undo();
+  void Redo();
+  void Cut();
+  void Copy();
+  void Paste();
+  void Clear();
+  void SelectAll();
+  bool CanUndo();
+  bool CanRedo();
+
+  // Follows a run that plays the box's own text: every 50 ms `offset` says
+  // the byte the run is at (nullopt: the run is over, the mark goes), the
+  // line holding it is marked and kept in view. Replaces any earlier one.
+  void FollowPlayback(std::function<std::optional<int64_t>()> offset);
+  // The line marked as played (0-based), -1 when none.
+  int64_t MarkedLine() const { return markedLine_; }
+
+  // Time spent in this class's calls, for the benchmark.
+  int64_t BusyMicros() const { return busyMicros_; }
+
+ private:
+  static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                       DWORD_PTR self) noexcept;
+  LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled);
+  intptr_t Call(unsigned msg, uintptr_t wParam = 0, intptr_t lParam = 0);
+  void Configure();
+  void StyleTo(int64_t endPos);
+  void UpdateMarginWidth();
+  void ShowContextMenu(int x, int y);
+  void OnFollowTimer();
+  void ClearMark();
+  bool FindFrom(int64_t from, bool forward, bool wrapAround);
+
+  HWND sci_ = nullptr;
+  intptr_t (*direct_)(intptr_t, unsigned, uintptr_t, intptr_t) = nullptr;
+  intptr_t directPtr_ = 0;
+  unsigned dpi_ = 96;
+  std::string pending_;
+  int pendingLines_ = 0;
+  bool flushTimer_ = false;
+  bool selfEdit_ = false;
+  int marginDigits_ = 0;
+  std::function<std::optional<int64_t>()> followOffset_;
+  int64_t markedLine_ = -1;
+  FindOptions find_;
+  int64_t busyMicros_ = 0;
+};
+
+}  // namespace tesmuro::editor
