@@ -6,6 +6,7 @@ MAIN_MENU=$'文件(&File)
   保存记录文件(&Save)
   另存为(Save &As)
   -
+  以管理员身份重新启动(&Run as Administrator)
   退出本软件(&Exit)
 设置(&Setup)
   软件设置(S&oftware Setup)
