@@ -1,0 +1,208 @@
+#include "linux/cli.h"
+
+#include <cctype>
+#include <cstdlib>
+
+namespace tesmuro::linux_cli {
+
+namespace {
+bool AllDigits(const std::string& s) {
+  if (s.empty() || s.size() > 12) return false;
+  for (char c : s)
+    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+  return true;
+}
+}  // namespace
+
+std::optional<int32_t> ParseCount(const std::string& text) {
+  if (!AllDigits(text)) return std::nullopt;
+  const long long v = std::strtoll(text.c_str(), nullptr, 10);
+  if (v < 1 || v > 2147483647LL) return std::nullopt;
+  return static_cast<int32_t>(v);
+}
+
+std::optional<int64_t> ParseDuration(const std::string& text) {
+  std::vector<std::string> parts(1);
+  for (char c : text) {
+    if (c == ':') {
+      if (parts.size() == 3) return std::nullopt;
+      parts.emplace_back();
+    } else {
+      parts.back() += c;
+    }
+  }
+  int64_t total = 0;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    if (!AllDigits(parts[i])) return std::nullopt;
+    const long long v = std::strtoll(parts[i].c_str(), nullptr, 10);
+    if (i > 0 && v > 59) return std::nullopt;  // minutes and seconds after a colon
+    total = total * 60 + v;
+    if (total > 2147483647LL) return std::nullopt;
+  }
+  return total;
+}
+
+std::optional<int32_t> ParseSpeed(const std::string& text) {
+  // Digits, at most one '.', at most two decimals: whole percent.
+  std::size_t dot = text.find('.');
+  const std::string whole = text.substr(0, dot);
+  const std::string frac = dot == std::string::npos ? "" : text.substr(dot + 1);
+  if ((whole.empty() && frac.empty()) || whole.size() > 4 || frac.size() > 2) return std::nullopt;
+  if (!whole.empty() && !AllDigits(whole)) return std::nullopt;
+  if (dot != std::string::npos && !frac.empty() && !AllDigits(frac)) return std::nullopt;
+  if (dot != std::string::npos && frac.empty()) return std::nullopt;
+  int64_t percent = (whole.empty() ? 0 : std::strtoll(whole.c_str(), nullptr, 10)) * 100;
+  if (!frac.empty()) percent += std::strtoll(frac.c_str(), nullptr, 10) * (frac.size() == 1 ? 10 : 1);
+  if (percent < 10 || percent > 10000) return std::nullopt;
+  return static_cast<int32_t>(percent);
+}
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args) {
+  ParseResult r;
+  Options& o = r.options;
+  std::vector<std::string> positional;
+  int loopModes = 0;
+  auto fail = [&](const std::string& message) {
+    r.error = message;
+    return r;
+  };
+
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--") {
+      for (++i; i < args.size(); ++i) positional.push_back(args[i]);
+      break;
+    }
+    if (a.size() < 2 || a[0] != '-') {
+      positional.push_back(a);
+      continue;
+    }
+    std::string name = a, value;
+    bool hasValue = false;
+    if (a.rfind("--", 0) == 0) {
+      const std::size_t eq = a.find('=');
+      if (eq != std::string::npos) {
+        name = a.substr(0, eq);
+        value = a.substr(eq + 1);
+        hasValue = true;
+      }
+    }
+    auto takeValue = [&]() -> bool {
+      if (hasValue) return true;
+      if (i + 1 >= args.size()) return false;
+      value = args[++i];
+      return true;
+    };
+    auto flag = [&](bool& target) -> bool {
+      if (hasValue) return false;
+      target = true;
+      return true;
+    };
+
+    if (name == "-h" || name == "--help") {
+      o.command = Command::Help;
+      return r;
+    } else if (name == "-V" || name == "--version") {
+      o.command = Command::Version;
+      return r;
+    } else if (name == "--no-mouse") {
+      if (!flag(o.noMouse)) return fail("选项 --no-mouse 不带参数。");
+    } else if (name == "--no-keys") {
+      if (!flag(o.noKeys)) return fail("选项 --no-keys 不带参数。");
+    } else if (name == "--append") {
+      if (!flag(o.append)) return fail("选项 --append 不带参数。");
+    } else if (name == "--scale") {
+      if (!flag(o.scale)) return fail("选项 --scale 不带参数。");
+    } else if (name == "--until-stop") {
+      if (!flag(o.untilStop)) return fail("选项 --until-stop 不带参数。");
+      ++loopModes;
+    } else if (name == "--loops" || name == "-n") {
+      if (!takeValue()) return fail("选项 " + name + " 需要一个次数。");
+      o.loops = ParseCount(value);
+      if (!o.loops) return fail("次数“" + value + "”无效：应为 1 到 2147483647 的整数。");
+      ++loopModes;
+    } else if (name == "--for") {
+      if (!takeValue()) return fail("选项 --for 需要一个时长（时:分:秒）。");
+      o.forSeconds = ParseDuration(value);
+      if (!o.forSeconds) return fail("时长“" + value + "”无效：应为 时:分:秒，例如 1:30:00。");
+      ++loopModes;
+    } else if (name == "--speed" || name == "-s") {
+      if (!takeValue()) return fail("选项 " + name + " 需要一个倍数。");
+      o.speedPercent = ParseSpeed(value);
+      if (!o.speedPercent) return fail("速度“" + value + "”无效：应为 0.1 到 100 之间的数（小数点用 .）。");
+    } else if (name == "--settings") {
+      if (!takeValue()) return fail("选项 --settings 需要一个文件名。");
+      o.settingsFile = value;
+    } else if (name == "--display") {
+      if (!takeValue()) return fail("选项 --display 需要一个显示名。");
+      o.display = value;
+    } else {
+      return fail("未知选项“" + a + "”。");
+    }
+  }
+
+  if (positional.empty()) return fail("缺少命令：record 或 play。");
+  const std::string& command = positional[0];
+  if (command == "record") {
+    o.command = Command::Record;
+  } else if (command == "play") {
+    o.command = Command::Play;
+  } else if (command == "help") {
+    o.command = Command::Help;
+    return r;
+  } else {
+    return fail("未知命令“" + command + "”：应为 record 或 play。");
+  }
+  if (positional.size() < 2) return fail("缺少脚本文件名。");
+  if (positional.size() > 2) return fail("多余的参数“" + positional[2] + "”。");
+  o.file = positional[1];
+  if (o.file.empty()) return fail("脚本文件名为空。");
+
+  if (o.command == Command::Record) {
+    if (o.loops || o.untilStop || o.forSeconds || o.speedPercent || o.scale)
+      return fail("--loops、--until-stop、--for、--speed 和 --scale 只用于 play。");
+    if (o.noMouse && o.noKeys) return fail("--no-mouse 和 --no-keys 同时使用时没有可录制的内容。");
+  } else {
+    if (o.noMouse || o.noKeys || o.append) return fail("--no-mouse、--no-keys 和 --append 只用于 record。");
+    if (loopModes > 1) return fail("--loops、--until-stop 和 --for 只能选一个。");
+  }
+  return r;
+}
+
+std::string UsageText() {
+  return "用法：tesmuro record 文件 [--no-mouse] [--no-keys] [--append]\n"
+         "      tesmuro play 文件 [--loops N | --until-stop | --for 时:分:秒] [--speed X] [--scale]\n"
+         "      tesmuro --help | --version\n"
+         "\n"
+         "在 X11 桌面上录制和回放鼠标与键盘操作。脚本（.crec）为 GBK 文本，与 Windows 版通用。\n"
+         "\n"
+         "命令：\n"
+         "  record 文件        录制全局输入，直到按下停止键（默认：Pause 键）或 Ctrl+C，\n"
+         "                     然后写入文件\n"
+         "  play 文件          回放脚本；按停止键、Pause 键或 Ctrl+C 停止\n"
+         "\n"
+         "录制选项：\n"
+         "      --no-mouse     不录制鼠标\n"
+         "      --no-keys      不录制键盘\n"
+         "      --append       追加到已有文件末尾，而不是覆盖\n"
+         "\n"
+         "回放选项：\n"
+         "  -n, --loops N      回放 N 遍（1 到 2147483647）\n"
+         "      --until-stop   循环回放，直到被停止\n"
+         "      --for 时:分:秒  循环回放这么长时间（每遍都会播完）\n"
+         "  -s, --speed X      以录制速度的 X 倍回放（0.1 到 100）\n"
+         "      --scale        把在其他尺寸屏幕上录制的移动按比例映射到当前屏幕\n"
+         "\n"
+         "通用选项：\n"
+         "      --settings 文件 使用这个设置文件，而不是 ~/.config/tesmuro/Quorlin.qlset\n"
+         "      --display 名称  使用这个 X 显示，而不是 $DISPLAY\n"
+         "  -h, --help         显示本帮助\n"
+         "  -V, --version      显示版本\n"
+         "\n"
+         "选项可以写在文件名前后；“--loops 3”和“--loops=3”相同。命令行选项只对本次有效，\n"
+         "不改变设置文件。\n"
+         "\n"
+         "退出码：0 完成（录制：文件已写入）；1 回放被用户停止；2 出错。\n";
+}
+
+}  // namespace tesmuro::linux_cli

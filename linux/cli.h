@@ -1,0 +1,52 @@
+// The command line of the Linux program, GNU style: a command, one file and
+// options before or after it ("--loops 3" or "--loops=3"; "--" ends the
+// options).
+//
+//   tesmuro record FILE [--no-mouse] [--no-keys] [--append] [--settings FILE]
+//   tesmuro play FILE [--loops N | --until-stop | --for H:M:S] [--speed X] [--scale]
+//                     [--settings FILE]
+//   tesmuro --help | --version
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tesmuro::linux_cli {
+
+enum class Command { None, Help, Version, Record, Play };
+
+struct Options {
+  Command command = Command::None;
+  std::string file;
+  std::optional<std::string> settingsFile;
+  std::optional<std::string> display;
+  // record
+  bool noMouse = false, noKeys = false, append = false;
+  // play: at most one loop mode
+  std::optional<int32_t> loops;
+  bool untilStop = false;
+  std::optional<int64_t> forSeconds;
+  std::optional<int32_t> speedPercent;  // 10..10000
+  bool scale = false;
+};
+
+struct ParseResult {
+  Options options;
+  std::string error;  // UTF-8; empty when the line is good
+};
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args);
+
+// "H:M:S", "M:S" or seconds; none when malformed or above 2^31 seconds.
+std::optional<int64_t> ParseDuration(const std::string& text);
+// A speed factor 0.1..100 with '.' as the decimal point, in percent.
+std::optional<int32_t> ParseSpeed(const std::string& text);
+// A pass count 1..2147483647.
+std::optional<int32_t> ParseCount(const std::string& text);
+
+// The usage text (UTF-8).
+std::string UsageText();
+
+}  // namespace tesmuro::linux_cli

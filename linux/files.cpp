@@ -1,0 +1,171 @@
+#include "linux/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+namespace tesmuro::linux_files {
+
+namespace {
+std::string Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v && *v ? v : "";
+}
+
+bool MakeDirs(const std::string& dir) {
+  std::string path;
+  for (std::size_t i = 0; i <= dir.size(); ++i) {
+    if (i == dir.size() || dir[i] == '/') {
+      if (!path.empty() && ::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
+    if (i < dir.size()) path += dir[i];
+  }
+  return true;
+}
+
+std::string Folder(const char* xdgVar, const char* fallback) {
+  std::string base = Env(xdgVar);
+  if (base.empty() || base[0] != '/') {
+    const std::string home = Env("HOME");
+    if (home.empty()) return "";
+    base = home + fallback;
+  }
+  return base + "/tesmuro";
+}
+}  // namespace
+
+std::string DefaultSettingsPath() {
+  const std::string dir = Folder("XDG_CONFIG_HOME", "/.config");
+  return (dir.empty() ? std::string(".") : dir) + "/" + kSettingsFileName;
+}
+
+bool LoadSettings(const std::string& path, bool named, TSettings& settings, std::string& error,
+                  std::string& notice) {
+  settings = ConstructionSettings();
+  std::string bytes;
+  std::string readError;
+  if (ReadFile(path, bytes, readError)) {
+    ParseSettings(bytes, settings);
+    return true;
+  }
+  if (named || errno != ENOENT) {
+    error = "无法读取设置文件 " + path + "：" + readError;
+    return false;
+  }
+  const std::size_t slash = path.rfind('/');
+  std::string writeError;
+  if ((slash == std::string::npos || MakeDirs(path.substr(0, slash))) &&
+      WriteFileAtomically(path, FormatSettings(settings), writeError))
+    return true;
+  notice = "无法创建设置文件 " + path + "，使用默认设置。";
+  return true;
+}
+
+bool IsGbkText(std::string_view bytes, std::size_t& offset) {
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    if (c == 0 || c == 0x80 || c == 0xFF) {
+      offset = i;
+      return false;
+    }
+    if (c < 0x80) continue;
+    if (i + 1 >= bytes.size()) {
+      offset = i;
+      return false;
+    }
+    const auto t = static_cast<unsigned char>(bytes[i + 1]);
+    if (t < 0x40 || t == 0x7F || t == 0xFF) {
+      offset = i;
+      return false;
+    }
+    ++i;
+  }
+  return true;
+}
+
+bool LooksLikeUtf8(std::string_view bytes) {
+  bool nonAscii = false;
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    int n = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+    if (n < 0 || i + n >= bytes.size() + (n == 0 ? 1 : 0)) return false;
+    for (int k = 1; k <= n; ++k)
+      if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+    if (n > 0) nonAscii = true;
+    i += n + 1;
+  }
+  return nonAscii;
+}
+
+bool ReadFile(const std::string& path, std::string& bytes, std::string& error) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) {
+    const int e = errno;
+    error = std::strerror(e);
+    errno = e;
+    return false;
+  }
+  char buffer[65536];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+  const bool bad = std::ferror(f) != 0;
+  const int e = errno;
+  std::fclose(f);
+  if (bad) {
+    error = std::strerror(e);
+    errno = e;
+    return false;
+  }
+  return true;
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string& error) {
+  const std::string temp = path + ".tmp-" + std::to_string(::getpid());
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      error = std::strerror(errno);
+      ::close(fd);
+      ::unlink(temp.c_str());
+      return false;
+    }
+    done += static_cast<std::size_t>(w);
+  }
+  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    error = std::strerror(errno);
+    ::unlink(temp.c_str());
+    return false;
+  }
+  if (::rename(temp.c_str(), path.c_str()) != 0) {
+    error = std::strerror(errno);
+    ::unlink(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+std::string RecoveryPath() {
+  std::string dir = Folder("XDG_STATE_HOME", "/.local/state");
+  if (dir.empty() || !MakeDirs(dir)) dir = "/tmp";
+  char stamp[32];
+  const std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
+  return dir + "/recovered-" + stamp + "-" + std::to_string(::getpid()) + ".crec";
+}
+
+}  // namespace tesmuro::linux_files

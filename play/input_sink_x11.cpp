@@ -1,0 +1,121 @@
+#include "play/input_sink_x11.h"
+
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+#include <X11/extensions/XTest.h>
+#include <time.h>
+
+#include <cmath>
+
+#include "os/pc_keyboard.h"
+
+namespace tesmuro::play {
+
+namespace {
+int64_t MonoMicros() {
+  timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return static_cast<int64_t>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
+}
+
+unsigned XButtonOf(MouseButton b) {
+  switch (b) {
+    case MouseButton::Left: return 1;
+    case MouseButton::Middle: return 2;
+    case MouseButton::Right: return 3;
+    case MouseButton::X1: return 8;
+    case MouseButton::X2: return 9;
+  }
+  return 1;
+}
+}  // namespace
+
+X11InputSink::X11InputSink(Display* display, InjectionLog* log,
+                           std::function<void(const std::string&)> notice)
+    : display_(display), log_(log), notice_(std::move(notice)) {
+  XDisplayKeycodes(display_, &minKeycode_, &maxKeycode_);
+}
+
+void X11InputSink::Notice(const std::string& text) {
+  if (notice_) notice_(text);
+}
+
+void X11InputSink::MoveTo(int32_t x, int32_t y) {
+  XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
+  XFlush(display_);
+}
+
+void X11InputSink::MoveBy(int32_t dx, int32_t dy) {
+  XTestFakeRelativeMotionEvent(display_, dx, dy, CurrentTime);
+  XFlush(display_);
+}
+
+void X11InputSink::Button(MouseButton button, bool down, int32_t, int32_t) {
+  XTestFakeButtonEvent(display_, XButtonOf(button), down ? True : False, CurrentTime);
+  XFlush(display_);
+}
+
+void X11InputSink::Wheel(WheelAxis axis, int32_t turn, int32_t, int32_t) {
+  int32_t& rest = wheelRest_[axis == WheelAxis::Vertical ? 0 : 1];
+  rest += turn;
+  const int32_t notches = rest / 120;
+  rest -= notches * 120;
+  if (notches == 0) return;
+  unsigned button;
+  if (axis == WheelAxis::Vertical)
+    button = notches > 0 ? 4 : 5;  // away from the user: up
+  else
+    button = notches > 0 ? 7 : 6;  // to the right
+  for (int32_t i = 0; i < std::abs(notches); ++i) {
+    XTestFakeButtonEvent(display_, button, True, CurrentTime);
+    XTestFakeButtonEvent(display_, button, False, CurrentTime);
+  }
+  XFlush(display_);
+}
+
+uint32_t X11InputSink::KeycodeFor(const KeyStroke& key) {
+  uint32_t code = 0;
+  if (os::IsLayoutLetter(key.vk)) code = XKeysymToKeycode(display_, XK_a + (key.vk - 'A'));
+  if (code == 0 && key.scan != 0 && !(key.vk == os::kVkCancelKey)) {
+    if (auto k = os::KeyByScan(key.scan, key.extended)) code = k->evdev + os::kXKeycodeOffset;
+  }
+  if (code == 0) {
+    if (auto k = os::KeyByVk(key.vk, key.extended)) code = k->evdev + os::kXKeycodeOffset;
+  }
+  if (code < static_cast<uint32_t>(minKeycode_) || code > static_cast<uint32_t>(maxKeycode_)) return 0;
+  return code;
+}
+
+void X11InputSink::Key(const KeyStroke& key) {
+  const uint32_t code = KeycodeFor(key);
+  if (code == 0) {
+    if (toldKeys_.insert(key.vk).second)
+      Notice("按键 " + std::to_string(key.vk) + " 在 X 中没有对应的键，已跳过。");
+    return;
+  }
+  if (log_) log_->NoteKey(code, !key.up, MonoMicros());
+  XTestFakeKeyEvent(display_, code, key.up ? False : True, CurrentTime);
+  XFlush(display_);
+}
+
+void X11InputSink::ControllerMove(uint16_t, uint16_t, ControllerDelivery) {
+  if (!toldControllerMove_) Notice("“摇杆运动”在 Linux 上无法回放（没有手柄设备），已跳过。");
+  toldControllerMove_ = true;
+}
+
+void X11InputSink::ControllerButtons(uint32_t, ControllerDelivery) {
+  if (!toldControllerButtons_) Notice("“摇杆按钮按下”在 Linux 上无法回放（没有手柄设备），已跳过。");
+  toldControllerButtons_ = true;
+}
+
+ScreenRect X11InputSink::Screen() {
+  const int s = DefaultScreen(display_);
+  ScreenRect r;
+  r.width = DisplayWidth(display_, s);
+  r.height = DisplayHeight(display_, s);
+  const int mm = DisplayWidthMM(display_, s);
+  r.dpi = mm > 0 ? static_cast<int32_t>(std::lround(r.width * 25.4 / mm)) : 96;
+  return r;
+}
+
+}  // namespace tesmuro::play

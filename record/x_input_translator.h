@@ -1,0 +1,69 @@
+// Turns the core input events an X server reports (key and button presses
+// and releases, pointer motion) into the events the Windows hooks report for
+// the same input, so that the recorders write the same lines on both systems.
+//
+// Keys become the virtual key, the scan code and the flag word that a PC
+// keyboard gives the Windows low-level keyboard hook (os/pc_keyboard.h), with
+// its message: a key pressed while Alt is held (without Ctrl), Alt itself and
+// F10 come as system keys; the flag word has the extended bit (0x01), the Alt
+// bit (0x20) and the release bit (0x80). Buttons 1..3 are the left, middle
+// and right buttons, 4/5 the wheel (one notch: 120), 6/7 the horizontal
+// wheel, 8/9 the side buttons (back = X1, forward = X2). Wheel releases and
+// keys the table does not know give nothing.
+//
+// Portable: the X side hands over the numbers of each event. One object per
+// event stream; it keeps which modifiers are held.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+#include "record/hook_events.h"
+
+namespace tesmuro::record {
+
+// Core protocol event types.
+inline constexpr uint8_t kXKeyPress = 2, kXKeyRelease = 3, kXButtonPress = 4, kXButtonRelease = 5,
+                         kXMotionNotify = 6;
+
+struct XInputEvent {
+  uint8_t type = 0;     // one of the five above
+  uint8_t detail = 0;   // keycode or button
+  int16_t rootX = 0, rootY = 0;
+  uint32_t time = 0;    // the server's millisecond time stamp
+  bool injected = false;  // sent by this program (flag word bit 0x10 / mouse bit 0x01)
+};
+
+// Windows messages the translator produces.
+inline constexpr uint32_t kWmMouseMove = 0x0200, kWmLButtonDown = 0x0201, kWmLButtonUp = 0x0202,
+                          kWmRButtonDown = 0x0204, kWmRButtonUp = 0x0205, kWmMButtonDown = 0x0207,
+                          kWmMButtonUp = 0x0208, kWmMouseWheel = 0x020A, kWmXButtonDown = 0x020B,
+                          kWmXButtonUp = 0x020C, kWmMouseHWheel = 0x020E;
+inline constexpr uint32_t kWmKeyDown = 0x0100, kWmKeyUp = 0x0101, kWmSysKeyDown = 0x0104,
+                          kWmSysKeyUp = 0x0105;
+
+class XInputTranslator {
+ public:
+  // For each X keycode, the virtual key of the letter the current layout puts
+  // on it unshifted ('A'..'Z'), or 0: letters follow the layout, as the
+  // virtual keys of a Windows layout do. Empty: the US layout's letters.
+  using LetterMap = std::array<uint8_t, 256>;
+
+  XInputTranslator() { letters_.fill(0); }
+  void SetLetters(const LetterMap& letters) { letters_ = letters; }
+  // NumLock's state when the stream starts (then kept from its presses).
+  void SetNumLock(bool on) { numLock_ = on; }
+
+  std::optional<HookEvent> Translate(const XInputEvent& e);
+
+ private:
+  std::optional<HookEvent> Key(const XInputEvent& e);
+  std::optional<HookEvent> Mouse(const XInputEvent& e);
+
+  LetterMap letters_;
+  bool numLock_ = true;
+  bool lAlt_ = false, rAlt_ = false, lCtrl_ = false, rCtrl_ = false;
+};
+
+}  // namespace tesmuro::record

@@ -1,0 +1,69 @@
+// Global input on X11 through the RECORD extension, on a connection and a
+// thread of its own: the asynchronous context is polled together with a
+// wake-up descriptor, so Stop() ends it at once. The thread only copies each
+// event into a queue; the owner takes them with Take() when EventFd() is
+// readable.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "record/x_input_translator.h"
+
+typedef struct _XDisplay Display;
+
+namespace tesmuro::record {
+
+class XRecordListener {
+ public:
+  XRecordListener();
+  ~XRecordListener();
+  XRecordListener(const XRecordListener&) = delete;
+  XRecordListener& operator=(const XRecordListener&) = delete;
+
+  // Starts listening to key events and/or pointer events (motion, buttons)
+  // of every client. Empty on success, else a message (UTF-8).
+  std::string Start(const char* displayName, bool keys, bool pointer);
+  void Stop();
+
+  // Readable while events wait in the queue.
+  int EventFd() const { return eventFd_; }
+  // Moves the waiting events into `out` (appending) and clears the descriptor.
+  void Take(std::vector<XInputEvent>& out);
+  // The listener's thread has ended by itself (the context ended).
+  bool Ended() const { return ended_.load(); }
+
+  // The server's millisecond time, read once at Start(), and the monotonic
+  // time (microseconds) at which it was read: the recording clock's origin.
+  uint32_t ServerTimeAtStart() const { return serverTime_; }
+  int64_t MonoMicrosAtStart() const { return monoAtStart_; }
+  // Layout letters and NumLock as the server had them at Start().
+  const XInputTranslator::LetterMap& Letters() const { return letters_; }
+  bool NumLockOn() const { return numLock_; }
+
+ private:
+  friend struct RecordCallback;
+  void Deliver(const XInputEvent& e);
+  void Run();
+  void ReadServerState();
+
+  Display* control_ = nullptr;
+  Display* data_ = nullptr;
+  unsigned long context_ = 0;
+  int wakeFd_ = -1;
+  int eventFd_ = -1;
+  std::thread thread_;
+  std::atomic<bool> ended_{false};
+  std::mutex mutex_;
+  std::vector<XInputEvent> queue_;
+  uint32_t serverTime_ = 0;
+  int64_t monoAtStart_ = 0;
+  XInputTranslator::LetterMap letters_{};
+  bool numLock_ = true;
+};
+
+}  // namespace tesmuro::record

@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# The tesmuro program as a user meets it on the command line: usage, bad
+# input, exit codes, the settings file, a recording that cannot be written,
+# an X server that goes away, and the .deb unpacked into a scratch folder.
+# Runs on an Xvfb display of its own (tests/linux/run_xvfb.sh).
+#   tests/linux/cli_test.sh BUILD/linux/tesmuro BUILD
+set -u
+bin=$1
+build=$2
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
+failures=0
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+# expect CODE PATTERN -- COMMAND...: exit code and a line of stderr/stdout.
+expect() {
+  local code=$1 pattern=$2; shift 3
+  local out rc
+  out=$(timeout 60 "$@" 2>&1); rc=$?
+  [ "$rc" = "$code" ] || fail "$* -> exit $rc, wanted $code: $out"
+  [ -z "$pattern" ] || grep -q -- "$pattern" <<<"$out" || fail "$* -> no '$pattern' in: $out"
+}
+gbk() { printf '%s' "$1" | iconv -f UTF-8 -t GBK; }
+
+# Usage and the man page.
+expect 0 "tesmuro record" -- "$bin" --help
+expect 0 "tesmuro 1" -- "$bin" --version
+expect 2 "未知选项“--bogus”" -- "$bin" play x.crec --bogus
+expect 2 "缺少命令" -- "$bin"
+expect 2 "次数“0”无效" -- "$bin" play x.crec --loops=0
+man -l "$(dirname "$0")/../../linux/tesmuro.1" >/dev/null 2>&1 || fail "the man page does not format"
+
+# The settings file is created with the defaults on first use; a named one must exist.
+gbk $'延迟 1\r\n' >"$work/one.crec"
+expect 0 "" -- "$bin" play "$work/one.crec"
+[ "$(wc -l <"$work/config/tesmuro/Quorlin.qlset")" -ge 26 ] || fail "no settings file with the defaults"
+expect 2 "无法读取设置文件" -- "$bin" play "$work/one.crec" --settings "$work/none.qlset"
+
+# Bad scripts: missing, not GBK, UTF-8, a key code that is not a number.
+expect 2 "无法打开脚本" -- "$bin" play "$work/missing.crec"
+printf '\xff\xfe\x00a' >"$work/binary.crec"
+expect 2 "不是 GBK 文本" -- "$bin" play "$work/binary.crec"
+printf '延迟 10\r\n移动 1,2\r\n' >"$work/utf8.crec"
+expect 2 "UTF-8" -- "$bin" play "$work/utf8.crec"
+gbk $'按键按下 abc 0 0 0 0\r\n' >"$work/badkey.crec"
+expect 2 "无法识别的按键代码" -- "$bin" play "$work/badkey.crec"
+
+# A million lines play through (nothing but short delays and moves).
+python3 - "$work/big.crec" <<'PY'
+import sys
+line_d = "延迟 0\r\n".encode("gbk"); line_m = "移动 5,5\r\n".encode("gbk")
+with open(sys.argv[1], "wb") as f:
+    f.write((line_d + line_m) * 500000)
+PY
+expect 0 "" -- "$bin" play "$work/big.crec"
+
+# Keys that have no X keycode are told once each and skipped.
+gbk $'按键按下 231 0 0 0 0\r\n按键弹起 231 0 128 0 0\r\n按键按下 231 0 0 0 0\r\n按键弹起 231 0 128 0 0\r\n' \
+  >"$work/nokey.crec"
+out=$("$bin" play "$work/nokey.crec" 2>&1); rc=$?
+[ "$rc" = 0 ] || fail "nokey: exit $rc"
+[ "$(grep -c '按键 231' <<<"$out")" = 1 ] || fail "nokey: told $(grep -c '按键 231' <<<"$out") times: $out"
+
+# No display, Wayland without XWayland, an unreachable display.
+expect 2 "DISPLAY 未设置" -- env -u DISPLAY -u WAYLAND_DISPLAY "$bin" play "$work/one.crec"
+expect 2 "Wayland" -- env -u DISPLAY WAYLAND_DISPLAY=wayland-0 "$bin" play "$work/one.crec"
+expect 2 "无法连接 X 显示" -- "$bin" play "$work/one.crec" --display :987
+
+# A recording that cannot be written goes to a recovery file (exit 2).
+"$bin" record "$work/no/such/dir/r.crec" 2>"$work/rec.err" & p=$!; pids+=("$p")
+sleep 0.5; xdotool key Pause; wait "$p"; rc=$?
+[ "$rc" = 2 ] || fail "unwritable recording: exit $rc"
+ls "$work/state/tesmuro/"recovered-*.crec >/dev/null 2>&1 || fail "no recovery file: $(cat "$work/rec.err")"
+
+# Ctrl+C (SIGINT) ends a recording: the file is written, exit 0.
+"$bin" record "$work/int.crec" 2>/dev/null & p=$!; pids+=("$p")
+sleep 0.5; xdotool mousemove 10 10; sleep 0.2; kill -INT "$p"; wait "$p"; rc=$?
+[ "$rc" = 0 ] || fail "SIGINT recording: exit $rc"
+iconv -f GBK -t UTF-8 "$work/int.crec" | grep -q '^移动 10,10' || fail "SIGINT recording lost its lines"
+
+# An X server that goes away mid-run: exit 2, with the recording saved.
+fifo=$work/fd; mkfifo "$fifo"
+Xvfb -displayfd 3 -nolisten tcp 3>"$fifo" 2>/dev/null & xpid=$!; pids+=("$xpid")
+read -r -t 20 n <"$fifo"
+gbk $'延迟 20000\r\n' >"$work/long.crec"
+DISPLAY=:$n "$bin" play "$work/long.crec" 2>"$work/gone.err" & p=$!; pids+=("$p")
+DISPLAY=:$n "$bin" record "$work/gone.crec" 2>"$work/gone2.err" & p2=$!; pids+=("$p2")
+sleep 1; DISPLAY=:$n xdotool mousemove 7 7; sleep 0.3
+kill "$xpid"; wait "$xpid" 2>/dev/null
+wait "$p"; rc=$?
+[ "$rc" = 2 ] || fail "server gone (play): exit $rc $(cat "$work/gone.err")"
+grep -q "连接已断开" "$work/gone.err" || fail "server gone (play): no message"
+wait "$p2"; rc=$?
+[ "$rc" = 2 ] || fail "server gone (record): exit $rc $(cat "$work/gone2.err")"
+iconv -f GBK -t UTF-8 "$work/gone.crec" 2>/dev/null | grep -q '^移动 7,7' || fail "server gone (record): lines lost"
+
+# The .deb, unpacked into a scratch folder and run from there.
+if command -v cpack >/dev/null && command -v dpkg-deb >/dev/null; then
+  (cd "$build" && cpack -G DEB -B "$work/pkg" >"$work/cpack.log" 2>&1) || fail "cpack: $(tail -5 "$work/cpack.log")"
+  deb=$(ls "$work"/pkg/tesmuro_*.deb 2>/dev/null | head -1)
+  if [ -n "$deb" ]; then
+    dpkg-deb -x "$deb" "$work/root"
+    [ -f "$work/root/usr/share/man/man1/tesmuro.1" ] || fail ".deb without the man page"
+    expect 0 "tesmuro record" -- "$work/root/usr/bin/tesmuro" --help
+    expect 0 "" -- "$work/root/usr/bin/tesmuro" play "$work/one.crec"
+    dpkg-deb -f "$deb" Depends | grep -q libx11 || fail ".deb does not depend on libx11"
+  else
+    fail "cpack made no .deb"
+  fi
+fi
+
+[ "$failures" = 0 ] && echo "cli tests passed" || { echo "$failures failures"; exit 1; }
