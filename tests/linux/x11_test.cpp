@@ -1,0 +1,389 @@
+// The Linux program against a real X server (the Xvfb display run_xvfb.sh
+// starts): input injected through XTest is recorded as the Windows recorder
+// would write it, and a played script is seen by a listener of the test's
+// own (XInput 2 raw events, which carry the server's time) in order, with
+// its values and its timing.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/settings.h"
+#include "linux/files.h"
+
+// Xlib last: its macros (None, Bool, ...) clash with GoogleTest's names.
+#include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <fcntl.h>
+#include <cstring>
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string Gbk(const std::string& utf8) {
+  // The test scripts' keywords, written through iconv once.
+  const std::string in = "/tmp/tesmuro-x11-test-" + std::to_string(getpid());
+  { std::ofstream(in, std::ios::binary) << utf8; }
+  std::string out;
+  FILE* p = popen(("iconv -f UTF-8 -t GBK " + in).c_str(), "r");
+  char b[4096];
+  size_t n;
+  while ((n = fread(b, 1, sizeof b, p)) > 0) out.append(b, n);
+  pclose(p);
+  unlink(in.c_str());
+  return out;
+}
+
+std::string Utf8(const std::string& gbk) {
+  const std::string in = "/tmp/tesmuro-x11-test-u" + std::to_string(getpid());
+  { std::ofstream(in, std::ios::binary) << gbk; }
+  std::string out;
+  FILE* p = popen(("iconv -f GBK -t UTF-8 " + in).c_str(), "r");
+  char b[4096];
+  size_t n;
+  while ((n = fread(b, 1, sizeof b, p)) > 0) out.append(b, n);
+  pclose(p);
+  unlink(in.c_str());
+  return out;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream s(text);
+  std::string l;
+  while (std::getline(s, l)) {
+    if (!l.empty() && l.back() == '\r') l.pop_back();
+    lines.push_back(l);
+  }
+  return lines;
+}
+
+class Program {
+ public:
+  explicit Program(std::vector<std::string> args, const std::string& errFile) {
+    std::vector<char*> argv;
+    static std::string bin = TESMURO_BIN;
+    argv.push_back(bin.data());
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn(&pid_, bin.c_str(), &fa, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+  }
+  ~Program() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  // The exit code, or -1 when it has not ended within `limit`.
+  int Wait(std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::this_thread::sleep_for(5ms);
+    }
+    return -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+struct RawEvent {
+  int type;      // XI_RawKeyPress, ...
+  int detail;    // keycode or button
+  Time time;     // server ms
+  bool xtest;    // came through an XTEST device
+};
+
+// XInput 2 raw events of every device, on a connection of the test's own.
+class RawListener {
+ public:
+  RawListener() {
+    display_ = XOpenDisplay(nullptr);
+    int event, error;
+    if (!display_ || !XQueryExtension(display_, "XInputExtension", &opcode_, &event, &error)) return;
+    XIEventMask mask;
+    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+    mask.deviceid = XIAllMasterDevices;
+    mask.mask_len = sizeof bits;
+    mask.mask = bits;
+    XISetMask(bits, XI_RawKeyPress);
+    XISetMask(bits, XI_RawKeyRelease);
+    XISetMask(bits, XI_RawButtonPress);
+    XISetMask(bits, XI_RawButtonRelease);
+    XISelectEvents(display_, DefaultRootWindow(display_), &mask, 1);
+    XSync(display_, False);
+    thread_ = std::thread([this] { Run(); });
+  }
+  ~RawListener() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    if (display_) XCloseDisplay(display_);
+  }
+  std::vector<RawEvent> Events() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return events_;
+  }
+
+ private:
+  void Run() {
+    while (!stop_) {
+      while (XPending(display_)) {
+        XEvent ev;
+        XNextEvent(display_, &ev);
+        if (ev.xcookie.type == GenericEvent && ev.xcookie.extension == opcode_ &&
+            XGetEventData(display_, &ev.xcookie)) {
+          const auto* raw = static_cast<XIRawEvent*>(ev.xcookie.data);
+          std::lock_guard<std::mutex> lock(mutex_);
+          events_.push_back({raw->evtype, raw->detail, raw->time, false});
+          XFreeEventData(display_, &ev.xcookie);
+        }
+      }
+      std::this_thread::sleep_for(1ms);
+    }
+  }
+  Display* display_ = nullptr;
+  int opcode_ = 0;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+  std::mutex mutex_;
+  std::vector<RawEvent> events_;
+};
+
+class X11Test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(getenv("DISPLAY"), nullptr) << "run through tests/linux/run_xvfb.sh";
+    dir_ = "/tmp/tesmuro-x11-" + std::to_string(getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::system(("mkdir -p " + dir_).c_str());
+    settings_ = dir_ + "/Quorlin.qlset";
+    std::ofstream(settings_, std::ios::binary) << tesmuro::FormatSettings(tesmuro::ConstructionSettings());
+    d_ = XOpenDisplay(nullptr);
+    ASSERT_NE(d_, nullptr);
+  }
+  void TearDown() override {
+    if (d_) XCloseDisplay(d_);
+    std::system(("rm -rf " + dir_).c_str());
+  }
+  void Key(KeySym ks, bool down) {
+    XTestFakeKeyEvent(d_, XKeysymToKeycode(d_, ks), down, CurrentTime);
+    XSync(d_, False);
+  }
+  void Tap(KeySym ks) {
+    Key(ks, true);
+    Key(ks, false);
+  }
+  void Button(unsigned b, bool down) {
+    XTestFakeButtonEvent(d_, b, down, CurrentTime);
+    XSync(d_, False);
+  }
+  std::string Read(const std::string& path) {
+    std::string bytes, error;
+    tesmuro::linux_files::ReadFile(path, bytes, error);
+    return bytes;
+  }
+  std::string dir_, settings_;
+  Display* d_ = nullptr;
+};
+
+// Drops the variable parts of key lines (the time stamp) and delays, keeping
+// the words and codes.
+std::vector<std::string> Shapes(const std::vector<std::string>& lines, std::vector<int>* delays) {
+  std::vector<std::string> out;
+  for (const auto& l : lines) {
+    if (l.rfind("延迟 ", 0) == 0) {
+      if (delays) delays->push_back(std::stoi(l.substr(strlen("延迟 "))));
+      continue;
+    }
+    std::istringstream s(l);
+    std::vector<std::string> w;
+    std::string x;
+    while (s >> x) w.push_back(x);
+    if (w.size() == 6 && (w[0].find("按键") != std::string::npos)) w[4] = "T";
+    std::string joined;
+    for (auto& y : w) joined += (joined.empty() ? "" : " ") + y;
+    out.push_back(joined);
+  }
+  return out;
+}
+
+TEST_F(X11Test, RecordingWritesTheWindowsRecordersLinesWithTheServersDelays) {
+  RawListener raw;
+  const std::string file = dir_ + "/r.crec";
+  Program p({"record", file, "--settings", settings_}, dir_ + "/err");
+  std::this_thread::sleep_for(600ms);
+
+  XTestFakeMotionEvent(d_, -1, 321, 123, CurrentTime);
+  XSync(d_, False);
+  std::this_thread::sleep_for(20ms);
+  Button(1, true);
+  Button(1, false);
+  Button(3, true);
+  std::this_thread::sleep_for(15ms);
+  Button(3, false);
+  Button(2, true);
+  Button(2, false);
+  Button(4, true);
+  Button(4, false);
+  Button(5, true);
+  Button(5, false);
+  Button(6, true);
+  Button(6, false);
+  Button(8, true);
+  Button(8, false);
+  Button(9, true);
+  Button(9, false);
+  Tap(XK_a);
+  Key(XK_Shift_L, true);
+  Tap(XK_b);
+  Key(XK_Shift_L, false);
+  Tap(XK_Right);      // extended
+  Tap(XK_KP_Enter);   // extended Enter
+  Key(XK_Alt_L, true);
+  Tap(XK_F4);         // a system key
+  Key(XK_Alt_L, false);
+  std::this_thread::sleep_for(30ms);
+  Key(XK_Control_L, true);
+  Tap(XK_Pause);      // Ctrl+Pause is Break (Cancel), which stops too; its press is the last line
+  Key(XK_Control_L, false);
+  ASSERT_EQ(p.Wait(5s), 0) << Read(dir_ + "/err");
+
+  std::vector<int> delays;
+  const std::vector<std::string> got = Shapes(Lines(Utf8(Read(file))), &delays);
+  const std::vector<std::string> want = {
+      "屏幕 0,0,1280,1024," + got.at(0).substr(got.at(0).rfind(',') + 1),
+      "移动 321,123",
+      "左键按下", "左键释放", "右键按下", "右键释放", "中键按下", "中键释放",
+      "鼠标滚轮 120 0 0", "鼠标滚轮 -120 0 0", "水平滚轮 -120 0 0",
+      "后退键按下", "后退键释放", "前进键按下", "前进键释放",
+      "按键按下 65 30 0 T 0", "按键弹起 65 30 128 T 0",
+      "按键按下 160 42 0 T 0", "按键按下 66 48 0 T 0", "按键弹起 66 48 128 T 0", "按键弹起 160 42 128 T 0",
+      "按键按下 39 77 1 T 0", "按键弹起 39 77 129 T 0",
+      "按键按下 13 28 1 T 0", "按键弹起 13 28 129 T 0",
+      "系统按键按下 164 56 32 T 0", "系统按键按下 115 62 32 T 0", "系统按键弹起 115 62 160 T 0",
+      "按键弹起 164 56 128 T 0",
+      "按键按下 162 29 0 T 0", "按键按下 3 70 1 T 0"};
+  EXPECT_EQ(got, want);
+
+  // Each delay is the difference of the server's time stamps the test's own
+  // listener saw (buttons and keys; the move has no raw event here).
+  std::vector<Time> times;
+  for (const auto& e : raw.Events())
+    if (!(e.type == XI_RawButtonRelease && e.detail >= 4 && e.detail <= 7)) times.push_back(e.time);
+  // delays: [move, then one per button/key line]; raw: one per button/key event.
+  ASSERT_EQ(delays.size(), want.size() - 1);
+  ASSERT_GE(times.size(), delays.size() - 2);
+  for (size_t i = 2; i < delays.size(); ++i)
+    EXPECT_EQ(delays[i], static_cast<int>(times[i - 1] - times[i - 2])) << "line pair " << i;
+}
+
+TEST_F(X11Test, PlayedScriptIsSeenInOrderWithItsValuesAndTiming) {
+  RawListener raw;
+  const std::string file = dir_ + "/p.crec";
+  std::ofstream(file, std::ios::binary) << Gbk(
+      "移动 200,300\r\n延迟 40\r\n左键按下\r\n延迟 30\r\n左键释放\r\n延迟 25\r\n"
+      "按键按下 65 30 0 0 0\r\n延迟 20\r\n按键弹起 65 30 128 0 0\r\n延迟 10\r\n"
+      "按键按下 39 77 1 0 0\r\n按键弹起 39 77 129 0 0\r\n延迟 50\r\n鼠标滚轮 -240 0 0\r\n"
+      "延迟 15\r\n后退键按下\r\n后退键释放\r\n");
+  Program p({"play", file, "--settings", settings_, "--loops=2"}, dir_ + "/err");
+  ASSERT_EQ(p.Wait(10s), 0) << Read(dir_ + "/err");
+  std::this_thread::sleep_for(100ms);
+
+  const int a = XKeysymToKeycode(d_, XK_a), right = XKeysymToKeycode(d_, XK_Right);
+  struct Want {
+    int type, detail, gapMs;
+  };
+  const std::vector<Want> pass = {
+      {XI_RawButtonPress, 1, -1},   {XI_RawButtonRelease, 1, 30}, {XI_RawKeyPress, a, 25},
+      {XI_RawKeyRelease, a, 20},    {XI_RawKeyPress, right, 10},  {XI_RawKeyRelease, right, 0},
+      {XI_RawButtonPress, 5, 50},   {XI_RawButtonRelease, 5, 0},  {XI_RawButtonPress, 5, 0},
+      {XI_RawButtonRelease, 5, 0},  {XI_RawButtonPress, 8, 15},   {XI_RawButtonRelease, 8, 0}};
+  const std::vector<RawEvent> got = raw.Events();
+  ASSERT_EQ(got.size(), 2 * pass.size());
+  for (size_t i = 0; i < got.size(); ++i) {
+    const Want& w = pass[i % pass.size()];
+    EXPECT_EQ(got[i].type, w.type) << i;
+    EXPECT_EQ(got[i].detail, w.detail) << i;
+    if (i > 0 && w.gapMs >= 0) {
+      const long gap = static_cast<long>(got[i].time - got[i - 1].time);
+      EXPECT_NEAR(gap, w.gapMs, 5) << "event " << i;
+    }
+  }
+  // No drift: the pass's events keep the script's schedule from the first on.
+  for (size_t base : {size_t{0}, pass.size()}) {
+    long due = 0;
+    for (size_t i = 1; i < pass.size(); ++i) {
+      due += pass[i].gapMs;
+      EXPECT_NEAR(static_cast<long>(got[base + i].time - got[base].time), due, 3) << "event " << base + i;
+    }
+  }
+  // The second pass starts 40 ms after the last event of the first (its move, then the delay).
+  EXPECT_NEAR(static_cast<long>(got[pass.size()].time - got[pass.size() - 1].time), 40, 2);
+  Window root, child;
+  int x, y, wx, wy;
+  unsigned mask;
+  XQueryPointer(d_, DefaultRootWindow(d_), &root, &child, &x, &y, &wx, &wy, &mask);
+  EXPECT_EQ(x, 200);
+  EXPECT_EQ(y, 300);
+}
+
+TEST_F(X11Test, OnlyTheUsersPauseStopsAndNothingStaysHeld) {
+  const std::string file = dir_ + "/s.crec";
+  // The script presses Pause itself and holds Shift and the left button.
+  std::ofstream(file, std::ios::binary) << Gbk(
+      "按键按下 19 69 0 0 0\r\n按键弹起 19 69 128 0 0\r\n按键按下 160 42 0 0 0\r\n左键按下\r\n延迟 100\r\n");
+  Program p({"play", file, "--until-stop", "--settings", settings_}, dir_ + "/err");
+  EXPECT_EQ(p.Wait(800ms), -1) << "the script's own Pause stopped it: " << Read(dir_ + "/err");
+  Tap(XK_Pause);  // the user's (XTest, as xdotool's would be)
+  ASSERT_EQ(p.Wait(3s), 1) << Read(dir_ + "/err");
+
+  char keys[32];
+  XQueryKeymap(d_, keys);
+  const int shift = XKeysymToKeycode(d_, XK_Shift_L);
+  EXPECT_FALSE((keys[shift / 8] >> (shift % 8)) & 1) << "Shift left held";
+  Window root, child;
+  int x, y, wx, wy;
+  unsigned mask = 0;
+  XQueryPointer(d_, DefaultRootWindow(d_), &root, &child, &x, &y, &wx, &wy, &mask);
+  EXPECT_EQ(mask & Button1Mask, 0u) << "left button left held";
+}
+
+TEST_F(X11Test, TheSettingsStopKeyStopsAPlaybackButNotWhenTheScriptPressesIt) {
+  tesmuro::TSettings s = tesmuro::ConstructionSettings();
+  s.ShortCutControl = true;
+  s.StopKey = 0x79;  // F10
+  std::ofstream(settings_, std::ios::binary) << tesmuro::FormatSettings(s);
+  const std::string file = dir_ + "/k.crec";
+  std::ofstream(file, std::ios::binary) << Gbk("按键按下 121 68 0 0 0\r\n按键弹起 121 68 128 0 0\r\n延迟 50\r\n");
+  Program p({"play", file, "--until-stop", "--settings", settings_}, dir_ + "/err");
+  EXPECT_EQ(p.Wait(600ms), -1);
+  Tap(XK_F10);
+  EXPECT_EQ(p.Wait(3s), 1) << Read(dir_ + "/err");
+}
+
+}  // namespace
