@@ -132,3 +132,31 @@ test_moves_recorded_on_another_screen_are_mapped_only_when_asked() {
   poll 5000 input_log_has "lup 640,512"
   assert_eq $'ldown 320,256\nldown 640,512' "$(reach_lines 'ldown .*')" "with /scale"
 }
+
+test_restart_as_administrator_asks_saves_and_opens_the_same_script_in_a_new_copy() {
+  local dir file
+  dir=$(app_folder)
+  write_named_settings "$dir/Quorlin.qlset" RecMouse=1 RecKey=1
+  file="$TEST_DIR/管理员 脚本.crec"
+  printf '延迟 5\r\n' | iconv -f UTF-8 -t GBK >"$file"
+  APP_START_MS=$(e2e_now_ms)
+  APP_PID=$(start_program "$dir/Tesmuro.exe" "$(winpath "$file")")
+  MAIN=(--pid "$APP_PID" --class TFrmMain)
+  wait_main_window >/dev/null
+  poll 5000 script_text_is $'延迟 5\r\n'
+  local old=$APP_PID
+  drv set-text "${MAIN[@]}" --id 100 $'延迟 6\r\n' >/dev/null
+  drv menu-invoke "${MAIN[@]}" "文件(&File)" "以管理员身份重新启动(&Run as Administrator)" >/dev/null
+  assert_eq $'系统提示\n动作记录已修改，是否保存修改？' "$(drv msgbox --pid "$old" --timeout 10000)" "the question first"
+  drv msgbox --pid "$old" --press yes >/dev/null
+  assert_eq 0 "$(drv wait-exit "$old" 15000)" "exit code of the copy that restarted"
+  printf '延迟 6\r\n' | iconv -f UTF-8 -t GBK >"$TEST_DIR/want"
+  cmp -s "$TEST_DIR/want" "$file" || fail "the script was not saved before the restart"
+  # The new copy shows the same script (under Wine, which has no elevation, it simply starts).
+  local caption="Tesmuro - $(winpath "$file")"
+  drv wait-window --class TFrmMain --caption "$caption" --visible --timeout 15000 >/dev/null
+  MAIN=(--class TFrmMain --caption "$caption")
+  poll 5000 script_text_is $'延迟 6\r\n'
+  drv close "${MAIN[@]}" >/dev/null
+  drv wait-gone --class TFrmMain --timeout 10000 >/dev/null
+}
