@@ -5,6 +5,7 @@
 #   3. the playback tests under ThreadSanitizer
 #   4. unit tests built for Windows (32-bit) and run under Wine
 #   5. end-to-end tests of the real Tesmuro.exe under Wine on an Xvfb display
+#   and the Linux program tesmuro on its own Xvfb displays (after step 1)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -25,7 +26,9 @@ step() {
 
 tools/install-deps.sh || exit 1
 
-native() { tools/build.sh native && ctest --test-dir build/native --output-on-failure -j "$(nproc)" 2>&1 | tail -n 15; return "${PIPESTATUS[0]}"; }
+native() { tools/build.sh native && ctest --test-dir build/native --output-on-failure -j "$(nproc)" -E '^linux_' 2>&1 | tail -n 15; return "${PIPESTATUS[0]}"; }
+# The Linux program on Xvfb displays of its own: recorded and played input, bad input, the .deb.
+linux_x11() { ctest --test-dir build/native --output-on-failure -R '^linux_'; }
 asan() {
   tools/build.sh asan &&
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
@@ -48,6 +51,7 @@ wine_units() {
 e2e() { tools/e2e.sh build/win32; }
 
 step "unit tests (native)" native
+step "Linux program (X11, Xvfb)" linux_x11
 step "unit tests (ASan+UBSan)" asan
 step "playback tests (TSan)" tsan
 step "unit tests (Windows, under Wine)" wine_units
