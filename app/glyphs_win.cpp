@@ -96,6 +96,18 @@ void Paint(const Pen16& p, Glyph g) {
       p.Poly(tri, 3, RGB(30, 160, 50), RGB(0, 90, 20));
       break;
     }
+    case Glyph::PlayMemo: {
+      // The script's page with a play mark: plays the text as it stands.
+      const POINT page[] = {{1, 1}, {9, 1}, {11, 3}, {11, 15}, {1, 15}};
+      p.Poly(page, 5, kWhite, kInk);
+      const POINT rows[] = {{3, 5}, {8, 5}};
+      p.Lines(rows, 2, kInk);
+      const POINT rows2[] = {{3, 8}, {7, 8}};
+      p.Lines(rows2, 2, kInk);
+      const POINT tri[] = {{7, 7}, {15, 11}, {7, 15}};
+      p.Poly(tri, 3, RGB(30, 160, 50), RGB(0, 90, 20));
+      break;
+    }
     case Glyph::Pause:
       p.Rect(3, 2, 7, 14, RGB(30, 90, 200), RGB(0, 40, 120));
       p.Rect(9, 2, 13, 14, RGB(30, 90, 200), RGB(0, 40, 120));

@@ -3,6 +3,7 @@
 // tests implement it with a fake that records every call.
 #pragma once
 
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -93,6 +94,12 @@ class IMainView {
   virtual void SetMiniState(std::string_view /*utf8*/) {}
   // The exit code the program ends with once its window has closed.
   virtual void SetExitCode(int /*code*/) {}
+  // A run of the script box's own text has started: until the run is over,
+  // the view marks the line that TFrmMain::MemoPlayOffset() names.
+  virtual void FollowMemoPlayback() {}
+  // A new, empty file for a copy of the script to play, opened "w+b" and
+  // gone once closed; nullptr when none can be made.
+  virtual std::FILE* OpenScratchFile() { return std::tmpfile(); }
 
   virtual void SetMouseCapture() = 0;
   virtual void ReleaseMouseCapture() = 0;

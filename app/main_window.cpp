@@ -343,7 +343,12 @@ void TFrmMain::ShowPlayerNotices() {
 void TFrmMain::RunHotKey(HotKeyCommand command) {
   switch (command) {
     case HotKeyCommand::Record: SBRecordClick(); break;
-    case HotKeyCommand::Play: SBProcClick(); break;
+    case HotKeyCommand::Play:
+      if (Settings.PlayKeyPlaysMemo)
+        MnuPlayMemoClick();
+      else
+        SBProcClick();
+      break;
     case HotKeyCommand::Stop:
     case HotKeyCommand::EmergencyStop: SBStopClick(); break;
     case HotKeyCommand::None: break;
@@ -394,6 +399,7 @@ void TFrmMain::SBNewClick() {
   if (view_.ShowMessage(text::kAskNew, text::kNotice, kMbOkCancel | kMbIconInformation) != kIdOk) return;
   ScriptFileName.clear();
   view_.MemoSetText("");
+  memoMatchesFile_ = false;
   modified_ = false;
   journal_.Discard();
   if (Recording()) journal_.Begin("", clock_.TickCount());
@@ -410,6 +416,7 @@ void TFrmMain::LoadScriptFile(const std::string& path) {
   // Everything is read and converted before anything changes: a load that
   // fails leaves the text, the file name and the caption as they were.
   std::string text;
+  bool asOnDisk = false;  // no line break needed changing
   try {
     std::string bytes;
     if (!ReadWholeFile(path, bytes)) throw std::runtime_error("Cannot open file \"" + path + "\"");
@@ -418,6 +425,7 @@ void TFrmMain::LoadScriptFile(const std::string& path) {
       return;
     }
     text = script::NormalizeLineBreaks(bytes);
+    asOnDisk = text.size() == bytes.size();
   } catch (const std::bad_alloc&) {
     view_.ShowMessage(text::kScriptNoMemory + path, text::kNotice, kMbOk | kMbIconError);
     return;
@@ -429,6 +437,7 @@ void TFrmMain::LoadScriptFile(const std::string& path) {
   ScriptFileName = path;
   UpdateCaption(ScriptFileName);
   modified_ = false;
+  memoMatchesFile_ = asOnDisk;
   journal_.Discard();
   if (Recording()) journal_.Begin(text, clock_.TickCount());
 }
@@ -455,6 +464,7 @@ bool TFrmMain::SaveScript(bool saveAs) {
   }
   if (!WriteScript(path)) return false;
   ScriptFileName = path;
+  memoMatchesFile_ = true;
   if (!saveAs) UpdateCaption(ScriptFileName);  // Save As leaves the caption alone
   MarkClean();
   return true;
@@ -467,6 +477,7 @@ void TFrmMain::MnuSaveAsClick() { SaveScript(/*saveAs=*/true); }
 void TFrmMain::BitBtnClearClick() {
   if (!ConfirmDiscard()) return;
   view_.MemoSetText("");
+  memoMatchesFile_ = false;
   modified_ = false;
   journal_.Discard();
   if (Recording()) journal_.Begin("", clock_.TickCount());
@@ -554,6 +565,7 @@ bool TFrmMain::OpenPlayFile(const std::string& path) {
 
 void TFrmMain::StartPlayer(bool withShutdown) {
   StopPlayer();
+  playingMemo_ = false;
   Player = newPlayer_();
   Player->ScriptFile = PlayFile;  // the player closes it when its run ends
   PlayFile = nullptr;
@@ -634,9 +646,46 @@ void TFrmMain::SBProcClick() {
   if (!OpenPlayFile(*chosen)) return;
   StartPlayer(/*withShutdown=*/true);
   UpdateCaption(*chosen);
+  // The box's own file, as the box holds it: the box shows where the run is.
+  playingMemo_ = *chosen == ScriptFileName && memoMatchesFile_ && !modified_;
   Player->Resume();
+  if (playingMemo_) view_.FollowMemoPlayback();
   UpdatePlayState();
   view_.Beep(800, 100);
+}
+
+void TFrmMain::MnuPlayMemoClick() {
+  const std::string text = view_.MemoText();
+  if (text.empty()) {
+    view_.ShowMessage(text::kNothingToPlay, text::kNotice, kMbOk | kMbIconInformation);
+    return;
+  }
+  keyHook_->Install();
+  mouseHook_->SetRecording(false);
+  keyHook_->SetRecording(false);
+  JoyRecording = false;
+  // The player reads a file: a copy of the text, which the player closes
+  // (and the system removes) when the run ends.
+  std::FILE* copy = view_.OpenScratchFile();
+  if (!copy) throw std::runtime_error("Cannot create a temporary file for the script");
+  if (std::fwrite(text.data(), 1, text.size(), copy) != text.size() || std::fflush(copy) != 0) {
+    std::fclose(copy);
+    throw std::runtime_error("Cannot write a temporary file for the script");
+  }
+  std::rewind(copy);
+  ClosePlayFile();
+  PlayFile = copy;
+  StartPlayer(/*withShutdown=*/true);
+  playingMemo_ = true;
+  Player->Resume();
+  view_.FollowMemoPlayback();
+  UpdatePlayState();
+  view_.Beep(800, 100);
+}
+
+std::optional<int64_t> TFrmMain::MemoPlayOffset() const {
+  if (!playingMemo_ || !Player || Player->Finished()) return std::nullopt;
+  return std::max<int64_t>(Player->LineOffset(), 0);
 }
 
 void TFrmMain::SBPauseClick() {

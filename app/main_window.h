@@ -79,6 +79,15 @@ class TFrmMain : private RecordSink {
   void SBRecordClick();
   void SBStopClick();
   void SBProcClick();
+  // 播放当前动作记录: plays the script box's text as it stands (unsaved
+  // changes included) with the same player, loops, speed and stop as Play,
+  // through a copy: the file on disk is not touched, and editing the box
+  // during the run does not change what it plays.
+  void MnuPlayMemoClick();
+  // While a run plays the box's own text (by MnuPlayMemoClick, or Play of
+  // the box's file as loaded or saved): the byte offset in the box of the
+  // line being played. Nothing otherwise.
+  std::optional<int64_t> MemoPlayOffset() const;
   void SBPauseClick();
   void MnuExitClick();
   void SBToMicroClick();
@@ -241,6 +250,8 @@ class TFrmMain : private RecordSink {
   int64_t runSeconds_ = 0;
   uint32_t runStartTick_ = 0;
   std::string playStateShown_;
+  bool playingMemo_ = false;      // the player plays the box's own text
+  bool memoMatchesFile_ = false;  // the box holds ScriptFileName's bytes exactly
 };
 
 }  // namespace tesmuro

@@ -8,6 +8,9 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <exception>
 
 #include "app/glyphs_win.h"
@@ -395,6 +398,18 @@ void MainWindowWin::OnCommand(int id) {
     case layout::kMnuVHost: Guard([&] { w.MnuVHostClick(); }); break;
     case layout::kMnuAbout: Guard([&] { w.MnuAboutClick(); }); break;
     case layout::kMnuRunAsAdmin: Guard([&] { w.MnuRunAsAdminClick(); }); break;
+    case layout::kIdSBPlayMemo:
+    case layout::kMnuPlayMemo: Guard([&] { w.MnuPlayMemoClick(); }); break;
+    // The Edit menu works on the script box, which takes the keyboard.
+    case layout::kMnuUndo: SetFocus(memo_), memoText_->Undo(); break;
+    case layout::kMnuRedo: SetFocus(memo_), memoText_->Redo(); break;
+    case layout::kMnuCut: SetFocus(memo_), memoText_->Cut(); break;
+    case layout::kMnuCopy: SetFocus(memo_), memoText_->Copy(); break;
+    case layout::kMnuPaste: SetFocus(memo_), memoText_->Paste(); break;
+    case layout::kMnuSelectAll: SetFocus(memo_), memoText_->SelectAll(); break;
+    case layout::kMnuFind: SetFocus(memo_), memoText_->Find(); break;
+    case layout::kMnuFindNext: SetFocus(memo_), memoText_->FindNext(); break;
+    case layout::kMnuGoToLine: SetFocus(memo_), memoText_->GoToLine(); break;
     default:
       // Commands that this build does not offer yet do nothing.
       break;
@@ -459,6 +474,37 @@ int MainWindowWin::MemoLineCount() { return memoText_->StepCount(); }
 void MainWindowWin::MemoAppendLine(std::string_view gbk) { memoText_->AppendLine(gbk); }
 
 std::string MainWindowWin::MemoText(int* unencodable) { return memoText_->Text(unencodable); }
+
+void MainWindowWin::FollowMemoPlayback() {
+  memoText_->FollowPlayback([this]() -> std::optional<int64_t> {
+    if (!logic_) return std::nullopt;
+    return logic_->MemoPlayOffset();
+  });
+}
+
+std::FILE* MainWindowWin::OpenScratchFile() {
+  // In the user's temporary folder, removed by the system when closed (also
+  // when the program ends any other way).
+  wchar_t dir[MAX_PATH + 1];
+  const DWORD n = GetTempPathW(MAX_PATH + 1, dir);
+  if (n == 0 || n > MAX_PATH) return nullptr;
+  wchar_t name[MAX_PATH];
+  if (!GetTempFileNameW(dir, L"tsm", 0, name)) return nullptr;
+  HANDLE h = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                         CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    DeleteFileW(name);
+    return nullptr;
+  }
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDWR | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(h);
+    return nullptr;
+  }
+  std::FILE* f = _fdopen(fd, "w+b");
+  if (!f) _close(fd);
+  return f;
+}
 
 bool MainWindowWin::MemoSetText(std::string_view gbk) {
   // The box takes even a million lines at once; it wraps them in the

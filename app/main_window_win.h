@@ -69,6 +69,8 @@ class MainWindowWin : public IMainView {
   void ShowAboutModal() override;
   void SetMiniState(std::string_view text) override;
   void SetExitCode(int code) override { exitCode_ = code; }
+  void FollowMemoPlayback() override;
+  std::FILE* OpenScratchFile() override;
   // An unattended run: notices and errors are not shown in boxes (questions
   // still are).
   void SetQuiet(bool quiet) { quiet_ = quiet; }

@@ -137,6 +137,7 @@ void Parse(Src& src, TSettings& s) {
   if (ReadInt(src, speed) && speed >= kMinSpeedPercent && speed <= kMaxSpeedPercent) s.SpeedPercent = speed;
   ReadFlag(src, s.GameMode);
   ReadFlag(src, s.ScaleToScreen);
+  ReadFlag(src, s.PlayKeyPlaysMemo);
 }
 
 }  // namespace
@@ -174,6 +175,7 @@ std::string FormatSettings(const TSettings& s) {
   Num(out, s.SpeedPercent);
   Flag(out, s.GameMode);
   Flag(out, s.ScaleToScreen);
+  Flag(out, s.PlayKeyPlaysMemo);
   return out;
 }
 

@@ -1,8 +1,9 @@
 // The settings record and its file, "Quorlin.qlset" beside the executable:
-// 29 lines, each ended by CR LF, the meaning of a line given by its position.
+// 30 lines, each ended by CR LF, the meaning of a line given by its position.
 // The lines after the 26th came later, each at the end: the playback speed
-// (27), game mode (28) and the mapping onto the current screen (29). A file
-// that ends before one of them is read with its default (100 %, off, off).
+// (27), game mode (28), the mapping onto the current screen (29) and what
+// the Play hot key plays (30). A file that ends before one of them is read
+// with its default (100 %, off, off, off).
 #pragma once
 
 #include <cstdint>
@@ -49,6 +50,9 @@ struct TSettings {
   bool GameMode = false;
   // Moves recorded on another screen are mapped onto the current one.
   bool ScaleToScreen = false;
+  // The Play hot key plays the script box's text as it stands (the command
+  // 播放当前动作记录) instead of asking for a file.
+  bool PlayKeyPlaysMemo = false;
 
   bool operator==(const TSettings&) const = default;
 };

@@ -11,6 +11,8 @@ inline constexpr char kCannotOpenInputSettings[] = "不能打开输入参数文�
 inline constexpr char kCannotOpenOutputSettings[] = "不能打开输出参数文件！";
 inline constexpr char kAskNew[] = "是否放弃当前文件，新建新的记录文件？";
 inline constexpr char kCannotOpenScript[] = "不能打开动作记录文件！";
+// 播放当前动作记录 with an empty script box.
+inline constexpr char kNothingToPlay[] = "当前动作记录是空的，没有可以播放的动作。";
 inline constexpr char kTwoJoysticksOnly[] = "本系统只支持2个摇杆！";
 inline constexpr char kStepCounterPrefix[] = "录制了";
 inline constexpr char kStepCounterSuffix[] = "步";

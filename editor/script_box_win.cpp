@@ -524,12 +524,15 @@ LRESULT ScriptBox::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handl
     }
     case WM_SETTEXT: {
       // The component takes WM_SETTEXT's text in the document's code page;
-      // a window's text is UTF-16. As the edit control did, the text
-      // replaces the old one and counts as a change by the user.
+      // a window's text is UTF-16. As in a multi-line edit control, the
+      // text replaces the old one without counting as the user's change.
       handled = true;
       const auto* w = reinterpret_cast<const wchar_t*>(lParam);
       const std::string bytes = ToGbk(w ? std::wstring(w) : std::wstring());
+      Flush();
+      selfEdit_ = true;
       Call(SCI_SETTEXT, 0, reinterpret_cast<intptr_t>(bytes.c_str()));
+      selfEdit_ = false;
       Call(SCI_EMPTYUNDOBUFFER);
       UpdateMarginWidth();
       return TRUE;

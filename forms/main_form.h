@@ -26,6 +26,7 @@ enum ControlId : int {
   kIdSBPause,
   kIdSBStop,
   kIdBitBtnClear,
+  kIdSBPlayMemo,
 };
 
 // Menu item ids.
@@ -42,6 +43,17 @@ enum MenuId : int {
   kMnuVHost,
   kMnuAbout,
   kMnuRunAsAdmin,
+  // The Edit menu: the script box's commands.
+  kMnuUndo,
+  kMnuRedo,
+  kMnuCut,
+  kMnuCopy,
+  kMnuPaste,
+  kMnuSelectAll,
+  kMnuFind,
+  kMnuFindNext,
+  kMnuGoToLine,
+  kMnuPlayMemo,
 };
 
 inline constexpr int kStatusBarHeight = 19;
@@ -53,7 +65,7 @@ inline constexpr char kTabCaption[] = "鼠标键盘动作记录";
 inline constexpr int kGroupLeft = 0, kGroupTop = 0, kGroupWidth = 681, kGroupHeight = 345;
 
 // The picture a glyph button shows.
-enum class Glyph { New, Load, Save, ToMicro, Record, Play, Pause, Stop, Ok, No };
+enum class Glyph { New, Load, Save, ToMicro, Record, Play, Pause, Stop, Ok, No, PlayMemo };
 
 struct GlyphButton { int id; int x; const char* hint; Glyph glyph; };
 inline constexpr int kButtonTop = 352, kButtonWidth = 23, kButtonHeight = 22;
@@ -61,9 +73,10 @@ inline constexpr GlyphButton kGlyphButtons[] = {
     {kIdSBNew, 0, "新建文件", Glyph::New},
     {kIdSBLoad, 24, "装入记录文件", Glyph::Load},
     {kIdSBSave, 48, "保存记录文件", Glyph::Save},
-    {kIdSBToMicro, 464, "进入微型录制界面", Glyph::ToMicro},
-    {kIdSBRecord, 488, "录制动作", Glyph::Record},
-    {kIdSBProc, 512, "运行记录的动作", Glyph::Play},
+    {kIdSBToMicro, 440, "进入微型录制界面", Glyph::ToMicro},
+    {kIdSBRecord, 464, "录制动作", Glyph::Record},
+    {kIdSBProc, 488, "运行记录的动作", Glyph::Play},
+    {kIdSBPlayMemo, 512, "播放当前动作记录（不保存，不选文件）", Glyph::PlayMemo},
     {kIdSBPause, 536, "播放暂停/继续播放", Glyph::Pause},
     {kIdSBStop, 560, "停止", Glyph::Stop},
 };
@@ -81,6 +94,20 @@ inline constexpr MenuItem kMenu[] = {
     {1, 0, nullptr},
     {1, kMnuRunAsAdmin, "以管理员身份重新启动(&Run as Administrator)"},
     {1, kMnuExit, "退出本软件(&Exit)"},
+    {0, 0, "编辑(&Edit)"},
+    {1, kMnuUndo, "撤销(&U)\tCtrl+Z"},
+    {1, kMnuRedo, "重做(&R)\tCtrl+Y"},
+    {1, 0, nullptr},
+    {1, kMnuCut, "剪切(&T)\tCtrl+X"},
+    {1, kMnuCopy, "复制(&C)\tCtrl+C"},
+    {1, kMnuPaste, "粘贴(&P)\tCtrl+V"},
+    {1, kMnuSelectAll, "全选(&A)\tCtrl+A"},
+    {1, 0, nullptr},
+    {1, kMnuFind, "查找(&F)...\tCtrl+F"},
+    {1, kMnuFindNext, "查找下一个(&N)\tF3"},
+    {1, kMnuGoToLine, "转到行(&G)...\tCtrl+G"},
+    {1, 0, nullptr},
+    {1, kMnuPlayMemo, "播放当前动作记录(&L)"},
     {0, 0, "设置(&Setup)"},
     {1, kMnuSoftwareSetup, "软件设置(S&oftware Setup)"},
     {1, 0, nullptr},

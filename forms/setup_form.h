@@ -56,6 +56,7 @@ enum ControlId : int {
   kIdLabel14,
   kIdChkGameMode,
   kIdChkScaleToScreen,
+  kIdChkPlayKeyPlaysMemo,
 };
 
 enum class Kind { Check, Radio, Edit, HotKey, Label, GlyphButton };
@@ -125,6 +126,7 @@ inline constexpr Control kControls[] = {
     {kIdChkGameMode, Kind::Check, Parent::Sheet2, "游戏模式", 168, 192, 137, 17, true},
     {kIdChkScaleToScreen, Kind::Check, Parent::Sheet2, "坐标随屏幕换算", 168, 216, 137, 17, true},
     {kIdEditSpeed, Kind::Edit, Parent::Sheet2, "", 72, 240, 49, 20, true},
+    {kIdChkPlayKeyPlaysMemo, Kind::Check, Parent::Sheet2, "开始播放键直接播放当前动作记录（不选文件）", 8, 268, 297, 17, true},
     {kIdSBLoad, Kind::GlyphButton, Parent::Sheet2, "", 216, 152, 23, 22, true},
     {kIdLabel9, Kind::Label, Parent::Sheet2, "小时", 72, 60, 0, 0, true},
     {kIdLabel10, Kind::Label, Parent::Sheet2, "分钟", 152, 60, 0, 0, true},

@@ -142,6 +142,7 @@ SetupDialogState FillSetupDialog(const TSettings& s, const NameConversion& ansiT
   d.EditSpeed = ToDec(s.SpeedPercent);
   d.ChkGameMode = s.GameMode;
   d.ChkScaleToScreen = s.ScaleToScreen;
+  d.ChkPlayKeyPlaysMemo = s.PlayKeyPlaysMemo;
   return d;
 }
 
@@ -179,6 +180,7 @@ void ReadSetupDialog(const SetupDialogState& d, TSettings& s, const NameConversi
   s.SpeedPercent = speed;
   s.GameMode = d.ChkGameMode;
   s.ScaleToScreen = d.ChkScaleToScreen;
+  s.PlayKeyPlaysMemo = d.ChkPlayKeyPlaysMemo;
 }
 
 namespace {

@@ -48,6 +48,7 @@ struct SetupDialogState {
   std::string EditSpeed;  // the playback speed in percent
   bool ChkGameMode = false;
   bool ChkScaleToScreen = false;
+  bool ChkPlayKeyPlaysMemo = false;
 
   bool operator==(const SetupDialogState&) const = default;
 };

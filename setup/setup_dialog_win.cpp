@@ -275,6 +275,7 @@ void SetupDialogWin::SetState(const setup::SetupDialogState& d) {
   Text(l::kIdEditSpeed, d.EditSpeed);
   SetChecked(l::kIdChkGameMode, d.ChkGameMode);
   SetChecked(l::kIdChkScaleToScreen, d.ChkScaleToScreen);
+  SetChecked(l::kIdChkPlayKeyPlaysMemo, d.ChkPlayKeyPlaysMemo);
 }
 
 setup::SetupDialogState SetupDialogWin::State() {
@@ -313,6 +314,7 @@ setup::SetupDialogState SetupDialogWin::State() {
   d.EditSpeed = Text(l::kIdEditSpeed);
   d.ChkGameMode = Checked(l::kIdChkGameMode);
   d.ChkScaleToScreen = Checked(l::kIdChkScaleToScreen);
+  d.ChkPlayKeyPlaysMemo = Checked(l::kIdChkPlayKeyPlaysMemo);
   return d;
 }
 

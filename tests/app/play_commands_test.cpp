@@ -2,12 +2,15 @@
 // view and a player on a virtual clock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <future>
 #include <functional>
+#include <stdexcept>
 
 #include "../play/player_fakes.h"
 #include "app/main_window.h"
+#include "app/texts.h"
 #include "support/main_window_fixture.h"
 
 namespace tesmuro {
@@ -310,6 +313,115 @@ TEST_F(PlayCommandsTest, ClosingTheWindowEndsThePlayer) {
   m.FormClose();
   EXPECT_EQ(m.Player, nullptr);
   EXPECT_EQ(shutdown.Exits(), 0) << "closing the program does not shut the computer down";
+}
+
+}  // namespace
+}  // namespace tesmuro
+
+namespace tesmuro {
+namespace {
+
+// 播放当前动作记录 and the played line.
+
+bool Logged(const std::vector<std::string>& calls, const std::string& what) {
+  return std::find(calls.begin(), calls.end(), what) != calls.end();
+}
+
+TEST_F(PlayCommandsTest, PlayingTheBoxPlaysItsTextAsItStandsWithoutAskingOrSaving) {
+  settings.LoopByCount = true;
+  settings.LoopCount = 2;
+  TFrmMain& m = Window();
+  view.memo = play::test::Gbk("延迟 10\r\n左键按下\r\n延迟 10\r\n左键释放");  // typed, no last line end
+  m.MemoChangedByUser();
+  m.SBRecordClick();
+  log.calls.clear();
+  m.MnuPlayMemoClick();
+  ASSERT_NE(m.Player, nullptr);
+  EXPECT_TRUE(Logged(log.calls, "follow"));
+  EXPECT_TRUE(Logged(log.calls, "beep:800:100"));
+  EXPECT_FALSE(Logged(log.calls, "dialog:2")) << "no file dialog";
+  EXPECT_FALSE(m.MouseHook().Recording());
+  EXPECT_EQ(m.Player->LoopCount, 2);
+  EXPECT_TRUE(m.ScriptFileName.empty());
+  EXPECT_EQ(view.caption, "Tesmuro");
+  EXPECT_TRUE(m.Modified()) << "nothing was saved";
+  // Edits after the start change nothing of the run.
+  view.memo = play::test::Gbk("延迟 10\r\n");
+  m.Player->WaitFor();
+  EXPECT_EQ(Clicks(), 2);
+  EXPECT_FALSE(m.MemoPlayOffset()) << "the run is over";
+}
+
+TEST_F(PlayCommandsTest, AnEmptyBoxOrNoTemporaryFileIsSaidAndStartsNothing) {
+  TFrmMain& m = Window();
+  m.MnuPlayMemoClick();
+  EXPECT_EQ(m.Player, nullptr);
+  ASSERT_EQ(view.boxes.size(), 1u);
+  EXPECT_EQ(view.boxes[0].text, text::kNothingToPlay);
+  view.memo = play::test::Gbk("左键按下\r\n");
+  view.noScratchFile = true;
+  EXPECT_THROW(m.MnuPlayMemoClick(), std::runtime_error);
+  EXPECT_EQ(m.Player, nullptr);
+}
+
+TEST_F(PlayCommandsTest, ThePlayKeyPlaysTheBoxWhenTheSettingSaysSo) {
+  settings.PlayKeyPlaysMemo = true;
+  TFrmMain& m = Window();
+  view.memo = play::test::Gbk("左键按下\r\n左键释放\r\n");
+  log.calls.clear();
+  m.RunHotKey(HotKeyCommand::Play);
+  ASSERT_NE(m.Player, nullptr);
+  EXPECT_TRUE(Logged(log.calls, "follow"));
+  m.Player->WaitFor();
+  EXPECT_EQ(Clicks(), 1);
+
+  settings.PlayKeyPlaysMemo = false;
+  w.reset();
+  TFrmMain& n = Window();
+  log.calls.clear();
+  n.RunHotKey(HotKeyCommand::Play);
+  EXPECT_TRUE(Logged(log.calls, "dialog:2")) << "Play keeps its dialog by default";
+  EXPECT_FALSE(Logged(log.calls, "follow"));
+}
+
+TEST_F(PlayCommandsTest, PlayOfTheBoxsOwnFileFollowsTheRunOnlyWhileTheBoxHoldsThatFile) {
+  // A long delay keeps the run on its first line.
+  dir.Write("long.crec", play::test::Gbk("延迟 100000\r\n左键按下\r\n"));
+  dir.Write("lf.crec", play::test::Gbk("延迟 100000\n左键按下\n"));
+  auto playAfter = [&](const char* load, const char* play, bool edit) {
+    w.reset();
+    TFrmMain& m = Window();
+    view.dialogAnswers = {dir.File(load)};
+    m.SBLoadClick();
+    if (edit) m.MemoChangedByUser();
+    log.calls.clear();
+    view.dialogAnswers = {dir.File(play)};
+    m.SBProcClick();
+    const bool followed = Logged(log.calls, "follow");
+    m.SBStopClick();
+    return followed;
+  };
+  EXPECT_TRUE(playAfter("long.crec", "long.crec", false));
+  EXPECT_FALSE(playAfter("long.crec", "long.crec", true)) << "changed since it was loaded";
+  EXPECT_FALSE(playAfter("long.crec", "click.crec", false)) << "another file";
+  EXPECT_FALSE(playAfter("lf.crec", "lf.crec", false)) << "the box's line breaks differ from the file's";
+}
+
+TEST_F(PlayCommandsTest, TheOffsetNamesTheLineBeingPlayed) {
+  // Looked at from inside the run, 50 ms into the delay on the second line
+  // (which starts at byte 10).
+  std::optional<int64_t> seen;
+  makePlayer = [&] {
+    auto c = std::make_unique<play::test::FakePlayClock>();
+    c->At(50000, [&] { seen = w->MemoPlayOffset(); });
+    return std::make_unique<play::TRunThread>(sink, shutdown, std::move(c));
+  };
+  TFrmMain& m = Window();
+  view.memo = play::test::Gbk("左键按下\r\n延迟 100000\r\n左键释放\r\n");
+  m.MnuPlayMemoClick();
+  m.Player->WaitFor();
+  EXPECT_EQ(seen, std::optional<int64_t>(10));
+  EXPECT_FALSE(m.MemoPlayOffset()) << "the run is over";
 }
 
 }  // namespace

@@ -32,6 +32,7 @@ TEST(SettingsFile, ConstructionValuesGiveTheDocumentedBytes) {
   expected += "\r\n0\r\n0\r\n0\r\n1\r\n1\r\n";
   expected += "100\r\n";  // the speed, after the 26 lines of the older layout
   expected += "0\r\n0\r\n";  // game mode, the screen mapping
+  expected += "0\r\n";        // the Play hot key asks for a file
   EXPECT_EQ(FormatSettings(ConstructionSettings()), expected);
 }
 
@@ -77,12 +78,12 @@ TEST(SettingsFile, WritesEveryFieldOnItsLine) {
   s.RecKeyMsg = true;
   EXPECT_EQ(FormatSettings(s), Lines({"0", "0", "0", "1", "0", "0", "-5", "2", "59", "2147483647", "65535",
                                       "16504", "120", "1", "0", "0", "0", "-1", "0", "0", "C:\\a b\\x.crec", "0",
-                                      "0", "1", "0", "1", "100", "0", "0"}));
+                                      "0", "1", "0", "1", "100", "0", "0", "0"}));
   s.GameMode = true;
-  EXPECT_TRUE(FormatSettings(s).ends_with("\r\n100\r\n1\r\n0\r\n"));
+  EXPECT_TRUE(FormatSettings(s).ends_with("\r\n100\r\n1\r\n0\r\n0\r\n"));
   s.GameMode = false;
   s.ScaleToScreen = true;
-  EXPECT_TRUE(FormatSettings(s).ends_with("\r\n100\r\n0\r\n1\r\n"));
+  EXPECT_TRUE(FormatSettings(s).ends_with("\r\n100\r\n0\r\n1\r\n0\r\n"));
 }
 
 TEST(SettingsFile, GameModeAndScreenMappingComeAfterTheSpeedAndAreOffInOlderFiles) {
@@ -102,6 +103,19 @@ TEST(SettingsFile, GameModeAndScreenMappingComeAfterTheSpeedAndAreOffInOlderFile
   ParseSettings(older + "150\r\n1", u);  // a file cut short after the game mode
   EXPECT_TRUE(u.GameMode);
   EXPECT_FALSE(u.ScaleToScreen);
+}
+
+TEST(SettingsFile, ThePlayKeysChoiceIsTheThirtiethLineAndOffInOlderFiles) {
+  const std::string older = File("\r\n", "x.crec");  // 26 lines
+  TSettings t = ConstructionSettings();
+  ParseSettings(older + "150\r\n1\r\n1\r\n", t);
+  EXPECT_FALSE(t.PlayKeyPlaysMemo) << "a file of 29 lines";
+  ParseSettings(older + "150\r\n0\r\n0\r\n1\r\n", t);
+  EXPECT_TRUE(t.PlayKeyPlaysMemo);
+  EXPECT_FALSE(t.GameMode);
+  TSettings s = ConstructionSettings();
+  s.PlayKeyPlaysMemo = true;
+  EXPECT_TRUE(FormatSettings(s).ends_with("\r\n100\r\n0\r\n0\r\n1\r\n"));
 }
 
 TEST(SettingsFile, RoundTripRestoresEveryField) {
@@ -130,6 +144,7 @@ TEST(SettingsFile, RoundTripRestoresEveryField) {
   s.PostJoy = true;
   s.GameMode = true;
   s.ScaleToScreen = true;
+  s.PlayKeyPlaysMemo = true;
   TSettings back;
   ParseSettings(FormatSettings(s), back);
   EXPECT_EQ(back, s);

@@ -8,6 +8,20 @@ MAIN_MENU=$'文件(&File)
   -
   以管理员身份重新启动(&Run as Administrator)
   退出本软件(&Exit)
+编辑(&Edit)
+  撤销(&U)\tCtrl+Z
+  重做(&R)\tCtrl+Y
+  -
+  剪切(&T)\tCtrl+X
+  复制(&C)\tCtrl+C
+  粘贴(&P)\tCtrl+V
+  全选(&A)\tCtrl+A
+  -
+  查找(&F)...\tCtrl+F
+  查找下一个(&N)\tF3
+  转到行(&G)...\tCtrl+G
+  -
+  播放当前动作记录(&L)
 设置(&Setup)
   软件设置(S&oftware Setup)
   -

@@ -40,6 +40,7 @@ TSettings Distinct() {
   s.SpeedPercent = 250;
   s.GameMode = true;
   s.ScaleToScreen = false;
+  s.PlayKeyPlaysMemo = true;
   return s;
 }
 
@@ -170,6 +171,7 @@ TEST(SetupMapping, FillPutsEveryFieldIntoItsControl) {
       .ChkPostJoy = true,
       .EditSpeed = "250",
       .ChkGameMode = true,
+      .ChkPlayKeyPlaysMemo = true,
   };
   EXPECT_EQ(d, e);
 }

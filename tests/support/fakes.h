@@ -189,6 +189,9 @@ class FakeView : public IMainView {
     memo = gbk;
     return true;
   }
+  void FollowMemoPlayback() override { log_.Add("follow"); }
+  bool noScratchFile = false;  // no temporary file can be made
+  std::FILE* OpenScratchFile() override { return noScratchFile ? nullptr : std::tmpfile(); }
 
   std::optional<std::string> RunFileDialog(FileDialog which) override {
     log_.Add("dialog:" + std::to_string(static_cast<int>(which)));
