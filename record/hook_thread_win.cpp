@@ -109,7 +109,7 @@ bool HookThread::Serve(UINT what, WPARAM arg) {
         raw_ = nullptr;
         return false;
       }
-      rawAbsolute_ = false;
+      rawMotion_.Reset();
       return true;
     }
     case kUninstallRaw:
@@ -166,30 +166,16 @@ void HookThread::OnRawInput(HRAWINPUT input) noexcept {
   if (GetRawInputData(input, RID_INPUT, &raw, &size, sizeof(RAWINPUTHEADER)) == static_cast<UINT>(-1)) return;
   if (raw.header.dwType != RIM_TYPEMOUSE) return;
   const RAWMOUSE& m = raw.data.mouse;
+  RawMouseReport report;
+  report.absolute = (m.usFlags & MOUSE_MOVE_ABSOLUTE) != 0;
+  report.virtualDesktop = (m.usFlags & MOUSE_VIRTUAL_DESKTOP) != 0;
+  report.x = m.lLastX;
+  report.y = m.lLastY;
+  const PixelArea primary{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  const PixelArea all{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                      GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
   int32_t dx = 0, dy = 0;
-  if (m.usFlags & MOUSE_MOVE_ABSOLUTE) {
-    // Tablets, remote sessions and virtual machines report where the pointer
-    // is (0..65535 over the virtual or the primary screen): their motion is
-    // the difference between positions.
-    const bool virtualDesktop = (m.usFlags & MOUSE_VIRTUAL_DESKTOP) != 0;
-    const int left = virtualDesktop ? GetSystemMetrics(SM_XVIRTUALSCREEN) : 0;
-    const int top = virtualDesktop ? GetSystemMetrics(SM_YVIRTUALSCREEN) : 0;
-    const int width = GetSystemMetrics(virtualDesktop ? SM_CXVIRTUALSCREEN : SM_CXSCREEN);
-    const int height = GetSystemMetrics(virtualDesktop ? SM_CYVIRTUALSCREEN : SM_CYSCREEN);
-    const int32_t x = left + static_cast<int32_t>(int64_t{m.lLastX} * width / 65536);
-    const int32_t y = top + static_cast<int32_t>(int64_t{m.lLastY} * height / 65536);
-    if (rawAbsolute_) {
-      dx = x - rawLastX_;
-      dy = y - rawLastY_;
-    }
-    rawAbsolute_ = true;
-    rawLastX_ = x;
-    rawLastY_ = y;
-  } else {
-    dx = m.lLastX;
-    dy = m.lLastY;
-  }
-  if (dx == 0 && dy == 0) return;
+  if (!rawMotion_.Take(report, primary, all, dx, dy)) return;
   MouseHookEvent e;
   e.message = kRawMotionMessage;
   e.x = dx;

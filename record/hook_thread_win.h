@@ -17,6 +17,7 @@
 #include "record/hook_handover.h"
 #include "record/hook_watchdog.h"
 #include "record/modifier_tracker.h"
+#include "record/raw_motion.h"
 
 namespace tesmuro::win {
 
@@ -88,8 +89,7 @@ class HookThread : public IHookHost {
   HHOOK mouse_ = nullptr;
   HHOOK key_ = nullptr;
   HWND raw_ = nullptr;            // the raw input's window, while registered
-  bool rawAbsolute_ = false;      // an absolute device's last position is known
-  int32_t rawLastX_ = 0, rawLastY_ = 0;
+  RawMotionTracker rawMotion_;
   ModifierTracker modifiers_;
   const KeyHookEvent* passing_ = nullptr;  // the key event being passed down the hook chain
   // Written by the hook thread, read by the interface thread's watchdog.
