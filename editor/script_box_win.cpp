@@ -510,6 +510,12 @@ LRESULT ScriptBox::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handl
       const bool ctrl = GetKeyState(VK_CONTROL) < 0, shift = GetKeyState(VK_SHIFT) < 0,
                  alt = GetKeyState(VK_MENU) < 0;
       if (alt) return 0;
+      if (wParam == VK_RETURN && !ctrl) {
+        // Typing is undone a line at a time: a new line starts a new step.
+        Call(SCI_BEGINUNDOACTION);
+        Call(SCI_ENDUNDOACTION);
+        return 0;
+      }
       if (ctrl && !shift && wParam == 'F') {
         handled = true;
         Find();
