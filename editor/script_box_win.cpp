@@ -528,6 +528,11 @@ LRESULT ScriptBox::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handl
       }
       return 0;
     }
+    case WM_CHAR:
+      // The control characters of Ctrl+letter keys (^F, ^G of this class's
+      // own keys among them) are no script text; Backspace, Tab and Enter are.
+      if (wParam < 0x20 && wParam != '\b' && wParam != '\t' && wParam != '\r' && wParam != '\n') handled = true;
+      return 0;
     case WM_SETTEXT: {
       // The component takes WM_SETTEXT's text in the document's code page;
       // a window's text is UTF-16. As in a multi-line edit control, the

@@ -102,6 +102,8 @@ test_go_to_line_and_find_in_chinese_dialogs() {
   drv post "${find[@]}" --id 1 245 >/dev/null  # BM_CLICK, posted: the message box is modal
   assert_eq $'系统提示\n找不到“右键”。' "$(drv msgbox --pid "$APP_PID" --press ok)" "not found"
   drv click "${find[@]}" --id 2 >/dev/null
+  # The dialogs' keys typed nothing into the script.
+  assert_script_text $'延迟 5\r\n移动 1,2\r\n延迟 7\r\n移动 3,4\r\n左键按下\r\n' "script after the dialogs"
 }
 
 test_the_box_text_plays_as_it_stands_without_a_file_and_its_line_is_marked() {
