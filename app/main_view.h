@@ -8,23 +8,14 @@
 #include <string>
 #include <string_view>
 
+#include "ui/message_box.h"
+
 namespace tesmuro {
 
 namespace setup {
 class ISetupDialog;
 }
 
-// Message-box styles and results, with the system's values.
-enum : unsigned {
-  kMbOk = 0x0,
-  kMbOkCancel = 0x1,
-  kMbYesNoCancel = 0x3,
-  kMbYesNo = 0x4,
-  kMbIconError = 0x10,
-  kMbIconWarning = 0x30,
-  kMbIconInformation = 0x40,
-};
-enum : int { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
 
 enum class FileDialog { Open /*OpenDlg*/, Save /*SaveDlg*/, OpenPlay /*OpenRDlg*/ };
 

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "app/application_win.h"
+#include "ui/application_win.h"
 #include "app/command_line.h"
 #include "app/main_window_win.h"
 #include "os/system_library_win.h"
 #include "app/texts.h"
-#include "app/win_util_win.h"
+#include "ui/win_util_win.h"
 #include "os/winmm_win.h"
 #include "auxiliary/forms_win.h"
 

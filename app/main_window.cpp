@@ -5,9 +5,11 @@
 
 #include "app/play_state.h"
 #include "app/texts.h"
+#include "auxiliary/help_commands.h"
 #include "auxiliary/joystick_report.h"
 #include "forms/main_form.h"
 #include "script/script_format.h"
+#include "setup/software_setup.h"
 #include "util/file_io.h"
 #include "util/text.h"
 
@@ -232,6 +234,38 @@ void TFrmMain::UpdateCaption(const std::string& name) {
 }
 
 void TFrmMain::MnuExitClick() { view_.Close(); }
+
+void TFrmMain::MnuSoftwareSetupClick() {
+  setup::ISetupDialog* dialog = view_.SetupDialog();
+  // A second opening while the dialog is up would refill it under the user.
+  if (!dialog || dialog->Showing()) return;
+  const std::string path = SettingsPath();
+  LoadSettings(path);
+  if (!setup::EditSettings(*dialog, Settings, [&](std::string_view s) { return view_.AnsiToUtf8(s); },
+                           [&](std::string_view s) { return view_.Utf8ToAnsi(s); }))
+    return;
+  SaveSettings(path);
+  // Switching the hot keys on or off takes effect now; the keys themselves
+  // reach the keyboard recorder at its next publication.
+  keyHook_->HotKeysEnabled = Settings.ShortCutControl;
+}
+
+void TFrmMain::MnuContentClick() {
+  const std::string path = help::HelpFilePath(exeDirectory_);
+  if (!help::HelpFileExists(path)) {
+    view_.ShowMessage(std::string(help::kCannotOpenHelp) + path, help::kNoticeCaption, kMbOk | kMbIconError);
+    return;
+  }
+  // Whether the shell managed to open it is not examined.
+  view_.ShellRequest("open", path, "");
+}
+
+void TFrmMain::MnuVHostClick() {
+  // No verb: the shell's default action on the browser, named explicitly.
+  view_.ShellRequest("", help::kBrowser, help::kHomePage);
+}
+
+void TFrmMain::MnuAboutClick() { view_.ShowAboutModal(); }
 
 void TFrmMain::MnuRunAsAdminClick() {
   if (!ConfirmDiscard()) return;

@@ -13,7 +13,7 @@
 #include "app/main_view.h"
 #include "os/platform.h"
 #include "app/recovery.h"
-#include "app/settings.h"
+#include "setup/settings.h"
 #include "play/run_thread.h"
 #include "record/hook_events.h"
 #include "record/key_hook.h"
@@ -98,10 +98,10 @@ class TFrmMain : private RecordSink {
   void MnuJoyStickClick();
   void MnuJoyStick2Click();
   // The settings dialog: re-reads the settings file, shows the dialog and,
-  // when it is confirmed, applies and saves it (setup/software_setup.cpp).
+  // when it is confirmed, applies and saves it.
   void MnuSoftwareSetupClick();
-  // The Help menu (auxiliary/help_commands.cpp): the help file beside the
-  // program, the author's home page, the About box.
+  // The Help menu: the help file beside the program, the author's home
+  // page, the About box.
   void MnuContentClick();
   void MnuVHostClick();
   void MnuAboutClick();

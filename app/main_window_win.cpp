@@ -13,9 +13,9 @@
 
 #include <exception>
 
-#include "app/glyphs_win.h"
+#include "ui/glyphs_win.h"
 #include "app/texts.h"
-#include "app/win_util_win.h"
+#include "ui/win_util_win.h"
 #include "forms/main_form.h"
 
 namespace tesmuro::win {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/application_win.h"
+#include "ui/application_win.h"
 #include "app/main_view.h"
 #include "app/main_window.h"
 #include "app/recovery_store_win.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/win_util_win.h"
+#include "ui/win_util_win.h"
 #include "os/winmm_win.h"
 
 namespace tesmuro::win {

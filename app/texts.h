@@ -3,10 +3,10 @@
 
 #include <string>
 
+#include "ui/message_box.h"
+
 namespace tesmuro::text {
 
-inline constexpr char kAppTitle[] = "Tesmuro";
-inline constexpr char kNotice[] = "系统提示";
 inline constexpr char kCannotOpenInputSettings[] = "不能打开输入参数文件！";
 inline constexpr char kCannotOpenOutputSettings[] = "不能打开输出参数文件！";
 inline constexpr char kAskNew[] = "是否放弃当前文件，新建新的记录文件？";

@@ -1,6 +1,6 @@
 #include "auxiliary/about_box_win.h"
 
-#include "app/win_util_win.h"
+#include "ui/win_util_win.h"
 #include "forms/about_form.h"
 #include "forms/aux_forms.h"
 

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "app/application_win.h"
+#include "ui/application_win.h"
 
 namespace tesmuro::win {
 

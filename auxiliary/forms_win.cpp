@@ -1,7 +1,7 @@
 #include "auxiliary/forms_win.h"
 
-#include "app/glyphs_win.h"
-#include "app/win_util_win.h"
+#include "ui/glyphs_win.h"
+#include "ui/win_util_win.h"
 
 namespace tesmuro::win {
 namespace {

@@ -1,7 +1,6 @@
 // The Help menu's commands of the main window.
 #include "auxiliary/help_commands.h"
 
-#include "app/main_window.h"
 
 namespace tesmuro {
 
@@ -20,22 +19,5 @@ std::string HelpFilePath(const std::string& exeDirectory) {
 }
 
 }  // namespace help
-
-void TFrmMain::MnuContentClick() {
-  const std::string path = help::HelpFilePath(exeDirectory_);
-  if (!help::HelpFileExists(path)) {
-    view_.ShowMessage(std::string(help::kCannotOpenHelp) + path, help::kNoticeCaption, kMbOk | kMbIconError);
-    return;
-  }
-  // Whether the shell managed to open it is not examined.
-  view_.ShellRequest("open", path, "");
-}
-
-void TFrmMain::MnuVHostClick() {
-  // No verb: the shell's default action on the browser, named explicitly.
-  view_.ShellRequest("", help::kBrowser, help::kHomePage);
-}
-
-void TFrmMain::MnuAboutClick() { view_.ShowAboutModal(); }
 
 }  // namespace tesmuro

@@ -1,7 +1,5 @@
-// The Help menu's commands: the help file beside the program, the author's
-// home page and the About box. The commands themselves are TFrmMain's
-// (MnuContentClick, MnuVHostClick, MnuAboutClick); the texts and the path
-// rule live here.
+// What the Help menu's commands need: the help file beside the program and
+// the author's home page, their texts and the path rule.
 #pragma once
 
 #include <string>

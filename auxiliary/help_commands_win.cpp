@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/win_util_win.h"
+#include "ui/win_util_win.h"
 #include "auxiliary/help_commands.h"
 
 namespace tesmuro::help {

@@ -535,15 +535,14 @@ LRESULT ScriptBox::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handl
       return 0;
     case WM_SETTEXT: {
       // The component takes WM_SETTEXT's text in the document's code page;
-      // a window's text is UTF-16. As in a multi-line edit control, the
-      // text replaces the old one without counting as the user's change.
+      // a window's text is UTF-16. A text set from outside (another program,
+      // an accessibility tool) replaces the old one and is a change like the
+      // user's, so closing asks before it is lost.
       handled = true;
       const auto* w = reinterpret_cast<const wchar_t*>(lParam);
       const std::string bytes = ToGbk(w ? std::wstring(w) : std::wstring());
       Flush();
-      selfEdit_ = true;
       Call(SCI_SETTEXT, 0, reinterpret_cast<intptr_t>(bytes.c_str()));
-      selfEdit_ = false;
       Call(SCI_EMPTYUNDOBUFFER);
       UpdateMarginWidth();
       return TRUE;

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/settings.h"
+#include "setup/settings.h"
 
 namespace tesmuro::linux_files {
 

@@ -19,7 +19,7 @@
 #include <variant>
 #include <vector>
 
-#include "app/settings.h"
+#include "setup/settings.h"
 #include "linux/cli.h"
 #include "linux/files.h"
 #include "linux/x_session.h"

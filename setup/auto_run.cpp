@@ -1,7 +1,6 @@
 #include "setup/auto_run.h"
 
-#include "app/main_view.h"
-#include "app/texts.h"
+#include "ui/message_box.h"
 #include "setup/setup_dialog.h"
 
 namespace tesmuro::setup {

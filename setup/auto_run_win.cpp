@@ -1,6 +1,6 @@
 #include "setup/auto_run_win.h"
 
-#include "app/win_util_win.h"
+#include "ui/win_util_win.h"
 
 namespace tesmuro::win {
 namespace {

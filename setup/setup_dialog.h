@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/settings.h"
+#include "setup/settings.h"
 
 namespace tesmuro::setup {
 

@@ -7,8 +7,8 @@
 #include <exception>
 #include <string>
 
-#include "app/glyphs_win.h"
-#include "app/win_util_win.h"
+#include "ui/glyphs_win.h"
+#include "ui/win_util_win.h"
 #include "forms/aux_forms.h"
 #include "forms/setup_form.h"
 

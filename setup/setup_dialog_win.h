@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/application_win.h"
+#include "ui/application_win.h"
 #include "setup/auto_run_win.h"
 #include "setup/setup_dialog.h"
 

@@ -27,7 +27,9 @@ test_mini_window_stands_in_for_the_main_window_and_counts_lines() {
   drv close --pid "$APP_PID" --class TFrmMirco >/dev/null
   wait_output 1 "main window back" drv info "${WIN_MAIN[@]}" --field visible
   assert_eq 0 "$(drv info --pid "$APP_PID" --class TFrmMirco --field visible)" "mini window still shown"
-  drv click "${WIN_MAIN[@]}" --id 209 >/dev/null  # Clear
+  # Clear: the text was changed (set from outside), so it asks first; not saved.
+  drv post "${WIN_MAIN[@]}" --id 209 245 >/dev/null  # BM_CLICK, posted: the question is modal
+  drv msgbox --pid "$APP_PID" --press no >/dev/null
   wait_output "录制了0步" "step counter after Clear" drv get-text --pid "$APP_PID" --class TFrmMirco --id 150
   drv close "${WIN_MAIN[@]}" >/dev/null
   assert_eq 0 "$(app_exit_code)" "exit code"

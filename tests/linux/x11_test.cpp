@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/settings.h"
+#include "setup/settings.h"
 #include "linux/files.h"
 
 // Xlib last: its macros (None, Bool, ...) clash with GoogleTest's names.

@@ -1,8 +1,8 @@
-#include "app/application_win.h"
+#include "ui/application_win.h"
 
 #include <exception>
 
-#include "app/win_util_win.h"
+#include "ui/win_util_win.h"
 
 namespace tesmuro::win {
 

@@ -1,6 +1,6 @@
-#include "app/win_util_win.h"
+#include "ui/win_util_win.h"
 
-#include "app/texts.h"
+#include "ui/message_box.h"
 
 namespace tesmuro::win {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "setup/settings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/glyphs_win.h"
+#include "ui/glyphs_win.h"
 
 #include <algorithm>
 
