@@ -23,10 +23,8 @@ constexpr size_t kMaxScriptBytes = 256u * 1024 * 1024;
 }  // namespace
 
 TFrmMain::TFrmMain(const MainWindowServices& s)
-    : view_(s.view), clock_(s.clock), hooks_(s.hooks), screen_(s.screen), joysticks_(s.joysticks),
-      exeDirectory_(s.exeDirectory),
-      newPlayer_(s.newPlayer), journal_(s.recovery) {
-  if (!newPlayer_) newPlayer_ = [] { return std::make_unique<play::TRunThread>(); };
+    : playback_(s.newPlayer), view_(s.view), clock_(s.clock), hooks_(s.hooks), screen_(s.screen),
+      joysticks_(s.joysticks), exeDirectory_(s.exeDirectory), journal_(s.recovery) {
   mouseHook_ = std::make_unique<TMouseHook>(s.hooks, s.clock);
   keyHook_ = std::make_unique<TKeyHook>(s.hooks, s.clock);
   ScriptFileName.clear();
@@ -37,7 +35,7 @@ TFrmMain::TFrmMain(const MainWindowServices& s)
 }
 
 TFrmMain::~TFrmMain() {
-  Player.reset();
+  playback_.Stop();
   ClosePlayFile();
   // The keyboard recorder goes first, then the mouse recorder; each stops
   // recording and removes its hook.
@@ -117,10 +115,7 @@ bool TFrmMain::RunCommandLine() {
     return false;
   }
   if (c.action != CommandLine::Action::Play) return false;
-  if (c.speed) runSpeed_ = static_cast<int32_t>(*c.speed * 100 + 0.5);
-  runLoops_ = c.loops;
-  mouseHook_->SetRecording(false);
-  keyHook_->SetRecording(false);
+  StopRecorders();
   ClosePlayFile();
   PlayFile = OpenFile(c.file, "rb");
   if (!PlayFile) {
@@ -131,24 +126,15 @@ bool TFrmMain::RunCommandLine() {
     }
     return true;
   }
-  StartPlayer(/*withShutdown=*/true);
-  runSpeed_.reset();
-  runLoops_.reset();
+  RunRequest request = Request(/*withShutdown=*/true);
+  if (c.speed) request.speedPercent = static_cast<int32_t>(*c.speed * 100 + 0.5);
+  request.loops = c.loops;
   UpdateCaption(c.file);
-  Player->Resume();
-  UpdatePlayState();
-  view_.Beep(800, 100);
+  BeginRun(request, /*playingMemo=*/false);
   return true;
 }
 
-int TFrmMain::RunOutcome() const {
-  if (Player && Player->Finished()) {
-    if (Player->EndedByError()) return kExitError;
-    if (Player->EndedBlocked()) return kExitBlocked;
-    return Player->StoppedByUser.load() ? kExitStopped : kExitPlayed;
-  }
-  return kExitStopped;  // ended by the user before its end
-}
+int TFrmMain::RunOutcome() const { return static_cast<int>(playback_.Outcome()); }
 
 void TFrmMain::ExitWith(int code) {
   if (exiting_) return;
@@ -349,13 +335,13 @@ HotKeyCommand TFrmMain::OnKeyEvent(const KeyHookEvent& e) {
   return command;
 }
 
-bool TFrmMain::Running() const { return (Player && !Player->Finished()) || Recording(); }
+bool TFrmMain::Running() const { return playback_.Playing() || Recording(); }
 
 void TFrmMain::Tick() {
   UpdatePlayState();
   ShowPlayerNotices();
   if (exitWhenDone_ && Player && Player->Finished()) ExitWith(RunOutcome());
-  if (emergencyHintShown_ && (!Player || Player->Finished())) ShowEmergencyStopHint(false);
+  if (emergencyHintShown_ && !playback_.Playing()) ShowEmergencyStopHint(false);
   if ((keyHook_->HotKeysEnabled || Running()) && keyHook_->CheckHook())
     SetStatusText(2, text::kKeyHookReinstalled);
 }
@@ -577,11 +563,9 @@ namespace tesmuro {
 
 void TFrmMain::StopPlayer() {
   ShowEmergencyStopHint(false);
-  if (!Player) return;
   // Stop, closing the window and a new Play all count as the user's stop:
   // none of them leads to the shutdown after the loops.
-  Player->RequestStop(true);
-  Player.reset();
+  playback_.Stop();
 }
 
 void TFrmMain::ClosePlayFile() {
@@ -597,47 +581,35 @@ bool TFrmMain::OpenPlayFile(const std::string& path) {
   return false;
 }
 
-void TFrmMain::StartPlayer(bool withShutdown) {
-  StopPlayer();
-  playingMemo_ = false;
-  Player = newPlayer_();
-  Player->ScriptFile = PlayFile;  // the player closes it when its run ends
-  PlayFile = nullptr;
-  if (Settings.LoopByCount) {
-    Player->SetLoopCount(Settings.LoopCount);
-    Player->LoopMode = 0;
-  } else if (Settings.LoopByTime) {
-    // 64-bit sums: no stored number can overflow into a short or negative time.
-    Player->LoopTotalSeconds =
-        int64_t{Settings.LoopHours} * 3600 + int64_t{Settings.LoopMinutes} * 60 + Settings.LoopSeconds;
-    Player->LoopMode = 2;
-  } else if (Settings.LoopUntilKey) {
-    Player->LoopMode = 1;
-  }
-  PublishHotKeys();
-  if (withShutdown) {
-    Player->ShutAfterLoops = Settings.ShutAfterLoops;
-    Player->ShutTotalSeconds =
-        int64_t{Settings.ShutHours} * 3600 + int64_t{Settings.ShutMinutes} * 60 + Settings.ShutSeconds;
-    Player->ShutAfterElapsed = Settings.ShutAfterElapsed;
-  }
-  Player->PostJoy = Settings.PostJoy;
-  Player->SendInputJoy = Settings.SendInputJoy;
-  Player->SpeedPercent = runSpeed_.value_or(Settings.SpeedPercent);
-  Player->GameMode = GameModeOn();
-  Player->ScaleToScreen = ScaleToScreenOn();
+RunRequest TFrmMain::Request(bool withShutdown) const {
+  RunRequest r;
+  r.gameMode = gameModeSwitch_;
+  r.scaleToScreen = scaleSwitch_;
   // An unattended run whose input the system drops has nothing to play to.
-  Player->StopWhenBlocked = exitWhenDone_;
+  r.stopWhenBlocked = exitWhenDone_;
+  r.withShutdown = withShutdown;
+  return r;
+}
+
+void TFrmMain::StopRecorders() {
+  keyHook_->Install();
+  mouseHook_->SetRecording(false);
+  keyHook_->SetRecording(false);
+  JoyRecording = false;
+}
+
+void TFrmMain::BeginRun(const RunRequest& request, bool playingMemo) {
+  StopPlayer();
+  PublishHotKeys();
+  std::FILE* file = PlayFile;  // the player closes it when its run ends
+  PlayFile = nullptr;
+  playback_.Start(file, RunOptionsFor(Settings, request), clock_.TickCount());
   blockedShown_ = false;
-  if (runLoops_) {
-    Player->LoopMode = 0;
-    Player->SetLoopCount(*runLoops_);
-  }
-  runMode_ = Player->LoopMode == 1 || Player->LoopMode == 2 ? Player->LoopMode : 0;
-  runCount_ = std::max(Player->LoopCount, 1);
-  runSeconds_ = Player->LoopTotalSeconds;
-  runStartTick_ = clock_.TickCount();
+  playingMemo_ = playingMemo;
   ShowEmergencyStopHint(true);
+  if (playingMemo_) view_.FollowMemoPlayback();
+  UpdatePlayState();
+  view_.Beep(800, 100);
 }
 
 void TFrmMain::RefreshPlayState() {
@@ -648,14 +620,14 @@ void TFrmMain::RefreshPlayState() {
 void TFrmMain::UpdatePlayState() {
   PlayStatus st;
   st.recording = Recording();
-  st.playing = Player && !Player->Finished();
+  const play::PlaybackSession::Progress p = playback_.ProgressAt(clock_.TickCount());
+  st.playing = p.playing;
   if (st.playing) {
-    st.paused = Player->Suspended();
-    st.mode = runMode_;
-    st.passesDone = Player->Passes();
-    st.passCount = runCount_;
-    const int64_t elapsed = static_cast<uint32_t>(clock_.TickCount() - runStartTick_) / 1000;
-    st.secondsLeft = runSeconds_ - elapsed;
+    st.paused = p.paused;
+    st.mode = p.mode;
+    st.passesDone = p.passesDone;
+    st.passCount = p.passCount;
+    st.secondsLeft = p.secondsLeft;
   }
   const std::string t = PlayStateText(st);
   if (t == playStateShown_) return;
@@ -673,19 +645,11 @@ void TFrmMain::ShowEmergencyStopHint(bool on) {
 void TFrmMain::SBProcClick() {
   const auto chosen = view_.RunFileDialog(FileDialog::OpenPlay);
   if (!chosen) return;
-  keyHook_->Install();
-  mouseHook_->SetRecording(false);
-  keyHook_->SetRecording(false);
-  JoyRecording = false;
+  StopRecorders();
   if (!OpenPlayFile(*chosen)) return;
-  StartPlayer(/*withShutdown=*/true);
   UpdateCaption(*chosen);
   // The box's own file, as the box holds it: the box shows where the run is.
-  playingMemo_ = *chosen == ScriptFileName && memoMatchesFile_ && !modified_;
-  Player->Resume();
-  if (playingMemo_) view_.FollowMemoPlayback();
-  UpdatePlayState();
-  view_.Beep(800, 100);
+  BeginRun(Request(/*withShutdown=*/true), *chosen == ScriptFileName && memoMatchesFile_ && !modified_);
 }
 
 void TFrmMain::MnuPlayMemoClick() {
@@ -694,10 +658,7 @@ void TFrmMain::MnuPlayMemoClick() {
     view_.ShowMessage(text::kNothingToPlay, text::kNotice, kMbOk | kMbIconInformation);
     return;
   }
-  keyHook_->Install();
-  mouseHook_->SetRecording(false);
-  keyHook_->SetRecording(false);
-  JoyRecording = false;
+  StopRecorders();
   // The player reads a file: a copy of the text, which the player closes
   // (and the system removes) when the run ends.
   std::FILE* copy = view_.OpenScratchFile();
@@ -709,12 +670,7 @@ void TFrmMain::MnuPlayMemoClick() {
   std::rewind(copy);
   ClosePlayFile();
   PlayFile = copy;
-  StartPlayer(/*withShutdown=*/true);
-  playingMemo_ = true;
-  Player->Resume();
-  view_.FollowMemoPlayback();
-  UpdatePlayState();
-  view_.Beep(800, 100);
+  BeginRun(Request(/*withShutdown=*/true), /*playingMemo=*/true);
 }
 
 std::optional<int64_t> TFrmMain::MemoPlayOffset() const {
@@ -723,22 +679,14 @@ std::optional<int64_t> TFrmMain::MemoPlayOffset() const {
 }
 
 void TFrmMain::SBPauseClick() {
-  if (!Player) return;
-  if (Player->Suspended())
-    Player->Resume();
-  else
-    Player->Suspend();
-  UpdatePlayState();
+  if (playback_.TogglePause()) UpdatePlayState();
 }
 
 void TFrmMain::StartupAutoPlay() {
   if (!Settings.AutoPlay || Settings.AutoFileName.empty()) return;
-  mouseHook_->SetRecording(false);
+  StopRecorders();
   if (!OpenPlayFile(view_.AnsiToUtf8(Settings.AutoFileName))) return;
-  StartPlayer(/*withShutdown=*/false);
-  Player->Resume();
-  UpdatePlayState();
-  view_.Beep(800, 100);
+  BeginRun(Request(/*withShutdown=*/false), /*playingMemo=*/false);
 }
 
 }  // namespace tesmuro

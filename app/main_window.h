@@ -14,6 +14,7 @@
 #include "os/platform.h"
 #include "app/recovery.h"
 #include "setup/settings.h"
+#include "play/playback_session.h"
 #include "play/run_thread.h"
 #include "record/hook_events.h"
 #include "record/key_hook.h"
@@ -45,6 +46,9 @@ struct MainWindowServices {
 int CountJoysticks(IJoystickService& joysticks);
 
 class TFrmMain : private RecordSink {
+  // The program's playback (first: Player below refers into it).
+  play::PlaybackSession playback_;
+
  public:
   // Runs the construction steps: recorders, construction values of the
   // settings, the settings file, the hot keys.
@@ -109,10 +113,9 @@ class TFrmMain : private RecordSink {
   // unsaved-changes question), so that playback reaches windows that run
   // as administrator.
   void MnuRunAsAdminClick();
-  // Game mode and the screen mapping as this run of the program has them:
-  // the settings', or on by the command line.
+  // Game mode as this run of the program has it: the settings', or on by
+  // the command line.
   bool GameModeOn() const { return Settings.GameMode || gameModeSwitch_; }
-  bool ScaleToScreenOn() const { return Settings.ScaleToScreen || scaleSwitch_; }
 
   // The user changed the script text box.
   void MemoChangedByUser();
@@ -166,7 +169,8 @@ class TFrmMain : private RecordSink {
   bool JoyRecording = false;
   // The script file opened for playback until it is handed to the player.
   std::FILE* PlayFile = nullptr;
-  std::unique_ptr<play::TRunThread> Player;
+  // The current or last player.
+  std::unique_ptr<play::TRunThread>& Player = playback_.player;
 
   TMouseHook& MouseHook() { return *mouseHook_; }
   TKeyHook& KeyHook() { return *keyHook_; }
@@ -214,8 +218,14 @@ class TFrmMain : private RecordSink {
   void ClosePlayFile();
   // Opens `path` for playback; false (and the message) when it can't.
   bool OpenPlayFile(const std::string& path);
-  // Creates the player for PlayFile with the loop settings and starts it.
-  void StartPlayer(bool withShutdown);
+  // What a run is asked besides the settings: this run's switches.
+  RunRequest Request(bool withShutdown) const;
+  // Playing stops recording: the recorders are off (the keyboard hook stays
+  // for the hot keys).
+  void StopRecorders();
+  // The one way a run starts: PlayFile goes to a new player with the run's
+  // options; `playingMemo`: the run plays the box's own text.
+  void BeginRun(const RunRequest& request, bool playingMemo);
   void StartupAutoPlay();
 
   // Shows, in the status bar, what the running player reports: a screen
@@ -232,7 +242,6 @@ class TFrmMain : private RecordSink {
   bool blockedShown_ = false;    // the status bar says the input is dropped
   IJoystickService& joysticks_;
   std::string exeDirectory_;
-  std::function<std::unique_ptr<play::TRunThread>()> newPlayer_;
   std::unique_ptr<TMouseHook> mouseHook_;
   std::unique_ptr<TKeyHook> keyHook_;
   RecoveryJournal journal_;
@@ -242,14 +251,7 @@ class TFrmMain : private RecordSink {
   std::optional<CommandLine> commandLine_;
   bool exitWhenDone_ = false;   // /exit: the program ends with its run
   bool exiting_ = false;
-  std::optional<int32_t> runSpeed_;    // /speed, for the command line's run
-  std::optional<int32_t> runLoops_;    // /loops, for the command line's run
-  // The run on show in the first panel: its mode, passes and start.
-  int32_t runMode_ = 0;
-  int32_t runCount_ = 1;
-  int64_t runSeconds_ = 0;
-  uint32_t runStartTick_ = 0;
-  std::string playStateShown_;
+  std::string playStateShown_;  // the first panel's text
   bool playingMemo_ = false;      // the player plays the box's own text
   bool memoMatchesFile_ = false;  // the box holds ScriptFileName's bytes exactly
 };

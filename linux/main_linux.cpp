@@ -423,28 +423,14 @@ int RunPlay(const Options& o, const TSettings& settings) {
   auto player = std::make_unique<play::TRunThread>(sink, noShutdown, std::make_unique<play::LinuxPlayClock>());
   play::TRunThread& t = *player;
   t.ScriptFile = file;
-  // The loop mode of the settings, then the command line's.
-  if (settings.LoopByCount) {
-    t.SetLoopCount(settings.LoopCount);
-    t.LoopMode = 0;
-  } else if (settings.LoopByTime) {
-    t.LoopTotalSeconds = int64_t{settings.LoopHours} * 3600 + settings.LoopMinutes * 60 + settings.LoopSeconds;
-    t.LoopMode = 2;
-  } else if (settings.LoopUntilKey) {
-    t.LoopMode = 1;
-  }
-  if (o.loops) {
-    t.LoopMode = 0;
-    t.SetLoopCount(*o.loops);
-  } else if (o.untilStop) {
-    t.LoopMode = 1;
-  } else if (o.forSeconds) {
-    t.LoopMode = 2;
-    t.LoopTotalSeconds = *o.forSeconds;
-  }
-  t.SpeedPercent = o.speedPercent.value_or(settings.SpeedPercent);
-  t.ScaleToScreen = o.scale || settings.ScaleToScreen;
-  t.GameMode = settings.GameMode;
+  RunRequest request;
+  request.loops = o.loops;
+  request.untilStop = o.untilStop;
+  request.forSeconds = o.forSeconds;
+  request.speedPercent = o.speedPercent;
+  request.scaleToScreen = o.scale;
+  request.withShutdown = false;  // told above: no shutdown here
+  play::ApplyRunOptions(RunOptionsFor(settings, request), t);
 
   XHookHost host;
   ServerClock clock(listener.ServerTimeAtStart(), listener.MonoMicrosAtStart());

@@ -189,4 +189,37 @@ void ParseSettings(std::string_view bytes, TSettings& s) {
   Parse(src, s);
 }
 
+play::RunOptions RunOptionsFor(const TSettings& s, const RunRequest& r) {
+  play::RunOptions o;
+  if (s.LoopByCount) {
+    o.loopMode = 0;
+    o.loopCount = s.LoopCount;
+  } else if (s.LoopByTime) {
+    o.loopMode = 2;
+    o.loopTotalSeconds = int64_t{s.LoopHours} * 3600 + int64_t{s.LoopMinutes} * 60 + s.LoopSeconds;
+  } else if (s.LoopUntilKey) {
+    o.loopMode = 1;
+  }
+  if (r.withShutdown) {
+    o.shutAfterLoops = s.ShutAfterLoops;
+    o.shutTotalSeconds = int64_t{s.ShutHours} * 3600 + int64_t{s.ShutMinutes} * 60 + s.ShutSeconds;
+    o.shutAfterElapsed = s.ShutAfterElapsed;
+  }
+  o.controller = {s.PostJoy, s.SendInputJoy};
+  o.speedPercent = r.speedPercent.value_or(s.SpeedPercent);
+  o.gameMode = s.GameMode || r.gameMode;
+  o.scaleToScreen = s.ScaleToScreen || r.scaleToScreen;
+  o.stopWhenBlocked = r.stopWhenBlocked;
+  if (r.loops) {
+    o.loopMode = 0;
+    o.loopCount = *r.loops;
+  } else if (r.untilStop) {
+    o.loopMode = 1;
+  } else if (r.forSeconds) {
+    o.loopMode = 2;
+    o.loopTotalSeconds = *r.forSeconds;
+  }
+  return o;
+}
+
 }  // namespace tesmuro

@@ -11,6 +11,9 @@
 #include <string>
 #include <string_view>
 
+#include <optional>
+
+#include "play/playback_session.h"
 #include "play/speed.h"
 
 namespace tesmuro {
@@ -73,5 +76,25 @@ std::string FormatSettings(const TSettings& s);
 // than the bytes it needs and never fails on bad input.
 void ParseSettings(std::FILE* f, TSettings& s);
 void ParseSettings(std::string_view bytes, TSettings& s);
+
+// What one run is asked besides the settings (the command line's options,
+// for that run only).
+struct RunRequest {
+  std::optional<int32_t> loops;         // that many passes
+  bool untilStop = false;               // until stopped
+  std::optional<int64_t> forSeconds;    // for that long
+  std::optional<int32_t> speedPercent;  // at that speed
+  bool gameMode = false;                // on for this run (off: as the settings say)
+  bool scaleToScreen = false;
+  bool stopWhenBlocked = false;
+  bool withShutdown = true;             // the settings' shutdown applies
+};
+
+// A run's options: the settings' loop mode (by count, else timed, else until
+// stopped, else one pass), times as 64-bit sums so that no stored number can
+// overflow into a short or negative time, the shutdown when asked, the
+// controller switches, the speed, game mode and the screen mapping; then
+// what the request says in their place.
+play::RunOptions RunOptionsFor(const TSettings& s, const RunRequest& request = {});
 
 }  // namespace tesmuro

@@ -1,0 +1,126 @@
+#include "play/playback_session.h"
+
+#include <gtest/gtest.h>
+
+#include "player_fakes.h"
+#include "setup/settings.h"
+
+namespace tesmuro {
+namespace {
+
+using play::RunOptions;
+
+TEST(RunOptionsFor, TheSettingsLoopModeInItsOrderWithSixtyFourBitTimes) {
+  TSettings s = ConstructionSettings();
+  EXPECT_EQ(RunOptionsFor(s), RunOptions{}) << "no mode chosen: one pass";
+  s.LoopUntilKey = true;
+  EXPECT_EQ(RunOptionsFor(s).loopMode, 1);
+  s.LoopByTime = true;
+  s.LoopHours = 2147483647;
+  s.LoopMinutes = 2147483647;
+  s.LoopSeconds = 5;
+  RunOptions o = RunOptionsFor(s);
+  EXPECT_EQ(o.loopMode, 2);
+  EXPECT_EQ(o.loopTotalSeconds, int64_t{2147483647} * 3600 + int64_t{2147483647} * 60 + 5);
+  s.LoopByCount = true;
+  s.LoopCount = 7;
+  o = RunOptionsFor(s);
+  EXPECT_EQ(o.loopMode, 0);
+  EXPECT_EQ(o.loopCount, 7);
+  EXPECT_EQ(o.loopTotalSeconds, 0);
+}
+
+TEST(RunOptionsFor, SwitchesShutdownAndWhatTheRequestSaysForOneRun) {
+  TSettings s = ConstructionSettings();
+  s.LoopByCount = true;
+  s.LoopCount = 2;
+  s.ShutAfterLoops = s.ShutAfterElapsed = true;
+  s.ShutHours = -1;
+  s.ShutMinutes = 2;
+  s.SendInputJoy = true;
+  s.SpeedPercent = 250;
+  s.ScaleToScreen = true;
+  RunOptions o = RunOptionsFor(s);
+  EXPECT_TRUE(o.shutAfterLoops && o.shutAfterElapsed);
+  EXPECT_EQ(o.shutTotalSeconds, -3600 + 120);
+  EXPECT_EQ(o.controller, (play::ControllerDelivery{false, true}));
+  EXPECT_EQ(o.speedPercent, 250);
+  EXPECT_TRUE(o.scaleToScreen);
+  EXPECT_FALSE(o.gameMode);
+
+  RunRequest r;
+  r.withShutdown = false;
+  r.speedPercent = 50;
+  r.gameMode = true;
+  r.stopWhenBlocked = true;
+  r.forSeconds = 90;
+  o = RunOptionsFor(s, r);
+  EXPECT_FALSE(o.shutAfterLoops || o.shutAfterElapsed);
+  EXPECT_EQ(o.shutTotalSeconds, 0);
+  EXPECT_EQ(o.speedPercent, 50);
+  EXPECT_TRUE(o.gameMode && o.scaleToScreen && o.stopWhenBlocked);
+  EXPECT_EQ(o.loopMode, 2);
+  EXPECT_EQ(o.loopTotalSeconds, 90);
+  r.untilStop = true;
+  EXPECT_EQ(RunOptionsFor(s, r).loopMode, 1) << "until stopped comes before a time";
+  r.loops = 4;
+  o = RunOptionsFor(s, r);
+  EXPECT_EQ(o.loopMode, 0) << "a count comes first";
+  EXPECT_EQ(o.loopCount, 4);
+}
+
+// A session whose players run on a virtual clock into a recording sink.
+struct SessionRig {
+  play::test::RecordingSink sink;
+  play::test::FakeShutdown shutdown;
+  play::PlaybackSession session{[this] {
+    auto c = std::make_unique<play::test::FakePlayClock>();
+    c->onStuck = [] {};
+    sink.clock = c.get();
+    return std::make_unique<play::TRunThread>(sink, shutdown, std::move(c));
+  }};
+};
+
+TEST(PlaybackSession, StartsWithTheOptionsAndTellsHowTheRunEnded) {
+  SessionRig r;
+  EXPECT_FALSE(r.session.Playing());
+  EXPECT_EQ(r.session.Outcome(), play::RunOutcome::Stopped);
+  EXPECT_FALSE(r.session.TogglePause());
+
+  RunOptions o;
+  o.loopCount = 3;
+  o.speedPercent = 200;
+  play::TRunThread& t = r.session.Start(play::test::TempScript("延迟 10 移动 1,1"), o, 1000);
+  t.WaitFor();
+  EXPECT_EQ(r.sink.TimesOf("cursor"), (std::vector<int64_t>{5000, 10000, 15000}));
+  EXPECT_EQ(r.session.Outcome(), play::RunOutcome::Played);
+  EXPECT_FALSE(r.session.ProgressAt(2000).playing);
+
+  r.session.Start(play::test::TempScript("移动 1,1 鼠标滚轮 x 0 0"), {}, 0).WaitFor();
+  EXPECT_EQ(r.session.Outcome(), play::RunOutcome::Error);
+}
+
+TEST(PlaybackSession, ProgressPauseAndAStopThatEndsTheRunAsTheUsers) {
+  SessionRig r;
+  RunOptions o;
+  o.loopMode = 2;
+  o.loopTotalSeconds = 3600;
+  o.shutAfterLoops = true;
+  // A pause in the script's first delay holds the run where it is.
+  play::TRunThread& t = r.session.Start(play::test::TempScript("延迟 1000000 移动 1,1"), o, 4294967000u);
+  ASSERT_TRUE(r.session.TogglePause());
+  const auto p = r.session.ProgressAt(4294967000u + 61500);  // across the tick count's wrap
+  EXPECT_TRUE(p.playing);
+  EXPECT_TRUE(p.paused);
+  EXPECT_EQ(p.mode, 2);
+  EXPECT_EQ(p.secondsLeft, 3600 - 61);
+  ASSERT_TRUE(r.session.TogglePause());
+  EXPECT_FALSE(t.Suspended());
+  r.session.Stop();
+  EXPECT_EQ(r.session.player, nullptr);
+  EXPECT_EQ(r.shutdown.Exits(), 0) << "a user's stop never shuts down";
+  EXPECT_TRUE(r.sink.calls.empty());
+}
+
+}  // namespace
+}  // namespace tesmuro
