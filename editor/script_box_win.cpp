@@ -29,6 +29,7 @@ constexpr int kMarkPlayedArrow = 1;  // arrow in the marker margin
 constexpr int kNumberMargin = 0;
 constexpr int kMarkerMargin = 1;
 constexpr int kStyleBytesPerCall = 1 << 20;
+constexpr int kLostIndicator = 8;  // a '?' that stands for a character GBK cannot hold
 
 // Colours, as 0x00BBGGRR.
 constexpr COLORREF kKeywordColour = RGB(0, 0, 160);
@@ -65,6 +66,45 @@ std::string ToGbk(const std::wstring& w) {
   if (n > 0) WideCharToMultiByte(kGbk, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
   return s;
 }
+
+// Strict: false when some character has no GBK form.
+bool EncodeGbk(std::wstring_view w, std::string& out) {
+  out.clear();
+  if (w.empty()) return true;
+  BOOL lost = FALSE;
+  const int n = WideCharToMultiByte(kGbk, WC_NO_BEST_FIT_CHARS, w.data(), static_cast<int>(w.size()), nullptr, 0,
+                                    nullptr, &lost);
+  if (n <= 0 || lost) return false;
+  out.resize(static_cast<size_t>(n));
+  WideCharToMultiByte(kGbk, WC_NO_BEST_FIT_CHARS, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr,
+                      &lost);
+  return !lost;
+}
+
+}  // namespace
+
+// UTF-16 text as GBK bytes; a character GBK cannot hold becomes '?', and
+// its byte offset goes to `lost`.
+std::string ScriptBox::ToScriptBytes(std::wstring_view w, std::vector<size_t>& lost) {
+  std::string out;
+  if (EncodeGbk(w, out)) return out;
+  out.clear();
+  std::string piece;
+  for (size_t i = 0; i < w.size();) {
+    size_t len = 1;
+    if (w[i] >= 0xD800 && w[i] <= 0xDBFF && i + 1 < w.size() && w[i + 1] >= 0xDC00 && w[i + 1] <= 0xDFFF) len = 2;
+    if (EncodeGbk(w.substr(i, len), piece)) {
+      out += piece;
+    } else {
+      lost.push_back(out.size());
+      out += '?';
+    }
+    i += len;
+  }
+  return out;
+}
+
+namespace {
 
 // Context menu and Edit menu commands.
 enum : int { kCmdUndo = 1, kCmdRedo, kCmdCut, kCmdCopy, kCmdPaste, kCmdDelete, kCmdSelectAll, kCmdFind,
@@ -140,9 +180,41 @@ void ScriptBox::Configure() {
   Call(SCI_MARKERDEFINE, kMarkPlayedArrow, SC_MARK_SHORTARROW);
   Call(SCI_MARKERSETFORE, kMarkPlayedArrow, kPlayedArrow);
   Call(SCI_MARKERSETBACK, kMarkPlayedArrow, kPlayedArrow);
+  Call(SCI_INDICSETSTYLE, kLostIndicator, INDIC_SQUIGGLE);
+  Call(SCI_INDICSETFORE, kLostIndicator, kErrorColour);
   UpdateMarginWidth();
   Call(SCI_EMPTYUNDOBUFFER);
   Call(SCI_SETSAVEPOINT);
+}
+
+void ScriptBox::InsertTyped(std::wstring_view w) {
+  std::vector<size_t> lost;
+  const std::string bytes = ToScriptBytes(w, lost);
+  const intptr_t at = Call(SCI_GETSELECTIONSTART);
+  Call(SCI_REPLACESEL, 0, reinterpret_cast<intptr_t>(bytes.c_str()));
+  MarkLost(at, lost);
+}
+
+void ScriptBox::MarkLost(int64_t at, const std::vector<size_t>& lost) {
+  if (lost.empty()) return;
+  Call(SCI_SETINDICATORCURRENT, kLostIndicator);
+  for (size_t offset : lost) Call(SCI_INDICATORFILLRANGE, static_cast<uintptr_t>(at + offset), 1);
+}
+
+int ScriptBox::LostCount() {
+  // The marked '?' still in the text (deleting one takes its mark along).
+  int count = 0;
+  const intptr_t len = Call(SCI_GETLENGTH);
+  intptr_t pos = 0;
+  while (pos < len) {
+    const intptr_t end = Call(SCI_INDICATOREND, kLostIndicator, pos);
+    if (end <= pos) break;
+    if (Call(SCI_INDICATORVALUEAT, kLostIndicator, pos) != 0) {
+      for (intptr_t i = pos; i < end; ++i) count += Call(SCI_GETCHARAT, i) == '?';
+    }
+    pos = end;
+  }
+  return count;
 }
 
 void ScriptBox::SetDpi(unsigned dpi) {
@@ -213,7 +285,7 @@ void ScriptBox::Flush() {
 
 std::string ScriptBox::Text(int* unencodable) {
   Flush();
-  if (unencodable) *unencodable = 0;
+  if (unencodable) *unencodable = LostCount();
   const intptr_t len = Call(SCI_GETLENGTH);
   if (len <= 0) return {};
   // The buffer itself, in one piece: NUL bytes and bytes that are not GBK included.
@@ -324,7 +396,24 @@ void ScriptBox::Undo() { Call(SCI_UNDO); }
 void ScriptBox::Redo() { Call(SCI_REDO); }
 void ScriptBox::Cut() { Call(SCI_CUT); }
 void ScriptBox::Copy() { Call(SCI_COPY); }
-void ScriptBox::Paste() { Call(SCI_PASTE); }
+void ScriptBox::Paste() {
+  // The clipboard's UTF-16 text, so that a character GBK cannot hold is
+  // marked where it became '?' (the component's own paste would not say).
+  if (Call(SCI_GETREADONLY) || !OpenClipboard(sci_)) return;
+  std::wstring text;
+  if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* p = static_cast<const wchar_t*>(GlobalLock(h))) {
+      text.assign(p, wcsnlen(p, GlobalSize(h) / sizeof(wchar_t)));
+      GlobalUnlock(h);
+    }
+  }
+  CloseClipboard();
+  if (text.empty()) return;
+  Call(SCI_BEGINUNDOACTION);
+  InsertTyped(text);
+  Call(SCI_ENDUNDOACTION);
+  Call(SCI_SCROLLCARET);
+}
 void ScriptBox::Clear() { Call(SCI_CLEAR); }
 void ScriptBox::SelectAll() { Call(SCI_SELECTALL); }
 bool ScriptBox::CanUndo() { return Call(SCI_CANUNDO) != 0; }
@@ -516,6 +605,11 @@ LRESULT ScriptBox::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handl
         Call(SCI_ENDUNDOACTION);
         return 0;
       }
+      if ((ctrl && !shift && wParam == 'V') || (shift && !ctrl && wParam == VK_INSERT)) {
+        handled = true;
+        Paste();
+        return 0;
+      }
       if (ctrl && !shift && wParam == 'F') {
         handled = true;
         Find();
@@ -528,10 +622,37 @@ LRESULT ScriptBox::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handl
       }
       return 0;
     }
-    case WM_CHAR:
+    case WM_CHAR: {
       // The control characters of Ctrl+letter keys (^F, ^G of this class's
       // own keys among them) are no script text; Backspace, Tab and Enter are.
-      if (wParam < 0x20 && wParam != '\b' && wParam != '\t' && wParam != '\r' && wParam != '\n') handled = true;
+      if (wParam < 0x20 && wParam != '\b' && wParam != '\t' && wParam != '\r' && wParam != '\n') {
+        handled = true;
+        return 0;
+      }
+      if (wParam < 0x80) return 0;
+      // A character GBK cannot hold (a pair of surrogates always) becomes a
+      // marked '?', so Save can say how many there are.
+      const auto c = static_cast<wchar_t>(wParam);
+      if (c >= 0xD800 && c <= 0xDBFF) {
+        highSurrogate_ = c;
+        handled = true;
+        return 0;
+      }
+      std::wstring ch;
+      if (c >= 0xDC00 && c <= 0xDFFF && highSurrogate_) ch = {highSurrogate_, c};
+      else ch = {c};
+      highSurrogate_ = 0;
+      std::string bytes;
+      if (ch.size() == 1 && EncodeGbk(ch, bytes)) return 0;  // the component types it
+      handled = true;
+      if (Call(SCI_GETREADONLY)) return 0;
+      InsertTyped(ch);
+      Call(SCI_SCROLLCARET);
+      return 0;
+    }
+    case WM_PASTE:
+      handled = true;
+      Paste();
       return 0;
     case WM_SETTEXT: {
       // The component takes WM_SETTEXT's text in the document's code page;
@@ -540,9 +661,11 @@ LRESULT ScriptBox::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handl
       // user's, so closing asks before it is lost.
       handled = true;
       const auto* w = reinterpret_cast<const wchar_t*>(lParam);
-      const std::string bytes = ToGbk(w ? std::wstring(w) : std::wstring());
+      std::vector<size_t> lost;
+      const std::string bytes = ToScriptBytes(w ? std::wstring_view(w) : std::wstring_view(), lost);
       Flush();
       Call(SCI_SETTEXT, 0, reinterpret_cast<intptr_t>(bytes.c_str()));
+      MarkLost(0, lost);
       Call(SCI_EMPTYUNDOBUFFER);
       UpdateMarginWidth();
       return TRUE;

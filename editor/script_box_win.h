@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "editor/find_dialog_win.h"
 
@@ -43,8 +44,9 @@ class ScriptBox {
   void AppendLine(std::string_view gbk);
   // Hands the waiting lines to the box now.
   void Flush();
-  // The script bytes. `unencodable` receives 0: the box holds bytes, and a
-  // character typed or pasted that GBK cannot hold is already a '?'.
+  // The script bytes. `unencodable` receives the number of characters
+  // typed, pasted or set from outside that GBK cannot hold: each became a
+  // '?' marked with a red wavy line, counted while it is in the text.
   std::string Text(int* unencodable = nullptr);
   // Replaces the text (not undoable: the undo history starts afresh). False,
   // with the old text kept, when there is no memory for it.
@@ -96,6 +98,11 @@ class ScriptBox {
   void OnFollowTimer();
   void ClearMark();
   bool FindFrom(int64_t from, bool forward, bool wrapAround);
+  static std::string ToScriptBytes(std::wstring_view w, std::vector<size_t>& lost);
+  // Inserts UTF-16 text at the selection, marking what GBK cannot hold.
+  void InsertTyped(std::wstring_view w);
+  void MarkLost(int64_t at, const std::vector<size_t>& lost);
+  int LostCount();
 
   HWND sci_ = nullptr;
   intptr_t (*direct_)(intptr_t, unsigned, uintptr_t, intptr_t) = nullptr;
@@ -108,6 +115,7 @@ class ScriptBox {
   int marginDigits_ = 0;
   std::function<std::optional<int64_t>()> followOffset_;
   int64_t markedLine_ = -1;
+  wchar_t highSurrogate_ = 0;
   FindOptions find_;
   int64_t busyMicros_ = 0;
 };
