@@ -23,10 +23,14 @@ constexpr size_t kMaxScriptBytes = 256u * 1024 * 1024;
 }  // namespace
 
 TFrmMain::TFrmMain(const MainWindowServices& s)
-    : playback_(s.newPlayer), view_(s.view), clock_(s.clock), hooks_(s.hooks), screen_(s.screen),
-      joysticks_(s.joysticks), exeDirectory_(s.exeDirectory), journal_(s.recovery) {
-  mouseHook_ = std::make_unique<TMouseHook>(s.hooks, s.clock);
-  keyHook_ = std::make_unique<TKeyHook>(s.hooks, s.clock);
+    : playback_(s.newPlayer),
+      recording_(s.hooks, s.clock, s.joysticks, *this),
+      view_(s.view),
+      clock_(s.clock),
+      screen_(s.screen),
+      joysticks_(s.joysticks),
+      exeDirectory_(s.exeDirectory),
+      journal_(s.recovery) {
   ScriptFileName.clear();
   Settings = ConstructionSettings();
   LoadSettings(SettingsPath());
@@ -37,10 +41,6 @@ TFrmMain::TFrmMain(const MainWindowServices& s)
 TFrmMain::~TFrmMain() {
   playback_.Stop();
   ClosePlayFile();
-  // The keyboard recorder goes first, then the mouse recorder; each stops
-  // recording and removes its hook.
-  keyHook_.reset();
-  mouseHook_.reset();
 }
 
 std::string TFrmMain::SettingsPath() const {
@@ -70,10 +70,10 @@ void TFrmMain::SaveSettings(const std::string& path) {
 }
 
 void TFrmMain::PublishHotKeys(bool withSwitch) {
-  keyHook_->HotRecordKey = Settings.RecordKey;
-  keyHook_->HotStartKey = Settings.StartKey;
-  keyHook_->HotStopKey = Settings.StopKey;
-  if (withSwitch) keyHook_->HotKeysEnabled = Settings.ShortCutControl;
+  recording_.Keys().HotRecordKey = Settings.RecordKey;
+  recording_.Keys().HotStartKey = Settings.StartKey;
+  recording_.Keys().HotStopKey = Settings.StopKey;
+  if (withSwitch) recording_.Keys().HotKeysEnabled = Settings.ShortCutControl;
 }
 
 void TFrmMain::FormCreate() {
@@ -84,7 +84,7 @@ void TFrmMain::FormCreate() {
 void TFrmMain::FormShow() {
   view_.ProcessMessages();
   PublishHotKeys(/*withSwitch=*/false);
-  keyHook_->Install();
+  recording_.Keys().Install();
   if (RunCommandLine()) return;
   StartupAutoPlay();
   OfferRecovery();
@@ -144,13 +144,7 @@ void TFrmMain::ExitWith(int code) {
 }
 
 void TFrmMain::FormClose() {
-  mouseHook_->SetRecording(false);
-  keyHook_->SetRecording(false);
-  mouseHook_->Uninstall();
-  keyHook_->Uninstall();
-  hooks_.UninstallRawMotion();
-  joysticks_.ReleaseCapture(0);
-  joysticks_.ReleaseCapture(1);
+  recording_.Close();
   // Closing the window ends an unattended run as the user's stop.
   if (exitWhenDone_ && !exiting_) view_.SetExitCode(RunOutcome());
   StopPlayer();
@@ -168,7 +162,7 @@ void TFrmMain::MemoChangedByUser() { modified_ = true; }
 
 void TFrmMain::OnRecoveryTimer() { journal_.FlushIfDue(clock_.TickCount()); }
 
-bool TFrmMain::Recording() const { return mouseHook_->Recording() || keyHook_->Recording() || JoyRecording; }
+bool TFrmMain::Recording() const { return recording_.Recording(); }
 
 void TFrmMain::MarkClean() {
   modified_ = false;
@@ -233,7 +227,7 @@ void TFrmMain::MnuSoftwareSetupClick() {
   SaveSettings(path);
   // Switching the hot keys on or off takes effect now; the keys themselves
   // reach the keyboard recorder at its next publication.
-  keyHook_->HotKeysEnabled = Settings.ShortCutControl;
+  recording_.Keys().HotKeysEnabled = Settings.ShortCutControl;
 }
 
 void TFrmMain::MnuContentClick() {
@@ -295,28 +289,9 @@ void TFrmMain::MnuJoyStick2Click() {
 
 namespace tesmuro {
 
-void TFrmMain::SyncLastEventTime() {
-  const uint32_t m = mouseHook_->GetLastTime();
-  const uint32_t k = keyHook_->GetLastTime();
-  const uint32_t f = LastEventTime;
-  if (std::max(k, f) < m) {
-    keyHook_->SetLastTime(m);
-    LastEventTime = m;
-  } else if (std::max(m, f) < k) {
-    mouseHook_->SetLastTime(k);
-    LastEventTime = k;
-  } else {
-    mouseHook_->SetLastTime(f);
-    keyHook_->SetLastTime(f);
-  }
-}
+void TFrmMain::SyncLastEventTime() { recording_.SyncLastEventTime(); }
 
-void TFrmMain::WriteDelayLine() {
-  const uint32_t now = clock_.TickCount();
-  const auto delay = static_cast<int32_t>(now - LastEventTime);
-  LastEventTime = clock_.TickCount();
-  AppendLine(script::DelayLine(delay));
-}
+void TFrmMain::WriteDelayLine() { recording_.WriteDelayLine(); }
 
 void TFrmMain::AppendLine(std::string_view gbk) {
   view_.MemoAppendLine(gbk);
@@ -326,10 +301,10 @@ void TFrmMain::AppendLine(std::string_view gbk) {
 
 void TFrmMain::SetStatusText(int panel, std::string_view utf8) { view_.SetStatusText(panel, utf8); }
 
-void TFrmMain::OnMouseEvent(const MouseHookEvent& e) { mouseHook_->OnEvent(e, *this); }
+void TFrmMain::OnMouseEvent(const MouseHookEvent& e) { recording_.OnMouseEvent(e); }
 
 HotKeyCommand TFrmMain::OnKeyEvent(const KeyHookEvent& e) {
-  const HotKeyCommand command = keyHook_->OnEvent(e, *this);
+  const HotKeyCommand command = recording_.OnKeyEvent(e);
   // The user's Pause stops whatever runs, before any hot key of the same key.
   if (IsEmergencyStopPress(e) && Running()) return HotKeyCommand::EmergencyStop;
   return command;
@@ -342,7 +317,7 @@ void TFrmMain::Tick() {
   ShowPlayerNotices();
   if (exitWhenDone_ && Player && Player->Finished()) ExitWith(RunOutcome());
   if (emergencyHintShown_ && !playback_.Playing()) ShowEmergencyStopHint(false);
-  if ((keyHook_->HotKeysEnabled || Running()) && keyHook_->CheckHook())
+  if ((recording_.Keys().HotKeysEnabled || Running()) && recording_.Keys().CheckHook())
     SetStatusText(2, text::kKeyHookReinstalled);
 }
 
@@ -375,43 +350,9 @@ void TFrmMain::RunHotKey(HotKeyCommand command) {
   }
 }
 
-int CountJoysticks(IJoystickService& joysticks) {
-  constexpr unsigned kJoyErrParms = 165;
-  constexpr unsigned kMaxIds = 16;
-  int count = 0;
-  for (unsigned id = 0; id < kMaxIds; ++id) {
-    const unsigned r = joysticks.GetPosEx(id);
-    if (r == kJoyErrParms) break;
-    if (r == 0) ++count;
-  }
-  return count;
-}
+void TFrmMain::OnJoy1Move(uint32_t lParam) { recording_.OnJoy1Move(lParam); }
 
-void TFrmMain::OnJoy1Move(uint32_t lParam) {
-  const int32_t x = static_cast<int32_t>(lParam & 0xFFFFu);
-  const int32_t y = static_cast<int32_t>(lParam >> 16);
-  bool changed = false;
-  if (x != LastJoyX) {
-    LastJoyX = x;
-    changed = true;
-  }
-  if (y != LastJoyY) {
-    LastJoyY = y;
-    changed = true;
-  }
-  if (changed && JoyRecording) {
-    SyncLastEventTime();
-    WriteDelayLine();
-    AppendLine(script::JoyMoveLine(LastJoyX, LastJoyY));
-  }
-}
-
-void TFrmMain::OnJoy1ButtonDown(uint32_t wParam) {
-  if (!JoyRecording) return;
-  SyncLastEventTime();
-  WriteDelayLine();
-  AppendLine(script::JoyButtonLine(static_cast<int32_t>(wParam)));
-}
+void TFrmMain::OnJoy1ButtonDown(uint32_t wParam) { recording_.OnJoy1ButtonDown(wParam); }
 
 // ---- file commands ----
 
@@ -506,17 +447,12 @@ void TFrmMain::BitBtnClearClick() {
 // ---- record and stop ----
 
 void TFrmMain::SBRecordClick() {
-  if (Settings.RecMouse) mouseHook_->Install();
-  if (Settings.RecKey) keyHook_->Install();
-  if (Settings.RecJoy) {
-    joysticks_.SetCapture(0, 0, false);
-    joysticks_.SetCapture(1, 0, false);
-  }
-  mouseHook_->SetGameMode(GameModeOn());
-  if (Settings.RecMouse && GameModeOn()) hooks_.InstallRawMotion();
-  if (Settings.RecMouse) mouseHook_->SetRecording(true);
-  if (Settings.RecKey) keyHook_->SetRecording(true);
-  LastEventTime = clock_.TickCount();
+  RecordingSession::Options o;
+  o.mouse = Settings.RecMouse;
+  o.keys = Settings.RecKey;
+  o.joy = Settings.RecJoy;
+  o.gameMode = GameModeOn();
+  recording_.Start(o);
   journal_.Begin(view_.MemoText(), LastEventTime);
   // The recording starts with the screen it is made on, so that a player on
   // another screen can tell.
@@ -525,13 +461,8 @@ void TFrmMain::SBRecordClick() {
     if (r.Known()) AppendLine(script::ScreenLine(r.left, r.top, r.width, r.height, r.dpi));
   }
   PublishHotKeys();
-  if (Settings.RecJoy && joysticks_.GetNumDevs() != 0) {
-    const int n = CountJoysticks(joysticks_);
-    JoyRecording = true;
-    if (n > 2) view_.ShowMessage(text::kTwoJoysticksOnly, text::kNotice, kMbOk | kMbIconInformation);
-    if (n >= 1) joysticks_.SetCapture(0, 100, true);
-    if (n >= 2) joysticks_.SetCapture(1, 100, true);
-  }
+  recording_.StartControllers(
+      [&] { view_.ShowMessage(text::kTwoJoysticksOnly, text::kNotice, kMbOk | kMbIconInformation); });
   if (Settings.RecMouseMsg || Settings.RecKeyMsg) view_.SetMouseCapture();
   UpdatePlayState();
   view_.Beep(500, 100);
@@ -539,15 +470,9 @@ void TFrmMain::SBRecordClick() {
 
 void TFrmMain::SBStopClick() {
   if (exitWhenDone_ && Player) ExitWith(RunOutcome());
-  mouseHook_->SetRecording(false);
-  keyHook_->SetRecording(false);
-  mouseHook_->Uninstall();
-  hooks_.UninstallRawMotion();
-  joysticks_.ReleaseCapture(0);
-  joysticks_.ReleaseCapture(1);
+  recording_.Stop();
   StopPlayer();
   PublishHotKeys();
-  JoyRecording = false;
   journal_.Flush(clock_.TickCount());
   ClosePlayFile();
   view_.ReleaseMouseCapture();
@@ -591,12 +516,7 @@ RunRequest TFrmMain::Request(bool withShutdown) const {
   return r;
 }
 
-void TFrmMain::StopRecorders() {
-  keyHook_->Install();
-  mouseHook_->SetRecording(false);
-  keyHook_->SetRecording(false);
-  JoyRecording = false;
-}
+void TFrmMain::StopRecorders() { recording_.Pause(); }
 
 void TFrmMain::BeginRun(const RunRequest& request, bool playingMemo) {
   StopPlayer();

@@ -18,6 +18,7 @@
 #include "play/run_thread.h"
 #include "record/hook_events.h"
 #include "record/key_hook.h"
+#include "record/recording_session.h"
 #include "record/mouse_hook.h"
 #include "record/record_sink.h"
 
@@ -40,14 +41,12 @@ struct MainWindowServices {
   std::function<play::ScreenRect()> screen;
 };
 
-// Counts the game controllers whose position can be read: ids from 0 up to
-// the first one the service calls out of range, and never more than the
-// system's 16 ids.
-int CountJoysticks(IJoystickService& joysticks);
 
 class TFrmMain : private RecordSink {
-  // The program's playback (first: Player below refers into it).
+  // The program's playback and recording (first: Player, LastEventTime and
+  // the others below refer into them).
   play::PlaybackSession playback_;
+  RecordingSession recording_;
 
  public:
   // Runs the construction steps: recorders, construction values of the
@@ -165,19 +164,19 @@ class TFrmMain : private RecordSink {
   // State.
   TSettings Settings;
   std::string ScriptFileName;
-  uint32_t LastEventTime = 0;
-  bool JoyRecording = false;
+  uint32_t& LastEventTime = recording_.LastEventTime;
+  bool& JoyRecording = recording_.JoyRecording;
   // The script file opened for playback until it is handed to the player.
   std::FILE* PlayFile = nullptr;
   // The current or last player.
   std::unique_ptr<play::TRunThread>& Player = playback_.player;
 
-  TMouseHook& MouseHook() { return *mouseHook_; }
-  TKeyHook& KeyHook() { return *keyHook_; }
+  TMouseHook& MouseHook() { return recording_.Mouse(); }
+  TKeyHook& KeyHook() { return recording_.Keys(); }
 
   // The last position the first controller reported.
-  int32_t LastJoyX = 0;
-  int32_t LastJoyY = 0;
+  int32_t& LastJoyX = recording_.LastJoyX;
+  int32_t& LastJoyY = recording_.LastJoyY;
 
  private:
   // RecordSink
@@ -235,15 +234,12 @@ class TFrmMain : private RecordSink {
 
   IMainView& view_;
   IClock& clock_;
-  IHookHost& hooks_;
   std::function<play::ScreenRect()> screen_;
   bool gameModeSwitch_ = false;  // /game
   bool scaleSwitch_ = false;     // /scale
   bool blockedShown_ = false;    // the status bar says the input is dropped
   IJoystickService& joysticks_;
   std::string exeDirectory_;
-  std::unique_ptr<TMouseHook> mouseHook_;
-  std::unique_ptr<TKeyHook> keyHook_;
   RecoveryJournal journal_;
   bool modified_ = false;
   bool recoveryOffered_ = false;

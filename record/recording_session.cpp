@@ -1,0 +1,138 @@
+#include "record/recording_session.h"
+
+#include <algorithm>
+
+#include "script/script_format.h"
+
+namespace tesmuro {
+
+int CountJoysticks(IJoystickService& joysticks) {
+  constexpr unsigned kJoyErrParms = 165;
+  constexpr unsigned kMaxIds = 16;
+  int count = 0;
+  for (unsigned id = 0; id < kMaxIds; ++id) {
+    const unsigned r = joysticks.GetPosEx(id);
+    if (r == kJoyErrParms) break;
+    if (r == 0) ++count;
+  }
+  return count;
+}
+
+RecordingSession::RecordingSession(IHookHost& hooks, IClock& clock, IJoystickService& joysticks, RecordSink& out)
+    : hooks_(hooks),
+      clock_(clock),
+      joysticks_(joysticks),
+      out_(out),
+      mouse_(std::make_unique<TMouseHook>(hooks, clock)),
+      keys_(std::make_unique<TKeyHook>(hooks, clock)) {}
+
+RecordingSession::~RecordingSession() {
+  // The keyboard recorder goes first, then the mouse recorder; each stops
+  // recording and removes its hook.
+  keys_.reset();
+  mouse_.reset();
+}
+
+void RecordingSession::Start(const Options& o) {
+  if (o.mouse) mouse_->Install();
+  if (o.keys) keys_->Install();
+  if (o.joy) {
+    joysticks_.SetCapture(0, 0, false);
+    joysticks_.SetCapture(1, 0, false);
+  }
+  joyAsked_ = o.joy;
+  mouse_->SetGameMode(o.gameMode);
+  if (o.mouse && o.gameMode) hooks_.InstallRawMotion();
+  if (o.mouse) mouse_->SetRecording(true);
+  if (o.keys) keys_->SetRecording(true);
+  LastEventTime = clock_.TickCount();
+}
+
+void RecordingSession::StartControllers(const std::function<void()>& moreThanTwo) {
+  if (!joyAsked_ || joysticks_.GetNumDevs() == 0) return;
+  const int n = CountJoysticks(joysticks_);
+  JoyRecording = true;
+  if (n > 2 && moreThanTwo) moreThanTwo();
+  if (n >= 1) joysticks_.SetCapture(0, 100, true);
+  if (n >= 2) joysticks_.SetCapture(1, 100, true);
+}
+
+void RecordingSession::Stop() {
+  mouse_->SetRecording(false);
+  keys_->SetRecording(false);
+  mouse_->Uninstall();
+  hooks_.UninstallRawMotion();
+  joysticks_.ReleaseCapture(0);
+  joysticks_.ReleaseCapture(1);
+  JoyRecording = false;
+}
+
+void RecordingSession::Pause() {
+  keys_->Install();
+  mouse_->SetRecording(false);
+  keys_->SetRecording(false);
+  JoyRecording = false;
+}
+
+void RecordingSession::Close() {
+  mouse_->SetRecording(false);
+  keys_->SetRecording(false);
+  mouse_->Uninstall();
+  keys_->Uninstall();
+  hooks_.UninstallRawMotion();
+  joysticks_.ReleaseCapture(0);
+  joysticks_.ReleaseCapture(1);
+}
+
+bool RecordingSession::Recording() const { return mouse_->Recording() || keys_->Recording() || JoyRecording; }
+
+void RecordingSession::SyncLastEventTime() {
+  const uint32_t m = mouse_->GetLastTime();
+  const uint32_t k = keys_->GetLastTime();
+  const uint32_t f = LastEventTime;
+  if (std::max(k, f) < m) {
+    keys_->SetLastTime(m);
+    LastEventTime = m;
+  } else if (std::max(m, f) < k) {
+    mouse_->SetLastTime(k);
+    LastEventTime = k;
+  } else {
+    mouse_->SetLastTime(f);
+    keys_->SetLastTime(f);
+  }
+}
+
+void RecordingSession::WriteDelayLine() {
+  const uint32_t now = clock_.TickCount();
+  const auto delay = static_cast<int32_t>(now - LastEventTime);
+  LastEventTime = clock_.TickCount();
+  out_.AppendLine(script::DelayLine(delay));
+}
+
+void RecordingSession::OnJoy1Move(uint32_t lParam) {
+  const int32_t x = static_cast<int32_t>(lParam & 0xFFFFu);
+  const int32_t y = static_cast<int32_t>(lParam >> 16);
+  bool changed = false;
+  if (x != LastJoyX) {
+    LastJoyX = x;
+    changed = true;
+  }
+  if (y != LastJoyY) {
+    LastJoyY = y;
+    changed = true;
+  }
+  if (changed && JoyRecording) {
+    SyncLastEventTime();
+    WriteDelayLine();
+    out_.AppendLine(script::JoyMoveLine(LastJoyX, LastJoyY));
+  }
+}
+
+void RecordingSession::OnJoy1ButtonDown(uint32_t wParam) {
+  if (!JoyRecording) return;
+  SyncLastEventTime();
+  WriteDelayLine();
+  out_.AppendLine(script::JoyButtonLine(static_cast<int32_t>(wParam)));
+}
+
+}  // namespace tesmuro
