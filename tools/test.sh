@@ -4,7 +4,8 @@
 #   2. unit tests again under AddressSanitizer + UndefinedBehaviorSanitizer
 #   3. the playback tests under ThreadSanitizer
 #   4. unit tests built for Windows (32-bit) and run under Wine
-#   5. end-to-end tests of the real Tesmuro.exe under Wine on an Xvfb display
+#   5. end-to-end tests of the real Tesmuro.exe under Wine on an Xvfb display (with the Linux
+#      program of step 1 beside it on the same display for the cross-edition test)
 #   and the Linux program tesmuro on its own Xvfb displays (after step 1)
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -48,7 +49,7 @@ wine_units() {
     wine build/win32/tests/tesmuro_tests.exe --gtest_brief=1
   )
 }
-e2e() { tools/e2e.sh build/win32; }
+e2e() { E2E_LINUX_PROGRAM="$root/build/native/linux/tesmuro" tools/e2e.sh build/win32; }
 
 step "unit tests (native)" native
 step "Linux program (X11, Xvfb)" linux_x11
