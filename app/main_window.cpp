@@ -14,24 +14,17 @@
 #include "util/text.h"
 
 namespace tesmuro {
-namespace {
-
-// Larger scripts are not loaded into the text box: its text takes twice the
-// bytes as UTF-16, and the program has a 32-bit address space.
-constexpr size_t kMaxScriptBytes = 256u * 1024 * 1024;
-
-}  // namespace
 
 TFrmMain::TFrmMain(const MainWindowServices& s)
     : playback_(s.newPlayer),
       recording_(s.hooks, s.clock, s.joysticks, *this),
+      document_({s.view, s.clock, s.recovery, [this] { return Recording(); },
+                 [this](const std::string& name) { UpdateCaption(name); }}),
       view_(s.view),
       clock_(s.clock),
       screen_(s.screen),
       joysticks_(s.joysticks),
-      exeDirectory_(s.exeDirectory),
-      journal_(s.recovery) {
-  ScriptFileName.clear();
+      exeDirectory_(s.exeDirectory) {
   Settings = ConstructionSettings();
   LoadSettings(SettingsPath());
   PublishHotKeys();
@@ -87,7 +80,7 @@ void TFrmMain::FormShow() {
   recording_.Keys().Install();
   if (RunCommandLine()) return;
   StartupAutoPlay();
-  OfferRecovery();
+  document_.OfferRecovery();
 }
 
 void TFrmMain::SetCommandLine(const CommandLine& commandLine) {
@@ -111,7 +104,7 @@ bool TFrmMain::RunCommandLine() {
     return false;
   }
   if (c.action == CommandLine::Action::Open) {
-    LoadScriptFile(c.file);
+    document_.Load(c.file);
     return false;
   }
   if (c.action != CommandLine::Action::Play) return false;
@@ -149,58 +142,18 @@ void TFrmMain::FormClose() {
   if (exitWhenDone_ && !exiting_) view_.SetExitCode(RunOutcome());
   StopPlayer();
   view_.Sleep(100);
-  // Closing with nothing unsaved: the journal has served its purpose. With
-  // unsaved text (the session ended without asking) it stays for next time.
-  if (!modified_) journal_.Discard();
+  document_.Closing();
 }
 
-bool TFrmMain::FormCloseQuery() { return ConfirmDiscard(); }
+bool TFrmMain::FormCloseQuery() { return document_.ConfirmDiscard(); }
 
-bool TFrmMain::QueryEndSession() { return ConfirmDiscard(); }
+bool TFrmMain::QueryEndSession() { return document_.ConfirmDiscard(); }
 
-void TFrmMain::MemoChangedByUser() { modified_ = true; }
+void TFrmMain::MemoChangedByUser() { document_.ChangedByUser(); }
 
-void TFrmMain::OnRecoveryTimer() { journal_.FlushIfDue(clock_.TickCount()); }
+void TFrmMain::OnRecoveryTimer() { document_.OnTimer(); }
 
 bool TFrmMain::Recording() const { return recording_.Recording(); }
-
-void TFrmMain::MarkClean() {
-  modified_ = false;
-  // While recording goes on, the journal keeps every line the recorders add.
-  if (!Recording()) journal_.Discard();
-}
-
-bool TFrmMain::ConfirmDiscard() {
-  if (!modified_) return true;
-  switch (view_.ShowMessage(text::kAskSaveChanges, text::kNotice, kMbYesNoCancel | kMbIconWarning)) {
-    case kIdYes:
-      return SaveScript(/*saveAs=*/false);
-    case kIdNo:
-      modified_ = false;
-      journal_.Discard();
-      return true;
-    default:
-      return false;
-  }
-}
-
-void TFrmMain::OfferRecovery() {
-  if (recoveryOffered_) return;
-  recoveryOffered_ = true;
-  std::optional<std::string> left;
-  try {
-    left = journal_.TakeLeftOver();
-  } catch (const std::bad_alloc&) {
-    return;  // too big to take back; nothing else is touched
-  }
-  if (!left || left->empty()) return;
-  if (view_.ShowMessage(text::kAskRecover, text::kNotice, kMbYesNo | kMbIconInformation) != kIdYes) return;
-  if (!view_.MemoSetText(*left)) return;
-  ScriptFileName.clear();
-  modified_ = true;
-  // The recovered script stays in the journal until it is saved or discarded.
-  journal_.Begin(*left, clock_.TickCount());
-}
 
 void TFrmMain::AppIdle() {
   std::string label = text::kStepCounterPrefix;
@@ -248,14 +201,13 @@ void TFrmMain::MnuVHostClick() {
 void TFrmMain::MnuAboutClick() { view_.ShowAboutModal(); }
 
 void TFrmMain::MnuRunAsAdminClick() {
-  if (!ConfirmDiscard()) return;
+  if (!document_.ConfirmDiscard()) return;
   const std::string program = view_.ProgramPath();
   if (program.empty()) return;
   std::string parameters;
   if (!ScriptFileName.empty()) parameters = "\"" + ScriptFileName + "\"";
   if (!view_.ShellRequestChecked("runas", program, parameters)) return;  // refused: this copy goes on
   // What was unsaved was saved or discarded by the question above.
-  modified_ = false;
   view_.Close();
 }
 
@@ -293,11 +245,7 @@ void TFrmMain::SyncLastEventTime() { recording_.SyncLastEventTime(); }
 
 void TFrmMain::WriteDelayLine() { recording_.WriteDelayLine(); }
 
-void TFrmMain::AppendLine(std::string_view gbk) {
-  view_.MemoAppendLine(gbk);
-  modified_ = true;
-  journal_.AddLine(gbk, clock_.TickCount());
-}
+void TFrmMain::AppendLine(std::string_view gbk) { document_.AppendLine(gbk); }
 
 void TFrmMain::SetStatusText(int panel, std::string_view utf8) { view_.SetStatusText(panel, utf8); }
 
@@ -358,90 +306,23 @@ void TFrmMain::OnJoy1ButtonDown(uint32_t wParam) { recording_.OnJoy1ButtonDown(w
 
 void TFrmMain::SBNewClick() {
   if (view_.ShowMessage(text::kAskNew, text::kNotice, kMbOkCancel | kMbIconInformation) != kIdOk) return;
-  ScriptFileName.clear();
-  view_.MemoSetText("");
-  memoMatchesFile_ = false;
-  modified_ = false;
-  journal_.Discard();
-  if (Recording()) journal_.Begin("", clock_.TickCount());
+  document_.New();
 }
 
 void TFrmMain::SBLoadClick() {
-  if (!ConfirmDiscard()) return;
+  if (!document_.ConfirmDiscard()) return;
   const auto chosen = view_.RunFileDialog(FileDialog::Open);
   if (!chosen) return;
-  LoadScriptFile(*chosen);
+  document_.Load(*chosen);
 }
 
-void TFrmMain::LoadScriptFile(const std::string& path) {
-  // Everything is read and converted before anything changes: a load that
-  // fails leaves the text, the file name and the caption as they were.
-  std::string text;
-  bool asOnDisk = false;  // no line break needed changing
-  try {
-    std::string bytes;
-    if (!ReadWholeFile(path, bytes)) throw std::runtime_error("Cannot open file \"" + path + "\"");
-    if (bytes.size() > kMaxScriptBytes) {
-      view_.ShowMessage(text::kScriptTooBig + path, text::kNotice, kMbOk | kMbIconError);
-      return;
-    }
-    text = script::NormalizeLineBreaks(bytes);
-    asOnDisk = text.size() == bytes.size();
-  } catch (const std::bad_alloc&) {
-    view_.ShowMessage(text::kScriptNoMemory + path, text::kNotice, kMbOk | kMbIconError);
-    return;
-  }
-  if (!view_.MemoSetText(text)) {
-    view_.ShowMessage(text::kScriptNoMemory + path, text::kNotice, kMbOk | kMbIconError);
-    return;
-  }
-  ScriptFileName = path;
-  UpdateCaption(ScriptFileName);
-  modified_ = false;
-  memoMatchesFile_ = asOnDisk;
-  journal_.Discard();
-  if (Recording()) journal_.Begin(text, clock_.TickCount());
-}
+void TFrmMain::SBSaveClick() { document_.Save(/*saveAs=*/false); }
 
-bool TFrmMain::WriteScript(const std::string& path) {
-  int unencodable = 0;
-  std::string text = view_.MemoText(&unencodable);
-  if (unencodable > 0 &&
-      view_.ShowMessage(text::UnencodableCharacters(unencodable), text::kNotice, kMbOkCancel | kMbIconWarning) !=
-          kIdOk)
-    return false;
-  // Every line is saved with its CR LF, the last one too.
-  if (!text.empty() && text.back() != '\n' && text.back() != '\r') text += "\r\n";
-  if (!WriteFileAtomically(path, text)) throw std::runtime_error("Cannot create file \"" + path + "\"");
-  return true;
-}
-
-bool TFrmMain::SaveScript(bool saveAs) {
-  std::string path = ScriptFileName;
-  if (saveAs || path.empty()) {
-    const auto chosen = view_.RunFileDialog(FileDialog::Save);
-    if (!chosen) return false;
-    path = *chosen;
-  }
-  if (!WriteScript(path)) return false;
-  ScriptFileName = path;
-  memoMatchesFile_ = true;
-  if (!saveAs) UpdateCaption(ScriptFileName);  // Save As leaves the caption alone
-  MarkClean();
-  return true;
-}
-
-void TFrmMain::SBSaveClick() { SaveScript(/*saveAs=*/false); }
-
-void TFrmMain::MnuSaveAsClick() { SaveScript(/*saveAs=*/true); }
+void TFrmMain::MnuSaveAsClick() { document_.Save(/*saveAs=*/true); }
 
 void TFrmMain::BitBtnClearClick() {
-  if (!ConfirmDiscard()) return;
-  view_.MemoSetText("");
-  memoMatchesFile_ = false;
-  modified_ = false;
-  journal_.Discard();
-  if (Recording()) journal_.Begin("", clock_.TickCount());
+  if (!document_.ConfirmDiscard()) return;
+  document_.Clear();
 }
 
 // ---- record and stop ----
@@ -453,7 +334,7 @@ void TFrmMain::SBRecordClick() {
   o.joy = Settings.RecJoy;
   o.gameMode = GameModeOn();
   recording_.Start(o);
-  journal_.Begin(view_.MemoText(), LastEventTime);
+  document_.RecordingStarts(LastEventTime);
   // The recording starts with the screen it is made on, so that a player on
   // another screen can tell.
   if (screen_) {
@@ -473,7 +354,7 @@ void TFrmMain::SBStopClick() {
   recording_.Stop();
   StopPlayer();
   PublishHotKeys();
-  journal_.Flush(clock_.TickCount());
+  document_.RecordingStops(clock_.TickCount());
   ClosePlayFile();
   view_.ReleaseMouseCapture();
   UpdatePlayState();
@@ -569,7 +450,7 @@ void TFrmMain::SBProcClick() {
   if (!OpenPlayFile(*chosen)) return;
   UpdateCaption(*chosen);
   // The box's own file, as the box holds it: the box shows where the run is.
-  BeginRun(Request(/*withShutdown=*/true), *chosen == ScriptFileName && memoMatchesFile_ && !modified_);
+  BeginRun(Request(/*withShutdown=*/true), *chosen == ScriptFileName && document_.MatchesFile());
 }
 
 void TFrmMain::MnuPlayMemoClick() {

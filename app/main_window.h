@@ -13,6 +13,7 @@
 #include "app/main_view.h"
 #include "os/platform.h"
 #include "app/recovery.h"
+#include "app/script_document.h"
 #include "setup/settings.h"
 #include "play/playback_session.h"
 #include "play/run_thread.h"
@@ -47,6 +48,8 @@ class TFrmMain : private RecordSink {
   // the others below refer into them).
   play::PlaybackSession playback_;
   RecordingSession recording_;
+  // The script: its text box, file and unsaved changes.
+  ScriptDocument document_;
 
  public:
   // Runs the construction steps: recorders, construction values of the
@@ -119,7 +122,7 @@ class TFrmMain : private RecordSink {
   // The user changed the script text box.
   void MemoChangedByUser();
   // The script text changed since it was last loaded, saved or discarded.
-  bool Modified() const { return modified_; }
+  bool Modified() const { return document_.Modified(); }
   // Writes the recovery journal's pending lines when they are due.
   void OnRecoveryTimer();
   // Recorders or the controller recorder are on.
@@ -163,7 +166,7 @@ class TFrmMain : private RecordSink {
 
   // State.
   TSettings Settings;
-  std::string ScriptFileName;
+  std::string& ScriptFileName = document_.FileName;
   uint32_t& LastEventTime = recording_.LastEventTime;
   bool& JoyRecording = recording_.JoyRecording;
   // The script file opened for playback until it is handed to the player.
@@ -182,19 +185,6 @@ class TFrmMain : private RecordSink {
   // RecordSink
   void AppendLine(std::string_view gbk) override;
   void SetStatusText(int panel, std::string_view utf8) override;
-  // Writes the script text to `path`; false when the user chose not to write
-  // characters that the script's code page cannot hold. Throws on a failed write.
-  bool WriteScript(const std::string& path);
-  // Save (asking for a name when there is none, or always with `saveAs`);
-  // false when nothing was written.
-  bool SaveScript(bool saveAs);
-  // Unsaved changes: asks whether to save them. True when the text may go
-  // (saved, or discarded by the user).
-  bool ConfirmDiscard();
-  // The script is saved or discarded: nothing is unsaved any more.
-  void MarkClean();
-  // Offers, once, a recording that a previous run left unsaved.
-  void OfferRecovery();
   // Ends the current player, if any, and waits for its thread (promptly:
   // a stop ends any delay at once).
   void StopPlayer();
@@ -207,8 +197,6 @@ class TFrmMain : private RecordSink {
   // Carries out the command line; true when the start-up auto play and the
   // recovery offer give way to it.
   bool RunCommandLine();
-  // Opens `path` into the script text box as Load does (no dialog).
-  void LoadScriptFile(const std::string& path);
   // An unattended run (/exit) is over: the program ends with `code`.
   void ExitWith(int code);
   // The exit code of the current or last run: played to the end, stopped by
@@ -240,16 +228,12 @@ class TFrmMain : private RecordSink {
   bool blockedShown_ = false;    // the status bar says the input is dropped
   IJoystickService& joysticks_;
   std::string exeDirectory_;
-  RecoveryJournal journal_;
-  bool modified_ = false;
-  bool recoveryOffered_ = false;
   bool emergencyHintShown_ = false;
   std::optional<CommandLine> commandLine_;
   bool exitWhenDone_ = false;   // /exit: the program ends with its run
   bool exiting_ = false;
   std::string playStateShown_;  // the first panel's text
   bool playingMemo_ = false;      // the player plays the box's own text
-  bool memoMatchesFile_ = false;  // the box holds ScriptFileName's bytes exactly
 };
 
 }  // namespace tesmuro
