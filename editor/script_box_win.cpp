@@ -83,9 +83,7 @@ bool EncodeGbk(std::wstring_view w, std::string& out) {
 
 }  // namespace
 
-// UTF-16 text as GBK bytes; a character GBK cannot hold becomes '?', and
-// its byte offset goes to `lost`.
-std::string ScriptBox::ToScriptBytes(std::wstring_view w, std::vector<size_t>& lost) {
+std::string ToScriptBytes(std::wstring_view w, std::vector<size_t>& lost) {
   std::string out;
   if (EncodeGbk(w, out)) return out;
   out.clear();

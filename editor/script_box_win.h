@@ -23,6 +23,10 @@
 
 namespace tesmuro::editor {
 
+// UTF-16 text (typed, pasted, set from outside) as the box's GBK bytes; a
+// character GBK cannot hold becomes '?', and its byte offset goes to `lost`.
+std::string ToScriptBytes(std::wstring_view text, std::vector<size_t>& lost);
+
 class ScriptBox {
  public:
   // Creates the box as a child of `parent` with control id `id`. The box
@@ -98,7 +102,6 @@ class ScriptBox {
   void OnFollowTimer();
   void ClearMark();
   bool FindFrom(int64_t from, bool forward, bool wrapAround);
-  static std::string ToScriptBytes(std::wstring_view w, std::vector<size_t>& lost);
   // Inserts UTF-16 text at the selection, marking what GBK cannot hold.
   void InsertTyped(std::wstring_view w);
   void MarkLost(int64_t at, const std::vector<size_t>& lost);

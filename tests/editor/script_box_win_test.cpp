@@ -1,0 +1,106 @@
+// The script box on the real editing component (Windows build only, run
+// under Wine): bytes in and out, the step count, appended lines, text set
+// from outside and the characters GBK cannot hold.
+#ifdef _WIN32
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "editor/script_box_win.h"
+
+namespace tesmuro::editor {
+namespace {
+
+void Pump() {
+  MSG m;
+  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+}
+
+class ScriptBoxTest : public ::testing::Test {
+ protected:
+  ScriptBoxTest() {
+    top_ = CreateWindowExW(0, L"STATIC", L"box test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 700, 400, nullptr,
+                           nullptr, GetModuleHandleW(nullptr), nullptr);
+    box_ = std::make_unique<ScriptBox>(top_, 100);
+    MoveWindow(box_->Handle(), 0, 0, 680, 340, TRUE);
+  }
+  ~ScriptBoxTest() override {
+    box_.reset();
+    DestroyWindow(top_);
+  }
+  HWND top_ = nullptr;
+  std::unique_ptr<ScriptBox> box_;
+};
+
+TEST_F(ScriptBoxTest, BytesGoInAndComeOutUnchangedWhateverTheyAre) {
+  ASSERT_TRUE(box_->Created());
+  // GBK, a NUL, bytes that are no GBK, a cut-off character at the end.
+  const std::string bytes("\xD1\xD3\xB3\xD9 5\r\nab\0cd \xFF\xFE\x80\r\n\xD7\xF3\xBC\xFC\r\n\xD1", 27);
+  ASSERT_TRUE(box_->SetText(bytes));
+  int lost = -1;
+  EXPECT_EQ(box_->Text(&lost), bytes);
+  EXPECT_EQ(lost, 0);
+  EXPECT_EQ(box_->Length(), 27);
+  // The window text is UTF-16, as another program reads it.
+  ASSERT_TRUE(box_->SetText("\xD1\xD3\xB3\xD9 5\r\n"));
+  wchar_t w[32] = {};
+  GetWindowTextW(box_->Handle(), w, 32);
+  EXPECT_STREQ(w, L"\u5EF6\u8FDF 5\r\n");
+}
+
+TEST_F(ScriptBoxTest, StepsCountRowsNotTheEmptyRowAfterTheLastLineEnd) {
+  ASSERT_TRUE(box_->SetText(""));
+  EXPECT_EQ(box_->StepCount(), 0);
+  ASSERT_TRUE(box_->SetText("a\r\nb\r\n"));
+  EXPECT_EQ(box_->StepCount(), 2);
+  ASSERT_TRUE(box_->SetText("a\r\nb"));
+  EXPECT_EQ(box_->StepCount(), 2);
+  // A line far wider than the box fills several rows once it is wrapped.
+  ASSERT_TRUE(box_->SetText(std::string(400, 'x') + " " + std::string(400, 'y') + "\r\n"));
+  for (int i = 0; i < 50; ++i) Pump(), Sleep(5);
+  EXPECT_GT(box_->StepCount(), 1);
+}
+
+TEST_F(ScriptBoxTest, AppendedLinesCountAtOnceAndATypedLastLineGetsItsEndFirst) {
+  ASSERT_TRUE(box_->SetText("typed"));
+  box_->AppendLine("\xD7\xF3\xBC\xFC\xB0\xB4\xCF\xC2");  // 左键按下
+  box_->AppendLine("x");
+  EXPECT_EQ(box_->StepCount(), 3) << "waiting lines count before they are in";
+  EXPECT_EQ(box_->Text(), "typed\r\n\xD7\xF3\xBC\xFC\xB0\xB4\xCF\xC2\r\nx\r\n");
+  EXPECT_EQ(box_->StepCount(), 3);
+}
+
+TEST_F(ScriptBoxTest, TextSetFromOutsideKeepsCountOfWhatGbkCannotHold) {
+  // UTF-16 in, GBK kept; what GBK cannot hold becomes a marked '?'.
+  SetWindowTextW(box_->Handle(), L"\uD55C a \U0001F600 \u5EF6");
+  int lost = -1;
+  EXPECT_EQ(box_->Text(&lost), "? a ? \xD1\xD3");
+  EXPECT_EQ(lost, 2);
+  // Deleting one of them takes its mark along.
+  SendMessageW(box_->Handle(), 2160 /*SCI_SETSEL*/, 0, 1);
+  SendMessageW(box_->Handle(), WM_CLEAR, 0, 0);
+  EXPECT_EQ(box_->Text(&lost), " a ? \xD1\xD3");
+  EXPECT_EQ(lost, 1);
+  // A '?' typed as itself is no lost character.
+  SetWindowTextW(box_->Handle(), L"? \u5EF6");
+  box_->Text(&lost);
+  EXPECT_EQ(lost, 0);
+}
+
+TEST(ScriptBytes, WhatGbkCannotHoldBecomesAQuestionMarkAtAKnownOffset) {
+  std::vector<size_t> lost;
+  EXPECT_EQ(ToScriptBytes(L"\u5EF6\u8FDF 5", lost), "\xD1\xD3\xB3\xD9 5");
+  EXPECT_TRUE(lost.empty());
+  EXPECT_EQ(ToScriptBytes(L"\u5EF6\uD55Cb\U0001F600c\xD800", lost), "\xD1\xD3?b?c?");
+  EXPECT_EQ(lost, (std::vector<size_t>{2, 4, 6}));
+  lost.clear();
+  EXPECT_EQ(ToScriptBytes(L"", lost), "");
+  EXPECT_TRUE(lost.empty());
+}
+
+}  // namespace
+}  // namespace tesmuro::editor
+#endif
