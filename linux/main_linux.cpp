@@ -297,10 +297,8 @@ int RunRecord(const Options& o, const TSettings& settings) {
   if (mouseOn) mouse.SetRecording(true);
   if (keysOn) keys.SetRecording(true);
   {
-    const int s = DefaultScreen(display);
-    const int mm = DisplayWidthMM(display, s);
-    const int w = DisplayWidth(display, s), h = DisplayHeight(display, s);
-    lines.AppendLine(script::ScreenLine(0, 0, w, h, mm > 0 ? static_cast<int32_t>(w * 25.4 / mm + 0.5) : 96));
+    const play::ScreenRect r = play::X11Screen(display);
+    lines.AppendLine(script::ScreenLine(r.left, r.top, r.width, r.height, r.dpi));
   }
 
   std::string stopHint = "Pause 或 Ctrl+C";

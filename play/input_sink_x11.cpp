@@ -6,6 +6,8 @@
 #include <time.h>
 
 #include <cmath>
+#include <string>
+#include <string_view>
 
 #include "os/pc_keyboard.h"
 
@@ -108,14 +110,31 @@ void X11InputSink::ControllerButtons(uint32_t, ControllerDelivery) {
   toldControllerButtons_ = true;
 }
 
-ScreenRect X11InputSink::Screen() {
-  const int s = DefaultScreen(display_);
+int32_t DesktopDpi(std::string_view all) {
+  constexpr std::string_view kName = "Xft.dpi:";
+  for (size_t at = all.find(kName); at != std::string_view::npos; at = all.find(kName, at + 1)) {
+    if (at != 0 && all[at - 1] != '\n') continue;
+    size_t i = at + kName.size();
+    while (i < all.size() && (all[i] == ' ' || all[i] == '\t')) ++i;
+    int32_t dpi = 0;
+    size_t digits = 0;
+    for (; i < all.size() && all[i] >= '0' && all[i] <= '9' && digits < 6; ++i, ++digits) dpi = dpi * 10 + (all[i] - '0');
+    return digits > 0 && dpi >= 24 && dpi <= 2400 ? dpi : 96;
+  }
+  return 96;
+}
+
+ScreenRect X11Screen(Display* display) {
+  const int s = DefaultScreen(display);
   ScreenRect r;
-  r.width = DisplayWidth(display_, s);
-  r.height = DisplayHeight(display_, s);
-  const int mm = DisplayWidthMM(display_, s);
-  r.dpi = mm > 0 ? static_cast<int32_t>(std::lround(r.width * 25.4 / mm)) : 96;
+  r.width = DisplayWidth(display, s);
+  r.height = DisplayHeight(display, s);
+  // The resources the desktop loaded into the server.
+  const char* resources = XResourceManagerString(display);
+  r.dpi = DesktopDpi(resources ? resources : "");
   return r;
 }
+
+ScreenRect X11InputSink::Screen() { return X11Screen(display_); }
 
 }  // namespace tesmuro::play

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <string_view>
 
 #include "play/injection_log.h"
 #include "play/input_sink.h"
@@ -22,6 +23,14 @@
 typedef struct _XDisplay Display;
 
 namespace tesmuro::play {
+
+// The X screen as a script's screen line gives it: the root window's size in
+// pixels and the desktop's DPI setting (the Xft.dpi resource that desktops
+// set for their scaling, as Windows gives its DPI setting; 96 without one).
+ScreenRect X11Screen(Display* display);
+// The DPI that the resources give ("Xft.dpi: 120" on a line of its own), 96
+// without a sane one.
+int32_t DesktopDpi(std::string_view resources);
 
 class X11InputSink final : public IInputSink {
  public:

@@ -225,15 +225,10 @@ test_both_recorders_write_the_same_lines_for_the_same_input() {
   printf '%s\n' "${win[@]}" >"$TEST_DIR/windows-lines.txt"
   printf '%s\n' "${linux[@]}" >"$TEST_DIR/linux-lines.txt"
 
-  # Both start with the screen they were made on: the whole display. The last number is the
-  # DPI each system gives its programs: Wine's own setting (96, whatever the X server says) for
-  # Tesmuro.exe, the X server's resolution for tesmuro (Xvfb says 100). Neither edition uses it
-  # for playback.
-  local x_dpi
-  x_dpi=$(xdpyinfo | sed -n 's/^ *resolution: *\([0-9]*\)x[0-9]* dots per inch$/\1/p' | head -n 1)
-  assert_match '^[1-9][0-9]*$' "$x_dpi" "the X server's resolution"
+  # Both start with the screen they were made on: the whole display, and the desktop's DPI
+  # setting (Wine's 96; on X the Xft.dpi resource, which the test server does not set: 96).
   assert_eq "屏幕 0,0,1280,1024,96" "${win[0]}" "screen line of Tesmuro.exe"
-  assert_eq "屏幕 0,0,1280,1024,$x_dpi" "${linux[0]}" "screen line of tesmuro"
+  assert_eq "${win[0]}" "${linux[0]}" "screen line of tesmuro"
 
   local -a win_actions win_delays win_stamps linux_actions linux_delays linux_stamps
   cross_split win win_actions win_delays win_stamps

