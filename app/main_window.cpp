@@ -404,9 +404,9 @@ void TFrmMain::BeginRun(const RunRequest& request, bool playingMemo) {
   PublishHotKeys();
   std::FILE* file = PlayFile;  // the player closes it when its run ends
   PlayFile = nullptr;
-  playback_.Start(file, RunOptionsFor(Settings, request), clock_.TickCount());
   blockedShown_ = false;
-  playingMemo_ = playingMemo;
+  playingMemo_ = playingMemo;  // before the run starts: it may ask at once
+  playback_.Start(file, RunOptionsFor(Settings, request), clock_.TickCount());
   ShowEmergencyStopHint(true);
   if (playingMemo_) view_.FollowMemoPlayback();
   UpdatePlayState();

@@ -61,15 +61,6 @@ class TimedSink final : public play::IInputSink {
   play::IInputSink& inner_;
 };
 
-class NoShutdown final : public play::IShutdownRequester {
- public:
-  bool OpenProcessToken(uint32_t, Token&) override { return false; }
-  bool LookupPrivilegeValue(const char*, play::Luid&) override { return false; }
-  bool AdjustTokenPrivileges(Token, const play::Luid&, uint32_t) override { return false; }
-  uint32_t LastError() override { return 1; }
-  bool ExitWindowsEx(uint32_t, uint32_t) override { return false; }
-  void CloseToken(Token) override {}
-};
 
 }  // namespace
 
@@ -90,10 +81,9 @@ int main() {
   }
   play::X11InputSink x(d, nullptr, nullptr);
   TimedSink sink(x);
-  NoShutdown noShutdown;
   auto clock = std::make_unique<play::LinuxPlayClock>();
   play::LinuxPlayClock* c = clock.get();
-  play::TRunThread t(sink, noShutdown, std::move(clock));
+  play::TRunThread t(sink, play::SystemShutdownRequester(), std::move(clock));
   t.ScriptFile = std::fopen(path.c_str(), "rb");
   const double cpu0 = CpuMicros();
   const int64_t wall0 = Mono();

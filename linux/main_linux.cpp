@@ -147,15 +147,6 @@ class ServerClock final : public IClock {
   int64_t mono_;
 };
 
-class NoShutdown final : public play::IShutdownRequester {
- public:
-  bool OpenProcessToken(uint32_t, Token&) override { return false; }
-  bool LookupPrivilegeValue(const char*, play::Luid&) override { return false; }
-  bool AdjustTokenPrivileges(Token, const play::Luid&, uint32_t) override { return false; }
-  uint32_t LastError() override { return 1; }
-  bool ExitWindowsEx(uint32_t, uint32_t) override { return false; }
-  void CloseToken(Token) override {}
-};
 
 // Keys held by anyone, asked of the server (for the modifier record).
 struct KeymapQuery {
@@ -414,11 +405,12 @@ int RunPlay(const Options& o, const TSettings& settings) {
 
   play::InjectionLog injected;
   play::X11InputSink sink(display, &injected, [](const std::string& t) { g_console.Say(t); });
-  NoShutdown noShutdown;
   if (settings.ShutAfterLoops || settings.ShutAfterElapsed)
     g_console.Say("设置中的“回放后关机”在 Linux 版中不可用，已忽略。");
 
-  auto player = std::make_unique<play::TRunThread>(sink, noShutdown, std::make_unique<play::LinuxPlayClock>());
+  // The POSIX half's requester shuts nothing down.
+  auto player = std::make_unique<play::TRunThread>(sink, play::SystemShutdownRequester(),
+                                                   std::make_unique<play::LinuxPlayClock>());
   play::TRunThread& t = *player;
   t.ScriptFile = file;
   RunRequest request;
