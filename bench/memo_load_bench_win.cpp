@@ -78,6 +78,12 @@ int64_t PumpTimed(bool* handled = nullptr) {
 
 constexpr wchar_t kSettingsFileNameW[] = L"Quorlin.qlset";
 
+BOOL CALLBACK FindBox(HWND h, LPARAM out) {
+  if (GetDlgCtrlID(h) != forms::main::kIdMemo) return TRUE;
+  *reinterpret_cast<HWND*>(out) = h;
+  return FALSE;
+}
+
 LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM w, LPARAM l) { return DefWindowProcW(h, msg, w, l); }
 
 // The bare control's time for the same text.
@@ -180,6 +186,38 @@ int main(int argc, char** argv) {
   ReadWholeFile(path, back);
   std::printf("Save command:                      %9.0f ms%s\n", (s1 - s0) / 1e3,
               back == text ? " (file identical)" : "  MISMATCH");
+  std::fflush(stdout);
+
+  // Rows of wrapped lines: the box beside an edit control of its size with
+  // the font the edit control had.
+  {
+    HWND box = nullptr;
+    EnumChildWindows(window.Handle(), &FindBox, reinterpret_cast<LPARAM>(&box));
+    RECT r{};
+    GetWindowRect(box, &r);
+    HWND edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_POPUP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL,
+                                r.left, r.top, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    HFONT font = CreateFontW(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"MS Sans Serif");
+    SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    // 延迟 and 移动 lines strung together, as a hand-edited line might be.
+    std::string gbk;
+    for (int i = 0; i < 12; ++i) gbk += script::DelayLine(100 + i) + " " + script::MoveLine(640 + i, 480) + " ";
+    std::printf("rows of one line of %zu bytes, box %ld px wide:\n", gbk.size(), r.right - r.left);
+    for (int cut : {60, 120, static_cast<int>(gbk.size())}) {
+      std::string line = gbk.substr(0, static_cast<size_t>(cut));
+      window.MemoSetText(line + "\r\n");
+      for (int i = 0; i < 20; ++i) PumpTimed(), Sleep(10);
+      const int n = MultiByteToWideChar(936, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
+      std::wstring w(static_cast<size_t>(n), L'\0');
+      MultiByteToWideChar(936, 0, line.data(), static_cast<int>(line.size()), w.data(), n);
+      SetWindowTextW(edit, w.c_str());
+      std::printf("  %4d bytes: script box %d rows, edit control %d rows\n", cut, window.MemoLineCount(),
+                  static_cast<int>(SendMessageW(edit, EM_GETLINECOUNT, 0, 0)));
+    }
+    DestroyWindow(edit);
+    DeleteObject(font);
+  }
   std::fflush(stdout);
 
   // The bare control last, so its minutes do not disturb the figures above.
