@@ -401,7 +401,7 @@ Run Play(Method m, const Script& s, KeyHookStamps& hook) {
       while (script::ReadWord(in, w)) {
         const script::Action a = script::ParseAction(w.View(), in);
         if (a.kind == script::ActionKind::Delay) Sleep(static_cast<DWORD>(a.delay_ms));
-        else replayer.Replay(a, false, false);
+        else replayer.Replay(a);
       }
       replayer.ReleaseHeld();
     }

@@ -10,7 +10,7 @@ jobs=$(nproc)
 case "${1:-win32}" in
   win32)
     cmake -S . -B build/win32 -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-i686.cmake" >/dev/null
+      -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-i686.cmake" -DTESMURO_BENCH=ON >/dev/null
     cmake --build build/win32 -j "$jobs" ;;
   native)
     cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
