@@ -272,9 +272,8 @@ void TFrmMain::Tick() {
 void TFrmMain::ShowPlayerNotices() {
   if (!Player) return;
   if (auto n = Player->TakeScreenNotice()) {
-    SetStatusText(2, "录制时屏幕 " + std::to_string(n->recorded.width) + "x" + std::to_string(n->recorded.height) +
-                         "，现在 " + std::to_string(n->current.width) + "x" + std::to_string(n->current.height) +
-                         "，坐标未换算");
+    SetStatusText(2, text::ScreenNotMapped(n->recorded.width, n->recorded.height, n->current.width,
+                                           n->current.height));
   }
   const bool blocked = !Player->Finished() && Player->InputBlocked();
   if (blocked != blockedShown_) {
