@@ -484,7 +484,9 @@ void TFrmMain::SBPauseClick() {
 
 void TFrmMain::StartupAutoPlay() {
   if (!Settings.AutoPlay || Settings.AutoFileName.empty()) return;
-  StopRecorders();
+  // The auto play stops only the mouse recorder: keyboard and controller
+  // recording go on as they were.
+  recording_.Mouse().SetRecording(false);
   if (!OpenPlayFile(view_.AnsiToUtf8(Settings.AutoFileName))) return;
   BeginRun(Request(/*withShutdown=*/false), /*playingMemo=*/false);
 }

@@ -207,8 +207,8 @@ class TFrmMain : private RecordSink {
   bool OpenPlayFile(const std::string& path);
   // What a run is asked besides the settings: this run's switches.
   RunRequest Request(bool withShutdown) const;
-  // Playing stops recording: the recorders are off (the keyboard hook stays
-  // for the hot keys).
+  // Play, the box's own play and the command line's run stop recording: the
+  // recorders are off (the keyboard hook stays for the hot keys).
   void StopRecorders();
   // The one way a run starts: PlayFile goes to a new player with the run's
   // options; `playingMemo`: the run plays the box's own text.

@@ -292,9 +292,14 @@ TEST_F(PlayCommandsTest, StartUpAutoPlayRunsOnEveryShowingWithoutShutdown) {
   EXPECT_EQ(view.caption, "Tesmuro");
   m.Player->WaitFor();
   EXPECT_EQ(Clicks(), 1);
-  m.FormShow();  // back from the mini window: the file plays again
+  // Back from the mini window, where a recording was started: the file plays
+  // again; only the mouse recorder stops for it.
+  m.SBRecordClick();
+  m.FormShow();
   m.Player->WaitFor();
   EXPECT_EQ(Clicks(), 2);
+  EXPECT_FALSE(m.MouseHook().Recording());
+  EXPECT_TRUE(m.KeyHook().Recording());
   EXPECT_EQ(shutdown.Exits(), 0);
   EXPECT_EQ(log.Count("beep:800:100"), 2);
 
