@@ -111,6 +111,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       if (!flag(o.noKeys)) return fail("选项 --no-keys 不带参数。");
     } else if (name == "--append") {
       if (!flag(o.append)) return fail("选项 --append 不带参数。");
+    } else if (name == "--game") {
+      if (!flag(o.gameMode)) return fail("选项 --game 不带参数。");
     } else if (name == "--scale") {
       if (!flag(o.scale)) return fail("选项 --scale 不带参数。");
     } else if (name == "--until-stop") {
@@ -162,15 +164,17 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     if (o.loops || o.untilStop || o.forSeconds || o.speedPercent || o.scale)
       return fail("--loops、--until-stop、--for、--speed 和 --scale 只用于 play。");
     if (o.noMouse && o.noKeys) return fail("--no-mouse 和 --no-keys 同时使用时没有可录制的内容。");
+    if (o.noMouse && o.gameMode) return fail("--game 录制鼠标的相对移动，不能与 --no-mouse 同时使用。");
   } else {
     if (o.noMouse || o.noKeys || o.append) return fail("--no-mouse、--no-keys 和 --append 只用于 record。");
+    if (o.gameMode) return fail("--game 只用于 record：Linux 版的回放不受游戏模式影响。");
     if (loopModes > 1) return fail("--loops、--until-stop 和 --for 只能选一个。");
   }
   return r;
 }
 
 std::string UsageText() {
-  return "用法：tesmuro record 文件 [--no-mouse] [--no-keys] [--append]\n"
+  return "用法：tesmuro record 文件 [--no-mouse] [--no-keys] [--append] [--game]\n"
          "      tesmuro play 文件 [--loops N | --until-stop | --for 时:分:秒] [--speed X] [--scale]\n"
          "      tesmuro --help | --version\n"
          "\n"
@@ -185,6 +189,8 @@ std::string UsageText() {
          "      --no-mouse     不录制鼠标\n"
          "      --no-keys      不录制键盘\n"
          "      --append       追加到已有文件末尾，而不是覆盖\n"
+         "      --game         游戏模式：记录鼠标的相对移动（相对移动 dx,dy，XInput 2 的原始\n"
+         "                     移动，未经加速），而不是位置（设置文件第 28 行打开时总是如此）\n"
          "\n"
          "回放选项：\n"
          "  -n, --loops N      回放 N 遍（1 到 2147483647）\n"

@@ -2,7 +2,7 @@
 // options before or after it ("--loops 3" or "--loops=3"; "--" ends the
 // options).
 //
-//   tesmuro record FILE [--no-mouse] [--no-keys] [--append] [--settings FILE]
+//   tesmuro record FILE [--no-mouse] [--no-keys] [--append] [--game] [--settings FILE]
 //   tesmuro play FILE [--loops N | --until-stop | --for H:M:S] [--speed X] [--scale]
 //                     [--settings FILE]
 //   tesmuro --help | --version
@@ -24,6 +24,7 @@ struct Options {
   std::optional<std::string> display;
   // record
   bool noMouse = false, noKeys = false, append = false;
+  bool gameMode = false;  // relative motion in place of positions (on: whatever the settings say)
   // play: at most one loop mode
   std::optional<int32_t> loops;
   bool untilStop = false;

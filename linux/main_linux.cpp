@@ -253,8 +253,12 @@ int RunRecord(const Options& o, const TSettings& settings) {
   }
   if (const std::string n = linux_x::SessionNotice(); !n.empty()) g_console.Say(n);
 
+  // Game mode: the pointer's relative motion (XInput 2 raw motion) in place
+  // of its positions.
+  const bool gameMode = mouseOn && (settings.GameMode || o.gameMode);
   record::XRecordListener listener;
-  if (std::string e = listener.Start(linux_x::DisplayName(o.display.value_or("")).c_str(), true, mouseOn);
+  if (std::string e = listener.Start(linux_x::DisplayName(o.display.value_or("")).c_str(), true, mouseOn,
+                                     gameMode);
       !e.empty()) {
     g_console.Say(e);
     return kExitError;
@@ -262,11 +266,15 @@ int RunRecord(const Options& o, const TSettings& settings) {
   record::XInputTranslator translator;
   translator.SetLetters(listener.Letters());
   translator.SetNumLock(listener.NumLockOn());
+  const play::ScreenRect screen = play::X11Screen(display);
+  translator.SetAbsolutePointers(listener.AbsolutePointers(),
+                                 PixelArea{screen.left, screen.top, screen.width, screen.height});
 
   XHookHost host;
   ServerClock clock(listener.ServerTimeAtStart(), listener.MonoMicrosAtStart());
   TMouseHook mouse(host, clock);
   TKeyHook keys(host, clock);
+  mouse.SetGameMode(gameMode);
   LineStore lines(mouse, keys);
   save.lines = &lines;
   g_recordSave = &save;
@@ -287,13 +295,11 @@ int RunRecord(const Options& o, const TSettings& settings) {
   keys.Install();
   if (mouseOn) mouse.SetRecording(true);
   if (keysOn) keys.SetRecording(true);
-  {
-    const play::ScreenRect r = play::X11Screen(display);
-    lines.AppendLine(script::ScreenLine(r.left, r.top, r.width, r.height, r.dpi));
-  }
+  lines.AppendLine(script::ScreenLine(screen.left, screen.top, screen.width, screen.height, screen.dpi));
 
   std::string stopHint = "Pause 或 Ctrl+C";
-  g_console.Say("开始录制到 " + o.file + "；按 " + stopHint + " 结束。");
+  g_console.Say("开始录制到 " + o.file + (gameMode ? "（游戏模式：记录鼠标的相对移动）" : "") + "；按 " +
+                stopHint + " 结束。");
 
   // Ctrl+C from a terminal on this display comes as Ctrl and C key presses
   // too: they are taken back from the end of the recording.

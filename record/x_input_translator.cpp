@@ -1,5 +1,8 @@
 #include "record/x_input_translator.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "os/pc_keyboard.h"
 
 namespace tesmuro::record {
@@ -11,6 +14,7 @@ std::optional<HookEvent> XInputTranslator::Translate(const XInputEvent& e) {
     case kXButtonPress:
     case kXButtonRelease:
     case kXMotionNotify: return Mouse(e);
+    case kXRawMotion: return RawMotion(e);
     default: return std::nullopt;
   }
 }
@@ -91,6 +95,52 @@ std::optional<HookEvent> XInputTranslator::Mouse(const XInputEvent& e) {
       break;
     default: return std::nullopt;
   }
+  return HookEvent{m};
+}
+
+namespace {
+// A position on an axis of `min`..`max` as 0..65535; without a range the
+// position is taken as pixels of the screen's `origin`..`origin + size`.
+int32_t Scale65535(double v, double min, double max, int32_t origin, int32_t size) {
+  if (!(max > min)) {
+    min = origin;
+    max = static_cast<double>(origin) + std::max(size, 1) - 1;
+  }
+  if (!std::isfinite(v)) return 0;
+  const double f = std::clamp((v - min) / (max - min), 0.0, 1.0);
+  return static_cast<int32_t>(std::lround(f * 65535));
+}
+}  // namespace
+
+std::optional<HookEvent> XInputTranslator::RawMotion(const XInputEvent& e) {
+  MouseHookEvent m;
+  m.message = kRawMotionMessage;
+  m.time = e.time;
+  m.tick = e.time;
+  m.flags = e.injected ? 0x01u : 0u;
+  if (const auto a = absolute_.find(e.sourceId); a != absolute_.end()) {
+    AbsoluteState& s = positions_[e.sourceId];
+    if (e.axes & 1) s.x = Scale65535(e.rawX, a->second.minX, a->second.maxX, screen_.left, screen_.width);
+    if (e.axes & 2) s.y = Scale65535(e.rawY, a->second.minY, a->second.maxY, screen_.top, screen_.height);
+    RawMouseReport r;
+    r.absolute = r.virtualDesktop = true;
+    r.x = s.x;
+    r.y = s.y;
+    if (!s.tracker.Take(r, screen_, screen_, m.x, m.y)) return std::nullopt;
+    return HookEvent{m};
+  }
+  // Distances: whole pixels now, the fractions with the next motion.
+  auto whole = [](double raw, double& rest) {
+    if (!std::isfinite(raw)) return int32_t{0};
+    rest += raw;
+    const double w = std::clamp(std::trunc(rest), -1e9, 1e9);
+    rest -= w;
+    if (std::fabs(rest) >= 1) rest = 0;  // beyond any real motion
+    return static_cast<int32_t>(w);
+  };
+  m.x = (e.axes & 1) ? whole(e.rawX, restX_) : 0;
+  m.y = (e.axes & 2) ? whole(e.rawY, restY_) : 0;
+  if (m.x == 0 && m.y == 0) return std::nullopt;
   return HookEvent{m};
 }
 

@@ -4,12 +4,15 @@
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xproto.h>
+#include <X11/extensions/XInput2.h>
 #include <X11/extensions/record.h>
 #include <X11/keysym.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <time.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 namespace tesmuro::record {
 
@@ -49,13 +52,16 @@ XRecordListener::~XRecordListener() {
   if (eventFd_ >= 0) ::close(eventFd_);
 }
 
-std::string XRecordListener::Start(const char* displayName, bool keys, bool pointer) {
+std::string XRecordListener::Start(const char* displayName, bool keys, bool pointer, bool rawMotion) {
   control_ = XOpenDisplay(displayName);
   data_ = XOpenDisplay(displayName);
   if (!control_ || !data_) return "无法连接 X 显示。";
   int major = 0, minor = 0;
   if (!XRecordQueryVersion(control_, &major, &minor)) return "X 服务器不支持 RECORD 扩展，无法录制。";
   ReadServerState();
+  if (rawMotion) {
+    if (std::string e = StartRawMotion(displayName); !e.empty()) return e;
+  }
 
   XRecordRange* range = XRecordAllocRange();
   if (!range) return "内存不足。";
@@ -103,6 +109,79 @@ void XRecordListener::ReadServerState() {
   }
 }
 
+std::string XRecordListener::StartRawMotion(const char* displayName) {
+  raw_ = XOpenDisplay(displayName);
+  if (!raw_) return "无法连接 X 显示。";
+  int event = 0, error = 0;
+  if (!XQueryExtension(raw_, "XInputExtension", &xiOpcode_, &event, &error))
+    return "X 服务器不支持 XInput 扩展，无法按游戏模式录制鼠标的相对移动。";
+  int major = 2, minor = 2;
+  if (XIQueryVersion(raw_, &major, &minor) != Success || major < 2)
+    return "X 服务器的 XInput 版本低于 2.0，无法按游戏模式录制鼠标的相对移动。";
+
+  // Pointers whose x axis reports positions: their motion is the difference
+  // between two positions.
+  int count = 0;
+  if (XIDeviceInfo* info = XIQueryDevice(raw_, XIAllDevices, &count)) {
+    for (int i = 0; i < count; ++i) {
+      const XIDeviceInfo& d = info[i];
+      if (d.use != XISlavePointer && d.use != XIFloatingSlave) continue;
+      XAbsolutePointer range;
+      bool absolute = false;
+      for (int c = 0; c < d.num_classes; ++c) {
+        if (d.classes[c]->type != XIValuatorClass) continue;
+        const auto* v = reinterpret_cast<const XIValuatorClassInfo*>(d.classes[c]);
+        if (v->number == 0) {
+          absolute = v->mode == XIModeAbsolute;
+          range.minX = v->min;
+          range.maxX = v->max;
+        } else if (v->number == 1) {
+          range.minY = v->min;
+          range.maxY = v->max;
+        }
+      }
+      if (absolute) absolute_[d.deviceid] = range;
+    }
+    XIFreeDeviceInfo(info);
+  }
+
+  unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+  XIEventMask mask;
+  mask.deviceid = XIAllMasterDevices;  // once per motion, with the device it came from
+  mask.mask_len = sizeof bits;
+  mask.mask = bits;
+  XISetMask(bits, XI_RawMotion);
+  XISelectEvents(raw_, DefaultRootWindow(raw_), &mask, 1);
+  XSync(raw_, False);
+  return {};
+}
+
+// Copies each raw motion event that has arrived; never blocks.
+void XRecordListener::ReadRawMotion() {
+  while (XPending(raw_) > 0) {
+    XEvent ev;
+    XNextEvent(raw_, &ev);
+    XGenericEventCookie* cookie = &ev.xcookie;
+    if (cookie->type != GenericEvent || cookie->extension != xiOpcode_ || !XGetEventData(raw_, cookie)) continue;
+    if (cookie->evtype == XI_RawMotion) {
+      const auto* r = static_cast<const XIRawEvent*>(cookie->data);
+      XInputEvent e;
+      e.type = kXRawMotion;
+      e.time = static_cast<uint32_t>(r->time);
+      e.sourceId = r->sourceid;
+      // The values are packed: one for each valuator set in the mask.
+      int k = 0;
+      for (int i = 0; i < 2 && i < r->valuators.mask_len * 8; ++i) {
+        if (!XIMaskIsSet(r->valuators.mask, i)) continue;
+        (i == 0 ? e.rawX : e.rawY) = r->raw_values[k++];
+        e.axes |= static_cast<uint8_t>(1 << i);
+      }
+      if (e.axes) Deliver(e);
+    }
+    XFreeEventData(raw_, cookie);
+  }
+}
+
 void XRecordListener::Deliver(const XInputEvent& e) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -113,15 +192,22 @@ void XRecordListener::Deliver(const XInputEvent& e) {
 }
 
 void XRecordListener::Run() {
-  pollfd fds[2] = {{ConnectionNumber(data_), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+  pollfd fds[3] = {{ConnectionNumber(data_), POLLIN, 0},
+                   {wakeFd_, POLLIN, 0},
+                   {raw_ ? ConnectionNumber(raw_) : -1, POLLIN, 0}};
   while (!ended_) {
     XRecordProcessReplies(data_);
+    if (raw_) ReadRawMotion();
     if (ended_) break;
-    fds[0].revents = fds[1].revents = 0;
-    if (::poll(fds, 2, -1) < 0) continue;
+    fds[0].revents = fds[1].revents = fds[2].revents = 0;
+    if (::poll(fds, 3, -1) < 0) continue;
     if (fds[1].revents & POLLIN) break;
     if (fds[0].revents & (POLLERR | POLLHUP)) {
       XRecordProcessReplies(data_);  // lets Xlib report the broken connection
+      break;
+    }
+    if (fds[2].revents & (POLLERR | POLLHUP)) {
+      ReadRawMotion();
       break;
     }
   }
@@ -142,9 +228,10 @@ void XRecordListener::Stop() {
     XSync(control_, False);
     context_ = 0;
   }
+  if (raw_) XCloseDisplay(raw_);
   if (data_) XCloseDisplay(data_);
   if (control_) XCloseDisplay(control_);
-  data_ = control_ = nullptr;
+  raw_ = data_ = control_ = nullptr;
 }
 
 void XRecordListener::Take(std::vector<XInputEvent>& out) {
@@ -152,8 +239,15 @@ void XRecordListener::Take(std::vector<XInputEvent>& out) {
   while (::read(eventFd_, &n, sizeof n) > 0) {
   }
   std::lock_guard<std::mutex> lock(mutex_);
+  const std::size_t from = out.size();
   out.insert(out.end(), queue_.begin(), queue_.end());
   queue_.clear();
+  // Two connections: their events are put in the server's order.
+  if (raw_)
+    std::stable_sort(out.begin() + static_cast<std::ptrdiff_t>(from), out.end(),
+                     [](const XInputEvent& a, const XInputEvent& b) {
+                       return static_cast<int32_t>(a.time - b.time) < 0;
+                     });
 }
 
 }  // namespace tesmuro::record

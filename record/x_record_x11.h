@@ -3,10 +3,14 @@
 // wake-up descriptor, so Stop() ends it at once. The thread only copies each
 // event into a queue; the owner takes them with Take() when EventFd() is
 // readable.
+//
+// For game mode it also takes the pointer's XInput 2 raw motion, on a third
+// connection polled by the same thread.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -26,8 +30,9 @@ class XRecordListener {
   XRecordListener& operator=(const XRecordListener&) = delete;
 
   // Starts listening to key events and/or pointer events (motion, buttons)
-  // of every client. Empty on success, else a message (UTF-8).
-  std::string Start(const char* displayName, bool keys, bool pointer);
+  // of every client, and with `rawMotion` the pointer's raw motion
+  // (kXRawMotion events). Empty on success, else a message (UTF-8).
+  std::string Start(const char* displayName, bool keys, bool pointer, bool rawMotion = false);
   void Stop();
 
   // Readable while events wait in the queue.
@@ -44,15 +49,23 @@ class XRecordListener {
   // Layout letters and NumLock as the server had them at Start().
   const XInputTranslator::LetterMap& Letters() const { return letters_; }
   bool NumLockOn() const { return numLock_; }
+  // With raw motion: the pointer devices whose axes are absolute, as they
+  // were at Start().
+  const std::map<int32_t, XAbsolutePointer>& AbsolutePointers() const { return absolute_; }
 
  private:
   friend struct RecordCallback;
   void Deliver(const XInputEvent& e);
   void Run();
   void ReadServerState();
+  std::string StartRawMotion(const char* displayName);
+  void ReadRawMotion();
 
   Display* control_ = nullptr;
   Display* data_ = nullptr;
+  Display* raw_ = nullptr;
+  int xiOpcode_ = 0;
+  std::map<int32_t, XAbsolutePointer> absolute_;
   unsigned long context_ = 0;
   int wakeFd_ = -1;
   int eventFd_ = -1;

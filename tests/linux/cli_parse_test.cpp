@@ -33,6 +33,16 @@ TEST(LinuxCommandLine, RecordOptionsAndSettings) {
   EXPECT_EQ(r.options.settingsFile, "/tmp/s");
 }
 
+TEST(LinuxCommandLine, GameModeIsForRecording) {
+  ParseResult r = Parse({"record", "x.crec", "--game"});
+  ASSERT_EQ(r.error, "");
+  EXPECT_TRUE(r.options.gameMode);
+  EXPECT_FALSE(Parse({"record", "x.crec"}).options.gameMode);
+  EXPECT_NE(Parse({"play", "x.crec", "--game"}).error.find("--game"), std::string::npos);
+  EXPECT_NE(Parse({"record", "x.crec", "--game=1"}).error.find("--game"), std::string::npos);
+  EXPECT_NE(Parse({"record", "x.crec", "--game", "--no-mouse"}).error.find("--no-mouse"), std::string::npos);
+}
+
 TEST(LinuxCommandLine, MistakesAreNamed) {
   EXPECT_NE(Parse({}).error, "");
   EXPECT_NE(Parse({"dance", "a"}).error.find("dance"), std::string::npos);

@@ -33,6 +33,8 @@ expect 0 "tesmuro 1" -- "$bin" --version
 expect 2 "未知选项“--bogus”" -- "$bin" play x.crec --bogus
 expect 2 "缺少命令" -- "$bin"
 expect 2 "次数“0”无效" -- "$bin" play x.crec --loops=0
+expect 0 "--game" -- "$bin" --help
+expect 2 "--game 只用于 record" -- "$bin" play x.crec --game
 man -l "$(dirname "$0")/../../linux/tesmuro.1" >/dev/null 2>&1 || fail "the man page does not format"
 
 # The settings file is created with the defaults on first use; a named one must exist.
@@ -82,6 +84,17 @@ ls "$work/state/tesmuro/"recovered-*.crec >/dev/null 2>&1 || fail "no recovery f
 sleep 0.5; xdotool mousemove 10 10; sleep 0.2; kill -INT "$p"; wait "$p"; rc=$?
 [ "$rc" = 0 ] || fail "SIGINT recording: exit $rc"
 iconv -f GBK -t UTF-8 "$work/int.crec" | grep -q '^移动 10,10' || fail "SIGINT recording lost its lines"
+
+# --game records the pointer's relative motion, ended by Ctrl+C too.
+"$bin" record "$work/game.crec" --game 2>"$work/game.err" & p=$!; pids+=("$p")
+sleep 0.5; xdotool mousemove_relative -- 6 -4; sleep 0.1; xdotool mousemove_relative -- 3 2; sleep 0.2
+kill -INT "$p"; wait "$p"; rc=$?
+[ "$rc" = 0 ] || fail "game recording: exit $rc $(cat "$work/game.err")"
+game=$(iconv -f GBK -t UTF-8 "$work/game.crec")
+sum=$(sed -n 's/^相对移动 \(-\?[0-9]*\),\(-\?[0-9]*\)\r\?$/\1 \2/p' <<<"$game" |
+      awk '{x += $1; y += $2} END {print x + 0 "," y + 0}')
+[ "$sum" = "9,-2" ] || fail "game recording: relative motion $sum, wanted 9,-2: $game"
+grep -q '^移动 ' <<<"$game" && fail "game recording wrote positions: $game"
 
 # An X server that goes away mid-run: exit 2, with the recording saved.
 fifo=$work/fd; mkfifo "$fifo"

@@ -302,6 +302,123 @@ TEST_F(X11Test, RecordingWritesTheWindowsRecordersLinesWithTheServersDelays) {
     EXPECT_EQ(delays[i], static_cast<int>(times[i - 1] - times[i - 2])) << "line pair " << i;
 }
 
+// Game mode: the pointer's relative motion, from XInput 2 raw motion, in
+// place of its positions.
+struct GameRecording {
+  std::vector<std::string> lines;  // without the delays
+  std::vector<int> delays;
+  int sumX = 0, sumY = 0, relative = 0, moves = 0;
+};
+
+GameRecording ReadGameRecording(const std::vector<std::string>& utf8Lines) {
+  GameRecording g;
+  g.lines = Shapes(utf8Lines, &g.delays);
+  for (const auto& l : g.lines) {
+    if (l.rfind("相对移动 ", 0) == 0) {
+      int dx = 0, dy = 0;
+      EXPECT_EQ(std::sscanf(l.c_str() + strlen("相对移动 "), "%d,%d", &dx, &dy), 2) << l;
+      g.sumX += dx;
+      g.sumY += dy;
+      ++g.relative;
+    } else if (l.rfind("移动 ", 0) == 0) {
+      ++g.moves;
+    }
+  }
+  return g;
+}
+
+TEST_F(X11Test, GameModeRecordsTheRelativeMotionInPlaceOfPositions) {
+  tesmuro::TSettings s = tesmuro::ConstructionSettings();
+  s.GameMode = true;
+  std::ofstream(settings_, std::ios::binary) << tesmuro::FormatSettings(s);
+  XTestFakeMotionEvent(d_, -1, 400, 300, CurrentTime);  // before: not recorded
+  XSync(d_, False);
+  const std::string file = dir_ + "/g.crec";
+  Program p({"record", file, "--settings", settings_}, dir_ + "/err");
+  std::this_thread::sleep_for(600ms);
+
+  // 12 steps of (3,-2), a click, 8 steps of (-5,4), a right click.
+  for (int i = 0; i < 12; ++i) {
+    XTestFakeRelativeMotionEvent(d_, 3, -2, CurrentTime);
+    XSync(d_, False);
+    std::this_thread::sleep_for(2ms);
+  }
+  std::this_thread::sleep_for(20ms);
+  Button(1, true);
+  Button(1, false);
+  std::this_thread::sleep_for(20ms);
+  for (int i = 0; i < 8; ++i) {
+    XTestFakeRelativeMotionEvent(d_, -5, 4, CurrentTime);
+    XSync(d_, False);
+    std::this_thread::sleep_for(2ms);
+  }
+  std::this_thread::sleep_for(20ms);
+  Button(3, true);
+  Button(3, false);
+  std::this_thread::sleep_for(20ms);
+  Tap(XK_Pause);
+  ASSERT_EQ(p.Wait(5s), 0) << Read(dir_ + "/err");
+
+  const GameRecording g = ReadGameRecording(Lines(Utf8(Read(file))));
+  ASSERT_FALSE(g.lines.empty());
+  EXPECT_EQ(g.lines[0].rfind("屏幕 0,0,1280,1024,", 0), 0u) << g.lines[0];
+  EXPECT_EQ(g.moves, 0) << "a position was recorded in game mode";
+  EXPECT_EQ(g.relative, 20);
+  EXPECT_EQ(g.sumX, 12 * 3 - 8 * 5);
+  EXPECT_EQ(g.sumY, 12 * -2 + 8 * 4);
+  // The lines in the order of the input: the first motion, the click, the
+  // second motion, the right click, the stop key.
+  std::vector<std::string> order;
+  for (const auto& l : g.lines) {
+    const std::string word = l.substr(0, l.find(' '));
+    if (order.empty() || order.back() != word || word != "相对移动") order.push_back(word);
+  }
+  const std::vector<std::string> want = {"屏幕", "相对移动", "左键按下", "左键释放", "相对移动",
+                                         "右键按下", "右键释放", "按键按下"};
+  EXPECT_EQ(order, want);
+  ASSERT_EQ(g.delays.size(), g.lines.size() - 1);
+  for (int d : g.delays) EXPECT_GE(d, 0);
+  // The first motion comes after the 600 ms wait: its delay is counted from
+  // the start, the ones after it from the motion before.
+  int total = 0;
+  for (int d : g.delays) total += d;
+  EXPECT_GE(total, 80) << "delays not taken from the server's time stamps";
+}
+
+TEST_F(X11Test, TheGameOptionTurnsGameModeOnForOneRun) {
+  const std::string file = dir_ + "/o.crec";
+  {
+    Program p({"record", file, "--game", "--settings", settings_}, dir_ + "/err");
+    std::this_thread::sleep_for(600ms);
+    for (int i = 0; i < 5; ++i) {
+      XTestFakeRelativeMotionEvent(d_, 1, 2, CurrentTime);
+      XSync(d_, False);
+    }
+    std::this_thread::sleep_for(20ms);
+    Tap(XK_Pause);
+    ASSERT_EQ(p.Wait(5s), 0) << Read(dir_ + "/err");
+  }
+  const GameRecording g = ReadGameRecording(Lines(Utf8(Read(file))));
+  EXPECT_EQ(g.moves, 0);
+  EXPECT_EQ(g.sumX, 5);
+  EXPECT_EQ(g.sumY, 10);
+
+  // Without it (and with the settings' game mode off) the positions are recorded.
+  const std::string file2 = dir_ + "/o2.crec";
+  {
+    Program p({"record", file2, "--settings", settings_}, dir_ + "/err2");
+    std::this_thread::sleep_for(600ms);
+    XTestFakeRelativeMotionEvent(d_, 4, 4, CurrentTime);
+    XSync(d_, False);
+    std::this_thread::sleep_for(20ms);
+    Tap(XK_Pause);
+    ASSERT_EQ(p.Wait(5s), 0) << Read(dir_ + "/err2");
+  }
+  const GameRecording g2 = ReadGameRecording(Lines(Utf8(Read(file2))));
+  EXPECT_EQ(g2.relative, 0);
+  EXPECT_EQ(g2.moves, 1);
+}
+
 TEST_F(X11Test, PlayedScriptIsSeenInOrderWithItsValuesAndTiming) {
   RawListener raw;
   const std::string file = dir_ + "/p.crec";
