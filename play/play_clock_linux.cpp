@@ -83,9 +83,9 @@ bool LinuxPlayClock::SleepUntil(int64_t deadlineMicros) {
 
 bool LinuxPlayClock::TimerWait(int64_t until) {
   pollfd fds[2] = {{wake_, POLLIN, 0}, {timer_, POLLIN, 0}};
-  itimerspec spec{};
-  spec.it_value = ToTimespec(until > 0 ? until : 1);
-  const bool armed = timer_ >= 0 && ::timerfd_settime(timer_, TFD_TIMER_ABSTIME, &spec, nullptr) == 0;
+  itimerspec deadline{};
+  deadline.it_value = ToTimespec(until > 0 ? until : 1);
+  const bool armed = timer_ >= 0 && ::timerfd_settime(timer_, TFD_TIMER_ABSTIME, &deadline, nullptr) == 0;
   int r;
   if (armed) {
     r = ::poll(fds, 2, -1);
