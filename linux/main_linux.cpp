@@ -33,6 +33,7 @@
 #include "record/key_hook.h"
 #include "record/modifier_tracker.h"
 #include "record/mouse_hook.h"
+#include "record/recording_session.h"
 #include "record/record_sink.h"
 #include "record/x_input_translator.h"
 #include "record/x_record_x11.h"
@@ -133,6 +134,19 @@ class XHookHost final : public IHookHost {
   void UninstallKeyboardHook() override {}
 };
 
+// No game controller can be read here: every id is out of range.
+class NoControllers final : public IJoystickService {
+ public:
+  unsigned SetCapture(unsigned, unsigned, bool) override { return kOutOfRange; }
+  unsigned ReleaseCapture(unsigned) override { return kOutOfRange; }
+  unsigned GetNumDevs() override { return 0; }
+  unsigned GetPosEx(unsigned) override { return kOutOfRange; }
+  unsigned GetDevCaps(unsigned, JoyCaps&) override { return kOutOfRange; }
+
+ private:
+  static constexpr unsigned kOutOfRange = 165;
+};
+
 // The X server's millisecond time, followed on the monotonic clock from the
 // moment it was read.
 class ServerClock final : public IClock {
@@ -163,16 +177,11 @@ struct KeymapQuery {
 
 // ---------------------------------------------------------------- record
 
+// The recorded lines (the recording session merges the clocks before it
+// hands them over).
 class LineStore final : public RecordSink {
  public:
-  LineStore(TMouseHook& mouse, TKeyHook& keys) : mouse_(mouse), keys_(keys) {}
-  void SyncLastEventTime() override {
-    const uint32_t m = mouse_.GetLastTime(), k = keys_.GetLastTime();
-    // The later of the two, compared with wrap-around.
-    const uint32_t latest = static_cast<int32_t>(m - k) > 0 ? m : k;
-    mouse_.SetLastTime(latest);
-    keys_.SetLastTime(latest);
-  }
+  void SyncLastEventTime() override {}
   void AppendLine(std::string_view gbk) override {
     std::lock_guard<std::mutex> lock(mutex_);
     lines_.emplace_back(gbk);
@@ -194,8 +203,6 @@ class LineStore final : public RecordSink {
   }
 
  private:
-  TMouseHook& mouse_;
-  TKeyHook& keys_;
   std::mutex mutex_;
   std::vector<std::string> lines_;
 };
@@ -272,10 +279,9 @@ int RunRecord(const Options& o, const TSettings& settings) {
 
   XHookHost host;
   ServerClock clock(listener.ServerTimeAtStart(), listener.MonoMicrosAtStart());
-  TMouseHook mouse(host, clock);
-  TKeyHook keys(host, clock);
-  mouse.SetGameMode(gameMode);
-  LineStore lines(mouse, keys);
+  NoControllers controllers;
+  LineStore lines;
+  RecordingSession session(host, clock, controllers, lines);
   save.lines = &lines;
   g_recordSave = &save;
   linux_x::InstallErrorHandlers([] {
@@ -289,12 +295,10 @@ int RunRecord(const Options& o, const TSettings& settings) {
   XQueryKeymap(display, keymap.keys);
   tracker.Sync(&KeymapQuery::Down, &keymap);
 
-  keys.HotKeysEnabled = settings.ShortCutControl;
-  keys.HotStopKey = settings.StopKey;
-  mouse.Install();
-  keys.Install();
-  if (mouseOn) mouse.SetRecording(true);
-  if (keysOn) keys.SetRecording(true);
+  session.Keys().HotKeysEnabled = settings.ShortCutControl;
+  session.Keys().HotStopKey = settings.StopKey;
+  session.Keys().Install();  // the stop key works with keys not recorded too
+  session.Start({.mouse = mouseOn, .keys = keysOn, .joy = false, .gameMode = gameMode});
   lines.AppendLine(script::ScreenLine(screen.left, screen.top, screen.width, screen.height, screen.dpi));
 
   std::string stopHint = "Pause 或 Ctrl+C";
@@ -320,7 +324,7 @@ int RunRecord(const Options& o, const TSettings& settings) {
       std::optional<HookEvent> ev = translator.Translate(x);
       if (!ev || stop) continue;
       if (auto* m = std::get_if<MouseHookEvent>(&*ev)) {
-        mouse.OnEvent(*m, lines);
+        session.OnMouseEvent(*m);
         ctrlMark = SIZE_MAX;
         continue;
       }
@@ -329,7 +333,7 @@ int RunRecord(const Options& o, const TSettings& settings) {
       const bool down = k.message == 0x0100 || k.message == 0x0104;
       if (down && IsCtrlVk(k.vk) && ctrlMark == SIZE_MAX) ctrlMark = lines.Count();
       else if (down && !IsCtrlVk(k.vk) && k.vk != 'C') ctrlMark = SIZE_MAX;
-      const HotKeyCommand command = keys.OnEvent(k, lines);
+      const HotKeyCommand command = session.OnKeyEvent(k);
       if (command == HotKeyCommand::Stop || IsEmergencyStopPress(k)) stop = true;
     }
     if (stop) break;
@@ -344,8 +348,7 @@ int RunRecord(const Options& o, const TSettings& settings) {
     }
     g_console.State("正在录制：" + std::to_string(lines.Count()) + " 行  （按 " + stopHint + " 结束）");
   }
-  mouse.SetRecording(false);
-  keys.SetRecording(false);
+  session.Stop();
   listener.Stop();
   g_recordSave = nullptr;
   g_console.Clear();
