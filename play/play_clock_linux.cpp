@@ -42,34 +42,15 @@ int64_t LinuxPlayClock::NowMicros() {
 }
 
 bool LinuxPlayClock::WaitUntil(int64_t deadlineMicros) {
-  for (;;) {
-    const int64_t now = NowMicros();
-    if (now >= deadlineMicros) return true;
-    if (woken_.exchange(false, std::memory_order_acquire)) return false;
-    const WaitPlanner::Next next = planner_.Plan(now, deadlineMicros);
-    switch (next.step) {
-      case WaitPlanner::Step::Sleep:
-        if (TimerWait(next.until)) planner_.Ended(next, NowMicros());
-        break;
-      case WaitPlanner::Step::Doze: {
-        const timespec until = ToTimespec(next.until);
-        while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+  return WaitWithPlan(
+      planner_, woken_, deadlineMicros, spun_, [this] { return NowMicros(); },
+      [this](int64_t, int64_t until) { return TimerWait(until); },
+      [](int64_t, int64_t until) {
+        const timespec end = ToTimespec(until);
+        while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &end, nullptr) == EINTR) {
         }
-        planner_.Ended(next, NowMicros());
-        break;
-      }
-      case WaitPlanner::Step::Spin: {
-        int64_t t = now;
-        while (t < deadlineMicros && !woken_.load(std::memory_order_relaxed)) {
-          CpuRelax();
-          t = NowMicros();
-        }
-        spun_ += t - now;
-        planner_.Ended(next, t);
-        break;
-      }
-    }
-  }
+      },
+      [] { CpuRelax(); });
 }
 
 bool LinuxPlayClock::SleepUntil(int64_t deadlineMicros) {

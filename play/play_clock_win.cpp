@@ -58,37 +58,18 @@ int64_t WinPlayClock::NowMicros() {
 }
 
 bool WinPlayClock::WaitUntil(int64_t deadlineMicros) {
-  for (;;) {
-    const int64_t now = NowMicros();
-    if (now >= deadlineMicros) return true;
-    if (woken_.exchange(false, std::memory_order_acquire)) return false;
-    const WaitPlanner::Next next = planner_.Plan(now, deadlineMicros);
-    switch (next.step) {
-      case WaitPlanner::Step::Sleep:
-        if (TimerWait(now, next.until)) planner_.Ended(next, NowMicros());
-        break;
-      case WaitPlanner::Step::Doze: {
+  return WaitWithPlan(
+      planner_, woken_, deadlineMicros, spun_, [this] { return NowMicros(); },
+      [this](int64_t now, int64_t until) { return TimerWait(now, until); },
+      [this](int64_t now, int64_t until) {
         LARGE_INTEGER interval;
-        interval.QuadPart = -(next.until - now) * 10;  // relative, in 100 ns units
+        interval.QuadPart = -(until - now) * 10;  // relative, in 100 ns units
         reinterpret_cast<DelayFunction>(delay_)(FALSE, &interval);
-        planner_.Ended(next, NowMicros());
-        break;
-      }
-      case WaitPlanner::Step::Spin: {
-        // The pause instruction spares a hyper-threaded sibling; giving the
-        // core away (SwitchToThread) could lose it for a whole time slice on
-        // a busy machine.
-        int64_t t = now;
-        while (t < deadlineMicros && !woken_.load(std::memory_order_relaxed)) {
-          YieldProcessor();
-          t = NowMicros();
-        }
-        spun_ += t - now;
-        planner_.Ended(next, t);
-        break;
-      }
-    }
-  }
+      },
+      // The pause instruction spares a hyper-threaded sibling; giving the
+      // core away (SwitchToThread) could lose it for a whole time slice on a
+      // busy machine.
+      [] { YieldProcessor(); });
 }
 
 bool WinPlayClock::SleepUntil(int64_t deadlineMicros) {

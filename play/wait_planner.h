@@ -33,6 +33,7 @@
 // reports with Ended() when a step ran to its end. Single-threaded.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <limits>
 
@@ -94,5 +95,41 @@ class WaitPlanner {
   int64_t earned_at_ = std::numeric_limits<int64_t>::min();  // none yet
   int64_t spin_from_ = 0;                                    // start of the planned spin
 };
+
+// One wait to `deadline` as the planner lays it out, carried out with a
+// clock's own means: `now()` reads the clock; `sleep(now, until)` waits on the
+// timer (true when the timer ended it, false when a wake-up did); `doze(now,
+// until)` is the short precise sleep; `relax()` is one step of a spin. True
+// at the deadline, false when `woken` was set first (the wake-up is taken).
+// `spun` grows by the time spent spinning.
+template <class Now, class Sleep, class Doze, class Relax>
+bool WaitWithPlan(WaitPlanner& planner, std::atomic<bool>& woken, int64_t deadline, int64_t& spun, Now now,
+                  Sleep sleep, Doze doze, Relax relax) {
+  for (;;) {
+    const int64_t t0 = now();
+    if (t0 >= deadline) return true;
+    if (woken.exchange(false, std::memory_order_acquire)) return false;
+    const WaitPlanner::Next next = planner.Plan(t0, deadline);
+    switch (next.step) {
+      case WaitPlanner::Step::Sleep:
+        if (sleep(t0, next.until)) planner.Ended(next, now());
+        break;
+      case WaitPlanner::Step::Doze:
+        doze(t0, next.until);
+        planner.Ended(next, now());
+        break;
+      case WaitPlanner::Step::Spin: {
+        int64_t t = t0;
+        while (t < deadline && !woken.load(std::memory_order_relaxed)) {
+          relax();
+          t = now();
+        }
+        spun += t - t0;
+        planner.Ended(next, t);
+        break;
+      }
+    }
+  }
+}
 
 }  // namespace tesmuro::play
