@@ -111,14 +111,17 @@ script_contains() {
 REACH_SMALL_SCREEN=$'屏幕 0,0,640,512,96\n延迟 200\n移动 320,256\n左键按下\n左键释放'
 
 test_moves_recorded_on_another_screen_are_mapped_only_when_asked() {
-  start_tesmuro "${REACH_PLAY[@]}"
+  # The default settings; Play by a real click on its button.
+  start_tesmuro RecMouse=1 RecKey=1 RecJoy=1 RecMouseMsg=1 RecKeyMsg=1 SpeedPercent=100
   local script="$TEST_DIR/small.crec"
-  gbk_script "$script" <<<"$REACH_SMALL_SCREEN"
+  # A long first pause: the logger comes up after the file dialog, before the first move.
+  gbk_script "$script" <<<"${REACH_SMALL_SCREEN/延迟 200/延迟 3000}"
+  real_click "${MAIN[@]}" --id 206
+  drv file-dialog --pid "$APP_PID" "$(winpath "$script")" >/dev/null
   # The logger covers the whole screen, above every other window, so both points land in it.
   start_input_log --at 0 0 1280 1024 --topmost
   hold_pointer
-  reach_play "$script"
-  wait_input_log "lup .*"
+  wait_input_log "lup .*" 15000
   assert_eq "ldown 320,256" "$(reach_lines 'ldown .*')" "with the mapping off: as recorded"
   poll 5000 status_is 2 "录制时屏幕 640x512，现在 1280x1024，坐标未换算"
 
@@ -159,4 +162,46 @@ test_restart_as_administrator_asks_saves_and_opens_the_same_script_in_a_new_copy
   poll 5000 script_text_is $'延迟 6\r\n'
   drv close "${MAIN[@]}" >/dev/null
   drv wait-gone --class TFrmMain --timeout 10000 >/dev/null
+}
+
+# The settings a first start writes: the five recording switches on (the mouse capture among
+# them), everything else off.
+REACH_DEFAULTS=(RecMouse=1 RecKey=1 RecJoy=1 RecMouseMsg=1 RecKeyMsg=1 SpeedPercent=100)
+
+reach_line_of() { sed -n "$1p" "$APP_DIR/Quorlin.qlset" | tr -d '\r'; }
+
+test_game_mode_switched_on_in_the_dialog_records_relative_motion_with_the_default_settings() {
+  start_tesmuro "${REACH_DEFAULTS[@]}"
+  # Real clicks: the second page, the game mode box, then the confirm button.
+  local dlg=(--pid "$APP_PID" --class TFrmSoftwareSetup)
+  drv menu-invoke "${MAIN[@]}" "设置(&Setup)" "软件设置(S&oftware Setup)" >/dev/null
+  drv wait-window "${dlg[@]}" --visible >/dev/null
+  real_click --at 95 10 "${dlg[@]}" --id 400
+  poll 5000 test "$(drv info "${dlg[@]}" --id 444 --field visible)" = 1
+  real_click --at 8 8 "${dlg[@]}" --id 444
+  real_click "${dlg[@]}" --id 1
+  poll 5000 test "$(reach_line_of 28)" = 1
+  assert_eq 0 "$(reach_line_of 29)" "the screen mapping stays off"
+
+  # Record by a real click on its button; the mouse moves only by relative motion; the user's
+  # Pause ends the recording (it works with the hot keys off, as they are by default).
+  real_click "${MAIN[@]}" --id 205
+  poll 5000 status_is 0 "录制中"
+  local i
+  for i in 1 2 3; do
+    xdo mousemove_relative -- 5 3
+    sleep 0.05
+  done
+  poll 5000 script_contains "相对移动"
+  xdo key Pause
+  poll 5000 status_is 0 "就绪"
+
+  local text moves sx=0 sy=0 m
+  get_script_text text
+  [[ "$text" == "屏幕 0,0,1280,1024,96"$'\r\n'* ]] || fail "the recording does not start with its screen: $text"
+  ! grep -q $'^移动 ' <<<"$text" || fail "a position was recorded in game mode: $text"
+  moves=$(grep -oE '^相对移动 -?[0-9]+,-?[0-9]+' <<<"$text" | cut -d' ' -f2 | paste -sd' ')
+  for m in $moves; do sx=$((sx + ${m%,*})); sy=$((sy + ${m#*,})); done
+  assert_eq "15,9" "$sx,$sy" "the relative motion recorded ($moves)"
+  grep -q $'^按键按下 19 ' <<<"$text" || fail "the Pause press that ended the recording was not recorded: $text"
 }
