@@ -36,12 +36,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string Gbk(const std::string& utf8) {
-  // The test scripts' keywords, written through iconv once.
+// Text in another encoding, through iconv.
+std::string Iconv(const char* from, const char* to, const std::string& text) {
   const std::string in = "/tmp/tesmuro-x11-test-" + std::to_string(getpid());
-  { std::ofstream(in, std::ios::binary) << utf8; }
+  { std::ofstream(in, std::ios::binary) << text; }
   std::string out;
-  FILE* p = popen(("iconv -f UTF-8 -t GBK " + in).c_str(), "r");
+  FILE* p = popen((std::string("iconv -f ") + from + " -t " + to + " " + in).c_str(), "r");
   char b[4096];
   size_t n;
   while ((n = fread(b, 1, sizeof b, p)) > 0) out.append(b, n);
@@ -50,18 +50,8 @@ std::string Gbk(const std::string& utf8) {
   return out;
 }
 
-std::string Utf8(const std::string& gbk) {
-  const std::string in = "/tmp/tesmuro-x11-test-u" + std::to_string(getpid());
-  { std::ofstream(in, std::ios::binary) << gbk; }
-  std::string out;
-  FILE* p = popen(("iconv -f GBK -t UTF-8 " + in).c_str(), "r");
-  char b[4096];
-  size_t n;
-  while ((n = fread(b, 1, sizeof b, p)) > 0) out.append(b, n);
-  pclose(p);
-  unlink(in.c_str());
-  return out;
-}
+std::string Gbk(const std::string& utf8) { return Iconv("UTF-8", "GBK", utf8); }
+std::string Utf8(const std::string& gbk) { return Iconv("GBK", "UTF-8", gbk); }
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
