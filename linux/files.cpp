@@ -10,6 +10,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "util/file_io.h"
+
 namespace tesmuro::linux_files {
 
 namespace {
@@ -104,57 +106,19 @@ bool LooksLikeUtf8(std::string_view bytes) {
 }
 
 bool ReadFile(const std::string& path, std::string& bytes, std::string& error) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    const int e = errno;
-    error = std::strerror(e);
-    errno = e;
-    return false;
-  }
-  char buffer[65536];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
-  const bool bad = std::ferror(f) != 0;
-  const int e = errno;
-  std::fclose(f);
-  if (bad) {
-    error = std::strerror(e);
-    errno = e;
-    return false;
-  }
-  return true;
+  errno = 0;
+  if (tesmuro::ReadWholeFile(path, bytes)) return true;
+  const int e = errno ? errno : EIO;
+  error = std::strerror(e);
+  errno = e;
+  return false;
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string& error) {
-  const std::string temp = path + ".tmp-" + std::to_string(::getpid());
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    error = std::strerror(errno);
-    return false;
-  }
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      error = std::strerror(errno);
-      ::close(fd);
-      ::unlink(temp.c_str());
-      return false;
-    }
-    done += static_cast<std::size_t>(w);
-  }
-  if (::fsync(fd) != 0 || ::close(fd) != 0) {
-    error = std::strerror(errno);
-    ::unlink(temp.c_str());
-    return false;
-  }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    error = std::strerror(errno);
-    ::unlink(temp.c_str());
-    return false;
-  }
-  return true;
+  errno = 0;
+  if (tesmuro::WriteFileAtomically(path, bytes)) return true;
+  error = std::strerror(errno ? errno : EIO);
+  return false;
 }
 
 std::string RecoveryPath() {
