@@ -41,6 +41,8 @@
 
 // Xlib last: its macros (None, Status, ...) would clash with the names above.
 #include <X11/Xlib.h>
+
+#include "os/monotonic_posix.h"
 #undef None
 
 #ifndef TESMURO_VERSION
@@ -80,11 +82,6 @@ void DrainFd(int fd) {
   }
 }
 
-int64_t MonoMicros() {
-  timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<int64_t>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
-}
 
 // Messages and the one-line state display share the terminal.
 class Console {
@@ -153,7 +150,7 @@ class ServerClock final : public IClock {
  public:
   ServerClock(uint32_t serverTime, int64_t monoMicros) : serverTime_(serverTime), mono_(monoMicros) {}
   uint32_t TickCount() override {
-    return serverTime_ + static_cast<uint32_t>((MonoMicros() - mono_) / 1000);
+    return serverTime_ + static_cast<uint32_t>((os::MonotonicMicros() - mono_) / 1000);
   }
 
  private:
@@ -316,7 +313,7 @@ int RunRecord(const Options& o, const TSettings& settings) {
     ::poll(fds, 2, signalAt >= 0 ? 30 : 250);
     if (fds[1].revents & POLLIN) {
       DrainFd(g_signalFd);
-      if (signalAt < 0) signalAt = MonoMicros();
+      if (signalAt < 0) signalAt = os::MonotonicMicros();
     }
     events.clear();
     listener.Take(events);
@@ -342,7 +339,7 @@ int RunRecord(const Options& o, const TSettings& settings) {
       break;
     }
     // After a signal, events already on their way are let in for a moment.
-    if (signalAt >= 0 && MonoMicros() - signalAt > 100000) {
+    if (signalAt >= 0 && os::MonotonicMicros() - signalAt > 100000) {
       if (ctrlMark != SIZE_MAX && g_signals.load() > 0) lines.Truncate(ctrlMark);
       break;
     }
@@ -447,7 +444,7 @@ int RunPlay(const Options& o, const TSettings& settings) {
     void SetStatusText(int, std::string_view) override {}
   } noLines;
 
-  const int64_t start = MonoMicros();
+  const int64_t start = os::MonotonicMicros();
   const int32_t loopMode = t.LoopMode;
   const int32_t loopCount = std::max<int32_t>(t.LoopCount, 1);
   const int64_t total = t.LoopTotalSeconds;
@@ -465,7 +462,7 @@ int RunPlay(const Options& o, const TSettings& settings) {
     }
     events.clear();
     listener.Take(events);
-    const int64_t now = MonoMicros();
+    const int64_t now = os::MonotonicMicros();
     for (auto x : events) {
       if (x.type != record::kXKeyPress && x.type != record::kXKeyRelease) continue;
       x.injected = injected.TakeIfOurs(x.detail, x.type == record::kXKeyPress, now);
@@ -485,7 +482,7 @@ int RunPlay(const Options& o, const TSettings& settings) {
                     std::to_string(notice->current.width) + "x" + std::to_string(notice->current.height) +
                     "；移动按原坐标回放（--scale 可按比例映射）。");
     }
-    const int64_t elapsed = (MonoMicros() - start) / 1000000;
+    const int64_t elapsed = (os::MonotonicMicros() - start) / 1000000;
     std::string state = "正在回放 " + o.file + "：";
     if (loopMode == 0)
       state += "第 " + std::to_string(std::min<int64_t>(t.Passes() + 1, loopCount)) + "/" +

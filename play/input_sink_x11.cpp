@@ -9,16 +9,12 @@
 #include <string>
 #include <string_view>
 
+#include "os/monotonic_posix.h"
 #include "os/pc_keyboard.h"
 
 namespace tesmuro::play {
 
 namespace {
-int64_t MonoMicros() {
-  timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<int64_t>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
-}
 
 unsigned XButtonOf(MouseButton b) {
   switch (b) {
@@ -95,7 +91,7 @@ void X11InputSink::Key(const KeyStroke& key) {
       Notice("按键 " + std::to_string(key.vk) + " 在 X 中没有对应的键，已跳过。");
     return;
   }
-  if (log_) log_->NoteKey(code, !key.up, MonoMicros());
+  if (log_) log_->NoteKey(code, !key.up, os::MonotonicMicros());
   XTestFakeKeyEvent(display_, code, key.up ? False : True, CurrentTime);
   XFlush(display_);
 }

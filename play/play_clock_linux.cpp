@@ -8,6 +8,8 @@
 
 #include <cerrno>
 
+#include "os/monotonic_posix.h"
+
 namespace tesmuro::play {
 
 namespace {
@@ -35,11 +37,7 @@ LinuxPlayClock::~LinuxPlayClock() {
   if (wake_ >= 0) ::close(wake_);
 }
 
-int64_t LinuxPlayClock::NowMicros() {
-  timespec t;
-  ::clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<int64_t>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
-}
+int64_t LinuxPlayClock::NowMicros() { return os::MonotonicMicros(); }
 
 bool LinuxPlayClock::WaitUntil(int64_t deadlineMicros) {
   return WaitWithPlan(

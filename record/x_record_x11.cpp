@@ -14,15 +14,9 @@
 
 #include <algorithm>
 
-namespace tesmuro::record {
+#include "os/monotonic_posix.h"
 
-namespace {
-int64_t MonoMicros() {
-  timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<int64_t>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
-}
-}  // namespace
+namespace tesmuro::record {
 
 struct RecordCallback {
   static void OnData(XPointer self, XRecordInterceptData* data) {
@@ -90,7 +84,7 @@ void XRecordListener::ReadServerState() {
   XEvent ev;
   XWindowEvent(control_, w, PropertyChangeMask, &ev);
   serverTime_ = static_cast<uint32_t>(ev.xproperty.time);
-  monoAtStart_ = MonoMicros();
+  monoAtStart_ = os::MonotonicMicros();
   XDestroyWindow(control_, w);
 
   letters_.fill(0);
