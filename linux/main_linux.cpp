@@ -23,6 +23,7 @@
 #include "linux/cli.h"
 #include "linux/files.h"
 #include "linux/x_session.h"
+#include "os/monotonic_posix.h"
 #include "os/pc_keyboard.h"
 #include "os/platform.h"
 #include "play/injection_log.h"
@@ -41,8 +42,6 @@
 
 // Xlib last: its macros (None, Status, ...) would clash with the names above.
 #include <X11/Xlib.h>
-
-#include "os/monotonic_posix.h"
 #undef None
 
 #ifndef TESMURO_VERSION
