@@ -3,17 +3,40 @@
 // much that lateness grows over a long pass, how much processor time the
 // player burns, and how fast a stop ends a long delay.
 //
-//   playback_timing_win.exe [actions] [/rounds N] [/long MS] [/nosleep]
+//   playback_timing_win.exe [actions] [/rounds N] [/long MS] [/nosleep] [/exe PATH]
 //        actions   delay+key pairs of the pass (default 2000)
 //        /rounds   passes of every method, alternating their order (default 1)
 //        /long     the long delay whose processor use is measured (default 5000 ms)
 //        /nosleep  leave out the two Sleep(n) methods
+//        /exe      the program to run (default: Tesmuro.exe beside this one)
 //
 // The script: a key press, then `actions` pairs of a delay of 1 to 20 ms and
-// the key going up or down (F24, which nothing here reacts to). The player
-// injects it for real through the system's input sink; an independent
-// low-level keyboard hook on a thread of its own time-stamps every F24 event
-// on the performance counter (and swallows it). Methods, on the same script:
+// the key going up or down (F24, which nothing here reacts to). An
+// independent low-level keyboard hook on a thread of its own time-stamps
+// every F24 event on the performance counter (and swallows it).
+//
+// The headline row of every pass is the program itself, run as a user runs
+// it: `Tesmuro.exe /play SCRIPT /loops 1 /exit` as a child process, from a
+// copy of the program in a temporary folder with a settings file of the
+// defaults beside it (removed at the end):
+//   Tesmuro.exe     lateness at the hook of action i = (hook_i - hook_0) -
+//                   (due_i - due_0): relative to the first event the hook
+//                   sees, as no injection time stamp exists for another
+//                   process, and so net of the system's constant delivery
+//                   time but with the first event's jitter (under Wine the
+//                   first event of a run reaches the hook some 10 ms late,
+//                   as the long delay rows below show too, which moves the
+//                   row's lateness down by as much; the drift does not
+//                   depend on it). Delivery and injection columns stay empty. Drift as below. CPU: the
+//                   whole child process's user+kernel time (GetProcessTimes
+//                   on its handle, window and all, not the player thread
+//                   alone) between its first and its last scheduled event,
+//                   over the wall time between them. The child must exit
+//                   with 0 and every F24 event (with the release of a key
+//                   held at the end) must arrive, else the row says so.
+// The other rows assemble the player in this process, to compare clock
+// designs, which only an in-process run can; it injects for real through the
+// system's input sink. Methods, on the same script:
 //   timer (before)  TRunThread with the clock as it was: waits on the waitable
 //                   timer to the deadline itself
 //   timer+spin      TRunThread with the system clock without its doze: sleeps
@@ -53,6 +76,7 @@
 // from a stop request during a 60 s delay to the end of the run.
 #include <windows.h>
 #include <mmsystem.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -72,6 +96,7 @@
 #include "script/script_format.h"
 #include "script/script_stream.h"
 #include "script/word_reader.h"
+#include "setup/settings.h"
 
 using namespace tesmuro;
 
@@ -100,9 +125,9 @@ int64_t ThreadCpuMicros() {
   return Micros(kernel) + Micros(user);
 }
 
-int64_t ProcessCpuMicros() {
+int64_t ProcessCpuMicros(HANDLE process = GetCurrentProcess()) {
   FILETIME created, exited, kernel, user;
-  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+  if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
   return Micros(kernel) + Micros(user);
 }
 
@@ -170,6 +195,26 @@ class KeyHookStamps {
   }
   bool Installed() const { return hook_ != nullptr; }
 
+  // A time stamp with the processor time of a watched process.
+  struct CpuMark {
+    int64_t wall = 0, cpu = 0;
+    bool taken = false;
+  };
+  // From now on, notes the processor time of `process` with the first event's
+  // stamp and with that of event `last` (counted from 0), until Unwatch.
+  void Watch(HANDLE process, size_t last) {
+    std::lock_guard<std::mutex> l(m_);
+    watched_ = process;
+    watchLast_ = last;
+    marks_[0] = marks_[1] = {};
+  }
+  // Ends the watch; the marks at the first and the last event.
+  std::pair<CpuMark, CpuMark> Unwatch() {
+    std::lock_guard<std::mutex> l(m_);
+    watched_ = nullptr;
+    return {marks_[0], marks_[1]};
+  }
+
   // The stamps so far, once `count` have come or after a second.
   std::vector<int64_t> Take(size_t count) {
     for (int i = 0; i < 100; ++i) {
@@ -200,7 +245,11 @@ class KeyHookStamps {
     if (code == HC_ACTION && reinterpret_cast<const KBDLLHOOKSTRUCT*>(l)->vkCode == kKey) {
       const int64_t t = ::NowMicros();
       std::lock_guard<std::mutex> lock(instance_->m_);
+      const size_t i = instance_->stamps_.size();
       instance_->stamps_.push_back(t);
+      if (instance_->watched_ && (i == 0 || i == instance_->watchLast_)) {
+        instance_->marks_[i == 0 ? 0 : 1] = {t, ProcessCpuMicros(instance_->watched_), true};
+      }
       return 1;
     }
     return CallNextHookEx(nullptr, code, w, l);
@@ -213,6 +262,9 @@ class KeyHookStamps {
   HHOOK hook_ = nullptr;
   std::mutex m_;
   std::vector<int64_t> stamps_;
+  HANDLE watched_ = nullptr;
+  size_t watchLast_ = 0;
+  CpuMark marks_[2];
 };
 
 // Injects through the system's sink and notes, per key event, the time just
@@ -281,6 +333,7 @@ class NoShutdown final : public play::IShutdownRequester {
 struct Script {
   std::string text;
   std::vector<int64_t> dueMicros;  // per key event, from the first
+  bool endsDown = false;           // the player adds the key's release
 };
 
 std::string KeyEvent(bool down) {
@@ -290,8 +343,8 @@ std::string KeyEvent(bool down) {
 }
 
 // A key press at 0, then `actions` pairs of a delay of 1..20 ms and the key
-// going up or down. An odd count ends with the key down; the player lets go of
-// it at the end, which makes one more event than the script has.
+// going up or down. An even count ends with the key down; the player lets go
+// of it at the end, which makes one more event than the script has.
 Script MakeScript(int actions) {
   Script s;
   uint32_t seed = 12345;
@@ -305,6 +358,7 @@ Script MakeScript(int actions) {
     s.text += script::DelayLine(ms) + "\r\n" + KeyEvent(i % 2 == 1);
     s.dueMicros.push_back(due);
   }
+  s.endsDown = actions % 2 == 0;
   return s;
 }
 
@@ -416,6 +470,135 @@ Run Play(Method m, const Script& s, KeyHookStamps& hook) {
   return run;
 }
 
+// A copy of the program in a folder of its own under the temporary folder,
+// with a settings file of the defaults beside it (without one the program
+// asks about it in a box at start); the folder goes with this object.
+class ProgramFolder {
+ public:
+  explicit ProgramFolder(const std::wstring& exe) {
+    wchar_t tmp[MAX_PATH];
+    const DWORD n = GetTempPathW(MAX_PATH, tmp);
+    if (n == 0 || n >= MAX_PATH) return;
+    for (int attempt = 0; attempt < 100 && dir_.empty(); ++attempt) {
+      const std::wstring d = std::wstring(tmp) + L"tesmuro-timing-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                             std::to_wstring(GetTickCount() + attempt);
+      if (CreateDirectoryW(d.c_str(), nullptr)) dir_ = d;
+    }
+    if (dir_.empty()) return;
+    exe_ = dir_ + L"\\Tesmuro.exe";
+    if (!CopyFileW(exe.c_str(), exe_.c_str(), TRUE)) {
+      error_ = "cannot copy the program";
+      return;
+    }
+    TSettings settings = ConstructionSettings();
+    settings.LoopByCount = true;  // /loops 1 says so for the run anyway
+    settings.LoopCount = 1;
+    if (!Write(dir_ + L"\\" + std::wstring(kSettingsFileName, kSettingsFileName + sizeof kSettingsFileName - 1),
+               FormatSettings(settings))) {
+      error_ = "cannot write the settings file";
+      return;
+    }
+    ok_ = true;
+  }
+  ~ProgramFolder() {
+    if (!dir_.empty()) RemoveTree(dir_);
+  }
+  ProgramFolder(const ProgramFolder&) = delete;
+  ProgramFolder& operator=(const ProgramFolder&) = delete;
+
+  bool Ok() const { return ok_; }
+  const char* Error() const { return dir_.empty() ? "cannot make a temporary folder" : error_; }
+  const std::wstring& Dir() const { return dir_; }
+  const std::wstring& Exe() const { return exe_; }
+
+  static bool Write(const std::wstring& path, const std::string& bytes) {
+    std::FILE* f = _wfopen(path.c_str(), L"wb");
+    if (!f) return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+  }
+
+ private:
+  static void RemoveTree(const std::wstring& dir) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+      do {
+        const std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring path = dir + L"\\" + name;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+          RemoveTree(path);
+        } else {
+          SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+          DeleteFileW(path.c_str());
+        }
+      } while (FindNextFileW(h, &fd));
+      FindClose(h);
+    }
+    RemoveDirectoryW(dir.c_str());
+  }
+
+  std::wstring dir_, exe_;
+  const char* error_ = "";
+  bool ok_ = false;
+};
+
+constexpr char kProgramName[] = "Tesmuro.exe";
+
+struct ProgramRun {
+  bool started = false;
+  bool timedOut = false;
+  DWORD error = 0;  // of a start that failed
+  DWORD exitCode = 0;
+  size_t expected = 0;  // F24 events the run makes
+  std::vector<int64_t> hooked;
+  double processCpu = -1;  // the whole child, percent of one core
+};
+
+// Runs `Tesmuro.exe /play SCRIPT /loops 1 /exit` on `s` from `folder` and
+// takes the hook's stamps of it.
+ProgramRun PlayProgram(const ProgramFolder& folder, const Script& s, KeyHookStamps& hook) {
+  ProgramRun run;
+  const size_t n = s.dueMicros.size();
+  run.expected = n + (s.endsDown ? 1 : 0);
+  const std::wstring script = folder.Dir() + L"\\timing.crec";
+  if (!ProgramFolder::Write(script, s.text)) {
+    run.error = ERROR_WRITE_FAULT;
+    return run;
+  }
+  std::wstring cmd = L"\"" + folder.Exe() + L"\" /play \"" + script + L"\" /loops 1 /exit";
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  hook.Take(0);  // nothing left over from before
+  if (!CreateProcessW(folder.Exe().c_str(), cmd.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                      folder.Dir().c_str(), &si, &pi)) {
+    run.error = GetLastError();
+    return run;
+  }
+  run.started = true;
+  hook.Watch(pi.hProcess, n - 1);
+  ResumeThread(pi.hThread);
+  // The pass, plus the program's start and end with room to spare.
+  const DWORD limit = static_cast<DWORD>(s.dueMicros.back() / 1000 + 60000);
+  if (WaitForSingleObject(pi.hProcess, limit) == WAIT_TIMEOUT) {
+    run.timedOut = true;
+    TerminateProcess(pi.hProcess, 1);
+    WaitForSingleObject(pi.hProcess, 5000);
+  }
+  GetExitCodeProcess(pi.hProcess, &run.exitCode);
+  run.hooked = hook.Take(run.expected);
+  const auto [first, last] = hook.Unwatch();
+  if (first.taken && last.taken && last.wall > first.wall) {
+    run.processCpu = 100.0 * (last.cpu - first.cpu) / (last.wall - first.wall);
+  }
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  DeleteFileW(script.c_str());
+  return run;
+}
+
 struct Spread {
   int64_t median = 0, p99 = 0, max = 0;
 };
@@ -474,6 +657,38 @@ void ReportPass(Method m, const Script& s, const Run& r) {
   std::fflush(stdout);
 }
 
+// The headline row: the real program, seen only by the hook.
+void ReportProgram(const Script& s, const ProgramRun& r) {
+  const size_t n = s.dueMicros.size();
+  if (!r.started) {
+    std::printf("%-15s could not be started (error %lu)\n", kProgramName, r.error);
+    std::fflush(stdout);
+    return;
+  }
+  std::string trouble;
+  if (r.timedOut) trouble += " | did not end in time, ended here";
+  else if (r.exitCode != 0) trouble += " | exit code " + std::to_string(r.exitCode);
+  if (r.hooked.size() != r.expected) {
+    trouble += " | " + std::to_string(r.hooked.size()) + " of " + std::to_string(r.expected) + " F24 events arrived";
+  }
+  if (r.hooked.size() < n) {
+    std::printf("%-15s incomplete%s\n", kProgramName, trouble.c_str());
+    std::fflush(stdout);
+    return;
+  }
+  std::vector<int64_t> hook;
+  for (size_t i = 1; i < n; ++i) hook.push_back((r.hooked[i] - r.hooked[0]) - (s.dueMicros[i] - s.dueMicros[0]));
+  const Spread h = Stats(hook);
+  const size_t tenth = std::max<size_t>(1, hook.size() / 10);
+  const int64_t head = Median({hook.begin(), hook.begin() + tenth});
+  const int64_t tail = Median({hook.end() - tenth, hook.end()});
+  std::printf("%-15s %7.3f %7.3f %7.3f | %7s %7s | %7s %7s %7s | %8.3f %8.3f | %6s %5.1f%%", kProgramName,
+              Ms(h.median), Ms(h.p99), Ms(h.max), "-", "-", "-", "-", "-", Ms(hook.back() - hook.front()),
+              Ms(tail - head), "-", r.processCpu);
+  std::printf(" | the real command, from the first hooked event; CPU of the whole child%s\n", trouble.c_str());
+  std::fflush(stdout);
+}
+
 void ReportLongDelay(Method m, const Script& s, const Run& r) {
   if (r.injected.size() < 2 || r.hooked.size() < 2) {
     std::printf("%-15s incomplete: %zu injected, %zu seen by the hook\n", Name(m), r.injected.size(),
@@ -517,22 +732,50 @@ void StopLatency(Method m, int runs, KeyHookStamps& hook) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
   int actions = 2000, rounds = 1, longMs = 5000;
   bool withSleep = true;
-  for (int i = 1; i < argc; ++i) {
-    const char* a = argv[i];
-    if ((a[0] == '/' || a[0] == '-') && i + 1 < argc && !_stricmp(a + 1, "rounds")) rounds = std::atoi(argv[++i]);
-    else if ((a[0] == '/' || a[0] == '-') && i + 1 < argc && !_stricmp(a + 1, "long")) longMs = std::atoi(argv[++i]);
-    else if ((a[0] == '/' || a[0] == '-') && !_stricmp(a + 1, "nosleep")) withSleep = false;
-    else if (std::atoi(a) > 0) actions = std::atoi(a);
-    else {
-      std::fprintf(stderr, "usage: playback_timing_win [actions] [/rounds N] [/long MS] [/nosleep]\n");
-      return 2;
+  std::wstring exe;
+  {
+    // Wide arguments, so that a path in any script reaches CreateProcessW.
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv) return 2;
+    for (int i = 1; i < argc; ++i) {
+      const wchar_t* a = argv[i];
+      const bool option = a[0] == L'/' || a[0] == L'-';
+      if (option && i + 1 < argc && !_wcsicmp(a + 1, L"rounds")) rounds = _wtoi(argv[++i]);
+      else if (option && i + 1 < argc && !_wcsicmp(a + 1, L"long")) longMs = _wtoi(argv[++i]);
+      else if (option && i + 1 < argc && !_wcsicmp(a + 1, L"exe")) exe = argv[++i];
+      else if (option && !_wcsicmp(a + 1, L"nosleep")) withSleep = false;
+      else if (_wtoi(a) > 0) actions = _wtoi(a);
+      else {
+        std::fprintf(stderr,
+                     "usage: playback_timing_win [actions] [/rounds N] [/long MS] [/nosleep] [/exe PATH]\n");
+        LocalFree(argv);
+        return 2;
+      }
     }
+    LocalFree(argv);
   }
   rounds = std::clamp(rounds, 1, 100);
   longMs = std::clamp(longMs, 100, 600000);
+  if (exe.empty()) {
+    wchar_t self[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    exe = std::wstring(self, n < MAX_PATH ? n : 0);
+    const size_t slash = exe.find_last_of(L"\\/");
+    exe = (slash == std::wstring::npos ? std::wstring() : exe.substr(0, slash + 1)) + L"Tesmuro.exe";
+  }
+  if (GetFileAttributesW(exe.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    std::fprintf(stderr, "%ls not found (name the program with /exe PATH)\n", exe.c_str());
+    return 1;
+  }
+  const ProgramFolder program(exe);
+  if (!program.Ok()) {
+    std::fprintf(stderr, "%s (%ls)\n", program.Error(), program.Dir().c_str());
+    return 1;
+  }
 
   KeyHookStamps hook;
   if (!hook.Installed()) {
@@ -550,6 +793,8 @@ int main(int argc, char** argv) {
                 probe.HighResolutionTimer() ? "high-resolution waitable timer" : "waitable timer, timeBeginPeriod(1)",
                 l.percentile, Ms(l.paddingMicros), Ms(l.floorMicros), Ms(l.ceilingMicros), d.percentile,
                 Ms(d.paddingMicros), Ms(d.floorMicros), Ms(d.ceilingMicros));
+    std::printf("program: %ls, run as %s /play SCRIPT /loops 1 /exit from a copy in %ls\n", exe.c_str(),
+                kProgramName, program.Dir().c_str());
   }
   std::vector<Method> passMethods = {Method::TimerOnly, Method::TimerSpin, Method::Player};
   if (withSleep) passMethods.insert(passMethods.begin(), {Method::Sleep, Method::Sleep1ms});
@@ -566,6 +811,9 @@ int main(int argc, char** argv) {
     }
     std::printf("\nround %d: pass of %d actions\n", round + 1, actions);
     PassHeader();
+    std::fflush(stdout);
+    ReportProgram(s, PlayProgram(program, s, hook));
+    std::printf("in this process (clock designs, not the command a user runs):\n");
     std::fflush(stdout);
     for (Method m : order) ReportPass(m, s, Play(m, s, hook));
 
