@@ -20,13 +20,13 @@
 // copy of the program in a temporary folder with a settings file of the
 // defaults beside it (removed at the end):
 //   Tesmuro.exe     lateness at the hook of action i = (hook_i - hook_0) -
-//                   (due_i - due_0): relative to the first event the hook
-//                   sees, as no injection time stamp exists for another
-//                   process, and so net of the system's constant delivery
-//                   time but with the first event's jitter (under Wine the
-//                   first event of a run reaches the hook some 10 ms late,
-//                   as the long delay rows below show too, which moves the
-//                   row's lateness down by as much; the drift does not
+//                   (due_i - due_0), less the median of that over the first
+//                   tenth of the pass: no injection time stamp exists for
+//                   another process, so the zero is the typical arrival, which
+//                   is net of the system's constant delivery time and not
+//                   moved by the first event's own lag (under Wine the first
+//                   event of a run reaches the hook some 10 ms late, as the
+//                   long delay rows below show; the drift does not
 //                   depend on it). Delivery and injection columns stay empty. Drift as below. CPU: the
 //                   whole child process's user+kernel time (GetProcessTimes
 //                   on its handle, window and all, not the player thread
@@ -678,14 +678,18 @@ void ReportProgram(const Script& s, const ProgramRun& r) {
   }
   std::vector<int64_t> hook;
   for (size_t i = 1; i < n; ++i) hook.push_back((r.hooked[i] - r.hooked[0]) - (s.dueMicros[i] - s.dueMicros[0]));
-  const Spread h = Stats(hook);
+  // The first event's own lag would move every figure: the zero is the
+  // typical arrival of the first tenth instead.
   const size_t tenth = std::max<size_t>(1, hook.size() / 10);
-  const int64_t head = Median({hook.begin(), hook.begin() + tenth});
+  const int64_t zero = Median({hook.begin(), hook.begin() + tenth});
+  for (int64_t& h : hook) h -= zero;
+  const Spread h = Stats(hook);
+  const int64_t head = 0;
   const int64_t tail = Median({hook.end() - tenth, hook.end()});
   std::printf("%-15s %7.3f %7.3f %7.3f | %7s %7s | %7s %7s %7s | %8.3f %8.3f | %6s %5.1f%%", kProgramName,
               Ms(h.median), Ms(h.p99), Ms(h.max), "-", "-", "-", "-", "-", Ms(hook.back() - hook.front()),
               Ms(tail - head), "-", r.processCpu);
-  std::printf(" | the real command, from the first hooked event; CPU of the whole child%s\n", trouble.c_str());
+  std::printf(" | the real command, from its typical arrival; CPU of the whole child%s\n", trouble.c_str());
   std::fflush(stdout);
 }
 
