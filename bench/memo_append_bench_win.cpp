@@ -1,88 +1,351 @@
-// Recording cost per event in the script box: the script text box is
-// filled with 1,000, 100,000 and 1,000,000 lines, then 2,000 mouse-move
-// events arrive at 1 kHz, each appending its delay and move lines and
-// updating the step count as the idle handler does. Prints the time the user
-// interface thread spends per event (the box's calls and the messages it
-// handles: flushing, wrapping, painting) (mean, and the median over 100-event
-// slices) and the time to load each text.
+// Recording's cost per event in the real main window. For each size (1,000,
+// 100,000 and 1,000,000 lines of alternating delay and move lines; an
+// argument picks one size) the bench
+//   - writes the script and opens it with the window's Load command (its file
+//     dialog answered with the file), then waits until the box's background
+//     wrapping has settled: the load time;
+//   - gives the Record command (the Record button's id, as its click sends);
+//   - injects 2,000 relative mouse moves with SendInput at about 1 kHz from a
+//     thread of its own. They take the program's own path: the low-level hook
+//     thread, the hand-over to the user interface thread, the recorders, the
+//     script box. Meanwhile the user interface thread handles the window's
+//     messages as the program's loop does (the idle handler included) and
+//     each message is timed: the thread's busy time is what the user pays;
+//   - gives the Stop command, reads the text back through the window and
+//     counts the lines recorded: a delay and a move line per event that
+//     arrived (events that did not arrive are reported), then saves the script
+//     with the Save command so the next Load asks nothing.
+// Prints per size the moves sent and arrived, the lines recorded, the busy
+// time per event (mean, and the median over 100-event slices), the longest
+// single message meanwhile, the load time and the Record and Stop commands'
+// times.
+//
+// Settings of its own beside the program (the file there before is put back
+// at the end): mouse and keyboard recording on, the window's mouse capture off
+// (so the injected moves are not captured by the window), no controller, no
+// hot keys.
+// Usage: memo_append_bench_win [LINES] [FOLDER for the script; the temporary folder]
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <vector>
 
-#include "editor/script_box_win.h"
+#include "ui/application_win.h"
+#include "app/main_window_win.h"
+#include "setup/settings.h"
 #include "bench/bench_win.h"
+#include "forms/main_form.h"
 #include "script/script_format.h"
+#include "util/file_io.h"
 
 using namespace tesmuro;
 
 using bench::Micros;
-using bench::Pump;
 
 namespace {
 
-LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM w, LPARAM l) { return DefWindowProcW(h, msg, w, l); }
+constexpr int kEvents = 2000;
+constexpr int kSlice = 100;
+
+// The real window, its file dialogs answered with the current script.
+class BenchWindow : public win::MainWindowWin {
+ public:
+  explicit BenchWindow(win::Application& app) : MainWindowWin(app) {}
+  std::optional<std::string> RunFileDialog(FileDialog) override { return file_; }
+  void SetFile(std::string file) { file_ = std::move(file); }
+
+ private:
+  std::string file_;
+};
+
+// The user interface thread's loop, as the program's own runs it (a dialog
+// message first, then translate and dispatch; the idle handler once the queue
+// has run empty), with every message and every idle call timed.
+class TimedLoop {
+ public:
+  explicit TimedLoop(BenchWindow& window) : window_(window) {}
+
+  // Handles one message, or runs the idle handler when the queue has run
+  // empty after messages, or waits at most `waitMs` for a message. True when
+  // it handled anything.
+  bool Turn(DWORD waitMs) {
+    MSG m;
+    if (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+      const int64_t t0 = Micros();
+      HWND top = GetAncestor(m.hwnd, GA_ROOT);
+      if (!top || !IsDialogMessageW(top, &m)) {
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
+      }
+      Count(Micros() - t0);
+      idleDue_ = true;
+      return true;
+    }
+    if (idleDue_) {
+      // What the installed idle handler does.
+      const int64_t t0 = Micros();
+      window_.Logic()->AppIdle();
+      Count(Micros() - t0);
+      idleDue_ = false;
+      return true;
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, waitMs, QS_ALLINPUT);
+    return false;
+  }
+
+  // Runs for `ms` milliseconds.
+  void RunFor(int ms) {
+    const int64_t end = Micros() + ms * 1000LL;
+    while (Micros() < end) Turn(1);
+  }
+
+  // Runs until no message has taken more than 2 ms for a second (the
+  // window's own timers take no time); returns when that quiet began.
+  int64_t RunUntilSettled() {
+    int64_t lastBusy = Micros();
+    const int64_t start = lastBusy;
+    while (Micros() - lastBusy < 1000000 && Micros() - start < 600000000) {
+      const int64_t before = busy_;
+      Turn(1);
+      if (busy_ - before > 2000) lastBusy = Micros();
+    }
+    return lastBusy;
+  }
+
+  int64_t Busy() const { return busy_; }
+  int64_t Longest() const { return longest_; }
+  void ResetLongest() { longest_ = 0; }
+
+ private:
+  void Count(int64_t us) {
+    busy_ += us;
+    longest_ = std::max(longest_, us);
+  }
+
+  BenchWindow& window_;
+  int64_t busy_ = 0;
+  int64_t longest_ = 0;
+  bool idleDue_ = false;
+};
+
+// Relative moves at about 1 kHz: one pixel right, one back, on a fixed
+// schedule (a late event does not shift the ones after it).
+void Inject(std::atomic<int>& sent, std::atomic<int>& failed) {
+  int64_t due = Micros();
+  for (int i = 0; i < kEvents; ++i) {
+    // Slept, not spun: the spin would take a processor from the threads measured.
+    while (Micros() < due) Sleep(1);
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = (i % 2) ? -1 : 1;
+    in.mi.dwFlags = MOUSEEVENTF_MOVE;
+    if (SendInput(1, &in, sizeof in) != 1) failed.fetch_add(1);
+    sent.fetch_add(1);
+    due += 1000;
+  }
+}
+
+bool StartsWith(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
+
+// What the recording added after the loaded script.
+struct Recorded {
+  bool prefixKept = false;
+  int lines = 0, delays = 0, moves = 0, screens = 0, pairs = 0, other = 0;
+};
+
+Recorded Count(const std::string& text, const std::string& loaded) {
+  Recorded r;
+  r.prefixKept = text.size() >= loaded.size() && std::string_view(text).substr(0, loaded.size()) == loaded;
+  if (!r.prefixKept) return r;
+  std::string_view rest = std::string_view(text).substr(loaded.size());
+  bool afterDelay = false;
+  while (!rest.empty()) {
+    const size_t end = rest.find("\r\n");
+    const std::string_view line = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 2);
+    ++r.lines;
+    if (StartsWith(line, script::kKeywordDelay)) {
+      ++r.delays;
+      afterDelay = true;
+      continue;
+    }
+    if (StartsWith(line, script::kKeywordMove)) {
+      ++r.moves;
+      if (afterDelay) ++r.pairs;
+    } else if (StartsWith(line, script::kKeywordScreen)) {
+      ++r.screens;
+    } else {
+      ++r.other;
+    }
+    afterDelay = false;
+  }
+  return r;
+}
+
+std::string Utf8(const std::wstring& w) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+  std::string s(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+  return s;
+}
+
+// The temporary folder, without its trailing separator.
+std::string TempFolder() {
+  wchar_t buf[MAX_PATH + 1];
+  const DWORD len = GetTempPathW(MAX_PATH + 1, buf);
+  std::wstring dir(buf, len);
+  if (!dir.empty() && dir.back() == L'\\') dir.pop_back();
+  return Utf8(dir);
+}
+
+// The settings file beside the program: ours for the run, the one there
+// before put back afterwards.
+class SettingsFile {
+ public:
+  SettingsFile() {
+    wchar_t exe[MAX_PATH];
+    const DWORD len = GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring dir(exe, len);
+    dir.resize(dir.find_last_of(L'\\') + 1);
+    path_ = Utf8(dir) + kSettingsFileName;
+    std::string old;
+    if (ReadWholeFile(path_, old)) before_ = std::move(old);
+    TSettings s = ConstructionSettings();
+    s.RecMouse = true;
+    s.RecKey = true;
+    s.RecJoy = false;
+    s.RecMouseMsg = false;
+    s.RecKeyMsg = false;
+    s.ShortCutControl = false;
+    s.StartKey = s.StopKey = s.RecordKey = 0;
+    WriteFileAtomically(path_, FormatSettings(s));
+  }
+  ~SettingsFile() {
+    if (before_)
+      WriteFileAtomically(path_, *before_);
+    else
+      detail::RemoveFile(path_);
+  }
+
+ private:
+  std::string path_;  // UTF-8
+  std::optional<std::string> before_;
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<int> sizes = {1000, 100000, 1000000};
-  if (argc > 1) sizes = {atoi(argv[1])};
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = Proc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = L"MemoBench";
-  RegisterClassW(&wc);
-  HWND top = CreateWindowExW(0, L"MemoBench", L"memo bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 720, 420,
-                             nullptr, nullptr, wc.hInstance, nullptr);
-  editor::ScriptBox memo(top, 100);
-  MoveWindow(memo.Handle(), 2, 2, 680, 340, TRUE);
-  std::printf("%-10s %12s %16s %18s\n", "lines", "load (ms)", "mean/event (us)", "median/event (us)");
+  if (argc > 1) sizes = {std::atoi(argv[1])};
+  const std::string folder = argc > 2 ? argv[2] : TempFolder();
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES | ICC_HOTKEY_CLASS};
+  InitCommonControlsEx(&icc);
+
+  SettingsFile settings;
+  win::Application app;
+  BenchWindow window(app);
+  if (!window.Create()) return 1;
+  window.CreateSoftwareSetup();
+  window.CreateAbout();
+  window.CreateMirco();
+  window.Show();
+  TimedLoop loop(window);
+  loop.RunFor(300);
+
+  const std::string path = folder + "\\memo-append-bench.crec";
+  std::printf("%-9s %6s %8s %9s %16s %18s %13s %10s %11s %10s\n", "lines", "sent", "arrived", "recorded",
+              "mean/event (us)", "median/event (us)", "longest (ms)", "load (ms)", "record (ms)", "stop (ms)");
+  std::fflush(stdout);
+  int status = 0;
   for (int n : sizes) {
     std::string text;
     text.reserve(static_cast<size_t>(n) * 16);
-    for (int i = 0; i < n; ++i) text += (i % 2 ? script::MoveLine(640 + i % 7, 480) : script::DelayLine(8)) + "\r\n";
-    const int64_t t0 = Micros();
-    memo.SetText(text);
-    Pump();
-    const int64_t load = Micros() - t0;
+    for (int i = 0; i < n; ++i)
+      text += (i % 2 ? script::MoveLine(640 + i % 7, 480 + i % 5) : script::DelayLine(8)) + "\r\n";
+    WriteFileAtomically(path, text);
+    window.SetFile(path);
 
-    const int events = 2000;
+    // Load, as the user does it; then the box wraps in the background.
+    const int64_t l0 = Micros();
+    SendMessageW(window.Handle(), WM_COMMAND, forms::main::kMnuLoad, 0);
+    const int64_t loaded = loop.RunUntilSettled() - l0;
+
+    // The pointer mid-screen, so the moves are never held at an edge.
+    SetCursorPos(640, 512);
+    loop.RunFor(100);
+
+    // Record: the button's command.
+    const int64_t r0 = Micros();
+    SendMessageW(window.Handle(), WM_COMMAND, MAKEWPARAM(forms::main::kIdSBRecord, BN_CLICKED), 0);
+    const int64_t recordCmd = Micros() - r0;
+    loop.RunFor(300);
+
+    std::atomic<int> sent{0}, failed{0};
     std::vector<double> slices;
-    int64_t pumped = 0;  // time in the messages handled (flushing, wrapping, painting)
-    const auto busy = [&] { return memo.BusyMicros() + pumped; };
-    int64_t sliceStart = busy();
-    const int64_t begin = busy();
-    int64_t due = Micros();
-    for (int i = 0; i < events; ++i) {
-      memo.AppendLine(script::DelayLine(1));
-      memo.AppendLine(script::MoveLine(i % 1280, i % 1024));
-      memo.StepCount();
-      due += 1000;
-      while (Micros() < due) {
-        MSG m;
-        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-          const int64_t p0 = Micros();
-          DispatchMessageW(&m);
-          pumped += Micros() - p0;
-        }
-        Sleep(0);
-      }
-      if ((i + 1) % 100 == 0) {
-        slices.push_back(static_cast<double>(busy() - sliceStart) / 100.0);
-        sliceStart = busy();
+    loop.ResetLongest();
+    const int64_t begin = loop.Busy();
+    // A slice closes after the message during which its 100th event was
+    // sent; one long message may hold more events, and the slice is then
+    // divided by all of them.
+    int64_t sliceStart = begin;
+    int sliceFirst = 0;
+    std::thread injector(Inject, std::ref(sent), std::ref(failed));
+    while (sent.load() < kEvents) {
+      loop.Turn(1);
+      const int now = sent.load();
+      if (now - sliceFirst >= kSlice && kEvents - now >= kSlice) {
+        slices.push_back(static_cast<double>(loop.Busy() - sliceStart) / (now - sliceFirst));
+        sliceStart = loop.Busy();
+        sliceFirst = now;
       }
     }
-    memo.Flush();
-    Pump();
-    const double mean = static_cast<double>(busy() - begin) / events;
+    injector.join();
+    // The last events through the hand-over and the box's last flush.
+    loop.RunFor(500);
+    slices.push_back(static_cast<double>(loop.Busy() - sliceStart) / (kEvents - sliceFirst));
+    const int64_t busy = loop.Busy() - begin;
+    const int64_t longest = loop.Longest();
+
+    const int64_t s0 = Micros();
+    SendMessageW(window.Handle(), WM_COMMAND, MAKEWPARAM(forms::main::kIdSBStop, BN_CLICKED), 0);
+    const int64_t stopCmd = Micros() - s0;
+    loop.RunFor(300);
+
+    const Recorded rec = Count(window.MemoText(), text);
+    const int arrived = rec.pairs;
     std::sort(slices.begin(), slices.end());
-    std::printf("%-10d %12.0f %16.1f %18.1f\n", n, load / 1000.0, mean, slices[slices.size() / 2]);
+    std::printf("%-9d %6d %8d %9d %16.1f %18.1f %13.1f %10.0f %11.1f %10.1f\n", n, sent.load() - failed.load(),
+                arrived, rec.lines, arrived ? static_cast<double>(busy) / arrived : 0.0, slices[slices.size() / 2],
+                longest / 1e3, loaded / 1e3, recordCmd / 1e3, stopCmd / 1e3);
+    if (!rec.prefixKept) {
+      std::printf("  the loaded script is not at the start of the box's text\n");
+      status = 1;
+    } else {
+      if (rec.lines != 2 * arrived + rec.screens || rec.delays != arrived || rec.moves != arrived ||
+          rec.screens != 1 || rec.other != 0)
+        std::printf("  lines not as expected: %d delay, %d move, %d screen, %d other (a screen line and 2 per event)\n",
+                    rec.delays, rec.moves, rec.screens, rec.other);
+      if (failed.load() > 0) std::printf("  %d moves refused by SendInput\n", failed.load());
+      if (arrived < kEvents) std::printf("  %d of %d moves did not arrive in the box\n", kEvents - arrived, kEvents);
+    }
     std::fflush(stdout);
-    if (memo.StepCount() != n + 2 * events) std::printf("line count mismatch: %d\n", memo.StepCount());
+
+    // Saved, so the next Load has no unsaved changes to ask about.
+    SendMessageW(window.Handle(), WM_COMMAND, forms::main::kMnuSave, 0);
+    loop.RunFor(100);
   }
-  DestroyWindow(top);
-  return 0;
+
+  DestroyWindow(window.Handle());
+  bench::Pump();
+  detail::RemoveFile(path);
+  return status;
 }
