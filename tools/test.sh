@@ -27,7 +27,17 @@ step() {
 
 tools/install-deps.sh || exit 1
 
-native() { tools/build.sh native && ctest --test-dir build/native --output-on-failure -j "$(nproc)" -E '^linux_' 2>&1 | tail -n 15; return "${PIPESTATUS[0]}"; }
+# A passing run prints its summary; a failing one every test that failed, with its output.
+native() {
+  tools/build.sh native || return 1
+  local log=build/native/unit-tests.log
+  if ctest --test-dir build/native --output-on-failure -j "$(nproc)" -E '^linux_' >"$log" 2>&1; then
+    tail -n 3 "$log"
+  else
+    grep -v -E '^ *(Start +[0-9]+:|[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed)' "$log"
+    return 1
+  fi
+}
 # The Linux program on Xvfb displays of its own: recorded and played input, bad input, the .deb.
 linux_x11() { ctest --test-dir build/native --output-on-failure -R '^linux_'; }
 asan() {

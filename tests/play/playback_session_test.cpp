@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+
 #include "player_fakes.h"
 #include "setup/settings.h"
 
@@ -73,11 +78,26 @@ TEST(RunOptionsFor, SwitchesShutdownAndWhatTheRequestSaysForOneRun) {
 struct SessionRig {
   play::test::RecordingSink sink;
   play::test::FakeShutdown shutdown;
+  // When set, the run is held one second into its first wait until it is
+  // told to stop (`held` is ready once it is there), so that commands given
+  // meanwhile reach a run that is surely under way: the virtual clock would
+  // otherwise let it play to its end before the test's next line.
+  bool holdUntilStop = false;
+  std::promise<void> held;
   play::PlaybackSession session{[this] {
     auto c = std::make_unique<play::test::FakePlayClock>();
     c->onStuck = [] {};
     sink.clock = c.get();
-    return std::make_unique<play::TRunThread>(sink, shutdown, std::move(c));
+    play::test::FakePlayClock& clock = *c;
+    auto t = std::make_unique<play::TRunThread>(sink, shutdown, std::move(c));
+    if (holdUntilStop) {
+      std::atomic<bool>* stop = &t->StopRequested;
+      clock.At(1000000, [this, stop] {
+        held.set_value();
+        while (!stop->load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      });
+    }
+    return t;
   }};
 };
 
@@ -107,7 +127,9 @@ TEST(PlaybackSession, ProgressPauseAndAStopThatEndsTheRunAsTheUsers) {
   o.loopTotalSeconds = 3600;
   o.shutAfterLoops = true;
   // A pause in the script's first delay holds the run where it is.
+  r.holdUntilStop = true;
   play::TRunThread& t = r.session.Start(play::test::TempScript("延迟 1000000 移动 1,1"), o, 4294967000u);
+  r.held.get_future().wait();
   ASSERT_TRUE(r.session.TogglePause());
   const auto p = r.session.ProgressAt(4294967000u + 61500);  // across the tick count's wrap
   EXPECT_TRUE(p.playing);
