@@ -4,10 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "ui/message_box.h"
+#include "ui/win_util_win.h"
+
 namespace tesmuro::editor {
 namespace {
-
-constexpr wchar_t kNotice[] = L"系统提示";
 
 enum : int { kIdText = 1001, kIdWholeWord, kIdMatchCase, kIdUp, kIdDown };
 
@@ -137,7 +138,7 @@ INT_PTR CALLBACK GoToProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) noex
         }
         if (!ok || n < 1 || n > st->count) {
           const std::wstring msgText = L"行号超出范围：请输入 1 到 " + std::to_wstring(st->count) + L" 之间的数。";
-          MessageBoxW(dlg, msgText.c_str(), kNotice, MB_OK | MB_ICONINFORMATION);
+          MessageBoxW(dlg, msgText.c_str(), win::Wide(text::kNotice).c_str(), MB_OK | MB_ICONINFORMATION);
           SendDlgItemMessageW(dlg, kIdText, EM_SETSEL, 0, -1);
           SetFocus(GetDlgItem(dlg, kIdText));
           return TRUE;

@@ -10,6 +10,8 @@
 #include "Scintilla.h"
 #include "editor/box_rules.h"
 #include "editor/script_lexer.h"
+#include "ui/message_box.h"
+#include "ui/win_util_win.h"
 
 extern "C" int Scintilla_RegisterClasses(void* hInstance);
 
@@ -39,33 +41,6 @@ constexpr COLORREF kErrorColour = RGB(200, 0, 0);
 constexpr COLORREF kErrorBack = RGB(255, 228, 228);
 constexpr COLORREF kPlayedBack = RGB(255, 244, 170);
 constexpr COLORREF kPlayedArrow = RGB(0, 140, 0);
-
-// The performance counter in microseconds, divided in two steps so the
-// product cannot overflow however long the system has been up.
-int64_t NowMicros() {
-  static const int64_t frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f.QuadPart > 0 ? f.QuadPart : 1;
-  }();
-  LARGE_INTEGER c;
-  QueryPerformanceCounter(&c);
-  return c.QuadPart / frequency * 1000000 + c.QuadPart % frequency * 1000000 / frequency;
-}
-
-struct BusyTimer {
-  int64_t& total;
-  int64_t start = NowMicros();
-  ~BusyTimer() { total += NowMicros() - start; }
-};
-
-std::string ToGbk(const std::wstring& w) {
-  if (w.empty()) return {};
-  const int n = WideCharToMultiByte(kGbk, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<size_t>(std::max(n, 0)), '\0');
-  if (n > 0) WideCharToMultiByte(kGbk, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-  return s;
-}
 
 // Strict: false when some character has no GBK form.
 bool EncodeGbk(std::wstring_view w, std::string& out) {
@@ -236,7 +211,6 @@ void ScriptBox::UpdateMarginWidth() {
 int64_t ScriptBox::Length() { return Call(SCI_GETLENGTH); }
 
 int ScriptBox::StepCount() {
-  BusyTimer t{busyMicros_};
   const intptr_t lines = Call(SCI_GETLINECOUNT);
   const intptr_t last = lines - 1;
   const int64_t rows = Call(SCI_VISIBLEFROMDOCLINE, static_cast<uintptr_t>(last)) + Call(SCI_WRAPCOUNT, last);
@@ -245,7 +219,6 @@ int ScriptBox::StepCount() {
 }
 
 void ScriptBox::AppendLine(std::string_view gbk) {
-  BusyTimer t{busyMicros_};
   if (pending_.empty()) {
     const intptr_t len = Call(SCI_GETLENGTH);
     if (len > 0) {
@@ -268,7 +241,6 @@ void ScriptBox::Flush() {
     flushTimer_ = false;
   }
   if (pending_.empty()) return;
-  BusyTimer t{busyMicros_};
   const intptr_t len = Call(SCI_GETLENGTH);
   // A caret at the end follows the recording; one elsewhere stays put.
   const bool follow = Call(SCI_GETCURRENTPOS) == len && Call(SCI_GETANCHOR) == len;
@@ -293,7 +265,6 @@ std::string ScriptBox::Text(int* unencodable) {
 
 bool ScriptBox::SetText(std::string_view gbk) {
   Flush();  // waiting lines belong to the old text
-  BusyTimer t{busyMicros_};
   ClearMark();
   // Room for the text first, so that a text too big for memory leaves the
   // old one where it was.
@@ -418,7 +389,7 @@ bool ScriptBox::CanUndo() { return Call(SCI_CANUNDO) != 0; }
 bool ScriptBox::CanRedo() { return Call(SCI_CANREDO) != 0; }
 
 bool ScriptBox::FindFrom(int64_t from, bool forward, bool wrapAround) {
-  const std::string what = ToGbk(find_.what);
+  const std::string what = win::WideToGbk(find_.what);
   if (what.empty()) return false;
   int flags = 0;
   if (find_.matchCase) flags |= SCFIND_MATCHCASE;
@@ -445,8 +416,8 @@ void ScriptBox::FindNext(bool forward) {
   const bool down = forward != find_.up;
   const intptr_t from = down ? Call(SCI_GETSELECTIONEND) : Call(SCI_GETSELECTIONSTART);
   if (!FindFrom(from, down, /*wrapAround=*/true)) {
-    const std::wstring text = L"找不到“" + find_.what + L"”。";
-    MessageBoxW(GetActiveWindow(), text.c_str(), L"系统提示", MB_OK | MB_ICONINFORMATION);
+    const std::wstring message = L"找不到“" + find_.what + L"”。";
+    MessageBoxW(GetActiveWindow(), message.c_str(), win::Wide(text::kNotice).c_str(), MB_OK | MB_ICONINFORMATION);
   }
 }
 
@@ -457,11 +428,8 @@ void ScriptBox::Find() {
     std::string sel(static_cast<size_t>(b - a) + 1, '\0');
     Call(SCI_GETSELTEXT, 0, reinterpret_cast<intptr_t>(sel.data()));
     sel.resize(static_cast<size_t>(b - a));
-    const int n = MultiByteToWideChar(kGbk, 0, sel.data(), static_cast<int>(sel.size()), nullptr, 0);
-    if (n > 0) {
-      find_.what.assign(static_cast<size_t>(n), L'\0');
-      MultiByteToWideChar(kGbk, 0, sel.data(), static_cast<int>(sel.size()), find_.what.data(), n);
-    }
+    std::wstring what = win::GbkToWide(sel);
+    if (!what.empty()) find_.what = std::move(what);
   }
   HWND owner = GetAncestor(sci_, GA_ROOT);
   RunFindDialog(owner, find_, [this](const FindOptions&) { FindNext(true); });

@@ -87,9 +87,6 @@ class ScriptBox {
   // The line marked as played (0-based), -1 when none.
   int64_t MarkedLine() const { return markedLine_; }
 
-  // Time spent in this class's calls, for the benchmark.
-  int64_t BusyMicros() const { return busyMicros_; }
-
  private:
   static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                        DWORD_PTR self) noexcept;
@@ -120,7 +117,6 @@ class ScriptBox {
   int64_t markedLine_ = -1;
   wchar_t highSurrogate_ = 0;
   FindOptions find_;
-  int64_t busyMicros_ = 0;
 };
 
 }  // namespace tesmuro::editor
