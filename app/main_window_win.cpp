@@ -8,15 +8,13 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
-#include <fcntl.h>
-#include <io.h>
-
 #include <exception>
 
 #include "ui/glyphs_win.h"
 #include "app/texts.h"
 #include "ui/win_util_win.h"
 #include "forms/main_form.h"
+#include "util/file_io.h"
 
 namespace tesmuro::win {
 namespace {
@@ -156,18 +154,7 @@ bool MainWindowWin::ShellRequestChecked(std::string_view verb, std::string_view 
   return r > 32;  // the user's no at the elevation prompt comes back as an error
 }
 
-std::string MainWindowWin::ProgramPath() {
-  std::wstring buf(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-    if (n == 0) return {};
-    if (n < buf.size()) {
-      buf.resize(n);
-      return Utf8(buf);
-    }
-    buf.resize(buf.size() * 2);
-  }
-}
+std::string MainWindowWin::ProgramPath() { return ExePath(); }
 
 void MainWindowWin::SetMainVisible(bool visible) {
   if (!visible) {
@@ -482,29 +469,7 @@ void MainWindowWin::FollowMemoPlayback() {
   });
 }
 
-std::FILE* MainWindowWin::OpenScratchFile() {
-  // In the user's temporary folder, removed by the system when closed (also
-  // when the program ends any other way).
-  wchar_t dir[MAX_PATH + 1];
-  const DWORD n = GetTempPathW(MAX_PATH + 1, dir);
-  if (n == 0 || n > MAX_PATH) return nullptr;
-  wchar_t name[MAX_PATH];
-  if (!GetTempFileNameW(dir, L"tsm", 0, name)) return nullptr;
-  HANDLE h = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                         CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
-    DeleteFileW(name);
-    return nullptr;
-  }
-  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDWR | _O_BINARY);
-  if (fd < 0) {
-    CloseHandle(h);
-    return nullptr;
-  }
-  std::FILE* f = _fdopen(fd, "w+b");
-  if (!f) _close(fd);
-  return f;
-}
+std::FILE* MainWindowWin::OpenScratchFile() { return tesmuro::OpenScratchFile(); }
 
 bool MainWindowWin::MemoSetText(std::string_view gbk) {
   // The box takes even a million lines at once; it wraps them in the

@@ -53,21 +53,4 @@ bool WinRegistry::DeleteValue(Key key, std::string_view name) {
 
 void WinRegistry::CloseKey(Key key) { RegCloseKey(H(key)); }
 
-std::string ExePath() {
-  std::wstring buf(MAX_PATH, L'\0');
-  for (;;) {
-    SetLastError(ERROR_SUCCESS);
-    const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-    if (n == 0) return {};
-    // A full buffer: cut short (the error says so on Vista and later, XP
-    // just fills it), so try a bigger one.
-    if (n < buf.size() && GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-      buf.resize(n);
-      return Utf8(buf);
-    }
-    if (buf.size() >= 32768) return {};  // longer than any path the system allows
-    buf.resize(buf.size() * 2);
-  }
-}
-
 }  // namespace tesmuro::win

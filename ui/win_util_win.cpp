@@ -67,19 +67,28 @@ RECT CentredWindowRect(int cw, int ch, DWORD style, DWORD exStyle, bool menu, UI
   return RECT{x, y, x + w, y + h};
 }
 
-std::string ExeDirectory() {
+std::string ExePath() {
   std::wstring buf(MAX_PATH, L'\0');
   for (;;) {
-    DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-    if (n < buf.size()) {
+    SetLastError(ERROR_SUCCESS);
+    const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+    if (n == 0) return {};
+    // A full buffer: cut short (the error says so on Vista and later, XP
+    // just fills it), so try a bigger one.
+    if (n < buf.size() && GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
       buf.resize(n);
-      break;
+      return Utf8(buf);
     }
+    if (buf.size() >= 32768) return {};  // longer than any path the system allows
     buf.resize(buf.size() * 2);
   }
-  auto slash = buf.find_last_of(L"\\/");
-  buf.resize(slash == std::wstring::npos ? 0 : slash + 1);
-  return Utf8(buf);
+}
+
+std::string ExeDirectory() {
+  std::string path = ExePath();
+  const size_t slash = path.find_last_of("\\/");
+  path.resize(slash == std::string::npos ? 0 : slash + 1);
+  return path;
 }
 
 void RegisterFormClass(const wchar_t* name, WNDPROC proc, bool withIcon) {

@@ -29,7 +29,11 @@ HFONT MakeFont(std::string_view faceUtf8, int height96, UINT dpi);
 // primary work area.
 RECT CentredWindowRect(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, bool menu, UINT dpi);
 
-// The folder of the running program, with a trailing backslash (UTF-8).
+// The full path of the running program as the system reports it (UTF-8);
+// empty when the system can't tell it.
+std::string ExePath();
+// The folder of the running program, with a trailing backslash (UTF-8);
+// empty when the system can't tell it.
 std::string ExeDirectory();
 
 // Registers a window class on the button-face background with the arrow

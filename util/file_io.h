@@ -45,6 +45,12 @@ bool WriteFileAtomically(const std::string& utf8Path, std::string_view bytes);
 // to the limit that not even "~" plus one digit fits gets the full name.
 std::string TemporaryPathFor(const std::string& target, uint32_t unique, size_t limit);
 
+// A new, empty file for reading and writing ("w+b") that goes away when it is
+// closed, also when the program ends any other way: on Windows in the user's
+// temporary folder, deleted by the system on close. nullptr when none can be
+// made.
+std::FILE* OpenScratchFile();
+
 // Platform halves of the above (file_io_win.cpp / file_io_posix.cpp).
 namespace detail {
 std::FILE* OpenFilePlatform(const std::string& utf8Path, const char* mode);

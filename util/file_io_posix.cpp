@@ -38,3 +38,9 @@ bool RemoveFile(const std::string& path) { return std::remove(path.c_str()) == 0
 size_t PathLengthLimit(const std::string&) { return std::numeric_limits<size_t>::max(); }
 
 }  // namespace tesmuro::detail
+
+namespace tesmuro {
+
+std::FILE* OpenScratchFile() { return std::tmpfile(); }
+
+}  // namespace tesmuro

@@ -126,3 +126,22 @@ size_t PathLengthLimit(const std::string& utf8Path) {
 }
 
 }  // namespace tesmuro::detail
+
+namespace tesmuro {
+
+std::FILE* OpenScratchFile() {
+  wchar_t dir[MAX_PATH + 1];
+  const DWORD n = GetTempPathW(MAX_PATH + 1, dir);
+  if (n == 0 || n > MAX_PATH) return nullptr;
+  wchar_t name[MAX_PATH];
+  if (!GetTempFileNameW(dir, L"tsm", 0, name)) return nullptr;
+  HANDLE h = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                         CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    DeleteFileW(name);  // the empty file GetTempFileName made
+    return nullptr;
+  }
+  return detail::StreamOver(h, _O_RDWR | _O_BINARY, "w+b");
+}
+
+}  // namespace tesmuro

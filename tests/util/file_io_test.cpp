@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "support/temp_dir.h"
 
@@ -173,6 +175,44 @@ TEST(WriteFileAtomically, KeepsTheTemporaryPathLegalNearMaxPath) {
   }
 }
 #endif
+
+// ---- the scratch file ----
+
+#ifdef _WIN32
+// The names of the scratch files in the temporary folder.
+std::vector<std::wstring> ScratchNames() {
+  wchar_t dir[MAX_PATH + 1];
+  GetTempPathW(MAX_PATH + 1, dir);
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE h = FindFirstFileW((std::wstring(dir) + L"tsm*.tmp").c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do names.push_back(found.cFileName);
+  while (FindNextFileW(h, &found));
+  FindClose(h);
+  return names;
+}
+#endif
+
+TEST(ScratchFile, KeepsBytesAsWrittenAndGoesWhenClosed) {
+#ifdef _WIN32
+  const size_t before = ScratchNames().size();
+#endif
+  UniqueFile f(OpenScratchFile());
+  ASSERT_NE(f, nullptr);
+  // Line ends and a Ctrl+Z, which a text-mode stream would change.
+  const std::string bytes("a\r\nb\nc\x1A" "d\0e", 10);
+  ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f.get()), bytes.size());
+  ASSERT_EQ(std::fseek(f.get(), 0, SEEK_SET), 0);
+  std::string back(32, '\0');
+  back.resize(std::fread(back.data(), 1, back.size(), f.get()));
+  EXPECT_EQ(back, bytes);
+#ifdef _WIN32
+  EXPECT_EQ(ScratchNames().size(), before + 1);
+  f.reset();
+  EXPECT_EQ(ScratchNames().size(), before) << "the file is deleted when it is closed";
+#endif
+}
 
 }  // namespace
 }  // namespace tesmuro
