@@ -29,6 +29,7 @@
 #include "play/injection_log.h"
 #include "play/input_sink_x11.h"
 #include "play/play_clock_linux.h"
+#include "play/playback_session.h"
 #include "play/run_thread.h"
 #include "play/shutdown.h"
 #include "record/key_hook.h"
@@ -54,7 +55,14 @@ namespace {
 using linux_cli::Command;
 using linux_cli::Options;
 
-constexpr int kExitOk = 0, kExitStopped = 1, kExitError = 2;
+// The exit codes are those of a run's outcomes (0 played, 1 stopped by the
+// user, 2 an error); a recording ends with the first or the last.
+constexpr int ExitCode(play::RunOutcome outcome) { return static_cast<int>(outcome); }
+constexpr int kExitOk = ExitCode(play::RunOutcome::Played);
+constexpr int kExitError = ExitCode(play::RunOutcome::Error);
+
+// A millisecond tick count on the monotonic clock (wraps like the Windows one).
+uint32_t MillisecondTick() { return static_cast<uint32_t>(os::MonotonicMicros() / 1000); }
 
 int g_signalFd = -1;
 std::atomic<int> g_signals{0};
@@ -413,11 +421,6 @@ int RunPlay(const Options& o, const TSettings& settings) {
   if (settings.ShutAfterLoops || settings.ShutAfterElapsed)
     g_console.Say("设置中的“回放后关机”在 Linux 版中不可用，已忽略。");
 
-  // The POSIX half's requester shuts nothing down.
-  auto player = std::make_unique<play::TRunThread>(sink, play::SystemShutdownRequester(),
-                                                   std::make_unique<play::LinuxPlayClock>());
-  play::TRunThread& t = *player;
-  t.ScriptFile = file;
   RunRequest request;
   request.loops = o.loops;
   request.untilStop = o.untilStop;
@@ -425,7 +428,11 @@ int RunPlay(const Options& o, const TSettings& settings) {
   request.speedPercent = o.speedPercent;
   request.scaleToScreen = o.scale;
   request.withShutdown = false;  // told above: no shutdown here
-  play::ApplyRunOptions(RunOptionsFor(settings, request), t);
+  // The POSIX half's requester shuts nothing down.
+  play::PlaybackSession session([&sink] {
+    return std::make_unique<play::TRunThread>(sink, play::SystemShutdownRequester(),
+                                              std::make_unique<play::LinuxPlayClock>());
+  });
 
   XHookHost host;
   ServerClock clock(listener.ServerTimeAtStart(), listener.MonoMicrosAtStart());
@@ -443,20 +450,15 @@ int RunPlay(const Options& o, const TSettings& settings) {
     void SetStatusText(int, std::string_view) override {}
   } noLines;
 
-  const int64_t start = os::MonotonicMicros();
-  const int32_t loopMode = t.LoopMode;
-  const int32_t loopCount = std::max<int32_t>(t.LoopCount, 1);
-  const int64_t total = t.LoopTotalSeconds;
-  t.Resume();
+  const uint32_t start = MillisecondTick();
+  play::TRunThread& t = session.Start(file, RunOptionsFor(settings, request), start);
 
-  bool userStop = false;
   std::vector<record::XInputEvent> events;
-  while (!t.Finished()) {
+  while (session.Playing()) {
     pollfd fds[2] = {{listener.EventFd(), POLLIN, 0}, {g_signalFd, POLLIN, 0}};
     ::poll(fds, 2, 200);
     if (fds[1].revents & POLLIN) {
       DrainFd(g_signalFd);
-      userStop = true;
       t.RequestStop(true);
     }
     events.clear();
@@ -470,10 +472,7 @@ int RunPlay(const Options& o, const TSettings& settings) {
       auto& k = std::get<KeyHookEvent>(*ev);
       tracker.Apply(k);
       if (KeyInjected(k.flags)) continue;  // the script's own keys never stop it
-      if (keys.OnEvent(k, noLines) == HotKeyCommand::Stop || IsEmergencyStopPress(k)) {
-        userStop = true;
-        t.RequestStop(true);
-      }
+      if (keys.OnEvent(k, noLines) == HotKeyCommand::Stop || IsEmergencyStopPress(k)) t.RequestStop(true);
     }
     if (auto notice = t.TakeScreenNotice()) {
       g_console.Say("脚本录制于 " + std::to_string(notice->recorded.width) + "x" +
@@ -481,32 +480,31 @@ int RunPlay(const Options& o, const TSettings& settings) {
                     std::to_string(notice->current.width) + "x" + std::to_string(notice->current.height) +
                     "；移动按原坐标回放（--scale 可按比例映射）。");
     }
-    const int64_t elapsed = (os::MonotonicMicros() - start) / 1000000;
+    const uint32_t tick = MillisecondTick();
+    const play::PlaybackSession::Progress p = session.ProgressAt(tick);
+    if (!p.playing) break;
+    const int64_t elapsed = static_cast<uint32_t>(tick - start) / 1000;
     std::string state = "正在回放 " + o.file + "：";
-    if (loopMode == 0)
-      state += "第 " + std::to_string(std::min<int64_t>(t.Passes() + 1, loopCount)) + "/" +
-               std::to_string(loopCount) + " 遍";
+    if (p.mode == 0)
+      state += "第 " + std::to_string(std::min<int64_t>(p.passesDone + 1, p.passCount)) + "/" +
+               std::to_string(p.passCount) + " 遍";
     else
-      state += "第 " + std::to_string(t.Passes() + 1) + " 遍";
-    if (loopMode == 2) state += "，剩余 " + Clock(std::max<int64_t>(total - elapsed, 0));
+      state += "第 " + std::to_string(p.passesDone + 1) + " 遍";
+    if (p.mode == 2) state += "，剩余 " + Clock(std::max<int64_t>(p.secondsLeft, 0));
     state += "，已用 " + Clock(elapsed) + "  （按 Pause 或 Ctrl+C 停止）";
     g_console.State(state);
   }
   g_console.Clear();
-  const bool byError = t.EndedByError();
+  const play::RunOutcome outcome = session.Outcome();
   const int64_t passes = t.Passes();
-  player.reset();  // joins the run: everything it held is released
+  session.Stop();  // joins the run: everything it held is released
   listener.Stop();
   XCloseDisplay(display);
-  if (byError) {
+  if (outcome == play::RunOutcome::Error)
     g_console.Say("脚本中有无法识别的按键代码或滚轮值，回放已结束。");
-    return kExitError;
-  }
-  if (userStop) {
+  else if (outcome == play::RunOutcome::Stopped)
     g_console.Say("回放已停止（完成 " + std::to_string(passes) + " 遍）。");
-    return kExitStopped;
-  }
-  return kExitOk;
+  return ExitCode(outcome);
 }
 
 int Main(int argc, char** argv) {
