@@ -114,6 +114,16 @@ bool ReadFile(const std::string& path, std::string& bytes, std::string& error) {
   return false;
 }
 
+bool ReadRest(std::FILE* file, std::string& bytes, std::string& error) {
+  bytes.clear();
+  char buffer[65536];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, n);
+  if (!std::ferror(file)) return true;
+  error = std::strerror(errno ? errno : EIO);
+  return false;
+}
+
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string& error) {
   errno = 0;
   if (tesmuro::WriteFileAtomically(path, bytes)) return true;

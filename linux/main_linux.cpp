@@ -40,6 +40,7 @@
 #include "record/x_input_translator.h"
 #include "record/x_record_x11.h"
 #include "script/script_format.h"
+#include "util/file_io.h"
 
 // Xlib last: its macros (None, Status, ...) would clash with the names above.
 #include <X11/Xlib.h>
@@ -371,8 +372,11 @@ int RunRecord(const Options& o, const TSettings& settings) {
 // ---------------------------------------------------------------- play
 
 int RunPlay(const Options& o, const TSettings& settings) {
+  // One opening: the file is checked, then played from its start.
+  UniqueFile file(OpenFile(o.file, "rb"));
   std::string bytes, error;
-  if (!linux_files::ReadFile(o.file, bytes, error)) {
+  if (!file || !linux_files::ReadRest(file.get(), bytes, error)) {
+    if (!file) error = std::strerror(errno);
     g_console.Say("无法打开脚本 " + o.file + "：" + error + "。");
     return kExitError;
   }
@@ -389,16 +393,10 @@ int RunPlay(const Options& o, const TSettings& settings) {
   }
   bytes.clear();
   bytes.shrink_to_fit();
-
-  std::FILE* file = std::fopen(o.file.c_str(), "rb");
-  if (!file) {
-    g_console.Say("无法打开脚本 " + o.file + "：" + std::strerror(errno) + "。");
-    return kExitError;
-  }
+  std::rewind(file.get());
 
   Display* display = linux_x::OpenDisplay(o.display.value_or(""), {true, true}, error);
   if (!display) {
-    std::fclose(file);
     g_console.Say(error);
     return kExitError;
   }
@@ -408,7 +406,6 @@ int RunPlay(const Options& o, const TSettings& settings) {
   record::XRecordListener listener;
   if (std::string e = listener.Start(linux_x::DisplayName(o.display.value_or("")).c_str(), true, false);
       !e.empty()) {
-    std::fclose(file);
     g_console.Say(e);
     return kExitError;
   }
@@ -451,7 +448,7 @@ int RunPlay(const Options& o, const TSettings& settings) {
   } noLines;
 
   const uint32_t start = MillisecondTick();
-  play::TRunThread& t = session.Start(file, RunOptionsFor(settings, request), start);
+  play::TRunThread& t = session.Start(file.release(), RunOptionsFor(settings, request), start);
 
   std::vector<record::XInputEvent> events;
   while (session.Playing()) {
