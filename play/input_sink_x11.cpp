@@ -74,7 +74,7 @@ void X11InputSink::Wheel(WheelAxis axis, int32_t turn, int32_t, int32_t) {
 uint32_t X11InputSink::KeycodeFor(const KeyStroke& key) {
   uint32_t code = 0;
   if (os::IsLayoutLetter(key.vk)) code = XKeysymToKeycode(display_, XK_a + (key.vk - 'A'));
-  if (code == 0 && key.scan != 0 && !(key.vk == os::kVkCancelKey)) {
+  if (code == 0 && key.scan != 0 && !(key.vk == os::kVkCancel)) {
     if (auto k = os::KeyByScan(key.scan, key.extended)) code = k->evdev + os::kXKeycodeOffset;
   }
   if (code == 0) {

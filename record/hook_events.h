@@ -7,6 +7,16 @@
 
 namespace tesmuro {
 
+// The Windows message numbers of the events, for code that has no Windows
+// headers (the recorders, the X11 translator).
+inline constexpr uint32_t kWmMouseMove = 0x0200, kWmLButtonDown = 0x0201, kWmLButtonUp = 0x0202,
+                          kWmLButtonDblClk = 0x0203, kWmRButtonDown = 0x0204, kWmRButtonUp = 0x0205,
+                          kWmRButtonDblClk = 0x0206, kWmMButtonDown = 0x0207, kWmMButtonUp = 0x0208,
+                          kWmMButtonDblClk = 0x0209, kWmMouseWheel = 0x020A, kWmXButtonDown = 0x020B,
+                          kWmXButtonUp = 0x020C, kWmMouseHWheel = 0x020E;
+inline constexpr uint32_t kWmKeyDown = 0x0100, kWmKeyUp = 0x0101, kWmSysKeyDown = 0x0104,
+                          kWmSysKeyUp = 0x0105;
+
 // Relative mouse motion, from raw input: a mouse event with this message
 // (WM_INPUT) carries the distances in x and y.
 inline constexpr uint32_t kRawMotionMessage = 0x00FF;

@@ -1,19 +1,14 @@
 #include "record/key_hook.h"
 
+#include "os/pc_keyboard.h"
 #include "record/modifier_tracker.h"
 
 #include "script/script_format.h"
 
 namespace tesmuro {
-namespace {
-
-constexpr uint32_t kKeyDown = 0x0100, kKeyUp = 0x0101, kSysKeyDown = 0x0104, kSysKeyUp = 0x0105;
-
-}  // namespace
-
 bool HotKeyMatches(uint16_t stored, const KeyHookEvent& e) {
   if (stored == 0 || e.code != 0) return false;
-  if (e.message != kKeyDown && e.message != kSysKeyDown) return false;
+  if (e.message != kWmKeyDown && e.message != kWmSysKeyDown) return false;
   const uint16_t mods = stored & kHotModifiers;
   if (mods == 0) return static_cast<uint16_t>(e.vk & 0xFFFFu) == stored;
   const uint16_t held = KeyInjected(e.flags) ? e.modifiers : e.realModifiers;
@@ -21,8 +16,8 @@ bool HotKeyMatches(uint16_t stored, const KeyHookEvent& e) {
 }
 
 bool IsEmergencyStopPress(const KeyHookEvent& e) {
-  return e.code == 0 && (e.message == kKeyDown || e.message == kSysKeyDown) &&
-         (e.vk == kVkPause || e.vk == kVkCancel) && !KeyInjected(e.flags);
+  return e.code == 0 && (e.message == kWmKeyDown || e.message == kWmSysKeyDown) &&
+         (e.vk == os::kVkPause || e.vk == os::kVkCancel) && !KeyInjected(e.flags);
 }
 
 HotKeyCommand TKeyHook::OnEvent(const KeyHookEvent& e, RecordSink& sink) {
@@ -30,10 +25,10 @@ HotKeyCommand TKeyHook::OnEvent(const KeyHookEvent& e, RecordSink& sink) {
     script::KeyLineKind kind{};
     bool recorded = true;
     switch (e.message) {
-      case kKeyDown: kind = script::KeyLineKind::Down; break;
-      case kKeyUp: kind = script::KeyLineKind::Up; break;
-      case kSysKeyDown: kind = script::KeyLineKind::SysDown; break;
-      case kSysKeyUp: kind = script::KeyLineKind::SysUp; break;
+      case kWmKeyDown: kind = script::KeyLineKind::Down; break;
+      case kWmKeyUp: kind = script::KeyLineKind::Up; break;
+      case kWmSysKeyDown: kind = script::KeyLineKind::SysDown; break;
+      case kWmSysKeyUp: kind = script::KeyLineKind::SysUp; break;
       default: recorded = false; break;
     }
     if (recorded) {

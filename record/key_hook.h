@@ -30,9 +30,8 @@ inline constexpr uint16_t kHotModifiers = kHotShift | kHotCtrl | kHotAlt;
 // injected key (a script pressing the stop key), the modifiers held by anyone.
 bool HotKeyMatches(uint16_t stored, const KeyHookEvent& e);
 
-// The emergency stop key: Pause (Break), which Ctrl turns into Cancel.
-inline constexpr uint32_t kVkPause = 0x13;
-inline constexpr uint32_t kVkCancel = 0x03;
+// The emergency stop key: Pause (Break), which Ctrl turns into Cancel
+// (os::kVkPause, os::kVkCancel).
 // A key-down of the emergency stop key by the user's hand: injected presses
 // (a script's) never count. Works whatever the hot-key settings are.
 bool IsEmergencyStopPress(const KeyHookEvent& e);

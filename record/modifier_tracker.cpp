@@ -5,8 +5,6 @@
 namespace tesmuro {
 namespace {
 
-constexpr uint32_t kKeyDown = 0x0100, kKeyUp = 0x0101, kSysKeyDown = 0x0104, kSysKeyUp = 0x0105;
-
 // The six keys, in bit order: left Shift, right Shift, left Ctrl, right
 // Ctrl, left Alt, right Alt.
 constexpr uint32_t kKeys[] = {0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5};
@@ -53,10 +51,10 @@ void ModifierTracker::Apply(KeyHookEvent& e) {
   const uint16_t bit = BitOf(e.vk);
   if (!bit) return;
   const bool injected = KeyInjected(e.flags);
-  if (e.message == kKeyDown || e.message == kSysKeyDown) {
+  if (e.message == kWmKeyDown || e.message == kWmSysKeyDown) {
     any_ |= bit;
     if (!injected) real_ |= bit;
-  } else if (e.message == kKeyUp || e.message == kSysKeyUp) {
+  } else if (e.message == kWmKeyUp || e.message == kWmSysKeyUp) {
     // Any release leaves the key up for the system. The user's own press
     // ends only with a real release: a program that sends an up for a key
     // the user holds does not lift the user's finger.

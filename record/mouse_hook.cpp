@@ -12,34 +12,29 @@ struct ButtonEntry {
   const char* status;  // the keyword as the status bar shows it
 };
 
-constexpr uint32_t kMouseMove = 0x0200;
-constexpr uint32_t kMouseWheel = 0x020A;
-constexpr uint32_t kMouseHWheel = 0x020E;
-constexpr uint32_t kXButtonDown = 0x020B;
-constexpr uint32_t kXButtonUp = 0x020C;
 constexpr ButtonEntry kButtons[] = {
-    {0x0201, script::ButtonLine::LeftDown, "左键按下"},
-    {0x0202, script::ButtonLine::LeftUp, "左键释放"},
-    {0x0203, script::ButtonLine::LeftDouble, "左键双击"},
-    {0x0204, script::ButtonLine::RightDown, "右键按下"},
-    {0x0205, script::ButtonLine::RightUp, "右键释放"},
-    {0x0206, script::ButtonLine::RightDouble, "右键双击"},
-    {0x0207, script::ButtonLine::MiddleDown, "中键按下"},
-    {0x0208, script::ButtonLine::MiddleUp, "中键释放"},
-    {0x0209, script::ButtonLine::MiddleDouble, "中键双击"},
+    {kWmLButtonDown, script::ButtonLine::LeftDown, "左键按下"},
+    {kWmLButtonUp, script::ButtonLine::LeftUp, "左键释放"},
+    {kWmLButtonDblClk, script::ButtonLine::LeftDouble, "左键双击"},
+    {kWmRButtonDown, script::ButtonLine::RightDown, "右键按下"},
+    {kWmRButtonUp, script::ButtonLine::RightUp, "右键释放"},
+    {kWmRButtonDblClk, script::ButtonLine::RightDouble, "右键双击"},
+    {kWmMButtonDown, script::ButtonLine::MiddleDown, "中键按下"},
+    {kWmMButtonUp, script::ButtonLine::MiddleUp, "中键释放"},
+    {kWmMButtonDblClk, script::ButtonLine::MiddleDouble, "中键双击"},
 };
 
 // The side buttons: the button is in the high word of the event's data.
 const ButtonEntry* XButton(const MouseHookEvent& e) {
   static constexpr ButtonEntry kX[] = {
-      {kXButtonDown, script::ButtonLine::X1Down, "后退键按下"},
-      {kXButtonUp, script::ButtonLine::X1Up, "后退键释放"},
-      {kXButtonDown, script::ButtonLine::X2Down, "前进键按下"},
-      {kXButtonUp, script::ButtonLine::X2Up, "前进键释放"},
+      {kWmXButtonDown, script::ButtonLine::X1Down, "后退键按下"},
+      {kWmXButtonUp, script::ButtonLine::X1Up, "后退键释放"},
+      {kWmXButtonDown, script::ButtonLine::X2Down, "前进键按下"},
+      {kWmXButtonUp, script::ButtonLine::X2Up, "前进键释放"},
   };
   const uint32_t which = e.mouseData >> 16;
   if (which != 1 && which != 2) return nullptr;
-  return &kX[(which - 1) * 2 + (e.message == kXButtonUp ? 1 : 0)];
+  return &kX[(which - 1) * 2 + (e.message == kWmXButtonUp ? 1 : 0)];
 }
 
 }  // namespace
@@ -49,14 +44,14 @@ void TMouseHook::OnEvent(const MouseHookEvent& e, RecordSink& sink) {
   const ButtonEntry* button = nullptr;
   for (const auto& b : kButtons)
     if (b.message == e.message) button = &b;
-  if (e.message == kXButtonDown || e.message == kXButtonUp) {
+  if (e.message == kWmXButtonDown || e.message == kWmXButtonUp) {
     button = XButton(e);
     if (!button) return;
   }
   // Game mode records the relative motion in place of the positions.
-  const bool move = e.message == kMouseMove && !gameMode_;
+  const bool move = e.message == kWmMouseMove && !gameMode_;
   const bool relative = e.message == kRawMotionMessage && gameMode_ && (e.x != 0 || e.y != 0);
-  if (!button && !move && !relative && e.message != kMouseWheel && e.message != kMouseHWheel) return;
+  if (!button && !move && !relative && e.message != kWmMouseWheel && e.message != kWmMouseHWheel) return;
 
   sink.SyncLastEventTime();
   const int32_t delay = TakeDelay(e.tick);
@@ -65,19 +60,19 @@ void TMouseHook::OnEvent(const MouseHookEvent& e, RecordSink& sink) {
     sink.SetStatusText(1, "DX:" + ToDec(e.x) + "DY:" + ToDec(e.y));
     sink.AppendLine(script::DelayLine(delay));
     sink.AppendLine(script::RelMoveLine(e.x, e.y));
-  } else if (e.message == kMouseHWheel) {
+  } else if (e.message == kWmMouseHWheel) {
     sink.SetStatusText(2, "水平滚轮");
     sink.AppendLine(script::DelayLine(delay));
     sink.AppendLine(script::HWheelLine(static_cast<int16_t>(e.mouseData >> 16),
                                        static_cast<int16_t>(e.flags & 0xFFFFu),
                                        static_cast<int16_t>(e.flags >> 16)));
-  } else if (e.message == kMouseMove) {
+  } else if (e.message == kWmMouseMove) {
     // The event's own point: the cursor position is not yet updated while the
     // hook sees the move.
     sink.SetStatusText(1, "X:" + ToDec(e.x) + "Y:" + ToDec(e.y));
     sink.AppendLine(script::DelayLine(delay));
     sink.AppendLine(script::MoveLine(e.x, e.y));
-  } else if (e.message == kMouseWheel) {
+  } else if (e.message == kWmMouseWheel) {
     sink.SetStatusText(2, "鼠标滚轮");
     sink.AppendLine(script::DelayLine(delay));
     sink.AppendLine(script::WheelLine(static_cast<int16_t>(e.mouseData >> 16),

@@ -48,8 +48,8 @@ std::optional<HookEvent> XInputTranslator::Key(const XInputEvent& e) {
   if (!numLock_) {
     if (const uint8_t vk = os::KeypadVkWithoutNumLock(evdev)) k.vk = vk;
   }
-  if (key->vk == os::kVkPauseKey && ctrl) {  // Ctrl+Pause is Break
-    k.vk = os::kVkCancelKey;
+  if (key->vk == os::kVkPause && ctrl) {  // Ctrl+Pause is Break
+    k.vk = os::kVkCancel;
     k.scanCode = 0x46;
     extended = true;
   }

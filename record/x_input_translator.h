@@ -55,14 +55,6 @@ struct XAbsolutePointer {
   double minX = 0, maxX = 0, minY = 0, maxY = 0;
 };
 
-// Windows messages the translator produces.
-inline constexpr uint32_t kWmMouseMove = 0x0200, kWmLButtonDown = 0x0201, kWmLButtonUp = 0x0202,
-                          kWmRButtonDown = 0x0204, kWmRButtonUp = 0x0205, kWmMButtonDown = 0x0207,
-                          kWmMButtonUp = 0x0208, kWmMouseWheel = 0x020A, kWmXButtonDown = 0x020B,
-                          kWmXButtonUp = 0x020C, kWmMouseHWheel = 0x020E;
-inline constexpr uint32_t kWmKeyDown = 0x0100, kWmKeyUp = 0x0101, kWmSysKeyDown = 0x0104,
-                          kWmSysKeyUp = 0x0105;
-
 class XInputTranslator {
  public:
   // For each X keycode, the virtual key of the letter the current layout puts
