@@ -74,7 +74,7 @@ constexpr PcKey kKeys[] = {
     {113, 0xAD, 0x20, E},      // Mute
     {114, 0xAE, 0x2E, E},      // Volume Down
     {115, 0xAF, 0x30, E},      // Volume Up
-    {119, kVkPauseKey, 0x45, false},  // Pause
+    {119, kVkPause, 0x45, false},  // Pause
     {122, 0x15, 0x72, false},  // Hangeul
     {123, 0x19, 0x71, false},  // Hanja
     {125, 0x5B, 0x5B, E},      // left Windows key
@@ -109,7 +109,7 @@ std::optional<PcKey> KeyByVk(uint8_t vk, bool extended) {
     case kVkShift: vk = extended ? kVkRShift : kVkLShift; break;
     case kVkControl: vk = extended ? kVkRControl : kVkLControl; break;
     case kVkMenu: vk = extended ? kVkRMenu : kVkLMenu; break;
-    case kVkCancelKey: vk = kVkPauseKey; break;
+    case kVkCancel: vk = kVkPause; break;
     default: break;
   }
   std::optional<PcKey> other;
@@ -135,6 +135,14 @@ uint8_t KeypadVkWithoutNumLock(uint16_t evdev) {
     case 82: return 0x2D;  // Insert
     case 83: return 0x2E;  // Delete
     default: return 0;
+  }
+}
+
+ScanCode ScanCodeFromLayout(uint32_t layoutScanCode) {
+  switch (layoutScanCode & 0xFF00u) {
+    case 0xE000: return {static_cast<uint16_t>(layoutScanCode & 0xFFu), true};
+    case 0xE100: return {0x45, false};
+    default: return {static_cast<uint16_t>(layoutScanCode & 0xFFu), false};
   }
 }
 

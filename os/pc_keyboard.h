@@ -34,6 +34,17 @@ std::optional<PcKey> KeyByScan(uint16_t scan, bool extended);
 // key has two keys (Enter and the keypad's Enter), `extended` picks the E0 one.
 std::optional<PcKey> KeyByVk(uint8_t vk, bool extended);
 
+// The scan code and extended bit the keyboard hook reports for a key, from
+// the keyboard layout's answer for its virtual key (the E0/E1 prefix in the
+// high byte: MapVirtualKey's MAPVK_VK_TO_VSC_EX). Pause is the one E1 key:
+// the layout gives the start of its sequence (E1 1D, which would be right
+// Ctrl as a scan code), the hook reports 45 without the extended bit.
+struct ScanCode {
+  uint16_t scan = 0;
+  bool extended = false;
+};
+ScanCode ScanCodeFromLayout(uint32_t layoutScanCode);
+
 // Virtual keys of the keys whose meaning follows the keyboard layout (the
 // letters A..Z): the X side looks them up by their symbol first.
 inline bool IsLayoutLetter(uint8_t vk) { return vk >= 'A' && vk <= 'Z'; }
@@ -42,7 +53,7 @@ inline bool IsLayoutLetter(uint8_t vk) { return vk >= 'A' && vk <= 'Z'; }
 inline constexpr uint8_t kVkShift = 0x10, kVkControl = 0x11, kVkMenu = 0x12;
 inline constexpr uint8_t kVkLShift = 0xA0, kVkRShift = 0xA1, kVkLControl = 0xA2, kVkRControl = 0xA3,
                          kVkLMenu = 0xA4, kVkRMenu = 0xA5;
-inline constexpr uint8_t kVkPauseKey = 0x13, kVkCancelKey = 0x03, kVkF10 = 0x79;
+inline constexpr uint8_t kVkPause = 0x13, kVkCancel = 0x03, kVkF10 = 0x79;
 
 // The numeric keypad without NumLock: the virtual key Windows reports for a
 // keypad key when NumLock is off (Home for 7, ...), or 0 when it does not change.

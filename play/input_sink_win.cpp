@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "os/pc_keyboard.h"
 #include "play/input_sink.h"
 #include "play/integrity.h"
 
@@ -96,10 +97,11 @@ class WinInputSink final : public IInputSink {
     WORD scan = k.scan;
     bool extended = k.extended;
     if (scan == 0) {
-      // A line typed by hand: the layout's scan code for the key, E0 keys included.
-      const UINT sc = ::MapVirtualKeyW(k.vk, MAPVK_VK_TO_VSC_EX);
-      scan = static_cast<WORD>(sc & 0xFF);
-      extended = extended || (sc & 0xFF00) == 0xE000 || (sc & 0xFF00) == 0xE100;
+      // A line typed by hand: the layout's scan code for the key, as the hook
+      // would have recorded it.
+      const os::ScanCode sc = os::ScanCodeFromLayout(::MapVirtualKeyW(k.vk, MAPVK_VK_TO_VSC_EX));
+      scan = sc.scan;
+      extended = extended || sc.extended;
     }
     DWORD flags = (extended ? KEYEVENTF_EXTENDEDKEY : 0) | (k.up ? KEYEVENTF_KEYUP : 0);
     if (!k.scanOnly) {
@@ -140,8 +142,8 @@ class WinInputSink final : public IInputSink {
 
   uint64_t ForegroundWindow() override { return reinterpret_cast<uintptr_t>(::GetForegroundWindow()); }
 
-  bool ForegroundRefusesInput() override {
-    HWND w = ::GetForegroundWindow();
+  bool ForegroundRefusesInput(uint64_t window) override {
+    HWND w = reinterpret_cast<HWND>(static_cast<uintptr_t>(window));
     if (!w) return false;
     static const std::optional<uint32_t> own = OwnIntegrity();
     return InputRefusedByTarget(own, WindowIntegrity(w));

@@ -35,7 +35,7 @@ TEST(PcKeyboard, KeysAsAPcKeyboardGivesThemOnWindows) {
   EXPECT_TRUE(KeyByEvdev(105)->extended);
   EXPECT_FALSE(KeyByEvdev(75)->extended);  // keypad 4 shares the scan code without E0
   EXPECT_EQ(KeyByEvdev(75)->scan, 0x4B);
-  EXPECT_EQ(KeyByEvdev(119)->vk, kVkPauseKey);
+  EXPECT_EQ(KeyByEvdev(119)->vk, kVkPause);
   EXPECT_EQ(KeyByEvdev(100)->vk, kVkRMenu);
 }
 
@@ -48,10 +48,22 @@ TEST(PcKeyboard, GenericModifiersAndTwinKeysFollowTheExtendedBit) {
   EXPECT_EQ(KeyByVk(0x0D, false)->evdev, 28);   // Enter
   EXPECT_EQ(KeyByVk(0x0D, true)->evdev, 96);    // keypad Enter
   EXPECT_EQ(KeyByVk(0x25, false)->evdev, 105);  // Left without its E0 bit: still the arrow
-  EXPECT_EQ(KeyByVk(kVkCancelKey, true)->evdev, 119);
+  EXPECT_EQ(KeyByVk(kVkCancel, true)->evdev, 119);
   EXPECT_FALSE(KeyByVk(0xE7, false));  // VK_PACKET: no key
   EXPECT_FALSE(KeyByScan(0, false));
   EXPECT_FALSE(KeyByEvdev(0));
+}
+
+// What the layout answers for a key typed by hand becomes what the hook
+// would have recorded: and the table agrees with it.
+TEST(PcKeyboard, TheLayoutsScanCodeBecomesTheHooks) {
+  for (uint32_t layout : {0x001Eu, 0xE04Bu, 0xE11Du}) {
+    const ScanCode sc = ScanCodeFromLayout(layout);
+    const auto key = KeyByScan(sc.scan, sc.extended);
+    ASSERT_TRUE(key) << std::hex << layout;
+    EXPECT_EQ(key->vk, layout == 0x001E ? 'A' : layout == 0xE04B ? 0x25 : kVkPause) << std::hex << layout;
+  }
+  EXPECT_FALSE(ScanCodeFromLayout(0xE11D).extended) << "Pause is not right Ctrl";
 }
 
 }  // namespace
