@@ -23,11 +23,13 @@ bool ActionReplayer::Holds(uint8_t vk) const {
 
 void ActionReplayer::MapPoint(const ScreenRect& recorded, const ScreenRect& current, int32_t& x, int32_t& y) {
   if (!recorded.Known() || !current.Known() || recorded.SameArea(current)) return;
-  // Proportional, rounded to the nearest pixel; 64-bit so no recorded value
-  // can overflow.
+  // Proportional, rounded down to the pixel, so that every pixel of the
+  // recorded screen lands on one of the current screen (rounding to the
+  // nearest would put the last one beside a smaller screen); 64-bit so no
+  // recorded value can overflow.
   auto map = [](int32_t v, int32_t from0, int32_t fromSize, int32_t to0, int32_t toSize) {
     const int64_t num = (int64_t{v} - from0) * toSize;
-    const int64_t q = num >= 0 ? (num + fromSize / 2) / fromSize : -((-num + fromSize / 2) / fromSize);
+    const int64_t q = num >= 0 ? num / fromSize : -((-num + fromSize - 1) / fromSize);
     const int64_t r = to0 + q;
     return static_cast<int32_t>(std::clamp<int64_t>(r, INT32_MIN, INT32_MAX));
   };
@@ -35,7 +37,7 @@ void ActionReplayer::MapPoint(const ScreenRect& recorded, const ScreenRect& curr
   y = map(y, recorded.top, recorded.height, current.top, current.height);
 }
 
-std::optional<ActionReplayer::ScreenNotice> ActionReplayer::TakeScreenNotice() {
+std::optional<ScreenNotice> ActionReplayer::TakeScreenNotice() {
   if (!screenNoticeDue_) return std::nullopt;
   screenNoticeDue_ = false;
   return ScreenNotice{recordedScreen_, currentScreen_};

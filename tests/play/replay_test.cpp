@@ -103,6 +103,9 @@ TEST(ReplayTest, MovesFollowTheScreenLineWhenMappingIsOn) {
   // Recorded on 640x512: the centre there is the centre here.
   EXPECT_EQ(Replay("屏幕 0,0,640,512,96 移动 320,256 移动 0,0 移动 639,511", scale, here),
             (V{"cursor 640,512", "cursor 0,0", "cursor 1278,1022"}));
+  // Onto a smaller screen the last pixel stays on it.
+  EXPECT_EQ(Replay("屏幕 0,0,1280,1024,96 移动 1279,1023 移动 -1920,0", scale, ScreenRect{0, 0, 640, 512, 96}),
+            (V{"cursor 639,511", "cursor -960,0"}));
   // Mapping off: positions as they are.
   EXPECT_EQ(Replay("屏幕 0,0,640,512,96 移动 320,256", {}, here), V{"cursor 320,256"});
   // A layout with a monitor left of the primary, onto one with it above.
