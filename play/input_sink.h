@@ -56,6 +56,12 @@ struct ScreenRect {
   bool operator==(const ScreenRect&) const = default;
 };
 
+// A script's moves were recorded on a screen of another size and are played
+// unmapped: the two screens, for the user to be told.
+struct ScreenNotice {
+  ScreenRect recorded, current;
+};
+
 class IInputSink {
  public:
   virtual ~IInputSink() = default;
@@ -84,10 +90,10 @@ class IInputSink {
   // Something that names the foreground window, cheap to ask (0 for none);
   // the player asks ForegroundRefusesInput() only when it changes.
   virtual uint64_t ForegroundWindow() { return 0; }
-  // The foreground window belongs to a process that runs at a higher
-  // integrity level (as administrator): the system drops injected input on
-  // its way there, without a word.
-  virtual bool ForegroundRefusesInput() { return false; }
+  // The window ForegroundWindow() named belongs to a process that runs at a
+  // higher integrity level (as administrator): the system drops injected
+  // input on its way there, without a word.
+  virtual bool ForegroundRefusesInput(uint64_t /*window*/) { return false; }
 };
 
 // The system's input. On Windows it injects for real; in the native

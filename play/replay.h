@@ -51,10 +51,6 @@ class ActionReplayer {
   using Options = ReplayOptions;
 
   // Recorded and current screen, when a run's moves do not match the screen.
-  struct ScreenNotice {
-    ScreenRect recorded, current;
-  };
-
   explicit ActionReplayer(IInputSink& sink, Options options = {}) : sink_(sink), options_(options) {}
 
   void Replay(const script::Action& action);

@@ -82,7 +82,7 @@ struct TRunThread::State {
   std::atomic<bool> blocked{false};
   std::atomic<bool> endedBlocked{false};
   std::mutex noticeLock;
-  std::optional<ActionReplayerScreenNotice> screenNotice;  // guarded by noticeLock
+  std::optional<ScreenNotice> screenNotice;  // guarded by noticeLock
 
   // The foreground window last looked at, and whether it takes our input.
   uint64_t foreground = 0;
@@ -184,7 +184,7 @@ bool TRunThread::InputBlocked() const { return state_->blocked.load(); }
 
 bool TRunThread::EndedBlocked() const { return Finished() && state_->endedBlocked.load(); }
 
-std::optional<ActionReplayerScreenNotice> TRunThread::TakeScreenNotice() {
+std::optional<ScreenNotice> TRunThread::TakeScreenNotice() {
   std::lock_guard<std::mutex> l(state_->noticeLock);
   auto n = state_->screenNotice;
   state_->screenNotice.reset();
@@ -196,7 +196,7 @@ bool TRunThread::State::CheckForeground(bool force) {
   if (force || !foregroundKnown || now != foreground) {
     foreground = now;
     foregroundKnown = true;
-    blocked.store(now != 0 && sink->ForegroundRefusesInput());
+    blocked.store(now != 0 && sink->ForegroundRefusesInput(now));
   }
   return !blocked.load();
 }
@@ -325,7 +325,7 @@ TRunThread::State::Ending TRunThread::State::Play() {
         if (action.kind == script::ActionKind::Move) {
           if (auto n = replayer->TakeScreenNotice()) {
             std::lock_guard<std::mutex> l(noticeLock);
-            screenNotice = ActionReplayerScreenNotice{n->recorded, n->current};
+            screenNotice = *n;
           }
         }
         break;

@@ -83,10 +83,6 @@
 
 namespace tesmuro::play {
 
-struct ActionReplayerScreenNotice {
-  ScreenRect recorded, current;
-};
-
 class TRunThread {
   struct State;                  // what the thread uses, shared with it (run_thread.cpp)
   std::shared_ptr<State> state_;  // first: the public flags below refer into it
@@ -183,7 +179,7 @@ class TRunThread {
   bool EndedBlocked() const;
   // The script's moves were recorded on a screen of another size and are not
   // mapped: the recorded and current screens, once per run (then empty).
-  std::optional<ActionReplayerScreenNotice> TakeScreenNotice();
+  std::optional<ScreenNotice> TakeScreenNotice();
 
  private:
   std::thread thread_;

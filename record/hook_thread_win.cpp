@@ -153,11 +153,8 @@ DWORD WINAPI HookThread::ThreadMain(LPVOID p) noexcept {
 }
 
 LRESULT CALLBACK HookThread::RawWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-  if (msg == WM_INPUT && g_hooks) {
-    g_hooks->OnRawInput(reinterpret_cast<HRAWINPUT>(lParam));
-    return DefWindowProcW(hwnd, msg, wParam, lParam);  // lets the system clean up
-  }
-  return DefWindowProcW(hwnd, msg, wParam, lParam);
+  if (msg == WM_INPUT && g_hooks) g_hooks->OnRawInput(reinterpret_cast<HRAWINPUT>(lParam));
+  return DefWindowProcW(hwnd, msg, wParam, lParam);  // for WM_INPUT: lets the system clean up
 }
 
 void HookThread::OnRawInput(HRAWINPUT input) noexcept {
@@ -171,9 +168,13 @@ void HookThread::OnRawInput(HRAWINPUT input) noexcept {
   report.virtualDesktop = (m.usFlags & MOUSE_VIRTUAL_DESKTOP) != 0;
   report.x = m.lLastX;
   report.y = m.lLastY;
-  const PixelArea primary{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  const PixelArea all{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
-                      GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+  // The screens' areas only matter to devices that report positions.
+  PixelArea primary{}, all{};
+  if (report.absolute) {
+    primary = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    all = {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+           GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+  }
   int32_t dx = 0, dy = 0;
   if (!rawMotion_.Take(report, primary, all, dx, dy)) return;
   MouseHookEvent e;

@@ -142,7 +142,7 @@ class RecordingSink final : public IInputSink {
   std::function<bool()> refuses;
   int refusalChecks = 0;
   uint64_t ForegroundWindow() override { return foreground ? foreground() : 0; }
-  bool ForegroundRefusesInput() override {
+  bool ForegroundRefusesInput(uint64_t) override {
     ++refusalChecks;
     return refuses && refuses();
   }
