@@ -88,6 +88,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_win.h"
 #include "play/input_sink.h"
 #include "play/play_clock_win.h"
 #include "play/replay.h"
@@ -103,17 +104,6 @@ using namespace tesmuro;
 namespace {
 
 constexpr uint8_t kKey = VK_F24;
-
-int64_t NowMicros() {
-  static const int64_t freq = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f.QuadPart;
-  }();
-  LARGE_INTEGER c;
-  QueryPerformanceCounter(&c);
-  return c.QuadPart / freq * 1000000 + c.QuadPart % freq * 1000000 / freq;
-}
 
 int64_t Micros(const FILETIME& f) {
   return static_cast<int64_t>((uint64_t{f.dwHighDateTime} << 32 | f.dwLowDateTime) / 10);
@@ -148,7 +138,7 @@ class TimerOnlyClock final : public play::IPlayClock {
     CloseHandle(timer_);
     CloseHandle(wake_);
   }
-  int64_t NowMicros() override { return ::NowMicros(); }
+  int64_t NowMicros() override { return bench::Micros(); }
   bool WaitUntil(int64_t deadline) override {
     for (;;) {
       const int64_t now = NowMicros();
@@ -243,7 +233,7 @@ class KeyHookStamps {
   }
   static LRESULT CALLBACK Proc(int code, WPARAM w, LPARAM l) {
     if (code == HC_ACTION && reinterpret_cast<const KBDLLHOOKSTRUCT*>(l)->vkCode == kKey) {
-      const int64_t t = ::NowMicros();
+      const int64_t t = bench::Micros();
       std::lock_guard<std::mutex> lock(instance_->m_);
       const size_t i = instance_->stamps_.size();
       instance_->stamps_.push_back(t);
@@ -279,7 +269,7 @@ class StampingSink final : public play::IInputSink {
   ~StampingSink() override { CloseHandle(first_); }
 
   void Key(const play::KeyStroke& k) override {
-    const int64_t now = NowMicros();
+    const int64_t now = bench::Micros();
     if (stamps.size() == 0 || stamps.size() + 1 == expected_) {
       cpu[stamps.size() == 0 ? 0 : 1] = {now, ThreadCpuMicros(), ProcessCpuMicros()};
     }
@@ -720,10 +710,10 @@ void StopLatency(Method m, int runs, KeyHookStamps& hook) {
     t.Resume();
     sink.AwaitFirst();
     Sleep(20);  // well inside the 60 s delay
-    const int64_t t0 = NowMicros();
+    const int64_t t0 = bench::Micros();
     t.RequestStop(true);
     t.WaitFor();
-    lat.push_back(NowMicros() - t0);
+    lat.push_back(bench::Micros() - t0);
     // The key goes down, and up again when the run ends.
     if (sink.stamps.size() != 2) std::printf("stop run %d: %zu key events (expected 2)\n", i, sink.stamps.size());
     hook.Take(sink.stamps.size());
