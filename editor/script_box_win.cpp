@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "ILoader.h"
 #include "Scintilla.h"
 #include "editor/box_rules.h"
 #include "editor/script_lexer.h"
@@ -113,9 +114,20 @@ intptr_t ScriptBox::Call(unsigned msg, uintptr_t wParam, intptr_t lParam) {
   return sci_ ? static_cast<intptr_t>(SendMessageW(sci_, msg, wParam, lParam)) : 0;
 }
 
-void ScriptBox::Configure() {
+// What the component keeps with the document rather than the window: set on
+// the first one and on every one SetText puts in its place.
+void ScriptBox::ConfigureDocument() {
   Call(SCI_SETCODEPAGE, kGbk);
   Call(SCI_SETEOLMODE, SC_EOL_CRLF);
+  Call(SCI_SETUNDOCOLLECTION, 1);
+  Call(SCI_SETTABWIDTH, 8);
+  // The text as the script: no styling by a built-in lexer; this class
+  // styles what comes into view (SCN_STYLENEEDED).
+  Call(SCI_SETILEXER, 0, 0);
+}
+
+void ScriptBox::Configure() {
+  ConfigureDocument();
   Call(SCI_SETWRAPMODE, SC_WRAP_WORD);
   Call(SCI_SETHSCROLLBAR, 0);
   Call(SCI_SETSCROLLWIDTHTRACKING, 0);
@@ -123,12 +135,7 @@ void ScriptBox::Configure() {
   Call(SCI_USEPOPUP, SC_POPUP_NEVER);  // the box's own, Chinese menu instead
   Call(SCI_SETMODEVENTMASK, SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT);
   Call(SCI_SETCOMMANDEVENTS, 1);       // EN_CHANGE to the parent
-  Call(SCI_SETUNDOCOLLECTION, 1);
   Call(SCI_SETMULTIPLESELECTION, 0);
-  Call(SCI_SETTABWIDTH, 8);
-  // The text as the script: no styling by a built-in lexer; this class
-  // styles what comes into view (SCN_STYLENEEDED).
-  Call(SCI_SETILEXER, 0, 0);
   Call(SCI_SETIDLESTYLING, SC_IDLESTYLING_NONE);
 
   Call(SCI_STYLESETFONT, STYLE_DEFAULT, reinterpret_cast<intptr_t>("SimSun"));
@@ -244,13 +251,20 @@ void ScriptBox::Flush() {
   const intptr_t len = Call(SCI_GETLENGTH);
   // A caret at the end follows the recording; one elsewhere stays put.
   const bool follow = Call(SCI_GETCURRENTPOS) == len && Call(SCI_GETANCHOR) == len;
+  // Recorded lines are no step of the user's to undo, and kept in the undo
+  // history they would double the memory a long recording takes. The history
+  // does not fit a text changed without it, so it starts afresh (empty, so
+  // this costs nothing while a recording goes on): the user's own edits
+  // after the lines are undone as before.
   selfEdit_ = true;
+  Call(SCI_SETUNDOCOLLECTION, 0);
   Call(SCI_APPENDTEXT, pending_.size(), reinterpret_cast<intptr_t>(pending_.data()));
+  Call(SCI_SETUNDOCOLLECTION, 1);
+  Call(SCI_EMPTYUNDOBUFFER);
   selfEdit_ = false;
   pending_.clear();
   pendingLines_ = 0;
   if (follow) Call(SCI_GOTOPOS, Call(SCI_GETLENGTH));
-  UpdateMarginWidth();
 }
 
 std::string ScriptBox::Text(int* unencodable) {
@@ -266,35 +280,44 @@ std::string ScriptBox::Text(int* unencodable) {
 bool ScriptBox::SetText(std::string_view gbk) {
   Flush();  // waiting lines belong to the old text
   ClearMark();
-  // Room for the text first, so that a text too big for memory leaves the
-  // old one where it was.
-  const intptr_t status = Call(SCI_GETSTATUS);
-  if (status != SC_STATUS_OK) Call(SCI_SETSTATUS, SC_STATUS_OK);
-  try {
-    std::vector<char> probe;
-    probe.reserve(gbk.size() * 2 + 1);  // the text and its styles
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
+  if (!sci_) return false;
+  if (Call(SCI_GETSTATUS) != SC_STATUS_OK) Call(SCI_SETSTATUS, SC_STATUS_OK);
+  // The new text goes into a document of its own, which the box shows only
+  // once it is complete: a text too big for memory leaves the old one where
+  // it was. The loader starts empty and takes the text in one piece, so a
+  // failure to make room is reported by AddData and the loader's Release
+  // frees what it had.
+  auto* loader = reinterpret_cast<Scintilla::ILoader*>(Call(SCI_CREATELOADER, 0, SC_DOCUMENTOPTION_DEFAULT));
+  bool ok = loader != nullptr;
+  if (ok && !gbk.empty())
+    ok = loader->AddData(gbk.data(), static_cast<Sci_Position>(gbk.size())) == SC_STATUS_OK;
+  if (Call(SCI_GETSTATUS) != SC_STATUS_OK) Call(SCI_SETSTATUS, SC_STATUS_OK);
   const bool wasReadOnly = Call(SCI_GETREADONLY) != 0;
   selfEdit_ = true;
-  Call(SCI_SETREADONLY, 0);
-  Call(SCI_SETUNDOCOLLECTION, 0);
-  Call(SCI_CLEARALL);
-  Call(SCI_ALLOCATE, gbk.size() + 1);
-  Call(SCI_APPENDTEXT, gbk.size(), reinterpret_cast<intptr_t>(gbk.data()));
-  const bool ok = Call(SCI_GETSTATUS) == SC_STATUS_OK && static_cast<size_t>(Call(SCI_GETLENGTH)) == gbk.size();
-  if (!ok) {
-    Call(SCI_SETSTATUS, SC_STATUS_OK);
-    Call(SCI_CLEARALL);
+  if (ok) {
+    void* doc = loader->ConvertToDocument();
+    Call(SCI_SETDOCPOINTER, 0, reinterpret_cast<intptr_t>(doc));
+    Call(SCI_RELEASEDOCUMENT, 0, reinterpret_cast<intptr_t>(doc));  // the box's reference is the one left
+    ConfigureDocument();
+    Call(SCI_SETREADONLY, wasReadOnly ? 1 : 0);
+    Call(SCI_EMPTYUNDOBUFFER);
+    Call(SCI_SETSAVEPOINT);
+    Call(SCI_GOTOPOS, 0);
+  } else {
+    if (loader) loader->Release();
+    // Making a loader resets the view's record of the shown document's
+    // lines (wrapping included); showing that document again rebuilds it.
+    const intptr_t caret = Call(SCI_GETCURRENTPOS), anchor = Call(SCI_GETANCHOR);
+    const intptr_t firstRow = Call(SCI_GETFIRSTVISIBLELINE);
+    const intptr_t doc = Call(SCI_GETDOCPOINTER);
+    Call(SCI_ADDREFDOCUMENT, 0, doc);
+    Call(SCI_SETDOCPOINTER, 0, doc);
+    Call(SCI_RELEASEDOCUMENT, 0, doc);
+    Call(SCI_SETSEL, anchor, caret);
+    Call(SCI_SETFIRSTVISIBLELINE, firstRow);
   }
-  Call(SCI_SETUNDOCOLLECTION, 1);
-  Call(SCI_EMPTYUNDOBUFFER);
-  Call(SCI_SETSAVEPOINT);
-  Call(SCI_SETREADONLY, wasReadOnly ? 1 : 0);
   selfEdit_ = false;
-  Call(SCI_GOTOPOS, 0);
-  UpdateMarginWidth();
+  UpdateMarginWidth();  // a new document comes without a modification notice
   return ok;
 }
 
@@ -633,7 +656,6 @@ LRESULT ScriptBox::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handl
       Call(SCI_SETTEXT, 0, reinterpret_cast<intptr_t>(bytes.c_str()));
       MarkLost(0, lost);
       Call(SCI_EMPTYUNDOBUFFER);
-      UpdateMarginWidth();
       return TRUE;
     }
     default:

@@ -93,6 +93,7 @@ class ScriptBox {
   LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled);
   intptr_t Call(unsigned msg, uintptr_t wParam = 0, intptr_t lParam = 0);
   void Configure();
+  void ConfigureDocument();
   void StyleTo(int64_t endPos);
   void UpdateMarginWidth();
   void ShowContextMenu(int x, int y);

@@ -6,9 +6,11 @@
 
 #include <windows.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
+#include "Scintilla.h"
 #include "editor/script_box_win.h"
 
 namespace tesmuro::editor {
@@ -88,6 +90,65 @@ TEST_F(ScriptBoxTest, TextSetFromOutsideKeepsCountOfWhatGbkCannotHold) {
   SetWindowTextW(box_->Handle(), L"? \u5EF6");
   box_->Text(&lost);
   EXPECT_EQ(lost, 0);
+}
+
+TEST_F(ScriptBoxTest, ALoadedTextIsTheScriptsAsTypingGoesOn) {
+  // The loaded text comes in a document of its own: it must be the
+  // script's like the first one (code page, line ends, undo, tabs).
+  ASSERT_TRUE(box_->SetText("\xD1\xD3\xB3\xD9 5\r\n"));
+  HWND h = box_->Handle();
+  EXPECT_EQ(SendMessageW(h, SCI_GETCODEPAGE, 0, 0), 936);
+  EXPECT_EQ(SendMessageW(h, SCI_GETEOLMODE, 0, 0), SC_EOL_CRLF);
+  EXPECT_EQ(SendMessageW(h, SCI_GETTABWIDTH, 0, 0), 8);
+  EXPECT_FALSE(box_->CanUndo()) << "the load is no step to undo";
+  SendMessageW(h, SCI_DOCUMENTEND, 0, 0);
+  SendMessageW(h, WM_CHAR, 0x5EF6, 0);  // 延, typed
+  SendMessageW(h, SCI_NEWLINE, 0, 0);
+  EXPECT_EQ(box_->Text(), "\xD1\xD3\xB3\xD9 5\r\n\xD1\xD3\r\n");
+  ASSERT_TRUE(box_->CanUndo());
+  box_->Undo();
+  box_->Undo();
+  EXPECT_EQ(box_->Text(), "\xD1\xD3\xB3\xD9 5\r\n");
+  EXPECT_EQ(box_->StepCount(), 1);
+}
+
+TEST_F(ScriptBoxTest, ATextTooBigForMemoryLeavesTheOldOne) {
+  // 256 MB of line ends: the check of room for the text and its styles
+  // passes, the lines' records (four bytes each) do not fit.
+  ASSERT_TRUE(box_->SetText("old\r\nlines\r\n"));
+  box_->AppendLine("x");
+  std::string big;
+  try {
+    big.assign(256u << 20, '\n');
+  } catch (const std::bad_alloc&) {
+    GTEST_SKIP() << "no room for the test's own text";
+  }
+  EXPECT_FALSE(box_->SetText(big));
+  big = std::string();
+  EXPECT_EQ(box_->Text(), "old\r\nlines\r\nx\r\n");
+  EXPECT_EQ(box_->StepCount(), 3);
+  // The box goes on as before.
+  ASSERT_TRUE(box_->SetText("new\r\n"));
+  EXPECT_EQ(box_->Text(), "new\r\n");
+}
+
+TEST_F(ScriptBoxTest, RecordedLinesAreNoStepToUndo) {
+  ASSERT_TRUE(box_->SetText(""));
+  HWND h = box_->Handle();
+  SendMessageW(h, WM_CHAR, 'a', 0);
+  box_->AppendLine("b");
+  box_->AppendLine("c");
+  EXPECT_EQ(box_->Text(), "a\r\nb\r\nc\r\n");
+  box_->Undo();
+  EXPECT_EQ(box_->Text(), "a\r\nb\r\nc\r\n") << "undo takes no recorded lines away";
+  // What the user does after them is undone and redone as ever.
+  SendMessageW(h, SCI_DOCUMENTEND, 0, 0);
+  SendMessageW(h, WM_CHAR, 'd', 0);
+  ASSERT_TRUE(box_->CanUndo());
+  box_->Undo();
+  EXPECT_EQ(box_->Text(), "a\r\nb\r\nc\r\n");
+  box_->Redo();
+  EXPECT_EQ(box_->Text(), "a\r\nb\r\nc\r\nd");
 }
 
 TEST(ScriptBytes, WhatGbkCannotHoldBecomesAQuestionMarkAtAKnownOffset) {
