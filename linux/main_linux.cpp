@@ -91,7 +91,9 @@ void DrainFd(int fd) {
 }
 
 
-// Messages and the one-line state display share the terminal.
+// Messages and the one-line state display share the terminal. The state line
+// is shown only on a terminal, and redrawn at most every 200 ms and only when
+// its text changed: callers ask StateDue() before they build the text.
 class Console {
  public:
   Console() : tty_(::isatty(STDERR_FILENO) == 1) {}
@@ -100,10 +102,18 @@ class Console {
     ClearLocked();
     std::fprintf(stderr, "tesmuro: %s\n", text.c_str());
   }
+  bool StateDue() {
+    if (!tty_) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    return os::MonotonicMicros() - stateAt_ >= kStateIntervalMicros;
+  }
   void State(const std::string& text) {
     if (!tty_) return;
     std::lock_guard<std::mutex> lock(mutex_);
+    stateAt_ = os::MonotonicMicros();
+    if (shown_ && text == state_) return;
     std::fprintf(stderr, "\r\033[K%s", text.c_str());
+    state_ = text;
     shown_ = true;
   }
   void Clear() {
@@ -112,12 +122,15 @@ class Console {
   }
 
  private:
+  static constexpr int64_t kStateIntervalMicros = 200000;
   void ClearLocked() {
     if (shown_) std::fputs("\r\033[K", stderr);
     shown_ = false;
   }
   bool tty_;
   bool shown_ = false;
+  std::string state_;
+  int64_t stateAt_ = INT64_MIN / 2;
   std::mutex mutex_;
 };
 
@@ -351,7 +364,8 @@ int RunRecord(const Options& o, const TSettings& settings) {
       if (ctrlMark != SIZE_MAX && g_signals.load() > 0) lines.Truncate(ctrlMark);
       break;
     }
-    g_console.State("正在录制：" + std::to_string(lines.Count()) + " 行  （按 " + stopHint + " 结束）");
+    if (g_console.StateDue())
+      g_console.State("正在录制：" + std::to_string(lines.Count()) + " 行  （按 " + stopHint + " 结束）");
   }
   session.Stop();
   listener.Stop();
@@ -477,6 +491,7 @@ int RunPlay(const Options& o, const TSettings& settings) {
                     std::to_string(notice->current.width) + "x" + std::to_string(notice->current.height) +
                     "；移动按原坐标回放（--scale 可按比例映射）。");
     }
+    if (!g_console.StateDue()) continue;
     const uint32_t tick = MillisecondTick();
     const play::PlaybackSession::Progress p = session.ProgressAt(tick);
     if (!p.playing) break;
