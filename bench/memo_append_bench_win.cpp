@@ -8,9 +8,9 @@
 //   - injects 2,000 relative mouse moves with SendInput at about 1 kHz from a
 //     thread of its own. They take the program's own path: the low-level hook
 //     thread, the hand-over to the user interface thread, the recorders, the
-//     script box. Meanwhile the user interface thread handles the window's
-//     messages as the program's loop does (the idle handler included) and
-//     each message is timed: the thread's busy time is what the user pays;
+//     script box. Meanwhile the user interface thread runs the program's own
+//     loop (the idle handler included), which times each message and idle
+//     call: the thread's busy time is what the user pays;
 //   - gives the Stop command, reads the text back through the window and
 //     counts the lines recorded: a delay and a move line per event that
 //     arrived (events that did not arrive are reported), then saves the script
@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "ui/application_win.h"
+#include "ui/win_util_win.h"
 #include "app/main_window_win.h"
 #include "setup/settings.h"
 #include "bench/bench_win.h"
@@ -65,76 +66,6 @@ class BenchWindow : public win::MainWindowWin {
 
  private:
   std::string file_;
-};
-
-// The user interface thread's loop, as the program's own runs it (a dialog
-// message first, then translate and dispatch; the idle handler once the queue
-// has run empty), with every message and every idle call timed.
-class TimedLoop {
- public:
-  explicit TimedLoop(BenchWindow& window) : window_(window) {}
-
-  // Handles one message, or runs the idle handler when the queue has run
-  // empty after messages, or waits at most `waitMs` for a message. True when
-  // it handled anything.
-  bool Turn(DWORD waitMs) {
-    MSG m;
-    if (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-      const int64_t t0 = Micros();
-      HWND top = GetAncestor(m.hwnd, GA_ROOT);
-      if (!top || !IsDialogMessageW(top, &m)) {
-        TranslateMessage(&m);
-        DispatchMessageW(&m);
-      }
-      Count(Micros() - t0);
-      idleDue_ = true;
-      return true;
-    }
-    if (idleDue_) {
-      // What the installed idle handler does.
-      const int64_t t0 = Micros();
-      window_.Logic()->AppIdle();
-      Count(Micros() - t0);
-      idleDue_ = false;
-      return true;
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, waitMs, QS_ALLINPUT);
-    return false;
-  }
-
-  // Runs for `ms` milliseconds.
-  void RunFor(int ms) {
-    const int64_t end = Micros() + ms * 1000LL;
-    while (Micros() < end) Turn(1);
-  }
-
-  // Runs until no message has taken more than 2 ms for a second (the
-  // window's own timers take no time); returns when that quiet began.
-  int64_t RunUntilSettled() {
-    int64_t lastBusy = Micros();
-    const int64_t start = lastBusy;
-    while (Micros() - lastBusy < 1000000 && Micros() - start < 600000000) {
-      const int64_t before = busy_;
-      Turn(1);
-      if (busy_ - before > 2000) lastBusy = Micros();
-    }
-    return lastBusy;
-  }
-
-  int64_t Busy() const { return busy_; }
-  int64_t Longest() const { return longest_; }
-  void ResetLongest() { longest_ = 0; }
-
- private:
-  void Count(int64_t us) {
-    busy_ += us;
-    longest_ = std::max(longest_, us);
-  }
-
-  BenchWindow& window_;
-  int64_t busy_ = 0;
-  int64_t longest_ = 0;
-  bool idleDue_ = false;
 };
 
 // Relative moves at about 1 kHz: one pixel right, one back, on a fixed
@@ -191,55 +122,14 @@ Recorded Count(const std::string& text, const std::string& loaded) {
   return r;
 }
 
-std::string Utf8(const std::wstring& w) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-  return s;
-}
-
 // The temporary folder, without its trailing separator.
 std::string TempFolder() {
   wchar_t buf[MAX_PATH + 1];
   const DWORD len = GetTempPathW(MAX_PATH + 1, buf);
   std::wstring dir(buf, len);
   if (!dir.empty() && dir.back() == L'\\') dir.pop_back();
-  return Utf8(dir);
+  return win::Utf8(dir);
 }
-
-// The settings file beside the program: ours for the run, the one there
-// before put back afterwards.
-class SettingsFile {
- public:
-  SettingsFile() {
-    wchar_t exe[MAX_PATH];
-    const DWORD len = GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring dir(exe, len);
-    dir.resize(dir.find_last_of(L'\\') + 1);
-    path_ = Utf8(dir) + kSettingsFileName;
-    std::string old;
-    if (ReadWholeFile(path_, old)) before_ = std::move(old);
-    TSettings s = ConstructionSettings();
-    s.RecMouse = true;
-    s.RecKey = true;
-    s.RecJoy = false;
-    s.RecMouseMsg = false;
-    s.RecKeyMsg = false;
-    s.ShortCutControl = false;
-    s.StartKey = s.StopKey = s.RecordKey = 0;
-    WriteFileAtomically(path_, FormatSettings(s));
-  }
-  ~SettingsFile() {
-    if (before_)
-      WriteFileAtomically(path_, *before_);
-    else
-      detail::RemoveFile(path_);
-  }
-
- private:
-  std::string path_;  // UTF-8
-  std::optional<std::string> before_;
-};
 
 }  // namespace
 
@@ -250,7 +140,17 @@ int main(int argc, char** argv) {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES | ICC_HOTKEY_CLASS};
   InitCommonControlsEx(&icc);
 
-  SettingsFile settings;
+  // Mouse and keyboard recording on, the window's mouse capture off (so the
+  // injected moves are not captured by the window), no controller, no hot keys.
+  TSettings s = ConstructionSettings();
+  s.RecMouse = true;
+  s.RecKey = true;
+  s.RecJoy = false;
+  s.RecMouseMsg = false;
+  s.RecKeyMsg = false;
+  s.ShortCutControl = false;
+  s.StartKey = s.StopKey = s.RecordKey = 0;
+  bench::SettingsFile settings(s);
   win::Application app;
   BenchWindow window(app);
   if (!window.Create()) return 1;
@@ -258,7 +158,7 @@ int main(int argc, char** argv) {
   window.CreateAbout();
   window.CreateMirco();
   window.Show();
-  TimedLoop loop(window);
+  bench::TimedLoop loop(app);
   loop.RunFor(300);
 
   const std::string path = folder + "\\memo-append-bench.crec";
@@ -299,15 +199,15 @@ int main(int argc, char** argv) {
     int64_t sliceStart = begin;
     int sliceFirst = 0;
     std::thread injector(Inject, std::ref(sent), std::ref(failed));
-    while (sent.load() < kEvents) {
-      loop.Turn(1);
+    loop.RunUntil([&] {
       const int now = sent.load();
       if (now - sliceFirst >= kSlice && kEvents - now >= kSlice) {
         slices.push_back(static_cast<double>(loop.Busy() - sliceStart) / (now - sliceFirst));
         sliceStart = loop.Busy();
         sliceFirst = now;
       }
-    }
+      return now >= kEvents;
+    });
     injector.join();
     // The last events through the hand-over and the box's last flush.
     loop.RunFor(500);
@@ -345,7 +245,7 @@ int main(int argc, char** argv) {
   }
 
   DestroyWindow(window.Handle());
-  bench::Pump();
+  app.ProcessMessages();
   detail::RemoveFile(path);
   return status;
 }

@@ -24,6 +24,7 @@
 #include <string>
 
 #include "ui/application_win.h"
+#include "ui/win_util_win.h"
 #include "app/main_window_win.h"
 #include "setup/settings.h"
 #include "bench/bench_win.h"
@@ -61,23 +62,6 @@ double PrivateMb() {
   return total / 1e6;
 }
 
-// Handles what is waiting; returns the longest single message, in
-// microseconds, and sets `handled` when there was any.
-int64_t PumpTimed(bool* handled = nullptr) {
-  int64_t longest = 0;
-  MSG m;
-  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-    const int64_t t0 = Micros();
-    TranslateMessage(&m);
-    DispatchMessageW(&m);
-    longest = std::max(longest, Micros() - t0);
-    if (handled) *handled = true;
-  }
-  return longest;
-}
-
-constexpr wchar_t kSettingsFileNameW[] = L"Quorlin.qlset";
-
 BOOL CALLBACK FindBox(HWND h, LPARAM out) {
   if (GetDlgCtrlID(h) != forms::main::kIdMemo) return TRUE;
   *reinterpret_cast<HWND*>(out) = h;
@@ -87,7 +71,7 @@ BOOL CALLBACK FindBox(HWND h, LPARAM out) {
 LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM w, LPARAM l) { return DefWindowProcW(h, msg, w, l); }
 
 // The bare control's time for the same text.
-void BareControl(const std::string& text) {
+void BareControl(win::Application& app, const std::string& text) {
   WNDCLASSW wc{};
   wc.lpfnWndProc = Proc;
   wc.hInstance = GetModuleHandleW(nullptr);
@@ -100,19 +84,17 @@ void BareControl(const std::string& text) {
                                   ES_NOHIDESEL,
                               2, 2, 680, 340, top, nullptr, wc.hInstance, nullptr);
   SendMessageW(edit, EM_SETLIMITTEXT, 0, 0);
-  const int n = MultiByteToWideChar(936, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(936, 0, text.data(), static_cast<int>(text.size()), w.data(), n);
+  const std::wstring w = win::GbkToWide(text);
   const int64_t t0 = Micros();
   SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(w.c_str()));
   const int64_t t1 = Micros();
-  PumpTimed();
+  app.ProcessMessages();
   const int64_t t2 = Micros();
   std::printf("bare edit control, one WM_SETTEXT: %9.0f ms (then painting %.0f ms), %d rows\n", (t1 - t0) / 1e3,
               (t2 - t1) / 1e3, static_cast<int>(SendMessageW(edit, EM_GETLINECOUNT, 0, 0)));
   std::fflush(stdout);
   DestroyWindow(top);
-  PumpTimed();
+  app.ProcessMessages();
 }
 
 }  // namespace
@@ -133,25 +115,13 @@ int main(int argc, char** argv) {
   std::printf("%d lines, %.1f MB\n", n, text.size() / 1e6);
   std::fflush(stdout);
 
-  // A settings file beside the program, so no notice about a missing one waits for a click.
-  {
-    wchar_t exe[MAX_PATH];
-    const DWORD len = GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring dir(exe, len);
-    dir.resize(dir.find_last_of(L'\\') + 1);
-    const std::string settings = FormatSettings(ConstructionSettings());
-    HANDLE h = CreateFileW((dir + kSettingsFileNameW).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-      DWORD written = 0;
-      WriteFile(h, settings.data(), static_cast<DWORD>(settings.size()), &written, nullptr);
-      CloseHandle(h);
-    }
-  }
+  bench::SettingsFile settings(ConstructionSettings());
   win::Application app;
   BenchWindow window(app, path);
   if (!window.Create()) return 1;
   ShowWindow(window.Handle(), SW_SHOW);
-  PumpTimed();
+  bench::TimedLoop loop(app);
+  loop.RunFor(300);
   const double memBefore = PrivateMb();
 
   // Load, as the user does it: the menu command.
@@ -161,15 +131,9 @@ int main(int argc, char** argv) {
   // The window answers from here on; the box wraps the lines in the
   // background, a slice at a time. Done: nothing to handle for a second
   // (the window's own 100 and 250 ms timers aside, which take no time).
-  int64_t longest = 0, lastBusy = Micros();
-  while (Micros() - lastBusy < 1000000 && Micros() - t1 < 600000000) {
-    bool handled = false;
-    const int64_t p0 = Micros();
-    longest = std::max(longest, PumpTimed(&handled));
-    if (handled && Micros() - p0 > 2000) lastBusy = Micros();
-    Sleep(1);
-  }
-  const int64_t settled = lastBusy;
+  loop.ResetLongest();
+  const int64_t settled = loop.RunUntilSettled();
+  const int64_t longest = loop.Longest();
   const int steps = window.MemoLineCount();
   const double memAfter = PrivateMb();
   std::printf("Load command (real window):        %9.0f ms until the window answers\n", (t1 - t0) / 1e3);
@@ -207,11 +171,8 @@ int main(int argc, char** argv) {
     for (int cut : {60, 120, static_cast<int>(gbk.size())}) {
       std::string line = gbk.substr(0, static_cast<size_t>(cut));
       window.MemoSetText(line + "\r\n");
-      for (int i = 0; i < 20; ++i) PumpTimed(), Sleep(10);
-      const int n = MultiByteToWideChar(936, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
-      std::wstring w(static_cast<size_t>(n), L'\0');
-      MultiByteToWideChar(936, 0, line.data(), static_cast<int>(line.size()), w.data(), n);
-      SetWindowTextW(edit, w.c_str());
+      loop.RunFor(200);
+      SetWindowTextW(edit, win::GbkToWide(line).c_str());
       std::printf("  %4d bytes: script box %d rows, edit control %d rows\n", cut, window.MemoLineCount(),
                   static_cast<int>(SendMessageW(edit, EM_GETLINECOUNT, 0, 0)));
     }
@@ -221,7 +182,7 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
 
   // The bare control last, so its minutes do not disturb the figures above.
-  if (bare) BareControl(text);
+  if (bare) BareControl(app, text);
 
   DestroyWindow(window.Handle());
   DeleteFileA(path.c_str());

@@ -5,6 +5,22 @@
 #include "ui/win_util_win.h"
 
 namespace tesmuro::win {
+namespace {
+
+// The performance counter in microseconds, divided in two steps so the
+// product cannot overflow however long the system has been up.
+int64_t Micros() {
+  static const int64_t frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f.QuadPart > 0 ? f.QuadPart : 1;
+  }();
+  LARGE_INTEGER c;
+  QueryPerformanceCounter(&c);
+  return c.QuadPart / frequency * 1000000 + c.QuadPart % frequency * 1000000 / frequency;
+}
+
+}  // namespace
 
 bool Application::Dispatch(MSG& msg) {
   if (msg.message == WM_QUIT) {
@@ -19,10 +35,29 @@ bool Application::Dispatch(MSG& msg) {
   return true;
 }
 
+bool Application::DispatchTimed(MSG& msg) {
+  if (!timing_) return Dispatch(msg);
+  const int64_t start = Micros();
+  const bool goOn = Dispatch(msg);
+  timing_(Micros() - start);
+  return goOn;
+}
+
+void Application::Idle() {
+  if (!idle_) return;
+  const int64_t start = timing_ ? Micros() : 0;
+  try {
+    idle_();
+  } catch (const std::exception& e) {
+    ShowErrorBox(nullptr, e.what());
+  }
+  if (timing_) timing_(Micros() - start);
+}
+
 void Application::ProcessMessages() {
   MSG msg;
   while (!terminated_ && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (!Dispatch(msg)) {
+    if (!DispatchTimed(msg)) {
       PostQuitMessage(exitCode_);  // let the main loop see it too
       break;
     }
@@ -56,16 +91,10 @@ void Application::RunUntil(const std::function<bool()>& done) {
   MSG msg;
   while (!terminated_ && !done()) {
     if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (!Dispatch(msg)) break;
+      if (!DispatchTimed(msg)) break;
       continue;
     }
-    if (idle_) {
-      try {
-        idle_();
-      } catch (const std::exception& e) {
-        ShowErrorBox(nullptr, e.what());
-      }
-    }
+    Idle();
     if (done()) break;
     WaitMessage();
   }

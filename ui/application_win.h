@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 
 namespace tesmuro::win {
@@ -25,11 +26,18 @@ class Application {
   // activated again.
   void ShowModal(HWND window, HWND focus, const std::function<bool()>& done);
   void SetIdleHandler(std::function<void()> handler) { idle_ = std::move(handler); }
+  // Given the time, in microseconds, that each message the loops handle
+  // took, and each call of the idle handler: what the user waits for. For
+  // the benchmarks; none by default.
+  void SetTimingHook(std::function<void(int64_t micros)> hook) { timing_ = std::move(hook); }
   bool Terminated() const { return terminated_; }
 
  private:
   bool Dispatch(MSG& msg);
+  bool DispatchTimed(MSG& msg);
+  void Idle();
   std::function<void()> idle_;
+  std::function<void(int64_t)> timing_;
   bool terminated_ = false;
   int exitCode_ = 0;
 };
