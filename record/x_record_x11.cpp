@@ -13,6 +13,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "os/monotonic_posix.h"
 
@@ -31,14 +33,17 @@ struct RecordCallback {
       e.time = ev->u.keyButtonPointer.time;
       me->Deliver(e);
     } else if (data->category == XRecordEndOfData) {
-      me->ended_ = true;
+      me->endOfData_ = true;  // Ended() only once the round's events are handed over
     }
     XRecordFreeData(data);
   }
 };
 
-XRecordListener::XRecordListener()
-    : wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), eventFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+XRecordListener::XRecordListener() {
+  wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wakeFd_ >= 0) eventFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (eventFd_ < 0) fdError_ = errno;
+}
 
 XRecordListener::~XRecordListener() {
   Stop();
@@ -47,6 +52,8 @@ XRecordListener::~XRecordListener() {
 }
 
 std::string XRecordListener::Start(const char* displayName, bool keys, bool pointer, bool rawMotion) {
+  // Without its descriptors the thread could be neither stopped nor heard.
+  if (eventFd_ < 0) return std::string("无法创建事件描述符：") + std::strerror(fdError_) + "。";
   control_ = XOpenDisplay(displayName);
   data_ = XOpenDisplay(displayName);
   if (!control_ || !data_) return "无法连接 X 显示。";
@@ -176,11 +183,23 @@ void XRecordListener::ReadRawMotion() {
   }
 }
 
-void XRecordListener::Deliver(const XInputEvent& e) {
+void XRecordListener::Deliver(const XInputEvent& e) { batch_.push_back(e); }
+
+// Hands what one round of the thread read from its connections to the owner
+// at once, in the server's order: the owner never takes an event without the
+// ones the other connection had for it (a raw motion just before a button
+// press), and is woken once.
+void XRecordListener::Publish() {
+  if (batch_.empty()) return;
+  if (raw_)
+    std::stable_sort(batch_.begin(), batch_.end(), [](const XInputEvent& a, const XInputEvent& b) {
+      return static_cast<int32_t>(a.time - b.time) < 0;
+    });
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    queue_.push_back(e);
+    queue_.insert(queue_.end(), batch_.begin(), batch_.end());
   }
+  batch_.clear();
   const uint64_t one = 1;
   (void)!::write(eventFd_, &one, sizeof one);
 }
@@ -189,10 +208,14 @@ void XRecordListener::Run() {
   pollfd fds[3] = {{ConnectionNumber(data_), POLLIN, 0},
                    {wakeFd_, POLLIN, 0},
                    {raw_ ? ConnectionNumber(raw_) : -1, POLLIN, 0}};
-  while (!ended_) {
+  while (!endOfData_) {
+    // Both connections are read before the round is handed over, so an
+    // event read from one is never handed over without the earlier ones the
+    // other already had.
     XRecordProcessReplies(data_);
     if (raw_) ReadRawMotion();
-    if (ended_) break;
+    Publish();
+    if (endOfData_) break;
     fds[0].revents = fds[1].revents = fds[2].revents = 0;
     if (::poll(fds, 3, -1) < 0) continue;
     if (fds[1].revents & POLLIN) break;
@@ -205,6 +228,7 @@ void XRecordListener::Run() {
       break;
     }
   }
+  Publish();
   ended_ = true;
   const uint64_t one = 1;
   (void)!::write(eventFd_, &one, sizeof one);
@@ -236,7 +260,7 @@ void XRecordListener::Take(std::vector<XInputEvent>& out) {
   const std::size_t from = out.size();
   out.insert(out.end(), queue_.begin(), queue_.end());
   queue_.clear();
-  // Two connections: their events are put in the server's order.
+  // Two connections: rounds not yet taken are put in the server's order too.
   if (raw_)
     std::stable_sort(out.begin() + static_cast<std::ptrdiff_t>(from), out.end(),
                      [](const XInputEvent& a, const XInputEvent& b) {

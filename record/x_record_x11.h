@@ -56,6 +56,7 @@ class XRecordListener {
  private:
   friend struct RecordCallback;
   void Deliver(const XInputEvent& e);
+  void Publish();
   void Run();
   void ReadServerState();
   std::string StartRawMotion(const char* displayName);
@@ -69,10 +70,13 @@ class XRecordListener {
   unsigned long context_ = 0;
   int wakeFd_ = -1;
   int eventFd_ = -1;
+  int fdError_ = 0;  // errno of a descriptor that could not be made
   std::thread thread_;
   std::atomic<bool> ended_{false};
   std::mutex mutex_;
   std::vector<XInputEvent> queue_;
+  std::vector<XInputEvent> batch_;  // the thread's own: what its current round read
+  bool endOfData_ = false;          // the thread's own: the context ended
   uint32_t serverTime_ = 0;
   int64_t monoAtStart_ = 0;
   XInputTranslator::LetterMap letters_{};
