@@ -74,14 +74,18 @@ void OnSignal(int) {
   (void)!::write(g_signalFd, &one, sizeof one);
 }
 
-void InstallSignals() {
+// False (errno set) when the descriptor the handler writes to cannot be made:
+// Ctrl+C and SIGTERM would not be heard.
+bool InstallSignals() {
   g_signalFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (g_signalFd < 0) return false;
   struct sigaction sa {};
   sa.sa_handler = OnSignal;
   sigemptyset(&sa.sa_mask);
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
   sigaction(SIGHUP, &sa, nullptr);
+  return true;
 }
 
 void DrainFd(int fd) {
@@ -547,7 +551,10 @@ int Main(int argc, char** argv) {
   if (!notice.empty()) g_console.Say(notice);
 
   XInitThreads();
-  InstallSignals();
+  if (!InstallSignals()) {
+    g_console.Say(std::string("无法创建信号描述符：") + std::strerror(errno) + "。");
+    return kExitError;
+  }
   return o.command == Command::Record ? RunRecord(o, settings) : RunPlay(o, settings);
 }
 
