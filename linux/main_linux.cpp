@@ -66,10 +66,8 @@ constexpr int kExitError = ExitCode(play::RunOutcome::Error);
 uint32_t MillisecondTick() { return static_cast<uint32_t>(os::MonotonicMicros() / 1000); }
 
 int g_signalFd = -1;
-std::atomic<int> g_signals{0};
 
 void OnSignal(int) {
-  g_signals.fetch_add(1);
   const uint64_t one = 1;
   (void)!::write(g_signalFd, &one, sizeof one);
 }
@@ -189,8 +187,9 @@ struct KeymapQuery {
   char keys[32] = {};
   static bool Down(uint32_t vk, void* context) {
     const auto* q = static_cast<KeymapQuery*>(context);
-    const auto key = os::KeyByVk(static_cast<uint8_t>(vk), vk == os::kVkRShift || vk == os::kVkRControl ||
-                                                               vk == os::kVkRMenu);
+    // The record asks for the left and right keys by their own virtual keys,
+    // each of which has one key: the extended bit picks nothing.
+    const auto key = os::KeyByVk(static_cast<uint8_t>(vk), false);
     if (!key) return false;
     const unsigned code = key->evdev + os::kXKeycodeOffset;
     return code < 256 && (q->keys[code / 8] >> (code % 8)) & 1;
@@ -234,7 +233,8 @@ struct RecordSave {
   std::string prefix;  // what --append keeps
   LineStore* lines = nullptr;
 };
-RecordSave* g_recordSave = nullptr;
+// Read by the X error handler, on whichever thread noticed the lost server.
+std::atomic<RecordSave*> g_recordSave{nullptr};
 
 // Writes the recording; on failure the lines go to a recovery file. True when
 // the file was written.
@@ -282,6 +282,13 @@ int RunRecord(const Options& o, const TSettings& settings) {
   }
   if (const std::string n = linux_x::SessionNotice(); !n.empty()) g_console.Say(n);
 
+  // Before the listener's thread starts: it may be the one to see the server go.
+  linux_x::InstallErrorHandlers([] {
+    std::size_t n = 0;
+    if (RecordSave* save = g_recordSave.load(); save && SaveRecording(*save, n))
+      std::fprintf(stderr, "tesmuro: 已录制 %zu 行，写入 %s。\n", n, save->path.c_str());
+  });
+
   // Game mode: the pointer's relative motion (XInput 2 raw motion) in place
   // of its positions.
   const bool gameMode = mouseOn && (settings.GameMode || o.gameMode);
@@ -306,11 +313,6 @@ int RunRecord(const Options& o, const TSettings& settings) {
   RecordingSession session(host, clock, controllers, lines);
   save.lines = &lines;
   g_recordSave = &save;
-  linux_x::InstallErrorHandlers([] {
-    std::size_t n = 0;
-    if (g_recordSave && SaveRecording(*g_recordSave, n))
-      std::fprintf(stderr, "tesmuro: 已录制 %zu 行，写入 %s。\n", n, g_recordSave->path.c_str());
-  });
 
   ModifierTracker tracker;
   KeymapQuery keymap;
@@ -365,7 +367,7 @@ int RunRecord(const Options& o, const TSettings& settings) {
     }
     // After a signal, events already on their way are let in for a moment.
     if (signalAt >= 0 && os::MonotonicMicros() - signalAt > 100000) {
-      if (ctrlMark != SIZE_MAX && g_signals.load() > 0) lines.Truncate(ctrlMark);
+      if (ctrlMark != SIZE_MAX) lines.Truncate(ctrlMark);
       break;
     }
     if (g_console.StateDue())
