@@ -96,7 +96,7 @@ bool LooksLikeUtf8(std::string_view bytes) {
   for (std::size_t i = 0; i < bytes.size();) {
     const auto c = static_cast<unsigned char>(bytes[i]);
     int n = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
-    if (n < 0 || i + n >= bytes.size() + (n == 0 ? 1 : 0)) return false;
+    if (n < 0 || i + n >= bytes.size()) return false;  // not a lead byte, or its trail bytes cut off
     for (int k = 1; k <= n; ++k)
       if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
     if (n > 0) nonAscii = true;
