@@ -25,7 +25,7 @@ std::string DisplayName(const std::string& name);
 // A notice for an X session that cannot see all input (XWayland), or empty.
 std::string SessionNotice();
 
-// Installs Xlib handlers: protocol errors are counted and ignored; a lost
+// Installs Xlib handlers: protocol errors are ignored; a lost
 // connection runs `onLost` (once, on whichever thread noticed) and ends the
 // process with exit code 2.
 void InstallErrorHandlers(std::function<void()> onLost);

@@ -101,13 +101,11 @@ void XRecordListener::ReadServerState() {
     const KeySym ks = XkbKeycodeToKeysym(control_, static_cast<KeyCode>(kc), 0, 0);
     if (ks >= XK_a && ks <= XK_z) letters_[kc] = static_cast<uint8_t>('A' + (ks - XK_a));
   }
-  unsigned state = 0;
-  if (XkbGetIndicatorState(control_, XkbUseCoreKbd, &state) == Success) {
-    const Atom numLock = XInternAtom(control_, "Num Lock", False);
-    int index = -1;
-    Bool on = False;
-    if (XkbGetNamedIndicator(control_, numLock, &index, &on, nullptr, nullptr)) numLock_ = on;
-  }
+  // Without the indicator NumLock stays taken as on.
+  const Atom numLock = XInternAtom(control_, "Num Lock", False);
+  int index = -1;
+  Bool on = False;
+  if (XkbGetNamedIndicator(control_, numLock, &index, &on, nullptr, nullptr)) numLock_ = on;
 }
 
 std::string XRecordListener::StartRawMotion(const char* displayName) {
