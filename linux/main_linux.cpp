@@ -354,7 +354,7 @@ int RunRecord(const Options& o, const TSettings& settings) {
       }
       auto& k = std::get<KeyHookEvent>(*ev);
       tracker.Apply(k);
-      const bool down = k.message == 0x0100 || k.message == 0x0104;
+      const bool down = k.message == kWmKeyDown || k.message == kWmSysKeyDown;
       if (down && IsCtrlVk(k.vk) && ctrlMark == SIZE_MAX) ctrlMark = lines.Count();
       else if (down && !IsCtrlVk(k.vk) && k.vk != 'C') ctrlMark = SIZE_MAX;
       const HotKeyCommand command = session.OnKeyEvent(k);
