@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "editor/script_lexer.h"
-#include "play/line_stream.h"
+#include "script/script_stream.h"
 #include "script/word_reader.h"
 
 using namespace tesmuro;
@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fwrite(bytes.data(), 1, size, f);
   std::rewind(f);
   std::atomic<int64_t> at{-1};
-  play::LineFileStream in(f, at, 7);
+  script::FileByteStream in(f, 7, &at);
   for (int pass = 0; pass < 2; ++pass) {
     for (size_t i = 0;; ++i) {
       const int c = in.Get();

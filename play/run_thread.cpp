@@ -6,7 +6,6 @@
 #include <optional>
 
 #include "play/replay.h"
-#include "play/line_stream.h"
 #include "script/script_stream.h"
 #include "script/word_reader.h"
 
@@ -267,8 +266,8 @@ TRunThread::State::Ending TRunThread::State::Play() {
   const int64_t shutDeadline = shutByTime ? SecondsAfter(start, shutTotalSeconds) : kForever;
   const int32_t mode = loopMode == 1 || loopMode == 2 ? loopMode : 0;
 
-  std::optional<LineFileStream> stream;
-  if (file) stream.emplace(file, lineOffset);
+  std::optional<script::FileByteStream> stream;
+  if (file) stream.emplace(file, script::FileByteStream::kBufferSize, &lineOffset);
 
   int64_t due = start;  // when the next action is due
   // Delays are divided by the speed; what a division leaves over is carried

@@ -164,9 +164,10 @@ class TRunThread {
 
   // Passes completed so far (all modes).
   int64_t Passes() const;
-  // The byte offset in ScriptFile of the start of the line the run is
-  // playing (during a delay, the delay's line); -1 until it reads. For a
-  // view of the run: the player only stores it as it enters each line.
+  // A byte offset in ScriptFile within the line the run is playing (its
+  // start, unless the line crosses the read buffer's end; during a delay,
+  // the delay's line); -1 until it reads. For a view of the run: the player
+  // only stores it as it enters each line.
   int64_t LineOffset() const;
   // The run is over because of an error: a key code or wheel turn that is not
   // a number, or a failure inside the run.

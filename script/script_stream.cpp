@@ -1,5 +1,6 @@
 #include "script/script_stream.h"
 
+#include <cstring>
 #include <utility>
 
 namespace tesmuro::script {
@@ -13,25 +14,40 @@ int ByteStream::Underflow() {
   return kEnd;
 }
 
-FileByteStream::FileByteStream(std::FILE* file, std::size_t bufferSize)
-    : file_(file), buffer_(new char[bufferSize ? bufferSize : 1]), size_(bufferSize ? bufferSize : 1) {
+FileByteStream::FileByteStream(std::FILE* file, std::size_t bufferSize, std::atomic<int64_t>* lineStart)
+    : file_(file), lineStart_(lineStart), buffer_(new char[bufferSize ? bufferSize : 1]),
+      size_(bufferSize ? bufferSize : 1) {
   SetBuffer(buffer_.get(), buffer_.get());
 }
 
 bool FileByteStream::Refill() {
   if (!file_ || read_error_) return false;
-  const std::size_t n = std::fread(buffer_.get(), 1, size_, file_);
-  if (n == 0) {
-    if (std::ferror(file_)) read_error_ = true;
-    return false;
+  if (next_ >= filled_) {
+    bufferOffset_ += static_cast<int64_t>(filled_);
+    filled_ = std::fread(buffer_.get(), 1, size_, file_);
+    next_ = 0;
+    if (filled_ == 0) {
+      if (std::ferror(file_)) read_error_ = true;
+      return false;
+    }
   }
-  SetBuffer(buffer_.get(), buffer_.get() + n);
+  char* const begin = buffer_.get() + next_;
+  std::size_t end = filled_;
+  if (lineStart_) {
+    const auto* lf = static_cast<const char*>(std::memchr(begin, '\n', filled_ - next_));
+    if (lf) end = static_cast<std::size_t>(lf - buffer_.get()) + 1;
+    lineStart_->store(bufferOffset_ + static_cast<int64_t>(next_), std::memory_order_relaxed);
+  }
+  SetBuffer(begin, buffer_.get() + end);
+  next_ = end;
   return true;
 }
 
 void FileByteStream::DoRewind() {
   read_error_ = false;
   if (file_) std::rewind(file_);  // also clears the file's end and error state
+  filled_ = next_ = 0;
+  bufferOffset_ = 0;
   SetBuffer(buffer_.get(), buffer_.get());
 }
 

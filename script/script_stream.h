@@ -6,7 +6,9 @@
 // large script costs one indirect call per buffer, not per byte.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -65,9 +67,21 @@ class ByteStream {
 
 // Reads a C stream opened in binary mode. Does not own or close it, and must be
 // the only reader of it while in use, since it reads ahead.
+//
+// With `lineStart` it also says where the reader is, for another thread to
+// read (the main window marks the line being played): it then hands the
+// reader one line per refill, so the position is known at each refill
+// without any cost per byte, and publishes the file offset of the piece the
+// reader enters: a line's start, or a place inside a line that crosses the
+// buffer's end or is longer than the buffer. The reader looks no further
+// than the white space after a word, and a line's end belongs to the line,
+// so while a delay is waited out the offset is in the delay's line.
 class FileByteStream final : public ByteStream {
  public:
-  explicit FileByteStream(std::FILE* file, std::size_t bufferSize = 64 * 1024);
+  static constexpr std::size_t kBufferSize = 64 * 1024;
+
+  explicit FileByteStream(std::FILE* file, std::size_t bufferSize = kBufferSize,
+                          std::atomic<int64_t>* lineStart = nullptr);
 
   // True once a read from the file failed (the stream then reports its end).
   bool ReadError() const { return read_error_; }
@@ -77,8 +91,12 @@ class FileByteStream final : public ByteStream {
   void DoRewind() override;
 
   std::FILE* file_;
+  std::atomic<int64_t>* lineStart_;
   std::unique_ptr<char[]> buffer_;
   std::size_t size_;
+  std::size_t filled_ = 0;    // bytes in the buffer
+  std::size_t next_ = 0;      // where the next piece starts in the buffer
+  int64_t bufferOffset_ = 0;  // the file offset of the buffer's first byte
   bool read_error_ = false;
 };
 

@@ -1,5 +1,5 @@
 // Where the player is in its script: the reader's words against the line
-// offsets the stream publishes.
+// offsets a file stream publishes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "play/line_stream.h"
+#include "script/script_stream.h"
 #include "script/word_reader.h"
 
-namespace tesmuro::play {
+namespace tesmuro::script {
 namespace {
 
 struct TempFile {
@@ -35,27 +35,27 @@ int64_t LineOf(const std::string& text, int64_t offset) {
 std::vector<std::pair<std::string, int64_t>> Walk(const std::string& bytes, size_t buffer) {
   TempFile file(bytes);
   std::atomic<int64_t> at{-1};
-  LineFileStream in(file.f, at, buffer);
+  FileByteStream in(file.f, buffer, &at);
   std::vector<std::pair<std::string, int64_t>> out;
   script::Word w;
   while (script::ReadWord(in, w)) out.emplace_back(std::string(w.View()), LineOf(bytes, at.load()));
   return out;
 }
 
-TEST(LineFileStream, EachWordIsSeenOnItsOwnLine) {
+TEST(FileByteStreamLines, EachWordIsSeenOnItsOwnLine) {
   const std::string text = "a 1\r\nbb\r\n\r\nccc 2 3\r\nlast";
   const std::vector<std::pair<std::string, int64_t>> want = {
       {"a", 0}, {"1", 0}, {"bb", 1}, {"ccc", 3}, {"2", 3}, {"3", 3}, {"last", 4}};
   for (size_t buffer : {1u, 2u, 3u, 7u, 64u * 1024}) EXPECT_EQ(Walk(text, buffer), want) << "buffer " << buffer;
 }
 
-TEST(LineFileStream, ADelaysArgumentLeavesTheReaderOnTheDelaysLine) {
+TEST(FileByteStreamLines, ADelaysArgumentLeavesTheReaderOnTheDelaysLine) {
   // With a buffer that holds whole lines the offset is the line's start.
   // 延迟 900 / 移动 1,2: after the delay's number the offset is still the delay's line.
   const std::string text = "\xD1\xD3\xB3\xD9 900\r\n\xD2\xC6\xB6\xAF 1,2\r\n";
   TempFile file(text);
   std::atomic<int64_t> at{-1};
-  LineFileStream in(file.f, at);
+  FileByteStream in(file.f, FileByteStream::kBufferSize, &at);
   script::Word w;
   ASSERT_TRUE(script::ReadWord(in, w));
   const script::Action delay = script::ParseAction(w.View(), in);
@@ -66,12 +66,12 @@ TEST(LineFileStream, ADelaysArgumentLeavesTheReaderOnTheDelaysLine) {
   EXPECT_EQ(at.load(), 10);
 }
 
-TEST(LineFileStream, RewindStartsAgainAtTheTopAndBytesAreKept) {
+TEST(FileByteStreamLines, RewindStartsAgainAtTheTopAndBytesAreKept) {
   std::string text = "x\ny\n";
   text += std::string("\0\xFF z", 4);
   TempFile file(text);
   std::atomic<int64_t> at{-1};
-  LineFileStream in(file.f, at, 3);
+  FileByteStream in(file.f, 3, &at);
   std::string bytes;
   for (int c; (c = in.Get()) != script::ByteStream::kEnd;) bytes += static_cast<char>(c);
   EXPECT_EQ(bytes, text);
@@ -87,12 +87,12 @@ TEST(LineFileStream, RewindStartsAgainAtTheTopAndBytesAreKept) {
   EXPECT_EQ(LineOf(text, at.load()), 1);
 }
 
-TEST(LineFileStream, NoFileIsAnEmptyScript) {
+TEST(FileByteStreamLines, NoFileIsAnEmptyScript) {
   std::atomic<int64_t> at{-1};
-  LineFileStream in(nullptr, at);
+  FileByteStream in(nullptr, FileByteStream::kBufferSize, &at);
   EXPECT_EQ(in.Get(), script::ByteStream::kEnd);
   EXPECT_EQ(at.load(), -1);
 }
 
 }  // namespace
-}  // namespace tesmuro::play
+}  // namespace tesmuro::script
