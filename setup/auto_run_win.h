@@ -18,8 +18,4 @@ class WinRegistry : public setup::IRegistry {
   void CloseKey(Key key) override;
 };
 
-// The full path of the running program as the system reports it (UTF-8);
-// empty when the system can't tell it.
-std::string ExePath();
-
 }  // namespace tesmuro::win

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "setup/auto_run_win.h"
+#include "ui/win_util_win.h"
 
 namespace tesmuro::win {
 namespace {
