@@ -14,35 +14,30 @@
 // lateness of the last action); the child's processor time over the run's
 // wall time. The exit code is non-zero only when the run itself failed: the
 // program did not end with 0, or not every event arrived in order.
-#include <errno.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <mutex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "os/monotonic_posix.h"
+#include "script/script_format.h"
 #include "setup/settings.h"
+#include "util/file_io.h"
 
-#include <X11/Xlib.h>
-#include <X11/extensions/XInput2.h>
-
-extern char** environ;
+// Xlib last: its macros (None, Status, ...) would clash with the names above.
+#include "tests/linux/child_process.h"
+#include "tests/linux/xi_raw_listener.h"
 
 namespace {
+
+using tesmuro::os::MonotonicMicros;
+using tesmuro::test::RawEvent;
 
 #ifndef TESMURO_BIN
 #define TESMURO_BIN "tesmuro"
@@ -53,107 +48,6 @@ constexpr int kDelayMs = 5;
 // F13: Windows virtual key 0x7C, scan code 0x64; evdev KEY_F13 (183) is X
 // keycode 191.
 constexpr int kVk = 0x7C, kScan = 0x64, kKeycode = 183 + 8;
-
-int64_t Mono() {
-  timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<int64_t>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
-}
-
-struct Arrival {
-  int type;    // XI_RawKeyPress or XI_RawKeyRelease
-  int detail;  // keycode
-  int64_t at;  // CLOCK_MONOTONIC, microseconds
-};
-
-// XInput 2 raw key events of the master devices, selected on the root
-// window of a connection of its own; a thread waits on the connection's
-// socket and stamps each event as soon as it is read.
-class RawKeyListener {
- public:
-  bool Start(std::string& error) {
-    display_ = XOpenDisplay(nullptr);
-    if (!display_) {
-      error = "no X display (run through tests/linux/run_xvfb.sh)";
-      return false;
-    }
-    int event, err;
-    if (!XQueryExtension(display_, "XInputExtension", &opcode_, &event, &err)) {
-      error = "the X server has no XInput extension";
-      return false;
-    }
-    int major = 2, minor = 2;
-    if (XIQueryVersion(display_, &major, &minor) != Success) {
-      error = "the X server has no XInput 2";
-      return false;
-    }
-    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
-    XIEventMask mask;
-    mask.deviceid = XIAllMasterDevices;
-    mask.mask_len = sizeof bits;
-    mask.mask = bits;
-    XISetMask(bits, XI_RawKeyPress);
-    XISetMask(bits, XI_RawKeyRelease);
-    XISelectEvents(display_, DefaultRootWindow(display_), &mask, 1);
-    XSync(display_, False);
-    events_.reserve(2 * kActions + 64);
-    thread_ = std::thread([this] { Run(); });
-    return true;
-  }
-  ~RawKeyListener() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-    if (display_) XCloseDisplay(display_);
-  }
-  std::vector<Arrival> Events() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return events_;
-  }
-  size_t Count() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return events_.size();
-  }
-
- private:
-  void Run() {
-    pollfd p{ConnectionNumber(display_), POLLIN, 0};
-    while (!stop_) {
-      while (XPending(display_)) {
-        XEvent ev;
-        XNextEvent(display_, &ev);
-        const int64_t at = Mono();
-        if (ev.xcookie.type == GenericEvent && ev.xcookie.extension == opcode_ &&
-            XGetEventData(display_, &ev.xcookie)) {
-          const auto* raw = static_cast<const XIRawEvent*>(ev.xcookie.data);
-          {
-            std::lock_guard<std::mutex> lock(mutex_);
-            events_.push_back({raw->evtype, raw->detail, at});
-          }
-          XFreeEventData(display_, &ev.xcookie);
-        }
-      }
-      poll(&p, 1, 20);  // wakes as soon as the server writes; the timeout only checks stop_
-    }
-  }
-  Display* display_ = nullptr;
-  int opcode_ = 0;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-  std::mutex mutex_;
-  std::vector<Arrival> events_;
-};
-
-// GBK bytes of the script's words.
-const char kKeyDown[] = "\xB0\xB4\xBC\xFC\xB0\xB4\xCF\xC2";  // 按键按下
-const char kKeyUp[] = "\xB0\xB4\xBC\xFC\xB5\xAF\xC6\xF0";    // 按键弹起
-const char kDelay[] = "\xD1\xD3\xB3\xD9";                    // 延迟
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
 
 int64_t Percentile(const std::vector<int64_t>& sorted, double q) {
   size_t i = static_cast<size_t>(q * (sorted.size() - 1) + 0.5);
@@ -190,12 +84,13 @@ int main(int argc, char** argv) {
   {
     std::ofstream(settings, std::ios::binary) << tesmuro::FormatSettings(tesmuro::ConstructionSettings());
     std::ofstream f(script, std::ios::binary);
+    using tesmuro::script::KeyLineKind;
     for (int i = 0; i < kActions; ++i) {
-      if (i > 0) f << kDelay << ' ' << kDelayMs << "\r\n";
+      if (i > 0) f << tesmuro::script::DelayLine(kDelayMs) << "\r\n";
       if (i % 2 == 0)
-        f << kKeyDown << ' ' << kVk << ' ' << kScan << " 0 0 0\r\n";
+        f << tesmuro::script::KeyLine(KeyLineKind::Down, kVk, kScan, 0, 0, 0) << "\r\n";
       else
-        f << kKeyUp << ' ' << kVk << ' ' << kScan << " 128 0 0\r\n";
+        f << tesmuro::script::KeyLine(KeyLineKind::Up, kVk, kScan, 128, 0, 0) << "\r\n";
     }
     if (!f) {
       std::fprintf(stderr, "error: cannot write %s\n", script.c_str());
@@ -204,46 +99,33 @@ int main(int argc, char** argv) {
     }
   }
 
-  RawKeyListener listener;
-  std::string error;
-  if (!listener.Start(error)) {
-    std::fprintf(stderr, "error: %s\n", error.c_str());
+  tesmuro::test::XiRawListener listener({XI_RawKeyPress, XI_RawKeyRelease}, 2 * kActions + 64);
+  if (!listener.Error().empty()) {
+    std::fprintf(stderr, "error: %s\n", listener.Error().c_str());
     cleanup();
     return 2;
   }
 
   // The program, as a user runs it; its terminal output goes to a file.
-  std::vector<std::string> args = {bin, "play", script, "--loops", "1", "--settings", settings};
-  std::vector<char*> childArgv;
-  for (auto& a : args) childArgv.push_back(a.data());
-  childArgv.push_back(nullptr);
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&fa, 1, 2);
-  pid_t pid = -1;
-  const int64_t wall0 = Mono();
-  const int spawned = posix_spawn(&pid, bin.c_str(), &fa, nullptr, childArgv.data(), environ);
-  posix_spawn_file_actions_destroy(&fa);
-  if (spawned != 0) {
+  const int64_t wall0 = MonotonicMicros();
+  tesmuro::test::ChildProcess child({bin, "play", script, "--loops", "1", "--settings", settings}, out,
+                                    /*stdoutToo=*/true);
+  if (!child.Started()) {
     std::fprintf(stderr, "error: cannot start %s\n", bin.c_str());
     cleanup();
     return 2;
   }
   int status = 0;
   rusage usage{};
-  pid_t waited;
-  do {
-    waited = wait4(pid, &status, 0, &usage);
-  } while (waited < 0 && errno == EINTR);
-  const int64_t wall = Mono() - wall0;
-  const std::string childOutput = ReadAll(out);
-  if (waited != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    if (waited == pid && WIFSIGNALED(status))
+  const bool waited = child.WaitForEnd(status, usage);
+  const int64_t wall = MonotonicMicros() - wall0;
+  std::string childOutput;
+  tesmuro::ReadWholeFile(out, childOutput);
+  if (!waited || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    if (waited && WIFSIGNALED(status))
       std::fprintf(stderr, "error: tesmuro play ended by signal %d\n", WTERMSIG(status));
     else
-      std::fprintf(stderr, "error: tesmuro play exited with %d\n", waited == pid ? WEXITSTATUS(status) : -1);
+      std::fprintf(stderr, "error: tesmuro play exited with %d\n", waited ? WEXITSTATUS(status) : -1);
     std::fprintf(stderr, "its output:\n%s\n", childOutput.c_str());
     cleanup();
     return 1;
@@ -253,14 +135,14 @@ int main(int argc, char** argv) {
   // The last events may still be on their way to the listener.
   for (int i = 0; i < 200; ++i) {
     size_t ours = 0;
-    for (const Arrival& a : listener.Events()) ours += a.detail == kKeycode;
+    for (const RawEvent& a : listener.Events()) ours += a.detail == kKeycode;
     if (ours >= static_cast<size_t>(kActions)) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(50));  // anything doubled would show
   std::vector<int64_t> at;
   int others = 0;
-  for (const Arrival& a : listener.Events()) {
+  for (const RawEvent& a : listener.Events()) {
     if (a.detail != kKeycode) {
       ++others;
       continue;

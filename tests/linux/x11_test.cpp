@@ -4,16 +4,11 @@
 // own (XInput 2 raw events, which carry the server's time) in order, with
 // its values and its timing.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -23,14 +18,13 @@
 #include "linux/files.h"
 
 // Xlib last: its macros (None, Bool, ...) clash with GoogleTest's names.
+#include "tests/linux/child_process.h"
+#include "tests/linux/xi_raw_listener.h"
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
-#include <fcntl.h>
 #include <cstring>
-
-extern char** environ;
 
 namespace {
 
@@ -64,104 +58,25 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-class Program {
+// The program as a child, its standard error into `errFile`.
+class Program : public tesmuro::test::ChildProcess {
  public:
-  explicit Program(std::vector<std::string> args, const std::string& errFile) {
-    std::vector<char*> argv;
-    static std::string bin = TESMURO_BIN;
-    argv.push_back(bin.data());
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn(&pid_, bin.c_str(), &fa, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
-  }
-  ~Program() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  // The exit code, or -1 when it has not ended within `limit`.
-  int Wait(std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      std::this_thread::sleep_for(5ms);
-    }
-    return -1;
-  }
+  Program(std::vector<std::string> args, const std::string& errFile)
+      : ChildProcess(WithBinary(std::move(args)), errFile) {}
 
  private:
-  pid_t pid_ = -1;
+  static std::vector<std::string> WithBinary(std::vector<std::string> args) {
+    args.insert(args.begin(), TESMURO_BIN);
+    return args;
+  }
 };
 
-struct RawEvent {
-  int type;      // XI_RawKeyPress, ...
-  int detail;    // keycode or button
-  Time time;     // server ms
-  bool xtest;    // came through an XTEST device
-};
+using tesmuro::test::RawEvent;
 
-// XInput 2 raw events of every device, on a connection of the test's own.
-class RawListener {
+// XInput 2 raw key and button events, on a connection of the test's own.
+class RawListener : public tesmuro::test::XiRawListener {
  public:
-  RawListener() {
-    display_ = XOpenDisplay(nullptr);
-    int event, error;
-    if (!display_ || !XQueryExtension(display_, "XInputExtension", &opcode_, &event, &error)) return;
-    XIEventMask mask;
-    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
-    mask.deviceid = XIAllMasterDevices;
-    mask.mask_len = sizeof bits;
-    mask.mask = bits;
-    XISetMask(bits, XI_RawKeyPress);
-    XISetMask(bits, XI_RawKeyRelease);
-    XISetMask(bits, XI_RawButtonPress);
-    XISetMask(bits, XI_RawButtonRelease);
-    XISelectEvents(display_, DefaultRootWindow(display_), &mask, 1);
-    XSync(display_, False);
-    thread_ = std::thread([this] { Run(); });
-  }
-  ~RawListener() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-    if (display_) XCloseDisplay(display_);
-  }
-  std::vector<RawEvent> Events() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return events_;
-  }
-
- private:
-  void Run() {
-    while (!stop_) {
-      while (XPending(display_)) {
-        XEvent ev;
-        XNextEvent(display_, &ev);
-        if (ev.xcookie.type == GenericEvent && ev.xcookie.extension == opcode_ &&
-            XGetEventData(display_, &ev.xcookie)) {
-          const auto* raw = static_cast<XIRawEvent*>(ev.xcookie.data);
-          std::lock_guard<std::mutex> lock(mutex_);
-          events_.push_back({raw->evtype, raw->detail, raw->time, false});
-          XFreeEventData(display_, &ev.xcookie);
-        }
-      }
-      std::this_thread::sleep_for(1ms);
-    }
-  }
-  Display* display_ = nullptr;
-  int opcode_ = 0;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-  std::mutex mutex_;
-  std::vector<RawEvent> events_;
+  RawListener() : XiRawListener({XI_RawKeyPress, XI_RawKeyRelease, XI_RawButtonPress, XI_RawButtonRelease}) {}
 };
 
 class X11Test : public ::testing::Test {
