@@ -57,7 +57,7 @@ using linux_cli::Command;
 using linux_cli::Options;
 
 // The exit codes are those of a run's outcomes (0 played, 1 stopped by the
-// user, 2 an error); a recording ends with the first or the last.
+// user, 2 an error); a recording ends with 0 or 2.
 constexpr int ExitCode(play::RunOutcome outcome) { return static_cast<int>(outcome); }
 constexpr int kExitOk = ExitCode(play::RunOutcome::Played);
 constexpr int kExitError = ExitCode(play::RunOutcome::Error);
