@@ -75,7 +75,7 @@ test_go_to_line_and_find_in_chinese_dialogs() {
   drv set-text "${dlg[@]}" --id 1001 4 >/dev/null
   drv click "${dlg[@]}" --id 1 >/dev/null
   drv wait-gone "${dlg[@]}" >/dev/null
-  assert_eq 3 "$(caret_line)" "caret line after Go to line 4"
+  wait_output 3 "caret line after Go to line 4" caret_line
 
   # Find from line 4 on: the next 延迟 is on line 1 again (the search wraps round).
   xdo key ctrl+f
