@@ -103,6 +103,20 @@ class X11Test : public ::testing::Test {
     Key(ks, true);
     Key(ks, false);
   }
+  // The user's stop key, pressed again while the program has not ended, at
+  // most three times; its exit code, or -1. The X server loses a press of a
+  // key that is already down on the same device, and the test's presses
+  // and the program's go through the one XTEST keyboard: one that comes in
+  // the instant the script holds the same key is lost, and a user would
+  // press again.
+  int StopWith(Program& p, KeySym ks) {
+    int code = -1;
+    for (int tries = 0; tries < 3 && code == -1; ++tries) {
+      Tap(ks);
+      code = p.Wait(1s);
+    }
+    return code;
+  }
   void Button(unsigned b, bool down) {
     XTestFakeButtonEvent(d_, b, down, CurrentTime);
     XSync(d_, False);
@@ -385,8 +399,8 @@ TEST_F(X11Test, OnlyTheUsersPauseStopsAndNothingStaysHeld) {
       "按键按下 19 69 0 0 0\r\n按键弹起 19 69 128 0 0\r\n按键按下 160 42 0 0 0\r\n左键按下\r\n延迟 100\r\n");
   Program p({"play", file, "--until-stop", "--settings", settings_}, dir_ + "/err");
   EXPECT_EQ(p.Wait(800ms), -1) << "the script's own Pause stopped it: " << Read(dir_ + "/err");
-  Tap(XK_Pause);  // the user's (XTest, as xdotool's would be)
-  ASSERT_EQ(p.Wait(3s), 1) << Read(dir_ + "/err");
+  // The user's (XTest, as xdotool's would be).
+  ASSERT_EQ(StopWith(p, XK_Pause), 1) << Read(dir_ + "/err");
 
   char keys[32];
   XQueryKeymap(d_, keys);
@@ -408,8 +422,7 @@ TEST_F(X11Test, TheSettingsStopKeyStopsAPlaybackButNotWhenTheScriptPressesIt) {
   std::ofstream(file, std::ios::binary) << Gbk("按键按下 121 68 0 0 0\r\n按键弹起 121 68 128 0 0\r\n延迟 50\r\n");
   Program p({"play", file, "--until-stop", "--settings", settings_}, dir_ + "/err");
   EXPECT_EQ(p.Wait(600ms), -1);
-  Tap(XK_F10);
-  EXPECT_EQ(p.Wait(3s), 1) << Read(dir_ + "/err");
+  EXPECT_EQ(StopWith(p, XK_F10), 1) << Read(dir_ + "/err");
 }
 
 }  // namespace
