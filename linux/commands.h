@@ -1,0 +1,21 @@
+// The Linux program's two commands. Each returns the program's exit code:
+// those of a run's outcomes (0 played, 1 stopped by the user, 2 an error); a
+// recording ends with 0 or 2.
+#pragma once
+
+#include "linux/cli.h"
+#include "play/playback_session.h"
+#include "setup/settings.h"
+
+namespace tesmuro::linux_cli {
+
+constexpr int ExitCode(play::RunOutcome outcome) { return static_cast<int>(outcome); }
+constexpr int kExitOk = ExitCode(play::RunOutcome::Played);
+constexpr int kExitError = ExitCode(play::RunOutcome::Error);
+
+// Records the X server's input into o.file until the stop key or a signal.
+int RunRecord(const Options& o, const TSettings& settings);
+// Plays o.file on the X server.
+int RunPlay(const Options& o, const TSettings& settings);
+
+}  // namespace tesmuro::linux_cli
