@@ -1,6 +1,8 @@
 // What the main window's logic needs of its window and of the user interface
-// around it. The Windows program implements it over real controls and dialogs;
-// tests implement it with a fake that records every call.
+// around it, split by who uses it: the script's box and the questions put to
+// the user serve the script document; the main view adds the window itself.
+// The Windows program implements them over real controls and dialogs; tests
+// implement them with a fake that records every call.
 #pragma once
 
 #include <cstdio>
@@ -19,12 +21,35 @@ class ISetupDialog;
 
 enum class FileDialog { Open /*OpenDlg*/, Save /*SaveDlg*/, OpenPlay /*OpenRDlg*/ };
 
-class IMainView {
+// Message boxes and file dialogs. Texts and paths are UTF-8.
+class IDialogView {
  public:
-  virtual ~IMainView() = default;
-
-  // Texts are UTF-8.
+  virtual ~IDialogView() = default;
   virtual int ShowMessage(std::string_view text, std::string_view caption, unsigned style) = 0;
+  // Runs a file dialog; the chosen path, or nothing when cancelled.
+  virtual std::optional<std::string> RunFileDialog(FileDialog which) = 0;
+};
+
+// The script text box. Its text is GBK bytes.
+class IScriptBoxView {
+ public:
+  virtual ~IScriptBoxView() = default;
+  // Line count as the control reports it: wrapped rows count one each, a
+  // final empty line does not count.
+  virtual int MemoLineCount() = 0;
+  // Appends one line; the line gets its CR LF.
+  virtual void MemoAppendLine(std::string_view gbk) = 0;
+  // The text as GBK bytes; `unencodable`, when given, receives the number of
+  // characters that GBK cannot hold (written as '?').
+  virtual std::string MemoText(int* unencodable = nullptr) = 0;
+  // Replaces the text; false (and the old text kept) when the control cannot
+  // take it.
+  virtual bool MemoSetText(std::string_view gbk) = 0;
+};
+
+// The main window. Texts are UTF-8.
+class IMainView : public IDialogView, public IScriptBoxView {
+ public:
   virtual void Beep(unsigned frequency, unsigned durationMs) = 0;
   virtual void Sleep(unsigned ms) = 0;
   // Handles every message waiting in the queue, then returns.
@@ -41,22 +66,6 @@ class IMainView {
   virtual bool MainVisible() = 0;
   // Shows the mini window modally; returns when it has been closed.
   virtual void ShowMiniModal() = 0;
-
-  // The script text box. Its text is GBK bytes.
-  // Line count as the control reports it: wrapped rows count one each, a
-  // final empty line does not count.
-  virtual int MemoLineCount() = 0;
-  // Appends one line; the line gets its CR LF.
-  virtual void MemoAppendLine(std::string_view gbk) = 0;
-  // The text as GBK bytes; `unencodable`, when given, receives the number of
-  // characters that GBK cannot hold (written as '?').
-  virtual std::string MemoText(int* unencodable = nullptr) = 0;
-  // Replaces the text; false (and the old text kept) when the control cannot
-  // take it.
-  virtual bool MemoSetText(std::string_view gbk) = 0;
-
-  // Runs a file dialog; the chosen path (UTF-8), or nothing when cancelled.
-  virtual std::optional<std::string> RunFileDialog(FileDialog which) = 0;
 
   // A name kept in the system's ANSI code page (the settings file's), as UTF-8.
   virtual std::string AnsiToUtf8(std::string_view ansi) { return std::string(ansi); }
@@ -85,12 +94,9 @@ class IMainView {
   virtual void SetMiniState(std::string_view /*utf8*/) {}
   // The exit code the program ends with once its window has closed.
   virtual void SetExitCode(int /*code*/) {}
-  // A run of the script box's own text has started: until the run is over,
-  // the view marks the line that TFrmMain::MemoPlayOffset() names.
+  // A run of a script the box shows has started: until the run is over,
+  // the view marks the line that the playback's BoxLineOffset() names.
   virtual void FollowMemoPlayback() {}
-  // A new, empty file for a copy of the script to play, opened "w+b" and
-  // gone once closed; nullptr when none can be made.
-  virtual std::FILE* OpenScratchFile() { return std::tmpfile(); }
 
   virtual void SetMouseCapture() = 0;
   virtual void ReleaseMouseCapture() = 0;

@@ -8,7 +8,6 @@
 #include "auxiliary/help_commands.h"
 #include "auxiliary/joystick_report.h"
 #include "forms/main_form.h"
-#include "script/script_format.h"
 #include "setup/software_setup.h"
 #include "util/file_io.h"
 #include "util/text.h"
@@ -16,9 +15,9 @@
 namespace tesmuro {
 
 TFrmMain::TFrmMain(const MainWindowServices& s)
-    : playback_(s.newPlayer),
+    : playback_(s.newPlayer, s.newScratchFile),
       recording_(s.hooks, s.clock, s.joysticks, *this),
-      document_({s.view, s.clock, s.recovery, [this] { return Recording(); },
+      document_({s.view, s.view, s.clock, s.recovery, [this] { return Recording(); },
                  [this](const std::string& name) { UpdateCaption(name); }}),
       view_(s.view),
       clock_(s.clock),
@@ -28,13 +27,9 @@ TFrmMain::TFrmMain(const MainWindowServices& s)
   Settings = ConstructionSettings();
   LoadSettings(SettingsPath());
   PublishHotKeys();
-  JoyRecording = false;
 }
 
-TFrmMain::~TFrmMain() {
-  playback_.Stop();
-  ClosePlayFile();
-}
+TFrmMain::~TFrmMain() { playback_.Stop(); }
 
 std::string TFrmMain::SettingsPath() const {
   std::string dir = exeDirectory_;
@@ -63,15 +58,12 @@ void TFrmMain::SaveSettings(const std::string& path) {
 }
 
 void TFrmMain::PublishHotKeys(bool withSwitch) {
-  recording_.Keys().HotRecordKey = Settings.RecordKey;
-  recording_.Keys().HotStartKey = Settings.StartKey;
-  recording_.Keys().HotStopKey = Settings.StopKey;
-  if (withSwitch) recording_.Keys().HotKeysEnabled = Settings.ShortCutControl;
+  recording_.PublishHotKeys(RecordingOptionsFor(Settings).hotKeys, withSwitch);
 }
 
 void TFrmMain::FormCreate() {
   view_.InstallIdleHandler();
-  LastEventTime = clock_.TickCount();
+  recording_.LastEventTime = clock_.TickCount();
 }
 
 void TFrmMain::FormShow() {
@@ -108,22 +100,11 @@ bool TFrmMain::RunCommandLine() {
     return false;
   }
   if (c.action != CommandLine::Action::Play) return false;
-  StopRecorders();
-  ClosePlayFile();
-  PlayFile = OpenFile(c.file, "rb");
-  if (!PlayFile) {
-    if (exitWhenDone_) {
-      ExitWith(kExitError);
-    } else {
-      view_.ShowMessage(text::kCannotOpenScript, text::kNotice, kMbOk | kMbIconError);
-    }
-    return true;
-  }
+  recording_.Pause();
   RunRequest request = Request(/*withShutdown=*/true);
   if (c.speed) request.speedPercent = static_cast<int32_t>(*c.speed * 100 + 0.5);
   request.loops = c.loops;
-  UpdateCaption(c.file);
-  BeginRun(request, /*playingMemo=*/false);
+  if (BeginRun(play::ScriptSource::File(c.file), request)) UpdateCaption(c.file);
   return true;
 }
 
@@ -147,12 +128,6 @@ void TFrmMain::FormClose() {
 
 bool TFrmMain::FormCloseQuery() { return document_.ConfirmDiscard(); }
 
-bool TFrmMain::QueryEndSession() { return document_.ConfirmDiscard(); }
-
-void TFrmMain::MemoChangedByUser() { document_.ChangedByUser(); }
-
-void TFrmMain::OnRecoveryTimer() { document_.OnTimer(); }
-
 bool TFrmMain::Recording() const { return recording_.Recording(); }
 
 void TFrmMain::AppIdle() {
@@ -165,8 +140,6 @@ void TFrmMain::AppIdle() {
 void TFrmMain::UpdateCaption(const std::string& name) {
   view_.SetCaption(std::string(text::kCaptionPrefix) + name);
 }
-
-void TFrmMain::MnuExitClick() { view_.Close(); }
 
 void TFrmMain::MnuSoftwareSetupClick() {
   setup::ISetupDialog* dialog = view_.SetupDialog();
@@ -205,7 +178,7 @@ void TFrmMain::MnuRunAsAdminClick() {
   const std::string program = view_.ProgramPath();
   if (program.empty()) return;
   std::string parameters;
-  if (!ScriptFileName.empty()) parameters = "\"" + ScriptFileName + "\"";
+  if (!document_.FileName.empty()) parameters = "\"" + document_.FileName + "\"";
   if (!view_.ShellRequestChecked("runas", program, parameters)) return;  // refused: this copy goes on
   // What was unsaved was saved or discarded by the question above.
   view_.Close();
@@ -217,21 +190,14 @@ void TFrmMain::SBToMicroClick() {
   ShowMainWindow();
 }
 
-void TFrmMain::FrmMircoClose() { ShowMainWindow(); }
-
 void TFrmMain::ShowMainWindow() {
   if (view_.MainVisible()) return;
   view_.SetMainVisible(true);
   FormShow();
 }
 
-void TFrmMain::MnuJoyStickClick() {
-  const JoystickReport r = BuildJoystickReport(joysticks_, 1);
-  view_.ShowMessage(r.text, r.caption, kMbOk | kMbIconInformation);
-}
-
-void TFrmMain::MnuJoyStick2Click() {
-  const JoystickReport r = BuildJoystickReport(joysticks_, 2);
+void TFrmMain::MnuJoyStickClick(int controller) {
+  const JoystickReport r = BuildJoystickReport(joysticks_, controller);
   view_.ShowMessage(r.text, r.caption, kMbOk | kMbIconInformation);
 }
 
@@ -243,39 +209,31 @@ namespace tesmuro {
 
 void TFrmMain::SyncLastEventTime() { recording_.SyncLastEventTime(); }
 
-void TFrmMain::WriteDelayLine() { recording_.WriteDelayLine(); }
-
 void TFrmMain::AppendLine(std::string_view gbk) { document_.AppendLine(gbk); }
 
 void TFrmMain::SetStatusText(int panel, std::string_view utf8) { view_.SetStatusText(panel, utf8); }
 
-void TFrmMain::OnMouseEvent(const MouseHookEvent& e) { recording_.OnMouseEvent(e); }
-
-HotKeyCommand TFrmMain::OnKeyEvent(const KeyHookEvent& e) {
-  const HotKeyCommand command = recording_.OnKeyEvent(e);
-  // The user's Pause stops whatever runs, before any hot key of the same key.
-  if (IsEmergencyStopPress(e) && Running()) return HotKeyCommand::EmergencyStop;
-  return command;
-}
+HotKeyCommand TFrmMain::OnKeyEvent(const KeyHookEvent& e) { return recording_.OnKeyEvent(e, playback_.Playing()); }
 
 bool TFrmMain::Running() const { return playback_.Playing() || Recording(); }
 
 void TFrmMain::Tick() {
   UpdatePlayState();
   ShowPlayerNotices();
-  if (exitWhenDone_ && Player && Player->Finished()) ExitWith(RunOutcome());
+  if (exitWhenDone_ && playback_.Player() && playback_.Player()->Finished()) ExitWith(RunOutcome());
   if (emergencyHintShown_ && !playback_.Playing()) ShowEmergencyStopHint(false);
   if ((recording_.Keys().HotKeysEnabled || Running()) && recording_.Keys().CheckHook())
     SetStatusText(2, text::kKeyHookReinstalled);
 }
 
 void TFrmMain::ShowPlayerNotices() {
-  if (!Player) return;
-  if (auto n = Player->TakeScreenNotice()) {
+  play::TRunThread* player = playback_.Player();
+  if (!player) return;
+  if (auto n = player->TakeScreenNotice()) {
     SetStatusText(2, text::ScreenNotMapped(n->recorded.width, n->recorded.height, n->current.width,
                                            n->current.height));
   }
-  const bool blocked = !Player->Finished() && Player->InputBlocked();
+  const bool blocked = !player->Finished() && player->InputBlocked();
   if (blocked != blockedShown_) {
     blockedShown_ = blocked;
     SetStatusText(2, blocked ? text::kInputBlocked : "");
@@ -296,10 +254,6 @@ void TFrmMain::RunHotKey(HotKeyCommand command) {
     case HotKeyCommand::None: break;
   }
 }
-
-void TFrmMain::OnJoy1Move(uint32_t lParam) { recording_.OnJoy1Move(lParam); }
-
-void TFrmMain::OnJoy1ButtonDown(uint32_t wParam) { recording_.OnJoy1ButtonDown(wParam); }
 
 // ---- file commands ----
 
@@ -327,20 +281,12 @@ void TFrmMain::BitBtnClearClick() {
 // ---- record and stop ----
 
 void TFrmMain::SBRecordClick() {
-  RecordingSession::Options o;
-  o.mouse = Settings.RecMouse;
-  o.keys = Settings.RecKey;
-  o.joy = Settings.RecJoy;
-  o.gameMode = GameModeOn();
-  recording_.Start(o);
-  document_.RecordingStarts(LastEventTime);
-  // The recording starts with the screen it is made on, so that a player on
-  // another screen can tell.
-  if (screen_) {
-    const play::ScreenRect r = screen_();
-    if (r.Known()) AppendLine(script::ScreenLine(r.left, r.top, r.width, r.height, r.dpi));
-  }
-  PublishHotKeys();
+  RecordingRequest request;
+  request.gameMode = gameModeSwitch_;
+  if (screen_) request.screen = screen_();
+  // The journal starts with the text before the recording's first line.
+  document_.RecordingStarts(clock_.TickCount());
+  recording_.Start(RecordingOptionsFor(Settings, request));
   recording_.StartControllers(
       [&] { view_.ShowMessage(text::kTwoJoysticksOnly, text::kNotice, kMbOk | kMbIconInformation); });
   if (Settings.RecMouseMsg || Settings.RecKeyMsg) view_.SetMouseCapture();
@@ -349,12 +295,11 @@ void TFrmMain::SBRecordClick() {
 }
 
 void TFrmMain::SBStopClick() {
-  if (exitWhenDone_ && Player) ExitWith(RunOutcome());
+  if (exitWhenDone_ && playback_.Player()) ExitWith(RunOutcome());
   recording_.Stop();
   StopPlayer();
   PublishHotKeys();
   document_.RecordingStops(clock_.TickCount());
-  ClosePlayFile();
   view_.ReleaseMouseCapture();
   UpdatePlayState();
   view_.Beep(1000, 100);
@@ -373,19 +318,6 @@ void TFrmMain::StopPlayer() {
   playback_.Stop();
 }
 
-void TFrmMain::ClosePlayFile() {
-  if (PlayFile) std::fclose(PlayFile);
-  PlayFile = nullptr;
-}
-
-bool TFrmMain::OpenPlayFile(const std::string& path) {
-  ClosePlayFile();
-  PlayFile = OpenFile(path, "rb");
-  if (PlayFile) return true;
-  view_.ShowMessage(text::kCannotOpenScript, text::kNotice, kMbOk | kMbIconError);
-  return false;
-}
-
 RunRequest TFrmMain::Request(bool withShutdown) const {
   RunRequest r;
   r.gameMode = gameModeSwitch_;
@@ -396,25 +328,26 @@ RunRequest TFrmMain::Request(bool withShutdown) const {
   return r;
 }
 
-void TFrmMain::StopRecorders() { recording_.Pause(); }
-
-void TFrmMain::BeginRun(const RunRequest& request, bool playingMemo) {
-  StopPlayer();
+bool TFrmMain::BeginRun(const play::ScriptSource& source, const RunRequest& request) {
   PublishHotKeys();
-  std::FILE* file = PlayFile;  // the player closes it when its run ends
-  PlayFile = nullptr;
+  switch (playback_.Start(source, RunOptionsFor(Settings, request), clock_.TickCount())) {
+    case play::PlaybackSession::StartResult::Started: break;
+    case play::PlaybackSession::StartResult::CannotOpen:
+      // An unattended run ends at once; a user sees what is wrong.
+      if (exitWhenDone_)
+        ExitWith(kExitError);
+      else
+        view_.ShowMessage(text::kCannotOpenScript, text::kNotice, kMbOk | kMbIconError);
+      return false;
+    case play::PlaybackSession::StartResult::CannotCopy:
+      throw std::runtime_error("Cannot write a temporary file for the script");
+  }
   blockedShown_ = false;
-  playingMemo_ = playingMemo;  // before the run starts: it may ask at once
-  playback_.Start(file, RunOptionsFor(Settings, request), clock_.TickCount());
   ShowEmergencyStopHint(true);
-  if (playingMemo_) view_.FollowMemoPlayback();
+  if (source.shownInBox) view_.FollowMemoPlayback();
   UpdatePlayState();
   view_.Beep(800, 100);
-}
-
-void TFrmMain::RefreshPlayState() {
-  playStateShown_.clear();
-  UpdatePlayState();
+  return true;
 }
 
 void TFrmMain::UpdatePlayState() {
@@ -445,37 +378,21 @@ void TFrmMain::ShowEmergencyStopHint(bool on) {
 void TFrmMain::SBProcClick() {
   const auto chosen = view_.RunFileDialog(FileDialog::OpenPlay);
   if (!chosen) return;
-  StopRecorders();
-  if (!OpenPlayFile(*chosen)) return;
-  UpdateCaption(*chosen);
+  recording_.Pause();
   // The box's own file, as the box holds it: the box shows where the run is.
-  BeginRun(Request(/*withShutdown=*/true), *chosen == ScriptFileName && document_.MatchesFile());
+  const bool shownInBox = *chosen == document_.FileName && document_.MatchesFile();
+  if (BeginRun(play::ScriptSource::File(*chosen, shownInBox), Request(/*withShutdown=*/true)))
+    UpdateCaption(*chosen);
 }
 
 void TFrmMain::MnuPlayMemoClick() {
-  const std::string text = view_.MemoText();
+  std::string text = view_.MemoText();
   if (text.empty()) {
     view_.ShowMessage(text::kNothingToPlay, text::kNotice, kMbOk | kMbIconInformation);
     return;
   }
-  StopRecorders();
-  // The player reads a file: a copy of the text, which the player closes
-  // (and the system removes) when the run ends.
-  std::FILE* copy = view_.OpenScratchFile();
-  if (!copy) throw std::runtime_error("Cannot create a temporary file for the script");
-  if (std::fwrite(text.data(), 1, text.size(), copy) != text.size() || std::fflush(copy) != 0) {
-    std::fclose(copy);
-    throw std::runtime_error("Cannot write a temporary file for the script");
-  }
-  std::rewind(copy);
-  ClosePlayFile();
-  PlayFile = copy;
-  BeginRun(Request(/*withShutdown=*/true), /*playingMemo=*/true);
-}
-
-std::optional<int64_t> TFrmMain::MemoPlayOffset() const {
-  if (!playingMemo_ || !Player || Player->Finished()) return std::nullopt;
-  return std::max<int64_t>(Player->LineOffset(), 0);
+  recording_.Pause();
+  BeginRun(play::ScriptSource::Box(std::move(text)), Request(/*withShutdown=*/true));
 }
 
 void TFrmMain::SBPauseClick() {
@@ -487,8 +404,7 @@ void TFrmMain::StartupAutoPlay() {
   // The auto play stops only the mouse recorder: keyboard and controller
   // recording go on as they were.
   recording_.Mouse().SetRecording(false);
-  if (!OpenPlayFile(view_.AnsiToUtf8(Settings.AutoFileName))) return;
-  BeginRun(Request(/*withShutdown=*/false), /*playingMemo=*/false);
+  BeginRun(play::ScriptSource::File(view_.AnsiToUtf8(Settings.AutoFileName)), Request(/*withShutdown=*/false));
 }
 
 }  // namespace tesmuro

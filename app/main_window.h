@@ -35,6 +35,9 @@ struct MainWindowServices {
   // Makes a new, not yet started player; by default one on the system's
   // input, clock and shutdown services.
   std::function<std::unique_ptr<play::TRunThread>()> newPlayer;
+  // Makes the empty, self-deleting file that a copy of the box's text is
+  // played from; by default the system's temporary file.
+  std::function<std::FILE*()> newScratchFile;
   // Where the recovery journal goes; none keeps no journal.
   IRecoveryStore* recovery = nullptr;
   // The virtual screen now, for the line a recording starts with; none
@@ -44,8 +47,7 @@ struct MainWindowServices {
 
 
 class TFrmMain : private RecordSink {
-  // The program's playback and recording (first: Player, LastEventTime and
-  // the others below refer into them).
+  // The program's playback and recording.
   play::PlaybackSession playback_;
   RecordingSession recording_;
   // The script: its text box, file and unsaved changes.
@@ -67,14 +69,16 @@ class TFrmMain : private RecordSink {
   void FormCreate();
   void FormShow();
   void FormClose();
-  // Closing the window: asks about unsaved changes first. False keeps the
-  // window open (the user cancelled, or the save failed).
+  // Closing the window, or the Windows session ending: asks about unsaved
+  // changes first. False keeps the window open, or asks the system to wait
+  // (the user cancelled, or the save failed).
   bool FormCloseQuery();
-  // The Windows session is ending: the same question; false asks the system
-  // to wait.
-  bool QueryEndSession();
   void AppIdle();
-  void UpdateCaption(const std::string& name);
+  // Called every 250 ms: notices a player that has ended (the status bar's
+  // emergency stop hint goes) and, while the keyboard hook matters (hot keys
+  // on, or something running), has it checked and says when it had to be
+  // installed again.
+  void Tick();
 
   // Commands.
   void SBNewClick();
@@ -90,19 +94,13 @@ class TFrmMain : private RecordSink {
   // through a copy: the file on disk is not touched, and editing the box
   // during the run does not change what it plays.
   void MnuPlayMemoClick();
-  // While a run plays the box's own text (by MnuPlayMemoClick, or Play of
-  // the box's file as loaded or saved): the byte offset in the box of the
-  // line being played. Nothing otherwise.
-  std::optional<int64_t> MemoPlayOffset() const;
   void SBPauseClick();
-  void MnuExitClick();
   void SBToMicroClick();
-  // The mini window is closing: the main window comes back.
-  void FrmMircoClose();
-  // Shows the main window unless it is visible; showing it runs FormShow.
+  // Shows the main window unless it is visible (also when the mini window
+  // closes); showing it runs FormShow.
   void ShowMainWindow();
-  void MnuJoyStickClick();
-  void MnuJoyStick2Click();
+  // The report on the first or second game controller.
+  void MnuJoyStickClick(int controller);
   // The settings dialog: re-reads the settings file, shows the dialog and,
   // when it is confirmed, applies and saves it.
   void MnuSoftwareSetupClick();
@@ -115,45 +113,29 @@ class TFrmMain : private RecordSink {
   // unsaved-changes question), so that playback reaches windows that run
   // as administrator.
   void MnuRunAsAdminClick();
-  // Game mode as this run of the program has it: the settings', or on by
-  // the command line.
-  bool GameModeOn() const { return Settings.GameMode || gameModeSwitch_; }
 
-  // The user changed the script text box.
-  void MemoChangedByUser();
-  // The script text changed since it was last loaded, saved or discarded.
-  bool Modified() const { return document_.Modified(); }
-  // Writes the recovery journal's pending lines when they are due.
-  void OnRecoveryTimer();
-  // Recorders or the controller recorder are on.
-  bool Recording() const;
-  // Shows the program's state in the first panel again, after the panel was
-  // used for something else (a load's progress).
-  void RefreshPlayState();
-
-  // Input from the hooks, in the order the hooks saw it. A key event may
-  // fire a hot key; the caller runs the command it names (RunHotKey) before
-  // it hands over the next event.
-  void OnMouseEvent(const MouseHookEvent& e);
+  // A key from the hooks, in the order the hooks saw it, after the mouse
+  // events before it (which go to Recorder() directly). It may fire a hot
+  // key; the caller runs the command it names (RunHotKey) before it hands
+  // over the next event.
   HotKeyCommand OnKeyEvent(const KeyHookEvent& e);
   void RunHotKey(HotKeyCommand command);
 
-  // Called every 250 ms: notices a player that has ended (the status bar's
-  // emergency stop hint goes) and, while the keyboard hook matters (hot keys
-  // on, or something running), has it checked and says when it had to be
-  // installed again.
-  void Tick();
+  // The parts the window is made of: the script (its box, file, unsaved
+  // changes and journal), the recorders and the playback.
+  ScriptDocument& Document() { return document_; }
+  RecordingSession& Recorder() { return recording_; }
+  const play::PlaybackSession& Playback() const { return playback_; }
+
+  // The settings as this window holds them.
+  TSettings Settings;
+
+ private:
+  // Recorders or the controller recorder are on.
+  bool Recording() const;
   // A player that has not finished, or recording.
   bool Running() const;
-
-  // Game-controller capture messages for the first controller.
-  void OnJoy1Move(uint32_t lParam);
-  void OnJoy1ButtonDown(uint32_t wParam);
-
-  // The recording clock: merges the three last-event times into their
-  // latest; the controller recorder's delay line.
-  void SyncLastEventTime() override;
-  void WriteDelayLine();
+  void UpdateCaption(const std::string& name);
 
   // Settings file.
   std::string SettingsPath() const;
@@ -164,25 +146,9 @@ class TFrmMain : private RecordSink {
   // keyboard recorder.
   void PublishHotKeys(bool withSwitch = true);
 
-  // State.
-  TSettings Settings;
-  std::string& ScriptFileName = document_.FileName;
-  uint32_t& LastEventTime = recording_.LastEventTime;
-  bool& JoyRecording = recording_.JoyRecording;
-  // The script file opened for playback until it is handed to the player.
-  std::FILE* PlayFile = nullptr;
-  // The current or last player.
-  std::unique_ptr<play::TRunThread>& Player = playback_.player;
-
-  TMouseHook& MouseHook() { return recording_.Mouse(); }
-  TKeyHook& KeyHook() { return recording_.Keys(); }
-
-  // The last position the first controller reported.
-  int32_t& LastJoyX = recording_.LastJoyX;
-  int32_t& LastJoyY = recording_.LastJoyY;
-
- private:
-  // RecordSink
+  // RecordSink: the recording clock merges the three last-event times into
+  // their latest; lines go to the script, texts to the status bar.
+  void SyncLastEventTime() override;
   void AppendLine(std::string_view gbk) override;
   void SetStatusText(int panel, std::string_view utf8) override;
   // Ends the current player, if any, and waits for its thread (promptly:
@@ -202,17 +168,12 @@ class TFrmMain : private RecordSink {
   // The exit code of the current or last run: played to the end, stopped by
   // the user, or ended by an error.
   int RunOutcome() const;
-  void ClosePlayFile();
-  // Opens `path` for playback; false (and the message) when it can't.
-  bool OpenPlayFile(const std::string& path);
   // What a run is asked besides the settings: this run's switches.
   RunRequest Request(bool withShutdown) const;
-  // Play, the box's own play and the command line's run stop recording: the
-  // recorders are off (the keyboard hook stays for the hot keys).
-  void StopRecorders();
-  // The one way a run starts: PlayFile goes to a new player with the run's
-  // options; `playingMemo`: the run plays the box's own text.
-  void BeginRun(const RunRequest& request, bool playingMemo);
+  // The one way a run starts: `source` played with the settings' options
+  // and what `request` asks in their place. False (and the message, or the
+  // exit code of an unattended run) when the script cannot be opened.
+  bool BeginRun(const play::ScriptSource& source, const RunRequest& request);
   void StartupAutoPlay();
 
   // Shows, in the status bar, what the running player reports: a screen
@@ -233,7 +194,6 @@ class TFrmMain : private RecordSink {
   bool exitWhenDone_ = false;   // /exit: the program ends with its run
   bool exiting_ = false;
   std::string playStateShown_;  // the first panel's text
-  bool playingMemo_ = false;      // the player plays the box's own text
 };
 
 }  // namespace tesmuro

@@ -3,7 +3,6 @@
 #include "play/input_sink.h"
 
 #include <commctrl.h>
-#include <commdlg.h>
 #include <mmsystem.h>
 #include <shellapi.h>
 #include <windowsx.h>
@@ -12,7 +11,9 @@
 
 #include "ui/glyphs_win.h"
 #include "app/texts.h"
+#include "ui/file_dialog_win.h"
 #include "ui/win_util_win.h"
+#include "ui/window_proc_win.h"
 #include "forms/main_form.h"
 #include "util/file_io.h"
 
@@ -60,7 +61,8 @@ void MainWindowWin::Guard(F&& f) noexcept {
 bool MainWindowWin::Create() {
   const HINSTANCE inst = GetModuleHandleW(nullptr);
   const std::wstring className = Wide(layout::kClassName);
-  RegisterFormClass(className.c_str(), &MainWindowWin::Proc, /*withIcon=*/true);
+  RegisterFormClass(className.c_str(), &WindowProcOf<MainWindowWin, &MainWindowWin::Handle, &MainWindowWin::hwnd_>,
+                    /*withIcon=*/true);
   RegisterFormClass(kSheetClass, &ForwardingPageProc);
 
   hwnd_ = CreateWindowExW(0, className.c_str(), Wide(layout::kCaption).c_str(), kMainStyle, CW_USEDEFAULT,
@@ -77,7 +79,8 @@ bool MainWindowWin::Create() {
   hooks_ = std::make_unique<HookThread>(hwnd_, kHookEventsMsg);
   joysticks_.SetWindow(hwnd_);
   recovery_ = std::make_unique<RecoveryStoreWin>();
-  MainWindowServices services{*this, clock_, *hooks_, joysticks_, ExeDirectory(), {}, recovery_.get()};
+  MainWindowServices services{*this, clock_, *hooks_, joysticks_, ExeDirectory()};
+  services.recovery = recovery_.get();
   services.screen = [] { return play::SystemInputSink().Screen(); };
   logic_ = std::make_unique<TFrmMain>(services);
   SetTimer(hwnd_, kRecoveryTimer, 100, nullptr);
@@ -85,7 +88,7 @@ bool MainWindowWin::Create() {
       [this](std::vector<HookEvent>& out) { hooks_->TakeEvents(out); },
       [this](const HookEvent& e) {
         if (const auto* m = std::get_if<MouseHookEvent>(&e)) {
-          logic_->OnMouseEvent(*m);
+          logic_->Recorder().OnMouseEvent(*m);
           return HotKeyCommand::None;
         }
         return logic_->OnKeyEvent(std::get<KeyHookEvent>(e));
@@ -117,7 +120,7 @@ void MainWindowWin::CreateMirco() {
   };
   mirco_.onClose = [this] {
     miniShown_ = false;
-    Guard([&] { logic_->FrmMircoClose(); });
+    Guard([&] { logic_->ShowMainWindow(); });
   };
   CreateMircoForm(hwnd_, mirco_);
 }
@@ -274,29 +277,18 @@ void MainWindowWin::Layout() {
              TRUE);
 }
 
-LRESULT CALLBACK MainWindowWin::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-  if (msg == WM_NCCREATE) {
-    auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-    static_cast<MainWindowWin*>(cs->lpCreateParams)->hwnd_ = hwnd;
-  }
-  auto* self = reinterpret_cast<MainWindowWin*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
-  return self->Handle(msg, wParam, lParam);
-}
-
 LRESULT MainWindowWin::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_COMMAND:
       if (reinterpret_cast<HWND>(lParam) == memo_) {
-        if (memoText_->OnCommand(wParam, lParam)) logic_->MemoChangedByUser();
+        if (memoText_->OnCommand(wParam, lParam)) logic_->Document().ChangedByUser();
       } else if (HIWORD(wParam) == 0 || HIWORD(wParam) == BN_CLICKED) {
         OnCommand(LOWORD(wParam));
       }
       return 0;
     case WM_TIMER:
       if (wParam == kRecoveryTimer) {
-        Guard([&] { logic_->OnRecoveryTimer(); });
+        Guard([&] { logic_->Document().OnTimer(); });
         ReassertCapture();
       }
       if (wParam == kTickTimer) OnTick();
@@ -316,10 +308,10 @@ LRESULT MainWindowWin::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (pump_) pump_->RunPostedCommand();
       return 0;
     case MM_JOY1MOVE:
-      Guard([&] { logic_->OnJoy1Move(static_cast<uint32_t>(lParam)); });
+      Guard([&] { logic_->Recorder().OnJoy1Move(static_cast<uint32_t>(lParam)); });
       return DefWindowProcW(hwnd_, msg, wParam, lParam);
     case MM_JOY1BUTTONDOWN:
-      Guard([&] { logic_->OnJoy1ButtonDown(static_cast<uint32_t>(wParam)); });
+      Guard([&] { logic_->Recorder().OnJoy1ButtonDown(static_cast<uint32_t>(wParam)); });
       return DefWindowProcW(hwnd_, msg, wParam, lParam);
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
@@ -334,7 +326,7 @@ LRESULT MainWindowWin::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_QUERYENDSESSION: {
       bool mayEnd = false;
-      Guard([&] { mayEnd = logic_->QueryEndSession(); });
+      Guard([&] { mayEnd = logic_->FormCloseQuery(); });
       return mayEnd ? TRUE : FALSE;
     }
     case WM_ENDSESSION:
@@ -377,9 +369,9 @@ void MainWindowWin::OnCommand(int id) {
     case layout::kIdSBProc: Guard([&] { w.SBProcClick(); }); break;
     case layout::kIdSBPause: Guard([&] { w.SBPauseClick(); }); break;
     case layout::kIdSBToMicro: Guard([&] { w.SBToMicroClick(); }); break;
-    case layout::kMnuExit: Guard([&] { w.MnuExitClick(); }); break;
-    case layout::kMnuJoyStick: Guard([&] { w.MnuJoyStickClick(); }); break;
-    case layout::kMnuJoyStick2: Guard([&] { w.MnuJoyStick2Click(); }); break;
+    case layout::kMnuExit: Close(); break;
+    case layout::kMnuJoyStick: Guard([&] { w.MnuJoyStickClick(1); }); break;
+    case layout::kMnuJoyStick2: Guard([&] { w.MnuJoyStickClick(2); }); break;
     case layout::kMnuSoftwareSetup: Guard([&] { w.MnuSoftwareSetupClick(); }); break;
     case layout::kMnuContent: Guard([&] { w.MnuContentClick(); }); break;
     case layout::kMnuVHost: Guard([&] { w.MnuVHostClick(); }); break;
@@ -465,11 +457,9 @@ std::string MainWindowWin::MemoText(int* unencodable) { return memoText_->Text(u
 void MainWindowWin::FollowMemoPlayback() {
   memoText_->FollowPlayback([this]() -> std::optional<int64_t> {
     if (!logic_) return std::nullopt;
-    return logic_->MemoPlayOffset();
+    return logic_->Playback().BoxLineOffset();
   });
 }
-
-std::FILE* MainWindowWin::OpenScratchFile() { return tesmuro::OpenScratchFile(); }
 
 bool MainWindowWin::MemoSetText(std::string_view gbk) {
   // The box takes even a million lines at once; it wraps them in the
@@ -478,31 +468,11 @@ bool MainWindowWin::MemoSetText(std::string_view gbk) {
 }
 
 std::optional<std::string> MainWindowWin::RunFileDialog(FileDialog which) {
-  std::wstring filter = Wide(layout::kFilter);
-  for (auto& c : filter)
-    if (c == L'|') c = L'\0';
-  filter.push_back(L'\0');
-  std::wstring file(32768, L'\0');
-  OPENFILENAMEW ofn{};
-  ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = IsWindowVisible(hwnd_) ? hwnd_ : GetActiveWindow();
-  ofn.lpstrFilter = filter.c_str();
-  ofn.nFilterIndex = 1;
-  ofn.lpstrFile = file.data();
-  ofn.nMaxFile = static_cast<DWORD>(file.size());
-  const std::wstring ext = Wide(layout::kDefaultExt);
-  ofn.lpstrDefExt = ext.c_str();
-  ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
-  BOOL ok;
-  if (which == FileDialog::Save) {
-    ofn.Flags |= OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
-    ok = GetSaveFileNameW(&ofn);
-  } else {
-    ok = GetOpenFileNameW(&ofn);
-  }
-  if (!ok) return std::nullopt;
-  file.resize(wcslen(file.c_str()));
-  return Utf8(file);
+  HWND owner = IsWindowVisible(hwnd_) ? hwnd_ : GetActiveWindow();
+  const auto file = which == FileDialog::Save ? AskSaveFileName(owner, layout::kFilter, layout::kDefaultExt)
+                                              : AskOpenFileName(owner, layout::kFilter, layout::kDefaultExt);
+  if (!file) return std::nullopt;
+  return Utf8(*file);
 }
 
 std::string MainWindowWin::AnsiToUtf8(std::string_view ansi) { return Utf8(AnsiToWide(ansi)); }

@@ -70,7 +70,6 @@ class MainWindowWin : public IMainView {
   void SetMiniState(std::string_view text) override;
   void SetExitCode(int code) override { exitCode_ = code; }
   void FollowMemoPlayback() override;
-  std::FILE* OpenScratchFile() override;
   // An unattended run: notices and errors are not shown in boxes (questions
   // still are).
   void SetQuiet(bool quiet) { quiet_ = quiet; }
@@ -78,7 +77,6 @@ class MainWindowWin : public IMainView {
   void ReleaseMouseCapture() override;
 
  private:
-  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
   LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
   void BuildControls();
   void BuildMenu();

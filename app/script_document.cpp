@@ -16,14 +16,15 @@ constexpr size_t kMaxScriptBytes = 256u * 1024 * 1024;
 }  // namespace
 
 ScriptDocument::ScriptDocument(Services s)
-    : view_(s.view),
+    : box_(s.box),
+      dialogs_(s.dialogs),
       clock_(s.clock),
       recording_(std::move(s.recording)),
       showName_(std::move(s.showName)),
       journal_(s.recovery) {}
 
 void ScriptDocument::AppendLine(std::string_view gbk) {
-  view_.MemoAppendLine(gbk);
+  box_.MemoAppendLine(gbk);
   modified_ = true;
   journal_.AddLine(gbk, clock_.TickCount());
 }
@@ -36,7 +37,7 @@ void ScriptDocument::MarkClean() {
 
 bool ScriptDocument::ConfirmDiscard() {
   if (!modified_) return true;
-  switch (view_.ShowMessage(text::kAskSaveChanges, text::kNotice, kMbYesNoCancel | kMbIconWarning)) {
+  switch (dialogs_.ShowMessage(text::kAskSaveChanges, text::kNotice, kMbYesNoCancel | kMbIconWarning)) {
     case kIdYes:
       return Save(/*saveAs=*/false);
     case kIdNo:
@@ -62,17 +63,17 @@ void ScriptDocument::Load(const std::string& path) {
     std::string bytes;
     if (!ReadWholeFile(path, bytes)) throw std::runtime_error("Cannot open file \"" + path + "\"");
     if (bytes.size() > kMaxScriptBytes) {
-      view_.ShowMessage(text::kScriptTooBig + path, text::kNotice, kMbOk | kMbIconError);
+      dialogs_.ShowMessage(text::kScriptTooBig + path, text::kNotice, kMbOk | kMbIconError);
       return;
     }
     text = script::NormalizeLineBreaks(bytes);
     asOnDisk = text.size() == bytes.size();
   } catch (const std::bad_alloc&) {
-    view_.ShowMessage(text::kScriptNoMemory + path, text::kNotice, kMbOk | kMbIconError);
+    dialogs_.ShowMessage(text::kScriptNoMemory + path, text::kNotice, kMbOk | kMbIconError);
     return;
   }
-  if (!view_.MemoSetText(text)) {
-    view_.ShowMessage(text::kScriptNoMemory + path, text::kNotice, kMbOk | kMbIconError);
+  if (!box_.MemoSetText(text)) {
+    dialogs_.ShowMessage(text::kScriptNoMemory + path, text::kNotice, kMbOk | kMbIconError);
     return;
   }
   FileName = path;
@@ -83,9 +84,9 @@ void ScriptDocument::Load(const std::string& path) {
 
 bool ScriptDocument::Write(const std::string& path) {
   int unencodable = 0;
-  std::string text = view_.MemoText(&unencodable);
+  std::string text = box_.MemoText(&unencodable);
   if (unencodable > 0 &&
-      view_.ShowMessage(text::UnencodableCharacters(unencodable), text::kNotice, kMbOkCancel | kMbIconWarning) !=
+      dialogs_.ShowMessage(text::UnencodableCharacters(unencodable), text::kNotice, kMbOkCancel | kMbIconWarning) !=
           kIdOk)
     return false;
   // Every line is saved with its CR LF, the last one too.
@@ -97,7 +98,7 @@ bool ScriptDocument::Write(const std::string& path) {
 bool ScriptDocument::Save(bool saveAs) {
   std::string path = FileName;
   if (saveAs || path.empty()) {
-    const auto chosen = view_.RunFileDialog(FileDialog::Save);
+    const auto chosen = dialogs_.RunFileDialog(FileDialog::Save);
     if (!chosen) return false;
     path = *chosen;
   }
@@ -115,7 +116,7 @@ void ScriptDocument::New() {
 }
 
 void ScriptDocument::Clear() {
-  view_.MemoSetText("");
+  box_.MemoSetText("");
   matchesFile_ = false;
   Replaced("");
 }
@@ -130,8 +131,8 @@ void ScriptDocument::OfferRecovery() {
     return;  // too big to take back; nothing else is touched
   }
   if (!left || left->empty()) return;
-  if (view_.ShowMessage(text::kAskRecover, text::kNotice, kMbYesNo | kMbIconInformation) != kIdYes) return;
-  if (!view_.MemoSetText(*left)) return;
+  if (dialogs_.ShowMessage(text::kAskRecover, text::kNotice, kMbYesNo | kMbIconInformation) != kIdYes) return;
+  if (!box_.MemoSetText(*left)) return;
   FileName.clear();
   matchesFile_ = false;
   modified_ = true;
@@ -139,7 +140,7 @@ void ScriptDocument::OfferRecovery() {
   journal_.Begin(*left, clock_.TickCount());
 }
 
-void ScriptDocument::RecordingStarts(uint32_t now) { journal_.Begin(view_.MemoText(), now); }
+void ScriptDocument::RecordingStarts(uint32_t now) { journal_.Begin(box_.MemoText(), now); }
 
 void ScriptDocument::RecordingStops(uint32_t now) { journal_.Flush(now); }
 

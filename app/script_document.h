@@ -22,7 +22,8 @@ namespace tesmuro {
 class ScriptDocument {
  public:
   struct Services {
-    IMainView& view;
+    IScriptBoxView& box;
+    IDialogView& dialogs;
     IClock& clock;
     IRecoveryStore* recovery = nullptr;     // none keeps no journal
     std::function<bool()> recording;        // recording is on: the journal keeps what comes
@@ -75,7 +76,8 @@ class ScriptDocument {
   // The text was replaced by `text` (empty for New and Clear).
   void Replaced(std::string_view text);
 
-  IMainView& view_;
+  IScriptBoxView& box_;
+  IDialogView& dialogs_;
   IClock& clock_;
   std::function<bool()> recording_;
   std::function<void(const std::string&)> showName_;

@@ -425,8 +425,7 @@ Run Play(Method m, const Script& s, KeyHookStamps& hook) {
     std::unique_ptr<play::IPlayClock> clock = MakeClock(m);
     auto* system = dynamic_cast<play::WinPlayClock*>(clock.get());
     play::TRunThread t(sink, shutdown, std::move(clock));
-    t.ScriptFile = ScriptFile(s.text);
-    t.Resume();
+    t.Start(ScriptFile(s.text), play::RunOptions{});
     t.WaitFor();
     if (system) {  // the run is over: safe to read
       run.systemClock = true;
@@ -706,8 +705,7 @@ void StopLatency(Method m, int runs, KeyHookStamps& hook) {
     StampingSink sink(2);
     NoShutdown shutdown;
     play::TRunThread t(sink, shutdown, MakeClock(m));
-    t.ScriptFile = ScriptFile(text);
-    t.Resume();
+    t.Start(ScriptFile(text), play::RunOptions{});
     sink.AwaitFirst();
     Sleep(20);  // well inside the 60 s delay
     const int64_t t0 = bench::Micros();

@@ -2,73 +2,82 @@
 
 #include <algorithm>
 
+#include "util/file_io.h"
+
 namespace tesmuro::play {
 
-void ApplyRunOptions(const RunOptions& o, TRunThread& p) {
-  p.LoopMode = o.loopMode;
-  p.SetLoopCount(o.loopCount);
-  p.LoopTotalSeconds = o.loopTotalSeconds;
-  p.ShutAfterLoops = o.shutAfterLoops;
-  p.ShutTotalSeconds = o.shutTotalSeconds;
-  p.ShutAfterElapsed = o.shutAfterElapsed;
-  p.PostJoy = o.controller.broadcast;
-  p.SendInputJoy = o.controller.hardwareInput;
-  p.SpeedPercent = o.speedPercent;
-  p.GameMode = o.gameMode;
-  p.ScaleToScreen = o.scaleToScreen;
-  p.StopWhenBlocked = o.stopWhenBlocked;
-}
-
-PlaybackSession::PlaybackSession(NewPlayer newPlayer) : newPlayer_(std::move(newPlayer)) {
+PlaybackSession::PlaybackSession(NewPlayer newPlayer, NewScratchFile newScratchFile)
+    : newPlayer_(std::move(newPlayer)), newScratchFile_(std::move(newScratchFile)) {
   if (!newPlayer_) newPlayer_ = [] { return std::make_unique<TRunThread>(); };
+  if (!newScratchFile_) newScratchFile_ = [] { return OpenScratchFile(); };
 }
 
 PlaybackSession::~PlaybackSession() { Stop(); }
 
-TRunThread& PlaybackSession::Start(std::FILE* file, const RunOptions& options, uint32_t tick) {
+namespace {
+// A copy of `bytes` in a new scratch file, read from its start; nullptr when
+// none can be made or written.
+std::FILE* CopyToScratch(const std::string& bytes, std::FILE* scratch) {
+  if (!scratch) return nullptr;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), scratch) != bytes.size() || std::fflush(scratch) != 0) {
+    std::fclose(scratch);
+    return nullptr;
+  }
+  std::rewind(scratch);
+  return scratch;
+}
+}  // namespace
+
+PlaybackSession::StartResult PlaybackSession::Start(const ScriptSource& source, const RunOptions& options,
+                                                    uint32_t tick) {
+  std::FILE* file = source.path.empty() ? CopyToScratch(source.bytes, newScratchFile_())
+                                        : OpenFile(source.path, "rb");
+  if (!file) return source.path.empty() ? StartResult::CannotCopy : StartResult::CannotOpen;
   Stop();
-  player = newPlayer_();
-  player->ScriptFile = file;
-  ApplyRunOptions(options, *player);
-  mode_ = options.loopMode == 1 || options.loopMode == 2 ? options.loopMode : 0;
-  count_ = std::max(options.loopCount, 1);
-  seconds_ = options.loopTotalSeconds;
+  player_ = newPlayer_();
+  shownInBox_ = source.shownInBox;  // before the run starts: it may be asked at once
   startTick_ = tick;
-  player->Resume();
-  return *player;
+  player_->Start(file, options);
+  return StartResult::Started;
 }
 
 void PlaybackSession::Stop() {
-  if (!player) return;
-  player->RequestStop(/*byUser=*/true);
-  player.reset();
+  if (!player_) return;
+  player_->RequestStop(/*byUser=*/true);
+  player_.reset();
 }
 
 bool PlaybackSession::TogglePause() {
-  if (!player) return false;
-  if (player->Suspended())
-    player->Resume();
+  if (!player_) return false;
+  if (player_->Suspended())
+    player_->Resume();
   else
-    player->Suspend();
+    player_->Suspend();
   return true;
 }
 
 RunOutcome PlaybackSession::Outcome() const {
-  if (!player || !player->Finished()) return RunOutcome::Stopped;
-  if (player->EndedByError()) return RunOutcome::Error;
-  if (player->EndedBlocked()) return RunOutcome::Blocked;
-  return player->StoppedByUser.load() ? RunOutcome::Stopped : RunOutcome::Played;
+  if (!player_ || !player_->Finished()) return RunOutcome::Stopped;
+  if (player_->EndedByError()) return RunOutcome::Error;
+  if (player_->EndedBlocked()) return RunOutcome::Blocked;
+  return player_->StoppedByUser() ? RunOutcome::Stopped : RunOutcome::Played;
+}
+
+std::optional<int64_t> PlaybackSession::BoxLineOffset() const {
+  if (!shownInBox_ || !Playing()) return std::nullopt;
+  return std::max<int64_t>(player_->LineOffset(), 0);
 }
 
 PlaybackSession::Progress PlaybackSession::ProgressAt(uint32_t tick) const {
   Progress p;
   p.playing = Playing();
   if (!p.playing) return p;
-  p.paused = player->Suspended();
-  p.mode = mode_;
-  p.passesDone = player->Passes();
-  p.passCount = count_;
-  p.secondsLeft = seconds_ - static_cast<uint32_t>(tick - startTick_) / 1000;
+  const RunOptions& o = player_->Options();
+  p.paused = player_->Suspended();
+  p.mode = static_cast<int32_t>(o.loopMode);
+  p.passesDone = player_->Passes();
+  p.passCount = std::max(o.loopCount, 1);
+  p.secondsLeft = o.loopTotalSeconds - static_cast<uint32_t>(tick - startTick_) / 1000;
   return p;
 }
 

@@ -2,57 +2,42 @@
 //
 // Every way of starting a run (the Play command, the script box's own play,
 // the command line, the start-up auto play, the Linux program) builds a
-// RunOptions and hands it to Start(), so the runs differ only in what they
-// were asked, never in how a copy of the start-up sequence happens to read.
+// ScriptSource and a RunOptions and hands them to Start(), so the runs differ
+// only in what they were asked, never in how a copy of the start-up sequence
+// happens to read.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 
-#include "play/input_sink.h"
+#include "play/run_options.h"
 #include "play/run_thread.h"
-#include "play/speed.h"
 
 namespace tesmuro::play {
-
-// Everything a run is started with.
-struct RunOptions {
-  int32_t loopMode = 0;           // 0 count, 1 until stopped, 2 timed (TRunThread)
-  int32_t loopCount = 1;          // passes in mode 0
-  int64_t loopTotalSeconds = 0;   // length of mode 2
-  bool shutAfterLoops = false;
-  int64_t shutTotalSeconds = 0;
-  bool shutAfterElapsed = false;
-  ControllerDelivery controller;  // how controller words are delivered
-  int32_t speedPercent = kNormalSpeedPercent;
-  bool gameMode = false;
-  bool scaleToScreen = false;
-  bool stopWhenBlocked = false;   // an unattended run ends when its input is dropped
-  bool operator==(const RunOptions&) const = default;
-};
-
-// Hands the options to a player that has not started yet.
-void ApplyRunOptions(const RunOptions& options, TRunThread& player);
-
-// How a run ended, with the exit codes of an unattended run.
-enum class RunOutcome : int { Played = 0, Stopped = 1, Error = 2, Blocked = 3 };
 
 class PlaybackSession {
  public:
   using NewPlayer = std::function<std::unique_ptr<TRunThread>()>;
+  using NewScratchFile = std::function<std::FILE*()>;
   // `newPlayer` makes a new, not yet started player; none: one on the
-  // system's input, clock and shutdown services.
-  explicit PlaybackSession(NewPlayer newPlayer = {});
+  // system's input, clock and shutdown services. `newScratchFile` makes the
+  // empty, self-deleting file a copy of the box's text is played from; none:
+  // the system's temporary file.
+  explicit PlaybackSession(NewPlayer newPlayer = {}, NewScratchFile newScratchFile = {});
   ~PlaybackSession();
   PlaybackSession(const PlaybackSession&) = delete;
   PlaybackSession& operator=(const PlaybackSession&) = delete;
 
-  // Ends the run in progress (as the user's stop), then starts `file`
-  // (opened "rb"; the run owns it and closes it) with `options`. `tick`:
-  // the millisecond tick count now, for the progress.
-  TRunThread& Start(std::FILE* file, const RunOptions& options, uint32_t tick);
+  enum class StartResult { Started, CannotOpen, CannotCopy };
+  // Opens the script file, or copies the box's text, ends the run in
+  // progress (as the user's stop) and starts a new run of the script with
+  // `options`; the run owns the script from here on. `tick`: the millisecond
+  // tick count now, for the progress. When the script cannot be opened or
+  // copied, nothing changes: a run in progress goes on.
+  StartResult Start(const ScriptSource& source, const RunOptions& options, uint32_t tick);
   // Ends the run in progress as the user's stop (never followed by a
   // shutdown) and lets the player go.
   void Stop();
@@ -60,10 +45,15 @@ class PlaybackSession {
   bool TogglePause();
 
   // A run has started and not finished.
-  bool Playing() const { return player && !player->Finished(); }
+  bool Playing() const { return player_ && !player_->Finished(); }
   // How the current or last run ended; a run still going counts as stopped
   // (it is being ended by the user).
   RunOutcome Outcome() const;
+  // The current or last player; none before the first run and after Stop().
+  TRunThread* Player() const { return player_.get(); }
+  // While a run plays a script the box shows: the byte offset in it of the
+  // line being played. Nothing otherwise.
+  std::optional<int64_t> BoxLineOffset() const;
 
   struct Progress {
     bool playing = false;
@@ -75,14 +65,11 @@ class PlaybackSession {
   };
   Progress ProgressAt(uint32_t tick) const;
 
-  // The current or last player (empty before the first run and after Stop()).
-  std::unique_ptr<TRunThread> player;
-
  private:
   NewPlayer newPlayer_;
-  int32_t mode_ = 0;
-  int32_t count_ = 1;
-  int64_t seconds_ = 0;
+  NewScratchFile newScratchFile_;
+  std::unique_ptr<TRunThread> player_;
+  bool shownInBox_ = false;
   uint32_t startTick_ = 0;
 };
 

@@ -36,22 +36,21 @@
 #include <vector>
 
 #include "play/input_sink.h"
+#include "play/run_options.h"
 #include "script/word_reader.h"
 
 namespace tesmuro::play {
 
-struct ReplayOptions {
-  ControllerDelivery controller;  // how controller words are delivered
-  bool gameMode = false;          // keys as scan codes only
-  bool scaleToScreen = false;     // map moves onto the current screen
-};
-
 class ActionReplayer {
  public:
-  using Options = ReplayOptions;
+  // The replay reads the run's controller delivery, game mode and screen
+  // mapping.
+  using Options = RunOptions;
 
   // Recorded and current screen, when a run's moves do not match the screen.
-  explicit ActionReplayer(IInputSink& sink, Options options = {}) : sink_(sink), options_(options) {}
+  // `options` must outlive the replayer (the run's own record).
+  explicit ActionReplayer(IInputSink& sink, const Options& options = kDefaults)
+      : sink_(sink), options_(options) {}
 
   void Replay(const script::Action& action);
 
@@ -101,7 +100,8 @@ class ActionReplayer {
   void PressKey(const KeyStroke& k);
 
   IInputSink& sink_;
-  Options options_;
+  static inline const Options kDefaults{};
+  const Options& options_;
   ScreenRect recordedScreen_;  // from the last screen line read
   ScreenRect currentScreen_;   // asked at that line
   bool screenNoticeDue_ = false;

@@ -63,20 +63,9 @@ struct TRunThread::State {
   std::atomic<int64_t> lineOffset{-1};  // start of the line being played
   std::promise<void> ended;
 
-  // The run's copies of the settings (written before the thread starts).
+  // The run's script and its copy of the options (written before the thread starts).
   std::FILE* file = nullptr;
-  int32_t loopMode = 0;
-  int32_t loopCount = 1;
-  int64_t loopTotalSeconds = 0;
-  bool shutAfterLoops = false;
-  int64_t shutTotalSeconds = 0;
-  bool shutAfterElapsed = false;
-  bool postJoy = false;
-  bool sendInputJoy = false;
-  int32_t speedPercent = 100;
-  bool gameMode = false;
-  bool scaleToScreen = false;
-  bool stopWhenBlocked = false;
+  RunOptions options;
   std::atomic<bool> failed{false};
   std::atomic<bool> blocked{false};
   std::atomic<bool> endedBlocked{false};
@@ -102,15 +91,10 @@ TRunThread::TRunThread(IInputSink& sink, IShutdownRequester& shutdown, std::uniq
 TRunThread::TRunThread(std::shared_ptr<IInputSink> sink, std::shared_ptr<IShutdownRequester> shutdown,
                        std::unique_ptr<IPlayClock> clock)
     : state_(std::make_shared<State>(std::move(sink), std::move(shutdown), std::move(clock))),
-      StopRequested(state_->stopRequested),
-      StoppedByUser(state_->stoppedByUser),
       ended_(state_->ended.get_future().share()) {}
 
 TRunThread::~TRunThread() {
-  if (!state_->started) {
-    if (ScriptFile) std::fclose(ScriptFile);
-    return;
-  }
+  if (!state_->started) return;
   if (!Finished()) RequestStop(/*byUser=*/true);
   if (!thread_.joinable()) return;
   // A thread cannot join itself (not reachable through the public API); a run
@@ -122,35 +106,32 @@ TRunThread::~TRunThread() {
     thread_.detach();
 }
 
-void TRunThread::Resume() {
+void TRunThread::Start(std::FILE* file, const RunOptions& options) {
   State& s = *state_;
-  if (!s.started) {
-    s.file = ScriptFile;
-    s.loopMode = LoopMode;
-    s.loopCount = LoopCount;
-    s.loopTotalSeconds = LoopTotalSeconds;
-    s.shutAfterLoops = ShutAfterLoops;
-    s.shutTotalSeconds = ShutTotalSeconds;
-    s.shutAfterElapsed = ShutAfterElapsed;
-    s.postJoy = PostJoy;
-    s.sendInputJoy = SendInputJoy;
-    s.speedPercent = std::clamp(SpeedPercent, kMinSpeedPercent, kMaxSpeedPercent);
-    s.gameMode = GameMode;
-    s.scaleToScreen = ScaleToScreen;
-    s.stopWhenBlocked = StopWhenBlocked;
-    s.stoppedByUser.store(false);
-    s.started.store(true);
-    try {
-      thread_ = std::thread([state = state_] { state->Main(); });
-    } catch (...) {
-      s.started.store(false);  // the file stays with the object, closed by the destructor
-      s.file = nullptr;
-      throw;
-    }
-    ScriptFile = nullptr;  // the run's from now on
+  if (s.started) {
+    if (file) std::fclose(file);
     return;
   }
-  if (s.paused.exchange(false)) s.Wake();
+  s.file = file;
+  s.options = options;
+  s.options.speedPercent = std::clamp(options.speedPercent, kMinSpeedPercent, kMaxSpeedPercent);
+  s.stoppedByUser.store(false);
+  s.started.store(true);
+  try {
+    thread_ = std::thread([state = state_] { state->Main(); });
+  } catch (...) {
+    s.started.store(false);
+    s.file = nullptr;
+    if (file) std::fclose(file);
+    throw;
+  }
+}
+
+const RunOptions& TRunThread::Options() const { return state_->options; }
+
+void TRunThread::Resume() {
+  State& s = *state_;
+  if (s.started && s.paused.exchange(false)) s.Wake();
 }
 
 void TRunThread::Suspend() {
@@ -170,6 +151,10 @@ void TRunThread::RequestStop(bool byUser) {
   state_->stopRequested.store(true);
   state_->Wake();
 }
+
+bool TRunThread::StopRequested() const { return state_->stopRequested.load(); }
+
+bool TRunThread::StoppedByUser() const { return state_->stoppedByUser.load(); }
 
 bool TRunThread::Finished() const { return state_->finished.load(std::memory_order_acquire); }
 
@@ -230,10 +215,6 @@ bool TRunThread::State::WaitForDue(int64_t& due, bool precise) {
 void TRunThread::State::Main() noexcept {
   Ending ending = Ending::ConversionError;
   {
-    ActionReplayer::Options options;
-    options.controller = {postJoy, sendInputJoy};
-    options.gameMode = gameMode;
-    options.scaleToScreen = scaleToScreen;
     ActionReplayer r(*sink, options);
     replayer = &r;
     try {
@@ -252,7 +233,7 @@ void TRunThread::State::Main() noexcept {
     std::fclose(file);
     file = nullptr;
   }
-  if (ending == Ending::Normal && shutAfterLoops && !stoppedByUser.load()) ShutdownSystem(*shutdown);
+  if (ending == Ending::Normal && options.shutAfterLoops && !stoppedByUser.load()) ShutdownSystem(*shutdown);
   finished.store(true, std::memory_order_release);
   ended.set_value();
 }
@@ -261,10 +242,12 @@ TRunThread::State::Ending TRunThread::State::Play() {
   const int64_t start = clock->NowMicros();
   // A timed run of 0 seconds or less ends after its first pass; a shutdown
   // time of 0 or less is no shutdown time at all.
-  const int64_t loopDeadline = loopTotalSeconds > 0 ? SecondsAfter(start, loopTotalSeconds) : start;
-  const bool shutByTime = shutAfterElapsed && shutTotalSeconds > 0;
-  const int64_t shutDeadline = shutByTime ? SecondsAfter(start, shutTotalSeconds) : kForever;
-  const int32_t mode = loopMode == 1 || loopMode == 2 ? loopMode : 0;
+  const RunOptions& o = options;
+  const int64_t loopDeadline = o.loopTotalSeconds > 0 ? SecondsAfter(start, o.loopTotalSeconds) : start;
+  const bool shutByTime = o.shutAfterElapsed && o.shutTotalSeconds > 0;
+  const int64_t shutDeadline = shutByTime ? SecondsAfter(start, o.shutTotalSeconds) : kForever;
+  const LoopMode mode =
+      o.loopMode == LoopMode::UntilStop || o.loopMode == LoopMode::Timed ? o.loopMode : LoopMode::Count;
 
   std::optional<script::FileByteStream> stream;
   if (file) stream.emplace(file, script::FileByteStream::kBufferSize, &lineOffset);
@@ -286,10 +269,10 @@ TRunThread::State::Ending TRunThread::State::Play() {
     if (!script::ReadWord(*stream, word)) {
       // End of the pass.
       passes.store(++passCount, std::memory_order_relaxed);
-      if (mode == 0 && (passCount >= loopCount || !passHadWord)) break;
-      if (mode == 2 && clock->NowMicros() >= loopDeadline) break;
+      if (mode == LoopMode::Count && (passCount >= o.loopCount || !passHadWord)) break;
+      if (mode == LoopMode::Timed && clock->NowMicros() >= loopDeadline) break;
       stream->Rewind();
-      if (mode != 0 && !passHadDelay) {
+      if (mode != LoopMode::Count && !passHadDelay) {
         int64_t idleUntil = clock->NowMicros() + kIdlePassMicros;
         if (!WaitForDue(idleUntil, /*precise=*/false)) break;
         due = clock->NowMicros();
@@ -308,8 +291,8 @@ TRunThread::State::Ending TRunThread::State::Play() {
         if (action.delay_ms <= 0) break;
         passHadDelay = true;
         const int64_t scaled = int64_t{action.delay_ms} * 1000 * 100 + carry;
-        due += scaled / speedPercent;
-        carry = scaled % speedPercent;
+        due += scaled / o.speedPercent;
+        carry = scaled % o.speedPercent;
         const int64_t now = clock->NowMicros();
         if (now - due > kStallMicros) due = now;  // stalled: go on from here, no burst
         WaitForDue(due);                          // a stop is seen at the top of the loop
@@ -318,7 +301,7 @@ TRunThread::State::Ending TRunThread::State::Play() {
       case script::ActionKind::ConversionError:
         return Ending::ConversionError;
       default:
-        if (!CheckForeground(passStart) && stopWhenBlocked) return Ending::Blocked;
+        if (!CheckForeground(passStart) && o.stopWhenBlocked) return Ending::Blocked;
         passStart = false;
         replayer->Replay(action);
         if (action.kind == script::ActionKind::Move) {

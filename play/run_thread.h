@@ -3,9 +3,7 @@
 // Use, from the thread that owns the object (the main window's):
 //
 //   auto t = std::make_unique<play::TRunThread>();   // system sink, clock, shutdown
-//   t->ScriptFile = std::fopen(path, "rb");          // the object owns it from here on
-//   t->SetLoopCount(n); t->LoopMode = 0; ...          // settings, before the first Resume()
-//   t->Resume();                                     // starts the run
+//   t->Start(std::fopen(path, "rb"), options);      // owns the file from here on
 //   ...
 //   t->Suspended() ? t->Resume() : t->Suspend();     // Pause command
 //   t->RequestStop(/*byUser=*/true);                 // Stop command: prompt, never shuts down
@@ -13,23 +11,24 @@
 //                                                    // (at most StopWait: see below)
 //
 // The run reads the file word by word and replays each action (play/replay.h).
-// At the end of the file it rewinds for another pass or ends, by LoopMode:
-//   0  LoopCount passes (a count of 1, 0 or less plays one pass); any other
-//      value of LoopMode is taken as 0
-//   1  until stopped
-//   2  until LoopTotalSeconds have passed since the start, checked only at the
-//      end of a pass (the pass in progress always completes; a total of 0 or
-//      less plays one pass)
+// The options are the run's own copy of one RunOptions (play/run_options.h).
+// At the end of the file it rewinds for another pass or ends, by loopMode:
+//   Count      loopCount passes (a count of 1, 0 or less plays one pass); a
+//              value outside the enumeration is taken as Count
+//   UntilStop  until stopped
+//   Timed      until loopTotalSeconds have passed since the start, checked only
+//              at the end of a pass (the pass in progress always completes; a
+//              total of 0 or less plays one pass)
 // When the run ends on its own or by a stop: every key and mouse button it
-// pressed and did not release is released, StopRequested is set, the file is
-// closed, and then, if ShutAfterLoops is set and StoppedByUser is not, the
-// computer is asked to shut down (play/shutdown.h) once. With ShutAfterElapsed,
-// every word read once more than ShutTotalSeconds have passed since the start
+// pressed and did not release is released, StopRequested() becomes true, the
+// file is closed, and then, if shutAfterLoops is set and StoppedByUser() is
+// not, the computer is asked to shut down (play/shutdown.h) once. With
+// shutAfterElapsed, every word read once more than shutTotalSeconds have passed since the start
 // asks for the shutdown again (the run goes on); a total of 0 or less never
 // does. Totals are 64-bit seconds; a deadline beyond the clock's range is
 // never reached. A key code or wheel turn that is
 // not an integer ends the run at once: held input is released and the file is
-// closed, but no shutdown is requested and StopRequested keeps its value.
+// closed, but no shutdown is requested and StopRequested() keeps its value.
 //
 // Timing. Each action is due at the start of the run plus the sum of the delays
 // before it, across passes, on the monotonic microsecond clock: the time spent
@@ -47,13 +46,11 @@
 // and buttons the script holds are released when the pause takes effect and
 // pressed again, in the order first pressed, on resume before anything else
 // (see ActionReplayer::PressAgain); a stop while paused presses nothing. The run's deadlines
-// (LoopTotalSeconds, ShutTotalSeconds) are fixed at the start: paused time counts.
+// (loopTotalSeconds, shutTotalSeconds) are fixed at the start: paused time counts.
 // A stop while paused ends the run.
 //
 // Stop: RequestStop() and Terminate() set the flags and wake the thread, so a
-// delay in progress ends at once. A bare store to StopRequested (as the flag is
-// public) is only seen before the next word or when the current wait ends; the
-// destructor always wakes the thread.
+// delay in progress ends at once; the destructor always wakes the thread.
 //
 // A run that cannot end: a read from a stalled network drive or an injection
 // held up by another program does not return until it returns, and no flag can
@@ -61,7 +58,7 @@
 // the thread go on its own: the run then ends as soon as the call returns
 // (releasing what it holds, closing the file, never asking for a shutdown, as
 // a user's stop). Everything the run uses is shared with the thread and lives
-// until the thread is done: the clock, the file, the settings it copied at the
+// until the thread is done: the clock, the file, the options it copied at the
 // start, and the sink and shutdown requester when they are given as
 // shared_ptr. Given by reference they must outlive the thread itself; Ended()
 // tells when that is.
@@ -78,14 +75,14 @@
 
 #include "play/input_sink.h"
 #include "play/play_clock.h"
+#include "play/run_options.h"
 #include "play/shutdown.h"
-#include "play/speed.h"
 
 namespace tesmuro::play {
 
 class TRunThread {
   struct State;                  // what the thread uses, shared with it (run_thread.cpp)
-  std::shared_ptr<State> state_;  // first: the public flags below refer into it
+  std::shared_ptr<State> state_;
 
  public:
   // With the system's input sink, shutdown requester and a new system clock.
@@ -101,57 +98,38 @@ class TRunThread {
 
   // Not finished yet: counts as a stop by the user (so it never leads to a
   // shutdown), wakes the thread from any delay or pause and joins it, waiting
-  // at most StopWait before letting it go on its own. Never started: closes
-  // ScriptFile.
+  // at most StopWait before letting it go on its own.
   ~TRunThread();
 
   TRunThread(const TRunThread&) = delete;
   TRunThread& operator=(const TRunThread&) = delete;
 
-  // Settings. Written by the owner before the first Resume(), which hands the
-  // run its own copies; the two atomic flags are shared with the run.
-  std::atomic<bool>& StopRequested;        // end the run; the run sets it when it ends
-  std::FILE* ScriptFile = nullptr;         // opened "rb"; owned (and closed exactly once) by this
-                                           // object, then by the run from its start (nulled here)
-  int32_t LoopMode = 0;                    // 0 count, 1 until stopped, 2 timed
-  int32_t LoopCount = 1;                   // passes in mode 0
-  int64_t LoopTotalSeconds = 0;            // length of mode 2
-  bool ShutAfterLoops = false;             // shutdown at the end of a run not stopped by the user
-  int64_t ShutTotalSeconds = 0;            // running time after which ShutAfterElapsed applies (> 0)
-  bool ShutAfterElapsed = false;
-  std::atomic<bool>& StoppedByUser;        // cleared when the run starts
-  bool PostJoy = false;                    // joystick words broadcast as MM_JOY1* messages
-  bool SendInputJoy = false;               // joystick words injected as hardware input
-  // Speed in percent of the recorded pace (every delay divided by
-  // SpeedPercent / 100), kept within kMinSpeedPercent..kMaxSpeedPercent.
-  int32_t SpeedPercent = kNormalSpeedPercent;
-  // Game mode: keys go as scan codes only (play/replay.h).
-  bool GameMode = false;
-  // Moves recorded on another screen are mapped onto the current one.
-  bool ScaleToScreen = false;
-  // A run whose input the system drops on its way to the foreground window
-  // (an elevated program's) ends at once instead of playing on unheard; for
-  // an unattended run.
-  bool StopWhenBlocked = false;
   // How long the destructor waits for a run that does not end when told to.
   std::chrono::milliseconds StopWait{2000};
 
-  void SetLoopCount(int32_t count) { LoopCount = count; }
-
-  // The first call starts the run (clearing StoppedByUser first); later calls
-  // end a pause. Does nothing once the run has finished.
+  // Starts the run of `file` (opened "rb"; closed exactly once, by the run, or
+  // here if the run cannot start) with its own copy of `options`. Once only:
+  // a second call closes its file and does nothing else.
+  void Start(std::FILE* file, const RunOptions& options);
+  // The options the run was started with.
+  const RunOptions& Options() const;
+  // Ends a pause.
   void Resume();
   // Pauses the run (see above). Before the start and after the end it does nothing.
   void Suspend();
   // True before the start and while a pause is requested.
   bool Suspended() const;
 
-  // Sets StopRequested and wakes the thread. Not a user stop: a run ended this
-  // way still asks for the shutdown of ShutAfterLoops.
+  // Ends the run and wakes the thread. Not a user stop: a run ended this way
+  // still asks for the shutdown of shutAfterLoops.
   void Terminate();
-  // The Stop command: StoppedByUser (when byUser) before StopRequested, then wakes
-  // the thread. Callable from any thread.
+  // The Stop command: marks the stop as the user's (when byUser) before it
+  // ends the run, then wakes the thread. Callable from any thread.
   void RequestStop(bool byUser);
+  // A stop was asked for, or the run ended on its own.
+  bool StopRequested() const;
+  // The user stopped the run.
+  bool StoppedByUser() const;
 
   // True once the run is over (file closed, shutdown requested if it was due).
   bool Finished() const;
@@ -164,7 +142,7 @@ class TRunThread {
 
   // Passes completed so far (all modes).
   int64_t Passes() const;
-  // A byte offset in ScriptFile within the line the run is playing (its
+  // A byte offset in the script within the line the run is playing (its
   // start, unless the line crosses the read buffer's end; during a delay,
   // the delay's line); -1 until it reads. For a view of the run: the player
   // only stores it as it enters each line.
@@ -176,7 +154,7 @@ class TRunThread {
   // and whenever it changed), refused the run's input: it runs as
   // administrator.
   bool InputBlocked() const;
-  // The run ended because of that (with StopWhenBlocked).
+  // The run ended because of that (with stopWhenBlocked).
   bool EndedBlocked() const;
   // The script's moves were recorded on a screen of another size and are not
   // mapped: the recorded and current screens, once per run (then empty).

@@ -192,13 +192,13 @@ void ParseSettings(std::string_view bytes, TSettings& s) {
 play::RunOptions RunOptionsFor(const TSettings& s, const RunRequest& r) {
   play::RunOptions o;
   if (s.LoopByCount) {
-    o.loopMode = 0;
+    o.loopMode = play::LoopMode::Count;
     o.loopCount = s.LoopCount;
   } else if (s.LoopByTime) {
-    o.loopMode = 2;
+    o.loopMode = play::LoopMode::Timed;
     o.loopTotalSeconds = int64_t{s.LoopHours} * 3600 + int64_t{s.LoopMinutes} * 60 + s.LoopSeconds;
   } else if (s.LoopUntilKey) {
-    o.loopMode = 1;
+    o.loopMode = play::LoopMode::UntilStop;
   }
   if (r.withShutdown) {
     o.shutAfterLoops = s.ShutAfterLoops;
@@ -211,14 +211,28 @@ play::RunOptions RunOptionsFor(const TSettings& s, const RunRequest& r) {
   o.scaleToScreen = s.ScaleToScreen || r.scaleToScreen;
   o.stopWhenBlocked = r.stopWhenBlocked;
   if (r.loops) {
-    o.loopMode = 0;
+    o.loopMode = play::LoopMode::Count;
     o.loopCount = *r.loops;
   } else if (r.untilStop) {
-    o.loopMode = 1;
+    o.loopMode = play::LoopMode::UntilStop;
   } else if (r.forSeconds) {
-    o.loopMode = 2;
+    o.loopMode = play::LoopMode::Timed;
     o.loopTotalSeconds = *r.forSeconds;
   }
+  return o;
+}
+
+RecordingOptions RecordingOptionsFor(const TSettings& s, const RecordingRequest& r) {
+  RecordingOptions o;
+  o.mouse = !r.noMouse && (s.RecMouse || r.noKeys);
+  o.keys = !r.noKeys && (s.RecKey || r.noMouse);
+  o.joy = s.RecJoy;
+  o.gameMode = o.mouse && (s.GameMode || r.gameMode);
+  o.hotKeys.record = r.stopKeyOnly ? 0 : s.RecordKey;
+  o.hotKeys.play = r.stopKeyOnly ? 0 : s.StartKey;
+  o.hotKeys.stop = s.StopKey;
+  o.hotKeys.enabled = s.ShortCutControl;
+  o.screen = r.screen;
   return o;
 }
 

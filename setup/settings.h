@@ -13,8 +13,9 @@
 
 #include <optional>
 
-#include "play/playback_session.h"
+#include "play/run_options.h"
 #include "play/speed.h"
+#include "record/recording_options.h"
 
 namespace tesmuro {
 
@@ -96,5 +97,23 @@ struct RunRequest {
 // controller switches, the speed, game mode and the screen mapping; then
 // what the request says in their place.
 play::RunOptions RunOptionsFor(const TSettings& s, const RunRequest& request = {});
+
+// What one recording is asked besides the settings (a command line's
+// switches, for that recording only) and the screen it is made on.
+struct RecordingRequest {
+  bool gameMode = false;  // on for this recording (off: as the settings say)
+  bool noMouse = false;   // the mouse is left out; the keys are recorded whatever the settings say
+  bool noKeys = false;    // the keys are left out; the mouse is recorded whatever the settings say
+  // Of the hot keys only Stop: a program that does nothing but record has no
+  // Record or Play for a key to start.
+  bool stopKeyOnly = false;
+  play::ScreenRect screen;  // not known: the recording has no screen line
+};
+
+// A recording's options: the recorders the settings switch on, then what the
+// request says in their place; game mode, by the settings or the request,
+// where the mouse is recorded; the settings' hot keys and their switch; the
+// request's screen.
+RecordingOptions RecordingOptionsFor(const TSettings& s, const RecordingRequest& request = {});
 
 }  // namespace tesmuro

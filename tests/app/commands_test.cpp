@@ -19,20 +19,20 @@ class CommandsTest : public test::MainWindowFixture {
 
 TEST_F(CommandsTest, NewAsksAndClearsOnlyOnOk) {
   TFrmMain& m = Window();
-  m.ScriptFileName = "a.crec";
+  m.Document().FileName = "a.crec";
   view.memo = "x\r\n";
   view.caption = "Tesmuro - a.crec";
   view.boxAnswers = {kIdCancel};
   m.SBNewClick();
   EXPECT_EQ(view.memo, "x\r\n");
-  EXPECT_EQ(m.ScriptFileName, "a.crec");
+  EXPECT_EQ(m.Document().FileName, "a.crec");
   ASSERT_EQ(view.boxes.size(), 1u);
   EXPECT_EQ(view.boxes[0].text, "是否放弃当前文件，新建新的记录文件？");
   EXPECT_EQ(view.boxes[0].caption, "系统提示");
   EXPECT_EQ(view.boxes[0].style, kMbOkCancel | kMbIconInformation);
   m.SBNewClick();
   EXPECT_EQ(view.memo, "");
-  EXPECT_EQ(m.ScriptFileName, "");
+  EXPECT_EQ(m.Document().FileName, "");
   EXPECT_EQ(view.caption, "Tesmuro - a.crec") << "the caption keeps the old name";
 }
 
@@ -41,17 +41,17 @@ TEST_F(CommandsTest, LoadTurnsEveryLineBreakIntoCrLf) {
   view.dialogAnswers = {dir.File("lf.crec")};
   Window().SBLoadClick();
   EXPECT_EQ(view.memo, "\xD1\xD3\xB3\xD9 5\r\n\xD7\xF3\xBC\xFC\xB0\xB4\xCF\xC2\r\nx\r\n");
-  EXPECT_EQ(w->ScriptFileName, dir.File("lf.crec"));
+  EXPECT_EQ(w->Document().FileName, dir.File("lf.crec"));
   EXPECT_EQ(view.caption, "Tesmuro - " + dir.File("lf.crec"));
 }
 
 TEST_F(CommandsTest, LoadOfAMissingFileChangesNothing) {
-  Window().ScriptFileName = dir.File("old.crec");
+  Window().Document().FileName = dir.File("old.crec");
   view.memo = "keep\r\n";
   view.dialogAnswers = {dir.File("none.crec")};
   EXPECT_THROW(Window().SBLoadClick(), std::exception);
   EXPECT_EQ(view.memo, "keep\r\n");
-  EXPECT_EQ(w->ScriptFileName, dir.File("old.crec")) << "a later Save must write where the caption says";
+  EXPECT_EQ(w->Document().FileName, dir.File("old.crec")) << "a later Save must write where the caption says";
   EXPECT_EQ(view.caption, "Tesmuro");
 }
 
@@ -60,7 +60,7 @@ TEST_F(CommandsTest, SaveAsksOnlyWithoutANameAndWritesTheExactBytes) {
   view.memo = "\xD1\xD3\xB3\xD9 900\r\n\xD2\xC6\xB6\xAF 640,480\r\n";
   m.SBSaveClick();  // dialog cancelled: nothing happens
   EXPECT_EQ(log.Count("dialog:1"), 1);
-  EXPECT_TRUE(m.ScriptFileName.empty());
+  EXPECT_TRUE(m.Document().FileName.empty());
   EXPECT_EQ(dir.FileCount(), 1u);
 
   view.dialogAnswers = {dir.File("s.crec")};
@@ -80,20 +80,20 @@ TEST_F(CommandsTest, SaveAsKeepsTheCaptionAndAFailedWriteKeepsTheOldFile) {
   m.MnuSaveAsClick();
   EXPECT_EQ(dir.Read("t.crec"), "new\r\n");
   EXPECT_EQ(view.caption, "Tesmuro");
-  EXPECT_EQ(m.ScriptFileName, dir.File("t.crec"));
+  EXPECT_EQ(m.Document().FileName, dir.File("t.crec"));
 
   view.dialogAnswers = {dir.File("no-such-folder/u.crec")};
   EXPECT_THROW(m.MnuSaveAsClick(), std::exception);
-  EXPECT_EQ(m.ScriptFileName, dir.File("t.crec")) << "a failed write keeps the name the script had";
+  EXPECT_EQ(m.Document().FileName, dir.File("t.crec")) << "a failed write keeps the name the script had";
 }
 
 TEST_F(CommandsTest, ClearKeepsNameAndCaption) {
   TFrmMain& m = Window();
-  m.ScriptFileName = "a";
+  m.Document().FileName = "a";
   view.memo = "a\r\nb\r\n";
   m.BitBtnClearClick();
   EXPECT_EQ(view.memo, "");
-  EXPECT_EQ(m.ScriptFileName, "a");
+  EXPECT_EQ(m.Document().FileName, "a");
   EXPECT_TRUE(view.boxes.empty());
 }
 
@@ -110,13 +110,13 @@ TEST_F(CommandsTest, RecordStepsInOrder) {
                            "hook:mouse:install", "hook:key:install", "joy:capture:0:0:0", "joy:capture:1:0:0",
                            "box:本系统只支持2个摇杆！", "joy:capture:0:100:1", "joy:capture:1:100:1",
                            "capture-mouse", "beep:500:100"}));
-  EXPECT_TRUE(m.MouseHook().Recording());
-  EXPECT_TRUE(m.KeyHook().Recording());
-  EXPECT_EQ(m.MouseHook().GetLastTime(), 777u);
-  EXPECT_EQ(m.LastEventTime, 777u);
-  EXPECT_TRUE(m.JoyRecording);
-  EXPECT_EQ(m.KeyHook().HotRecordKey, 5);
-  EXPECT_TRUE(m.KeyHook().HotKeysEnabled);
+  EXPECT_TRUE(m.Recorder().Mouse().Recording());
+  EXPECT_TRUE(m.Recorder().Keys().Recording());
+  EXPECT_EQ(m.Recorder().Mouse().GetLastTime(), 777u);
+  EXPECT_EQ(m.Recorder().LastEventTime, 777u);
+  EXPECT_TRUE(m.Recorder().JoyRecording);
+  EXPECT_EQ(m.Recorder().Keys().HotRecordKey, 5);
+  EXPECT_TRUE(m.Recorder().Keys().HotKeysEnabled);
   EXPECT_EQ(view.boxes.back().style, kMbOk | kMbIconInformation);
 
   log.calls.clear();
@@ -133,8 +133,8 @@ TEST_F(CommandsTest, RecordWithSwitchesOffAndNoController) {
   m.SBRecordClick();
   EXPECT_EQ(log.calls, (std::vector<std::string>{"hook:key:install", "joy:capture:0:0:0", "joy:capture:1:0:0",
                                                  "beep:500:100"}));
-  EXPECT_TRUE(m.JoyRecording) << "set whatever the count";
-  EXPECT_FALSE(m.MouseHook().Recording());
+  EXPECT_TRUE(m.Recorder().JoyRecording) << "set whatever the count";
+  EXPECT_FALSE(m.Recorder().Mouse().Recording());
 }
 
 TEST_F(CommandsTest, StopKeepsTheKeyboardHookAndReleasesEverything) {
@@ -146,24 +146,24 @@ TEST_F(CommandsTest, StopKeepsTheKeyboardHookAndReleasesEverything) {
   m.SBStopClick();
   EXPECT_EQ(log.calls, (std::vector<std::string>{"hook:mouse:uninstall", "joy:release:0", "joy:release:1",
                                                  "release-mouse", "beep:1000:100"}));
-  EXPECT_FALSE(m.MouseHook().Recording());
-  EXPECT_FALSE(m.KeyHook().Recording());
-  EXPECT_TRUE(m.KeyHook().Installed());
-  EXPECT_FALSE(m.JoyRecording);
-  EXPECT_EQ(m.KeyHook().HotStopKey, 9);
+  EXPECT_FALSE(m.Recorder().Mouse().Recording());
+  EXPECT_FALSE(m.Recorder().Keys().Recording());
+  EXPECT_TRUE(m.Recorder().Keys().Installed());
+  EXPECT_FALSE(m.Recorder().JoyRecording);
+  EXPECT_EQ(m.Recorder().Keys().HotStopKey, 9);
 }
 
 TEST_F(CommandsTest, ControllerMovesAreFilteredAndKeptAcrossStop) {
   TFrmMain& m = Window();
-  m.OnJoy1Move(0x00200010u);  // not recording: remembered, nothing written
-  EXPECT_EQ(m.LastJoyX, 0x10);
+  m.Recorder().OnJoy1Move(0x00200010u);  // not recording: remembered, nothing written
+  EXPECT_EQ(m.Recorder().LastJoyX, 0x10);
   joys.numDevs = 1;
   joys.posResults = {{0, 0}};
   m.SBRecordClick();
-  m.OnJoy1Move(0x00200010u);
+  m.Recorder().OnJoy1Move(0x00200010u);
   EXPECT_EQ(view.memo, "") << "an unchanged position adds nothing";
-  m.OnJoy1Move(0x00300010u);
-  m.OnJoy1ButtonDown(257);
+  m.Recorder().OnJoy1Move(0x00300010u);
+  m.Recorder().OnJoy1ButtonDown(257);
   EXPECT_EQ(view.memo,
             "\xD1\xD3\xB3\xD9 0\r\n\xD2\xA1\xB8\xCB\xD4\xCB\xB6\xAF 16,48\r\n\xD1\xD3\xB3\xD9 0\r\n"
             "\xD2\xA1\xB8\xCB\xB0\xB4\xC5\xA5\xB0\xB4\xCF\xC2 257\r\n");
@@ -203,7 +203,7 @@ TEST_F(CommandsTest, RecordCapturesAsManyControllersAsCounted) {
   for (const auto& c : cases) {
     TFrmMain& m = Window();
     m.Settings.RecJoy = c.recJoy;
-    m.JoyRecording = false;
+    m.Recorder().JoyRecording = false;
     joys.numDevs = c.numDevs;
     joys.posResults = c.pos;
     log.calls.clear();
@@ -212,7 +212,7 @@ TEST_F(CommandsTest, RecordCapturesAsManyControllersAsCounted) {
     for (auto& call : log.calls)
       if (call.rfind("joy:", 0) == 0) joyCalls.push_back(call);
     EXPECT_EQ(joyCalls, c.joyCalls) << "devices " << c.numDevs << ", controllers " << c.pos.size();
-    EXPECT_EQ(m.JoyRecording, c.joyRecording);
+    EXPECT_EQ(m.Recorder().JoyRecording, c.joyRecording);
     EXPECT_EQ(log.Count("box:本系统只支持2个摇杆！"), 0);
     m.SBStopClick();
   }
@@ -223,14 +223,14 @@ TEST_F(CommandsTest, ControllerPositionIsKeptAcrossStopAndRecord) {
   joys.numDevs = 1;
   joys.posResults = {{0, 0}};
   m.SBRecordClick();
-  m.OnJoy1Move(0x00050004u);
+  m.Recorder().OnJoy1Move(0x00050004u);
   m.SBStopClick();
-  m.OnJoy1Move(0x00050004u);  // reported while stopped: nothing, and nothing new
+  m.Recorder().OnJoy1Move(0x00050004u);  // reported while stopped: nothing, and nothing new
   view.memo.clear();
   m.SBRecordClick();
-  m.OnJoy1Move(0x00050004u);
+  m.Recorder().OnJoy1Move(0x00050004u);
   EXPECT_EQ(view.memo, "") << "the same position as before Stop adds no line";
-  m.OnJoy1Move(0x00050009u);
+  m.Recorder().OnJoy1Move(0x00050009u);
   EXPECT_NE(view.memo.find("\xD2\xA1\xB8\xCB\xD4\xCB\xB6\xAF 9,5"), std::string::npos);
 }
 

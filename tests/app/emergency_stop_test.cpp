@@ -40,7 +40,7 @@ class EmergencyStopTest : public test::MainWindowFixture {
   void Play(const char* file) {
     view.dialogAnswers = {dir.File(file)};
     Window().SBProcClick();
-    ASSERT_NE(w->Player, nullptr);
+    ASSERT_NE(w->Playback().Player(), nullptr);
   }
   static KeyHookEvent Key(uint32_t message, uint32_t vk, bool injected = false) {
     KeyHookEvent e;
@@ -72,12 +72,12 @@ TEST_F(EmergencyStopTest, ThePausePressOfTheUserStopsAnEndlessRunWithHotKeysOff)
   KeyHookEvent lowIl = Key(0x100, 0x13);
   lowIl.flags = 0x02;  // injected from a lower integrity level
   EXPECT_EQ(Press(lowIl), HotKeyCommand::None);
-  ASSERT_NE(w->Player, nullptr);
-  EXPECT_FALSE(w->Player->Finished());
+  ASSERT_NE(w->Playback().Player(), nullptr);
+  EXPECT_FALSE(w->Playback().Player()->Finished());
 
   log.calls.clear();
   EXPECT_EQ(Press(Key(0x100, 0x13)), HotKeyCommand::EmergencyStop);
-  EXPECT_EQ(w->Player, nullptr) << "the run is over";
+  EXPECT_EQ(w->Playback().Player(), nullptr) << "the run is over";
   EXPECT_EQ(view.status[3], kVersion);
   EXPECT_EQ(log.Count("beep:1000:100"), 1) << "as the Stop command does";
   EXPECT_EQ(shutdown.Exits(), 0);
@@ -88,10 +88,10 @@ TEST_F(EmergencyStopTest, ThePausePressOfTheUserStopsAnEndlessRunWithHotKeysOff)
 TEST_F(EmergencyStopTest, CtrlPauseAndPauseAsASystemKeyStopToo) {
   Play("endless.crec");
   EXPECT_EQ(Press(Key(0x100, 0x03)), HotKeyCommand::EmergencyStop) << "Ctrl+Pause comes as Cancel";
-  EXPECT_EQ(w->Player, nullptr);
+  EXPECT_EQ(w->Playback().Player(), nullptr);
   Play("endless.crec");
   EXPECT_EQ(Press(Key(0x104, 0x13)), HotKeyCommand::EmergencyStop) << "with Alt down";
-  EXPECT_EQ(w->Player, nullptr);
+  EXPECT_EQ(w->Playback().Player(), nullptr);
 }
 
 TEST_F(EmergencyStopTest, WinsOverAHotKeyOnTheSameKeyOnlyWhileSomethingRuns) {
@@ -109,9 +109,9 @@ TEST_F(EmergencyStopTest, StopsRecordingAndIsRecordedLikeTheStopKey) {
   settings.RecMouse = settings.RecKey = true;
   TFrmMain& m = Window();
   m.SBRecordClick();
-  ASSERT_TRUE(m.Recording());
+  ASSERT_TRUE(m.Recorder().Recording());
   EXPECT_EQ(Press(Key(0x100, 0x13)), HotKeyCommand::EmergencyStop);
-  EXPECT_FALSE(m.Recording());
+  EXPECT_FALSE(m.Recorder().Recording());
   EXPECT_NE(view.memo.find("\xB0\xB4\xBC\xFC\xB0\xB4\xCF\xC2 19 69 0 "), std::string::npos) << view.memo;
   EXPECT_EQ(view.status.count(3), 0u) << "no player: the version panel is left alone";
 }
@@ -122,7 +122,7 @@ TEST_F(EmergencyStopTest, TickPutsTheVersionBackWhenTheRunEndsOnItsOwn) {
   settings.LoopCount = 2;
   Play("endless.crec");
   EXPECT_EQ(view.status[3], kHint);
-  w->Player->WaitFor();
+  w->Playback().Player()->WaitFor();
   EXPECT_EQ(view.status[3], kHint) << "the player does not report back";
   EXPECT_EQ(Press(Key(0x100, 0x13)), HotKeyCommand::None) << "an ended run is not running";
   w->Tick();
@@ -158,7 +158,7 @@ TEST_F(EmergencyStopTest, TickHasTheKeyboardHookCheckedWhileItMatters) {
   EXPECT_EQ(hooks.keyChecks, 2);
 
   m.Settings.ShortCutControl = true;
-  m.PublishHotKeys();
+  m.SBStopClick();  // hands the hot keys and their switch to the keyboard recorder
   m.Tick();
   EXPECT_EQ(hooks.keyChecks, 3) << "hot keys on";
   m.FormClose();  // the hook is removed: nothing to check

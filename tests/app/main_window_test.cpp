@@ -20,11 +20,11 @@ TEST_F(MainWindowTest, ConstructionWithoutSettingsFileTellsOnceAndKeepsConstruct
   EXPECT_EQ(w.Settings, ConstructionSettings());
   EXPECT_TRUE(w.Settings.RecMouse && w.Settings.RecKey && w.Settings.RecJoy && w.Settings.RecMouseMsg &&
               w.Settings.RecKeyMsg);
-  EXPECT_TRUE(w.ScriptFileName.empty());
-  EXPECT_FALSE(w.JoyRecording);
-  EXPECT_FALSE(w.MouseHook().Installed());
-  EXPECT_FALSE(w.KeyHook().Installed()) << "no hook before the window is shown";
-  EXPECT_FALSE(w.KeyHook().HotKeysEnabled) << "the hot-key switch follows ShortCutControl";
+  EXPECT_TRUE(w.Document().FileName.empty());
+  EXPECT_FALSE(w.Recorder().JoyRecording);
+  EXPECT_FALSE(w.Recorder().Mouse().Installed());
+  EXPECT_FALSE(w.Recorder().Keys().Installed()) << "no hook before the window is shown";
+  EXPECT_FALSE(w.Recorder().Keys().HotKeysEnabled) << "the hot-key switch follows ShortCutControl";
 }
 
 TEST_F(MainWindowTest, ConstructionReadsTheFileBesideTheProgramAndPublishesHotKeys) {
@@ -38,10 +38,10 @@ TEST_F(MainWindowTest, ConstructionReadsTheFileBesideTheProgramAndPublishesHotKe
   TFrmMain w(Services());
   EXPECT_TRUE(view.boxes.empty());
   EXPECT_EQ(w.Settings, s);
-  EXPECT_EQ(w.KeyHook().HotRecordKey, 120);
-  EXPECT_EQ(w.KeyHook().HotStartKey, 121);
-  EXPECT_EQ(w.KeyHook().HotStopKey, 122);
-  EXPECT_TRUE(w.KeyHook().HotKeysEnabled);
+  EXPECT_EQ(w.Recorder().Keys().HotRecordKey, 120);
+  EXPECT_EQ(w.Recorder().Keys().HotStartKey, 121);
+  EXPECT_EQ(w.Recorder().Keys().HotStopKey, 122);
+  EXPECT_TRUE(w.Recorder().Keys().HotKeysEnabled);
 }
 
 TEST_F(MainWindowTest, CreateShowAndClose) {
@@ -49,7 +49,7 @@ TEST_F(MainWindowTest, CreateShowAndClose) {
   clock.now = 5555;
   log.calls.clear();
   w.FormCreate();
-  EXPECT_EQ(w.LastEventTime, 5555u);
+  EXPECT_EQ(w.Recorder().LastEventTime, 5555u);
   EXPECT_EQ(log.calls, (std::vector<std::string>{"idle-handler"}));
 
   // Showing copies the three keys but not the switch, and installs the
@@ -59,17 +59,17 @@ TEST_F(MainWindowTest, CreateShowAndClose) {
   log.calls.clear();
   w.FormShow();
   w.FormShow();
-  EXPECT_EQ(w.KeyHook().HotRecordKey, 65);
-  EXPECT_FALSE(w.KeyHook().HotKeysEnabled);
-  EXPECT_TRUE(w.KeyHook().Installed());
+  EXPECT_EQ(w.Recorder().Keys().HotRecordKey, 65);
+  EXPECT_FALSE(w.Recorder().Keys().HotKeysEnabled);
+  EXPECT_TRUE(w.Recorder().Keys().Installed());
   EXPECT_EQ(log.calls, (std::vector<std::string>{"process-messages", "hook:key:install", "process-messages"}));
 
-  w.MouseHook().Install();
-  w.MouseHook().SetRecording(true);
+  w.Recorder().Mouse().Install();
+  w.Recorder().Mouse().SetRecording(true);
   log.calls.clear();
   w.FormClose();
-  EXPECT_FALSE(w.MouseHook().Recording());
-  EXPECT_FALSE(w.KeyHook().Installed());
+  EXPECT_FALSE(w.Recorder().Mouse().Recording());
+  EXPECT_FALSE(w.Recorder().Keys().Installed());
   EXPECT_EQ(log.calls, (std::vector<std::string>{"hook:mouse:uninstall", "hook:key:uninstall", "joy:release:0",
                                                  "joy:release:1", "sleep:100"}));
   EXPECT_TRUE(view.boxes.size() == 1u) << "closing shows nothing";
@@ -79,7 +79,7 @@ TEST_F(MainWindowTest, DestructionRemovesHooksStillInstalled) {
   {
     TFrmMain w(Services());
     w.FormShow();
-    w.MouseHook().Install();
+    w.Recorder().Mouse().Install();
     log.calls.clear();
   }
   EXPECT_EQ(log.calls, (std::vector<std::string>{"hook:key:uninstall", "hook:mouse:uninstall"}));
@@ -94,13 +94,12 @@ TEST_F(MainWindowTest, StepCounterFollowsTheMemoLines) {
   EXPECT_EQ(view.stepCounter, "录制了12步");
 }
 
-TEST_F(MainWindowTest, CaptionAndExit) {
+TEST_F(MainWindowTest, TheCaptionNamesTheScriptLoaded) {
   TFrmMain w(Services());
-  w.UpdateCaption("C:\\a\\b.crec");
-  EXPECT_EQ(view.caption, "Tesmuro - C:\\a\\b.crec");
-  log.calls.clear();
-  w.MnuExitClick();
-  EXPECT_EQ(log.calls, (std::vector<std::string>{"close"}));
+  dir.Write("b.crec", "x\r\n");
+  view.dialogAnswers = {dir.File("b.crec")};
+  w.SBLoadClick();
+  EXPECT_EQ(view.caption, "Tesmuro - " + dir.File("b.crec"));
 }
 
 }  // namespace
@@ -118,7 +117,7 @@ TEST_F(MainWindowTest, MiniWindowStandsInForTheMainWindow) {
   view.whileMiniShown = [&] {
     EXPECT_FALSE(view.mainVisible);
     w.AppIdle();  // the counter goes on while the main window is hidden
-    w.FrmMircoClose();
+    w.ShowMainWindow();
   };
   log.calls.clear();
   w.SBToMicroClick();

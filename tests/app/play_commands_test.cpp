@@ -32,6 +32,7 @@ class PlayCommandsTest : public test::MainWindowFixture {
         auto c = std::make_unique<play::test::FakePlayClock>();
         return std::make_unique<play::TRunThread>(sink, shutdown, std::move(c));
       };
+      s.newScratchFile = [this] { return noScratchFile ? nullptr : std::tmpfile(); };
       w = std::make_unique<TFrmMain>(s);
     }
     return *w;
@@ -45,6 +46,7 @@ class PlayCommandsTest : public test::MainWindowFixture {
   TSettings settings;
   std::string settingsFile;  // when set, the settings file's bytes instead of `settings`
   std::function<std::unique_ptr<play::TRunThread>()> makePlayer;  // when set, makes the players
+  bool noScratchFile = false;  // no temporary file can be made for the box's text
   play::test::RecordingSink sink;
   play::test::FakeShutdown shutdown;
   int made = 0;
@@ -57,8 +59,8 @@ TEST_F(PlayCommandsTest, CancelledPlayChangesNothing) {
   log.calls.clear();
   m.SBProcClick();
   EXPECT_EQ(log.calls, (std::vector<std::string>{"dialog:2"}));
-  EXPECT_TRUE(m.MouseHook().Recording());
-  EXPECT_EQ(m.Player, nullptr);
+  EXPECT_TRUE(m.Recorder().Mouse().Recording());
+  EXPECT_EQ(m.Playback().Player(), nullptr);
 }
 
 TEST_F(PlayCommandsTest, PlayHandsTheSettingsToANewPlayerAndStartsIt) {
@@ -73,26 +75,25 @@ TEST_F(PlayCommandsTest, PlayHandsTheSettingsToANewPlayerAndStartsIt) {
   settings.StopKey = 77;
   TFrmMain& m = Window();
   m.SBRecordClick();
-  m.JoyRecording = true;
+  m.Recorder().JoyRecording = true;
   log.calls.clear();
   view.dialogAnswers = {dir.File("click.crec")};
   m.SBProcClick();
-  ASSERT_NE(m.Player, nullptr);
+  ASSERT_NE(m.Playback().Player(), nullptr);
   EXPECT_EQ(log.calls, (std::vector<std::string>{"dialog:2", "beep:800:100"}));
-  EXPECT_FALSE(m.MouseHook().Recording());
-  EXPECT_FALSE(m.KeyHook().Recording());
-  EXPECT_FALSE(m.JoyRecording);
-  EXPECT_EQ(m.KeyHook().HotStopKey, 77);
+  EXPECT_FALSE(m.Recorder().Mouse().Recording());
+  EXPECT_FALSE(m.Recorder().Keys().Recording());
+  EXPECT_FALSE(m.Recorder().JoyRecording);
+  EXPECT_EQ(m.Recorder().Keys().HotStopKey, 77);
   EXPECT_EQ(view.caption, "Tesmuro - " + dir.File("click.crec"));
-  EXPECT_TRUE(m.ScriptFileName.empty()) << "Play does not change the script's name";
-  EXPECT_EQ(m.PlayFile, nullptr) << "the player owns the file now";
-  EXPECT_EQ(m.Player->LoopMode, 0);
-  EXPECT_EQ(m.Player->LoopCount, 3);
-  EXPECT_EQ(m.Player->ShutTotalSeconds, 3723);
-  EXPECT_TRUE(m.Player->ShutAfterElapsed);
-  EXPECT_TRUE(m.Player->PostJoy);
-  EXPECT_FALSE(m.Player->SendInputJoy);
-  m.Player->WaitFor();
+  EXPECT_TRUE(m.Document().FileName.empty()) << "Play does not change the script's name";
+  EXPECT_EQ(m.Playback().Player()->Options().loopMode, play::LoopMode::Count);
+  EXPECT_EQ(m.Playback().Player()->Options().loopCount, 3);
+  EXPECT_EQ(m.Playback().Player()->Options().shutTotalSeconds, 3723);
+  EXPECT_TRUE(m.Playback().Player()->Options().shutAfterElapsed);
+  EXPECT_TRUE(m.Playback().Player()->Options().controller.broadcast);
+  EXPECT_FALSE(m.Playback().Player()->Options().controller.hardwareInput);
+  m.Playback().Player()->WaitFor();
   EXPECT_EQ(Clicks(), 3);
   EXPECT_EQ(shutdown.Exits(), 0) << "the run ended before the shutdown time";
 }
@@ -124,9 +125,9 @@ TEST_F(PlayCommandsTest, HugeOrNegativeShutdownTimesFromTheFileNeverShutDown) {
     EXPECT_TRUE(view.boxes.empty());
     view.dialogAnswers = {dir.File("click.crec")};
     m.SBProcClick();
-    ASSERT_NE(m.Player, nullptr);
-    EXPECT_EQ(m.Player->ShutTotalSeconds, c.total) << c.h;
-    m.Player->WaitFor();
+    ASSERT_NE(m.Playback().Player(), nullptr);
+    EXPECT_EQ(m.Playback().Player()->Options().shutTotalSeconds, c.total) << c.h;
+    m.Playback().Player()->WaitFor();
     EXPECT_EQ(Clicks(), 3) << c.h;
     EXPECT_EQ(shutdown.Exits(), 0) << c.h;
   }
@@ -138,43 +139,31 @@ TEST_F(PlayCommandsTest, TimedLoopTotalsFromTheFileAreSixtyFourBit) {
   TFrmMain& m = Window();
   view.dialogAnswers = {dir.File("click.crec")};
   m.SBProcClick();
-  EXPECT_EQ(m.Player->LoopMode, 2);
-  EXPECT_EQ(m.Player->LoopTotalSeconds, int64_t{-2147483648} * 3660 - 1);
-  m.Player->WaitFor();
+  EXPECT_EQ(m.Playback().Player()->Options().loopMode, play::LoopMode::Timed);
+  EXPECT_EQ(m.Playback().Player()->Options().loopTotalSeconds, int64_t{-2147483648} * 3660 - 1);
+  m.Playback().Player()->WaitFor();
   EXPECT_EQ(Clicks(), 1) << "a time of no length plays one pass";
 
   m.Settings.LoopHours = 600000;  // not a negative 32-bit total
   m.Settings.LoopMinutes = m.Settings.LoopSeconds = 0;
   view.dialogAnswers = {dir.File("click.crec")};
   m.SBProcClick();
-  EXPECT_EQ(m.Player->LoopTotalSeconds, 2160000000);
+  EXPECT_EQ(m.Playback().Player()->Options().loopTotalSeconds, 2160000000);
   m.SBStopClick();
   EXPECT_EQ(shutdown.Exits(), 0);
 }
 
-TEST_F(PlayCommandsTest, LoopModesInTheirOrder) {
+TEST_F(PlayCommandsTest, TheTimedModeComesBeforeUntilStoppedAndPlaysForItsTime) {
   settings.LoopByTime = true;
   settings.LoopUntilKey = true;
-  settings.LoopHours = 0;
-  settings.LoopMinutes = 1;
-  settings.LoopSeconds = 5;
+  settings.LoopHours = settings.LoopMinutes = 0;
+  settings.LoopSeconds = 1;
   TFrmMain& m = Window();
   view.dialogAnswers = {dir.File("click.crec")};
   m.SBProcClick();
-  EXPECT_EQ(m.Player->LoopMode, 2);
-  EXPECT_EQ(m.Player->LoopTotalSeconds, 65);
-
-  m.Settings.LoopByTime = false;
-  view.dialogAnswers = {dir.File("click.crec")};
-  m.SBProcClick();
-  EXPECT_EQ(m.Player->LoopMode, 1);
-
-  m.Settings.LoopUntilKey = false;
-  view.dialogAnswers = {dir.File("click.crec")};
-  m.SBProcClick();
-  EXPECT_EQ(m.Player->LoopMode, 0);
-  EXPECT_EQ(m.Player->LoopCount, 1);
-  m.Player->WaitFor();
+  m.Playback().Player()->WaitFor();
+  EXPECT_EQ(Clicks(), 50) << "a pass of 20 ms, for one second";
+  EXPECT_EQ(m.Playback().Outcome(), play::RunOutcome::Played);
 }
 
 TEST_F(PlayCommandsTest, PlayOverARunningPlayerEndsTheFirstBeforeTheSecondStarts) {
@@ -188,7 +177,7 @@ TEST_F(PlayCommandsTest, PlayOverARunningPlayerEndsTheFirstBeforeTheSecondStarts
   m.SBProcClick();
   EXPECT_EQ(made, 2);
   m.SBStopClick();
-  EXPECT_EQ(m.Player, nullptr);
+  EXPECT_EQ(m.Playback().Player(), nullptr);
   EXPECT_EQ(shutdown.Exits(), 0) << "neither replacing nor stopping a player shuts down";
 }
 
@@ -222,12 +211,12 @@ TEST_F(PlayCommandsTest, StopPlayOverAndCloseDoNotWaitForAStuckPlayer) {
 
   play();
   m.SBStopClick();  // Stop
-  EXPECT_EQ(m.Player, nullptr);
+  EXPECT_EQ(m.Playback().Player(), nullptr);
   play();
   play();  // Play over a run
-  ASSERT_NE(m.Player, nullptr);
+  ASSERT_NE(m.Playback().Player(), nullptr);
   m.FormClose();  // Close
-  EXPECT_EQ(m.Player, nullptr);
+  EXPECT_EQ(m.Playback().Player(), nullptr);
   EXPECT_EQ(log.Count("beep:1000:100"), 1) << "Stop went on to its beep";
 
   ASSERT_EQ(players.size(), 3u);
@@ -249,16 +238,15 @@ TEST_F(PlayCommandsTest, UnreadableScriptLeavesTheRunningPlayerAlone) {
   TFrmMain& m = Window();
   view.dialogAnswers = {dir.File("click.crec")};
   m.SBProcClick();
-  play::TRunThread* first = m.Player.get();
+  play::TRunThread* first = m.Playback().Player();
   view.dialogAnswers = {dir.File("missing.crec")};
   m.SBProcClick();
   ASSERT_EQ(view.boxes.size(), 1u);
   EXPECT_EQ(view.boxes[0].text, "不能打开动作记录文件！");
   EXPECT_EQ(view.boxes[0].caption, "系统提示");
   EXPECT_EQ(view.boxes[0].style, kMbOk | kMbIconError);
-  EXPECT_EQ(m.Player.get(), first);
-  EXPECT_EQ(m.PlayFile, nullptr);
-  EXPECT_TRUE(m.KeyHook().Installed()) << "the hook was installed before the file was tried";
+  EXPECT_EQ(m.Playback().Player(), first);
+  EXPECT_TRUE(m.Recorder().Keys().Installed()) << "the hook was installed before the file was tried";
 }
 
 TEST_F(PlayCommandsTest, PauseTogglesAndDoesNothingWithoutAPlayer) {
@@ -271,12 +259,12 @@ TEST_F(PlayCommandsTest, PauseTogglesAndDoesNothingWithoutAPlayer) {
   view.dialogAnswers = {dir.File("click.crec")};
   m.SBProcClick();
   m.SBPauseClick();
-  EXPECT_TRUE(m.Player->Suspended());
+  EXPECT_TRUE(m.Playback().Player()->Suspended());
   m.SBPauseClick();
-  EXPECT_FALSE(m.Player->Suspended());
+  EXPECT_FALSE(m.Playback().Player()->Suspended());
   m.SBPauseClick();
   m.SBStopClick();  // a stop while paused ends the run
-  EXPECT_EQ(m.Player, nullptr);
+  EXPECT_EQ(m.Playback().Player(), nullptr);
 }
 
 TEST_F(PlayCommandsTest, StartUpAutoPlayRunsOnEveryShowingWithoutShutdown) {
@@ -286,20 +274,20 @@ TEST_F(PlayCommandsTest, StartUpAutoPlayRunsOnEveryShowingWithoutShutdown) {
   settings.ShutAfterElapsed = true;
   TFrmMain& m = Window();
   m.FormShow();
-  ASSERT_NE(m.Player, nullptr);
-  EXPECT_FALSE(m.Player->ShutAfterLoops);
-  EXPECT_FALSE(m.Player->ShutAfterElapsed);
+  ASSERT_NE(m.Playback().Player(), nullptr);
+  EXPECT_FALSE(m.Playback().Player()->Options().shutAfterLoops);
+  EXPECT_FALSE(m.Playback().Player()->Options().shutAfterElapsed);
   EXPECT_EQ(view.caption, "Tesmuro");
-  m.Player->WaitFor();
+  m.Playback().Player()->WaitFor();
   EXPECT_EQ(Clicks(), 1);
   // Back from the mini window, where a recording was started: the file plays
   // again; only the mouse recorder stops for it.
   m.SBRecordClick();
   m.FormShow();
-  m.Player->WaitFor();
+  m.Playback().Player()->WaitFor();
   EXPECT_EQ(Clicks(), 2);
-  EXPECT_FALSE(m.MouseHook().Recording());
-  EXPECT_TRUE(m.KeyHook().Recording());
+  EXPECT_FALSE(m.Recorder().Mouse().Recording());
+  EXPECT_TRUE(m.Recorder().Keys().Recording());
   EXPECT_EQ(shutdown.Exits(), 0);
   EXPECT_EQ(log.Count("beep:800:100"), 2);
 
@@ -316,7 +304,7 @@ TEST_F(PlayCommandsTest, ClosingTheWindowEndsThePlayer) {
   view.dialogAnswers = {dir.File("wait.crec")};
   m.SBProcClick();
   m.FormClose();
-  EXPECT_EQ(m.Player, nullptr);
+  EXPECT_EQ(m.Playback().Player(), nullptr);
   EXPECT_EQ(shutdown.Exits(), 0) << "closing the program does not shut the computer down";
 }
 
@@ -337,36 +325,36 @@ TEST_F(PlayCommandsTest, PlayingTheBoxPlaysItsTextAsItStandsWithoutAskingOrSavin
   settings.LoopCount = 2;
   TFrmMain& m = Window();
   view.memo = play::test::Gbk("延迟 10\r\n左键按下\r\n延迟 10\r\n左键释放");  // typed, no last line end
-  m.MemoChangedByUser();
+  m.Document().ChangedByUser();
   m.SBRecordClick();
   log.calls.clear();
   m.MnuPlayMemoClick();
-  ASSERT_NE(m.Player, nullptr);
+  ASSERT_NE(m.Playback().Player(), nullptr);
   EXPECT_TRUE(Logged(log.calls, "follow"));
   EXPECT_TRUE(Logged(log.calls, "beep:800:100"));
   EXPECT_FALSE(Logged(log.calls, "dialog:2")) << "no file dialog";
-  EXPECT_FALSE(m.MouseHook().Recording());
-  EXPECT_EQ(m.Player->LoopCount, 2);
-  EXPECT_TRUE(m.ScriptFileName.empty());
+  EXPECT_FALSE(m.Recorder().Mouse().Recording());
+  EXPECT_EQ(m.Playback().Player()->Options().loopCount, 2);
+  EXPECT_TRUE(m.Document().FileName.empty());
   EXPECT_EQ(view.caption, "Tesmuro");
-  EXPECT_TRUE(m.Modified()) << "nothing was saved";
+  EXPECT_TRUE(m.Document().Modified()) << "nothing was saved";
   // Edits after the start change nothing of the run.
   view.memo = play::test::Gbk("延迟 10\r\n");
-  m.Player->WaitFor();
+  m.Playback().Player()->WaitFor();
   EXPECT_EQ(Clicks(), 2);
-  EXPECT_FALSE(m.MemoPlayOffset()) << "the run is over";
+  EXPECT_FALSE(m.Playback().BoxLineOffset()) << "the run is over";
 }
 
 TEST_F(PlayCommandsTest, AnEmptyBoxOrNoTemporaryFileIsSaidAndStartsNothing) {
   TFrmMain& m = Window();
   m.MnuPlayMemoClick();
-  EXPECT_EQ(m.Player, nullptr);
+  EXPECT_EQ(m.Playback().Player(), nullptr);
   ASSERT_EQ(view.boxes.size(), 1u);
   EXPECT_EQ(view.boxes[0].text, text::kNothingToPlay);
   view.memo = play::test::Gbk("左键按下\r\n");
-  view.noScratchFile = true;
+  noScratchFile = true;
   EXPECT_THROW(m.MnuPlayMemoClick(), std::runtime_error);
-  EXPECT_EQ(m.Player, nullptr);
+  EXPECT_EQ(m.Playback().Player(), nullptr);
 }
 
 TEST_F(PlayCommandsTest, ThePlayKeyPlaysTheBoxWhenTheSettingSaysSo) {
@@ -375,9 +363,9 @@ TEST_F(PlayCommandsTest, ThePlayKeyPlaysTheBoxWhenTheSettingSaysSo) {
   view.memo = play::test::Gbk("左键按下\r\n左键释放\r\n");
   log.calls.clear();
   m.RunHotKey(HotKeyCommand::Play);
-  ASSERT_NE(m.Player, nullptr);
+  ASSERT_NE(m.Playback().Player(), nullptr);
   EXPECT_TRUE(Logged(log.calls, "follow"));
-  m.Player->WaitFor();
+  m.Playback().Player()->WaitFor();
   EXPECT_EQ(Clicks(), 1);
 
   settings.PlayKeyPlaysMemo = false;
@@ -398,7 +386,7 @@ TEST_F(PlayCommandsTest, PlayOfTheBoxsOwnFileFollowsTheRunOnlyWhileTheBoxHoldsTh
     TFrmMain& m = Window();
     view.dialogAnswers = {dir.File(load)};
     m.SBLoadClick();
-    if (edit) m.MemoChangedByUser();
+    if (edit) m.Document().ChangedByUser();
     log.calls.clear();
     view.dialogAnswers = {dir.File(play)};
     m.SBProcClick();
@@ -418,15 +406,15 @@ TEST_F(PlayCommandsTest, TheOffsetNamesTheLineBeingPlayed) {
   std::optional<int64_t> seen;
   makePlayer = [&] {
     auto c = std::make_unique<play::test::FakePlayClock>();
-    c->At(50000, [&] { seen = w->MemoPlayOffset(); });
+    c->At(50000, [&] { seen = w->Playback().BoxLineOffset(); });
     return std::make_unique<play::TRunThread>(sink, shutdown, std::move(c));
   };
   TFrmMain& m = Window();
   view.memo = play::test::Gbk("左键按下\r\n延迟 100000\r\n左键释放\r\n");
   m.MnuPlayMemoClick();
-  m.Player->WaitFor();
+  m.Playback().Player()->WaitFor();
   EXPECT_EQ(seen, std::optional<int64_t>(10));
-  EXPECT_FALSE(m.MemoPlayOffset()) << "the run is over";
+  EXPECT_FALSE(m.Playback().BoxLineOffset()) << "the run is over";
 }
 
 }  // namespace

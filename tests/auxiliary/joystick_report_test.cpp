@@ -56,14 +56,14 @@ TEST_F(JoystickReportMenu, CommandsShowTheReportEvenWhenTheQueryFails) {
   TFrmMain w(Services());
 
   joys.caps = Pad();
-  w.MnuJoyStickClick();
+  w.MnuJoyStickClick(1);
   ASSERT_EQ(view.boxes.size(), 1u);
   EXPECT_EQ(view.boxes[0].caption, "摇杆信息1");
   EXPECT_EQ(view.boxes[0].style, kMbOk | kMbIconInformation);
   EXPECT_NE(view.boxes[0].text.find("Virtual Pad"), std::string::npos);
 
   joys.capsResult = 167;  // no controller 2: whatever the record held is not shown
-  w.MnuJoyStick2Click();
+  w.MnuJoyStickClick(2);
   ASSERT_EQ(view.boxes.size(), 2u);
   EXPECT_EQ(view.boxes[1].caption, "摇杆信息2");
   EXPECT_EQ(view.boxes[1].text.rfind("摇杆2\r\n摇杆驱动程序名:\n厂商编号,产品编号:0,0\n", 0), 0u);

@@ -9,28 +9,30 @@
 
 #include "player_fakes.h"
 #include "setup/settings.h"
+#include "support/temp_dir.h"
 
 namespace tesmuro {
 namespace {
 
 using play::RunOptions;
+constexpr auto Started = play::PlaybackSession::StartResult::Started;
 
 TEST(RunOptionsFor, TheSettingsLoopModeInItsOrderWithSixtyFourBitTimes) {
   TSettings s = ConstructionSettings();
   EXPECT_EQ(RunOptionsFor(s), RunOptions{}) << "no mode chosen: one pass";
   s.LoopUntilKey = true;
-  EXPECT_EQ(RunOptionsFor(s).loopMode, 1);
+  EXPECT_EQ(RunOptionsFor(s).loopMode, play::LoopMode::UntilStop);
   s.LoopByTime = true;
   s.LoopHours = 2147483647;
   s.LoopMinutes = 2147483647;
   s.LoopSeconds = 5;
   RunOptions o = RunOptionsFor(s);
-  EXPECT_EQ(o.loopMode, 2);
+  EXPECT_EQ(o.loopMode, play::LoopMode::Timed);
   EXPECT_EQ(o.loopTotalSeconds, int64_t{2147483647} * 3600 + int64_t{2147483647} * 60 + 5);
   s.LoopByCount = true;
   s.LoopCount = 7;
   o = RunOptionsFor(s);
-  EXPECT_EQ(o.loopMode, 0);
+  EXPECT_EQ(o.loopMode, play::LoopMode::Count);
   EXPECT_EQ(o.loopCount, 7);
   EXPECT_EQ(o.loopTotalSeconds, 0);
 }
@@ -64,13 +66,13 @@ TEST(RunOptionsFor, SwitchesShutdownAndWhatTheRequestSaysForOneRun) {
   EXPECT_EQ(o.shutTotalSeconds, 0);
   EXPECT_EQ(o.speedPercent, 50);
   EXPECT_TRUE(o.gameMode && o.scaleToScreen && o.stopWhenBlocked);
-  EXPECT_EQ(o.loopMode, 2);
+  EXPECT_EQ(o.loopMode, play::LoopMode::Timed);
   EXPECT_EQ(o.loopTotalSeconds, 90);
   r.untilStop = true;
-  EXPECT_EQ(RunOptionsFor(s, r).loopMode, 1) << "until stopped comes before a time";
+  EXPECT_EQ(RunOptionsFor(s, r).loopMode, play::LoopMode::UntilStop) << "until stopped comes before a time";
   r.loops = 4;
   o = RunOptionsFor(s, r);
-  EXPECT_EQ(o.loopMode, 0) << "a count comes first";
+  EXPECT_EQ(o.loopMode, play::LoopMode::Count) << "a count comes first";
   EXPECT_EQ(o.loopCount, 4);
 }
 
@@ -91,10 +93,10 @@ struct SessionRig {
     play::test::FakePlayClock& clock = *c;
     auto t = std::make_unique<play::TRunThread>(sink, shutdown, std::move(c));
     if (holdUntilStop) {
-      std::atomic<bool>* stop = &t->StopRequested;
-      clock.At(1000000, [this, stop] {
+      play::TRunThread* run = t.get();
+      clock.At(1000000, [this, run] {
         held.set_value();
-        while (!stop->load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        while (!run->StopRequested()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
       });
     }
     return t;
@@ -110,25 +112,36 @@ TEST(PlaybackSession, StartsWithTheOptionsAndTellsHowTheRunEnded) {
   RunOptions o;
   o.loopCount = 3;
   o.speedPercent = 200;
-  play::TRunThread& t = r.session.Start(play::test::TempScript("延迟 10 移动 1,1"), o, 1000);
-  t.WaitFor();
+  test::TempDir dir;
+  dir.Write("a.crec", play::test::Gbk("延迟 10 移动 1,1"));
+  ASSERT_EQ(r.session.Start(play::ScriptSource::File(dir.File("a.crec")), o, 1000), Started);
+  r.session.Player()->WaitFor();
   EXPECT_EQ(r.sink.TimesOf("cursor"), (std::vector<int64_t>{5000, 10000, 15000}));
   EXPECT_EQ(r.session.Outcome(), play::RunOutcome::Played);
   EXPECT_FALSE(r.session.ProgressAt(2000).playing);
 
-  r.session.Start(play::test::TempScript("移动 1,1 鼠标滚轮 x 0 0"), {}, 0).WaitFor();
+  // The box's text plays from a copy of its own.
+  ASSERT_EQ(r.session.Start(play::ScriptSource::Box(play::test::Gbk("移动 1,1 鼠标滚轮 x 0 0")), {}, 0), Started);
+  r.session.Player()->WaitFor();
   EXPECT_EQ(r.session.Outcome(), play::RunOutcome::Error);
+
+  // A script that cannot be opened starts nothing and leaves the last run as it was.
+  play::TRunThread* last = r.session.Player();
+  EXPECT_EQ(r.session.Start(play::ScriptSource::File(dir.File("none.crec")), o, 0),
+            play::PlaybackSession::StartResult::CannotOpen);
+  EXPECT_EQ(r.session.Player(), last);
 }
 
 TEST(PlaybackSession, ProgressPauseAndAStopThatEndsTheRunAsTheUsers) {
   SessionRig r;
   RunOptions o;
-  o.loopMode = 2;
+  o.loopMode = play::LoopMode::Timed;
   o.loopTotalSeconds = 3600;
   o.shutAfterLoops = true;
   // A pause in the script's first delay holds the run where it is.
   r.holdUntilStop = true;
-  play::TRunThread& t = r.session.Start(play::test::TempScript("延迟 1000000 移动 1,1"), o, 4294967000u);
+  ASSERT_EQ(r.session.Start(play::ScriptSource::Box(play::test::Gbk("延迟 1000000 移动 1,1")), o, 4294967000u),
+            Started);
   r.held.get_future().wait();
   ASSERT_TRUE(r.session.TogglePause());
   const auto p = r.session.ProgressAt(4294967000u + 61500);  // across the tick count's wrap
@@ -137,9 +150,9 @@ TEST(PlaybackSession, ProgressPauseAndAStopThatEndsTheRunAsTheUsers) {
   EXPECT_EQ(p.mode, 2);
   EXPECT_EQ(p.secondsLeft, 3600 - 61);
   ASSERT_TRUE(r.session.TogglePause());
-  EXPECT_FALSE(t.Suspended());
+  EXPECT_FALSE(r.session.Player()->Suspended());
   r.session.Stop();
-  EXPECT_EQ(r.session.player, nullptr);
+  EXPECT_EQ(r.session.Player(), nullptr);
   EXPECT_EQ(r.shutdown.Exits(), 0) << "a user's stop never shuts down";
   EXPECT_TRUE(r.sink.calls.empty());
 }

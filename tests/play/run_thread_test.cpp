@@ -26,19 +26,27 @@ struct Rig {
     sink.clock = clock;
     t = std::make_unique<TRunThread>(sink, sys, std::move(owned));
     clock->onStuck = [this] { t->RequestStop(true); };
-    if (script) t->ScriptFile = closes ? CountedScript(script, closes) : TempScript(script);
+    if (script) file = closes ? CountedScript(script, closes) : TempScript(script);
+  }
+  ~Rig() {
+    if (file) std::fclose(file);
+  }
+  Rig& Start() {
+    t->Start(std::exchange(file, nullptr), o);
+    return *this;
   }
   Rig& Run() {
-    t->Resume();
+    Start();
     t->WaitFor();
     EXPECT_TRUE(t->Finished());
-    EXPECT_EQ(t->ScriptFile, nullptr);
     EXPECT_FALSE(clock->stuck) << "the player waited with nothing to wake it";
     return *this;
   }
   T Moves() const { return sink.TimesOf("cursor"); }
 
   FakePlayClock* clock;
+  std::FILE* file = nullptr;  // the script, until the run starts
+  RunOptions o;               // what the run starts with
   RecordingSink sink;
   FakeShutdown sys;
   std::unique_ptr<TRunThread> t;
@@ -48,19 +56,19 @@ TEST(RunThreadTest, CountModePlaysLoopCountPassesAndAtLeastOne) {
   const int32_t kMin = std::numeric_limits<int32_t>::min();
   for (auto [mode, count, passes] : {std::tuple{0, 1, 1}, {0, 0, 1}, {0, -5, 1}, {0, kMin, 1}, {0, 3, 3}, {7, 3, 3}}) {
     Rig r("延迟 10 移动 1,1\r\n");
-    r.t->LoopMode = mode;
-    r.t->SetLoopCount(count);
+    r.o.loopMode = static_cast<LoopMode>(mode);
+    r.o.loopCount = count;
     r.Run();
     EXPECT_EQ(r.Moves().size(), size_t(passes)) << count;
-    EXPECT_TRUE(r.t->StopRequested);
+    EXPECT_TRUE(r.t->StopRequested());
   }
 }
 
 TEST(RunThreadTest, TimedModeChecksTheTimeOnlyAtTheEndOfAPass) {
   for (auto [seconds, passes] : {std::pair{0, 1}, {1, 3}}) {
     Rig r("延迟 400 移动 1,1");
-    r.t->LoopMode = 2;
-    r.t->LoopTotalSeconds = seconds;
+    r.o.loopMode = static_cast<LoopMode>(2);
+    r.o.loopTotalSeconds = seconds;
     r.Run();
     EXPECT_EQ(r.t->Passes(), passes);
     EXPECT_EQ(r.clock->Elapsed(), passes * 400 * kMs);
@@ -69,8 +77,8 @@ TEST(RunThreadTest, TimedModeChecksTheTimeOnlyAtTheEndOfAPass) {
 
 TEST(RunThreadTest, UntilStoppedModeEndsPromptlyInsideADelay) {
   Rig r("延迟 100 移动 1,1");
-  r.t->LoopMode = 1;
-  r.t->ShutAfterLoops = true;
+  r.o.loopMode = static_cast<LoopMode>(1);
+  r.o.shutAfterLoops = true;
   r.clock->At(1050 * kMs, [&] { r.t->RequestStop(true); });
   r.Run();
   EXPECT_EQ(r.Moves().size(), 10u);
@@ -80,7 +88,7 @@ TEST(RunThreadTest, UntilStoppedModeEndsPromptlyInsideADelay) {
 
 TEST(RunThreadTest, EmptyScriptInCountModeEndsAtOnce) {
   Rig r(" \r\n\t ");
-  r.t->SetLoopCount(100000);
+  r.o.loopCount = 100000;
   r.Run();
   EXPECT_EQ(r.t->Passes(), 1);  // the other passes could only be as empty
   EXPECT_EQ(r.clock->Elapsed(), 0);
@@ -89,8 +97,8 @@ TEST(RunThreadTest, EmptyScriptInCountModeEndsAtOnce) {
 TEST(RunThreadTest, PassesWithoutADelayInEndlessModesPauseOneMillisecond) {
   for (auto [mode, script] : {std::pair{1, ""}, {2, ""}, {1, "no keyword 123"}, {2, "移动 2,2 延迟 0 延迟 -5"}}) {
     Rig r(script);
-    r.t->LoopMode = mode;
-    r.t->LoopTotalSeconds = 1;
+    r.o.loopMode = static_cast<LoopMode>(mode);
+    r.o.loopTotalSeconds = 1;
     r.clock->At(1000 * kMs + 500, [&] { r.t->Terminate(); });  // ends mode 1
     r.Run();
     EXPECT_EQ(r.t->Passes(), 1001) << script;  // one per millisecond, not as many as a core can spin
@@ -100,7 +108,7 @@ TEST(RunThreadTest, PassesWithoutADelayInEndlessModesPauseOneMillisecond) {
 TEST(RunThreadTest, UserStopNeverShutsDownTerminateStillDoes) {
   for (bool byUser : {true, false}) {
     Rig r("延迟 60000 移动 1,1");
-    r.t->ShutAfterLoops = true;
+    r.o.shutAfterLoops = true;
     r.clock->At(5000 * kMs, [&] { byUser ? r.t->RequestStop(true) : r.t->Terminate(); });
     r.Run();
     EXPECT_EQ(r.clock->Elapsed(), 5000 * kMs);
@@ -112,23 +120,23 @@ TEST(RunThreadTest, UserStopNeverShutsDownTerminateStillDoes) {
 TEST(RunThreadTest, ShutAfterLoopsClosesTheFileThenAsksOnce) {
   int closes = 0, closesAtExit = -1;
   Rig r("延迟 10 移动 1,1", &closes);
-  r.t->SetLoopCount(2);
-  r.t->ShutAfterLoops = true;
+  r.o.loopCount = 2;
+  r.o.shutAfterLoops = true;
   r.sys.onExit = [&] { closesAtExit = closes; };
   r.Run();
   EXPECT_EQ(r.sys.Exits(), 1);
   EXPECT_EQ(closesAtExit, kCanCountCloses ? 1 : 0);
   Rig noFile;  // ends as after the last pass
-  noFile.t->ShutAfterLoops = true;
+  noFile.o.shutAfterLoops = true;
   EXPECT_EQ(noFile.Run().sys.Exits(), 1);
 }
 
 TEST(RunThreadTest, ShutAfterElapsedAsksAtEachWordReadAfterTheDeadline) {
   for (auto [passes, exits] : {std::pair{4, 3}, {2, 0}}) {
     Rig r("延迟 400 移动 1,1");
-    r.t->SetLoopCount(passes);
-    r.t->ShutAfterElapsed = true;
-    r.t->ShutTotalSeconds = 1;
+    r.o.loopCount = passes;
+    r.o.shutAfterElapsed = true;
+    r.o.shutTotalSeconds = 1;
     r.Run();
     // Words are read at 0, 400 | 400, 800 | 800, 1200 | 1200, 1600 ms.
     EXPECT_EQ(r.sys.Exits(), exits);
@@ -138,10 +146,10 @@ TEST(RunThreadTest, ShutAfterElapsedAsksAtEachWordReadAfterTheDeadline) {
 
 TEST(RunThreadTest, DeadlinesBeyond596HoursWork) {
   Rig r("延迟 2000000000 移动 1,1");  // 555.6 hours per pass
-  r.t->LoopMode = 2;
-  r.t->LoopTotalSeconds = 3000000;  // 833 hours
-  r.t->ShutAfterElapsed = true;
-  r.t->ShutTotalSeconds = 2200000;  // 611 hours
+  r.o.loopMode = static_cast<LoopMode>(2);
+  r.o.loopTotalSeconds = 3000000;  // 833 hours
+  r.o.shutAfterElapsed = true;
+  r.o.shutTotalSeconds = 2200000;  // 611 hours
   r.Run();
   EXPECT_EQ(r.t->Passes(), 2);
   EXPECT_EQ(r.sys.Exits(), 1);  // at the second move word, read at 1111 hours
@@ -153,9 +161,9 @@ TEST(RunThreadTest, ShutdownTimesOfNoLengthOrBeyondTheClockNeverShutDown) {
   // that the microsecond clock cannot reach.
   for (int64_t total : {int64_t{0}, int64_t{-1}, int64_t{-2134967296}, kMin, kMax, kMax / 1000000 + 1, kMax / 1000000}) {
     Rig r("延迟 400 移动 1,1");
-    r.t->SetLoopCount(4);
-    r.t->ShutAfterElapsed = true;
-    r.t->ShutTotalSeconds = total;
+    r.o.loopCount = 4;
+    r.o.shutAfterElapsed = true;
+    r.o.shutTotalSeconds = total;
     r.Run();
     EXPECT_EQ(r.sys.Exits(), 0) << total;
     EXPECT_EQ(r.Moves().size(), 4u) << total;
@@ -167,8 +175,8 @@ TEST(RunThreadTest, TimedRunsOfNoLengthPlayOnePassEndlessOnesRunUntilStopped) {
   for (auto [total, passes] : {std::pair{int64_t{-1}, 1}, {kMin, 1}, {int64_t{-2134967296}, 1},
                                {kMax, 5}, {kMax / 1000000 + 1, 5}, {int64_t{2160000000}, 5}}) {
     Rig r("延迟 400 移动 1,1");
-    r.t->LoopMode = 2;
-    r.t->LoopTotalSeconds = total;
+    r.o.loopMode = static_cast<LoopMode>(2);
+    r.o.loopTotalSeconds = total;
     r.clock->At(2100 * kMs, [&] { r.t->RequestStop(true); });
     r.Run();
     EXPECT_EQ(r.t->Passes(), passes) << total;
@@ -178,11 +186,11 @@ TEST(RunThreadTest, TimedRunsOfNoLengthPlayOnePassEndlessOnesRunUntilStopped) {
 TEST(RunThreadTest, ConversionErrorEndsTheRunWithoutShutdown) {
   int closes = 0;
   Rig r("按键按下 65 0 0 0 0 按键按下 abc 0 0 0 0 移动 1,1", &closes);
-  r.t->SetLoopCount(3);
-  r.t->ShutAfterLoops = true;
+  r.o.loopCount = 3;
+  r.o.shutAfterLoops = true;
   r.Run();
   EXPECT_EQ(r.sink.calls, (V{"key 65 0 down", "key 65 0 up"}));  // released at the end
-  EXPECT_FALSE(r.t->StopRequested);
+  EXPECT_FALSE(r.t->StopRequested());
   EXPECT_EQ(r.sys.Exits(), 0);
   EXPECT_EQ(closes, kCanCountCloses ? 1 : 0);
 }
@@ -201,7 +209,7 @@ TEST(RunThreadTest, HeldInputIsReleasedHoweverTheRunEnds) {
 TEST(RunThreadTest, ActionsAreDueAtRunStartPlusTheDelaysBeforeThem) {
   Rig r("延迟 10 移动 1,1 延迟 0 移动 2,2 延迟 10 延迟 -40 移动 3,3");
   r.sink.cost = 300;  // each injection takes 300 us; zero and negative delays are no pause
-  r.t->SetLoopCount(3);
+  r.o.loopCount = 3;
   r.Run();
   EXPECT_EQ(r.Moves(), (T{10000, 10300, 20000, 30000, 30300, 40000, 50000, 50300, 60000}));
 }
@@ -209,8 +217,8 @@ TEST(RunThreadTest, ActionsAreDueAtRunStartPlusTheDelaysBeforeThem) {
 TEST(RunThreadTest, SpeedDividesEveryDelayWithoutDrift) {
   {
     Rig r("延迟 20 移动 1,1 延迟 7 移动 2,2");
-    r.t->SpeedPercent = 200;
-    r.t->SetLoopCount(2);
+    r.o.speedPercent = 200;
+    r.o.loopCount = 2;
     r.Run();
     EXPECT_EQ(r.Moves(), (T{10000, 13500, 23500, 27000}));
   }
@@ -220,7 +228,7 @@ TEST(RunThreadTest, SpeedDividesEveryDelayWithoutDrift) {
     std::string script;
     for (int i = 0; i < 3000; ++i) script += "延迟 10 移动 1,1 ";
     Rig r(script.c_str());
-    r.t->SpeedPercent = 300;
+    r.o.speedPercent = 300;
     r.Run();
     ASSERT_EQ(r.Moves().size(), 3000u);
     EXPECT_EQ(r.Moves()[0], 3333);
@@ -229,7 +237,7 @@ TEST(RunThreadTest, SpeedDividesEveryDelayWithoutDrift) {
   }
   for (auto [asked, first] : {std::pair{0, 1000}, {5, 1000}, {-100, 1000}, {20000, 1}}) {
     Rig r("延迟 100 移动 1,1");
-    r.t->SpeedPercent = asked;  // outside 10..10000: the nearest limit
+    r.o.speedPercent = asked;  // outside 10..10000: the nearest limit
     r.Run();
     EXPECT_EQ(r.Moves(), (T{first * kMs})) << asked;
   }
@@ -293,8 +301,8 @@ TEST(RunThreadTest, APauseLetsGoOfHeldInputAndResumeHoldsItAgainBeforeTheNextAct
 
 TEST(RunThreadTest, AStopWhilePausedPressesNothingAgainAndReleasesNothingTwice) {
   Rig r("按键按下 17 0 0 0 0 左键按下 延迟 100 移动 1,1");
-  r.t->LoopMode = 1;
-  r.t->ShutAfterLoops = true;
+  r.o.loopMode = static_cast<LoopMode>(1);
+  r.o.shutAfterLoops = true;
   r.clock->At(50 * kMs, [&] { r.t->Suspend(); });
   r.clock->At(500 * kMs, [&] { r.t->RequestStop(true); });
   r.Run();
@@ -305,8 +313,8 @@ TEST(RunThreadTest, AStopWhilePausedPressesNothingAgainAndReleasesNothingTwice) 
 
 TEST(RunThreadTest, PausedTimeCountsTowardsATimedRun) {
   Rig r("延迟 400 移动 1,1");
-  r.t->LoopMode = 2;
-  r.t->LoopTotalSeconds = 1;
+  r.o.loopMode = static_cast<LoopMode>(2);
+  r.o.loopTotalSeconds = 1;
   r.clock->At(100 * kMs, [&] { r.t->Suspend(); });
   r.clock->At(1100 * kMs, [&] { r.t->Resume(); });
   r.Run();
@@ -316,7 +324,7 @@ TEST(RunThreadTest, PausedTimeCountsTowardsATimedRun) {
 
 TEST(RunThreadTest, StopWhilePausedEndsTheRun) {
   Rig r("延迟 100 移动 1,1");
-  r.t->LoopMode = 1;
+  r.o.loopMode = static_cast<LoopMode>(1);
   r.clock->At(50 * kMs, [&] { r.t->Suspend(); });
   r.clock->At(500 * kMs, [&] { r.t->RequestStop(true); });
   r.Run();
@@ -329,8 +337,7 @@ TEST(RunThreadTest, ControlBeforeTheStartAndAfterTheEnd) {
   EXPECT_TRUE(r.t->Suspended());  // created suspended
   r.t->Suspend();
   r.t->WaitFor();  // not started: returns
-  r.t->StoppedByUser = true;  // cleared by the start
-  r.t->ShutAfterLoops = true;
+  r.o.shutAfterLoops = true;
   r.Run();
   EXPECT_FALSE(r.t->Suspended());
   EXPECT_EQ(r.sys.Exits(), 1);
@@ -339,8 +346,9 @@ TEST(RunThreadTest, ControlBeforeTheStartAndAfterTheEnd) {
   EXPECT_EQ(r.sink.calls.size(), 1u);
 
   int closes = 0;
-  Rig(nullptr).t->ScriptFile = CountedScript("x", &closes);  // never started
+  r.t->Start(CountedScript("x", &closes), r.o);  // a second start only closes its file
   EXPECT_EQ(closes, kCanCountCloses ? 1 : 0);
+  EXPECT_EQ(r.sink.calls.size(), 1u);
 }
 
 // Real clocks: a stop or the destructor must end a delay of 24 days, so these
@@ -355,9 +363,9 @@ class RunThreadRealClockTest : public ::testing::Test {
     }
     s.onCall = [this] { std::lock_guard<std::mutex> l(m_); called_ = true; cv_.notify_all(); };
     auto t = std::make_unique<TRunThread>(s, sys, CreateSystemPlayClock());
-    t->ScriptFile = TempScript(script);
-    t->ShutAfterLoops = true;
-    t->Resume();
+    RunOptions o;
+    o.shutAfterLoops = true;
+    t->Start(TempScript(script), o);
     std::unique_lock<std::mutex> l(m_);
     cv_.wait(l, [&] { return called_; });
     return t;
@@ -399,11 +407,11 @@ TEST(RunThreadStuckTest, TheDestructorLetsAStuckRunGoAndItEndsOnItsOwnLikeAUserS
   sink->onCall = [&] { if (sink->calls.size() == 2) gate.Block(); };
   int closes = 0;
   auto t = std::make_unique<TRunThread>(sink, sys, CreateSystemPlayClock());
-  t->ScriptFile = CountedScript("按键按下 17 0 0 0 0 移动 1,1 左键按下 延迟 5 左键释放", &closes);
-  t->ShutAfterLoops = true;
   t->StopWait = std::chrono::milliseconds(10);
   std::shared_future<void> ended = t->Ended();
-  t->Resume();
+  RunOptions o;
+  o.shutAfterLoops = true;
+  t->Start(CountedScript("按键按下 17 0 0 0 0 移动 1,1 左键按下 延迟 5 左键释放", &closes), o);
   gate.AwaitBlocked();
 
   t.reset();  // returns although the run cannot end now
@@ -429,10 +437,9 @@ TEST(RunThreadStuckTest, SharedServicesOutliveTheObjectAndTheTestsReferences) {
   RecordingSink* raw = sink.get();
   sink->onCall = [&gate, raw] { if (raw->calls.size() == 1) gate.Block(); };
   auto t = std::make_unique<TRunThread>(sink, std::make_shared<FakeShutdown>(), CreateSystemPlayClock());
-  t->ScriptFile = TempScript("按键按下 65 0 0 0 0 延迟 2147483647");
   t->StopWait = std::chrono::milliseconds(1);
   std::shared_future<void> ended = t->Ended();
-  t->Resume();
+  t->Start(TempScript("按键按下 65 0 0 0 0 延迟 2147483647"), RunOptions{});
   gate.AwaitBlocked();
   t.reset();
   sink.reset();
@@ -467,8 +474,8 @@ namespace {
 
 TEST(RunThreadForeground, LooksAtTheForegroundWindowAtEachPassAndWhenItChanges) {
   Rig r("移动 1,1 延迟 10 移动 2,2 延迟 10 移动 3,3");
-  r.t->LoopMode = 0;
-  r.t->SetLoopCount(2);
+  r.o.loopMode = static_cast<LoopMode>(0);
+  r.o.loopCount = 2;
   uint64_t window = 7;
   std::vector<bool> seen;  // InputBlocked() as each move goes out
   r.sink.foreground = [&] { return window; };
@@ -489,8 +496,8 @@ TEST(RunThreadForeground, LooksAtTheForegroundWindowAtEachPassAndWhenItChanges) 
 
 TEST(RunThreadForeground, AnUnattendedRunEndsWhenItsInputIsDropped) {
   Rig r("移动 1,1 按键按下 17 29 0 0 0 延迟 10 移动 2,2 延迟 10 移动 3,3");
-  r.t->StopWhenBlocked = true;
-  r.t->ShutAfterLoops = true;
+  r.o.stopWhenBlocked = true;
+  r.o.shutAfterLoops = true;
   uint64_t window = 7;
   r.sink.foreground = [&] { return window; };
   r.sink.refuses = [&] { return window == 9; };
@@ -507,9 +514,9 @@ TEST(RunThreadScreen, AScreenThatDiffersIsToldOnceAndMappedWhenAsked) {
   for (bool scale : {false, true}) {
     Rig r("屏幕 0,0,640,512,96 移动 320,256 延迟 10 移动 0,0");
     r.sink.screen = {0, 0, 1280, 1024, 96};
-    r.t->ScaleToScreen = scale;
-    r.t->LoopMode = 0;
-    r.t->SetLoopCount(2);
+    r.o.scaleToScreen = scale;
+    r.o.loopMode = static_cast<LoopMode>(0);
+    r.o.loopCount = 2;
     r.Run();
     EXPECT_EQ(r.sink.calls[0], scale ? "cursor 640,512" : "cursor 320,256");
     auto n = r.t->TakeScreenNotice();

@@ -28,6 +28,8 @@ class RecorderTest : public test::MainWindowFixture {
     dir.Write("Quorlin.qlset", FormatSettings(s));
     w = std::make_unique<TFrmMain>(Services());
   }
+  // Hands the window's hot keys, as its settings now say, to the keyboard recorder.
+  void PublishHotKeys() { w->Recorder().PublishHotKeys(RecordingOptionsFor(w->Settings).hotKeys); }
   static MouseHookEvent Mouse(uint32_t msg, uint32_t tick, int x = 0, int y = 0) {
     MouseHookEvent e;
     e.message = msg;
@@ -62,13 +64,13 @@ class RecorderTest : public test::MainWindowFixture {
 
 TEST_F(RecorderTest, MovesClickAndWheelGiveTheirLinesAndStatus) {
   StartRecording(10000);
-  w->OnMouseEvent(Mouse(0x200, 10900, 640, 480));
-  w->OnMouseEvent(Mouse(0x200, 10900, -5, 1030));  // same millisecond, a monitor to the left
-  w->OnMouseEvent(Mouse(0x201, 10990));
-  w->OnMouseEvent(Mouse(0x202, 11090));
+  w->Recorder().OnMouseEvent(Mouse(0x200, 10900, 640, 480));
+  w->Recorder().OnMouseEvent(Mouse(0x200, 10900, -5, 1030));  // same millisecond, a monitor to the left
+  w->Recorder().OnMouseEvent(Mouse(0x201, 10990));
+  w->Recorder().OnMouseEvent(Mouse(0x202, 11090));
   MouseHookEvent wheel = Mouse(0x20A, 11100);
   wheel.mouseData = 0xFF880000u;  // -120: one notch towards the user
-  w->OnMouseEvent(wheel);
+  w->Recorder().OnMouseEvent(wheel);
   EXPECT_EQ(view.memo, Lines({kDelay + "900", kMove + "640,480", kDelay + "0", kMove + "-5,1030", kDelay + "90",
                               kLeftDown, kDelay + "100", kLeftUp, kDelay + "10", kWheel + "-120 0 0"}));
   EXPECT_EQ(view.status[1], "X:-5Y:1030") << "the move's own point, not a later cursor reading";
@@ -76,20 +78,20 @@ TEST_F(RecorderTest, MovesClickAndWheelGiveTheirLinesAndStatus) {
 }
 
 TEST_F(RecorderTest, MouseEventsThatAreNotRecorded) {
-  w->MouseHook().Install();
-  w->OnMouseEvent(Mouse(0x200, 500, 1, 1));
+  w->Recorder().Mouse().Install();
+  w->Recorder().OnMouseEvent(Mouse(0x200, 500, 1, 1));
   EXPECT_EQ(view.memo, "") << "recording off";
   StartRecording(1000);
   MouseHookEvent notAction = Mouse(0x201, 1100);
   notAction.code = 3;
-  w->OnMouseEvent(notAction);
-  w->OnMouseEvent(Mouse(0x20B, 1200));  // a side button that names no button
-  w->OnMouseEvent(Mouse(0x20D, 1200));  // a side button's double click
-  w->OnMouseEvent(Mouse(kRawMotionMessage, 1200, 5, 5));  // relative motion outside game mode
+  w->Recorder().OnMouseEvent(notAction);
+  w->Recorder().OnMouseEvent(Mouse(0x20B, 1200));  // a side button that names no button
+  w->Recorder().OnMouseEvent(Mouse(0x20D, 1200));  // a side button's double click
+  w->Recorder().OnMouseEvent(Mouse(kRawMotionMessage, 1200, 5, 5));  // relative motion outside game mode
   EXPECT_EQ(view.memo, "");
   EXPECT_EQ(view.status.count(1) + view.status.count(2), 0u);
-  EXPECT_EQ(w->MouseHook().GetLastTime(), 1000u) << "the clock is not touched";
-  w->OnMouseEvent(Mouse(0x204, 1300));
+  EXPECT_EQ(w->Recorder().Mouse().GetLastTime(), 1000u) << "the clock is not touched";
+  w->Recorder().OnMouseEvent(Mouse(0x204, 1300));
   EXPECT_EQ(view.memo, Lines({kDelay + "300", "\xD3\xD2\xBC\xFC\xB0\xB4\xCF\xC2"}));
 }
 
@@ -97,20 +99,20 @@ TEST_F(RecorderTest, SideButtonsAndTheHorizontalWheel) {
   StartRecording(1000);
   MouseHookEvent e = Mouse(0x20B, 1010);
   e.mouseData = 0x00010000u;  // X1
-  w->OnMouseEvent(e);
+  w->Recorder().OnMouseEvent(e);
   e = Mouse(0x20C, 1020);
   e.mouseData = 0x00010000u;
-  w->OnMouseEvent(e);
+  w->Recorder().OnMouseEvent(e);
   e = Mouse(0x20B, 1030);
   e.mouseData = 0x00020000u;  // X2
-  w->OnMouseEvent(e);
+  w->Recorder().OnMouseEvent(e);
   e = Mouse(0x20C, 1040);
   e.mouseData = 0x00020000u;
-  w->OnMouseEvent(e);
+  w->Recorder().OnMouseEvent(e);
   e = Mouse(0x20E, 1050);
   e.mouseData = 0xFF100000u;  // -240: two notches to the left
   e.flags = 1;
-  w->OnMouseEvent(e);
+  w->Recorder().OnMouseEvent(e);
   EXPECT_EQ(view.memo, Lines({kDelay + "10", "\xBA\xF3\xCD\xCB\xBC\xFC\xB0\xB4\xCF\xC2", kDelay + "10",
                               "\xBA\xF3\xCD\xCB\xBC\xFC\xCA\xCD\xB7\xC5", kDelay + "10",
                               "\xC7\xB0\xBD\xF8\xBC\xFC\xB0\xB4\xCF\xC2", kDelay + "10",
@@ -126,10 +128,10 @@ TEST_F(RecorderTest, GameModeRecordsRelativeMotionInPlaceOfPositions) {
   w = std::make_unique<TFrmMain>(Services());
   StartRecording(1000);
   EXPECT_EQ(hooks.rawInstalled, 1) << "raw input is taken while recording in game mode";
-  w->OnMouseEvent(Mouse(0x200, 1010, 300, 300));  // the position: not recorded
-  w->OnMouseEvent(Mouse(kRawMotionMessage, 1010, -3, 6));
-  w->OnMouseEvent(Mouse(kRawMotionMessage, 1020, 0, 0));  // no motion
-  w->OnMouseEvent(Mouse(0x201, 1030));
+  w->Recorder().OnMouseEvent(Mouse(0x200, 1010, 300, 300));  // the position: not recorded
+  w->Recorder().OnMouseEvent(Mouse(kRawMotionMessage, 1010, -3, 6));
+  w->Recorder().OnMouseEvent(Mouse(kRawMotionMessage, 1020, 0, 0));  // no motion
+  w->Recorder().OnMouseEvent(Mouse(0x201, 1030));
   EXPECT_EQ(view.memo, Lines({kDelay + "10", "\xCF\xE0\xB6\xD4\xD2\xC6\xB6\xAF -3,6", kDelay + "20", kLeftDown}));
   EXPECT_EQ(view.status[1], "DX:-3DY:6");
   w->SBStopClick();
@@ -140,7 +142,7 @@ TEST_F(RecorderTest, ARecordingStartsWithTheScreenItIsMadeOn) {
   screen = {-1920, -200, 3200, 1280, 120};
   w = std::make_unique<TFrmMain>(Services());
   StartRecording(1000);
-  w->OnMouseEvent(Mouse(0x200, 1100, -1900, -150));
+  w->Recorder().OnMouseEvent(Mouse(0x200, 1100, -1900, -150));
   w->SBStopClick();
   StartRecording(5000);  // appended: its own line
   EXPECT_EQ(view.memo, Lines({"\xC6\xC1\xC4\xBB -1920,-200,3200,1280,120", kDelay + "100", kMove + "-1900,-150",
@@ -150,37 +152,37 @@ TEST_F(RecorderTest, ARecordingStartsWithTheScreenItIsMadeOn) {
 
 TEST_F(RecorderTest, DelaysCountFromTheLatestEventOfAnySource) {
   StartRecording(1000);
-  w->OnMouseEvent(Mouse(0x200, 1100, 1, 2));
+  w->Recorder().OnMouseEvent(Mouse(0x200, 1100, 1, 2));
   w->OnKeyEvent(Key(0x100, 65, 1350));
-  w->OnMouseEvent(Mouse(0x200, 1450, 3, 4));
+  w->Recorder().OnMouseEvent(Mouse(0x200, 1450, 3, 4));
   EXPECT_EQ(view.memo, Lines({kDelay + "100", kMove + "1,2", kDelay + "250", kKeyDown + "65 30 0 4000000000 0",
                               kDelay + "100", kMove + "3,4"}));
 
   // An old time (a recorder that was off) never lowers the merge.
-  w->MouseHook().SetLastTime(5);
+  w->Recorder().Mouse().SetLastTime(5);
   clock.now = 1500;
-  w->JoyRecording = true;
-  w->OnJoy1ButtonDown(257);
+  w->Recorder().JoyRecording = true;
+  w->Recorder().OnJoy1ButtonDown(257);
   EXPECT_NE(view.memo.find(kDelay + "150\r\n"), std::string::npos) << "measured from the keyboard event at 1350";
 }
 
 TEST_F(RecorderTest, MergeCopiesTheUnsignedMaximumAcrossAWrap) {
-  w->MouseHook().SetLastTime(0xFFFFFFF0u);  // before the tick counter wrapped
-  w->KeyHook().SetLastTime(5);
-  w->LastEventTime = 7;
-  w->SyncLastEventTime();
-  EXPECT_EQ(w->KeyHook().GetLastTime(), 0xFFFFFFF0u);
-  EXPECT_EQ(w->LastEventTime, 0xFFFFFFF0u);
+  w->Recorder().Mouse().SetLastTime(0xFFFFFFF0u);  // before the tick counter wrapped
+  w->Recorder().Keys().SetLastTime(5);
+  w->Recorder().LastEventTime = 7;
+  w->Recorder().SyncLastEventTime();
+  EXPECT_EQ(w->Recorder().Keys().GetLastTime(), 0xFFFFFFF0u);
+  EXPECT_EQ(w->Recorder().LastEventTime, 0xFFFFFFF0u);
 
   // A delay across the wrap is the small true value.
   StartRecording(0xFFFFFF00u);
-  w->OnMouseEvent(Mouse(0x201, 0x40u));
+  w->Recorder().OnMouseEvent(Mouse(0x201, 0x40u));
   EXPECT_EQ(view.memo, Lines({kDelay + "320", kLeftDown}));
 }
 
 TEST_F(RecorderTest, EventQueuedBeforeRecordCountsFromRecord) {
   StartRecording(2000);
-  w->OnMouseEvent(Mouse(0x201, 1990));
+  w->Recorder().OnMouseEvent(Mouse(0x201, 1990));
   EXPECT_EQ(view.memo, Lines({kDelay + "0", kLeftDown}));
 }
 
@@ -198,7 +200,7 @@ TEST_F(RecorderTest, KeysAndSystemKeys) {
 }
 
 TEST_F(RecorderTest, HotKeyRules) {
-  TKeyHook& k = w->KeyHook();
+  TKeyHook& k = w->Recorder().Keys();
   k.HotRecordKey = 120;           // F9
   k.HotStartKey = kHotCtrl | 121; // Ctrl+F10
   k.HotStopKey = 120;             // same as Record: Record wins
@@ -237,7 +239,7 @@ TEST_F(RecorderTest, StopHotKeyPressIsRecordedAndItsReleaseIsNot) {
 TEST_F(RecorderTest, RecordHotKeyPressIsNotRecordedButItsReleaseIs) {
   w->Settings.RecordKey = 119;
   w->Settings.ShortCutControl = true;
-  w->PublishHotKeys();
+  PublishHotKeys();
   clock.now = 300;
   const HotKeyCommand c = w->OnKeyEvent(Key(0x100, 119, 300));
   w->RunHotKey(c);
@@ -272,7 +274,7 @@ constexpr uint32_t kLShift = 0xA0, kLCtrl = 0xA2, kRCtrl = 0xA3, kLAlt = 0xA4, k
 TEST_F(RecorderTest, PlainStopKeyFiresAsASystemKeyWhileTheScriptHoldsAlt) {
   w->Settings.StopKey = kF11;
   w->Settings.ShortCutControl = true;
-  w->PublishHotKeys();
+  PublishHotKeys();
   Keyboard kb;
   // The player presses Alt and keeps it down: every key is a system key now.
   EXPECT_EQ(w->OnKeyEvent(kb.Event(0x104, kLAlt, /*injected=*/true)), HotKeyCommand::None);
@@ -287,7 +289,7 @@ TEST_F(RecorderTest, PlainStopKeyFiresAsASystemKeyWhileTheScriptHoldsAlt) {
 
   // F10 alone comes as a system key on Windows.
   w->Settings.StopKey = kF10;
-  w->PublishHotKeys();
+  PublishHotKeys();
   Keyboard fresh;
   EXPECT_EQ(w->OnKeyEvent(fresh.Event(0x104, kF10, false)), HotKeyCommand::Stop);
   EXPECT_EQ(w->OnKeyEvent(fresh.Event(0x105, kF10, false)), HotKeyCommand::None);
@@ -296,7 +298,7 @@ TEST_F(RecorderTest, PlainStopKeyFiresAsASystemKeyWhileTheScriptHoldsAlt) {
 TEST_F(RecorderTest, ThePlayersModifiersNeitherFakeNorBlockTheUsersHotKey) {
   w->Settings.StopKey = kHotCtrl | 'S';
   w->Settings.ShortCutControl = true;
-  w->PublishHotKeys();
+  PublishHotKeys();
   Keyboard kb;
   // The script holds Ctrl; the user types S: not the user's Ctrl+S.
   w->OnKeyEvent(kb.Down(kLCtrl, true));

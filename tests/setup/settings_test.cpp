@@ -242,37 +242,16 @@ class SettingsOnDisk : public test::MainWindowFixture {
  protected:
 };
 
-TEST_F(SettingsOnDisk, SaveThenLoadThroughTheMainWindow) {
+TEST_F(SettingsOnDisk, TheWindowStartsWithTheFileBesideTheProgram) {
   TFrmMain w(Services());  // no file yet: one message
   ASSERT_EQ(view.boxes.size(), 1u);
-  w.Settings.LoopCount = 9;
-  w.Settings.AutoFileName = "x y.crec";
-  w.SaveSettings(w.SettingsPath());
-  EXPECT_EQ(view.boxes.size(), 1u);
-  EXPECT_EQ(dir.Read("Quorlin.qlset"), FormatSettings(w.Settings));
-  EXPECT_EQ(dir.FileCount(), 1u) << "no temporary file is left behind";
-
+  TSettings s = ConstructionSettings();
+  s.LoopCount = 9;
+  s.AutoFileName = "x y.crec";
+  dir.Write("Quorlin.qlset", FormatSettings(s));
   TFrmMain again(Services());
   EXPECT_EQ(view.boxes.size(), 1u);
-  EXPECT_EQ(again.Settings, w.Settings);
-}
-
-TEST_F(SettingsOnDisk, FailedSaveShowsTheMessageAndLeavesTheOldFile) {
-  TFrmMain w(Services());
-  view.boxes.clear();
-  w.SaveSettings(dir.File("missing-folder/Quorlin.qlset"));
-  ASSERT_EQ(view.boxes.size(), 1u);
-  EXPECT_EQ(view.boxes[0].text, "不能打开输出参数文件！");
-  EXPECT_EQ(view.boxes[0].caption, "系统提示");
-  EXPECT_EQ(view.boxes[0].style, kMbOk | kMbIconError);
-
-  // A target that cannot be replaced (here a folder) stays as it was.
-  std::filesystem::create_directory(std::filesystem::u8path(dir.File("busy")));
-  dir.Write("busy/inside", "old");
-  w.SaveSettings(dir.File("busy"));
-  EXPECT_EQ(view.boxes.size(), 2u);
-  EXPECT_EQ(dir.Read("busy/inside"), "old");
-  EXPECT_EQ(dir.FileCount(), 1u) << "the temporary file is removed";
+  EXPECT_EQ(again.Settings, s);
 }
 
 }  // namespace

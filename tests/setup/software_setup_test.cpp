@@ -60,7 +60,7 @@ class SetupView : public test::FakeView {
 class SoftwareSetupTest : public ::testing::Test {
  protected:
   MainWindowServices Services(std::string folder = {}) {
-    return {view, clock, hooks, joys, folder.empty() ? dir.Str() : folder, {}};
+    return {view, clock, hooks, joys, folder.empty() ? dir.Str() : folder};
   }
   std::string FileBytes() { return dir.Read("Quorlin.qlset"); }
 
@@ -121,12 +121,12 @@ TEST_F(SoftwareSetupTest, ConfirmReReadsTheFileThenAppliesSavesAndSwitchesTheHot
   EXPECT_TRUE(view.boxes.empty());
 
   // The switch takes effect at once, the keys at their next publication.
-  EXPECT_FALSE(w.KeyHook().HotKeysEnabled);
-  EXPECT_EQ(w.KeyHook().HotStartKey, 120);
-  EXPECT_EQ(w.KeyHook().HotStopKey, 121);
-  EXPECT_EQ(w.KeyHook().HotRecordKey, 122);
-  w.PublishHotKeys();
-  EXPECT_EQ(w.KeyHook().HotStartKey, 16505);
+  EXPECT_FALSE(w.Recorder().Keys().HotKeysEnabled);
+  EXPECT_EQ(w.Recorder().Keys().HotStartKey, 120);
+  EXPECT_EQ(w.Recorder().Keys().HotStopKey, 121);
+  EXPECT_EQ(w.Recorder().Keys().HotRecordKey, 122);
+  w.SBStopClick();  // the stop publishes them
+  EXPECT_EQ(w.Recorder().Keys().HotStartKey, 16505);
 }
 
 TEST_F(SoftwareSetupTest, AnyOtherResultLeavesTheRecordAsTheFileHasItAndWritesNothing) {
@@ -135,7 +135,7 @@ TEST_F(SoftwareSetupTest, AnyOtherResultLeavesTheRecordAsTheFileHasItAndWritesNo
     dir.Write("Quorlin.qlset", bytes);
     TFrmMain w(Services());
     w.Settings.LoopCount = 555;
-    w.KeyHook().HotKeysEnabled = true;
+    w.Recorder().Keys().HotKeysEnabled = true;
     dialog.user = [result](SetupDialogState& d) {
       d.ChkShortCut = false;
       d.EditAutoFileName = "picked with SBLoad.crec";
@@ -147,7 +147,7 @@ TEST_F(SoftwareSetupTest, AnyOtherResultLeavesTheRecordAsTheFileHasItAndWritesNo
     EXPECT_EQ(w.Settings, OnDisk()) << result;
     EXPECT_EQ(FileBytes(), bytes);
     EXPECT_EQ(dir.FileCount(), 1u);
-    EXPECT_TRUE(w.KeyHook().HotKeysEnabled);
+    EXPECT_TRUE(w.Recorder().Keys().HotKeysEnabled);
     EXPECT_EQ(log.Count("setup:read"), 0);
     EXPECT_TRUE(view.boxes.empty());
   }
@@ -181,7 +181,7 @@ TEST_F(SoftwareSetupTest, ABadNumberAppliesTheStepsBeforeItOnlyAndWritesNothing)
   EXPECT_EQ(w.Settings, expected);
   EXPECT_EQ(FileBytes(), bytes);
   EXPECT_EQ(dir.FileCount(), 1u);
-  EXPECT_TRUE(w.KeyHook().HotKeysEnabled) << "the switch is not touched";
+  EXPECT_TRUE(w.Recorder().Keys().HotKeysEnabled) << "the switch is not touched";
   EXPECT_TRUE(view.boxes.empty()) << "the error box is the dispatcher's";
 
   // The next opening starts from the file again.
@@ -210,7 +210,7 @@ TEST_F(SoftwareSetupTest, ANegativeTimeIsReportedLikeABadNumberAndWritesNothing)
   EXPECT_EQ(FileBytes(), bytes);
   EXPECT_EQ(w.Settings.ShutHours, 0);
   EXPECT_EQ(w.Settings.AutoFileName, "old.crec");
-  EXPECT_TRUE(w.KeyHook().HotKeysEnabled) << "the switch is not touched";
+  EXPECT_TRUE(w.Recorder().Keys().HotKeysEnabled) << "the switch is not touched";
 }
 
 TEST_F(SoftwareSetupTest, WithoutAFileTheDialogShowsTheRecordAndConfirmCreatesTheFile) {
@@ -245,7 +245,7 @@ TEST_F(SoftwareSetupTest, AnUnwritableFileIsReportedAndTheSwitchStillFollows) {
   EXPECT_EQ(view.boxes[1].text, "不能打开输出参数文件！");
   EXPECT_EQ(w.Settings.LoopSeconds, 60);
   EXPECT_TRUE(w.Settings.ShortCutControl);
-  EXPECT_TRUE(w.KeyHook().HotKeysEnabled);
+  EXPECT_TRUE(w.Recorder().Keys().HotKeysEnabled);
   EXPECT_EQ(dir.FileCount(), 0u);
 }
 

@@ -190,8 +190,6 @@ class FakeView : public IMainView {
     return true;
   }
   void FollowMemoPlayback() override { log_.Add("follow"); }
-  bool noScratchFile = false;  // no temporary file can be made
-  std::FILE* OpenScratchFile() override { return noScratchFile ? nullptr : std::tmpfile(); }
 
   std::optional<std::string> RunFileDialog(FileDialog which) override {
     log_.Add("dialog:" + std::to_string(static_cast<int>(which)));

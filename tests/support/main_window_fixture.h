@@ -13,7 +13,8 @@ namespace tesmuro::test {
 class MainWindowFixture : public ::testing::Test {
  protected:
   MainWindowServices Services() {
-    MainWindowServices s{view, clock, hooks, joys, dir.Str(), {}, &recovery};
+    MainWindowServices s{view, clock, hooks, joys, dir.Str()};
+    s.recovery = &recovery;
     if (screen.Known()) s.screen = [this] { return screen; };
     return s;
   }

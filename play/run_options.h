@@ -1,0 +1,60 @@
+// What a run is started with and how it ended: one record of options, read by
+// the playback session, the playback thread and the replay of each word alike.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "play/input_sink.h"
+#include "play/speed.h"
+
+namespace tesmuro::play {
+
+// How a run repeats its script.
+enum class LoopMode : int32_t {
+  Count = 0,      // loopCount passes (at least one)
+  UntilStop = 1,  // until stopped
+  Timed = 2,      // until loopTotalSeconds have passed, checked at the end of a pass
+};
+
+// Everything a run is started with.
+struct RunOptions {
+  LoopMode loopMode = LoopMode::Count;
+  int32_t loopCount = 1;          // passes in the count mode
+  int64_t loopTotalSeconds = 0;   // length of the timed mode; 0 or less: one pass
+  bool shutAfterLoops = false;    // shutdown at the end of a run not stopped by the user
+  int64_t shutTotalSeconds = 0;   // running time after which shutAfterElapsed applies (> 0)
+  bool shutAfterElapsed = false;
+  ControllerDelivery controller;  // how controller words are delivered
+  // Speed in percent of the recorded pace (every delay divided by
+  // speedPercent / 100), kept within kMinSpeedPercent..kMaxSpeedPercent.
+  int32_t speedPercent = kNormalSpeedPercent;
+  bool gameMode = false;          // keys go as scan codes only
+  bool scaleToScreen = false;     // moves recorded on another screen are mapped onto this one
+  // A run whose input the system drops on its way to the foreground window
+  // (an elevated program's) ends at once instead of playing on unheard; for
+  // an unattended run.
+  bool stopWhenBlocked = false;
+  bool operator==(const RunOptions&) const = default;
+};
+
+// The script a run plays: a file, or the script box's text as it stands
+// (GBK bytes), which the run plays from a copy of its own, so that editing the
+// box during the run changes nothing of it.
+struct ScriptSource {
+  std::string path;   // UTF-8; empty: `bytes` is the script
+  std::string bytes;
+  // The box shows this script (its own text, or its file as loaded or saved
+  // and unchanged since): the run tells the box which line it plays.
+  bool shownInBox = false;
+
+  static ScriptSource File(std::string path, bool shownInBox = false) {
+    return {std::move(path), {}, shownInBox};
+  }
+  static ScriptSource Box(std::string bytes) { return {{}, std::move(bytes), true}; }
+};
+
+// How a run ended, with the exit codes of an unattended run.
+enum class RunOutcome : int { Played = 0, Stopped = 1, Error = 2, Blocked = 3 };
+
+}  // namespace tesmuro::play
