@@ -33,9 +33,9 @@ RecordingSession::~RecordingSession() {
   mouse_.reset();
 }
 
-void RecordingSession::Start(const Options& o) {
+void RecordingSession::Start(const RecordingOptions& o) {
   if (o.mouse) mouse_->Install();
-  if (o.keys) keys_->Install();
+  keys_->Install();
   if (o.joy) {
     joysticks_.SetCapture(0, 0, false);
     joysticks_.SetCapture(1, 0, false);
@@ -43,9 +43,25 @@ void RecordingSession::Start(const Options& o) {
   joyAsked_ = o.joy;
   mouse_->SetGameMode(o.gameMode);
   if (o.mouse && o.gameMode) hooks_.InstallRawMotion();
+  PublishHotKeys(o.hotKeys);
   if (o.mouse) mouse_->SetRecording(true);
   if (o.keys) keys_->SetRecording(true);
   LastEventTime = clock_.TickCount();
+  const play::ScreenRect& r = o.screen;
+  if (r.Known()) out_.AppendLine(script::ScreenLine(r.left, r.top, r.width, r.height, r.dpi));
+}
+
+void RecordingSession::PublishHotKeys(const HotKeys& k, bool withSwitch) {
+  keys_->HotRecordKey = k.record;
+  keys_->HotStartKey = k.play;
+  keys_->HotStopKey = k.stop;
+  if (withSwitch) keys_->HotKeysEnabled = k.enabled;
+}
+
+HotKeyCommand RecordingSession::OnKeyEvent(const KeyHookEvent& e, bool playing) {
+  const HotKeyCommand command = keys_->OnEvent(e, *this);
+  if (IsEmergencyStopPress(e) && (playing || Recording())) return HotKeyCommand::EmergencyStop;
+  return command;
 }
 
 void RecordingSession::StartControllers(const std::function<void()>& moreThanTwo) {
@@ -104,9 +120,8 @@ void RecordingSession::SyncLastEventTime() {
 
 void RecordingSession::WriteDelayLine() {
   const uint32_t now = clock_.TickCount();
-  const auto delay = static_cast<int32_t>(now - LastEventTime);
-  LastEventTime = clock_.TickCount();
-  out_.AppendLine(script::DelayLine(delay));
+  out_.AppendLine(script::DelayLine(static_cast<int32_t>(now - LastEventTime)));
+  LastEventTime = now;
 }
 
 void RecordingSession::OnJoy1Move(uint32_t lParam) {

@@ -14,6 +14,7 @@
 #include "record/hook_events.h"
 #include "record/key_hook.h"
 #include "record/mouse_hook.h"
+#include "record/recording_options.h"
 #include "record/record_sink.h"
 
 namespace tesmuro {
@@ -30,16 +31,15 @@ class RecordingSession : private RecordSink {
   RecordingSession(const RecordingSession&) = delete;
   RecordingSession& operator=(const RecordingSession&) = delete;
 
-  struct Options {
-    bool mouse = false;     // the mouse recorder
-    bool keys = false;      // the keyboard recorder
-    bool joy = false;       // the controllers
-    bool gameMode = false;  // relative motion in place of positions
-  };
-  // Recording starts: the hooks asked for are installed, the controllers
-  // prepared, raw motion taken in game mode, the recorders switched on and
-  // the clock stamped. The controllers start with StartControllers().
-  void Start(const Options& options);
+  // Recording starts: the keyboard hook is installed (for the hot keys and
+  // the emergency stop whatever is recorded), the mouse hook when asked, the
+  // controllers prepared, raw motion taken in game mode, the hot keys
+  // published, the recorders switched on, the clock stamped and the screen
+  // line written. The controllers start with StartControllers().
+  void Start(const RecordingOptions& options);
+  // Hands the hot keys to the keyboard recorder; their switch too when
+  // asked.
+  void PublishHotKeys(const HotKeys& keys, bool withSwitch = true);
   // The controllers start capturing, when asked at Start() and the system has
   // any; `moreThanTwo` is called when more than the two that can be recorded
   // are there, before they are captured.
@@ -56,14 +56,17 @@ class RecordingSession : private RecordSink {
 
   // Input from the hooks, in the order they saw it.
   void OnMouseEvent(const MouseHookEvent& e) { mouse_->OnEvent(e, *this); }
-  // Records the key and tells the hot key it fires, if any.
-  HotKeyCommand OnKeyEvent(const KeyHookEvent& e) { return keys_->OnEvent(e, *this); }
+  // Records the key and tells the command it fires, if any: the user's
+  // emergency stop key while recording or `playing` (before any hot key of
+  // the same key), else a hot key's.
+  HotKeyCommand OnKeyEvent(const KeyHookEvent& e, bool playing = false);
   // The first controller's capture messages.
   void OnJoy1Move(uint32_t lParam);
   void OnJoy1ButtonDown(uint32_t wParam);
 
   // The recording clock: merges the three last-event times into their
-  // latest; the controller recorder's delay line.
+  // latest; the controller recorder's delay line, up to the one reading of
+  // the clock that its next delay counts from.
   void SyncLastEventTime() override;
   void WriteDelayLine();
 

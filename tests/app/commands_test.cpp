@@ -97,44 +97,80 @@ TEST_F(CommandsTest, ClearKeepsNameAndCaption) {
   EXPECT_TRUE(view.boxes.empty());
 }
 
-TEST_F(CommandsTest, RecordStepsInOrder) {
+// What the user gets from Record: the screen line, the state, the beep, the
+// lines of every recorder and the hot keys of the settings.
+TEST_F(CommandsTest, RecordStartsWithTheScreenLineAndRecordsEveryInputUntilTheStopKey) {
+  screen = {0, 0, 1920, 1080, 96};
   TFrmMain& m = Window();
-  m.Settings.RecordKey = 5;
+  m.Settings.RecordKey = 120;  // F9
+  m.Settings.StopKey = 123;    // F12
   m.Settings.ShortCutControl = true;
+  m.FormShow();
   joys.numDevs = 16;
   joys.posResults = {{0, 0}, {1, 167}, {2, 0}, {3, 0}};  // three connected, one not
-  clock.now = 777;
-  log.calls.clear();
+  clock.now = 1000;
   m.SBRecordClick();
-  EXPECT_EQ(log.calls, (std::vector<std::string>{
-                           "hook:mouse:install", "hook:key:install", "joy:capture:0:0:0", "joy:capture:1:0:0",
-                           "box:本系统只支持2个摇杆！", "joy:capture:0:100:1", "joy:capture:1:100:1",
-                           "capture-mouse", "beep:500:100"}));
-  EXPECT_TRUE(m.Recorder().Mouse().Recording());
-  EXPECT_TRUE(m.Recorder().Keys().Recording());
-  EXPECT_EQ(m.Recorder().Mouse().GetLastTime(), 777u);
-  EXPECT_EQ(m.Recorder().LastEventTime, 777u);
-  EXPECT_TRUE(m.Recorder().JoyRecording);
-  EXPECT_EQ(m.Recorder().Keys().HotRecordKey, 5);
-  EXPECT_TRUE(m.Recorder().Keys().HotKeysEnabled);
-  EXPECT_EQ(view.boxes.back().style, kMbOk | kMbIconInformation);
+  ASSERT_EQ(view.boxes.size(), 1u);
+  EXPECT_EQ(view.boxes[0].text, "本系统只支持2个摇杆！");
+  EXPECT_EQ(view.boxes[0].style, kMbOk | kMbIconInformation);
+  EXPECT_EQ(view.status[0], "录制中");
+  EXPECT_EQ(view.miniState, "录制中");
+  EXPECT_EQ(log.Count("beep:500:100"), 1);
+  EXPECT_EQ(log.Count("capture-mouse"), 1) << "the settings ask for the mouse and key messages";
 
-  log.calls.clear();
-  m.SBRecordClick();
-  EXPECT_EQ(log.Count("hook:mouse:install"), 0) << "a hook is never installed twice";
+  MouseHookEvent move;
+  move.message = 0x200;
+  move.tick = 1100;
+  move.x = 5;
+  move.y = 6;
+  m.Recorder().OnMouseEvent(move);
+  clock.now = 1250;
+  m.Recorder().OnJoy1ButtonDown(257);
+  KeyHookEvent key;
+  key.message = 0x100;
+  key.vk = 65;
+  key.scanCode = 30;
+  key.tick = 1300;
+  EXPECT_EQ(m.OnKeyEvent(key), HotKeyCommand::None);
+  EXPECT_EQ(view.memo,
+            "\xC6\xC1\xC4\xBB 0,0,1920,1080,96\r\n\xD1\xD3\xB3\xD9 100\r\n\xD2\xC6\xB6\xAF 5,6\r\n"
+            "\xD1\xD3\xB3\xD9 150\r\n\xD2\xA1\xB8\xCB\xB0\xB4\xC5\xA5\xB0\xB4\xCF\xC2 257\r\n"
+            "\xD1\xD3\xB3\xD9 50\r\n\xB0\xB4\xBC\xFC\xB0\xB4\xCF\xC2 65 30 0 0 0\r\n");
+
+  key.vk = 120;
+  EXPECT_EQ(m.OnKeyEvent(key), HotKeyCommand::Record);
+  m.RunHotKey(HotKeyCommand::Record);  // again: the same hooks go on
+  EXPECT_EQ(log.Count("hook:mouse:install"), 1);
+  EXPECT_EQ(log.Count("hook:key:install"), 1);
+  key.vk = 123;
+  EXPECT_EQ(m.OnKeyEvent(key), HotKeyCommand::Stop);
+  m.RunHotKey(HotKeyCommand::Stop);
+  EXPECT_EQ(view.status[0], "就绪");
+  EXPECT_EQ(log.Count("beep:1000:100"), 1);
+  const std::size_t lines = view.memo.size();
+  m.Recorder().OnMouseEvent(move);
+  EXPECT_EQ(view.memo.size(), lines) << "recording is over";
 }
 
-TEST_F(CommandsTest, RecordWithSwitchesOffAndNoController) {
+TEST_F(CommandsTest, RecordWithTheMouseSwitchedOffRecordsTheKeysAlone) {
   TFrmMain& m = Window();
   m.Settings.RecMouse = false;
   m.Settings.RecMouseMsg = m.Settings.RecKeyMsg = false;
   joys.numDevs = 16;  // a driver, no controller
-  log.calls.clear();
   m.SBRecordClick();
-  EXPECT_EQ(log.calls, (std::vector<std::string>{"hook:key:install", "joy:capture:0:0:0", "joy:capture:1:0:0",
-                                                 "beep:500:100"}));
-  EXPECT_TRUE(m.Recorder().JoyRecording) << "set whatever the count";
-  EXPECT_FALSE(m.Recorder().Mouse().Recording());
+  EXPECT_EQ(view.status[0], "录制中");
+  EXPECT_TRUE(view.boxes.empty());
+  EXPECT_EQ(log.Count("capture-mouse"), 0);
+  MouseHookEvent click;
+  click.message = 0x201;
+  click.tick = 1100;
+  m.Recorder().OnMouseEvent(click);
+  KeyHookEvent key;
+  key.message = 0x100;
+  key.vk = 65;
+  key.tick = 1200;
+  m.OnKeyEvent(key);
+  EXPECT_EQ(view.memo, "\xD1\xD3\xB3\xD9 200\r\n\xB0\xB4\xBC\xFC\xB0\xB4\xCF\xC2 65 0 0 0 0\r\n");
 }
 
 TEST_F(CommandsTest, StopKeepsTheKeyboardHookAndReleasesEverything) {

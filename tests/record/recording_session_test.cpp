@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "setup/settings.h"
 #include "support/fakes.h"
 
 namespace tesmuro {
@@ -55,15 +56,33 @@ TEST_F(SessionTest, StartRecordsThroughItsOwnClockAndStopReleasesAllButTheKeyboa
   EXPECT_EQ(out.lines[2], "\xD1\xD3\xB3\xD9 60") << "the keyboard's delay counts from the mouse event";
   EXPECT_EQ(out.syncs, 0) << "the session merges the clocks itself";
   EXPECT_EQ(session.LastEventTime, 5040u) << "merged before the key's own time was taken";
+  KeyHookEvent pause;
+  pause.message = 0x100;
+  pause.vk = 0x13;
+  EXPECT_EQ(session.OnKeyEvent(pause), HotKeyCommand::EmergencyStop) << "the user's Pause stops a recording";
+  EXPECT_EQ(out.lines.size(), 6u) << "and is recorded";
 
   session.Stop();
   EXPECT_FALSE(session.Recording());
   EXPECT_FALSE(hooks.mouseInstalled);
   EXPECT_TRUE(hooks.keyInstalled) << "the hot keys keep working";
   session.OnMouseEvent(Move(6000, 1, 1));
-  EXPECT_EQ(out.lines.size(), 4u);
+  EXPECT_EQ(out.lines.size(), 6u);
+  EXPECT_EQ(session.OnKeyEvent(pause), HotKeyCommand::None) << "nothing runs";
+  EXPECT_EQ(session.OnKeyEvent(pause, /*playing=*/true), HotKeyCommand::EmergencyStop);
   session.Close();
   EXPECT_FALSE(hooks.keyInstalled);
+}
+
+TEST_F(SessionTest, StartWritesTheScreenLineFirstAndServesTheHotKeysWhateverIsRecorded) {
+  session.Start({.mouse = true, .hotKeys = {.record = 0, .play = 0, .stop = 123}, .screen = {-1920, 0, 3840, 1080, 144}});
+  EXPECT_EQ(out.lines, std::vector<std::string>{"\xC6\xC1\xC4\xBB -1920,0,3840,1080,144"});
+  EXPECT_TRUE(hooks.keyInstalled) << "keys not recorded: the stop key works all the same";
+  KeyHookEvent stop;
+  stop.message = 0x100;
+  stop.vk = 123;
+  EXPECT_EQ(session.OnKeyEvent(stop), HotKeyCommand::Stop);
+  EXPECT_EQ(out.lines.size(), 1u) << "keys are not recorded";
 }
 
 TEST_F(SessionTest, GameModeTakesRawMotionOnlyWithTheMouseAndPauseKeepsTheHotKeys) {
@@ -93,6 +112,84 @@ TEST_F(SessionTest, ControllersStartOnlyWhenAskedAndPresent) {
   EXPECT_EQ(told, 1) << "three controllers: only two are recorded";
   session.OnJoy1ButtonDown(257);
   EXPECT_EQ(out.lines.back(), "\xD2\xA1\xB8\xCB\xB0\xB4\xC5\xA5\xB0\xB4\xCF\xC2 257");
+}
+
+// A clock that moves on a little every time it is read, as the system's does
+// between two readings.
+struct DriftingClock final : IClock {
+  uint32_t now = 0;
+  uint32_t drift = 0;
+  uint32_t TickCount() override {
+    const uint32_t t = now;
+    now += drift;
+    return t;
+  }
+};
+
+TEST(RecordingClock, AControllerDelayLineAndTheNextDelayCountFromOneReading) {
+  test::CallLog log;
+  DriftingClock clock;
+  test::FakeHooks hooks{log};
+  test::FakeJoysticks joys{log};
+  Lines out;
+  RecordingSession session{hooks, clock, joys, out};
+  joys.numDevs = 1;
+  joys.posResults = {{0, 0}};
+  clock.now = 1000;
+  session.Start({.mouse = true, .joy = true});
+  session.StartControllers({});
+  clock.drift = 3;
+  clock.now = 1500;
+  session.OnJoy1ButtonDown(1);
+  session.OnMouseEvent(SessionTest::Move(1600, 7, 8));
+  clock.now = 1750;
+  session.OnJoy1ButtonDown(2);
+  ASSERT_EQ(out.lines.size(), 6u);
+  EXPECT_EQ(out.lines[0], "\xD1\xD3\xB3\xD9 500");
+  EXPECT_EQ(out.lines[2], "\xD1\xD3\xB3\xD9 100") << "the move 100 ms after the button";
+  EXPECT_EQ(out.lines[4], "\xD1\xD3\xB3\xD9 150");
+}
+
+TEST(RecordingOptionsFor, TheSettingsRecordersAndHotKeysThenWhatTheRequestSays) {
+  TSettings s = ConstructionSettings();
+  s.RecKey = false;
+  s.RecordKey = 120;
+  s.StartKey = 121;
+  s.StopKey = 122;
+  s.ShortCutControl = true;
+  EXPECT_EQ(RecordingOptionsFor(s), (RecordingOptions{.mouse = true, .keys = false, .joy = true,
+                                                       .hotKeys = {120, 121, 122, true}}));
+  EXPECT_EQ(RecordingOptionsFor(s, {.stopKeyOnly = true}).hotKeys, (HotKeys{0, 0, 122, true}))
+      << "a program that only records has no Record or Play for a key to start";
+  const play::ScreenRect screen{0, 0, 800, 600, 96};
+  EXPECT_EQ(RecordingOptionsFor(s, {.screen = screen}).screen, screen);
+
+  struct Case {
+    bool recMouse, recKey, noMouse, noKeys;
+    bool mouse, keys;
+  };
+  const Case cases[] = {
+      {true, true, false, false, true, true},
+      {false, false, true, false, false, true},  // the one left is recorded whatever the settings say
+      {false, false, false, true, true, false},
+      {true, true, true, false, false, true},
+      {true, true, false, true, true, false},
+  };
+  for (const Case& c : cases) {
+    s.RecMouse = c.recMouse;
+    s.RecKey = c.recKey;
+    const RecordingOptions o = RecordingOptionsFor(s, {.noMouse = c.noMouse, .noKeys = c.noKeys});
+    EXPECT_EQ(o.mouse, c.mouse) << c.recMouse << c.recKey << c.noMouse << c.noKeys;
+    EXPECT_EQ(o.keys, c.keys) << c.recMouse << c.recKey << c.noMouse << c.noKeys;
+  }
+
+  // Game mode, by the settings or for one recording, where the mouse is recorded.
+  s.RecMouse = true;
+  EXPECT_FALSE(RecordingOptionsFor(s).gameMode);
+  EXPECT_TRUE(RecordingOptionsFor(s, {.gameMode = true}).gameMode);
+  s.GameMode = true;
+  EXPECT_TRUE(RecordingOptionsFor(s).gameMode);
+  EXPECT_FALSE(RecordingOptionsFor(s, {.noMouse = true}).gameMode);
 }
 
 }  // namespace

@@ -1,0 +1,36 @@
+// What a recording is started with: one record of options, which both
+// programs build with RecordingOptionsFor (setup/settings.h) and the
+// recording session reads.
+#pragma once
+
+#include <cstdint>
+
+#include "play/input_sink.h"
+
+namespace tesmuro {
+
+// The hot keys the keyboard recorder serves (shortcut values: virtual key in
+// the low byte, Shift 0x2000, Ctrl 0x4000, Alt 0x8000; 0 for none) and their
+// switch.
+struct HotKeys {
+  uint16_t record = 0;
+  uint16_t play = 0;
+  uint16_t stop = 0;
+  bool enabled = true;
+  bool operator==(const HotKeys&) const = default;
+};
+
+// Everything a recording is started with.
+struct RecordingOptions {
+  bool mouse = false;     // the mouse recorder
+  bool keys = false;      // the keyboard recorder
+  bool joy = false;       // the controllers
+  bool gameMode = false;  // relative motion in place of positions
+  HotKeys hotKeys;
+  // The screen the recording is made on, its first line, so that a player
+  // on another screen can tell; not known: no such line.
+  play::ScreenRect screen;
+  bool operator==(const RecordingOptions&) const = default;
+};
+
+}  // namespace tesmuro
