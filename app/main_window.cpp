@@ -281,12 +281,11 @@ void TFrmMain::BitBtnClearClick() {
 // ---- record and stop ----
 
 void TFrmMain::SBRecordClick() {
-  RecordingRequest request;
-  request.gameMode = gameModeSwitch_;
-  if (screen_) request.screen = screen_();
+  RecordingOptions options = RecordingOptionsFor(Settings, {.gameMode = gameModeSwitch_});
+  if (screen_) options.screen = screen_();
   // The journal starts with the text before the recording's first line.
   document_.RecordingStarts(clock_.TickCount());
-  recording_.Start(RecordingOptionsFor(Settings, request));
+  recording_.Start(options);
   recording_.StartControllers(
       [&] { view_.ShowMessage(text::kTwoJoysticksOnly, text::kNotice, kMbOk | kMbIconInformation); });
   if (Settings.RecMouseMsg || Settings.RecKeyMsg) view_.SetMouseCapture();

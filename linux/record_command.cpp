@@ -18,7 +18,6 @@
 #include "record/key_hook.h"
 #include "record/record_sink.h"
 #include "record/recording_session.h"
-#include "script/script_format.h"
 
 namespace tesmuro::linux_cli {
 namespace {
@@ -97,9 +96,11 @@ bool IsCtrlVk(uint32_t vk) { return vk == os::kVkLControl || vk == os::kVkRContr
 }  // namespace
 
 int RunRecord(const Options& o, const TSettings& settings) {
-  const bool mouseOn = !o.noMouse && (settings.RecMouse || o.noKeys);
-  const bool keysOn = !o.noKeys && (settings.RecKey || o.noMouse);
-  if (!mouseOn && !keysOn) {
+  // The recorders, game mode (the pointer's relative motion, XInput 2 raw
+  // motion, in place of its positions) and the stop key.
+  RecordingOptions recording = RecordingOptionsFor(
+      settings, {.gameMode = o.gameMode, .noMouse = o.noMouse, .noKeys = o.noKeys, .stopKeyOnly = true});
+  if (!recording.mouse && !recording.keys) {
     Out().Say("设置中鼠标和键盘录制都已关闭，没有可录制的内容。");
     return kExitError;
   }
@@ -115,9 +116,6 @@ int RunRecord(const Options& o, const TSettings& settings) {
     if (!save.prefix.empty() && save.prefix.back() != '\n') save.prefix += "\r\n";
   }
 
-  // Game mode: the pointer's relative motion (XInput 2 raw motion) in place
-  // of its positions.
-  const bool gameMode = mouseOn && (settings.GameMode || o.gameMode);
   linux_x::Session x;
   const auto onLost = [] {
     std::size_t n = 0;
@@ -125,13 +123,13 @@ int RunRecord(const Options& o, const TSettings& settings) {
       std::fprintf(stderr, "tesmuro: 已录制 %zu 行，写入 %s。\n", n, save->path.c_str());
   };
   if (std::string e = x.Open(o.display.value_or(""), {.record = true, .xtest = false},
-                             {.pointer = mouseOn, .rawMotion = gameMode}, onLost,
+                             {.pointer = recording.mouse, .rawMotion = recording.gameMode}, onLost,
                              [](const std::string& t) { Out().Say(t); });
       !e.empty()) {
     Out().Say(e);
     return kExitError;
   }
-  const play::ScreenRect& screen = x.Screen();
+  recording.screen = x.Screen();
 
   NoControllers controllers;
   LineStore lines;
@@ -139,15 +137,11 @@ int RunRecord(const Options& o, const TSettings& settings) {
   save.lines = &lines;
   g_recordSave = &save;
 
-  session.Keys().HotKeysEnabled = settings.ShortCutControl;
-  session.Keys().HotStopKey = settings.StopKey;
-  session.Keys().Install();  // the stop key works with keys not recorded too
-  session.Start({.mouse = mouseOn, .keys = keysOn, .joy = false, .gameMode = gameMode});
-  lines.AppendLine(script::ScreenLine(screen.left, screen.top, screen.width, screen.height, screen.dpi));
+  session.Start(recording);
 
   std::string stopHint = "Pause 或 Ctrl+C";
-  Out().Say("开始录制到 " + o.file + (gameMode ? "（游戏模式：记录鼠标的相对移动）" : "") + "；按 " + stopHint +
-            " 结束。");
+  Out().Say("开始录制到 " + o.file + (recording.gameMode ? "（游戏模式：记录鼠标的相对移动）" : "") + "；按 " +
+            stopHint + " 结束。");
 
   // Ctrl+C from a terminal on this display comes as Ctrl and C key presses
   // too: they are taken back from the end of the recording.
@@ -170,7 +164,7 @@ int RunRecord(const Options& o, const TSettings& settings) {
       if (down && IsCtrlVk(k.vk) && ctrlMark == SIZE_MAX) ctrlMark = lines.Count();
       else if (down && !IsCtrlVk(k.vk) && k.vk != 'C') ctrlMark = SIZE_MAX;
       const HotKeyCommand command = session.OnKeyEvent(k);
-      if (command == HotKeyCommand::Stop || IsEmergencyStopPress(k)) stop = true;
+      if (command == HotKeyCommand::Stop || command == HotKeyCommand::EmergencyStop) stop = true;
     }
     if (stop) break;
     if (x.Lost()) {

@@ -232,7 +232,6 @@ RecordingOptions RecordingOptionsFor(const TSettings& s, const RecordingRequest&
   o.hotKeys.play = r.stopKeyOnly ? 0 : s.StartKey;
   o.hotKeys.stop = s.StopKey;
   o.hotKeys.enabled = s.ShortCutControl;
-  o.screen = r.screen;
   return o;
 }
 

@@ -99,7 +99,7 @@ struct RunRequest {
 play::RunOptions RunOptionsFor(const TSettings& s, const RunRequest& request = {});
 
 // What one recording is asked besides the settings (a command line's
-// switches, for that recording only) and the screen it is made on.
+// switches, for that recording only).
 struct RecordingRequest {
   bool gameMode = false;  // on for this recording (off: as the settings say)
   bool noMouse = false;   // the mouse is left out; the keys are recorded whatever the settings say
@@ -107,13 +107,12 @@ struct RecordingRequest {
   // Of the hot keys only Stop: a program that does nothing but record has no
   // Record or Play for a key to start.
   bool stopKeyOnly = false;
-  play::ScreenRect screen;  // not known: the recording has no screen line
 };
 
 // A recording's options: the recorders the settings switch on, then what the
 // request says in their place; game mode, by the settings or the request,
-// where the mouse is recorded; the settings' hot keys and their switch; the
-// request's screen.
+// where the mouse is recorded; the settings' hot keys and their switch. The
+// screen is the caller's to measure.
 RecordingOptions RecordingOptionsFor(const TSettings& s, const RecordingRequest& request = {});
 
 }  // namespace tesmuro

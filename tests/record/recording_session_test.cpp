@@ -161,8 +161,6 @@ TEST(RecordingOptionsFor, TheSettingsRecordersAndHotKeysThenWhatTheRequestSays) 
                                                        .hotKeys = {120, 121, 122, true}}));
   EXPECT_EQ(RecordingOptionsFor(s, {.stopKeyOnly = true}).hotKeys, (HotKeys{0, 0, 122, true}))
       << "a program that only records has no Record or Play for a key to start";
-  const play::ScreenRect screen{0, 0, 800, 600, 96};
-  EXPECT_EQ(RecordingOptionsFor(s, {.screen = screen}).screen, screen);
 
   struct Case {
     bool recMouse, recKey, noMouse, noKeys;
