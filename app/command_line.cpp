@@ -1,8 +1,8 @@
 #include "app/command_line.h"
 
 #include <cctype>
-#include <cmath>
-#include <limits>
+
+#include "play/run_texts.h"
 
 namespace tesmuro {
 namespace {
@@ -17,43 +17,7 @@ bool IsSwitch(const std::string& a) {
   return a.size() >= 2 && (a[0] == '/' || a[0] == '-') && a.find_first_of("\\/:.", 1) == std::string::npos;
 }
 
-std::optional<int32_t> ParseLoops(const std::string& t) {
-  if (t.empty() || t.size() > 10) return std::nullopt;
-  int64_t v = 0;
-  for (char c : t) {
-    if (c < '0' || c > '9') return std::nullopt;
-    v = v * 10 + (c - '0');
-  }
-  if (v < 1 || v > std::numeric_limits<int32_t>::max()) return std::nullopt;
-  return static_cast<int32_t>(v);
-}
-
 }  // namespace
-
-std::optional<double> ParseSpeed(const std::string& t) {
-  // Digits, at most one point, at least one digit; no sign, no exponent, no
-  // locale: "1,5" is not a number here.
-  if (t.empty() || t.size() > 16) return std::nullopt;
-  double whole = 0, scale = 1;
-  bool point = false, digit = false;
-  for (char c : t) {
-    if (c == '.' && !point) {
-      point = true;
-    } else if (c >= '0' && c <= '9') {
-      digit = true;
-      if (point) {
-        scale /= 10;
-        whole += (c - '0') * scale;
-      } else {
-        whole = whole * 10 + (c - '0');
-      }
-    } else {
-      return std::nullopt;
-    }
-  }
-  if (!digit || whole < kMinSpeed - 1e-9 || whole > kMaxSpeed + 1e-9) return std::nullopt;
-  return whole;
-}
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   CommandLine c;
@@ -84,16 +48,24 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     } else if (name == "loops") {
       if (!hasValue) {
         fail("/loops 后面缺少播放遍数");
-      } else if (auto n = ParseLoops(args[++i])) {
+      } else if (auto n = play::ParsePassCount(args[++i])) {
         c.loops = n;
       } else {
         fail("/loops 的遍数必须是 1 到 2147483647 之间的整数：" + args[i]);
       }
+    } else if (name == "for") {
+      if (!hasValue) {
+        fail("/for 后面缺少播放时长（时:分:秒）");
+      } else if (auto t = play::ParseDuration(args[++i])) {
+        c.forSeconds = t;
+      } else {
+        fail("/for 的时长必须是 时:分:秒，例如 1:30:00：" + args[i]);
+      }
     } else if (name == "speed") {
       if (!hasValue) {
         fail("/speed 后面缺少播放速度");
-      } else if (auto s = ParseSpeed(args[++i])) {
-        c.speed = s;
+      } else if (auto s = play::ParseSpeedPercent(args[++i])) {
+        c.speedPercent = s;
       } else {
         fail("/speed 的速度必须是 0.1 到 100 之间的数：" + args[i]);
       }
@@ -107,7 +79,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       fail("未知的命令行开关：" + a);
     }
   }
-  if (!play && (c.loops || c.speed || c.exitWhenDone)) fail("/loops、/speed 和 /exit 只能与 /play 一起使用");
+  if (!play && (c.loops || c.forSeconds || c.speedPercent || c.exitWhenDone))
+    fail("/loops、/for、/speed 和 /exit 只能与 /play 一起使用");
+  if (c.loops && c.forSeconds) fail("/loops 和 /for 只能选一个");
   if (play) {
     c.action = CommandLine::Action::Play;
   } else if (!c.file.empty()) {
@@ -119,11 +93,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 const char* CommandLineUsage() {
   return "用法：\n"
          "  Tesmuro.exe [文件]\n"
-         "  Tesmuro.exe /play 文件 [/loops N] [/speed X] [/game] [/scale] [/exit]\n"
+         "  Tesmuro.exe /play 文件 [/loops N | /for 时:分:秒] [/speed X] [/game] [/scale] [/exit]\n"
          "\n"
          "文件\t打开这个动作记录文件。\n"
          "/play 文件\t启动后按当前设置播放这个文件。\n"
          "/loops N\t本次播放 N 遍。\n"
+         "/for 时:分:秒\t本次循环播放这么长时间（每遍都会播完）。\n"
          "/speed X\t本次以 X 倍速播放（0.1 到 100）。\n"
          "/game\t本次运行使用游戏模式：录制鼠标的相对移动，按扫描码回放按键。\n"
          "/scale\t本次运行把在其他屏幕上录制的坐标换算到当前屏幕。\n"

@@ -1,12 +1,14 @@
 // The program's command line:
 //
 //   Tesmuro.exe [FILE]
-//   Tesmuro.exe /play FILE [/loops N] [/speed X] [/game] [/scale] [/exit]
+//   Tesmuro.exe /play FILE [/loops N | /for H:M:S] [/speed X] [/game] [/scale] [/exit]
 //   Tesmuro.exe /?
 //
 // FILE alone is opened as Load opens it. /play plays FILE at start-up with the
-// current settings; /loops N plays N passes (the count mode) and /speed X at X
-// times the recorded pace, for this run only; /exit closes the program when
+// current settings; /loops N plays N passes (the count mode), /for H:M:S
+// passes for that long (the timed mode) and /speed X at X times the recorded
+// pace, for this run only (the numbers are read as the Linux program reads
+// them, play/run_texts.h); /exit closes the program when
 // the run ends, with exit code 0 (played to the end), 1 (stopped by the user)
 // or 2 (an error; then no box waits for a click), or 3 (the system dropped the
 // input on its way to an elevated window). /game and /scale switch game mode
@@ -20,8 +22,6 @@
 #include <string>
 #include <vector>
 
-#include "play/speed.h"
-
 namespace tesmuro {
 
 // Exit codes of a run with /exit.
@@ -29,16 +29,13 @@ namespace tesmuro {
 // administrator, and the run ended there.
 enum ExitCode : int { kExitPlayed = 0, kExitStopped = 1, kExitError = 2, kExitBlocked = 3 };
 
-// Playback speed as a factor (the settings keep it in percent).
-inline constexpr double kMinSpeed = kMinSpeedPercent / 100.0;
-inline constexpr double kMaxSpeed = kMaxSpeedPercent / 100.0;
-
 struct CommandLine {
   enum class Action { None, Open, Play, Usage };
   Action action = Action::None;
   std::string file;  // UTF-8
   std::optional<int32_t> loops;
-  std::optional<double> speed;
+  std::optional<int64_t> forSeconds;
+  std::optional<int32_t> speedPercent;
   bool exitWhenDone = false;
   // Game mode and the mapping onto the current screen, for this run of the
   // program (the settings file is not changed).
@@ -50,10 +47,6 @@ struct CommandLine {
 
 // `args` are the arguments after the program's name, UTF-8.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
-
-// A speed as typed: a decimal number with '.' as the decimal point, from
-// kMinSpeed to kMaxSpeed. Nothing when it is not.
-std::optional<double> ParseSpeed(const std::string& text);
 
 // The usage text that /? shows.
 const char* CommandLineUsage();

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "app/play_state.h"
 #include "app/texts.h"
 #include "auxiliary/help_commands.h"
 #include "auxiliary/joystick_report.h"
 #include "forms/main_form.h"
+#include "play/run_texts.h"
 #include "setup/software_setup.h"
 #include "util/file_io.h"
 #include "util/text.h"
@@ -102,8 +102,9 @@ bool TFrmMain::RunCommandLine() {
   if (c.action != CommandLine::Action::Play) return false;
   recording_.Pause();
   RunRequest request = Request(/*withShutdown=*/true);
-  if (c.speed) request.speedPercent = static_cast<int32_t>(*c.speed * 100 + 0.5);
+  if (c.speedPercent) request.speedPercent = c.speedPercent;
   request.loops = c.loops;
+  request.forSeconds = c.forSeconds;
   if (BeginRun(play::ScriptSource::File(c.file), request)) UpdateCaption(c.file);
   return true;
 }
@@ -350,22 +351,13 @@ bool TFrmMain::BeginRun(const play::ScriptSource& source, const RunRequest& requ
 }
 
 void TFrmMain::UpdatePlayState() {
-  PlayStatus st;
-  st.recording = Recording();
-  const play::PlaybackSession::Progress p = playback_.ProgressAt(clock_.TickCount());
-  st.playing = p.playing;
-  if (st.playing) {
-    st.paused = p.paused;
-    st.mode = p.mode;
-    st.passesDone = p.passesDone;
-    st.passCount = p.passCount;
-    st.secondsLeft = p.secondsLeft;
-  }
-  const std::string t = PlayStateText(st);
+  const bool recording = Recording();
+  const play::Progress p = playback_.ProgressAt(clock_.TickCount());
+  const std::string t = play::PlayStateText(recording, p);
   if (t == playStateShown_) return;
   playStateShown_ = t;
   SetStatusText(0, t);
-  view_.SetMiniState(st.playing || st.recording ? t : std::string());
+  view_.SetMiniState(p.playing || recording ? t : std::string());
 }
 
 void TFrmMain::ShowEmergencyStopHint(bool on) {

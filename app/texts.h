@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "play/run_texts.h"
 #include "ui/message_box.h"
 
 namespace tesmuro::text {
@@ -22,11 +23,9 @@ inline constexpr char kCaptionPrefix[] = "Tesmuro - ";
 inline constexpr char kEmergencyStopHint[] = "按 Pause 键可紧急停止";
 inline constexpr char kKeyHookReinstalled[] = "键盘钩子已失效，已重新安装";
 inline constexpr char kInputBlocked[] = "目标窗口以管理员身份运行，回放的输入被系统拦截";
-// A script recorded on a screen of another size, played without the mapping.
-inline std::string ScreenNotMapped(int recordedWidth, int recordedHeight, int width, int height) {
-  return "录制时屏幕 " + std::to_string(recordedWidth) + "x" + std::to_string(recordedHeight) + "，现在 " +
-         std::to_string(width) + "x" + std::to_string(height) + "，坐标未换算";
-}
+// A script recorded on a screen of another size, played without the mapping
+// (the Linux program tells it too).
+using play::ScreenNotMapped;
 inline constexpr char kAskSaveChanges[] = "动作记录已修改，是否保存修改？";
 inline constexpr char kAskRecover[] =
     "上次录制的动作记录没有保存（程序未正常结束）。\n是否恢复这份动作记录？";

@@ -1,61 +1,8 @@
 #include "linux/cli.h"
 
-#include <cctype>
-#include <cstdlib>
+#include "play/run_texts.h"
 
 namespace tesmuro::linux_cli {
-
-namespace {
-bool AllDigits(const std::string& s) {
-  if (s.empty() || s.size() > 12) return false;
-  for (char c : s)
-    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-  return true;
-}
-}  // namespace
-
-std::optional<int32_t> ParseCount(const std::string& text) {
-  if (!AllDigits(text)) return std::nullopt;
-  const long long v = std::strtoll(text.c_str(), nullptr, 10);
-  if (v < 1 || v > 2147483647LL) return std::nullopt;
-  return static_cast<int32_t>(v);
-}
-
-std::optional<int64_t> ParseDuration(const std::string& text) {
-  std::vector<std::string> parts(1);
-  for (char c : text) {
-    if (c == ':') {
-      if (parts.size() == 3) return std::nullopt;
-      parts.emplace_back();
-    } else {
-      parts.back() += c;
-    }
-  }
-  int64_t total = 0;
-  for (std::size_t i = 0; i < parts.size(); ++i) {
-    if (!AllDigits(parts[i])) return std::nullopt;
-    const long long v = std::strtoll(parts[i].c_str(), nullptr, 10);
-    if (i > 0 && v > 59) return std::nullopt;  // minutes and seconds after a colon
-    total = total * 60 + v;
-    if (total > 2147483647LL) return std::nullopt;
-  }
-  return total;
-}
-
-std::optional<int32_t> ParseSpeed(const std::string& text) {
-  // Digits, at most one '.', at most two decimals: whole percent.
-  std::size_t dot = text.find('.');
-  const std::string whole = text.substr(0, dot);
-  const std::string frac = dot == std::string::npos ? "" : text.substr(dot + 1);
-  if ((whole.empty() && frac.empty()) || whole.size() > 4 || frac.size() > 2) return std::nullopt;
-  if (!whole.empty() && !AllDigits(whole)) return std::nullopt;
-  if (dot != std::string::npos && !frac.empty() && !AllDigits(frac)) return std::nullopt;
-  if (dot != std::string::npos && frac.empty()) return std::nullopt;
-  int64_t percent = (whole.empty() ? 0 : std::strtoll(whole.c_str(), nullptr, 10)) * 100;
-  if (!frac.empty()) percent += std::strtoll(frac.c_str(), nullptr, 10) * (frac.size() == 1 ? 10 : 1);
-  if (percent < 10 || percent > 10000) return std::nullopt;
-  return static_cast<int32_t>(percent);
-}
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args) {
   ParseResult r;
@@ -120,17 +67,17 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       ++loopModes;
     } else if (name == "--loops" || name == "-n") {
       if (!takeValue()) return fail("选项 " + name + " 需要一个次数。");
-      o.loops = ParseCount(value);
+      o.loops = play::ParsePassCount(value);
       if (!o.loops) return fail("次数“" + value + "”无效：应为 1 到 2147483647 的整数。");
       ++loopModes;
     } else if (name == "--for") {
       if (!takeValue()) return fail("选项 --for 需要一个时长（时:分:秒）。");
-      o.forSeconds = ParseDuration(value);
+      o.forSeconds = play::ParseDuration(value);
       if (!o.forSeconds) return fail("时长“" + value + "”无效：应为 时:分:秒，例如 1:30:00。");
       ++loopModes;
     } else if (name == "--speed" || name == "-s") {
       if (!takeValue()) return fail("选项 " + name + " 需要一个倍数。");
-      o.speedPercent = ParseSpeed(value);
+      o.speedPercent = play::ParseSpeedPercent(value);
       if (!o.speedPercent) return fail("速度“" + value + "”无效：应为 0.1 到 100 之间的数（小数点用 .）。");
     } else if (name == "--settings") {
       if (!takeValue()) return fail("选项 --settings 需要一个文件名。");

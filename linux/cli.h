@@ -1,6 +1,7 @@
 // The command line of the Linux program, GNU style: a command, one file and
 // options before or after it ("--loops 3" or "--loops=3"; "--" ends the
-// options).
+// options). Counts, durations and speeds are read as the Windows program
+// reads them (play/run_texts.h).
 //
 //   tesmuro record FILE [--no-mouse] [--no-keys] [--append] [--game] [--settings FILE]
 //   tesmuro play FILE [--loops N | --until-stop | --for H:M:S] [--speed X] [--scale]
@@ -39,13 +40,6 @@ struct ParseResult {
 };
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
-
-// "H:M:S", "M:S" or seconds; none when malformed or above 2^31 seconds.
-std::optional<int64_t> ParseDuration(const std::string& text);
-// A speed factor 0.1..100 with '.' as the decimal point, in percent.
-std::optional<int32_t> ParseSpeed(const std::string& text);
-// A pass count 1..2147483647.
-std::optional<int32_t> ParseCount(const std::string& text);
 
 // The usage text (UTF-8).
 std::string UsageText();

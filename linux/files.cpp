@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -111,16 +110,6 @@ bool ReadFile(const std::string& path, std::string& bytes, std::string& error) {
   const int e = errno ? errno : EIO;
   error = std::strerror(e);
   errno = e;
-  return false;
-}
-
-bool ReadRest(std::FILE* file, std::string& bytes, std::string& error) {
-  bytes.clear();
-  char buffer[65536];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, n);
-  if (!std::ferror(file)) return true;
-  error = std::strerror(errno ? errno : EIO);
   return false;
 }
 

@@ -3,7 +3,6 @@
 // recording (with a recovery file when the file cannot be written).
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,9 +29,6 @@ bool LooksLikeUtf8(std::string_view bytes);
 
 // Reads a whole file. False (with errno's message in `error`) when it cannot.
 bool ReadFile(const std::string& path, std::string& bytes, std::string& error);
-// Reads an open file from where it stands to its end. False (with errno's
-// message in `error`) on a read error.
-bool ReadRest(std::FILE* file, std::string& bytes, std::string& error);
 
 // Writes the file at once and completely (a temporary beside it, renamed
 // over it). False with a message when it cannot.

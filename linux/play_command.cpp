@@ -1,6 +1,5 @@
 // tesmuro play: a script through the player onto the X server, with the stop
 // key and signals heard while it runs.
-#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -19,12 +18,12 @@
 #include "play/input_sink_x11.h"
 #include "play/play_clock_linux.h"
 #include "play/playback_session.h"
+#include "play/run_texts.h"
 #include "play/run_thread.h"
 #include "play/shutdown.h"
 #include "record/key_hook.h"
 #include "record/record_sink.h"
 #include "script/script_format.h"
-#include "util/file_io.h"
 
 namespace tesmuro::linux_cli {
 namespace {
@@ -34,21 +33,12 @@ using linux_console::Out;
 // A millisecond tick count on the monotonic clock (wraps like the Windows one).
 uint32_t MillisecondTick() { return static_cast<uint32_t>(os::MonotonicMicros() / 1000); }
 
-std::string Clock(int64_t seconds) {
-  char b[32];
-  std::snprintf(b, sizeof b, "%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
-                static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
-  return b;
-}
-
 }  // namespace
 
 int RunPlay(const Options& o, const TSettings& settings) {
-  // One opening: the file is checked, then played from its start.
-  UniqueFile file(OpenFile(o.file, "rb"));
+  // The file is checked, then the run opens it.
   std::string bytes, error;
-  if (!file || !linux_files::ReadRest(file.get(), bytes, error)) {
-    if (!file) error = std::strerror(errno);
+  if (!linux_files::ReadFile(o.file, bytes, error)) {
     Out().Say("无法打开脚本 " + o.file + "：" + error + "。");
     return kExitError;
   }
@@ -65,7 +55,6 @@ int RunPlay(const Options& o, const TSettings& settings) {
   }
   bytes.clear();
   bytes.shrink_to_fit();
-  std::rewind(file.get());
 
   linux_x::Session x;
   if (std::string e = x.Open(o.display.value_or(""), {.record = true, .xtest = true}, {}, nullptr,
@@ -104,7 +93,12 @@ int RunPlay(const Options& o, const TSettings& settings) {
   } noLines;
 
   const uint32_t start = MillisecondTick();
-  play::TRunThread& t = session.Start(file.release(), RunOptionsFor(settings, request), start);
+  if (session.Start(play::ScriptSource::File(o.file), RunOptionsFor(settings, request), start) !=
+      play::PlaybackSession::StartResult::Started) {
+    Out().Say("无法打开脚本 " + o.file + "：" + std::strerror(errno) + "。");
+    return kExitError;
+  }
+  play::TRunThread& t = *session.Player();
 
   std::vector<record::XInputEvent> events;
   while (session.Playing()) {
@@ -120,25 +114,17 @@ int RunPlay(const Options& o, const TSettings& settings) {
       if (keys.OnEvent(k, noLines) == HotKeyCommand::Stop || IsEmergencyStopPress(k)) t.RequestStop(true);
     }
     if (auto notice = t.TakeScreenNotice()) {
-      Out().Say("脚本录制于 " + std::to_string(notice->recorded.width) + "x" +
-                std::to_string(notice->recorded.height) + " 的屏幕，当前屏幕为 " +
-                std::to_string(notice->current.width) + "x" + std::to_string(notice->current.height) +
-                "；移动按原坐标回放（--scale 可按比例映射）。");
+      Out().Say(play::ScreenNotMapped(notice->recorded.width, notice->recorded.height, notice->current.width,
+                                      notice->current.height) +
+                "（--scale 可按比例映射）。");
     }
     if (!Out().StateDue()) continue;
     const uint32_t tick = MillisecondTick();
-    const play::PlaybackSession::Progress p = session.ProgressAt(tick);
+    const play::Progress p = session.ProgressAt(tick);
     if (!p.playing) break;
     const int64_t elapsed = static_cast<uint32_t>(tick - start) / 1000;
-    std::string state = "正在回放 " + o.file + "：";
-    if (p.mode == 0)
-      state += "第 " + std::to_string(std::min<int64_t>(p.passesDone + 1, p.passCount)) + "/" +
-               std::to_string(p.passCount) + " 遍";
-    else
-      state += "第 " + std::to_string(p.passesDone + 1) + " 遍";
-    if (p.mode == 2) state += "，剩余 " + Clock(std::max<int64_t>(p.secondsLeft, 0));
-    state += "，已用 " + Clock(elapsed) + "  （按 Pause 或 Ctrl+C 停止）";
-    Out().State(state);
+    Out().State(o.file + "：" + play::PlayStateText(false, p) + "，已用 " + play::FormatClock(elapsed) +
+                "  （按 Pause 或 Ctrl+C 停止）");
   }
   Out().Clear();
   const play::RunOutcome outcome = session.Outcome();

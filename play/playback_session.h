@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 
+#include "play/progress.h"
 #include "play/run_options.h"
 #include "play/run_thread.h"
 
@@ -55,14 +56,7 @@ class PlaybackSession {
   // line being played. Nothing otherwise.
   std::optional<int64_t> BoxLineOffset() const;
 
-  struct Progress {
-    bool playing = false;
-    bool paused = false;
-    int32_t mode = 0;
-    int64_t passesDone = 0;
-    int32_t passCount = 1;
-    int64_t secondsLeft = 0;  // mode 2
-  };
+  using Progress = play::Progress;
   Progress ProgressAt(uint32_t tick) const;
 
  private:

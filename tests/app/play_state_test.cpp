@@ -8,36 +8,11 @@
 #include <thread>
 
 #include "app/main_window.h"
-#include "app/play_state.h"
 #include "play/player_fakes.h"
 #include "support/main_window_fixture.h"
 
 namespace tesmuro {
 namespace {
-
-TEST(PlayStateText, EveryModeAndState) {
-  PlayStatus s;
-  EXPECT_EQ(PlayStateText(s), "就绪");
-  s.recording = true;
-  EXPECT_EQ(PlayStateText(s), "录制中");
-  s.playing = true;
-  s.passesDone = 1;
-  s.passCount = 3;
-  EXPECT_EQ(PlayStateText(s), "播放 2/3");
-  s.passesDone = 3;
-  EXPECT_EQ(PlayStateText(s), "播放 3/3") << "never beyond the total";
-  s.paused = true;
-  EXPECT_EQ(PlayStateText(s), "暂停 3/3");
-  s.paused = false;
-  s.mode = 1;
-  s.passesDone = 41;
-  EXPECT_EQ(PlayStateText(s), "播放 第42遍");
-  s.mode = 2;
-  s.secondsLeft = 3723;
-  EXPECT_EQ(PlayStateText(s), "播放 剩 1:02:03");
-  s.secondsLeft = -5;
-  EXPECT_EQ(PlayStateText(s), "播放 剩 0:00:00") << "the last pass goes on past the time";
-}
 
 // A main window whose players run on a virtual clock and a recording sink.
 class CommandLineRunTest : public test::MainWindowFixture {
@@ -98,6 +73,16 @@ TEST_F(CommandLineRunTest, PlayWithLoopsAndSpeedTakesThePlaceOfTheAutoPlayAndEnd
   EXPECT_EQ(view.exitCode, kExitPlayed);
   EXPECT_EQ(log.Count("close"), 1);
   EXPECT_EQ(dir.Read("Quorlin.qlset"), FormatSettings(settings)) << "switches are not stored";
+}
+
+TEST_F(CommandLineRunTest, ForPlaysTheTimedModeForThatLong) {
+  TFrmMain& m = Window();
+  m.SetCommandLine(ParseCommandLine({"/play", dir.File("two.crec"), "/for", "1:00:00"}));
+  m.FormShow();
+  ASSERT_NE(m.Playback().Player(), nullptr);
+  const std::string& state = view.status[0];
+  EXPECT_TRUE(state == "播放 剩 1:00:00" || state.starts_with("播放 剩 0:59:")) << state;
+  m.SBStopClick();
 }
 
 TEST_F(CommandLineRunTest, AStopOrACloseEndsWithCode1) {

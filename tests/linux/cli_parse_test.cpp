@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "app/command_line.h"
 #include "linux/cli.h"
 
 namespace tesmuro::linux_cli {
@@ -61,32 +62,46 @@ TEST(LinuxCommandLine, MistakesAreNamed) {
   EXPECT_EQ(Parse({"--version"}).options.command, Command::Version);
 }
 
-TEST(LinuxCommandLine, NumbersAtTheirLimits) {
-  EXPECT_EQ(ParseCount("1"), 1);
-  EXPECT_EQ(ParseCount("2147483647"), 2147483647);
-  EXPECT_EQ(ParseCount("-1"), std::nullopt);
-  EXPECT_EQ(ParseCount("3x"), std::nullopt);
-  EXPECT_EQ(ParseCount("99999999999999999999"), std::nullopt);
-
-  EXPECT_EQ(ParseDuration("1:30:00"), 5400);
-  EXPECT_EQ(ParseDuration("2:05"), 125);
-  EXPECT_EQ(ParseDuration("90"), 90);
-  EXPECT_EQ(ParseDuration("0:0:0"), 0);
-  EXPECT_EQ(ParseDuration("1:60:00"), std::nullopt);
-  EXPECT_EQ(ParseDuration("1::2"), std::nullopt);
-  EXPECT_EQ(ParseDuration("1:2:3:4"), std::nullopt);
-  EXPECT_EQ(ParseDuration("596524:00:00"), std::nullopt);  // beyond 2^31 s
-
-  EXPECT_EQ(ParseSpeed("1"), 100);
-  EXPECT_EQ(ParseSpeed("0.1"), 10);
-  EXPECT_EQ(ParseSpeed(".5"), 50);
-  EXPECT_EQ(ParseSpeed("100"), 10000);
-  EXPECT_EQ(ParseSpeed("1.25"), 125);
-  EXPECT_EQ(ParseSpeed("0.09"), std::nullopt);
-  EXPECT_EQ(ParseSpeed("100.01"), std::nullopt);
-  EXPECT_EQ(ParseSpeed("1,5"), std::nullopt);
-  EXPECT_EQ(ParseSpeed("1."), std::nullopt);
-  EXPECT_EQ(ParseSpeed("1.255"), std::nullopt);
+// One table through both programs' command lines: the same speed, count and
+// duration text gives the same number, or is refused, in both.
+TEST(BothCommandLines, ReadNumbersAlike) {
+  enum Kind { Speed, Count, Duration };
+  struct Row {
+    Kind kind;
+    const char* text;
+    std::optional<int64_t> value;
+  } rows[] = {
+      {Speed, "1", 100},      {Speed, "0.1", 10},     {Speed, ".5", 50},        {Speed, "2.", 200},
+      {Speed, "100", 10000},  {Speed, "1.25", 125},   {Speed, "00002.50", 250},
+      // Past whole percent the number rounds; the limits hold as typed.
+      {Speed, "1.234", 123},  {Speed, "1.235", 124},  {Speed, "99.996", 10000}, {Speed, "0.0999", {}},
+      {Speed, "100.001", {}}, {Speed, "0", {}},       {Speed, ".", {}},         {Speed, "1,5", {}},
+      {Speed, "1e1", {}},     {Speed, "+1", {}},      {Speed, " 1", {}},        {Speed, "1..2", {}},
+      {Speed, "nan", {}},     {Speed, "", {}},
+      {Count, "1", 1},        {Count, "2147483647", 2147483647},                {Count, "007", 7},
+      {Count, "0", {}},       {Count, "2147483648", {}},                        {Count, "99999999999999999999", {}},
+      {Count, "3x", {}},      {Count, "-1", {}},      {Count, "", {}},
+      {Duration, "1:30:00", 5400},                    {Duration, "2:05", 125},  {Duration, "90", 90},
+      {Duration, "0:0:0", 0}, {Duration, "596523:14:07", 2147483647},          {Duration, "596523:14:08", {}},
+      {Duration, "1:60:00", {}},                      {Duration, "1::2", {}},   {Duration, "1:2:3:4", {}},
+      {Duration, ":30", {}},  {Duration, "1:30:", {}}, {Duration, "1.5", {}},
+  };
+  for (const Row& row : rows) {
+    const char* win[] = {"/speed", "/loops", "/for"};
+    const char* gnu[] = {"--speed", "--loops", "--for"};
+    const CommandLine w = tesmuro::ParseCommandLine({"/play", "a.crec", win[row.kind], row.text});
+    const ParseResult l = Parse({"play", "a.crec", gnu[row.kind], row.text});
+    std::optional<int64_t> fromWindows, fromLinux;
+    switch (row.kind) {
+      case Speed: fromWindows = w.speedPercent, fromLinux = l.options.speedPercent; break;
+      case Count: fromWindows = w.loops, fromLinux = l.options.loops; break;
+      case Duration: fromWindows = w.forSeconds, fromLinux = l.options.forSeconds; break;
+    }
+    EXPECT_EQ(fromWindows, row.value) << gnu[row.kind] << " " << row.text << ": " << w.error;
+    EXPECT_EQ(fromLinux, row.value) << gnu[row.kind] << " " << row.text << ": " << l.error;
+    EXPECT_EQ(w.error.empty(), row.value.has_value()) << row.text;
+    EXPECT_EQ(l.error.empty(), row.value.has_value()) << row.text;
+  }
 }
 
 }  // namespace
