@@ -234,6 +234,12 @@ void TFrmMain::ShowPlayerNotices() {
     SetStatusText(2, text::ScreenNotMapped(n->recorded.width, n->recorded.height, n->current.width,
                                            n->current.height));
   }
+  if (!stopReasonShown_) {
+    if (auto why = player->WhyStopped()) {
+      stopReasonShown_ = true;
+      SetStatusText(2, play::StopReasonText(*why));
+    }
+  }
   const bool blocked = !player->Finished() && player->InputBlocked();
   if (blocked != blockedShown_) {
     blockedShown_ = blocked;
@@ -343,6 +349,7 @@ bool TFrmMain::BeginRun(const play::ScriptSource& source, const RunRequest& requ
       throw std::runtime_error("Cannot write a temporary file for the script");
   }
   blockedShown_ = false;
+  stopReasonShown_ = false;
   ShowEmergencyStopHint(true);
   if (source.shownInBox) view_.FollowMemoPlayback();
   UpdatePlayState();

@@ -187,6 +187,7 @@ class TFrmMain : private RecordSink {
   bool gameModeSwitch_ = false;  // /game
   bool scaleSwitch_ = false;     // /scale
   bool blockedShown_ = false;    // the status bar says the input is dropped
+  bool stopReasonShown_ = false; // the status bar says why the run stopped
   IJoystickService& joysticks_;
   std::string exeDirectory_;
   bool emergencyHintShown_ = false;

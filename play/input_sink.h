@@ -14,6 +14,10 @@
 
 #include <cstdint>
 
+namespace tesmuro {
+class IDesktop;
+}
+
 namespace tesmuro::play {
 
 // Messages of the first game controller.
@@ -94,6 +98,9 @@ class IInputSink {
   // higher integrity level (as administrator): the system drops injected
   // input on its way there, without a word.
   virtual bool ForegroundRefusesInput(uint64_t /*window*/) { return false; }
+  // The desktop's windows and pixels, for the waits; none: window lines are
+  // skipped and the waits cannot see anything.
+  virtual IDesktop* Desktop() { return nullptr; }
 };
 
 // The system's input. On Windows it injects for real; in the native

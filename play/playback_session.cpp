@@ -58,14 +58,20 @@ bool PlaybackSession::TogglePause() {
 
 RunOutcome PlaybackSession::Outcome() const {
   if (!player_ || !player_->Finished()) return RunOutcome::Stopped;
+  if (auto why = player_->WhyStopped(); why && (why->kind == StopReason::Kind::WindowTimedOut ||
+                                                 why->kind == StopReason::Kind::ColorTimedOut))
+    return RunOutcome::WaitTimedOut;
   if (player_->EndedByError()) return RunOutcome::Error;
   if (player_->EndedBlocked()) return RunOutcome::Blocked;
   return player_->StoppedByUser() ? RunOutcome::Stopped : RunOutcome::Played;
 }
 
 std::optional<int64_t> PlaybackSession::BoxLineOffset() const {
-  if (!shownInBox_ || !Playing()) return std::nullopt;
-  return std::max<int64_t>(player_->LineOffset(), 0);
+  if (!shownInBox_ || !player_) return std::nullopt;
+  if (Playing()) return std::max<int64_t>(player_->LineOffset(), 0);
+  // A run that stopped on a line keeps it marked.
+  if (auto why = player_->WhyStopped()) return why->offset;
+  return std::nullopt;
 }
 
 PlaybackSession::Progress PlaybackSession::ProgressAt(uint32_t tick) const {

@@ -53,7 +53,8 @@ class PlaybackSession {
   // The current or last player; none before the first run and after Stop().
   TRunThread* Player() const { return player_.get(); }
   // While a run plays a script the box shows: the byte offset in it of the
-  // line being played. Nothing otherwise.
+  // line being played; after such a run stopped on a line of its script,
+  // that line's. Nothing otherwise.
   std::optional<int64_t> BoxLineOffset() const;
 
   using Progress = play::Progress;

@@ -68,14 +68,13 @@ void ActionReplayer::Replay(const script::Action& a) {
   switch (a.kind) {
     case ActionKind::Move: {
       int32_t x = a.x, y = a.y;
-      if (recordedScreen_.Known() && currentScreen_.Known() && !recordedScreen_.SameArea(currentScreen_)) {
-        if (options_.scaleToScreen) {
-          MapPoint(recordedScreen_, currentScreen_, x, y);
-        } else if (!screenNoticeGiven_) {
-          screenNoticeGiven_ = screenNoticeDue_ = true;
-        }
-      }
+      if (!following_ && recordedScreen_.Known() && currentScreen_.Known() &&
+          !recordedScreen_.SameArea(currentScreen_) && !options_.scaleToScreen && !screenNoticeGiven_)
+        screenNoticeGiven_ = screenNoticeDue_ = true;
+      PlacePoint(x, y);
       sink_.MoveTo(x, y);
+      recorded_x_ = a.x;
+      recorded_y_ = a.y;
       last_x_ = x;
       last_y_ = y;
       moved_ = true;
@@ -85,6 +84,7 @@ void ActionReplayer::Replay(const script::Action& a) {
     case ActionKind::Screen:
       recordedScreen_ = ScreenRect{a.screen[0], a.screen[1], a.screen[2], a.screen[3], a.screen[4]};
       currentScreen_ = sink_.Screen();
+      following_ = false;
       break;
     case ActionKind::LeftDown: button(MouseButton::Left, true); break;
     case ActionKind::LeftUp: button(MouseButton::Left, false); break;
@@ -117,10 +117,35 @@ void ActionReplayer::Replay(const script::Action& a) {
         sink_.ControllerButtons(static_cast<uint32_t>(a.buttons), options_.controller);
       break;
     case ActionKind::Delay:
+    case ActionKind::Window:
+    case ActionKind::WaitWindow:
+    case ActionKind::WaitColor:
     case ActionKind::Unknown:
     case ActionKind::ConversionError:
       break;
   }
+}
+
+void ActionReplayer::PlacePoint(int32_t& x, int32_t& y) const {
+  if (following_) {
+    x = static_cast<int32_t>(std::clamp<int64_t>(int64_t{x} + follow_dx_, INT32_MIN, INT32_MAX));
+    y = static_cast<int32_t>(std::clamp<int64_t>(int64_t{y} + follow_dy_, INT32_MIN, INT32_MAX));
+  } else if (options_.scaleToScreen) {
+    MapPoint(recordedScreen_, currentScreen_, x, y);
+  }
+}
+
+void ActionReplayer::Follow(int32_t dx, int32_t dy) {
+  following_ = true;
+  follow_dx_ = dx;
+  follow_dy_ = dy;
+  if (!moved_) return;
+  int32_t x = recorded_x_, y = recorded_y_;
+  PlacePoint(x, y);
+  if (x == last_x_ && y == last_y_) return;
+  sink_.MoveTo(x, y);
+  last_x_ = x;
+  last_y_ = y;
 }
 
 void ActionReplayer::InjectUp(Held h) {

@@ -58,6 +58,20 @@ class ActionReplayer {
   // run (afterwards empty).
   std::optional<ScreenNotice> TakeScreenNotice();
 
+  // The point a recorded position is played at: shifted by the window offset
+  // while one is followed, else mapped onto the current screen when the run
+  // maps positions.
+  void PlacePoint(int32_t& x, int32_t& y) const;
+  // The action's moves follow a window that stands `dx`, `dy` away from where
+  // it was recorded, until the next screen line or Unfollow(); the pointer
+  // goes to the last recorded position shifted so, if the script moved it.
+  void Follow(int32_t dx, int32_t dy);
+  void Unfollow() { following_ = false; }
+  // Where the script last moved the pointer (as played), and as recorded.
+  bool Moved() const { return moved_; }
+  int32_t RecordedX() const { return recorded_x_; }
+  int32_t RecordedY() const { return recorded_y_; }
+
   // The position a recorded point is played at: mapped from `recorded` onto
   // `current` when both are known and their areas differ.
   static void MapPoint(const ScreenRect& recorded, const ScreenRect& current, int32_t& x, int32_t& y);
@@ -108,6 +122,11 @@ class ActionReplayer {
   bool screenNoticeGiven_ = false;
   int32_t last_x_ = 0;
   int32_t last_y_ = 0;
+  int32_t recorded_x_ = 0;  // the last move as the script has it
+  int32_t recorded_y_ = 0;
+  bool following_ = false;  // moves are shifted by the window offset
+  int32_t follow_dx_ = 0;
+  int32_t follow_dy_ = 0;
   bool moved_ = false;      // a Move has set last_x_, last_y_
   bool lifted_ = false;     // held_ is released for a pause
   std::vector<Held> held_;  // in the order pressed; at most 259 entries

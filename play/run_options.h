@@ -35,6 +35,11 @@ struct RunOptions {
   // (an elevated program's) ends at once instead of playing on unheard; for
   // an unattended run.
   bool stopWhenBlocked = false;
+  // Positions follow a window that stands elsewhere than it was recorded.
+  bool followWindows = true;
+  // The longest wait for a window or a colour, in seconds (0: never wait,
+  // only follow); a wait word's own limit takes its place.
+  int32_t waitLimitSeconds = 10;
   bool operator==(const RunOptions&) const = default;
 };
 
@@ -55,6 +60,6 @@ struct ScriptSource {
 };
 
 // How a run ended, with the exit codes of an unattended run.
-enum class RunOutcome : int { Played = 0, Stopped = 1, Error = 2, Blocked = 3 };
+enum class RunOutcome : int { Played = 0, Stopped = 1, Error = 2, Blocked = 3, WaitTimedOut = 4 };
 
 }  // namespace tesmuro::play

@@ -3,9 +3,15 @@
 #include <algorithm>
 #include <limits>
 #include <mutex>
+#include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
+#include "os/desktop.h"
 #include "play/replay.h"
+#include "play/window_match.h"
+#include "script/script_format.h"
 #include "script/script_stream.h"
 #include "script/word_reader.h"
 
@@ -17,6 +23,42 @@ constexpr int64_t kMicrosPerSecond = 1000000;
 constexpr int64_t kStallMicros = 50000;
 // Pause after a pass with no positive delay in the endless modes.
 constexpr int64_t kIdlePassMicros = 1000;
+// A wait looks at the screen this often.
+constexpr int64_t kLookMicros = 20000;
+// While a window is waited for to come to the front, it is asked to again
+// after this long.
+constexpr int64_t kActivateAgainMicros = 500000;
+
+bool IsKeyAction(script::ActionKind k) {
+  using K = script::ActionKind;
+  return k == K::KeyDown || k == K::KeyUp || k == K::SysKeyDown || k == K::SysKeyUp;
+}
+bool IsPointerAction(script::ActionKind k) {
+  using K = script::ActionKind;
+  switch (k) {
+    case K::Move: case K::LeftDown: case K::LeftUp: case K::RightDown: case K::RightUp: case K::MiddleDown:
+    case K::MiddleUp: case K::X1Down: case K::X1Up: case K::X2Down: case K::X2Up: case K::Wheel: case K::HWheel:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Each channel of two 0xRRGGBB colours within `tolerance` of the other.
+bool ColorsClose(uint32_t a, uint32_t b, int32_t tolerance) {
+  for (int shift = 0; shift < 24; shift += 8) {
+    const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+    if (d > tolerance || -d > tolerance) return false;
+  }
+  return true;
+}
+
+std::string Hex6(uint32_t color) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string s(6, '0');
+  for (int i = 5; i >= 0; --i, color >>= 4) s[static_cast<size_t>(i)] = kDigits[color & 0xF];
+  return s;
+}
 constexpr int64_t kForever = std::numeric_limits<int64_t>::max();
 
 // `seconds` after `start` on the microsecond clock, or kForever when that lies
@@ -24,6 +66,27 @@ constexpr int64_t kForever = std::numeric_limits<int64_t>::max();
 int64_t SecondsAfter(int64_t start, int64_t seconds) {
   if (seconds > (kForever - std::max<int64_t>(start, 0)) / kMicrosPerSecond) return kForever;
   return start + seconds * kMicrosPerSecond;
+}
+
+// The line (counted from 1) that holds the byte at `offset` of `file`: line
+// breaks are LF, CR LF or a lone CR.
+int64_t LineAt(std::FILE* file, int64_t offset) {
+  if (std::fseek(file, 0, SEEK_SET) != 0) return 0;
+  int64_t line = 1;
+  int prev = 0;
+  char buf[4096];
+  for (int64_t pos = 0; pos < offset;) {
+    const size_t want = static_cast<size_t>(std::min<int64_t>(sizeof buf, offset - pos));
+    const size_t got = std::fread(buf, 1, want, file);
+    if (got == 0) break;
+    for (size_t i = 0; i < got; ++i) {
+      const int c = static_cast<unsigned char>(buf[i]);
+      if (c == '\n' ? prev != '\r' : c == '\r') ++line;
+      prev = c;
+    }
+    pos += static_cast<int64_t>(got);
+  }
+  return line;
 }
 
 // A reference that the run may keep: it owns nothing.
@@ -39,7 +102,7 @@ struct TRunThread::State {
   State(std::shared_ptr<IInputSink> s, std::shared_ptr<IShutdownRequester> sd, std::unique_ptr<IPlayClock> c)
       : sink(std::move(s)), shutdown(std::move(sd)), clock(std::move(c)) {}
 
-  enum class Ending { Normal, ConversionError, Blocked };
+  enum class Ending { Normal, ConversionError, Blocked, ScriptStop };
   void Main() noexcept;
   Ending Play();
   // Pauses here while a pause is requested, moving `due` on by the time paused.
@@ -49,6 +112,19 @@ struct TRunThread::State {
   // when nothing is due then, without spending the processor on it. False
   // when a stop is requested.
   bool WaitForDue(int64_t& due, bool precise = true);
+  // Looks with `ready` until it says yes, every kLookMicros, for at most
+  // `seconds` (0 or less: one look). A wait moves `due`, and so every later
+  // action, back by its own length. Pause and stop act within a look.
+  enum class Looked { Ready, Stopped, TimedOut };
+  Looked Await(const std::function<bool()>& ready, int32_t seconds, int64_t& due);
+  // The waits before an action: its window, if a window line named one, or
+  // what a wait word asks. Ready: the action may go.
+  Looked AwaitWindow(const script::Action& next, int64_t& due);
+  Looked AwaitTitle(const script::Action& wait, int64_t& due);
+  Looked AwaitColor(const script::Action& wait, int64_t& due);
+  // The run stops on its script: why, where.
+  Ending StopOn(StopReason::Kind kind, int64_t offset, std::string what = {}, int32_t seconds = 0);
+  int32_t LimitOf(int32_t seconds) const { return seconds > 0 ? seconds : options.waitLimitSeconds; }
   void Wake() { clock->Wake(); }
 
   const std::shared_ptr<IInputSink> sink;
@@ -71,6 +147,14 @@ struct TRunThread::State {
   std::atomic<bool> endedBlocked{false};
   std::mutex noticeLock;
   std::optional<ScreenNotice> screenNotice;  // guarded by noticeLock
+  std::optional<StopReason> stopReason;      // set before `finished`
+
+  // The window the next action acts on, as its line named it, and where that
+  // line is; the last window matched, looked at first next time.
+  std::optional<WindowTarget> pendingWindow;
+  int64_t pendingOffset = -1;
+  uint64_t lastMatched = 0;
+  std::vector<uint64_t> steppedAside;  // our own windows, back when the run ends
 
   // The foreground window last looked at, and whether it takes our input.
   uint64_t foreground = 0;
@@ -164,6 +248,11 @@ int64_t TRunThread::LineOffset() const { return state_->lineOffset.load(std::mem
 
 bool TRunThread::EndedByError() const { return Finished() && state_->failed.load(); }
 
+std::optional<StopReason> TRunThread::WhyStopped() const {
+  if (!Finished()) return std::nullopt;
+  return state_->stopReason;
+}
+
 bool TRunThread::InputBlocked() const { return state_->blocked.load(); }
 
 bool TRunThread::EndedBlocked() const { return Finished() && state_->endedBlocked.load(); }
@@ -212,6 +301,128 @@ bool TRunThread::State::WaitForDue(int64_t& due, bool precise) {
   }
 }
 
+TRunThread::State::Ending TRunThread::State::StopOn(StopReason::Kind kind, int64_t offset, std::string what,
+                                                   int32_t seconds) {
+  StopReason r;
+  r.kind = kind;
+  r.offset = std::max<int64_t>(offset, 0);
+  r.what = std::move(what);
+  r.seconds = seconds;
+  stopReason = std::move(r);
+  return Ending::ScriptStop;
+}
+
+TRunThread::State::Looked TRunThread::State::Await(const std::function<bool()>& ready, int32_t seconds,
+                                                   int64_t& due) {
+  const int64_t start = clock->NowMicros();
+  if (ready()) return Looked::Ready;
+  if (seconds <= 0) return Looked::TimedOut;
+  // The limit counts the time spent waiting, not the time paused.
+  int64_t deadline = SecondsAfter(start, seconds);
+  for (;;) {
+    if (!HonourPause(deadline)) return Looked::Stopped;
+    const int64_t now = clock->NowMicros();
+    if (now >= deadline) return Looked::TimedOut;
+    clock->WaitUntil(std::min(now + kLookMicros, deadline));
+    if (stopRequested.load()) return Looked::Stopped;
+    if (paused.load()) continue;
+    if (ready()) {
+      due += clock->NowMicros() - start;
+      return Looked::Ready;
+    }
+  }
+}
+
+TRunThread::State::Looked TRunThread::State::AwaitWindow(const script::Action& next, int64_t& due) {
+  IDesktop& desktop = *sink->Desktop();
+  const WindowTarget& target = *pendingWindow;
+  const bool key = IsKeyAction(next.kind);
+  std::optional<int64_t> activatedAt;  // when it was last asked to come to the front
+  auto ready = [&]() -> bool {
+    // The window matched last, when it still fits as well as any could, spares
+    // a look at every window.
+    std::optional<TopWindow> w;
+    if (lastMatched) {
+      w = desktop.Describe(lastMatched);
+      if (w && (!w->visible || w->minimized || !SameKind(*w, target) ||
+                TitleCloseness(w->title, target) < std::numeric_limits<int>::max() - 1))
+        w.reset();
+    }
+    if (!w) w = BestMatch(desktop.Windows(), target);
+    if (!w) return false;
+    lastMatched = w->id;
+    const int32_t dx = options.followWindows ? w->rect.left - target.rect.left : 0;
+    const int32_t dy = options.followWindows ? w->rect.top - target.rect.top : 0;
+    if (key) {
+      const auto front = desktop.Foreground();
+      if (front && front->id == w->id) return true;
+      const int64_t now = clock->NowMicros();
+      if (!activatedAt || now - *activatedAt >= kActivateAgainMicros) {
+        desktop.Activate(w->id);
+        activatedAt = now;
+      }
+      return false;
+    }
+    // The point the action acts on must be the window's.
+    if (next.kind == script::ActionKind::Move || replayer->Moved()) {
+      int32_t x = next.kind == script::ActionKind::Move ? next.x : replayer->RecordedX();
+      int32_t y = next.kind == script::ActionKind::Move ? next.y : replayer->RecordedY();
+      if (options.followWindows) {
+        x += dx;
+        y += dy;
+      } else {
+        replayer->PlacePoint(x, y);
+      }
+      const auto under = desktop.WindowAt(x, y);
+      if (under && under->own) {
+        // One of our own windows stands in the way: it steps aside for the run.
+        desktop.StepAside(under->id);
+        if (std::find(steppedAside.begin(), steppedAside.end(), under->id) == steppedAside.end())
+          steppedAside.push_back(under->id);
+        return false;
+      }
+      if (!under || under->id != w->id) return false;
+    }
+    if (options.followWindows) replayer->Follow(dx, dy);
+    return true;
+  };
+  return Await(ready, options.waitLimitSeconds, due);
+}
+
+TRunThread::State::Looked TRunThread::State::AwaitTitle(const script::Action& wait, int64_t& due) {
+  IDesktop* desktop = sink->Desktop();
+  const std::string part = script::UnquoteToken(wait.text[0]);
+  std::optional<int64_t> activatedAt;  // when it was last asked to come to the front
+  auto ready = [&]() -> bool {
+    if (!desktop) return false;
+    for (const TopWindow& w : desktop->Windows()) {
+      if (!w.visible || w.minimized || w.own || w.title.find(part) == std::string::npos) continue;
+      const auto front = desktop->Foreground();
+      if (front && front->id == w.id) return true;
+      const int64_t now = clock->NowMicros();
+      if (!activatedAt || now - *activatedAt >= kActivateAgainMicros) {
+        desktop->Activate(w.id);
+        activatedAt = now;
+      }
+      return false;
+    }
+    return false;
+  };
+  return Await(ready, LimitOf(wait.seconds), due);
+}
+
+TRunThread::State::Looked TRunThread::State::AwaitColor(const script::Action& wait, int64_t& due) {
+  IDesktop* desktop = sink->Desktop();
+  int32_t x = wait.x, y = wait.y;
+  replayer->PlacePoint(x, y);
+  auto ready = [&]() -> bool {
+    if (!desktop) return false;
+    const auto pixel = desktop->PixelAt(x, y);
+    return pixel && ColorsClose(*pixel, wait.color, wait.tolerance);
+  };
+  return Await(ready, LimitOf(wait.seconds), due);
+}
+
 void TRunThread::State::Main() noexcept {
   Ending ending = Ending::ConversionError;
   {
@@ -225,6 +436,13 @@ void TRunThread::State::Main() noexcept {
     r.ReleaseHeld();
     replayer = nullptr;
   }
+  if (IDesktop* desktop = sink->Desktop()) {
+    for (uint64_t w : steppedAside) desktop->ComeBack(w);
+  }
+  if (stopReason && file) stopReason->line = LineAt(file, stopReason->offset);
+  if (ending == Ending::ScriptStop && (stopReason->kind == StopReason::Kind::BadCode ||
+                                       stopReason->kind == StopReason::Kind::BadColor))
+    ending = Ending::ConversionError;
   if (ending != Ending::ConversionError) stopRequested.store(true);
   if (ending == Ending::ConversionError) failed.store(true);
   if (ending == Ending::Blocked) endedBlocked.store(true);
@@ -299,8 +517,40 @@ TRunThread::State::Ending TRunThread::State::Play() {
         break;
       }
       case script::ActionKind::ConversionError:
-        return Ending::ConversionError;
+        return StopOn(StopReason::Kind::BadCode, lineOffset.load());
+      case script::ActionKind::Window:
+        if (IDesktop* desktop = sink->Desktop()) {
+          if (auto t = TargetOf(action, desktop->System())) {
+            pendingWindow = std::move(t);
+            pendingOffset = lineOffset.load();
+          }
+        }
+        break;
+      case script::ActionKind::WaitWindow:
+      case script::ActionKind::WaitColor: {
+        if (action.kind == script::ActionKind::WaitColor && action.badColor)
+          return StopOn(StopReason::Kind::BadColor, lineOffset.load());
+        const int64_t at = lineOffset.load();
+        const Looked l = action.kind == script::ActionKind::WaitWindow ? AwaitTitle(action, due)
+                                                                       : AwaitColor(action, due);
+        if (l == Looked::Stopped) break;  // seen at the top of the loop
+        if (l == Looked::TimedOut) {
+          const bool w = action.kind == script::ActionKind::WaitWindow;
+          return StopOn(w ? StopReason::Kind::WindowTimedOut : StopReason::Kind::ColorTimedOut, at,
+                        w ? script::UnquoteToken(action.text[0]) : Hex6(action.color), LimitOf(action.seconds));
+        }
+        break;
+      }
       default:
+        if (pendingWindow && (IsPointerAction(action.kind) || IsKeyAction(action.kind))) {
+          const Looked l = AwaitWindow(action, due);
+          if (l == Looked::Stopped) break;
+          if (l == Looked::TimedOut)
+            return StopOn(StopReason::Kind::WindowTimedOut, pendingOffset, pendingWindow->title,
+                          options.waitLimitSeconds);
+          pendingWindow.reset();
+        }
+        if (action.kind == script::ActionKind::Screen) pendingWindow.reset();
         if (!CheckForeground(passStart) && o.stopWhenBlocked) return Ending::Blocked;
         passStart = false;
         replayer->Replay(action);

@@ -77,6 +77,7 @@
 #include "play/play_clock.h"
 #include "play/run_options.h"
 #include "play/shutdown.h"
+#include "play/stop_reason.h"
 
 namespace tesmuro::play {
 
@@ -147,9 +148,13 @@ class TRunThread {
   // the delay's line); -1 until it reads. For a view of the run: the player
   // only stores it as it enters each line.
   int64_t LineOffset() const;
-  // The run is over because of an error: a key code or wheel turn that is not
-  // a number, or a failure inside the run.
+  // The run is over because of an error: a line it cannot play (a key code
+  // or wheel turn that is not a number, a colour that is not RRGGBB), or a
+  // failure inside the run.
   bool EndedByError() const;
+  // Why the run ended on its script (a line it could not play, a wait that
+  // ran out of time), once it is over; nothing otherwise.
+  std::optional<StopReason> WhyStopped() const;
   // The foreground window, when last looked at (at the start of each pass
   // and whenever it changed), refused the run's input: it runs as
   // administrator.

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "util/text.h"
+
 namespace tesmuro::script {
 
 namespace {
@@ -150,6 +152,164 @@ std::string NormalizeLineBreaks(std::string_view text) {
     p = q;
   }
   return out;
+}
+
+}  // namespace tesmuro::script
+
+namespace tesmuro::script {
+
+namespace {
+
+// The next code point of UTF-8 text at `i` (U+FFFD for a bad sequence), and
+// where the next one starts.
+char32_t NextCodePoint(std::string_view s, size_t& i) {
+  const auto b0 = static_cast<unsigned char>(s[i]);
+  if (b0 < 0x80) {
+    ++i;
+    return b0;
+  }
+  const size_t len = b0 >= 0xF0 ? 4 : b0 >= 0xE0 ? 3 : b0 >= 0xC0 ? 2 : 1;
+  if (len == 1 || i + len > s.size()) {
+    ++i;
+    return 0xFFFD;
+  }
+  char32_t cp = b0 & (0x7F >> len);
+  for (size_t k = 1; k < len; ++k) {
+    const auto b = static_cast<unsigned char>(s[i + k]);
+    if ((b & 0xC0) != 0x80) {
+      ++i;
+      return 0xFFFD;
+    }
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  i += len;
+  return cp;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+// One character as it stands in a quoted token.
+std::string EscapedChar(char32_t cp) {
+  switch (cp) {
+    case ' ': return "\\s";
+    case '\t': return "\\t";
+    case '\n': return "\\n";
+    case '\r': return "\\r";
+    case '"': return "\\\"";
+    case '\\': return "\\\\";
+    default: break;
+  }
+  if (cp > 0x20 && cp < 0x7F) return std::string(1, static_cast<char>(cp));
+  std::string gbk = cp >= 0x80 && cp != 0x3000 ? CodePointToGbk(cp) : std::string();
+  if (!gbk.empty()) return gbk;
+  char hex[16];
+  auto r = std::to_chars(hex, hex + sizeof hex, static_cast<uint32_t>(cp), 16);
+  return "\\u{" + std::string(hex, r.ptr) + "}";
+}
+
+}  // namespace
+
+std::string QuotedToken(std::string_view utf8) {
+  constexpr size_t kMaxToken = 99;  // the reader's word
+  std::string out = "\"";
+  for (size_t i = 0; i < utf8.size();) {
+    const std::string c = EscapedChar(NextCodePoint(utf8, i));
+    // Room for the closing quote after the last character that fits.
+    if (out.size() + c.size() + (i < utf8.size() ? 0 : 1) > kMaxToken) return out;
+    out += c;
+  }
+  out.push_back('"');
+  return out;
+}
+
+std::string UnquoteToken(std::string_view token, bool* cut) {
+  std::string out;
+  std::string gbk;  // a run of GBK bytes, converted as a whole
+  auto flush = [&] {
+    if (!gbk.empty()) out += GbkToUtf8(gbk);
+    gbk.clear();
+  };
+  size_t i = !token.empty() && token[0] == '"' ? 1 : 0;
+  bool closed = false;
+  while (i < token.size()) {
+    const auto b = static_cast<unsigned char>(token[i]);
+    if (b >= 0x81 && b <= 0xFE && i + 1 < token.size()) {  // a GBK pair; its trail byte may be '\'
+      gbk.append(token.substr(i, 2));
+      i += 2;
+      continue;
+    }
+    if (b == '"') {
+      closed = true;
+      break;
+    }
+    if (b != '\\' || i + 1 >= token.size()) {
+      gbk.push_back(static_cast<char>(b));
+      ++i;
+      continue;
+    }
+    flush();
+    const char e = token[i + 1];
+    i += 2;
+    switch (e) {
+      case 's': out.push_back(' '); break;
+      case 't': out.push_back('\t'); break;
+      case 'n': out.push_back('\n'); break;
+      case 'r': out.push_back('\r'); break;
+      case 'u': {
+        const size_t close = token.find('}', i);
+        uint32_t cp = 0;
+        if (i < token.size() && token[i] == '{' && close != std::string_view::npos) {
+          auto r = std::from_chars(token.data() + i + 1, token.data() + close, cp, 16);
+          if (r.ec == std::errc() && r.ptr == token.data() + close && cp <= 0x10FFFF) {
+            AppendUtf8(out, cp);
+            i = close + 1;
+            break;
+          }
+        }
+        out += "\\u";
+        break;
+      }
+      default: out.push_back(e); break;
+    }
+  }
+  flush();
+  if (cut) *cut = !closed;
+  return out;
+}
+
+std::string WindowLine(std::string_view system, std::string_view process, std::string_view className,
+                       std::string_view title, int32_t left, int32_t top, int32_t width, int32_t height) {
+  std::string line = WithSpace(kKeywordWindow);
+  line.append(system);
+  for (std::string_view text : {process, className, title}) {
+    line.push_back(' ');
+    line += QuotedToken(text);
+  }
+  line.push_back(' ');
+  AppendDec(line, left);
+  line.push_back(',');
+  AppendDec(line, top);
+  line.push_back(',');
+  AppendDec(line, width);
+  line.push_back(',');
+  AppendDec(line, height);
+  return line;
 }
 
 }  // namespace tesmuro::script

@@ -43,6 +43,9 @@ inline constexpr std::string_view kKeywordX2Up = "\xC7\xB0\xBD\xF8\xBC\xFC\xCA\x
 inline constexpr std::string_view kKeywordHWheel = "\xCB\xAE\xC6\xBD\xB9\xF6\xC2\xD6";            // 水平滚轮
 inline constexpr std::string_view kKeywordRelMove = "\xCF\xE0\xB6\xD4\xD2\xC6\xB6\xAF";           // 相对移动
 inline constexpr std::string_view kKeywordScreen = "\xC6\xC1\xC4\xBB";                             // 屏幕
+inline constexpr std::string_view kKeywordWindow = "\xB4\xB0\xBF\xDA";                             // 窗口
+inline constexpr std::string_view kKeywordWaitWindow = "\xB5\xC8\xB4\xFD\xB4\xB0\xBF\xDA";         // 等待窗口
+inline constexpr std::string_view kKeywordWaitColor = "\xB5\xC8\xB4\xFD\xD1\xD5\xC9\xAB";          // 等待颜色
 
 // The lines that carry no argument.
 enum class ButtonLine : uint8_t {
@@ -79,6 +82,25 @@ std::string KeyLine(KeyLineKind kind, uint32_t vk, uint32_t scan, uint32_t flags
 std::string JoyMoveLine(int32_t x, int32_t y);
 // "摇杆按钮按下 B"
 std::string JoyButtonLine(int32_t buttons);
+
+// A text as one quoted token, so that a reader that does not know the word
+// before it skips it as one word and never takes any part of it for a
+// keyword: '"', the GBK bytes of the text, '"'. Inside, a space is written
+// \s, a tab \t, a line break \n or \r, '"' and '\' as \" and \\, and a
+// character that GBK cannot hold (or another control character) as \u{HEX},
+// its code point. A text whose token would not fit the reader's word of 99
+// bytes is cut at a character and written without its closing '"'. `utf8`
+// is UTF-8.
+std::string QuotedToken(std::string_view utf8);
+// The text a quoted token holds, as UTF-8; `cut` tells that the token was cut
+// short (no closing '"'). Bytes after the closing '"' are ignored; an escape
+// that is not one of the above stands for itself.
+std::string UnquoteToken(std::string_view token, bool* cut = nullptr);
+
+// "窗口 SYSTEM "PROCESS" "CLASS" "TITLE" L,T,W,H": the top-level window the
+// next action acts on (SYSTEM "win" or "x11"; the texts UTF-8).
+std::string WindowLine(std::string_view system, std::string_view process, std::string_view className,
+                       std::string_view title, int32_t left, int32_t top, int32_t width, int32_t height);
 
 // Turns every line break (CR LF, a lone CR, a lone LF) into CR LF; other bytes
 // are kept as they are.

@@ -40,6 +40,9 @@ constexpr KeywordEntry kKeywords[] = {
     {kKeywordHWheel, ActionKind::HWheel},
     {kKeywordRelMove, ActionKind::RelMove},
     {kKeywordScreen, ActionKind::Screen},
+    {kKeywordWindow, ActionKind::Window},
+    {kKeywordWaitWindow, ActionKind::WaitWindow},
+    {kKeywordWaitColor, ActionKind::WaitColor},
 };
 
 int SkipSpace(ByteStream& in) {
@@ -136,6 +139,53 @@ bool TokenToInt(const Token& t, int32_t& out) {
 
 }  // namespace
 
+// A word that starts with `first` when the next one does (white space skipped
+// first); otherwise nothing is read and the word stays in the stream. The
+// word keeps its first 99 bytes like any other.
+bool ScanWordStarting(ByteStream& in, std::string& out, bool (*first)(int)) {
+  out.clear();
+  int c = SkipSpace(in);
+  if (c == kEnd || !first(c)) {
+    in.Unget(c);
+    return false;
+  }
+  while (c != kEnd && !IsScriptSpace(c)) {
+    if (out.size() < kMaxWordBytes) out.push_back(static_cast<char>(c));
+    c = in.Get();
+  }
+  in.Unget(c);
+  return true;
+}
+
+bool IsQuote(int c) { return c == '"'; }
+bool IsAsciiAlnum(int c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// "%d,%d,...": up to `n` values; reading stops at the first that does not fit.
+void ScanList(ByteStream& in, int32_t* values, int n) {
+  if (!ScanInt(in, values[0])) return;
+  for (int i = 1; i < n; ++i) {
+    const int c = in.Get();
+    if (c != ',') {
+      in.Unget(c);
+      return;
+    }
+    if (!ScanInt(in, values[i])) return;
+  }
+}
+
+// Six hexadecimal digits, RRGGBB.
+bool HexColor(const std::string& t, uint32_t& color) {
+  if (t.size() != 6) return false;
+  color = 0;
+  for (char ch : t) {
+    const int v = ch >= '0' && ch <= '9' ? ch - '0' : ch >= 'a' && ch <= 'f' ? ch - 'a' + 10
+                : ch >= 'A' && ch <= 'F' ? ch - 'A' + 10 : -1;
+    if (v < 0) return false;
+    color = color << 4 | static_cast<uint32_t>(v);
+  }
+  return true;
+}
+
 bool ReadWord(ByteStream& in, Word& word) {
   word.size = 0;
   int c = SkipSpace(in);
@@ -172,17 +222,33 @@ Action ParseAction(std::string_view word, ByteStream& in) {
       break;
     case ActionKind::Screen:
       // "%d,%d,%d,%d,%d": reading stops at the first value that does not fit.
-      if (ScanInt(in, a.screen[0])) {
-        for (int i = 1; i < 5; ++i) {
-          const int c = in.Get();
-          if (c != ',') {
-            in.Unget(c);
-            break;
-          }
-          if (!ScanInt(in, a.screen[i])) break;
-        }
+      ScanList(in, a.screen, 5);
+      break;
+    case ActionKind::Window: {
+      // A word of letters and digits, three quoted tokens, "%d,%d,%d,%d". A
+      // part that is not there leaves what stands in its place (a keyword of
+      // the next line, say) to be read as the next word, and the line is
+      // skipped.
+      std::string system;
+      bool complete = ScanWordStarting(in, system, IsAsciiAlnum);
+      for (int i = 0; complete && i < 3; ++i) complete = ScanWordStarting(in, a.text[i], IsQuote);
+      if (complete) {
+        a.system = system;
+        ScanList(in, a.screen, 4);
       }
       break;
+    }
+    case ActionKind::WaitWindow:
+      if (ScanWordStarting(in, a.text[0], IsQuote)) ScanInt(in, a.seconds);
+      break;
+    case ActionKind::WaitColor: {
+      ScanPair(in, a.x, a.y);
+      std::string hex;
+      ScanWordStarting(in, hex, IsAsciiAlnum);
+      a.badColor = !HexColor(hex, a.color);
+      if (ScanInt(in, a.tolerance)) ScanInt(in, a.seconds);
+      break;
+    }
     case ActionKind::JoyButton:
       ScanInt(in, a.buttons);
       break;
@@ -193,7 +259,11 @@ Action ParseAction(std::string_view word, ByteStream& in) {
       ReadWheelToken(in, t);
       if (ScanInt(in, a.wheel_a)) ScanInt(in, a.wheel_b);
       int32_t turn = 0;
-      if (!TokenToInt(t, turn)) return Action{ActionKind::ConversionError};
+      if (!TokenToInt(t, turn)) {
+        Action bad;
+        bad.kind = ActionKind::ConversionError;
+        return bad;
+      }
       a.wheel = static_cast<int16_t>(static_cast<uint16_t>(turn));
       break;
     }
@@ -211,7 +281,11 @@ Action ParseAction(std::string_view word, ByteStream& in) {
       a.scan = static_cast<uint32_t>(scan);
       a.flags = static_cast<uint32_t>(flags);
       int32_t code = 0;
-      if (!haveToken || !TokenToInt(t, code)) return Action{ActionKind::ConversionError};
+      if (!haveToken || !TokenToInt(t, code)) {
+        Action bad;
+        bad.kind = ActionKind::ConversionError;
+        return bad;
+      }
       a.vk = static_cast<uint8_t>(static_cast<uint32_t>(code));
       break;
     }

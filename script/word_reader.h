@@ -34,6 +34,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "script/script_stream.h"
@@ -79,6 +80,9 @@ enum class ActionKind : uint8_t {
   HWheel,           // as Wheel, on the horizontal wheel
   RelMove,          // relative motion: x, y are the distances
   Screen,           // the screen a recording was made on: screen
+  Window,           // the window the next action acts on: system, text[0..2], screen[0..3]
+  WaitWindow,       // wait for a window whose title holds text[0]; seconds
+  WaitColor,        // wait for colour within tolerance at x, y; seconds
   Unknown,          // not a keyword: nothing was read after it
   ConversionError,  // key code or wheel turn that is not an integer
 };
@@ -97,6 +101,15 @@ struct Action {
   uint32_t flags = 0;    // key kinds: the flag word F (bit 0: extended key)
   int32_t screen[5] = {};  // Screen: left, top, width, height, dpi
   int32_t buttons = 0;   // JoyButton
+  // Window: "win" or "x11" (empty when the line is incomplete: it is then
+  // skipped), and the quoted tokens of process, class and title as written
+  // (script::UnquoteToken reads them). WaitWindow: the title in text[0].
+  std::string system;
+  std::string text[3];
+  int32_t seconds = 0;     // WaitWindow, WaitColor: the longest wait (0: the run's own)
+  uint32_t color = 0;      // WaitColor: 0xRRGGBB
+  int32_t tolerance = 0;   // WaitColor: per channel
+  bool badColor = false;   // WaitColor: the colour is not six hexadecimal digits
 };
 
 // The keyword the word equals, tried in the order of ActionKind; Unknown if none.

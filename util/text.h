@@ -17,3 +17,13 @@ std::string ToDec(int32_t v);
 std::string ToDecU(uint32_t v);
 
 }  // namespace tesmuro
+
+namespace tesmuro {
+
+// GBK (code page 936), through the system's own tables (text_win.cpp,
+// text_posix.cpp). A character GBK cannot hold gives nothing; bytes that are
+// not GBK become U+FFFD.
+std::string CodePointToGbk(char32_t cp);
+std::string GbkToUtf8(std::string_view gbk);
+
+}  // namespace tesmuro

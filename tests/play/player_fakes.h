@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "os/desktop.h"
 #include "play/input_sink.h"
 #include "play/play_clock.h"
 #include "play/shutdown.h"
@@ -146,6 +147,8 @@ class RecordingSink final : public IInputSink {
     ++refusalChecks;
     return refuses && refuses();
   }
+  IDesktop* desktop = nullptr;
+  IDesktop* Desktop() override { return desktop; }
 
   std::vector<int64_t> TimesOf(const std::string& prefix) const {
     std::vector<int64_t> r;
@@ -164,6 +167,59 @@ class RecordingSink final : public IInputSink {
     calls.push_back(text);
     if (onCall) onCall();
     if (clock) clock->Advance(costAt.count(index) ? costAt[index] : cost);
+  }
+};
+
+// A desktop of windows a test sets up: the first is in front, the window at a
+// point is the first (front to back) whose rectangle holds it; activating a
+// window brings it to the front at once unless `stubborn`. Pixels are given
+// by `pixel`.
+class FakeDesktop final : public IDesktop {
+ public:
+  std::string system = "win";
+  std::vector<TopWindow> windows;
+  bool stubborn = false;
+  std::function<std::optional<uint32_t>(int32_t, int32_t)> pixel;
+  std::vector<std::string> log;  // activate N, aside N, back N
+
+  std::string_view System() const override { return system; }
+  std::vector<TopWindow> Windows() override { return windows; }
+  std::optional<TopWindow> Describe(uint64_t id) override {
+    for (const TopWindow& w : windows)
+      if (w.id == id) return w;
+    return std::nullopt;
+  }
+  std::optional<TopWindow> WindowAt(int32_t x, int32_t y) override {
+    for (const TopWindow& w : windows)
+      if (w.visible && !w.minimized && w.rect.Contains(x, y)) return w;
+    return std::nullopt;
+  }
+  std::optional<TopWindow> Foreground() override {
+    if (windows.empty()) return std::nullopt;
+    return windows.front();
+  }
+  bool Activate(uint64_t id) override {
+    log.push_back("activate " + std::to_string(id));
+    if (stubborn) return false;
+    ToFront(id);
+    return true;
+  }
+  void StepAside(uint64_t id) override {
+    log.push_back("aside " + std::to_string(id));
+    for (TopWindow& w : windows)
+      if (w.id == id) w.minimized = true;
+  }
+  void ComeBack(uint64_t id) override {
+    log.push_back("back " + std::to_string(id));
+    for (TopWindow& w : windows)
+      if (w.id == id) w.minimized = false;
+  }
+  std::optional<uint32_t> PixelAt(int32_t x, int32_t y) override {
+    return pixel ? pixel(x, y) : std::nullopt;
+  }
+  void ToFront(uint64_t id) {
+    auto it = std::find_if(windows.begin(), windows.end(), [&](auto& w) { return w.id == id; });
+    if (it != windows.end()) std::rotate(windows.begin(), it, it + 1);
   }
 };
 

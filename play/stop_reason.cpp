@@ -1,0 +1,20 @@
+#include "play/stop_reason.h"
+
+namespace tesmuro::play {
+
+std::string StopReasonText(const StopReason& r) {
+  std::string t = "第 " + std::to_string(r.line) + " 行：";
+  switch (r.kind) {
+    case StopReason::Kind::BadCode: t += "按键或滚轮的代码不是数字"; break;
+    case StopReason::Kind::BadColor: t += "颜色应为六位十六进制数 RRGGBB"; break;
+    case StopReason::Kind::WindowTimedOut:
+      t += "等待窗口“" + r.what + "”超过 " + std::to_string(r.seconds) + " 秒";
+      break;
+    case StopReason::Kind::ColorTimedOut:
+      t += "等待颜色 " + r.what + " 超过 " + std::to_string(r.seconds) + " 秒";
+      break;
+  }
+  return t + "，回放已停止";
+}
+
+}  // namespace tesmuro::play

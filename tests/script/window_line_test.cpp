@@ -1,0 +1,75 @@
+// Window lines and their quoted texts, as written, read back, and as a reader
+// that does not know the word sees them.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "script/script_format.h"
+#include "script/script_stream.h"
+#include "script/word_reader.h"
+#include "support/gbk_script.h"
+
+namespace tesmuro::script {
+namespace {
+
+TEST(QuotedToken, EscapesWhatWouldSplitTheWordAndRoundTrips) {
+  // 中 is D6 D0 in GBK; 😀 has no GBK form; 乗's GBK trail byte is '\' (81 5C).
+  const std::string text = "a \"b\"\t\\ 中 😀\x01";
+  const std::string token = QuotedToken(text);
+  EXPECT_EQ(token, "\"a\\s\\\"b\\\"\\t\\\\\\s\xD6\xD0\\s\\u{1f600}\\u{1}\"");
+  bool cut = true;
+  EXPECT_EQ(UnquoteToken(token, &cut), text);
+  EXPECT_FALSE(cut);
+  EXPECT_EQ(UnquoteToken("\"\x81\\s\""), "\xE4\xB9\x97s") << "a GBK pair whose trail byte is a backslash";
+  EXPECT_EQ(UnquoteToken("\"\\q\\u{zz}\"x"), "q\\u{zz}") << "unknown escapes stand for themselves";
+
+  // A long title is cut at a character to fit the reader's word, and says so.
+  std::string longTitle;
+  for (int i = 0; i < 60; ++i) longTitle += "中";
+  const std::string longToken = QuotedToken(longTitle);
+  EXPECT_LE(longToken.size(), kMaxWordBytes);
+  EXPECT_NE(longToken.back(), '"');
+  const std::string back = UnquoteToken(longToken, &cut);
+  EXPECT_TRUE(cut);
+  EXPECT_EQ(longTitle.rfind(back, 0), 0u);
+  EXPECT_EQ(back.size(), 49u * 3) << "49 whole characters after the quote";
+}
+
+TEST(WindowLine, IsReadBackAndALineCutShortLeavesTheNextKeywordAlone) {
+  const std::string line = WindowLine("win", "note pad.exe", "Notepad", "无标题 - 记事本", -5, 10, 640, 480);
+  MemoryByteStream in(line + "\r\n" + std::string(kKeywordLeftDown));
+  Word w;
+  ASSERT_TRUE(ReadWord(in, w));
+  const Action a = ParseAction(w.View(), in);
+  EXPECT_EQ(a.kind, ActionKind::Window);
+  EXPECT_EQ(a.system, "win");
+  EXPECT_EQ(UnquoteToken(a.text[0]), "note pad.exe");
+  EXPECT_EQ(UnquoteToken(a.text[2]), "无标题 - 记事本");
+  EXPECT_EQ((std::vector<int32_t>{a.screen[0], a.screen[1], a.screen[2], a.screen[3]}),
+            (std::vector<int32_t>{-5, 10, 640, 480}));
+  ASSERT_TRUE(ReadWord(in, w));
+  EXPECT_EQ(MatchKeyword(w.View()), ActionKind::LeftDown);
+
+  MemoryByteStream cut(test::GbkScript("窗口 win \"a\"\r\n左键按下"));
+  ASSERT_TRUE(ReadWord(cut, w));
+  EXPECT_TRUE(ParseAction(w.View(), cut).system.empty()) << "incomplete: skipped";
+  ASSERT_TRUE(ReadWord(cut, w));
+  EXPECT_EQ(MatchKeyword(w.View()), ActionKind::LeftDown);
+}
+
+TEST(WindowLine, AReaderThatDoesNotKnowTheWordSeesNoActionInIt) {
+  // Such a reader skips the unknown word and reads on one word at a time.
+  for (const char* title : {"左键按下", "延迟 5", "移动 1,1 左键按下", "\"", "按键按下 65 0 0 0 0"}) {
+    MemoryByteStream in(WindowLine("win", "延迟", "左键按下", title, 1, 2, 3, 4).substr(kKeywordWindow.size()));
+    Word w;
+    int words = 0;
+    while (ReadWord(in, w)) {
+      ++words;
+      EXPECT_EQ(ParseAction(w.View(), in).kind, ActionKind::Unknown) << title << ": " << std::string(w.View());
+    }
+    EXPECT_EQ(words, 5) << title;
+  }
+}
+
+}  // namespace
+}  // namespace tesmuro::script
