@@ -1,5 +1,6 @@
 #include "setup/settings.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "util/text.h"
@@ -138,6 +139,9 @@ void Parse(Src& src, TSettings& s) {
   ReadFlag(src, s.GameMode);
   ReadFlag(src, s.ScaleToScreen);
   ReadFlag(src, s.PlayKeyPlaysMemo);
+  ReadFlag(src, s.FollowWindows);
+  int32_t wait = 0;
+  if (ReadInt(src, wait) && wait >= kMinWaitSeconds && wait <= kMaxWaitSeconds) s.WaitWindowSeconds = wait;
 }
 
 }  // namespace
@@ -176,6 +180,8 @@ std::string FormatSettings(const TSettings& s) {
   Flag(out, s.GameMode);
   Flag(out, s.ScaleToScreen);
   Flag(out, s.PlayKeyPlaysMemo);
+  Flag(out, s.FollowWindows);
+  Num(out, s.WaitWindowSeconds);
   return out;
 }
 
@@ -210,6 +216,8 @@ play::RunOptions RunOptionsFor(const TSettings& s, const RunRequest& r) {
   o.gameMode = s.GameMode || r.gameMode;
   o.scaleToScreen = s.ScaleToScreen || r.scaleToScreen;
   o.stopWhenBlocked = r.stopWhenBlocked;
+  o.followWindows = s.FollowWindows;
+  o.waitLimitSeconds = std::clamp(r.waitLimitSeconds.value_or(s.WaitWindowSeconds), kMinWaitSeconds, kMaxWaitSeconds);
   if (r.loops) {
     o.loopMode = play::LoopMode::Count;
     o.loopCount = *r.loops;

@@ -1,9 +1,11 @@
 // The settings record and its file, "Quorlin.qlset" beside the executable:
-// 30 lines, each ended by CR LF, the meaning of a line given by its position.
+// 32 lines, each ended by CR LF, the meaning of a line given by its position.
 // The lines after the 26th came later, each at the end: the playback speed
-// (27), game mode (28), the mapping onto the current screen (29) and what
-// the Play hot key plays (30). A file that ends before one of them is read
-// with its default (100 %, off, off, off).
+// (27), game mode (28), the mapping onto the current screen (29), what the
+// Play hot key plays (30), whether positions follow their windows (31) and
+// the longest wait for a window or a colour in seconds (32). A file that
+// ends before one of them is read with its default (100 %, off, off, off,
+// on, 10).
 #pragma once
 
 #include <cstdint>
@@ -57,23 +59,31 @@ struct TSettings {
   // The Play hot key plays the script box's text as it stands (the command
   // 播放当前动作记录) instead of asking for a file.
   bool PlayKeyPlaysMemo = false;
+  // Positions follow a window that stands elsewhere than it was recorded.
+  bool FollowWindows = true;
+  // The longest wait for a window or a colour, in seconds (0: never wait,
+  // only follow), kMinWaitSeconds..kMaxWaitSeconds.
+  int32_t WaitWindowSeconds = 10;
 
   bool operator==(const TSettings&) const = default;
 };
 
 inline constexpr char kSettingsFileName[] = "Quorlin.qlset";
+inline constexpr int32_t kMinWaitSeconds = 0;
+inline constexpr int32_t kMaxWaitSeconds = 86400;
 inline constexpr size_t kAutoFileNameMax = 1000;
 
 // The values the main window starts with: the five recording switches on,
 // everything else zero, false or empty.
 TSettings ConstructionSettings();
 
-// The 27 lines of the file.
+// The 32 lines of the file.
 std::string FormatSettings(const TSettings& s);
 
 // Reads the file's lines into `s`. A number that cannot be read leaves its
-// field as it was; so does a flag whose line is missing, and a speed outside
-// kMinSpeedPercent..kMaxSpeedPercent. Never reads more
+// field as it was; so does a flag whose line is missing, a speed outside
+// kMinSpeedPercent..kMaxSpeedPercent and a wait outside
+// kMinWaitSeconds..kMaxWaitSeconds. Never reads more
 // than the bytes it needs and never fails on bad input.
 void ParseSettings(std::FILE* f, TSettings& s);
 void ParseSettings(std::string_view bytes, TSettings& s);
@@ -87,6 +97,7 @@ struct RunRequest {
   std::optional<int32_t> speedPercent;  // at that speed
   bool gameMode = false;                // on for this run (off: as the settings say)
   bool scaleToScreen = false;
+  std::optional<int32_t> waitLimitSeconds;  // the longest wait for a window or colour
   bool stopWhenBlocked = false;
   bool withShutdown = true;             // the settings' shutdown applies
 };

@@ -33,6 +33,7 @@ TEST(SettingsFile, ConstructionValuesGiveTheDocumentedBytes) {
   expected += "100\r\n";  // the speed, after the 26 lines of the older layout
   expected += "0\r\n0\r\n";  // game mode, the screen mapping
   expected += "0\r\n";        // the Play hot key asks for a file
+  expected += "1\r\n10\r\n";   // positions follow their windows, waits last 10 s at most
   EXPECT_EQ(FormatSettings(ConstructionSettings()), expected);
 }
 
@@ -78,12 +79,14 @@ TEST(SettingsFile, WritesEveryFieldOnItsLine) {
   s.RecKeyMsg = true;
   EXPECT_EQ(FormatSettings(s), Lines({"0", "0", "0", "1", "0", "0", "-5", "2", "59", "2147483647", "65535",
                                       "16504", "120", "1", "0", "0", "0", "-1", "0", "0", "C:\\a b\\x.crec", "0",
-                                      "0", "1", "0", "1", "100", "0", "0", "0"}));
+                                      "0", "1", "0", "1", "100", "0", "0", "0", "1", "10"}));
   s.GameMode = true;
-  EXPECT_TRUE(FormatSettings(s).ends_with("\r\n100\r\n1\r\n0\r\n0\r\n"));
+  EXPECT_TRUE(FormatSettings(s).ends_with("\r\n100\r\n1\r\n0\r\n0\r\n1\r\n10\r\n"));
   s.GameMode = false;
   s.ScaleToScreen = true;
-  EXPECT_TRUE(FormatSettings(s).ends_with("\r\n100\r\n0\r\n1\r\n0\r\n"));
+  s.FollowWindows = false;
+  s.WaitWindowSeconds = 0;
+  EXPECT_TRUE(FormatSettings(s).ends_with("\r\n100\r\n0\r\n1\r\n0\r\n0\r\n0\r\n"));
 }
 
 TEST(SettingsFile, GameModeAndScreenMappingComeAfterTheSpeedAndAreOffInOlderFiles) {
@@ -115,7 +118,26 @@ TEST(SettingsFile, ThePlayKeysChoiceIsTheThirtiethLineAndOffInOlderFiles) {
   EXPECT_FALSE(t.GameMode);
   TSettings s = ConstructionSettings();
   s.PlayKeyPlaysMemo = true;
-  EXPECT_TRUE(FormatSettings(s).ends_with("\r\n100\r\n0\r\n0\r\n1\r\n"));
+  EXPECT_TRUE(FormatSettings(s).ends_with("\r\n100\r\n0\r\n0\r\n1\r\n1\r\n10\r\n"));
+}
+
+TEST(SettingsFile, WindowFollowingAndTheWaitLimitAreTheLastLinesWithTheirDefaultsInOlderFiles) {
+  const std::string older = File("\r\n", "x.crec") + "100\r\n0\r\n0\r\n0\r\n";  // 30 lines
+  TSettings t = ConstructionSettings();
+  ParseSettings(older, t);
+  EXPECT_TRUE(t.FollowWindows);
+  EXPECT_EQ(t.WaitWindowSeconds, 10);
+  ParseSettings(older + "0\r\n3\r\n", t);
+  EXPECT_FALSE(t.FollowWindows);
+  EXPECT_EQ(t.WaitWindowSeconds, 3);
+  for (const char* bad : {"-1", "86401", "x"}) {
+    ParseSettings(older + "1\r\n" + bad + "\r\n", t);
+    EXPECT_EQ(t.WaitWindowSeconds, 3) << bad << ": kept as it was";
+  }
+  EXPECT_EQ(RunOptionsFor(t).waitLimitSeconds, 3);
+  RunRequest r;
+  r.waitLimitSeconds = 99999;  // a run's own limit is kept within bounds too
+  EXPECT_EQ(RunOptionsFor(t, r).waitLimitSeconds, kMaxWaitSeconds);
 }
 
 TEST(SettingsFile, RoundTripRestoresEveryField) {
