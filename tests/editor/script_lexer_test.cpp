@@ -37,7 +37,9 @@ TEST(ScriptLexer, RecordedLinesShowKeywordAndNumbers) {
 TEST(ScriptLexer, WordsTheNewerRecordersWriteAreKeywords) {
   for (const std::string& line :
        {script::HWheelLine(120, 0, 0), script::RelMoveLine(-3, 4), script::ScreenLine(0, 0, 1920, 1080, 96),
-        script::MouseButtonLine(script::ButtonLine::X1Down), script::MouseButtonLine(script::ButtonLine::X2Up)}) {
+        script::MouseButtonLine(script::ButtonLine::X1Down), script::MouseButtonLine(script::ButtonLine::X2Up),
+        script::WindowLine("win", "a.exe", "A", "左键按下 1", 1, 2, 3, 4),
+        Kw(script::kKeywordWaitWindow) + " \"x\" 5", Kw(script::kKeywordWaitColor) + " 1,2 FF00aa 0 3"}) {
     const std::string s = Styles(line);
     EXPECT_EQ(s[0], 'K') << line;
     EXPECT_EQ(s.find_first_of("SE?"), std::string::npos) << line << " -> " << s;
@@ -61,6 +63,7 @@ TEST(ScriptLexer, AKeyCodeThatIsNoIntegerIsAnError) {
   const std::string down = Kw(script::kKeywordKeyDown);
   EXPECT_EQ(Styles(down + " A1"), "EEEEEEEE EE");
   EXPECT_EQ(Styles(Kw(script::kKeywordWheel) + " x"), "EEEEEEEE E");
+  EXPECT_EQ(Styles(Kw(script::kKeywordWaitColor) + " 1,2 red 0 1"), "EEEEEEEE EEE EEE E E");
   // The same word with an integer code is played.
   EXPECT_EQ(Styles(down + " 65").substr(0, 8), Rep('K', 8));
 }
