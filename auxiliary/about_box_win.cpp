@@ -1,6 +1,7 @@
 #include "auxiliary/about_box_win.h"
 
 #include "ui/win_util_win.h"
+#include "ui/window_proc_win.h"
 #include "forms/about_form.h"
 #include "forms/aux_forms.h"
 
@@ -25,8 +26,8 @@ AboutBoxWin::~AboutBoxWin() {
 bool AboutBoxWin::Create(HWND owner) {
   const HINSTANCE inst = GetModuleHandleW(nullptr);
   const std::wstring cls = Wide(forms::kAboutBox.className);
-  RegisterFormClass(cls.c_str(), &AboutBoxWin::Proc);
-  RegisterFormClass(kPanelClass, &AboutBoxWin::PanelProc);
+  RegisterFormClass(cls.c_str(), &WindowProcOf<AboutBoxWin, &AboutBoxWin::Handle, &AboutBoxWin::hwnd_>);
+  RegisterFormClass(kPanelClass, &WindowProcOf<AboutBoxWin, &AboutBoxWin::HandlePanel, &AboutBoxWin::panel_>);
 
   hwnd_ = CreateWindowExW(kExStyle, cls.c_str(), Wide(forms::kAboutBox.caption).c_str(), kStyle, 0, 0, 100, 100,
                           owner, nullptr, inst, this);
@@ -80,17 +81,6 @@ void AboutBoxWin::End(int result) {
   else if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
 }
 
-LRESULT CALLBACK AboutBoxWin::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-  if (msg == WM_NCCREATE) {
-    auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-    static_cast<AboutBoxWin*>(cs->lpCreateParams)->hwnd_ = hwnd;
-  }
-  auto* self = reinterpret_cast<AboutBoxWin*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
-  return self->Handle(msg, wParam, lParam);
-}
-
 LRESULT AboutBoxWin::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_COMMAND:
@@ -101,32 +91,22 @@ LRESULT AboutBoxWin::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       End(IDCANCEL);
       return 0;
-    case WM_DESTROY:
-      hwnd_ = nullptr;
-      return 0;
     default:
       return DefWindowProcW(hwnd_, msg, wParam, lParam);
   }
 }
 
-LRESULT CALLBACK AboutBoxWin::PanelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-  if (msg == WM_NCCREATE) {
-    auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<AboutBoxWin*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (self && msg == WM_PAINT) {
-    self->PaintPanel(hwnd);
-    return 0;
-  }
-  return DefWindowProcW(hwnd, msg, wParam, lParam);
+LRESULT AboutBoxWin::HandlePanel(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg != WM_PAINT) return DefWindowProcW(panel_, msg, wParam, lParam);
+  PaintPanel();
+  return 0;
 }
 
-void AboutBoxWin::PaintPanel(HWND panel) {
+void AboutBoxWin::PaintPanel() {
   PAINTSTRUCT ps;
-  HDC dc = BeginPaint(panel, &ps);
+  HDC dc = BeginPaint(panel_, &ps);
   RECT rc;
-  GetClientRect(panel, &rc);
+  GetClientRect(panel_, &rc);
   // EDGE_ETCHED: a lowered outer and a raised inner bevel.
   DrawEdge(dc, &rc, EDGE_ETCHED, BF_RECT);
   if (icon_) {
@@ -134,7 +114,7 @@ void AboutBoxWin::PaintPanel(HWND panel) {
     DrawIconEx(dc, Scale(kProgramIcon.left, dpi_), Scale(kProgramIcon.top, dpi_), icon_,
                Scale(kProgramIcon.width, dpi_), Scale(kProgramIcon.height, dpi_), 0, nullptr, DI_NORMAL);
   }
-  EndPaint(panel, &ps);
+  EndPaint(panel_, &ps);
 }
 
 }  // namespace tesmuro::win

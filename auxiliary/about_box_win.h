@@ -25,10 +25,9 @@ class AboutBoxWin {
   bool Showing() const { return showing_; }
 
  private:
-  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
-  static LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
   LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
-  void PaintPanel(HWND panel);
+  LRESULT HandlePanel(UINT msg, WPARAM wParam, LPARAM lParam);
+  void PaintPanel();
   void End(int result);
 
   Application& app_;

@@ -2,6 +2,7 @@
 
 #include "ui/glyphs_win.h"
 #include "ui/win_util_win.h"
+#include "ui/window_proc_win.h"
 
 namespace tesmuro::win {
 namespace {
@@ -17,14 +18,13 @@ LRESULT CALLBACK PlainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) no
   return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-}  // namespace
-
-HWND CreatePlainForm(const forms::FormSpec& form, HWND owner) {
+// A hidden window of the form's class with `proc`, given `object` to serve it.
+HWND CreateForm(const forms::FormSpec& form, HWND owner, WNDPROC proc, void* object) {
   const HINSTANCE inst = GetModuleHandleW(nullptr);
   const std::wstring cls = Wide(form.className);
-  RegisterFormClass(cls.c_str(), &PlainProc);
+  RegisterFormClass(cls.c_str(), proc);
   HWND hwnd = CreateWindowExW(kDialogExStyle, cls.c_str(), Wide(form.caption).c_str(), kDialogStyle, 0, 0, 100, 100,
-                              owner, nullptr, inst, nullptr);
+                              owner, nullptr, inst, object);
   if (!hwnd) return nullptr;
   const RECT r = CentredWindowRect(form.clientWidth, form.clientHeight, kDialogStyle, kDialogExStyle, false,
                                    DpiOf(hwnd));
@@ -32,31 +32,26 @@ HWND CreatePlainForm(const forms::FormSpec& form, HWND owner) {
   return hwnd;
 }
 
-namespace {
-
-LRESULT CALLBACK MircoProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-  auto* form = reinterpret_cast<MircoForm*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (form) {
-    if (msg == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && form->onCommand) {
-      form->onCommand(LOWORD(wParam));
-      return 0;
-    }
-    if (msg == WM_CLOSE) {
-      ShowWindow(hwnd, SW_HIDE);
-      if (form->onClose) form->onClose();
-      return 0;
-    }
-  }
-  return PlainProc(hwnd, msg, wParam, lParam);
-}
-
 }  // namespace
 
+HWND CreatePlainForm(const forms::FormSpec& form, HWND owner) { return CreateForm(form, owner, &PlainProc, nullptr); }
+
+LRESULT MircoForm::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && onCommand) {
+    onCommand(LOWORD(wParam));
+    return 0;
+  }
+  if (msg == WM_CLOSE) {
+    ShowWindow(window, SW_HIDE);
+    if (onClose) onClose();
+    return 0;
+  }
+  return DefWindowProcW(window, msg, wParam, lParam);
+}
+
 bool CreateMircoForm(HWND owner, MircoForm& form) {
-  HWND hwnd = CreatePlainForm(forms::kMirco, owner);
+  HWND hwnd = CreateForm(forms::kMirco, owner, &WindowProcOf<MircoForm, &MircoForm::Handle, &MircoForm::window>, &form);
   if (!hwnd) return false;
-  SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&form));
-  SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MircoProc));
   const UINT dpi = DpiOf(hwnd);
   const HINSTANCE inst = GetModuleHandleW(nullptr);
   using namespace forms::mirco;

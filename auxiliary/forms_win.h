@@ -22,6 +22,9 @@ struct MircoForm {
   HWND label = nullptr;
   std::function<void(int)> onCommand;
   std::function<void()> onClose;
+
+  // The window's messages.
+  LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
 };
 // `form` must outlive the window.
 bool CreateMircoForm(HWND owner, MircoForm& form);

@@ -6,6 +6,7 @@
 
 #include "ui/message_box.h"
 #include "ui/win_util_win.h"
+#include "ui/window_proc_win.h"
 
 namespace tesmuro::editor {
 namespace {
@@ -67,11 +68,9 @@ struct FindState {
 };
 
 INT_PTR CALLBACK FindProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-  auto* st = reinterpret_cast<FindState*>(GetWindowLongPtrW(dlg, DWLP_USER));
+  auto* st = win::DialogObject<FindState>(dlg, msg, lParam);
   switch (msg) {
     case WM_INITDIALOG: {
-      SetWindowLongPtrW(dlg, DWLP_USER, lParam);
-      st = reinterpret_cast<FindState*>(lParam);
       SetDlgItemTextW(dlg, kIdText, st->options->what.c_str());
       CheckDlgButton(dlg, kIdWholeWord, st->options->wholeWord ? BST_CHECKED : BST_UNCHECKED);
       CheckDlgButton(dlg, kIdMatchCase, st->options->matchCase ? BST_CHECKED : BST_UNCHECKED);
@@ -114,11 +113,9 @@ struct GoToState {
 };
 
 INT_PTR CALLBACK GoToProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-  auto* st = reinterpret_cast<GoToState*>(GetWindowLongPtrW(dlg, DWLP_USER));
+  auto* st = win::DialogObject<GoToState>(dlg, msg, lParam);
   switch (msg) {
     case WM_INITDIALOG: {
-      SetWindowLongPtrW(dlg, DWLP_USER, lParam);
-      st = reinterpret_cast<GoToState*>(lParam);
       const std::wstring label = L"行号(1 - " + std::to_wstring(st->count) + L")(&L):";
       SetDlgItemTextW(dlg, 1000, label.c_str());
       SetDlgItemTextW(dlg, kIdText, std::to_wstring(st->current).c_str());

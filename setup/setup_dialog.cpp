@@ -1,16 +1,26 @@
 #include "setup/setup_dialog.h"
 
+#include "forms/setup_form.h"
 #include "util/text.h"
 
 namespace tesmuro::setup {
+namespace {
+
+using State = SetupDialogState;
+
+// The loop-mode group, in LoopRadio's order.
+constexpr bool State::*kLoopRadios[] = {&State::RdLoopNum, &State::RdLoopKey, &State::RdLoopTime};
+
+void SetRadio(State& d, bool State::*box, bool on) {
+  if (on)
+    for (auto b : kLoopRadios) d.*b = false;
+  d.*box = on;
+}
+
+}  // namespace
 
 void SetLoopRadio(SetupDialogState& s, LoopRadio which, bool on) {
-  if (on) s.RdLoopNum = s.RdLoopKey = s.RdLoopTime = false;
-  switch (which) {
-    case LoopRadio::Num: s.RdLoopNum = on; break;
-    case LoopRadio::Key: s.RdLoopKey = on; break;
-    case LoopRadio::Time: s.RdLoopTime = on; break;
-  }
+  SetRadio(s, kLoopRadios[static_cast<size_t>(which)], on);
 }
 
 namespace {
@@ -93,94 +103,87 @@ int32_t ParseInteger(std::string_view text) {
 
 namespace {
 
-// What the count and time boxes are called in the messages.
-constexpr char kLoopCountBox[] = "循环次数";
-constexpr char kLoopHourBox[] = "循环时间的小时数";
-constexpr char kLoopMinuteBox[] = "循环时间的分钟数";
-constexpr char kLoopSecondBox[] = "循环时间的秒数";
-constexpr char kShutHourBox[] = "关机前累计时间的小时数";
-constexpr char kShutMinuteBox[] = "关机前累计时间的分钟数";
-constexpr char kShutSecondBox[] = "关机前累计时间的秒数";
+using T = TSettings;
+namespace id = forms::setup;
+using namespace links;
 
-// A count or a time: an integer that is not negative.
-int32_t ParseAmount(std::string_view box, std::string_view text) {
-  const int32_t v = ParseInteger(text);
-  if (v < 0) throw NegativeInteger(box, text);
-  return v;
+// Steps 1 to 26 of the record, then the fields that came later.
+constexpr SetupField kFields[] = {
+    {id::kIdChkMouse, Check{&State::ChkMouse, &T::RecMouse}},
+    {id::kIdChkKey, Check{&State::ChkKey, &T::RecKey}},
+    {id::kIdChkJoy, Check{&State::ChkJoy, &T::RecJoy}},
+    {id::kIdChkRecMMouse, Check{&State::ChkRecMMouse, &T::RecMouseMsg}},
+    {id::kIdChkRecMKey, Check{&State::ChkRecMKey, &T::RecKeyMsg}},
+    {id::kIdRdLoopKey, Radio{&State::RdLoopKey, &T::LoopUntilKey}},
+    {id::kIdRdLoopNum, Radio{&State::RdLoopNum, &T::LoopByCount}},
+    {id::kIdRdLoopTime, Radio{&State::RdLoopTime, &T::LoopByTime}},
+    {id::kIdEditLoopNum, Amount{&State::EditLoopNum, &T::LoopCount, "循环次数"}},
+    {id::kIdEditHour, Amount{&State::EditHour, &T::LoopHours, "循环时间的小时数"}},
+    {id::kIdEditMin, Amount{&State::EditMin, &T::LoopMinutes, "循环时间的分钟数"}},
+    {id::kIdEditSec, Amount{&State::EditSec, &T::LoopSeconds, "循环时间的秒数"}},
+    {id::kIdHotKeyStart, HotKey{&State::HotKeyStart, &T::StartKey}},
+    {id::kIdHotKeyStop, HotKey{&State::HotKeyStop, &T::StopKey}},
+    {id::kIdHotKeyRec, HotKey{&State::HotKeyRec, &T::RecordKey}},
+    {id::kIdChkShortCut, Check{&State::ChkShortCut, &T::ShortCutControl}},
+    {id::kIdChkShutNumTime, Check{&State::ChkShutNumTime, &T::ShutAfterLoops}},
+    {id::kIdChkShutPassTime, Check{&State::ChkShutPassTime, &T::ShutAfterElapsed}},
+    {id::kIdChkAutoRun, Check{&State::ChkAutoRun, &T::AutoRun}},
+    {id::kIdEditPassH, Amount{&State::EditPassH, &T::ShutHours, "关机前累计时间的小时数"}},
+    {id::kIdEditPassM, Amount{&State::EditPassM, &T::ShutMinutes, "关机前累计时间的分钟数"}},
+    {id::kIdEditPassS, Amount{&State::EditPassS, &T::ShutSeconds, "关机前累计时间的秒数"}},
+    {id::kIdEditAutoFileName, FileName{&State::EditAutoFileName, &T::AutoFileName}},
+    {id::kIdChkAutoShow, Check{&State::ChkAutoShow, &T::AutoPlay}},
+    {id::kIdChkPostJoy, Check{&State::ChkPostJoy, &T::PostJoy}},
+    {id::kIdChkSendInput, Check{&State::ChkSendInput, &T::SendInputJoy}},
+    {id::kIdEditSpeed, Speed{&State::EditSpeed, &T::SpeedPercent}},
+    {id::kIdChkGameMode, Check{&State::ChkGameMode, &T::GameMode}},
+    {id::kIdChkScaleToScreen, Check{&State::ChkScaleToScreen, &T::ScaleToScreen}},
+    {id::kIdChkPlayKeyPlaysMemo, Check{&State::ChkPlayKeyPlaysMemo, &T::PlayKeyPlaysMemo}},
+};
+
+// Each kind of field, filled and read back. A read assigns its field only
+// once the value is known, so a throwing conversion leaves its own field and
+// every later one untouched.
+template <class Link>
+void Fill(const Link& l, const T& s, State& d, const NameConversion&) { d.*l.box = s.*l.field; }
+template <class Link>
+void Read(const Link& l, const State& d, T& s, const NameConversion&) { s.*l.field = d.*l.box; }
+
+void Fill(const Radio& l, const T& s, State& d, const NameConversion&) { SetRadio(d, l.box, s.*l.field); }
+
+void Fill(const Amount& l, const T& s, State& d, const NameConversion&) { d.*l.box = ToDec(s.*l.field); }
+void Read(const Amount& l, const State& d, T& s, const NameConversion&) {
+  const int32_t v = ParseInteger(d.*l.box);
+  if (v < 0) throw NegativeInteger(l.name, d.*l.box);
+  s.*l.field = v;
+}
+
+void Fill(const Speed& l, const T& s, State& d, const NameConversion&) { d.*l.box = ToDec(s.*l.field); }
+void Read(const Speed& l, const State& d, T& s, const NameConversion&) {
+  const int32_t v = ParseInteger(d.*l.box);
+  if (v < kMinSpeedPercent || v > kMaxSpeedPercent) throw SpeedOutOfRange(d.*l.box);
+  s.*l.field = v;
+}
+
+void Fill(const FileName& l, const T& s, State& d, const NameConversion& ansiToUtf8) {
+  d.*l.box = ansiToUtf8(s.*l.field);
+}
+void Read(const FileName& l, const State& d, T& s, const NameConversion& utf8ToAnsi) {
+  s.*l.field = utf8ToAnsi(d.*l.box);
 }
 
 }  // namespace
 
+std::span<const SetupField> SetupFields() { return kFields; }
+
 SetupDialogState FillSetupDialog(const TSettings& s, const NameConversion& ansiToUtf8) {
   SetupDialogState d;
-  d.ChkMouse = s.RecMouse;                             // 1
-  d.ChkKey = s.RecKey;                                 // 2
-  d.ChkJoy = s.RecJoy;                                 // 3
-  d.ChkRecMMouse = s.RecMouseMsg;                      // 4
-  d.ChkRecMKey = s.RecKeyMsg;                          // 5
-  SetLoopRadio(d, LoopRadio::Key, s.LoopUntilKey);     // 6
-  SetLoopRadio(d, LoopRadio::Num, s.LoopByCount);      // 7
-  SetLoopRadio(d, LoopRadio::Time, s.LoopByTime);      // 8
-  d.EditLoopNum = ToDec(s.LoopCount);                  // 9
-  d.EditHour = ToDec(s.LoopHours);                     // 10
-  d.EditMin = ToDec(s.LoopMinutes);                    // 11
-  d.EditSec = ToDec(s.LoopSeconds);                    // 12
-  d.HotKeyStart = s.StartKey;                          // 13
-  d.HotKeyStop = s.StopKey;                            // 14
-  d.HotKeyRec = s.RecordKey;                           // 15
-  d.ChkShortCut = s.ShortCutControl;                   // 16
-  d.ChkShutNumTime = s.ShutAfterLoops;                 // 17
-  d.ChkShutPassTime = s.ShutAfterElapsed;              // 18
-  d.ChkAutoRun = s.AutoRun;                            // 19
-  d.EditPassH = ToDec(s.ShutHours);                    // 20
-  d.EditPassM = ToDec(s.ShutMinutes);                  // 21
-  d.EditPassS = ToDec(s.ShutSeconds);                  // 22
-  d.EditAutoFileName = ansiToUtf8(s.AutoFileName);     // 23
-  d.ChkAutoShow = s.AutoPlay;                          // 24
-  d.ChkPostJoy = s.PostJoy;                            // 25
-  d.ChkSendInput = s.SendInputJoy;                     // 26
-  d.EditSpeed = ToDec(s.SpeedPercent);
-  d.ChkGameMode = s.GameMode;
-  d.ChkScaleToScreen = s.ScaleToScreen;
-  d.ChkPlayKeyPlaysMemo = s.PlayKeyPlaysMemo;
+  for (const SetupField& f : kFields) std::visit([&](const auto& l) { Fill(l, s, d, ansiToUtf8); }, f.link);
   return d;
 }
 
 void ReadSetupDialog(const SetupDialogState& d, TSettings& s, const NameConversion& utf8ToAnsi) {
-  // Each field is assigned only once its value is known, so a throwing
-  // conversion leaves its own field and every later one untouched.
-  s.RecMouse = d.ChkMouse;
-  s.RecKey = d.ChkKey;
-  s.RecJoy = d.ChkJoy;
-  s.RecMouseMsg = d.ChkRecMMouse;
-  s.RecKeyMsg = d.ChkRecMKey;
-  s.LoopUntilKey = d.RdLoopKey;
-  s.LoopByCount = d.RdLoopNum;
-  s.LoopByTime = d.RdLoopTime;
-  s.LoopCount = ParseAmount(kLoopCountBox, d.EditLoopNum);
-  s.LoopHours = ParseAmount(kLoopHourBox, d.EditHour);
-  s.LoopMinutes = ParseAmount(kLoopMinuteBox, d.EditMin);
-  s.LoopSeconds = ParseAmount(kLoopSecondBox, d.EditSec);
-  s.StartKey = d.HotKeyStart;
-  s.StopKey = d.HotKeyStop;
-  s.RecordKey = d.HotKeyRec;
-  s.ShortCutControl = d.ChkShortCut;
-  s.ShutAfterLoops = d.ChkShutNumTime;
-  s.ShutAfterElapsed = d.ChkShutPassTime;
-  s.AutoRun = d.ChkAutoRun;
-  s.ShutHours = ParseAmount(kShutHourBox, d.EditPassH);
-  s.ShutMinutes = ParseAmount(kShutMinuteBox, d.EditPassM);
-  s.ShutSeconds = ParseAmount(kShutSecondBox, d.EditPassS);
-  s.AutoFileName = utf8ToAnsi(d.EditAutoFileName);
-  s.AutoPlay = d.ChkAutoShow;
-  s.PostJoy = d.ChkPostJoy;
-  s.SendInputJoy = d.ChkSendInput;
-  const int32_t speed = ParseInteger(d.EditSpeed);
-  if (speed < kMinSpeedPercent || speed > kMaxSpeedPercent) throw SpeedOutOfRange(d.EditSpeed);
-  s.SpeedPercent = speed;
-  s.GameMode = d.ChkGameMode;
-  s.ScaleToScreen = d.ChkScaleToScreen;
-  s.PlayKeyPlaysMemo = d.ChkPlayKeyPlaysMemo;
+  for (const SetupField& f : kFields) std::visit([&](const auto& l) { Read(l, d, s, utf8ToAnsi); }, f.link);
 }
 
 namespace {

@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "setup/settings.h"
 
@@ -93,17 +95,66 @@ int32_t ParseInteger(std::string_view text);
 // ANSI code page) and the edit box's UTF-8.
 using NameConversion = std::function<std::string(std::string_view)>;
 
-// Fills the dialog from the record, steps 1 to 26 in order, then the speed. Radio buttons
+// How a control of the dialog shows a field of the record: `box` is the
+// control's member of SetupDialogState, `field` the record's.
+namespace links {
+// A check box: the flag as it is.
+struct Check {
+  bool SetupDialogState::*box;
+  bool TSettings::*field;
+};
+// A loop-mode radio button: the flag, shown by the group's rule.
+struct Radio {
+  bool SetupDialogState::*box;
+  bool TSettings::*field;
+};
+// A count or time box: the number in decimal; read back, an integer that is
+// not negative (NegativeInteger names the box as `name`).
+struct Amount {
+  std::string SetupDialogState::*box;
+  int32_t TSettings::*field;
+  const char* name;
+};
+// The speed box: the percentage in decimal; read back, an integer from
+// kMinSpeedPercent to kMaxSpeedPercent (else SpeedOutOfRange).
+struct Speed {
+  std::string SetupDialogState::*box;
+  int32_t TSettings::*field;
+};
+// A hot-key box: the shortcut code as it is.
+struct HotKey {
+  uint16_t SetupDialogState::*box;
+  uint16_t TSettings::*field;
+};
+// The file name: the record's ANSI bytes as UTF-8 through the name conversions.
+struct FileName {
+  std::string SetupDialogState::*box;
+  std::string TSettings::*field;
+};
+}  // namespace links
+
+// One control of the dialog (its id in forms/setup_form.h) and the field it shows.
+struct SetupField {
+  int control;
+  std::variant<links::Check, links::Radio, links::Amount, links::Speed, links::HotKey, links::FileName> link;
+};
+
+// The dialog's fields: steps 1 to 26 of the record in order, then the speed,
+// game mode, the screen mapping and what the Play hot key plays. Filling,
+// reading back and the window's controls all go by this one table.
+std::span<const SetupField> SetupFields();
+
+// Fills the dialog from the record, in the table's order. Radio buttons
 // follow their group's rule, so with more than one loop mode set the last in
 // fill order shows (by time over by count over until the key), and with none
 // set all three are off.
 SetupDialogState FillSetupDialog(const TSettings& s, const NameConversion& ansiToUtf8);
 
-// Copies the dialog back into the record, steps 1 to 26 in order, then the
-// speed (SpeedOutOfRange outside 10 to 10000). A text that
-// is not an integer throws InvalidInteger at its step, and a negative number
-// in one of the seven count and time boxes throws NegativeInteger there: the
-// steps before it have been applied, it and the later ones have not.
+// Copies the dialog back into the record, in the table's order. A text that
+// is not an integer throws InvalidInteger at its step, a negative number in
+// one of the seven count and time boxes NegativeInteger, a speed outside 10
+// to 10000 SpeedOutOfRange: the steps before it have been applied, it and
+// the later ones have not.
 void ReadSetupDialog(const SetupDialogState& d, TSettings& s, const NameConversion& utf8ToAnsi);
 
 // The hot-key box's own value: the virtual key in the low byte and the

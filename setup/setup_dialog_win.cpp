@@ -1,14 +1,16 @@
 #include "setup/setup_dialog_win.h"
 
 #include <commctrl.h>
-#include <commdlg.h>
 
-#include <algorithm>
 #include <exception>
 #include <string>
+#include <string_view>
+#include <variant>
 
+#include "ui/file_dialog_win.h"
 #include "ui/glyphs_win.h"
 #include "ui/win_util_win.h"
+#include "ui/window_proc_win.h"
 #include "forms/aux_forms.h"
 #include "forms/setup_form.h"
 
@@ -71,7 +73,7 @@ SetupDialogWin::~SetupDialogWin() {
 bool SetupDialogWin::Create(HWND owner) {
   const HINSTANCE inst = GetModuleHandleW(nullptr);
   const std::wstring cls = Wide(forms::kSoftwareSetup.className);
-  RegisterFormClass(cls.c_str(), &SetupDialogWin::Proc);
+  RegisterFormClass(cls.c_str(), &WindowProcOf<SetupDialogWin, &SetupDialogWin::Handle, &SetupDialogWin::hwnd_>);
   RegisterFormClass(kSheetClass, &ForwardingPageProc);
 
   if (!CreateWindowExW(kExStyle, cls.c_str(), Wide(forms::kSoftwareSetup.caption).c_str(), kStyle, 0, 0, 100, 100,
@@ -241,80 +243,28 @@ void SetupDialogWin::ShowPage(int index) {
   if (focusOnHidden) SetFocus(tabs_);
 }
 
+void SetupDialogWin::Put(int id, const std::string& text) { SetWindowTextW(Item(id), Wide(text).c_str()); }
+
+void SetupDialogWin::Put(int id, uint16_t shortcut) {
+  SendMessageW(Item(id), HKM_SETHOTKEY, setup::ShortcutToHotKey(shortcut), 0);
+}
+
+void SetupDialogWin::Get(int id, std::string& text) const { text = Utf8(WindowText(Item(id))); }
+
+void SetupDialogWin::Get(int id, uint16_t& shortcut) const {
+  shortcut = setup::HotKeyToShortcut(static_cast<uint16_t>(SendMessageW(Item(id), HKM_GETHOTKEY, 0, 0)));
+}
+
 void SetupDialogWin::SetState(const setup::SetupDialogState& d) {
-  namespace l = layout;
-  auto Text = [&](int id, const std::string& t) { SetWindowTextW(Item(id), Wide(t).c_str()); };
-  auto Key = [&](int id, uint16_t code) { SendMessageW(Item(id), HKM_SETHOTKEY, setup::ShortcutToHotKey(code), 0); };
-  SetChecked(l::kIdChkMouse, d.ChkMouse);
-  SetChecked(l::kIdChkKey, d.ChkKey);
-  SetChecked(l::kIdChkJoy, d.ChkJoy);
-  SetChecked(l::kIdChkRecMMouse, d.ChkRecMMouse);
-  SetChecked(l::kIdChkRecMKey, d.ChkRecMKey);
-  SetChecked(l::kIdRdLoopKey, d.RdLoopKey);
-  SetChecked(l::kIdRdLoopNum, d.RdLoopNum);
-  SetChecked(l::kIdRdLoopTime, d.RdLoopTime);
+  for (const setup::SetupField& f : setup::SetupFields())
+    std::visit([&](const auto& l) { Put(f.control, d.*l.box); }, f.link);
   UpdateRadioTabStops();
-  Text(l::kIdEditLoopNum, d.EditLoopNum);
-  Text(l::kIdEditHour, d.EditHour);
-  Text(l::kIdEditMin, d.EditMin);
-  Text(l::kIdEditSec, d.EditSec);
-  Key(l::kIdHotKeyStart, d.HotKeyStart);
-  Key(l::kIdHotKeyStop, d.HotKeyStop);
-  Key(l::kIdHotKeyRec, d.HotKeyRec);
-  SetChecked(l::kIdChkShortCut, d.ChkShortCut);
-  SetChecked(l::kIdChkShutNumTime, d.ChkShutNumTime);
-  SetChecked(l::kIdChkShutPassTime, d.ChkShutPassTime);
-  SetChecked(l::kIdChkAutoRun, d.ChkAutoRun);
-  Text(l::kIdEditPassH, d.EditPassH);
-  Text(l::kIdEditPassM, d.EditPassM);
-  Text(l::kIdEditPassS, d.EditPassS);
-  Text(l::kIdEditAutoFileName, d.EditAutoFileName);
-  SetChecked(l::kIdChkAutoShow, d.ChkAutoShow);
-  SetChecked(l::kIdChkPostJoy, d.ChkPostJoy);
-  SetChecked(l::kIdChkSendInput, d.ChkSendInput);
-  Text(l::kIdEditSpeed, d.EditSpeed);
-  SetChecked(l::kIdChkGameMode, d.ChkGameMode);
-  SetChecked(l::kIdChkScaleToScreen, d.ChkScaleToScreen);
-  SetChecked(l::kIdChkPlayKeyPlaysMemo, d.ChkPlayKeyPlaysMemo);
 }
 
 setup::SetupDialogState SetupDialogWin::State() {
-  namespace l = layout;
-  auto Text = [&](int id) { return Utf8(WindowText(Item(id))); };
-  auto Key = [&](int id) {
-    return setup::HotKeyToShortcut(static_cast<uint16_t>(SendMessageW(Item(id), HKM_GETHOTKEY, 0, 0)));
-  };
   setup::SetupDialogState d;
-  d.ChkMouse = Checked(l::kIdChkMouse);
-  d.ChkKey = Checked(l::kIdChkKey);
-  d.ChkJoy = Checked(l::kIdChkJoy);
-  d.ChkRecMMouse = Checked(l::kIdChkRecMMouse);
-  d.ChkRecMKey = Checked(l::kIdChkRecMKey);
-  d.RdLoopKey = Checked(l::kIdRdLoopKey);
-  d.RdLoopNum = Checked(l::kIdRdLoopNum);
-  d.RdLoopTime = Checked(l::kIdRdLoopTime);
-  d.EditLoopNum = Text(l::kIdEditLoopNum);
-  d.EditHour = Text(l::kIdEditHour);
-  d.EditMin = Text(l::kIdEditMin);
-  d.EditSec = Text(l::kIdEditSec);
-  d.HotKeyStart = Key(l::kIdHotKeyStart);
-  d.HotKeyStop = Key(l::kIdHotKeyStop);
-  d.HotKeyRec = Key(l::kIdHotKeyRec);
-  d.ChkShortCut = Checked(l::kIdChkShortCut);
-  d.ChkShutNumTime = Checked(l::kIdChkShutNumTime);
-  d.ChkShutPassTime = Checked(l::kIdChkShutPassTime);
-  d.ChkAutoRun = Checked(l::kIdChkAutoRun);
-  d.EditPassH = Text(l::kIdEditPassH);
-  d.EditPassM = Text(l::kIdEditPassM);
-  d.EditPassS = Text(l::kIdEditPassS);
-  d.EditAutoFileName = Text(l::kIdEditAutoFileName);
-  d.ChkAutoShow = Checked(l::kIdChkAutoShow);
-  d.ChkPostJoy = Checked(l::kIdChkPostJoy);
-  d.ChkSendInput = Checked(l::kIdChkSendInput);
-  d.EditSpeed = Text(l::kIdEditSpeed);
-  d.ChkGameMode = Checked(l::kIdChkGameMode);
-  d.ChkScaleToScreen = Checked(l::kIdChkScaleToScreen);
-  d.ChkPlayKeyPlaysMemo = Checked(l::kIdChkPlayKeyPlaysMemo);
+  for (const setup::SetupField& f : setup::SetupFields())
+    std::visit([&](const auto& l) { Get(f.control, d.*l.box); }, f.link);
   return d;
 }
 
@@ -351,26 +301,9 @@ void SetupDialogWin::Confirm() {
 }
 
 void SetupDialogWin::SBLoadClick() {
-  std::wstring filter = Wide(layout::kOpenDlgFilter);
-  for (auto& c : filter)
-    if (c == L'|') c = L'\0';
-  filter.push_back(L'\0');
-  const std::wstring ext = Wide(layout::kOpenDlgDefaultExt);
-  std::wstring file(32768, L'\0');
-  OPENFILENAMEW ofn{};
-  ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = hwnd_;
-  ofn.lpstrFilter = filter.c_str();
-  ofn.nFilterIndex = 1;
-  ofn.lpstrFile = file.data();
-  ofn.nMaxFile = static_cast<DWORD>(file.size());
-  ofn.lpstrDefExt = ext.c_str();
-  ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
   HWND edit = Item(layout::kIdEditAutoFileName);
-  if (GetOpenFileNameW(&ofn)) {
-    file.resize(wcslen(file.c_str()));
-    SetWindowTextW(edit, file.c_str());
-  }
+  if (auto name = AskOpenFileName(hwnd_, layout::kOpenDlgFilter, layout::kOpenDlgDefaultExt))
+    SetWindowTextW(edit, name->c_str());
   // The picture button keeps no focus of its own.
   SetFocus(edit);
 }
@@ -392,26 +325,6 @@ void SetupDialogWin::OnCommand(int id, int code) {
       if (code == BN_CLICKED) UpdateRadioTabStops();
       break;
     default: break;
-  }
-}
-
-LRESULT CALLBACK SetupDialogWin::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-  if (msg == WM_NCCREATE) {
-    auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-    static_cast<SetupDialogWin*>(cs->lpCreateParams)->hwnd_ = hwnd;
-  }
-  auto* self = reinterpret_cast<SetupDialogWin*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
-  if (msg == WM_NCDESTROY) {
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    self->hwnd_ = nullptr;
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
-  }
-  try {
-    return self->Handle(msg, wParam, lParam);
-  } catch (...) {
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
   }
 }
 
@@ -455,36 +368,6 @@ LRESULT SetupDialogWin::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     default:
       return DefWindowProcW(hwnd_, msg, wParam, lParam);
   }
-}
-
-std::string Utf8ToAnsiName(std::string_view utf8) {
-  const std::wstring w = Wide(utf8);
-  auto Convert = [](const std::wstring& wide, std::string& out) {
-    out.clear();
-    if (wide.empty()) return true;
-    BOOL lossy = FALSE;
-    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
-                                      nullptr, 0, nullptr, &lossy);
-    if (n <= 0) return false;
-    out.assign(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), out.data(), n,
-                        nullptr, &lossy);
-    return !lossy;
-  };
-  std::string ansi;
-  if (Convert(w, ansi)) return ansi;
-  // The code page can't hold the name; the file's short name may.
-  const DWORD need = GetShortPathNameW(w.c_str(), nullptr, 0);
-  if (need > 0) {
-    std::wstring shortName(need, L'\0');
-    const DWORD got = GetShortPathNameW(w.c_str(), shortName.data(), need);
-    if (got > 0 && got < need) {
-      shortName.resize(got);
-      std::string shortAnsi;
-      if (Convert(shortName, shortAnsi)) return shortAnsi;
-    }
-  }
-  return ansi;
 }
 
 }  // namespace tesmuro::win

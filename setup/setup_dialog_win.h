@@ -4,9 +4,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <map>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "ui/application_win.h"
@@ -34,7 +34,6 @@ class SetupDialogWin : public setup::ISetupDialog {
   bool Showing() const override { return showing_; }
 
  private:
-  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
   LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
   void BuildControls();
   void Layout();
@@ -47,6 +46,13 @@ class SetupDialogWin : public setup::ISetupDialog {
   HWND Item(int id) const;
   bool Checked(int id) const;
   void SetChecked(int id, bool on);
+  // A control's value, by the type of its member of SetupDialogState.
+  void Put(int id, bool on) { SetChecked(id, on); }
+  void Put(int id, const std::string& text);
+  void Put(int id, uint16_t shortcut);
+  void Get(int id, bool& on) const { on = Checked(id); }
+  void Get(int id, std::string& text) const;
+  void Get(int id, uint16_t& shortcut) const;
 
   Application& app_;
   HWND hwnd_ = nullptr;
@@ -63,11 +69,5 @@ class SetupDialogWin : public setup::ISetupDialog {
   bool showing_ = false;
   WinRegistry registry_;
 };
-
-// A UTF-8 file name in the system's ANSI code page, as the settings file
-// keeps it. A name the code page can't hold is given by its short form when
-// the file has one that it can; otherwise unrepresentable characters become
-// the code page's default character.
-std::string Utf8ToAnsiName(std::string_view utf8);
 
 }  // namespace tesmuro::win

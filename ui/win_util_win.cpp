@@ -30,6 +30,36 @@ std::string WideToGbk(std::wstring_view wide) { return FromWide(936, wide); }
 std::wstring AnsiToWide(std::string_view ansi) { return ToWide(CP_ACP, ansi); }
 std::string WideToAnsi(std::wstring_view wide) { return FromWide(CP_ACP, wide); }
 
+std::string Utf8ToAnsiName(std::string_view utf8) {
+  const std::wstring w = Wide(utf8);
+  auto Convert = [](const std::wstring& wide, std::string& out) {
+    out.clear();
+    if (wide.empty()) return true;
+    BOOL lossy = FALSE;
+    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                                      nullptr, 0, nullptr, &lossy);
+    if (n <= 0) return false;
+    out.assign(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), out.data(), n,
+                        nullptr, &lossy);
+    return !lossy;
+  };
+  std::string ansi;
+  if (Convert(w, ansi)) return ansi;
+  // The code page can't hold the name; the file's short name may.
+  const DWORD need = GetShortPathNameW(w.c_str(), nullptr, 0);
+  if (need > 0) {
+    std::wstring shortName(need, L'\0');
+    const DWORD got = GetShortPathNameW(w.c_str(), shortName.data(), need);
+    if (got > 0 && got < need) {
+      shortName.resize(got);
+      std::string shortAnsi;
+      if (Convert(shortName, shortAnsi)) return shortAnsi;
+    }
+  }
+  return ansi;
+}
+
 UINT DpiOf(HWND hwnd) {
   using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
   static auto fn = reinterpret_cast<GetDpiForWindowFn>(

@@ -17,6 +17,11 @@ std::string WideToGbk(std::wstring_view wide);
 // Bytes in the system's ANSI code page (names kept in the settings file).
 std::wstring AnsiToWide(std::string_view ansi);
 std::string WideToAnsi(std::wstring_view wide);
+// A UTF-8 file name in the system's ANSI code page, as the settings file
+// keeps it. A name the code page can't hold is given by its short form when
+// the file has one that it can; otherwise unrepresentable characters become
+// the code page's default character.
+std::string Utf8ToAnsiName(std::string_view utf8);
 
 // Dots per inch of a window (96 when the system cannot tell).
 UINT DpiOf(HWND hwnd);

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
+#include <type_traits>
+
+#include "forms/setup_form.h"
 
 namespace tesmuro::setup {
 namespace {
@@ -314,6 +318,39 @@ TEST(SetupMapping, TheSpeedBoxTakesAnIntegerFrom10To10000) {
       EXPECT_EQ(e.what(), b.message);
     }
     EXPECT_EQ(s.SpeedPercent, 250) << "a refused speed keeps the old one";
+  }
+}
+
+// ---- the window's controls ----
+
+TEST(SetupFields, EveryValueControlOfTheFormIsInTheTableOnceAndOfItsKind) {
+  // The window moves the state in and out of its controls by the table: a
+  // control left out would keep what it showed, and one of another kind would
+  // be sent the wrong messages.
+  using forms::setup::Kind;
+  std::set<int> inTable;
+  for (const SetupField& f : SetupFields()) {
+    EXPECT_TRUE(inTable.insert(f.control).second) << f.control << " twice";
+    const Kind kind = std::visit(
+        [](const auto& l) {
+          using L = std::decay_t<decltype(l)>;
+          if constexpr (std::is_same_v<L, links::Check>) return Kind::Check;
+          else if constexpr (std::is_same_v<L, links::Radio>) return Kind::Radio;
+          else if constexpr (std::is_same_v<L, links::HotKey>) return Kind::HotKey;
+          else return Kind::Edit;
+        },
+        f.link);
+    bool found = false;
+    for (const auto& c : forms::setup::kControls)
+      if (c.id == f.control) {
+        found = true;
+        EXPECT_EQ(c.kind, kind) << f.control;
+      }
+    EXPECT_TRUE(found) << f.control << " is no control of the form";
+  }
+  for (const auto& c : forms::setup::kControls) {
+    const bool showsAValue = c.kind != Kind::Label && c.kind != Kind::GlyphButton;
+    EXPECT_TRUE(!showsAValue || inTable.count(c.id)) << c.id << " is not in the table";
   }
 }
 
