@@ -24,6 +24,7 @@ TFrmMain::TFrmMain(const MainWindowServices& s)
       screen_(s.screen),
       joysticks_(s.joysticks),
       exeDirectory_(s.exeDirectory) {
+  recording_.UseDesktop(s.desktop);
   Settings = ConstructionSettings();
   LoadSettings(SettingsPath());
   PublishHotKeys();

@@ -43,6 +43,8 @@ struct MainWindowServices {
   // The virtual screen now, for the line a recording starts with; none
   // writes no such line.
   std::function<play::ScreenRect()> screen;
+  // The desktop whose windows a recording names; none: no window lines.
+  IDesktop* desktop = nullptr;
 };
 
 

@@ -47,6 +47,7 @@ void RecordingSession::Start(const RecordingOptions& o) {
   if (o.mouse) mouse_->SetRecording(true);
   if (o.keys) keys_->SetRecording(true);
   LastEventTime = clock_.TickCount();
+  lastWindowLine_.clear();
   const play::ScreenRect& r = o.screen;
   if (r.Known()) out_.AppendLine(script::ScreenLine(r.left, r.top, r.width, r.height, r.dpi));
 }
@@ -58,8 +59,35 @@ void RecordingSession::PublishHotKeys(const HotKeys& k, bool withSwitch) {
   if (withSwitch) keys_->HotKeysEnabled = k.enabled;
 }
 
+void RecordingSession::PrepareWindowLine(const std::optional<TopWindow>& w) {
+  windowLine_.clear();
+  if (!w || w->own) return;
+  std::string line = script::WindowLine(desktop_->System(), w->process, w->className, w->title, w->rect.left,
+                                        w->rect.top, w->rect.width, w->rect.height);
+  if (line != lastWindowLine_) windowLine_ = std::move(line);
+}
+
+void RecordingSession::AppendLine(std::string_view gbk) {
+  out_.AppendLine(gbk);
+  if (windowLine_.empty()) return;
+  out_.AppendLine(windowLine_);
+  lastWindowLine_ = std::move(windowLine_);
+  windowLine_.clear();
+}
+
+void RecordingSession::OnMouseEvent(const MouseHookEvent& e) {
+  const bool down = e.message == kWmLButtonDown || e.message == kWmRButtonDown || e.message == kWmMButtonDown ||
+                    e.message == kWmXButtonDown;
+  if (desktop_ && down && e.code == 0 && mouse_->Recording()) PrepareWindowLine(desktop_->WindowAt(e.x, e.y));
+  mouse_->OnEvent(e, *this);
+  windowLine_.clear();
+}
+
 HotKeyCommand RecordingSession::OnKeyEvent(const KeyHookEvent& e, bool playing) {
+  const bool down = e.message == kWmKeyDown || e.message == kWmSysKeyDown;
+  if (desktop_ && down && keys_->Recording()) PrepareWindowLine(desktop_->Foreground());
   const HotKeyCommand command = keys_->OnEvent(e, *this);
+  windowLine_.clear();
   if (IsEmergencyStopPress(e) && (playing || Recording())) return HotKeyCommand::EmergencyStop;
   return command;
 }

@@ -9,7 +9,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
+#include "os/desktop.h"
 #include "os/platform.h"
 #include "record/hook_events.h"
 #include "record/key_hook.h"
@@ -54,8 +57,15 @@ class RecordingSession : private RecordSink {
   void Close();
   bool Recording() const;
 
+  // The desktop whose windows a recording names: before a button or a key
+  // goes down, the top-level window it acts on (the one under the pointer,
+  // the one in front) is written as a window line between the delay line and
+  // the action when it differs from the last one written. None: no window
+  // lines.
+  void UseDesktop(IDesktop* desktop) { desktop_ = desktop; }
+
   // Input from the hooks, in the order they saw it.
-  void OnMouseEvent(const MouseHookEvent& e) { mouse_->OnEvent(e, *this); }
+  void OnMouseEvent(const MouseHookEvent& e);
   // Records the key and tells the command it fires, if any: the user's
   // emergency stop key while recording or `playing` (before any hot key of
   // the same key), else a hot key's.
@@ -81,7 +91,11 @@ class RecordingSession : private RecordSink {
   int32_t LastJoyY = 0;
 
  private:
-  void AppendLine(std::string_view gbk) override { out_.AppendLine(gbk); }
+  // The action's delay line goes first, then the window line waiting for it.
+  void AppendLine(std::string_view gbk) override;
+  // The window line for `w`, to go before the action now being recorded;
+  // nothing for our own windows and for the window of the last such line.
+  void PrepareWindowLine(const std::optional<TopWindow>& w);
   void SetStatusText(int panel, std::string_view utf8) override { out_.SetStatusText(panel, utf8); }
 
   IHookHost& hooks_;
@@ -91,6 +105,9 @@ class RecordingSession : private RecordSink {
   std::unique_ptr<TMouseHook> mouse_;
   std::unique_ptr<TKeyHook> keys_;
   bool joyAsked_ = false;  // Start() was asked for the controllers
+  IDesktop* desktop_ = nullptr;
+  std::string windowLine_;      // to be written after the next delay line
+  std::string lastWindowLine_;  // the last one written in this recording
 };
 
 }  // namespace tesmuro

@@ -9,6 +9,8 @@
 
 #include "setup/settings.h"
 #include "support/fakes.h"
+#include "../play/player_fakes.h"
+#include "script/script_format.h"
 
 namespace tesmuro {
 namespace {
@@ -125,6 +127,53 @@ struct DriftingClock final : IClock {
     return t;
   }
 };
+
+TEST_F(SessionTest, AButtonOrKeyGoingDownNamesItsWindowWhenItChanged) {
+  play::test::FakeDesktop desktop;
+  TopWindow a;
+  a.id = 1;
+  a.process = "a.exe";
+  a.className = "A";
+  a.title = "左键按下";  // a title that reads like a keyword stays one quoted token
+  a.rect = {0, 0, 100, 100};
+  TopWindow b = a;
+  b.id = 2;
+  b.title = "B";
+  b.rect = {100, 0, 100, 100};
+  TopWindow own = a;
+  own.id = 3;
+  own.own = true;
+  own.rect = {200, 0, 100, 100};
+  desktop.windows = {a, b, own};
+  session.UseDesktop(&desktop);
+  session.Start({.mouse = true, .keys = true});
+  auto click = [&](int x) {
+    MouseHookEvent e = Move(0, x, 5);
+    e.message = 0x201;
+    session.OnMouseEvent(e);
+    e.message = 0x202;
+    session.OnMouseEvent(e);
+  };
+  click(10);
+  click(20);   // the same window: no second line
+  click(150);
+  click(250);  // our own window: none
+  KeyHookEvent k;
+  k.message = 0x100;
+  k.vk = 65;
+  session.OnKeyEvent(k);  // the window in front is a's
+  const std::string lineA = script::WindowLine("win", "a.exe", "A", "左键按下", 0, 0, 100, 100);
+  const std::string lineB = script::WindowLine("win", "a.exe", "A", "B", 100, 0, 100, 100);
+  std::vector<std::string> windowLines;
+  for (size_t i = 0; i < out.lines.size(); ++i) {
+    if (out.lines[i].rfind(std::string(script::kKeywordWindow), 0) != 0) continue;
+    windowLines.push_back(out.lines[i]);
+    ASSERT_GT(i, 0u);
+    EXPECT_EQ(out.lines[i - 1].rfind(std::string(script::kKeywordDelay), 0), 0u) << "after the delay line";
+  }
+  EXPECT_EQ(windowLines, (std::vector<std::string>{lineA, lineB, lineA}));
+  EXPECT_EQ(out.lines.size(), 8u * 2 + 2 + 3) << "eight mouse and one key event, three window lines";
+}
 
 TEST(RecordingClock, AControllerDelayLineAndTheNextDelayCountFromOneReading) {
   test::CallLog log;
