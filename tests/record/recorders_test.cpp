@@ -138,18 +138,6 @@ TEST_F(RecorderTest, GameModeRecordsRelativeMotionInPlaceOfPositions) {
   EXPECT_EQ(hooks.rawInstalled, 0);
 }
 
-TEST_F(RecorderTest, ARecordingStartsWithTheScreenItIsMadeOn) {
-  screen = {-1920, -200, 3200, 1280, 120};
-  w = std::make_unique<TFrmMain>(Services());
-  StartRecording(1000);
-  w->Recorder().OnMouseEvent(Mouse(0x200, 1100, -1900, -150));
-  w->SBStopClick();
-  StartRecording(5000);  // appended: its own line
-  EXPECT_EQ(view.memo, Lines({"\xC6\xC1\xC4\xBB -1920,-200,3200,1280,120", kDelay + "100", kMove + "-1900,-150",
-                              "\xC6\xC1\xC4\xBB -1920,-200,3200,1280,120"}));
-  EXPECT_FALSE(hooks.rawInstalled) << "no game mode, no raw input";
-}
-
 TEST_F(RecorderTest, DelaysCountFromTheLatestEventOfAnySource) {
   StartRecording(1000);
   w->Recorder().OnMouseEvent(Mouse(0x200, 1100, 1, 2));
