@@ -4,6 +4,20 @@
 
 namespace tesmuro::linux_cli {
 
+namespace {
+// Whole seconds, digits only, 0 to kMaxWaitLimitSeconds.
+std::optional<int32_t> ParseSeconds(const std::string& text) {
+  if (text.empty() || text.size() > 6) return std::nullopt;
+  int32_t n = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + (c - '0');
+  }
+  if (n > kMaxWaitLimitSeconds) return std::nullopt;
+  return n;
+}
+}  // namespace
+
 ParseResult ParseCommandLine(const std::vector<std::string>& args) {
   ParseResult r;
   Options& o = r.options;
@@ -79,6 +93,11 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       if (!takeValue()) return fail("选项 " + name + " 需要一个倍数。");
       o.speedPercent = play::ParseSpeedPercent(value);
       if (!o.speedPercent) return fail("速度“" + value + "”无效：应为 0.1 到 100 之间的数（小数点用 .）。");
+    } else if (name == "--wait-limit") {
+      if (!takeValue()) return fail("选项 --wait-limit 需要一个秒数。");
+      o.waitLimitSeconds = ParseSeconds(value);
+      if (!o.waitLimitSeconds)
+        return fail("秒数“" + value + "”无效：应为 0 到 " + std::to_string(kMaxWaitLimitSeconds) + " 的整数。");
     } else if (name == "--settings") {
       if (!takeValue()) return fail("选项 --settings 需要一个文件名。");
       o.settingsFile = value;
@@ -108,8 +127,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
   if (o.file.empty()) return fail("脚本文件名为空。");
 
   if (o.command == Command::Record) {
-    if (o.loops || o.untilStop || o.forSeconds || o.speedPercent || o.scale)
-      return fail("--loops、--until-stop、--for、--speed 和 --scale 只用于 play。");
+    if (o.loops || o.untilStop || o.forSeconds || o.speedPercent || o.scale || o.waitLimitSeconds)
+      return fail("--loops、--until-stop、--for、--speed、--scale 和 --wait-limit 只用于 play。");
     if (o.noMouse && o.noKeys) return fail("--no-mouse 和 --no-keys 同时使用时没有可录制的内容。");
     if (o.noMouse && o.gameMode) return fail("--game 录制鼠标的相对移动，不能与 --no-mouse 同时使用。");
   } else {
@@ -123,6 +142,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
 std::string UsageText() {
   return "用法：tesmuro record 文件 [--no-mouse] [--no-keys] [--append] [--game]\n"
          "      tesmuro play 文件 [--loops N | --until-stop | --for 时:分:秒] [--speed X] [--scale]\n"
+         "                        [--wait-limit 秒数]\n"
          "      tesmuro --help | --version\n"
          "\n"
          "在 X11 桌面上录制和回放鼠标与键盘操作。脚本（.crec）为 GBK 文本，与 Windows 版通用。\n"
@@ -145,6 +165,8 @@ std::string UsageText() {
          "      --for 时:分:秒  循环回放这么长时间（每遍都会播完）\n"
          "  -s, --speed X      以录制速度的 X 倍回放（0.1 到 100）\n"
          "      --scale        把在其他尺寸屏幕上录制的移动按比例映射到当前屏幕\n"
+         "      --wait-limit 秒数  等待脚本中的窗口或颜色最多这么多秒（0 到 86400；0：不等待，\n"
+         "                     只跟随窗口）；不指定时用设置中的值\n"
          "\n"
          "通用选项：\n"
          "      --settings 文件 使用这个设置文件，而不是 ~/.config/tesmuro/Quorlin.qlset\n"
@@ -155,7 +177,8 @@ std::string UsageText() {
          "选项可以写在文件名前后；“--loops 3”和“--loops=3”相同。命令行选项只对本次有效，\n"
          "不改变设置文件。\n"
          "\n"
-         "退出码：0 完成（录制：文件已写入）；1 回放被用户停止；2 出错。\n";
+         "退出码：0 完成（录制：文件已写入）；1 回放被用户停止；2 出错（包括脚本中无法回放的行）；\n"
+         "4 等待窗口或颜色超时。\n";
 }
 
 }  // namespace tesmuro::linux_cli

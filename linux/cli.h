@@ -5,7 +5,7 @@
 //
 //   tesmuro record FILE [--no-mouse] [--no-keys] [--append] [--game] [--settings FILE]
 //   tesmuro play FILE [--loops N | --until-stop | --for H:M:S] [--speed X] [--scale]
-//                     [--settings FILE]
+//                     [--wait-limit SECONDS] [--settings FILE]
 //   tesmuro --help | --version
 #pragma once
 
@@ -32,7 +32,11 @@ struct Options {
   std::optional<int64_t> forSeconds;
   std::optional<int32_t> speedPercent;  // 10..10000
   bool scale = false;
+  std::optional<int32_t> waitLimitSeconds;  // 0..kMaxWaitLimitSeconds; 0: never wait for a window
 };
+
+// The longest --wait-limit: a day.
+constexpr int32_t kMaxWaitLimitSeconds = 86400;
 
 struct ParseResult {
   Options options;

@@ -1,6 +1,6 @@
 // The Linux program's two commands. Each returns the program's exit code:
-// those of a run's outcomes (0 played, 1 stopped by the user, 2 an error); a
-// recording ends with 0 or 2.
+// those of a run's outcomes (0 played, 1 stopped by the user, 2 an error, 4
+// a wait that ran out of time); a recording ends with 0 or 2.
 #pragma once
 
 #include "linux/cli.h"

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "linux/files.h"
 #include "linux/x_session.h"
 #include "os/monotonic_posix.h"
+#include "play/desktop_x11.h"
 #include "play/injection_log.h"
 #include "play/input_sink_x11.h"
 #include "play/play_clock_linux.h"
@@ -21,6 +23,7 @@
 #include "play/run_texts.h"
 #include "play/run_thread.h"
 #include "play/shutdown.h"
+#include "play/stop_reason.h"
 #include "record/key_hook.h"
 #include "record/record_sink.h"
 #include "script/script_format.h"
@@ -66,6 +69,14 @@ int RunPlay(const Options& o, const TSettings& settings) {
 
   play::InjectionLog injected;
   play::X11InputSink sink(x.display(), &injected, [](const std::string& t) { Out().Say(t); });
+  // The waits look at the desktop through a connection of their own, on the
+  // player's thread; without it window lines are skipped.
+  std::unique_ptr<play::X11Desktop> desktop = play::X11Desktop::Open(o.display.value_or(""));
+  sink.UseDesktop(desktop.get());
+  auto tellDesktop = [&desktop] {
+    if (!desktop) return;
+    if (const std::string n = desktop->TakeNotice(); !n.empty()) Out().Say(n);
+  };
   if (settings.ShutAfterLoops || settings.ShutAfterElapsed)
     Out().Say("设置中的“回放后关机”在 Linux 版中不可用，已忽略。");
 
@@ -92,8 +103,10 @@ int RunPlay(const Options& o, const TSettings& settings) {
     void SetStatusText(int, std::string_view) override {}
   } noLines;
 
+  play::RunOptions options = RunOptionsFor(settings, request);
+  if (o.waitLimitSeconds) options.waitLimitSeconds = *o.waitLimitSeconds;
   const uint32_t start = MillisecondTick();
-  if (session.Start(play::ScriptSource::File(o.file), RunOptionsFor(settings, request), start) !=
+  if (session.Start(play::ScriptSource::File(o.file), options, start) !=
       play::PlaybackSession::StartResult::Started) {
     Out().Say("无法打开脚本 " + o.file + "：" + std::strerror(errno) + "。");
     return kExitError;
@@ -118,6 +131,7 @@ int RunPlay(const Options& o, const TSettings& settings) {
                                       notice->current.height) +
                 "（--scale 可按比例映射）。");
     }
+    tellDesktop();
     if (!Out().StateDue()) continue;
     const uint32_t tick = MillisecondTick();
     const play::Progress p = session.ProgressAt(tick);
@@ -129,9 +143,14 @@ int RunPlay(const Options& o, const TSettings& settings) {
   Out().Clear();
   const play::RunOutcome outcome = session.Outcome();
   const int64_t passes = t.Passes();
+  const std::optional<play::StopReason> why = t.WhyStopped();
   session.Stop();  // joins the run: everything it held is released
+  tellDesktop();
+  desktop.reset();
   x.Close();
-  if (outcome == play::RunOutcome::Error)
+  if (why)
+    Out().Say(play::StopReasonText(*why) + "。");
+  else if (outcome == play::RunOutcome::Error)
     Out().Say("脚本中有无法识别的按键代码或滚轮值，回放已结束。");
   else if (outcome == play::RunOutcome::Stopped)
     Out().Say("回放已停止（完成 " + std::to_string(passes) + " 遍）。");

@@ -46,6 +46,10 @@ class X11InputSink final : public IInputSink {
   void ControllerMove(uint16_t x, uint16_t y, ControllerDelivery how) override;
   void ControllerButtons(uint32_t buttons, ControllerDelivery how) override;
   ScreenRect Screen() override;
+  IDesktop* Desktop() override { return desktop_; }
+  // The desktop the player's waits look at (used on the player's thread; may
+  // be null: window lines are then skipped).
+  void UseDesktop(IDesktop* desktop) { desktop_ = desktop; }
 
   // The X keycode a key goes out as, 0 for none.
   uint32_t KeycodeFor(const KeyStroke& key);
@@ -55,6 +59,7 @@ class X11InputSink final : public IInputSink {
 
   Display* display_;
   InjectionLog* log_;
+  IDesktop* desktop_ = nullptr;
   std::function<void(const std::string&)> notice_;
   int minKeycode_ = 8, maxKeycode_ = 255;
   int32_t wheelRest_[2] = {0, 0};

@@ -62,6 +62,16 @@ TEST(LinuxCommandLine, MistakesAreNamed) {
   EXPECT_EQ(Parse({"--version"}).options.command, Command::Version);
 }
 
+TEST(LinuxCommandLine, TheWaitLimitIsWholeSecondsForOnePlayback) {
+  EXPECT_EQ(Parse({"play", "a", "--wait-limit", "0"}).options.waitLimitSeconds, 0);
+  EXPECT_EQ(Parse({"play", "a", "--wait-limit=86400"}).options.waitLimitSeconds, 86400);
+  EXPECT_FALSE(Parse({"play", "a"}).options.waitLimitSeconds) << "the settings' limit applies";
+  for (const char* bad : {"86401", "-1", "1.5", "", "1234567", "5s"})
+    EXPECT_NE(Parse({"play", "a", std::string("--wait-limit=") + bad}).error, "") << bad;
+  EXPECT_NE(Parse({"play", "a", "--wait-limit"}).error, "");
+  EXPECT_NE(Parse({"record", "a", "--wait-limit", "5"}).error.find("--wait-limit"), std::string::npos);
+}
+
 // One table through both programs' command lines: the same speed, count and
 // duration text gives the same number, or is refused, in both.
 TEST(BothCommandLines, ReadNumbersAlike) {

@@ -50,7 +50,7 @@ expect 2 "不是 GBK 文本" -- "$bin" play "$work/binary.crec"
 printf '延迟 10\r\n移动 1,2\r\n' >"$work/utf8.crec"
 expect 2 "UTF-8" -- "$bin" play "$work/utf8.crec"
 gbk $'按键按下 abc 0 0 0 0\r\n' >"$work/badkey.crec"
-expect 2 "无法识别的按键代码" -- "$bin" play "$work/badkey.crec"
+expect 2 "第 1 行：按键或滚轮的代码不是数字，回放已停止" -- "$bin" play "$work/badkey.crec"
 
 # A million lines play through (nothing but short delays and moves).
 python3 - "$work/big.crec" <<'PY'

@@ -1,0 +1,366 @@
+// The waits on a real X server, with windows of the test's own (tesmuro_xwin):
+// the desktop as the player sees it, and `tesmuro play` following, waiting
+// for and activating windows and waiting for colours. The tests that matter
+// on both kinds of desktop run twice: on the bare server (no window manager:
+// the X tree) and with openbox (the EWMH properties).
+#include <gtest/gtest.h>
+#include <iconv.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "play/desktop_x11.h"
+#include "tests/linux/child_process.h"
+
+// Xlib last: its macros (None, Bool, ...) clash with GoogleTest's names.
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using tesmuro::TopWindow;
+using tesmuro::play::X11Desktop;
+
+constexpr auto kDeadline = 10s;  // for what must come at once on an idle machine
+
+std::string Gbk(const std::string& utf8) {
+  iconv_t cd = iconv_open("GBK", "UTF-8");
+  std::string out(utf8.size() * 2 + 16, '\0');
+  char* in = const_cast<char*>(utf8.data());
+  size_t inLeft = utf8.size(), outLeft = out.size();
+  char* o = out.data();
+  iconv(cd, &in, &inLeft, &o, &outLeft);
+  iconv_close(cd);
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+std::string Read(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream s(text);
+  for (std::string l; std::getline(s, l);) out.push_back(l);
+  return out;
+}
+
+size_t Count(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+// Polls `ready` until it holds or the deadline passes.
+template <class F>
+bool Eventually(F ready, std::chrono::milliseconds limit = kDeadline) {
+  const auto end = Clock::now() + limit;
+  for (;;) {
+    if (ready()) return true;
+    if (Clock::now() >= end) return false;
+    std::this_thread::sleep_for(10ms);
+  }
+}
+
+// A test window, its log in its own file.
+class Xwin {
+ public:
+  Xwin(const std::string& log, std::vector<std::string> args) : log_(log) {
+    args.insert(args.begin(), {TESMURO_XWIN, "--log", log});
+    child_ = std::make_unique<tesmuro::test::ChildProcess>(args, log + ".err");
+  }
+  std::vector<std::string> Log() const { return SplitLines(Read(log_)); }
+  // Waits until a line of the log starts with `prefix`.
+  bool Logged(const std::string& prefix, std::chrono::milliseconds limit = kDeadline) const {
+    return Eventually(
+        [&] {
+          for (const auto& l : Log())
+            if (l.rfind(prefix, 0) == 0) return true;
+          return false;
+        },
+        limit);
+  }
+  // The log's lines that start with `prefix`.
+  std::vector<std::string> Lines(const std::string& prefix) const {
+    std::vector<std::string> out;
+    for (const auto& l : Log())
+      if (l.rfind(prefix, 0) == 0) out.push_back(l);
+    return out;
+  }
+
+ private:
+  std::string log_;
+  std::unique_ptr<tesmuro::test::ChildProcess> child_;
+};
+
+int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
+
+std::string OpenboxPath() {
+  for (const char* p : {"/usr/bin/openbox", "/usr/local/bin/openbox"})
+    if (access(p, X_OK) == 0) return p;
+  return {};
+}
+
+// Param: with a window manager (openbox) or on the bare server.
+class WindowTest : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(getenv("DISPLAY"), nullptr) << "run through tests/linux/run_xvfb.sh";
+    XSetErrorHandler(IgnoreErrors);  // windows come and go between two questions
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = info->name();  // "Name/Param"
+    for (char& c : name)
+      if (c == '/') c = '-';
+    dir_ = "/tmp/tesmuro-xwin-" + std::to_string(getpid()) + "-" + name;
+    std::system(("mkdir -p " + dir_).c_str());
+    d_ = XOpenDisplay(nullptr);
+    ASSERT_NE(d_, nullptr);
+    desktop_ = std::make_unique<X11Desktop>(d_);
+    if (GetParam()) {
+      const std::string openbox = OpenboxPath();
+      if (openbox.empty()) GTEST_SKIP() << "openbox is not installed (tools/install-deps.sh installs it)";
+      wm_ = std::make_unique<tesmuro::test::ChildProcess>(std::vector<std::string>{openbox, "--sm-disable"},
+                                                          dir_ + "/openbox.log", /*stdoutToo=*/true);
+      ASSERT_TRUE(Eventually([&] { return desktop_->ManagerRuns(); })) << Read(dir_ + "/openbox.log");
+      // Its check window comes before it takes windows on: a window mapped in
+      // between is never shown. A probe window tells when it does.
+      ASSERT_TRUE(Eventually(
+          [&] {
+            Xwin probe(dir_ + "/probe.log", {"--class", "Probe", "--life", "2000"});
+            return probe.Logged("mapped", 500ms);
+          },
+          20s))
+          << Read(dir_ + "/openbox.log");
+    }
+    if (!GetParam()) {
+      ASSERT_FALSE(desktop_->ManagerRuns()) << "a window manager is left over";
+    }
+  }
+  void TearDown() override {
+    windows_.clear();
+    wm_.reset();  // killed; its check window goes with its connection
+    if (GetParam() && d_)
+      Eventually([&] { return !desktop_->ManagerRuns(); });
+    desktop_.reset();
+    if (d_) XCloseDisplay(d_);
+    std::system(("rm -rf " + dir_).c_str());
+  }
+
+  Xwin& Show(const std::string& name, std::vector<std::string> args) {
+    windows_.push_back(std::make_unique<Xwin>(dir_ + "/" + name + ".log", std::move(args)));
+    return *windows_.back();
+  }
+  // The window of that class as the desktop sees it, once it does.
+  std::optional<TopWindow> Seen(const std::string& className) {
+    std::optional<TopWindow> found;
+    Eventually([&] {
+      for (const auto& w : desktop_->Windows())
+        if (w.className == className && w.visible) found = w;
+      return found.has_value();
+    });
+    return found;
+  }
+  std::string Script(const std::string& name, const std::string& utf8) {
+    const std::string path = dir_ + "/" + name;
+    std::ofstream(path, std::ios::binary) << Gbk(utf8);
+    return path;
+  }
+  // Plays the script; its exit code (-1: it did not end in time) and its
+  // standard error in `err`.
+  int Play(const std::string& script, std::vector<std::string> options, std::string& err) {
+    std::vector<std::string> args{TESMURO_BIN, "play", script};
+    args.insert(args.end(), options.begin(), options.end());
+    const std::string errFile = script + ".err";
+    tesmuro::test::ChildProcess p(args, errFile);
+    const int code = p.Wait(30s);
+    err = Read(errFile);
+    return code;
+  }
+  void MovePointer(int x, int y) {
+    XTestFakeMotionEvent(d_, -1, x, y, CurrentTime);
+    XSync(d_, False);
+  }
+
+  std::string dir_;
+  Display* d_ = nullptr;
+  std::unique_ptr<X11Desktop> desktop_;
+  std::unique_ptr<tesmuro::test::ChildProcess> wm_;
+  std::vector<std::unique_ptr<Xwin>> windows_;
+};
+
+const char* const kFallback = "按 X 窗口树查找窗口";
+
+TEST_P(WindowTest, TheDesktopDescribesWindowsFindsThemByPointAndReadsPixels) {
+  Xwin& a = Show("a", {"--at", "100,120", "--size", "300,200", "--class", "XwinA", "--title", "记事本 - 测试",
+                         "--color", "3366CC"});
+  ASSERT_TRUE(a.Logged("mapped"));
+  const auto first = Seen("XwinA");  // before the other one is shown
+  Xwin& b = Show("b", {"--at", "700,500", "--size", "200,150", "--class", "XwinB", "--title", "Plain Latin \xE9",
+                         "--no-net-name"});
+  ASSERT_TRUE(b.Logged("mapped"));
+  const auto wa = Seen("XwinA"), wb = Seen("XwinB");
+  ASSERT_TRUE(first && wa && wb);
+
+  EXPECT_EQ(wa->process, "tesmuro_xwin");
+  EXPECT_EQ(wa->title, "记事本 - 测试");
+  EXPECT_EQ(wb->title, "Plain Latin \xC3\xA9") << "WM_NAME, read when there is no _NET_WM_NAME";
+  EXPECT_FALSE(wa->minimized || wa->own);
+  EXPECT_EQ(wa->rect.width, 300);
+  EXPECT_EQ(wa->rect.height, 200);
+  if (!GetParam()) {
+    EXPECT_EQ(wa->rect, (tesmuro::DesktopRect{100, 120, 300, 200}));
+  }
+  // The client area, as its own events see it, whatever frame is around it.
+  EXPECT_EQ(a.Lines("mapped").back(), "mapped " + std::to_string(wa->rect.left) + " " + std::to_string(wa->rect.top));
+
+  // The later one is in front.
+  std::vector<uint64_t> order;
+  for (const auto& w : desktop_->Windows())
+    if (w.id == wa->id || w.id == wb->id) order.push_back(w.id);
+  EXPECT_EQ(order, (std::vector<uint64_t>{wb->id, wa->id}));
+
+  const auto at = desktop_->WindowAt(wa->rect.left + 150, wa->rect.top + 100);
+  ASSERT_TRUE(at);
+  EXPECT_EQ(at->id, wa->id);
+  EXPECT_FALSE(desktop_->WindowAt(1270, 10)) << "nothing there";
+  EXPECT_FALSE(desktop_->WindowAt(-1, 10));
+  EXPECT_TRUE(Eventually([&] { return desktop_->PixelAt(wa->rect.left + 5, wa->rect.top + 5) == 0x3366CCu; }));
+  EXPECT_FALSE(desktop_->PixelAt(1280, 0)) << "off the screen";
+
+  // Brought to the front: the desktop says so, and it takes the keys.
+  ASSERT_TRUE(desktop_->Activate(wa->id));
+  EXPECT_TRUE(Eventually([&] {
+    const auto f = desktop_->Foreground();
+    return f && f->id == wa->id;
+  }));
+
+  // Minimised (with a manager) or taken away (without one), and back.
+  desktop_->StepAside(wb->id);
+  EXPECT_TRUE(Eventually([&] {
+    const auto w = desktop_->Describe(wb->id);
+    const auto under = desktop_->WindowAt(wb->rect.left + 10, wb->rect.top + 10);
+    return (!under || under->id != wb->id) && (GetParam() ? w && w->minimized : w && !w->visible);
+  }));
+  desktop_->ComeBack(wb->id);
+  EXPECT_TRUE(Eventually([&] {
+    const auto w = desktop_->Describe(wb->id);
+    return w && w->visible && !w->minimized;
+  }));
+
+  // The notice of the window tree comes once, and only without a manager.
+  const std::string notice = desktop_->TakeNotice();
+  if (GetParam()) {
+    EXPECT_EQ(notice, "");
+  } else {
+    EXPECT_NE(notice.find(kFallback), std::string::npos) << notice;
+    desktop_->Windows();
+    EXPECT_EQ(desktop_->TakeNotice(), "");
+  }
+}
+
+TEST_P(WindowTest, AClickReplaysAtTheSameClientPointAfterTheWindowMoved) {
+  Xwin& w = Show("w", {"--at", "300,250", "--size", "320,240", "--class", "XwinA", "--title", "Target"});
+  ASSERT_TRUE(w.Logged("mapped"));
+  ASSERT_TRUE(Seen("XwinA"));
+  // Recorded with the client area at 100,100; the later move follows too.
+  const std::string script = Script("moved.crec",
+                                    "移动 150,140\r\n延迟 10\r\n"
+                                    "窗口 x11 \"tesmuro_xwin\" \"XwinA\" \"Target\" 100,100,320,240\r\n"
+                                    "左键按下\r\n左键释放\r\n延迟 10\r\n移动 160,150\r\n右键按下\r\n右键释放\r\n");
+  std::string err;
+  ASSERT_EQ(Play(script, {"--wait-limit", "5"}, err), 0) << err;
+  ASSERT_TRUE(w.Logged("click 3"));
+  EXPECT_EQ(w.Lines("click"), (std::vector<std::string>{"click 1 50 40", "click 3 60 50"}));
+  EXPECT_EQ(Count(err, kFallback), GetParam() ? 0u : 1u) << err;
+}
+
+TEST_P(WindowTest, KeysGoToTheWindowTheScriptNamesBroughtToTheFront) {
+  Xwin& a = Show("a", {"--at", "100,100", "--size", "300,200", "--class", "XwinA", "--title", "目标 窗口"});
+  ASSERT_TRUE(a.Logged("mapped"));
+  ASSERT_TRUE(Seen("XwinA"));
+  Xwin& b = Show("b", {"--at", "600,100", "--size", "300,200", "--class", "XwinB", "--title", "Other"});
+  ASSERT_TRUE(b.Logged("mapped"));
+  ASSERT_TRUE(Seen("XwinB"));
+  MovePointer(750, 200);  // over the other one, which would take the keys without a window manager
+  // The title wait brings its window to the front for the key after it; the
+  // window line then brings the other back.
+  const std::string script = Script("keys.crec",
+                                    "等待窗口 \"目标\" 5\r\n按键按下 66 48 0 0 0\r\n按键弹起 66 48 128 0 0\r\n"
+                                    "窗口 x11 \"tesmuro_xwin\" \"XwinB\" \"Other\" 600,100,300,200\r\n"
+                                    "按键按下 67 46 0 0 0\r\n按键弹起 67 46 128 0 0\r\n");
+  std::string err;
+  ASSERT_EQ(Play(script, {}, err), 0) << err;
+  const std::string keyB = "key " + std::to_string(XKeysymToKeycode(d_, 'b'));
+  const std::string keyC = "key " + std::to_string(XKeysymToKeycode(d_, 'c'));
+  ASSERT_TRUE(b.Logged("key"));
+  EXPECT_EQ(a.Lines("key"), std::vector<std::string>{keyB});
+  EXPECT_EQ(b.Lines("key"), std::vector<std::string>{keyC});
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktops, WindowTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Openbox" : "Bare"; });
+
+// The waits themselves, on the bare server.
+class WaitTest : public WindowTest {};
+
+TEST_P(WaitTest, AWindowThatComesLateIsWaitedForAndClickedOnceItIsThere) {
+  Xwin& w = Show("late", {"--after", "1500", "--at", "200,200", "--size", "300,200", "--class", "XwinLate",
+                            "--title", "Late"});
+  const std::string script = Script("late.crec",
+                                    "移动 50,40\r\n"
+                                    "窗口 x11 \"tesmuro_xwin\" \"XwinLate\" \"Late\" 0,0,300,200\r\n"
+                                    "左键按下\r\n左键释放\r\n");
+  std::string err;
+  ASSERT_EQ(Play(script, {}, err), 0) << err;
+  // A click before the window was there would have gone to the root.
+  EXPECT_EQ(w.Lines("mapped").size(), 1u);
+  EXPECT_EQ(w.Lines("click"), std::vector<std::string>{"click 1 50 40"});
+}
+
+TEST_P(WaitTest, NoWindowEndsTheRunAtTheLimitWithItsLineAndExitCode4) {
+  const std::string script = Script("none.crec",
+                                    "延迟 5\r\n"
+                                    "窗口 x11 \"tesmuro_xwin\" \"XwinGone\" \"Gone\" 0,0,300,200\r\n"
+                                    "左键按下\r\n左键释放\r\n");
+  std::string err;
+  const auto start = Clock::now();
+  EXPECT_EQ(Play(script, {"--wait-limit", "1"}, err), 4) << err;
+  EXPECT_GE(Clock::now() - start, 1000ms);
+  EXPECT_NE(err.find("第 2 行：等待窗口“Gone”超过 1 秒，回放已停止"), std::string::npos) << err;
+}
+
+TEST_P(WaitTest, AColourPaintedLaterIsWaitedForAndOneThatNeverComesEndsTheRun) {
+  Xwin& w = Show("paint", {"--at", "0,0", "--size", "200,200", "--color", "000000", "--paint", "00FF00",
+                             "--paint-after", "1200"});
+  ASSERT_TRUE(w.Logged("mapped"));
+  const std::string script = Script("colour.crec",
+                                    "等待颜色 50,50 00F800 8 10\r\n移动 10,10\r\n左键按下\r\n左键释放\r\n");
+  std::string err;
+  ASSERT_EQ(Play(script, {}, err), 0) << err;
+  const auto log = w.Log();
+  ASSERT_EQ(log.size(), 3u) << err;
+  EXPECT_EQ(log[1], "painted");
+  EXPECT_EQ(log[2], "click 1 10 10") << "clicked before the colour came";
+
+  const std::string never = Script("never.crec", "移动 10,10\r\n等待颜色 50,50 FF0000 0 1\r\n左键按下\r\n");
+  EXPECT_EQ(Play(never, {}, err), 4) << err;
+  EXPECT_NE(err.find("第 2 行：等待颜色 FF0000 超过 1 秒，回放已停止"), std::string::npos) << err;
+  EXPECT_EQ(w.Lines("click").size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bare, WaitTest, ::testing::Values(false));
+
+}  // namespace
