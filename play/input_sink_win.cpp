@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "os/desktop_win.h"
 #include "os/pc_keyboard.h"
 #include "play/input_sink.h"
 #include "play/integrity.h"
@@ -148,6 +149,8 @@ class WinInputSink final : public IInputSink {
     static const std::optional<uint32_t> own = OwnIntegrity();
     return InputRefusedByTarget(own, WindowIntegrity(w));
   }
+
+  IDesktop* Desktop() override { return &win::SystemDesktop(); }
 
  private:
   static void Hardware(uint32_t msg, uint16_t low, uint16_t high) {

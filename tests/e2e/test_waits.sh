@@ -1,0 +1,208 @@
+# Playback that waits for windows and colours: the window a script names is found where it opened
+# now, waited for while it is not there yet, brought to the front for keys; 等待窗口 and 等待颜色 wait
+# for what they name; a run that stops on a line of its script says which line and why.
+# The window is the test window program (fixture/target_window.cpp), which logs the clicks and
+# keys it receives in its client coordinates.
+
+# shellcheck source=tests/e2e/fixture/input_log.sh
+source "$(dirname "${BASH_SOURCE[0]}")/fixture/input_log.sh"
+
+WAITS_TITLE="目标 Target"
+SCI_MARKERNEXT=2047
+PLAY_MEMO_ID=210
+
+# waits_folder: an app folder whose settings play one pass; prints it.
+waits_folder() {
+  local dir
+  dir=$(app_folder)
+  write_named_settings "$dir/Quorlin.qlset" RecMouse=1 RecKey=1 LoopByCount=1 LoopCount=1
+  printf '%s' "$dir"
+}
+
+# start_target [OPTIONS...]: starts the test window program (see its options) under its own name,
+# titled WAITS_TITLE; sets TARGET_PID and TARGET_LOG (a fresh log each time).
+start_target() {
+  mkdir -p "$TEST_DIR/target"
+  cp "$E2E_TOOLS/tesmuro_e2e_target.exe" "$TEST_DIR/target/tesmuro_e2e_target.exe"
+  TARGET_LOG="$TEST_DIR/target-$(date +%s%N).log"
+  TARGET_PID=$(start_program "$TEST_DIR/target/tesmuro_e2e_target.exe" --log "$(winpath "$TARGET_LOG")" \
+               --title "$WAITS_TITLE" "$@")
+}
+
+# The target's log without time stamps.
+target_events() { [ -f "$TARGET_LOG" ] && cut -d' ' -f2- "$TARGET_LOG" | tr -d '\r'; }
+target_shown_line() { grep -E '^[0-9.]+ shown -?[0-9]+,-?[0-9]+,[0-9]+,[0-9]+ -?[0-9]+,-?[0-9]+$' "$TARGET_LOG"; }
+
+# wait_target_shown [TIMEOUT_MS]: waits until the window is on the screen; sets TARGET_RECT
+# (L,T,W,H) and CLIENT_X, CLIENT_Y (where its client area starts on the screen).
+wait_target_shown() {
+  poll "${1:-10000}" target_shown_line
+  local stamp event client
+  read -r stamp event TARGET_RECT client <<<"$(target_shown_line)"
+  CLIENT_X=${client%,*}
+  CLIENT_Y=${client#*,}
+}
+
+# window_line L,T,W,H: the window line of the test window as recorded at that rectangle.
+window_line() {
+  printf '窗口 win "tesmuro_e2e_target.exe" "TesmuroTarget" "%s" %s' "${WAITS_TITLE// /\\s}" "$1"
+}
+
+# play_script DIR SCRIPT [SWITCHES...]: Tesmuro.exe /play SCRIPT SWITCHES from DIR; sets APP_PID and MAIN.
+play_script() {
+  local dir=$1 script=$2
+  shift 2
+  APP_START_MS=$(e2e_now_ms)
+  APP_PID=$(start_program "$dir/Tesmuro.exe" /play "$(winpath "$script")" "$@")
+  MAIN=(--pid "$APP_PID" --class TFrmMain)
+}
+
+# play_in_box TEXT: a fresh Tesmuro plays TEXT (UTF-8, CR LF) from its script box with
+# 播放当前动作记录 and stays open; sets APP_PID and MAIN.
+play_in_box() {
+  start_tesmuro LoopByCount=1 LoopCount=1
+  drv set-text "${MAIN[@]}" --id 100 "$1" >/dev/null
+  drv click "${MAIN[@]}" --id $PLAY_MEMO_ID >/dev/null
+}
+
+# A run is in progress ("播放 1/1").
+playing() { [[ "$(drv status "${MAIN[@]}" --part 0 2>/dev/null)" == 播放* ]]; }
+
+# The first line (from 0) with the played-line mark, -1 when none.
+marked_line() { drv send "${MAIN[@]}" --id 100 $SCI_MARKERNEXT 0 1; }
+
+test_a_click_lands_on_the_same_client_point_of_a_window_that_opened_elsewhere() {
+  local dir script recorded x y
+  dir=$(waits_folder)
+  # Recorded with the window at 60,80.
+  start_target --at 60 80 320 240
+  wait_target_shown
+  recorded=$TARGET_RECT
+  x=$((CLIENT_X + 70)) y=$((CLIENT_Y + 45))
+  drv kill "$TARGET_PID" >/dev/null
+  script="$TEST_DIR/follow.crec"
+  gbk_script "$script" <<EOF
+移动 $x,$y
+延迟 50
+$(window_line "$recorded")
+左键按下
+延迟 20
+左键释放
+EOF
+  # It opens in the middle of the screen now, where the main window that a /play at start-up shows
+  # covers that point of it: the main window steps aside.
+  start_target --at 500 420 320 240
+  wait_target_shown
+  hold_pointer
+  play_script "$dir" "$script" /exit
+  assert_eq 0 "$(app_exit_code 20000)" "exit code"
+  assert_eq $'shown 500,420,320,240 '"$CLIENT_X,$CLIENT_Y"$'\nldown 70,45\nlup 70,45' "$(target_events)" \
+    "what the window received"
+}
+
+test_a_window_that_opens_3_s_late_is_waited_for_and_clicked_once_it_is_there() {
+  local dir script
+  dir=$(waits_folder)
+  script="$TEST_DIR/late.crec"
+  gbk_script "$script" <<EOF
+移动 160,200
+$(window_line 60,80,320,240)
+左键按下
+左键释放
+EOF
+  hold_pointer
+  play_script "$dir" "$script" /exit
+  wait_main_window >/dev/null
+  poll 10000 playing
+  # The run waits for the window, which opens 3 s from now.
+  start_target --at 60 80 320 240 --delay 3000
+  assert_eq 0 "$(app_exit_code 20000)" "exit code"
+  wait_target_shown 0
+  # A click before the window was there would have gone to the desktop and never reached it.
+  assert_eq "shown 60,80,320,240 $CLIENT_X,$CLIENT_Y"$'\n'"ldown $((160 - CLIENT_X)),$((200 - CLIENT_Y))
+lup $((160 - CLIENT_X)),$((200 - CLIENT_Y))" "$(target_events)" "what the window received"
+}
+
+test_a_key_brings_its_window_to_the_front_before_it_goes() {
+  local dir script
+  dir=$(waits_folder)
+  start_target --at 40 40 320 240
+  wait_target_shown
+  script="$TEST_DIR/key.crec"
+  # The main window that the /play shows takes the front from the test window.
+  gbk_script "$script" <<EOF
+延迟 300
+$(window_line "$TARGET_RECT")
+按键按下 65 30 0 0 0
+按键弹起 65 30 128 0 0
+EOF
+  play_script "$dir" "$script" /exit
+  assert_eq 0 "$(app_exit_code 20000)" "exit code"
+  assert_eq "shown $TARGET_RECT $CLIENT_X,$CLIENT_Y"$'\nkeydown 65' "$(target_events)" "what the window received"
+}
+
+test_a_window_that_never_comes_ends_the_run_at_the_limit_naming_its_line() {
+  local dir script t0 code elapsed
+  dir=$(waits_folder)
+  script="$TEST_DIR/never.crec"
+  gbk_script "$script" <<'EOF'
+延迟 20
+等待窗口 "没有这个窗口" 2
+移动 10,10
+EOF
+  t0=$(e2e_now_ms)
+  play_script "$dir" "$script" /exit
+  code=$(app_exit_code 20000)
+  elapsed=$(($(e2e_now_ms) - t0))
+  assert_eq 4 "$code" "exit code of a run whose wait ran out"
+  [ "$elapsed" -ge 2000 ] || fail "the run ended after $elapsed ms, before its 2 s limit"
+
+  # Played from the box and left open: the status bar names the line, the box marks it.
+  play_in_box $'延迟 20\r\n等待窗口 "没有这个窗口" 2\r\n移动 10,10\r\n'
+  poll 15000 status_is 2 "第 2 行：等待窗口“没有这个窗口”超过 2 秒，回放已停止"
+  wait_output 1 "the marked line" marked_line
+}
+
+test_wait_for_a_colour_holds_the_click_until_the_window_shows_it() {
+  local dir script x y
+  dir=$(waits_folder)
+  # The colour comes when the test posts for it (or after a minute).
+  start_target --at 20 20 320 240 --color C04010 40 30 100 80 60000
+  wait_target_shown
+  x=$((CLIENT_X + 80)) y=$((CLIENT_Y + 60))
+  script="$TEST_DIR/colour.crec"
+  gbk_script "$script" <<EOF
+等待颜色 $x,$y C04010 8 20
+移动 $x,$y
+左键按下
+左键释放
+EOF
+  hold_pointer
+  play_script "$dir" "$script" /exit
+  wait_main_window >/dev/null
+  poll 10000 playing
+  sleep 0.3  # the run looks at the pixel meanwhile (not a wait for anything)
+  assert_eq "shown $TARGET_RECT $CLIENT_X,$CLIENT_Y" "$(target_events)" "nothing clicked before the colour"
+  drv post --pid "$TARGET_PID" --class TesmuroTarget 32769 >/dev/null
+  assert_eq 0 "$(app_exit_code 20000)" "exit code"
+  assert_eq "shown $TARGET_RECT $CLIENT_X,$CLIENT_Y"$'\ncolor\nldown 80,60\nlup 80,60' "$(target_events)" \
+    "what the window received"
+}
+
+test_a_key_code_that_is_not_a_number_stops_the_run_naming_its_line() {
+  local dir script
+  dir=$(waits_folder)
+  script="$TEST_DIR/bad.crec"
+  gbk_script "$script" <<'EOF'
+延迟 10
+移动 5,5
+按键按下 A 0 0 0 0
+延迟 10
+EOF
+  play_script "$dir" "$script" /exit
+  assert_eq 2 "$(app_exit_code 20000)" "exit code of a script that cannot be played"
+
+  play_in_box $'延迟 10\r\n移动 5,5\r\n按键按下 A 0 0 0 0\r\n延迟 10\r\n'
+  poll 10000 status_is 2 "第 3 行：按键或滚轮的代码不是数字，回放已停止"
+  wait_output 2 "the marked line" marked_line
+}
