@@ -65,6 +65,12 @@ play_in_box() {
   drv click "${MAIN[@]}" --id $PLAY_MEMO_ID >/dev/null
 }
 
+# The target's log has a line (without its time stamp) that reads $1.
+target_has() { target_events | grep -qx "$1"; }
+
+# The main window is not minimised (WS_MINIMIZE clear).
+main_window_restored() { (( ($(drv info "${MAIN[@]}" --field style) & 0x20000000) == 0 )); }
+
 # A run is in progress ("播放 1/1").
 playing() { [[ "$(drv status "${MAIN[@]}" --part 0 2>/dev/null)" == 播放* ]]; }
 
@@ -90,14 +96,23 @@ $(window_line "$recorded")
 左键释放
 EOF
   # It opens in the middle of the screen now, where the main window that a /play at start-up shows
-  # covers that point of it: the main window steps aside.
+  # covers that point of it: the main window steps aside for the run and comes back after it.
   start_target --at 500 420 320 240
   wait_target_shown
   hold_pointer
-  play_script "$dir" "$script" /exit
-  assert_eq 0 "$(app_exit_code 20000)" "exit code"
+  play_script "$dir" "$script"
+  wait_main_window >/dev/null
+  poll 15000 target_has "lup 70,45"
   assert_eq $'shown 500,420,320,240 '"$CLIENT_X,$CLIENT_Y"$'\nldown 70,45\nlup 70,45' "$(target_events)" \
     "what the window received"
+  poll 5000 main_window_restored
+  local geometry
+  geometry=$(drv info "${MAIN[@]}" --field window)
+  [[ "$geometry" =~ ^([0-9]+)x([0-9]+)\+(-?[0-9]+)\+(-?[0-9]+)$ ]] || fail "no geometry: $geometry"
+  x=$((CLIENT_X + 70)) y=$((CLIENT_Y + 45))
+  (( x >= BASH_REMATCH[3] && x < BASH_REMATCH[3] + BASH_REMATCH[1] &&
+     y >= BASH_REMATCH[4] && y < BASH_REMATCH[4] + BASH_REMATCH[2] )) ||
+    fail "the main window ($geometry) does not cover the click at $x,$y: nothing stood in the way"
 }
 
 test_a_window_that_opens_3_s_late_is_waited_for_and_clicked_once_it_is_there() {
