@@ -55,6 +55,11 @@ inline constexpr uint8_t kVkLShift = 0xA0, kVkRShift = 0xA1, kVkLControl = 0xA2,
                          kVkLMenu = 0xA4, kVkRMenu = 0xA5;
 inline constexpr uint8_t kVkPause = 0x13, kVkCancel = 0x03, kVkF10 = 0x79;
 
+// The extra information the player's own key events carry, so that the
+// keyboard hook can tell them from every other program's: a played key never
+// runs a hot key.
+inline constexpr uint32_t kPlayerInputTag = 0x544D5352;  // "TMSR"
+
 // The numeric keypad without NumLock: the virtual key Windows reports for a
 // keypad key when NumLock is off (Home for 7, ...), or 0 when it does not change.
 uint8_t KeypadVkWithoutNumLock(uint16_t evdev);

@@ -7,7 +7,7 @@
 
 namespace tesmuro {
 bool HotKeyMatches(uint16_t stored, const KeyHookEvent& e) {
-  if (stored == 0 || e.code != 0) return false;
+  if (stored == 0 || e.code != 0 || e.extraInfo == os::kPlayerInputTag) return false;
   if (e.message != kWmKeyDown && e.message != kWmSysKeyDown) return false;
   const uint16_t mods = stored & kHotModifiers;
   if (mods == 0) return static_cast<uint16_t>(e.vk & 0xFFFFu) == stored;

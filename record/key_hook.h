@@ -27,7 +27,9 @@ inline constexpr uint16_t kHotModifiers = kHotShift | kHotCtrl | kHotAlt;
 // whatever modifiers are held. A key stored with modifiers fires when its
 // key goes down with exactly those modifiers held: for a key the user
 // pressed, the user's own modifiers (not those the player holds); for an
-// injected key (a script pressing the stop key), the modifiers held by anyone.
+// injected key, the modifiers held by anyone. The player's own keys
+// (os::kPlayerInputTag) fire none: a script that holds the stop key, as a
+// recording ends with it, plays on as often as asked.
 bool HotKeyMatches(uint16_t stored, const KeyHookEvent& e);
 
 // The emergency stop key: Pause (Break), which Ctrl turns into Cancel

@@ -221,13 +221,13 @@ EOF
   assert_eq "lup 100,60" "${last#* }" "the last button message (the button must not stay down)"
 }
 
-test_script_ending_with_the_stop_key_press_stops_its_own_loop() {
+test_a_script_ending_with_the_stop_key_press_loops_on_until_the_user_stops_it() {
   start_tesmuro "${PLAY_KEYS[@]}" LoopUntilKey=1
   local script="$TEST_DIR/self-stop.crec"
   start_input_log --watch "$script" --key-hook
   hold_pointer
   gbk_script "$script" <<EOF
-延迟 500
+延迟 200
 移动 100,60
 左键按下
 左键释放
@@ -235,11 +235,16 @@ test_script_ending_with_the_stop_key_press_stops_its_own_loop() {
 按键按下 $VK_F11 0 0 0 0
 EOF
   play_file "$script"
-  wait_input_log "lup 100,60"
+  # The played F11 is the script's own key, not the user's: the loop goes on.
+  local deadline=$((SECONDS + 20))
+  until [ "$(play_count "lup 100,60")" -ge 3 ]; do
+    [ $SECONDS -lt $deadline ] || fail "fewer than three passes: $(play_button_events | tr '\n' ' ')"
+    sleep 0.05
+  done
   start_file_watch
+  drv click "${MAIN[@]}" --id 208  # Stop
   wait_input_log "file closed"
-  assert_eq $'ldown 100,60\nlup 100,60' "$(play_button_events)" "buttons: one pass only"
-  assert_eq 1 "$(play_count "llkey down $VK_F11 injected")" "F11 presses the player injected"
+  play_count_at_least "llkey down $VK_F11 injected" 2 || fail "the player's F11 presses were not seen"
 }
 
 test_pause_lets_go_of_held_keys_and_buttons_and_resume_holds_them_again() {

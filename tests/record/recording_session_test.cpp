@@ -10,6 +10,7 @@
 #include "setup/settings.h"
 #include "support/fakes.h"
 #include "../play/player_fakes.h"
+#include "os/pc_keyboard.h"
 #include "script/script_format.h"
 
 namespace tesmuro {
@@ -173,6 +174,20 @@ TEST_F(SessionTest, AButtonOrKeyGoingDownNamesItsWindowWhenItChanged) {
   }
   EXPECT_EQ(windowLines, (std::vector<std::string>{lineA, lineB, lineA}));
   EXPECT_EQ(out.lines.size(), 8u * 2 + 2 + 3) << "eight mouse and one key event, three window lines";
+}
+
+TEST_F(SessionTest, KeysThePlayerInjectsRunNoHotKey) {
+  session.Start({.keys = true, .hotKeys = {.stop = 122}});
+  KeyHookEvent k;
+  k.message = 0x100;
+  k.vk = 122;
+  k.flags = 0x10;  // injected
+  k.extraInfo = os::kPlayerInputTag;
+  EXPECT_EQ(session.OnKeyEvent(k, /*playing=*/true), HotKeyCommand::None) << "the script's own stop key";
+  k.extraInfo = 0;  // another program's injected key, or the user's
+  EXPECT_EQ(session.OnKeyEvent(k, true), HotKeyCommand::Stop);
+  k.flags = 0;
+  EXPECT_EQ(session.OnKeyEvent(k, true), HotKeyCommand::Stop);
 }
 
 TEST(RecordingClock, AControllerDelayLineAndTheNextDelayCountFromOneReading) {
