@@ -84,7 +84,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -105,21 +104,15 @@ namespace {
 
 constexpr uint8_t kKey = VK_F24;
 
-int64_t Micros(const FILETIME& f) {
-  return static_cast<int64_t>((uint64_t{f.dwHighDateTime} << 32 | f.dwLowDateTime) / 10);
-}
-
 int64_t ThreadCpuMicros() {
   FILETIME created, exited, kernel, user;
   if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)) return 0;
-  return Micros(kernel) + Micros(user);
+  return bench::Micros(kernel) + bench::Micros(user);
 }
 
-int64_t ProcessCpuMicros(HANDLE process = GetCurrentProcess()) {
-  FILETIME created, exited, kernel, user;
-  if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
-  return Micros(kernel) + Micros(user);
-}
+using bench::KeyHookStamps;
+using bench::ProcessCpuMicros;
+using bench::ProgramFolder;
 
 // The clock as it was before the spin: the timer is set for the deadline
 // itself and the wait ends when it fires.
@@ -164,97 +157,6 @@ class TimerOnlyClock final : public play::IPlayClock {
   HANDLE timer_ = nullptr;
   HANDLE wake_ = nullptr;
   bool raised_ = false;
-};
-
-// The independent observer: a low-level keyboard hook on its own thread that
-// time-stamps every event of kKey and keeps it from the rest of the desktop.
-class KeyHookStamps {
- public:
-  KeyHookStamps() {
-    instance_ = this;
-    ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    thread_ = CreateThread(nullptr, 0, &KeyHookStamps::Main, this, 0, &threadId_);
-    WaitForSingleObject(ready_, INFINITE);
-  }
-  ~KeyHookStamps() {
-    PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
-    WaitForSingleObject(thread_, INFINITE);
-    CloseHandle(thread_);
-    CloseHandle(ready_);
-    instance_ = nullptr;
-  }
-  bool Installed() const { return hook_ != nullptr; }
-
-  // A time stamp with the processor time of a watched process.
-  struct CpuMark {
-    int64_t wall = 0, cpu = 0;
-    bool taken = false;
-  };
-  // From now on, notes the processor time of `process` with the first event's
-  // stamp and with that of event `last` (counted from 0), until Unwatch.
-  void Watch(HANDLE process, size_t last) {
-    std::lock_guard<std::mutex> l(m_);
-    watched_ = process;
-    watchLast_ = last;
-    marks_[0] = marks_[1] = {};
-  }
-  // Ends the watch; the marks at the first and the last event.
-  std::pair<CpuMark, CpuMark> Unwatch() {
-    std::lock_guard<std::mutex> l(m_);
-    watched_ = nullptr;
-    return {marks_[0], marks_[1]};
-  }
-
-  // The stamps so far, once `count` have come or after a second.
-  std::vector<int64_t> Take(size_t count) {
-    for (int i = 0; i < 100; ++i) {
-      {
-        std::lock_guard<std::mutex> l(m_);
-        if (stamps_.size() >= count) break;
-      }
-      Sleep(10);
-    }
-    std::lock_guard<std::mutex> l(m_);
-    std::vector<int64_t> out;
-    out.swap(stamps_);
-    return out;
-  }
-
- private:
-  static DWORD WINAPI Main(void* p) {
-    auto* self = static_cast<KeyHookStamps*>(p);
-    MSG m;
-    PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE);  // the thread's queue, for WM_QUIT
-    self->hook_ = SetWindowsHookExW(WH_KEYBOARD_LL, &KeyHookStamps::Proc, GetModuleHandleW(nullptr), 0);
-    SetEvent(self->ready_);
-    while (GetMessageW(&m, nullptr, 0, 0) > 0) DispatchMessageW(&m);
-    if (self->hook_) UnhookWindowsHookEx(self->hook_);
-    return 0;
-  }
-  static LRESULT CALLBACK Proc(int code, WPARAM w, LPARAM l) {
-    if (code == HC_ACTION && reinterpret_cast<const KBDLLHOOKSTRUCT*>(l)->vkCode == kKey) {
-      const int64_t t = bench::Micros();
-      std::lock_guard<std::mutex> lock(instance_->m_);
-      const size_t i = instance_->stamps_.size();
-      instance_->stamps_.push_back(t);
-      if (instance_->watched_ && (i == 0 || i == instance_->watchLast_)) {
-        instance_->marks_[i == 0 ? 0 : 1] = {t, ProcessCpuMicros(instance_->watched_), true};
-      }
-      return 1;
-    }
-    return CallNextHookEx(nullptr, code, w, l);
-  }
-
-  static inline KeyHookStamps* instance_ = nullptr;
-  HANDLE ready_ = nullptr;
-  HANDLE thread_ = nullptr;
-  DWORD threadId_ = 0;
-  HHOOK hook_ = nullptr;
-  std::mutex m_;
-  std::vector<int64_t> stamps_;
-  HANDLE watched_ = nullptr;
-  size_t watchLast_ = 0;
-  CpuMark marks_[2];
 };
 
 // Injects through the system's sink and notes, per key event, the time just
@@ -459,80 +361,6 @@ Run Play(Method m, const Script& s, KeyHookStamps& hook) {
   return run;
 }
 
-// A copy of the program in a folder of its own under the temporary folder,
-// with a settings file of the defaults beside it (without one the program
-// asks about it in a box at start); the folder goes with this object.
-class ProgramFolder {
- public:
-  explicit ProgramFolder(const std::wstring& exe) {
-    wchar_t tmp[MAX_PATH];
-    const DWORD n = GetTempPathW(MAX_PATH, tmp);
-    if (n == 0 || n >= MAX_PATH) return;
-    for (int attempt = 0; attempt < 100 && dir_.empty(); ++attempt) {
-      const std::wstring d = std::wstring(tmp) + L"tesmuro-timing-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                             std::to_wstring(GetTickCount() + attempt);
-      if (CreateDirectoryW(d.c_str(), nullptr)) dir_ = d;
-    }
-    if (dir_.empty()) return;
-    exe_ = dir_ + L"\\Tesmuro.exe";
-    if (!CopyFileW(exe.c_str(), exe_.c_str(), TRUE)) {
-      error_ = "cannot copy the program";
-      return;
-    }
-    TSettings settings = ConstructionSettings();
-    settings.LoopByCount = true;  // /loops 1 says so for the run anyway
-    settings.LoopCount = 1;
-    if (!Write(dir_ + L"\\" + std::wstring(kSettingsFileName, kSettingsFileName + sizeof kSettingsFileName - 1),
-               FormatSettings(settings))) {
-      error_ = "cannot write the settings file";
-      return;
-    }
-    ok_ = true;
-  }
-  ~ProgramFolder() {
-    if (!dir_.empty()) RemoveTree(dir_);
-  }
-  ProgramFolder(const ProgramFolder&) = delete;
-  ProgramFolder& operator=(const ProgramFolder&) = delete;
-
-  bool Ok() const { return ok_; }
-  const char* Error() const { return dir_.empty() ? "cannot make a temporary folder" : error_; }
-  const std::wstring& Dir() const { return dir_; }
-  const std::wstring& Exe() const { return exe_; }
-
-  static bool Write(const std::wstring& path, const std::string& bytes) {
-    std::FILE* f = _wfopen(path.c_str(), L"wb");
-    if (!f) return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && ok;
-  }
-
- private:
-  static void RemoveTree(const std::wstring& dir) {
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-      do {
-        const std::wstring name = fd.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::wstring path = dir + L"\\" + name;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          RemoveTree(path);
-        } else {
-          SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-          DeleteFileW(path.c_str());
-        }
-      } while (FindNextFileW(h, &fd));
-      FindClose(h);
-    }
-    RemoveDirectoryW(dir.c_str());
-  }
-
-  std::wstring dir_, exe_;
-  const char* error_ = "";
-  bool ok_ = false;
-};
-
 constexpr char kProgramName[] = "Tesmuro.exe";
 
 struct ProgramRun {
@@ -556,16 +384,9 @@ ProgramRun PlayProgram(const ProgramFolder& folder, const Script& s, KeyHookStam
     run.error = ERROR_WRITE_FAULT;
     return run;
   }
-  std::wstring cmd = L"\"" + folder.Exe() + L"\" /play \"" + script + L"\" /loops 1 /exit";
-  STARTUPINFOW si = {};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi = {};
+  PROCESS_INFORMATION pi;
   hook.Take(0);  // nothing left over from before
-  if (!CreateProcessW(folder.Exe().c_str(), cmd.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                      folder.Dir().c_str(), &si, &pi)) {
-    run.error = GetLastError();
-    return run;
-  }
+  if (!folder.Start(L"/play \"" + script + L"\" /loops 1 /exit", pi, run.error)) return run;
   run.started = true;
   hook.Watch(pi.hProcess, n - 1);
   ResumeThread(pi.hThread);
@@ -752,24 +573,21 @@ int main() {
   }
   rounds = std::clamp(rounds, 1, 100);
   longMs = std::clamp(longMs, 100, 600000);
-  if (exe.empty()) {
-    wchar_t self[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    exe = std::wstring(self, n < MAX_PATH ? n : 0);
-    const size_t slash = exe.find_last_of(L"\\/");
-    exe = (slash == std::wstring::npos ? std::wstring() : exe.substr(0, slash + 1)) + L"Tesmuro.exe";
-  }
+  if (exe.empty()) exe = bench::ProgramBesideThis();
   if (GetFileAttributesW(exe.c_str()) == INVALID_FILE_ATTRIBUTES) {
     std::fprintf(stderr, "%ls not found (name the program with /exe PATH)\n", exe.c_str());
     return 1;
   }
-  const ProgramFolder program(exe);
+  TSettings settings = ConstructionSettings();  // the defaults
+  settings.LoopByCount = true;                   // /loops 1 says so for the run anyway
+  settings.LoopCount = 1;
+  const ProgramFolder program(exe, L"tesmuro-timing", settings);
   if (!program.Ok()) {
     std::fprintf(stderr, "%s (%ls)\n", program.Error(), program.Dir().c_str());
     return 1;
   }
 
-  KeyHookStamps hook;
+  KeyHookStamps hook(kKey);
   if (!hook.Installed()) {
     std::printf("the low-level keyboard hook could not be installed\n");
     return 1;
