@@ -61,9 +61,27 @@ TargetIntegrity WindowIntegrity(HWND window) {
   return t;
 }
 
+// Reads whatever waits in the calling thread's message queue. Under Wine,
+// setting the pointer's position (SetCursorPos, or injected mouse input that
+// moves it) leaves an X motion event for the thread that did it, taken off
+// only when that thread reads its messages. The player's thread has no window
+// and no message loop of its own, so its queue would grow with every move,
+// and with a low-level keyboard hook installed every key it injects would
+// wait longer behind it. The sink therefore reads the queue after every mouse
+// event it injects. One read costs a round trip to the Wine server (some
+// 25 us, against about 1 ms for a SetCursorPos there) and next to nothing on
+// Windows; injected keys leave nothing behind and are not followed by one.
+void EmptyOwnQueue() {
+  MSG m;
+  while (::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&m);
+}
+
 class WinInputSink final : public IInputSink {
  public:
-  void MoveTo(int32_t x, int32_t y) override { ::SetCursorPos(x, y); }
+  void MoveTo(int32_t x, int32_t y) override {
+    ::SetCursorPos(x, y);
+    EmptyOwnQueue();
+  }
 
   void MoveBy(int32_t dx, int32_t dy) override {
     INPUT input{};
@@ -72,6 +90,7 @@ class WinInputSink final : public IInputSink {
     input.mi.dy = dy;
     input.mi.dwFlags = MOUSEEVENTF_MOVE;
     ::SendInput(1, &input, sizeof(INPUT));
+    EmptyOwnQueue();
   }
 
   void Button(MouseButton button, bool down, int32_t x, int32_t y) override {
@@ -87,11 +106,13 @@ class WinInputSink final : public IInputSink {
         break;
     }
     ::mouse_event(flags, static_cast<DWORD>(x), static_cast<DWORD>(y), data, 0);
+    EmptyOwnQueue();
   }
 
   void Wheel(WheelAxis axis, int32_t turn, int32_t a, int32_t b) override {
     ::mouse_event(axis == WheelAxis::Vertical ? MOUSEEVENTF_WHEEL : MOUSEEVENTF_HWHEEL, static_cast<DWORD>(a),
                   static_cast<DWORD>(b), static_cast<DWORD>(turn), 0);
+    EmptyOwnQueue();
   }
 
   void Key(const KeyStroke& k) override {
