@@ -12,6 +12,7 @@
 #include "linux/console.h"
 #include "linux/files.h"
 #include "linux/x_session.h"
+#include "play/desktop_x11.h"
 #include "os/monotonic_posix.h"
 #include "os/pc_keyboard.h"
 #include "os/platform.h"
@@ -134,6 +135,10 @@ int RunRecord(const Options& o, const TSettings& settings) {
   NoControllers controllers;
   LineStore lines;
   RecordingSession session(x.Hooks(), x.Clock(), controllers, lines);
+  // The windows the buttons and keys act on, through a connection of the
+  // recording's own (the events are handled on this thread).
+  std::unique_ptr<play::X11Desktop> desktop = play::X11Desktop::Open(o.display.value_or(""));
+  session.UseDesktop(desktop.get());
   save.lines = &lines;
   g_recordSave = &save;
 
