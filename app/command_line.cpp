@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "play/run_texts.h"
+#include "setup/settings.h"
 
 namespace tesmuro {
 namespace {
@@ -49,7 +50,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       if (!hasValue) {
         fail("/loops 后面缺少播放遍数");
       } else if (auto n = play::ParsePassCount(args[++i])) {
-        c.loops = n;
+        c.run.loops = n;
       } else {
         fail("/loops 的遍数必须是 1 到 2147483647 之间的整数：" + args[i]);
       }
@@ -57,7 +58,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       if (!hasValue) {
         fail("/for 后面缺少播放时长（时:分:秒）");
       } else if (auto t = play::ParseDuration(args[++i])) {
-        c.forSeconds = t;
+        c.run.forSeconds = t;
       } else {
         fail("/for 的时长必须是 时:分:秒，例如 1:30:00：" + args[i]);
       }
@@ -65,23 +66,21 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       if (!hasValue) {
         fail("/speed 后面缺少播放速度");
       } else if (auto s = play::ParseSpeedPercent(args[++i])) {
-        c.speedPercent = s;
+        c.run.speedPercent = s;
       } else {
         fail("/speed 的速度必须是 0.1 到 100 之间的数：" + args[i]);
       }
     } else if (name == "exit") {
       c.exitWhenDone = true;
-    } else if (name == "game") {
-      c.gameMode = true;
-    } else if (name == "scale") {
-      c.scaleToScreen = true;
+    } else if (ApplyRunSwitch(name, c.run)) {
+      // /game, /scale
     } else {
       fail("未知的命令行开关：" + a);
     }
   }
-  if (!play && (c.loops || c.forSeconds || c.speedPercent || c.exitWhenDone))
+  if (!play && (c.run.loops || c.run.forSeconds || c.run.speedPercent || c.exitWhenDone))
     fail("/loops、/for、/speed 和 /exit 只能与 /play 一起使用");
-  if (c.loops && c.forSeconds) fail("/loops 和 /for 只能选一个");
+  if (c.run.loops && c.run.forSeconds) fail("/loops 和 /for 只能选一个");
   if (play) {
     c.action = CommandLine::Action::Play;
   } else if (!c.file.empty()) {
@@ -103,7 +102,7 @@ const char* CommandLineUsage() {
          "/game\t本次运行使用游戏模式：录制鼠标的相对移动，按扫描码回放按键。\n"
          "/scale\t本次运行把在其他屏幕上录制的坐标换算到当前屏幕。\n"
          "/exit\t播放结束后退出。退出码：0 播放完毕，1 被用户停止，2 出错（出错时不弹出提示框），"
-         "3 目标窗口以管理员身份运行，回放的输入被系统拦截。\n"
+         "3 目标窗口以管理员身份运行，回放的输入被系统拦截，4 等待窗口或颜色超时。\n"
          "/?\t显示本说明。\n"
          "\n"
          "开关不区分大小写，也可以用“-”开头。";

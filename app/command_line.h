@@ -10,17 +10,18 @@
 // pace, for this run only (the numbers are read as the Linux program reads
 // them, play/run_texts.h); /exit closes the program when
 // the run ends, with exit code 0 (played to the end), 1 (stopped by the user)
-// or 2 (an error; then no box waits for a click), or 3 (the system dropped the
-// input on its way to an elevated window). /game and /scale switch game mode
+// or 2 (an error; then no box waits for a click), 3 (the system dropped the
+// input on its way to an elevated window) or 4 (a wait for a window or a
+// colour ran out of time). /game and /scale switch game mode
 // and the mapping onto the current screen on for this run of the program;
 // they may also stand without /play. Switches are
 // case-insensitive and may start with '-' instead of '/'.
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
+
+#include "play/run_options.h"
 
 namespace tesmuro {
 
@@ -33,14 +34,10 @@ struct CommandLine {
   enum class Action { None, Open, Play, Usage };
   Action action = Action::None;
   std::string file;  // UTF-8
-  std::optional<int32_t> loops;
-  std::optional<int64_t> forSeconds;
-  std::optional<int32_t> speedPercent;
+  // /loops, /for and /speed for the run of /play; /game and /scale for every
+  // run of the program (the settings file is not changed).
+  play::RunRequest run;
   bool exitWhenDone = false;
-  // Game mode and the mapping onto the current screen, for this run of the
-  // program (the settings file is not changed).
-  bool gameMode = false;
-  bool scaleToScreen = false;
   // What is wrong with the command line (UTF-8); empty when nothing is.
   std::string error;
 };

@@ -79,8 +79,7 @@ void TFrmMain::FormShow() {
 void TFrmMain::SetCommandLine(const CommandLine& commandLine) {
   commandLine_ = commandLine;
   exitWhenDone_ = commandLine.action == CommandLine::Action::Play && commandLine.exitWhenDone;
-  gameModeSwitch_ = commandLine.gameMode;
-  scaleSwitch_ = commandLine.scaleToScreen;
+  switches_ = RunSwitchesOf(commandLine.run);
 }
 
 bool TFrmMain::RunCommandLine() {
@@ -103,9 +102,9 @@ bool TFrmMain::RunCommandLine() {
   if (c.action != CommandLine::Action::Play) return false;
   recording_.Pause();
   RunRequest request = Request(/*withShutdown=*/true);
-  if (c.speedPercent) request.speedPercent = c.speedPercent;
-  request.loops = c.loops;
-  request.forSeconds = c.forSeconds;
+  if (c.run.speedPercent) request.speedPercent = c.run.speedPercent;
+  request.loops = c.run.loops;
+  request.forSeconds = c.run.forSeconds;
   if (BeginRun(play::ScriptSource::File(c.file), request)) UpdateCaption(c.file);
   return true;
 }
@@ -289,7 +288,7 @@ void TFrmMain::BitBtnClearClick() {
 // ---- record and stop ----
 
 void TFrmMain::SBRecordClick() {
-  RecordingOptions options = RecordingOptionsFor(Settings, {.gameMode = gameModeSwitch_});
+  RecordingOptions options = RecordingOptionsFor(Settings, {.gameMode = switches_.gameMode});
   if (screen_) options.screen = screen_();
   // The journal starts with the text before the recording's first line.
   document_.RecordingStarts(clock_.TickCount());
@@ -326,9 +325,7 @@ void TFrmMain::StopPlayer() {
 }
 
 RunRequest TFrmMain::Request(bool withShutdown) const {
-  RunRequest r;
-  r.gameMode = gameModeSwitch_;
-  r.scaleToScreen = scaleSwitch_;
+  RunRequest r = switches_;
   // An unattended run whose input the system drops has nothing to play to.
   r.stopWhenBlocked = exitWhenDone_;
   r.withShutdown = withShutdown;

@@ -186,8 +186,7 @@ class TFrmMain : private RecordSink {
   IMainView& view_;
   IClock& clock_;
   std::function<play::ScreenRect()> screen_;
-  bool gameModeSwitch_ = false;  // /game
-  bool scaleSwitch_ = false;     // /scale
+  RunRequest switches_;          // the command line's /game and /scale
   bool blockedShown_ = false;    // the status bar says the input is dropped
   bool stopReasonShown_ = false; // the status bar says why the run stopped
   IJoystickService& joysticks_;

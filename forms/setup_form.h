@@ -57,6 +57,10 @@ enum ControlId : int {
   kIdChkGameMode,
   kIdChkScaleToScreen,
   kIdChkPlayKeyPlaysMemo,
+  kIdChkFollowWindows,
+  kIdEditWaitSeconds,
+  kIdLabel15,
+  kIdLabel16,
 };
 
 enum class Kind { Check, Radio, Edit, HotKey, Label, GlyphButton };
@@ -73,14 +77,14 @@ struct Control {
 };
 
 // The page control fills the top of the dialog; the two buttons sit below it.
-inline constexpr int kPageLeft = 0, kPageTop = 0, kPageWidth = 321, kPageHeight = 297;
+inline constexpr int kPageLeft = 0, kPageTop = 0, kPageWidth = 321, kPageHeight = 345;
 inline constexpr char kTab1Caption[] = "基本设置";
 inline constexpr char kTab2Caption[] = "定时与控制";
 // On the first page.
-inline constexpr int kGroupLeft = 8, kGroupTop = 5, kGroupWidth = 297, kGroupHeight = 257;
+inline constexpr int kGroupLeft = 8, kGroupTop = 5, kGroupWidth = 297, kGroupHeight = 305;
 inline constexpr char kGroupCaption[] = "设置区";
 
-inline constexpr int kButtonTop = 304, kButtonWidth = 75, kButtonHeight = 25;
+inline constexpr int kButtonTop = 352, kButtonWidth = 75, kButtonHeight = 25;
 inline constexpr int kBitBtn1Left = 80, kBitBtn2Left = 160;
 inline constexpr char kBitBtn1Caption[] = "确认";
 inline constexpr char kBitBtn2Caption[] = "放弃";
@@ -127,6 +131,8 @@ inline constexpr Control kControls[] = {
     {kIdChkGameMode, Kind::Check, Parent::Sheet2, "游戏模式", 168, 192, 137, 17, true},
     {kIdChkScaleToScreen, Kind::Check, Parent::Sheet2, "坐标随屏幕换算", 168, 216, 137, 17, true},
     {kIdEditSpeed, Kind::Edit, Parent::Sheet2, "", 72, 240, 49, 20, true},
+    {kIdChkFollowWindows, Kind::Check, Parent::Sheet2, "坐标跟随窗口", 8, 268, 137, 17, true},
+    {kIdEditWaitSeconds, Kind::Edit, Parent::Sheet2, "", 120, 290, 49, 20, true},
     {kIdSBLoad, Kind::GlyphButton, Parent::Sheet2, "", 216, 152, 23, 22, true},
     {kIdLabel9, Kind::Label, Parent::Sheet2, "小时", 72, 60, 0, 0, true},
     {kIdLabel10, Kind::Label, Parent::Sheet2, "分钟", 152, 60, 0, 0, true},
@@ -134,6 +140,8 @@ inline constexpr Control kControls[] = {
     {kIdLabel12, Kind::Label, Parent::Sheet2, "程序启动自动播放动作记录文件名：", 8, 136, 0, 0, true},
     {kIdLabel13, Kind::Label, Parent::Sheet2, "播放速度：", 8, 244, 0, 0, true},
     {kIdLabel14, Kind::Label, Parent::Sheet2, "%（10 到 10000，100 为原速）", 126, 244, 0, 0, true},
+    {kIdLabel15, Kind::Label, Parent::Sheet2, "等待窗口最长秒数：", 8, 294, 0, 0, true},
+    {kIdLabel16, Kind::Label, Parent::Sheet2, "秒（0 为不等待）", 174, 294, 0, 0, true},
 };
 
 inline constexpr char kSBLoadHint[] = "打开记录文件";

@@ -1,6 +1,7 @@
 #include "linux/cli.h"
 
 #include "play/run_texts.h"
+#include "setup/settings.h"
 
 namespace tesmuro::linux_cli {
 
@@ -72,31 +73,30 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       if (!flag(o.noKeys)) return fail("选项 --no-keys 不带参数。");
     } else if (name == "--append") {
       if (!flag(o.append)) return fail("选项 --append 不带参数。");
-    } else if (name == "--game") {
-      if (!flag(o.gameMode)) return fail("选项 --game 不带参数。");
-    } else if (name == "--scale") {
-      if (!flag(o.scale)) return fail("选项 --scale 不带参数。");
+    } else if (name.rfind("--", 0) == 0 && ApplyRunSwitch(std::string_view(name).substr(2), o.run)) {
+      // --game, --scale
+      if (hasValue) return fail("选项 " + name + " 不带参数。");
     } else if (name == "--until-stop") {
-      if (!flag(o.untilStop)) return fail("选项 --until-stop 不带参数。");
+      if (!flag(o.run.untilStop)) return fail("选项 --until-stop 不带参数。");
       ++loopModes;
     } else if (name == "--loops" || name == "-n") {
       if (!takeValue()) return fail("选项 " + name + " 需要一个次数。");
-      o.loops = play::ParsePassCount(value);
-      if (!o.loops) return fail("次数“" + value + "”无效：应为 1 到 2147483647 的整数。");
+      o.run.loops = play::ParsePassCount(value);
+      if (!o.run.loops) return fail("次数“" + value + "”无效：应为 1 到 2147483647 的整数。");
       ++loopModes;
     } else if (name == "--for") {
       if (!takeValue()) return fail("选项 --for 需要一个时长（时:分:秒）。");
-      o.forSeconds = play::ParseDuration(value);
-      if (!o.forSeconds) return fail("时长“" + value + "”无效：应为 时:分:秒，例如 1:30:00。");
+      o.run.forSeconds = play::ParseDuration(value);
+      if (!o.run.forSeconds) return fail("时长“" + value + "”无效：应为 时:分:秒，例如 1:30:00。");
       ++loopModes;
     } else if (name == "--speed" || name == "-s") {
       if (!takeValue()) return fail("选项 " + name + " 需要一个倍数。");
-      o.speedPercent = play::ParseSpeedPercent(value);
-      if (!o.speedPercent) return fail("速度“" + value + "”无效：应为 0.1 到 100 之间的数（小数点用 .）。");
+      o.run.speedPercent = play::ParseSpeedPercent(value);
+      if (!o.run.speedPercent) return fail("速度“" + value + "”无效：应为 0.1 到 100 之间的数（小数点用 .）。");
     } else if (name == "--wait-limit") {
       if (!takeValue()) return fail("选项 --wait-limit 需要一个秒数。");
-      o.waitLimitSeconds = ParseSeconds(value);
-      if (!o.waitLimitSeconds)
+      o.run.waitLimitSeconds = ParseSeconds(value);
+      if (!o.run.waitLimitSeconds)
         return fail("秒数“" + value + "”无效：应为 0 到 " + std::to_string(kMaxWaitLimitSeconds) + " 的整数。");
     } else if (name == "--settings") {
       if (!takeValue()) return fail("选项 --settings 需要一个文件名。");
@@ -127,13 +127,16 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
   if (o.file.empty()) return fail("脚本文件名为空。");
 
   if (o.command == Command::Record) {
-    if (o.loops || o.untilStop || o.forSeconds || o.speedPercent || o.scale || o.waitLimitSeconds)
+    // Of the run's options record takes game mode alone.
+    play::RunRequest recordable;
+    recordable.gameMode = o.run.gameMode;
+    if (o.run != recordable)
       return fail("--loops、--until-stop、--for、--speed、--scale 和 --wait-limit 只用于 play。");
     if (o.noMouse && o.noKeys) return fail("--no-mouse 和 --no-keys 同时使用时没有可录制的内容。");
-    if (o.noMouse && o.gameMode) return fail("--game 录制鼠标的相对移动，不能与 --no-mouse 同时使用。");
+    if (o.noMouse && o.run.gameMode) return fail("--game 录制鼠标的相对移动，不能与 --no-mouse 同时使用。");
   } else {
     if (o.noMouse || o.noKeys || o.append) return fail("--no-mouse、--no-keys 和 --append 只用于 record。");
-    if (o.gameMode) return fail("--game 只用于 record：Linux 版的回放不受游戏模式影响。");
+    if (o.run.gameMode) return fail("--game 只用于 record：Linux 版的回放不受游戏模式影响。");
     if (loopModes > 1) return fail("--loops、--until-stop 和 --for 只能选一个。");
   }
   return r;

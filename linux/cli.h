@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "play/run_options.h"
+
 namespace tesmuro::linux_cli {
 
 enum class Command { None, Help, Version, Record, Play };
@@ -25,14 +27,11 @@ struct Options {
   std::optional<std::string> display;
   // record
   bool noMouse = false, noKeys = false, append = false;
-  bool gameMode = false;  // relative motion in place of positions (on: whatever the settings say)
-  // play: at most one loop mode
-  std::optional<int32_t> loops;
-  bool untilStop = false;
-  std::optional<int64_t> forSeconds;
-  std::optional<int32_t> speedPercent;  // 10..10000
-  bool scale = false;
-  std::optional<int32_t> waitLimitSeconds;  // 0..kMaxWaitLimitSeconds; 0: never wait for a window
+  // play: at most one loop mode, the speed (10..10000), the screen mapping,
+  // the wait limit (0..kMaxWaitLimitSeconds; 0: never wait for a window);
+  // record: game mode alone (relative motion in place of positions; on:
+  // whatever the settings say).
+  play::RunRequest run;
 };
 
 // The longest --wait-limit: a day.

@@ -80,12 +80,7 @@ int RunPlay(const Options& o, const TSettings& settings) {
   if (settings.ShutAfterLoops || settings.ShutAfterElapsed)
     Out().Say("设置中的“回放后关机”在 Linux 版中不可用，已忽略。");
 
-  RunRequest request;
-  request.loops = o.loops;
-  request.untilStop = o.untilStop;
-  request.forSeconds = o.forSeconds;
-  request.speedPercent = o.speedPercent;
-  request.scaleToScreen = o.scale;
+  RunRequest request = o.run;
   request.withShutdown = false;  // told above: no shutdown here
   // The POSIX half's requester shuts nothing down.
   play::PlaybackSession session([&sink] {
@@ -103,8 +98,7 @@ int RunPlay(const Options& o, const TSettings& settings) {
     void SetStatusText(int, std::string_view) override {}
   } noLines;
 
-  play::RunOptions options = RunOptionsFor(settings, request);
-  if (o.waitLimitSeconds) options.waitLimitSeconds = *o.waitLimitSeconds;
+  const play::RunOptions options = RunOptionsFor(settings, request);
   const uint32_t start = MillisecondTick();
   if (session.Start(play::ScriptSource::File(o.file), options, start) !=
       play::PlaybackSession::StartResult::Started) {

@@ -100,7 +100,7 @@ int RunRecord(const Options& o, const TSettings& settings) {
   // The recorders, game mode (the pointer's relative motion, XInput 2 raw
   // motion, in place of its positions) and the stop key.
   RecordingOptions recording = RecordingOptionsFor(
-      settings, {.gameMode = o.gameMode, .noMouse = o.noMouse, .noKeys = o.noKeys, .stopKeyOnly = true});
+      settings, {.gameMode = o.run.gameMode, .noMouse = o.noMouse, .noKeys = o.noKeys, .stopKeyOnly = true});
   if (!recording.mouse && !recording.keys) {
     Out().Say("设置中鼠标和键盘录制都已关闭，没有可录制的内容。");
     return kExitError;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "play/input_sink.h"
@@ -41,6 +42,21 @@ struct RunOptions {
   // only follow); a wait word's own limit takes its place.
   int32_t waitLimitSeconds = 10;
   bool operator==(const RunOptions&) const = default;
+};
+
+// What one run is asked besides the settings (a command line's options, for
+// that run only); RunOptionsFor (setup/settings.h) puts it in their place.
+struct RunRequest {
+  std::optional<int32_t> loops;         // that many passes
+  bool untilStop = false;               // until stopped
+  std::optional<int64_t> forSeconds;    // for that long
+  std::optional<int32_t> speedPercent;  // at that speed
+  bool gameMode = false;                // on for this run (off: as the settings say)
+  bool scaleToScreen = false;           // on for this run (off: as the settings say)
+  std::optional<int32_t> waitLimitSeconds;  // the longest wait for a window or colour
+  bool stopWhenBlocked = false;
+  bool withShutdown = true;             // the settings' shutdown applies
+  bool operator==(const RunRequest&) const = default;
 };
 
 // The script a run plays: a file, or the script box's text as it stands

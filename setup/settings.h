@@ -13,8 +13,6 @@
 #include <string>
 #include <string_view>
 
-#include <optional>
-
 #include "play/run_options.h"
 #include "play/speed.h"
 #include "record/recording_options.h"
@@ -88,19 +86,17 @@ std::string FormatSettings(const TSettings& s);
 void ParseSettings(std::FILE* f, TSettings& s);
 void ParseSettings(std::string_view bytes, TSettings& s);
 
-// What one run is asked besides the settings (the command line's options,
-// for that run only).
-struct RunRequest {
-  std::optional<int32_t> loops;         // that many passes
-  bool untilStop = false;               // until stopped
-  std::optional<int64_t> forSeconds;    // for that long
-  std::optional<int32_t> speedPercent;  // at that speed
-  bool gameMode = false;                // on for this run (off: as the settings say)
-  bool scaleToScreen = false;
-  std::optional<int32_t> waitLimitSeconds;  // the longest wait for a window or colour
-  bool stopWhenBlocked = false;
-  bool withShutdown = true;             // the settings' shutdown applies
-};
+using play::RunRequest;
+
+// A command line's on/off switch for one run, by its name without the prefix
+// ("game": game mode, "scale": the mapping onto the current screen): true
+// when `name` is one and `request` has it on now. Both programs' command
+// lines take them through here.
+bool ApplyRunSwitch(std::string_view name, RunRequest& request);
+
+// The on/off switches of `request` alone (what every run of the program
+// takes from its command line), without its loops, speed and limits.
+RunRequest RunSwitchesOf(const RunRequest& request);
 
 // A run's options: the settings' loop mode (by count, else timed, else until
 // stopped, else one pass), times as 64-bit sums so that no stored number can

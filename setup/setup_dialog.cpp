@@ -8,13 +8,15 @@ namespace {
 
 using State = SetupDialogState;
 
-// The loop-mode group, in LoopRadio's order.
-constexpr bool State::*kLoopRadios[] = {&State::RdLoopNum, &State::RdLoopKey, &State::RdLoopTime};
+namespace id = forms::setup;
 
-void SetRadio(State& d, bool State::*box, bool on) {
+// The loop-mode group, in LoopRadio's order.
+constexpr int kLoopRadios[] = {id::kIdRdLoopNum, id::kIdRdLoopKey, id::kIdRdLoopTime};
+
+void SetRadio(State& d, int control, bool on) {
   if (on)
-    for (auto b : kLoopRadios) d.*b = false;
-  d.*box = on;
+    for (int r : kLoopRadios) d.Check(r, false);
+  d.Check(control, on);
 }
 
 }  // namespace
@@ -44,6 +46,10 @@ NegativeInteger::NegativeInteger(std::string_view box, std::string_view text)
 SpeedOutOfRange::SpeedOutOfRange(std::string_view text)
     : InvalidInteger(Message{}, "播放速度必须在 " + std::to_string(kMinSpeedPercent) + " 到 " +
                                     std::to_string(kMaxSpeedPercent) + " 之间：'" + std::string(text) + "'") {}
+
+WaitOutOfRange::WaitOutOfRange(std::string_view text)
+    : InvalidInteger(Message{}, "等待窗口最长秒数必须是 " + std::to_string(kMinWaitSeconds) + " 到 " +
+                                    std::to_string(kMaxWaitSeconds) + " 之间的整数：'" + std::string(text) + "'") {}
 
 namespace {
 
@@ -104,19 +110,18 @@ int32_t ParseInteger(std::string_view text) {
 namespace {
 
 using T = TSettings;
-namespace id = forms::setup;
 using namespace links;
 
 // Steps 1 to 26 of the record, then the fields that came later.
 constexpr SetupField kFields[] = {
-    {id::kIdChkMouse, Check{&State::ChkMouse, &T::RecMouse}},
-    {id::kIdChkKey, Check{&State::ChkKey, &T::RecKey}},
-    {id::kIdChkJoy, Check{&State::ChkJoy, &T::RecJoy}},
-    {id::kIdChkRecMMouse, Check{&State::ChkRecMMouse, &T::RecMouseMsg}},
-    {id::kIdChkRecMKey, Check{&State::ChkRecMKey, &T::RecKeyMsg}},
-    {id::kIdRdLoopKey, Radio{&State::RdLoopKey, &T::LoopUntilKey}},
-    {id::kIdRdLoopNum, Radio{&State::RdLoopNum, &T::LoopByCount}},
-    {id::kIdRdLoopTime, Radio{&State::RdLoopTime, &T::LoopByTime}},
+    {id::kIdChkMouse, Check{&T::RecMouse}},
+    {id::kIdChkKey, Check{&T::RecKey}},
+    {id::kIdChkJoy, Check{&T::RecJoy}},
+    {id::kIdChkRecMMouse, Check{&T::RecMouseMsg}},
+    {id::kIdChkRecMKey, Check{&T::RecKeyMsg}},
+    {id::kIdRdLoopKey, Radio{&T::LoopUntilKey}},
+    {id::kIdRdLoopNum, Radio{&T::LoopByCount}},
+    {id::kIdRdLoopTime, Radio{&T::LoopByTime}},
     {id::kIdEditLoopNum, Amount{&State::EditLoopNum, &T::LoopCount, "循环次数"}},
     {id::kIdEditHour, Amount{&State::EditHour, &T::LoopHours, "循环时间的小时数"}},
     {id::kIdEditMin, Amount{&State::EditMin, &T::LoopMinutes, "循环时间的分钟数"}},
@@ -124,51 +129,66 @@ constexpr SetupField kFields[] = {
     {id::kIdHotKeyStart, HotKey{&State::HotKeyStart, &T::StartKey}},
     {id::kIdHotKeyStop, HotKey{&State::HotKeyStop, &T::StopKey}},
     {id::kIdHotKeyRec, HotKey{&State::HotKeyRec, &T::RecordKey}},
-    {id::kIdChkShortCut, Check{&State::ChkShortCut, &T::ShortCutControl}},
-    {id::kIdChkShutNumTime, Check{&State::ChkShutNumTime, &T::ShutAfterLoops}},
-    {id::kIdChkShutPassTime, Check{&State::ChkShutPassTime, &T::ShutAfterElapsed}},
-    {id::kIdChkAutoRun, Check{&State::ChkAutoRun, &T::AutoRun}},
+    {id::kIdChkShortCut, Check{&T::ShortCutControl}},
+    {id::kIdChkShutNumTime, Check{&T::ShutAfterLoops}},
+    {id::kIdChkShutPassTime, Check{&T::ShutAfterElapsed}},
+    {id::kIdChkAutoRun, Check{&T::AutoRun}},
     {id::kIdEditPassH, Amount{&State::EditPassH, &T::ShutHours, "关机前累计时间的小时数"}},
     {id::kIdEditPassM, Amount{&State::EditPassM, &T::ShutMinutes, "关机前累计时间的分钟数"}},
     {id::kIdEditPassS, Amount{&State::EditPassS, &T::ShutSeconds, "关机前累计时间的秒数"}},
     {id::kIdEditAutoFileName, FileName{&State::EditAutoFileName, &T::AutoFileName}},
-    {id::kIdChkAutoShow, Check{&State::ChkAutoShow, &T::AutoPlay}},
-    {id::kIdChkPostJoy, Check{&State::ChkPostJoy, &T::PostJoy}},
-    {id::kIdChkSendInput, Check{&State::ChkSendInput, &T::SendInputJoy}},
+    {id::kIdChkAutoShow, Check{&T::AutoPlay}},
+    {id::kIdChkPostJoy, Check{&T::PostJoy}},
+    {id::kIdChkSendInput, Check{&T::SendInputJoy}},
     {id::kIdEditSpeed, Speed{&State::EditSpeed, &T::SpeedPercent}},
-    {id::kIdChkGameMode, Check{&State::ChkGameMode, &T::GameMode}},
-    {id::kIdChkScaleToScreen, Check{&State::ChkScaleToScreen, &T::ScaleToScreen}},
-    {id::kIdChkPlayKeyPlaysMemo, Check{&State::ChkPlayKeyPlaysMemo, &T::PlayKeyPlaysMemo}},
+    {id::kIdChkGameMode, Check{&T::GameMode}},
+    {id::kIdChkScaleToScreen, Check{&T::ScaleToScreen}},
+    {id::kIdChkPlayKeyPlaysMemo, Check{&T::PlayKeyPlaysMemo}},
+    {id::kIdChkFollowWindows, Check{&T::FollowWindows}},
+    {id::kIdEditWaitSeconds, WaitSeconds{&State::EditWaitSeconds, &T::WaitWindowSeconds}},
 };
 
-// Each kind of field, filled and read back. A read assigns its field only
-// once the value is known, so a throwing conversion leaves its own field and
-// every later one untouched.
+// Each kind of field, filled and read back (`control` is its id). A read
+// assigns its field only once the value is known, so a throwing conversion
+// leaves its own field and every later one untouched.
 template <class Link>
-void Fill(const Link& l, const T& s, State& d, const NameConversion&) { d.*l.box = s.*l.field; }
+void Fill(const Link& l, int, const T& s, State& d, const NameConversion&) { d.*l.box = s.*l.field; }
 template <class Link>
-void Read(const Link& l, const State& d, T& s, const NameConversion&) { s.*l.field = d.*l.box; }
+void Read(const Link& l, int, const State& d, T& s, const NameConversion&) { s.*l.field = d.*l.box; }
 
-void Fill(const Radio& l, const T& s, State& d, const NameConversion&) { SetRadio(d, l.box, s.*l.field); }
+void Fill(const Check& l, int control, const T& s, State& d, const NameConversion&) { d.Check(control, s.*l.field); }
+void Read(const Check& l, int control, const State& d, T& s, const NameConversion&) { s.*l.field = d.Checked(control); }
 
-void Fill(const Amount& l, const T& s, State& d, const NameConversion&) { d.*l.box = ToDec(s.*l.field); }
-void Read(const Amount& l, const State& d, T& s, const NameConversion&) {
+void Fill(const Radio& l, int control, const T& s, State& d, const NameConversion&) {
+  SetRadio(d, control, s.*l.field);
+}
+void Read(const Radio& l, int control, const State& d, T& s, const NameConversion&) { s.*l.field = d.Checked(control); }
+
+void Fill(const Amount& l, int, const T& s, State& d, const NameConversion&) { d.*l.box = ToDec(s.*l.field); }
+void Read(const Amount& l, int, const State& d, T& s, const NameConversion&) {
   const int32_t v = ParseInteger(d.*l.box);
   if (v < 0) throw NegativeInteger(l.name, d.*l.box);
   s.*l.field = v;
 }
 
-void Fill(const Speed& l, const T& s, State& d, const NameConversion&) { d.*l.box = ToDec(s.*l.field); }
-void Read(const Speed& l, const State& d, T& s, const NameConversion&) {
+void Fill(const Speed& l, int, const T& s, State& d, const NameConversion&) { d.*l.box = ToDec(s.*l.field); }
+void Read(const Speed& l, int, const State& d, T& s, const NameConversion&) {
   const int32_t v = ParseInteger(d.*l.box);
   if (v < kMinSpeedPercent || v > kMaxSpeedPercent) throw SpeedOutOfRange(d.*l.box);
   s.*l.field = v;
 }
 
-void Fill(const FileName& l, const T& s, State& d, const NameConversion& ansiToUtf8) {
+void Fill(const WaitSeconds& l, int, const T& s, State& d, const NameConversion&) { d.*l.box = ToDec(s.*l.field); }
+void Read(const WaitSeconds& l, int, const State& d, T& s, const NameConversion&) {
+  const std::optional<int32_t> v = TryParseInteger(d.*l.box);
+  if (!v || *v < kMinWaitSeconds || *v > kMaxWaitSeconds) throw WaitOutOfRange(d.*l.box);
+  s.*l.field = *v;
+}
+
+void Fill(const FileName& l, int, const T& s, State& d, const NameConversion& ansiToUtf8) {
   d.*l.box = ansiToUtf8(s.*l.field);
 }
-void Read(const FileName& l, const State& d, T& s, const NameConversion& utf8ToAnsi) {
+void Read(const FileName& l, int, const State& d, T& s, const NameConversion& utf8ToAnsi) {
   s.*l.field = utf8ToAnsi(d.*l.box);
 }
 
@@ -178,12 +198,12 @@ std::span<const SetupField> SetupFields() { return kFields; }
 
 SetupDialogState FillSetupDialog(const TSettings& s, const NameConversion& ansiToUtf8) {
   SetupDialogState d;
-  for (const SetupField& f : kFields) std::visit([&](const auto& l) { Fill(l, s, d, ansiToUtf8); }, f.link);
+  for (const SetupField& f : kFields) std::visit([&](const auto& l) { Fill(l, f.control, s, d, ansiToUtf8); }, f.link);
   return d;
 }
 
 void ReadSetupDialog(const SetupDialogState& d, TSettings& s, const NameConversion& utf8ToAnsi) {
-  for (const SetupField& f : kFields) std::visit([&](const auto& l) { Read(l, d, s, utf8ToAnsi); }, f.link);
+  for (const SetupField& f : kFields) std::visit([&](const auto& l) { Read(l, f.control, d, s, utf8ToAnsi); }, f.link);
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -17,18 +18,14 @@
 
 namespace tesmuro::setup {
 
-// What the user sees in the dialog. Edit texts are UTF-8; the hot-key boxes
-// hold 16-bit shortcut codes (virtual key in the low byte, 0x2000 Shift,
-// 0x4000 Ctrl, 0x8000 Alt; 0 for no key).
+// What the user sees in the dialog. Check boxes and radio buttons are known
+// by their control ids (forms/setup_form.h): `checked` holds those that are
+// on (the two message switches among them are not shown; their values pass
+// through). Edit texts are UTF-8; the hot-key boxes hold 16-bit shortcut
+// codes (virtual key in the low byte, 0x2000 Shift, 0x4000 Ctrl, 0x8000 Alt;
+// 0 for no key).
 struct SetupDialogState {
-  bool ChkMouse = false;
-  bool ChkKey = false;
-  bool ChkJoy = false;
-  bool ChkRecMMouse = false;  // not shown: its value passes through
-  bool ChkRecMKey = false;    // not shown: its value passes through
-  bool RdLoopKey = false;
-  bool RdLoopNum = false;
-  bool RdLoopTime = false;
+  std::set<int> checked;
   std::string EditLoopNum;
   std::string EditHour;
   std::string EditMin;
@@ -36,22 +33,20 @@ struct SetupDialogState {
   uint16_t HotKeyStart = 0;
   uint16_t HotKeyStop = 0;
   uint16_t HotKeyRec = 0;
-  bool ChkShortCut = false;
-  bool ChkShutNumTime = false;
-  bool ChkShutPassTime = false;
-  bool ChkAutoRun = false;
   std::string EditPassH;
   std::string EditPassM;
   std::string EditPassS;
   std::string EditAutoFileName;
-  bool ChkAutoShow = false;
-  bool ChkPostJoy = false;
-  bool ChkSendInput = false;
-  std::string EditSpeed;  // the playback speed in percent
-  bool ChkGameMode = false;
-  bool ChkScaleToScreen = false;
-  bool ChkPlayKeyPlaysMemo = false;
+  std::string EditSpeed;        // the playback speed in percent
+  std::string EditWaitSeconds;  // the longest wait for a window or a colour
 
+  bool Checked(int control) const { return checked.contains(control); }
+  void Check(int control, bool on) {
+    if (on)
+      checked.insert(control);
+    else
+      checked.erase(control);
+  }
   bool operator==(const SetupDialogState&) const = default;
 };
 
@@ -83,6 +78,14 @@ class SpeedOutOfRange : public InvalidInteger {
   explicit SpeedOutOfRange(std::string_view text);
 };
 
+// The error of the wait box holding a text that is not a whole number of
+// seconds from kMinWaitSeconds to kMaxWaitSeconds: names the box and quotes
+// the text as typed.
+class WaitOutOfRange : public InvalidInteger {
+ public:
+  explicit WaitOutOfRange(std::string_view text);
+};
+
 // The edit boxes' integer syntax: leading spaces, then either an optional
 // sign and decimal digits within the signed 32-bit range, or, without a sign,
 // up to eight hexadecimal digits after "$", "x" or "0x" (either case), taken
@@ -96,16 +99,15 @@ int32_t ParseInteger(std::string_view text);
 using NameConversion = std::function<std::string(std::string_view)>;
 
 // How a control of the dialog shows a field of the record: `box` is the
-// control's member of SetupDialogState, `field` the record's.
+// control's member of SetupDialogState (a check box or radio button is known
+// by the control's id alone), `field` the record's.
 namespace links {
 // A check box: the flag as it is.
 struct Check {
-  bool SetupDialogState::*box;
   bool TSettings::*field;
 };
 // A loop-mode radio button: the flag, shown by the group's rule.
 struct Radio {
-  bool SetupDialogState::*box;
   bool TSettings::*field;
 };
 // A count or time box: the number in decimal; read back, an integer that is
@@ -118,6 +120,13 @@ struct Amount {
 // The speed box: the percentage in decimal; read back, an integer from
 // kMinSpeedPercent to kMaxSpeedPercent (else SpeedOutOfRange).
 struct Speed {
+  std::string SetupDialogState::*box;
+  int32_t TSettings::*field;
+};
+// The wait box: whole seconds in decimal; read back, an integer from
+// kMinWaitSeconds to kMaxWaitSeconds (else WaitOutOfRange, also for a text
+// that is no integer).
+struct WaitSeconds {
   std::string SetupDialogState::*box;
   int32_t TSettings::*field;
 };
@@ -136,12 +145,15 @@ struct FileName {
 // One control of the dialog (its id in forms/setup_form.h) and the field it shows.
 struct SetupField {
   int control;
-  std::variant<links::Check, links::Radio, links::Amount, links::Speed, links::HotKey, links::FileName> link;
+  std::variant<links::Check, links::Radio, links::Amount, links::Speed, links::WaitSeconds, links::HotKey,
+               links::FileName>
+      link;
 };
 
 // The dialog's fields: steps 1 to 26 of the record in order, then the speed,
-// game mode, the screen mapping and what the Play hot key plays. Filling,
-// reading back and the window's controls all go by this one table.
+// game mode, the screen mapping, what the Play hot key plays, whether
+// positions follow their windows and the longest wait. Filling, reading back
+// and the window's controls all go by this one table.
 std::span<const SetupField> SetupFields();
 
 // Fills the dialog from the record, in the table's order. Radio buttons
@@ -153,8 +165,9 @@ SetupDialogState FillSetupDialog(const TSettings& s, const NameConversion& ansiT
 // Copies the dialog back into the record, in the table's order. A text that
 // is not an integer throws InvalidInteger at its step, a negative number in
 // one of the seven count and time boxes NegativeInteger, a speed outside 10
-// to 10000 SpeedOutOfRange: the steps before it have been applied, it and
-// the later ones have not.
+// to 10000 SpeedOutOfRange, a wait that is not 0 to 86400 seconds
+// WaitOutOfRange: the steps before it have been applied, it and the later
+// ones have not.
 void ReadSetupDialog(const SetupDialogState& d, TSettings& s, const NameConversion& utf8ToAnsi);
 
 // The hot-key box's own value: the virtual key in the low byte and the

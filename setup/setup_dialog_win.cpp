@@ -255,16 +255,32 @@ void SetupDialogWin::Get(int id, uint16_t& shortcut) const {
   shortcut = setup::HotKeyToShortcut(static_cast<uint16_t>(SendMessageW(Item(id), HKM_GETHOTKEY, 0, 0)));
 }
 
+// Check boxes and radio buttons are known by their ids alone; every other
+// link names its member of the state.
 void SetupDialogWin::SetState(const setup::SetupDialogState& d) {
   for (const setup::SetupField& f : setup::SetupFields())
-    std::visit([&](const auto& l) { Put(f.control, d.*l.box); }, f.link);
+    std::visit(
+        [&](const auto& l) {
+          if constexpr (requires { l.box; })
+            Put(f.control, d.*l.box);
+          else
+            SetChecked(f.control, d.Checked(f.control));
+        },
+        f.link);
   UpdateRadioTabStops();
 }
 
 setup::SetupDialogState SetupDialogWin::State() {
   setup::SetupDialogState d;
   for (const setup::SetupField& f : setup::SetupFields())
-    std::visit([&](const auto& l) { Get(f.control, d.*l.box); }, f.link);
+    std::visit(
+        [&](const auto& l) {
+          if constexpr (requires { l.box; })
+            Get(f.control, d.*l.box);
+          else
+            d.Check(f.control, Checked(f.control));
+        },
+        f.link);
   return d;
 }
 

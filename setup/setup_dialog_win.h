@@ -47,10 +47,8 @@ class SetupDialogWin : public setup::ISetupDialog {
   bool Checked(int id) const;
   void SetChecked(int id, bool on);
   // A control's value, by the type of its member of SetupDialogState.
-  void Put(int id, bool on) { SetChecked(id, on); }
   void Put(int id, const std::string& text);
   void Put(int id, uint16_t shortcut);
-  void Get(int id, bool& on) const { on = Checked(id); }
   void Get(int id, std::string& text) const;
   void Get(int id, uint16_t& shortcut) const;
 

@@ -21,14 +21,14 @@ TEST(CommandLine, PlayWithItsOptionsInAnyOrderCaseAndPrefix) {
   const auto c = ParseCommandLine({"-SPEED", "2.5", "/Play", "a b.crec", "/LOOPS", "3", "-exit"});
   EXPECT_EQ(c.action, Action::Play);
   EXPECT_EQ(c.file, "a b.crec");
-  EXPECT_EQ(c.loops, 3);
-  EXPECT_EQ(c.speedPercent, 250);
+  EXPECT_EQ(c.run.loops, 3);
+  EXPECT_EQ(c.run.speedPercent, 250);
   EXPECT_TRUE(c.exitWhenDone);
   EXPECT_TRUE(c.error.empty()) << c.error;
   const auto plain = ParseCommandLine({"/play", "x.crec"});
-  EXPECT_FALSE(plain.loops.has_value());
-  EXPECT_FALSE(plain.speedPercent.has_value());
-  EXPECT_FALSE(plain.forSeconds.has_value());
+  EXPECT_FALSE(plain.run.loops.has_value());
+  EXPECT_FALSE(plain.run.speedPercent.has_value());
+  EXPECT_FALSE(plain.run.forSeconds.has_value());
   EXPECT_FALSE(plain.exitWhenDone);
 }
 

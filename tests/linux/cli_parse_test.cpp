@@ -17,8 +17,8 @@ TEST(LinuxCommandLine, OptionsStandBeforeOrAfterTheFileInBothSpellings) {
     ASSERT_EQ(r.error, "") << args[0];
     EXPECT_EQ(r.options.command, Command::Play);
     EXPECT_EQ(r.options.file, "a.crec");
-    EXPECT_EQ(r.options.loops, 3);
-    EXPECT_EQ(r.options.speedPercent, 250);
+    EXPECT_EQ(r.options.run.loops, 3);
+    EXPECT_EQ(r.options.run.speedPercent, 250);
   }
   // After "--" a name that starts with a dash is a file.
   EXPECT_EQ(Parse({"record", "--", "-odd.crec"}).options.file, "-odd.crec");
@@ -37,11 +37,17 @@ TEST(LinuxCommandLine, RecordOptionsAndSettings) {
 TEST(LinuxCommandLine, GameModeIsForRecording) {
   ParseResult r = Parse({"record", "x.crec", "--game"});
   ASSERT_EQ(r.error, "");
-  EXPECT_TRUE(r.options.gameMode);
-  EXPECT_FALSE(Parse({"record", "x.crec"}).options.gameMode);
+  EXPECT_TRUE(r.options.run.gameMode);
+  EXPECT_FALSE(Parse({"record", "x.crec"}).options.run.gameMode);
   EXPECT_NE(Parse({"play", "x.crec", "--game"}).error.find("--game"), std::string::npos);
   EXPECT_NE(Parse({"record", "x.crec", "--game=1"}).error.find("--game"), std::string::npos);
   EXPECT_NE(Parse({"record", "x.crec", "--game", "--no-mouse"}).error.find("--no-mouse"), std::string::npos);
+}
+
+TEST(LinuxCommandLine, TheScreenMappingIsForPlayback) {
+  EXPECT_TRUE(Parse({"play", "a", "--scale"}).options.run.scaleToScreen);
+  EXPECT_FALSE(Parse({"play", "a"}).options.run.scaleToScreen);
+  EXPECT_NE(Parse({"record", "a", "--scale"}).error.find("--scale"), std::string::npos);
 }
 
 TEST(LinuxCommandLine, MistakesAreNamed) {
@@ -63,9 +69,9 @@ TEST(LinuxCommandLine, MistakesAreNamed) {
 }
 
 TEST(LinuxCommandLine, TheWaitLimitIsWholeSecondsForOnePlayback) {
-  EXPECT_EQ(Parse({"play", "a", "--wait-limit", "0"}).options.waitLimitSeconds, 0);
-  EXPECT_EQ(Parse({"play", "a", "--wait-limit=86400"}).options.waitLimitSeconds, 86400);
-  EXPECT_FALSE(Parse({"play", "a"}).options.waitLimitSeconds) << "the settings' limit applies";
+  EXPECT_EQ(Parse({"play", "a", "--wait-limit", "0"}).options.run.waitLimitSeconds, 0);
+  EXPECT_EQ(Parse({"play", "a", "--wait-limit=86400"}).options.run.waitLimitSeconds, 86400);
+  EXPECT_FALSE(Parse({"play", "a"}).options.run.waitLimitSeconds) << "the settings' limit applies";
   for (const char* bad : {"86401", "-1", "1.5", "", "1234567", "5s"})
     EXPECT_NE(Parse({"play", "a", std::string("--wait-limit=") + bad}).error, "") << bad;
   EXPECT_NE(Parse({"play", "a", "--wait-limit"}).error, "");
@@ -103,9 +109,9 @@ TEST(BothCommandLines, ReadNumbersAlike) {
     const ParseResult l = Parse({"play", "a.crec", gnu[row.kind], row.text});
     std::optional<int64_t> fromWindows, fromLinux;
     switch (row.kind) {
-      case Speed: fromWindows = w.speedPercent, fromLinux = l.options.speedPercent; break;
-      case Count: fromWindows = w.loops, fromLinux = l.options.loops; break;
-      case Duration: fromWindows = w.forSeconds, fromLinux = l.options.forSeconds; break;
+      case Speed: fromWindows = w.run.speedPercent, fromLinux = l.options.run.speedPercent; break;
+      case Count: fromWindows = w.run.loops, fromLinux = l.options.run.loops; break;
+      case Duration: fromWindows = w.run.forSeconds, fromLinux = l.options.run.forSeconds; break;
     }
     EXPECT_EQ(fromWindows, row.value) << gnu[row.kind] << " " << row.text << ": " << w.error;
     EXPECT_EQ(fromLinux, row.value) << gnu[row.kind] << " " << row.text << ": " << l.error;

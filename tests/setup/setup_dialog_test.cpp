@@ -11,6 +11,8 @@
 namespace tesmuro::setup {
 namespace {
 
+namespace id = forms::setup;
+
 std::string Same(std::string_view s) { return std::string(s); }
 
 // A record in which every field differs from its construction value and from
@@ -45,6 +47,8 @@ TSettings Distinct() {
   s.GameMode = true;
   s.ScaleToScreen = false;
   s.PlayKeyPlaysMemo = true;
+  s.FollowWindows = false;
+  s.WaitWindowSeconds = 86400;
   return s;
 }
 
@@ -114,12 +118,12 @@ TEST(SetupLoopRadios, OneOnTurnsTheOthersOffAndOffLeavesThem) {
   SetupDialogState d;
   SetLoopRadio(d, LoopRadio::Num, true);
   SetLoopRadio(d, LoopRadio::Time, true);
-  EXPECT_FALSE(d.RdLoopNum);
-  EXPECT_TRUE(d.RdLoopTime);
+  EXPECT_FALSE(d.Checked(id::kIdRdLoopNum));
+  EXPECT_TRUE(d.Checked(id::kIdRdLoopTime));
   SetLoopRadio(d, LoopRadio::Key, false);
-  EXPECT_TRUE(d.RdLoopTime) << "turning another one off changes nothing";
+  EXPECT_TRUE(d.Checked(id::kIdRdLoopTime)) << "turning another one off changes nothing";
   SetLoopRadio(d, LoopRadio::Time, false);
-  EXPECT_FALSE(d.RdLoopNum || d.RdLoopKey || d.RdLoopTime);
+  EXPECT_FALSE(d.Checked(id::kIdRdLoopNum) || d.Checked(id::kIdRdLoopKey) || d.Checked(id::kIdRdLoopTime));
 }
 
 TEST(SetupLoopRadios, FillShowsTheLastModeInFillOrder) {
@@ -136,9 +140,9 @@ TEST(SetupLoopRadios, FillShowsTheLastModeInFillOrder) {
     s.LoopByCount = c.count;
     s.LoopByTime = c.time;
     const SetupDialogState d = FillSetupDialog(s, Same);
-    EXPECT_EQ(d.RdLoopKey, c.rdKey) << c.key << c.count << c.time;
-    EXPECT_EQ(d.RdLoopNum, c.rdNum) << c.key << c.count << c.time;
-    EXPECT_EQ(d.RdLoopTime, c.rdTime) << c.key << c.count << c.time;
+    EXPECT_EQ(d.Checked(id::kIdRdLoopKey), c.rdKey) << c.key << c.count << c.time;
+    EXPECT_EQ(d.Checked(id::kIdRdLoopNum), c.rdNum) << c.key << c.count << c.time;
+    EXPECT_EQ(d.Checked(id::kIdRdLoopTime), c.rdTime) << c.key << c.count << c.time;
 
     // Confirming untouched stores what was shown.
     TSettings back = s;
@@ -154,10 +158,9 @@ TEST(SetupLoopRadios, FillShowsTheLastModeInFillOrder) {
 TEST(SetupMapping, FillPutsEveryFieldIntoItsControl) {
   const SetupDialogState d = FillSetupDialog(Distinct(), [](std::string_view s) { return std::string("<").append(s).append(">"); });
   const SetupDialogState e{
-      .ChkMouse = true,
-      .ChkJoy = true,
-      .ChkRecMKey = true,
-      .RdLoopNum = true,
+      .checked = {id::kIdChkMouse, id::kIdChkJoy, id::kIdChkRecMKey, id::kIdRdLoopNum, id::kIdChkShortCut,
+                  id::kIdChkShutPassTime, id::kIdChkAutoRun, id::kIdChkPostJoy, id::kIdChkGameMode,
+                  id::kIdChkPlayKeyPlaysMemo},
       .EditLoopNum = "-7",
       .EditHour = "2",
       .EditMin = "75",
@@ -165,17 +168,12 @@ TEST(SetupMapping, FillPutsEveryFieldIntoItsControl) {
       .HotKeyStart = 121,
       .HotKeyStop = 0x4000 + 123,
       .HotKeyRec = 0xE07A,
-      .ChkShortCut = true,
-      .ChkShutPassTime = true,
-      .ChkAutoRun = true,
       .EditPassH = "-2147483648",
       .EditPassM = "3",
       .EditPassS = "4",
       .EditAutoFileName = "<C:\\my scripts\\a.crec>",
-      .ChkPostJoy = true,
       .EditSpeed = "250",
-      .ChkGameMode = true,
-      .ChkPlayKeyPlaysMemo = true,
+      .EditWaitSeconds = "86400",
   };
   EXPECT_EQ(d, e);
 }
@@ -202,15 +200,15 @@ TEST(SetupMapping, ReadBackRestoresTheRecordAndConvertsTheName) {
 TEST(SetupMapping, ABadNumberStopsTheReadAtItsStep) {
   const TSettings before = Distinct();
   SetupDialogState d = FillSetupDialog(ConstructionSettings(), Same);
-  d.ChkMouse = false;
-  d.ChkKey = false;
-  d.ChkRecMKey = false;
+  d.Check(id::kIdChkMouse, false);
+  d.Check(id::kIdChkKey, false);
+  d.Check(id::kIdChkRecMKey, false);
   SetLoopRadio(d, LoopRadio::Time, true);
   d.EditLoopNum = "99";
   d.EditHour = "1h";  // step 10
   d.EditMin = "30";
   d.HotKeyStart = 65;
-  d.ChkAutoRun = false;
+  d.Check(id::kIdChkAutoRun, false);
   d.EditAutoFileName = "new.crec";
 
   TSettings s = before;
@@ -272,7 +270,7 @@ TEST(SetupMapping, ANegativeCountOrTimeIsRefusedAtItsStepNamingTheBox) {
   for (const Box& b : boxes) {
     for (const char* text : {"-1", " -2147483648", "$FFFFFFFF"}) {
       SetupDialogState bad = d;
-      bad.ChkMouse = false;  // step 1: applied before any box
+      bad.Check(id::kIdChkMouse, false);  // step 1: applied before any box
       bad.*b.edit = text;
       bad.EditAutoFileName = "new.crec";  // step 23: after every box
       TSettings t = Distinct();
@@ -318,6 +316,28 @@ TEST(SetupMapping, TheSpeedBoxTakesAnIntegerFrom10To10000) {
       EXPECT_EQ(e.what(), b.message);
     }
     EXPECT_EQ(s.SpeedPercent, 250) << "a refused speed keeps the old one";
+  }
+}
+
+TEST(SetupMapping, TheWaitBoxTakesWholeSecondsFrom0To86400AndNamesItselfOtherwise) {
+  SetupDialogState d = FillSetupDialog(ConstructionSettings(), Same);
+  EXPECT_EQ(d.EditWaitSeconds, "10");
+  for (const char* good : {"0", "86400", " 30", "$3C"}) {
+    d.EditWaitSeconds = good;
+    TSettings s = ConstructionSettings();
+    ReadSetupDialog(d, s, Same);
+    EXPECT_EQ(s.WaitWindowSeconds, *TryParseInteger(good)) << good;
+  }
+  for (const char* bad : {"86401", "-1", "2.5", "", "10s"}) {
+    d.EditWaitSeconds = bad;
+    TSettings s = Distinct();
+    try {
+      ReadSetupDialog(d, s, Same);
+      ADD_FAILURE() << "took " << bad;
+    } catch (const InvalidInteger& e) {
+      EXPECT_EQ(e.what(), "等待窗口最长秒数必须是 0 到 86400 之间的整数：'" + std::string(bad) + "'");
+    }
+    EXPECT_EQ(s.WaitWindowSeconds, 86400) << "a refused limit keeps the old one";
   }
 }
 

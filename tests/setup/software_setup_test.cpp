@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "app/main_window.h"
+#include "forms/setup_form.h"
 #include "setup/setup_dialog.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
@@ -12,6 +13,7 @@ namespace tesmuro {
 namespace {
 
 using setup::SetupDialogState;
+namespace id = forms::setup;
 
 // The dialog; `user` is what the user does while it is open: it edits the
 // controls' state and returns the modal result.
@@ -95,7 +97,7 @@ TEST_F(SoftwareSetupTest, ConfirmReReadsTheFileThenAppliesSavesAndSwitchesTheHot
   w.Settings.RecJoy = false;
 
   dialog.user = [](SetupDialogState& d) {
-    d.ChkShortCut = false;
+    d.Check(id::kIdChkShortCut, false);
     d.HotKeyStart = 16505;  // Ctrl+F10
     d.EditLoopNum = " 12";
     setup::SetLoopRadio(d, setup::LoopRadio::Key, true);
@@ -137,7 +139,7 @@ TEST_F(SoftwareSetupTest, AnyOtherResultLeavesTheRecordAsTheFileHasItAndWritesNo
     w.Settings.LoopCount = 555;
     w.Recorder().Keys().HotKeysEnabled = true;
     dialog.user = [result](SetupDialogState& d) {
-      d.ChkShortCut = false;
+      d.Check(id::kIdChkShortCut, false);
       d.EditAutoFileName = "picked with SBLoad.crec";
       d.EditHour = "not a number";
       return result;
@@ -158,13 +160,13 @@ TEST_F(SoftwareSetupTest, ABadNumberAppliesTheStepsBeforeItOnlyAndWritesNothing)
   dir.Write("Quorlin.qlset", bytes);
   TFrmMain w(Services());
   dialog.user = [](SetupDialogState& d) {
-    d.ChkMouse = false;                                   // step 1
+    d.Check(id::kIdChkMouse, false);  // step 1
     setup::SetLoopRadio(d, setup::LoopRadio::Time, true);  // steps 6 to 8
     d.EditLoopNum = "7";                                  // step 9
     d.EditHour = "12a";                                   // step 10
     d.EditMin = "9";
-    d.ChkShortCut = false;
-    d.ChkAutoShow = false;
+    d.Check(id::kIdChkShortCut, false);
+    d.Check(id::kIdChkAutoShow, false);
     return setup::kResultConfirm;
   };
   try {
@@ -195,8 +197,8 @@ TEST_F(SoftwareSetupTest, ANegativeTimeIsReportedLikeABadNumberAndWritesNothing)
   dir.Write("Quorlin.qlset", bytes);
   TFrmMain w(Services());
   dialog.user = [](SetupDialogState& d) {
-    d.ChkShortCut = false;        // step 16
-    d.ChkShutPassTime = true;     // step 18
+    d.Check(id::kIdChkShortCut, false);     // step 16
+    d.Check(id::kIdChkShutPassTime, true);  // step 18
     d.EditPassH = "-600000";      // step 20
     d.EditAutoFileName = "x.crec";  // step 23
     return setup::kResultConfirm;
@@ -224,7 +226,8 @@ TEST_F(SoftwareSetupTest, WithoutAFileTheDialogShowsTheRecordAndConfirmCreatesTh
   EXPECT_EQ(dialog.shown.HotKeyStart, 0);
   EXPECT_EQ(dialog.shown.HotKeyStop, 0);
   EXPECT_EQ(dialog.shown.HotKeyRec, 0);
-  EXPECT_FALSE(dialog.shown.RdLoopNum || dialog.shown.RdLoopKey || dialog.shown.RdLoopTime);
+  for (int radio : {id::kIdRdLoopNum, id::kIdRdLoopKey, id::kIdRdLoopTime})
+    EXPECT_FALSE(dialog.shown.Checked(radio)) << radio;
   TSettings expected = ConstructionSettings();
   expected.AutoFileName = "A(U())";
   EXPECT_EQ(w.Settings, expected);
@@ -235,7 +238,7 @@ TEST_F(SoftwareSetupTest, AnUnwritableFileIsReportedAndTheSwitchStillFollows) {
   TFrmMain w(Services(dir.File("no such folder")));
   view.boxes.clear();
   dialog.user = [](SetupDialogState& d) {
-    d.ChkShortCut = true;
+    d.Check(id::kIdChkShortCut, true);
     d.EditSec = "$3C";
     return setup::kResultConfirm;
   };
