@@ -154,7 +154,7 @@ void TFrmMain::MnuSoftwareSetupClick() {
   SaveSettings(path);
   // Switching the hot keys on or off takes effect now; the keys themselves
   // reach the keyboard recorder at its next publication.
-  recording_.Keys().HotKeysEnabled = Settings.ShortCutControl;
+  recording_.Keys().HotKeysEnabled = RecordingOptionsFor(Settings).hotKeys.enabled;
 }
 
 void TFrmMain::MnuContentClick() {
