@@ -15,6 +15,7 @@
 #include "ui/win_util_win.h"
 #include "ui/window_proc_win.h"
 #include "forms/main_form.h"
+#include "os/desktop_win.h"
 #include "util/file_io.h"
 
 namespace tesmuro::win {
@@ -82,6 +83,7 @@ bool MainWindowWin::Create() {
   MainWindowServices services{*this, clock_, *hooks_, joysticks_, ExeDirectory()};
   services.recovery = recovery_.get();
   services.screen = [] { return play::SystemInputSink().Screen(); };
+  services.desktop = &SystemDesktop();
   logic_ = std::make_unique<TFrmMain>(services);
   SetTimer(hwnd_, kRecoveryTimer, 100, nullptr);
   pump_ = std::make_unique<HookPump>(HookPump::Callbacks{

@@ -127,7 +127,7 @@ class WinInputSink final : public IInputSink {
     }
     DWORD flags = (extended ? KEYEVENTF_EXTENDEDKEY : 0) | (k.up ? KEYEVENTF_KEYUP : 0);
     if (!k.scanOnly) {
-      ::keybd_event(k.vk, static_cast<BYTE>(scan), flags, 0);
+      ::keybd_event(k.vk, static_cast<BYTE>(scan), flags, os::kPlayerInputTag);
       return;
     }
     INPUT input{};
@@ -135,6 +135,7 @@ class WinInputSink final : public IInputSink {
     input.ki.wVk = 0;
     input.ki.wScan = scan;
     input.ki.dwFlags = flags | KEYEVENTF_SCANCODE;
+    input.ki.dwExtraInfo = os::kPlayerInputTag;
     ::SendInput(1, &input, sizeof(INPUT));
   }
 
