@@ -353,6 +353,9 @@ TRunThread::State::Looked TRunThread::State::AwaitWindow(const script::Action& n
     lastMatched = w->id;
     const int32_t dx = options.followWindows ? w->rect.left - target.rect.left : 0;
     const int32_t dy = options.followWindows ? w->rect.top - target.rect.top : 0;
+    // Found: positions follow it, ready or not (without a wait the action
+    // goes on as soon as it was looked at).
+    if (options.followWindows) replayer->Follow(dx, dy);
     if (key) {
       const auto front = desktop.Foreground();
       if (front && front->id == w->id) return true;
@@ -383,7 +386,6 @@ TRunThread::State::Looked TRunThread::State::AwaitWindow(const script::Action& n
       }
       if (!under || under->id != w->id) return false;
     }
-    if (options.followWindows) replayer->Follow(dx, dy);
     return true;
   };
   return Await(ready, options.waitLimitSeconds, due);
@@ -534,7 +536,7 @@ TRunThread::State::Ending TRunThread::State::Play() {
         const Looked l = action.kind == script::ActionKind::WaitWindow ? AwaitTitle(action, due)
                                                                        : AwaitColor(action, due);
         if (l == Looked::Stopped) break;  // seen at the top of the loop
-        if (l == Looked::TimedOut) {
+        if (l == Looked::TimedOut && LimitOf(action.seconds) > 0) {  // 0: never wait
           const bool w = action.kind == script::ActionKind::WaitWindow;
           return StopOn(w ? StopReason::Kind::WindowTimedOut : StopReason::Kind::ColorTimedOut, at,
                         w ? script::UnquoteToken(action.text[0]) : Hex6(action.color), LimitOf(action.seconds));
@@ -545,7 +547,7 @@ TRunThread::State::Ending TRunThread::State::Play() {
         if (pendingWindow && (IsPointerAction(action.kind) || IsKeyAction(action.kind))) {
           const Looked l = AwaitWindow(action, due);
           if (l == Looked::Stopped) break;
-          if (l == Looked::TimedOut)
+          if (l == Looked::TimedOut && options.waitLimitSeconds > 0)  // 0: never wait, only follow
             return StopOn(StopReason::Kind::WindowTimedOut, pendingOffset, pendingWindow->title,
                           options.waitLimitSeconds);
           pendingWindow.reset();

@@ -94,6 +94,19 @@ TEST(WindowWait, NoWindowEndsTheRunAtTheLimitNamingTheLineWithoutShutdown) {
   EXPECT_EQ(r.sys.Exits(), 0);
 }
 
+TEST(WindowWait, ALimitOfNoSecondsNeverWaitsButStillFollows) {
+  WaitRig r(std::string("移动 150,120\r\n") + kAppLine + "左键按下\r\n" +
+            "等待颜色 1,1 FFFFFF 0 0\r\n左键释放\r\n");
+  r.o.waitLimitSeconds = 0;
+  TopWindow over = App(9, 0, 0, "Other");
+  over.className = "Other";
+  r.desktop.windows = {over, App(7, 300, 200)};  // found, but covered: no wait
+  r.Run();
+  EXPECT_EQ(r.sink.calls, (V{"cursor 150,120", "cursor 350,220", "left down 350 220", "left up 350 220"}));
+  EXPECT_EQ(r.clock->Elapsed(), 0);
+  EXPECT_FALSE(r.t->WhyStopped());
+}
+
 TEST(WindowWait, AKeyBringsItsWindowToTheFrontAndTheClosestTitleInFrontWins) {
   WaitRig r(std::string(kAppLine) + "按键按下 65 30 0 0 0\r\n");
   TopWindow other = App(1, 0, 0, "Notes");
