@@ -34,6 +34,15 @@
 //                   over the wall time between them. The child must exit
 //                   with 0 and every F24 event (with the release of a key
 //                   held at the end) must arrive, else the row says so.
+// Before the rounds, the same row with a window line before every click: the
+// pass's key events become left clicks on a window of this process (topmost,
+// so nothing covers it), first as they are ("clicks"), then each after the
+// window line that names it where it stands ("+window lines"), so that every
+// click waits for its window, which is there, and for the point to be that
+// window's. A low-level mouse hook stamps (and swallows)
+// the clicks. Then the cost of one such look in this process (WindowAt and
+// Describe on the system's desktop, median of many) and of a look at every
+// window (Windows()).
 // The other rows assemble the player in this process, to compare clock
 // designs, which only an in-process run can; it injects for real through the
 // system's input sink. Methods, on the same script:
@@ -83,11 +92,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "bench/bench_win.h"
+#include "os/desktop_win.h"
 #include "play/input_sink.h"
 #include "play/play_clock_win.h"
 #include "play/replay.h"
@@ -236,18 +248,20 @@ std::string KeyEvent(bool down) {
 
 // A key press at 0, then `actions` pairs of a delay of 1..20 ms and the key
 // going up or down. An even count ends with the key down; the player lets go
-// of it at the end, which makes one more event than the script has.
-Script MakeScript(int actions) {
+// of it at the end, which makes one more event than the script has. `event`
+// writes another event in the key's place, after `lead`.
+Script MakeScript(int actions, const std::function<std::string(bool)>& event = KeyEvent,
+                  const std::string& lead = {}) {
   Script s;
   uint32_t seed = 12345;
   int64_t due = 0;
-  s.text = KeyEvent(true);
+  s.text = lead + event(true);
   s.dueMicros.push_back(0);
   for (int i = 0; i < actions; ++i) {
     seed = seed * 1103515245u + 12345u;
     const int ms = 1 + static_cast<int>((seed >> 16) % 20);
     due += ms * 1000;
-    s.text += script::DelayLine(ms) + "\r\n" + KeyEvent(i % 2 == 1);
+    s.text += script::DelayLine(ms) + "\r\n" + event(i % 2 == 1);
     s.dueMicros.push_back(due);
   }
   s.endsDown = actions % 2 == 0;
@@ -468,10 +482,10 @@ void ReportPass(Method m, const Script& s, const Run& r) {
 }
 
 // The headline row: the real program, seen only by the hook.
-void ReportProgram(const Script& s, const ProgramRun& r) {
+void ReportProgram(const Script& s, const ProgramRun& r, const char* label = kProgramName) {
   const size_t n = s.dueMicros.size();
   if (!r.started) {
-    std::printf("%-15s could not be started (error %lu)\n", kProgramName, r.error);
+    std::printf("%-15s could not be started (error %lu)\n", label, r.error);
     std::fflush(stdout);
     return;
   }
@@ -482,7 +496,7 @@ void ReportProgram(const Script& s, const ProgramRun& r) {
     trouble += " | " + std::to_string(r.hooked.size()) + " of " + std::to_string(r.expected) + " F24 events arrived";
   }
   if (r.hooked.size() < n) {
-    std::printf("%-15s incomplete%s\n", kProgramName, trouble.c_str());
+    std::printf("%-15s incomplete%s\n", label, trouble.c_str());
     std::fflush(stdout);
     return;
   }
@@ -496,7 +510,7 @@ void ReportProgram(const Script& s, const ProgramRun& r) {
   const Spread h = Stats(hook);
   const int64_t head = 0;
   const int64_t tail = Median({hook.end() - tenth, hook.end()});
-  std::printf("%-15s %7.3f %7.3f %7.3f | %7s %7s | %7s %7s %7s | %8.3f %8.3f | %6s %5.1f%%", kProgramName,
+  std::printf("%-15s %7.3f %7.3f %7.3f | %7s %7s | %7s %7s %7s | %8.3f %8.3f | %6s %5.1f%%", label,
               Ms(h.median), Ms(h.p99), Ms(h.max), "-", "-", "-", "-", "-", Ms(hook.back() - hook.front()),
               Ms(tail - head), "-", r.processCpu);
   std::printf(" | the real command, from its typical arrival; CPU of the whole child%s\n", trouble.c_str());
@@ -543,6 +557,110 @@ void StopLatency(Method m, int runs, KeyHookStamps& hook) {
   std::fflush(stdout);
 }
 
+// A window of this process for the window lines to name: topmost, so that
+// nothing covers it, on a thread of its own that answers its messages.
+class TargetWindow {
+ public:
+  TargetWindow() {
+    ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, &TargetWindow::Main, this, 0, &threadId_);
+    WaitForSingleObject(ready_, INFINITE);
+  }
+  ~TargetWindow() {
+    PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    CloseHandle(ready_);
+  }
+  TargetWindow(const TargetWindow&) = delete;
+  TargetWindow& operator=(const TargetWindow&) = delete;
+  uint64_t Id() const { return reinterpret_cast<uintptr_t>(hwnd_); }
+
+ private:
+  static DWORD WINAPI Main(void* p) {
+    auto* self = static_cast<TargetWindow*>(p);
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+    wc.lpszClassName = L"TesmuroTimingTarget";
+    RegisterClassW(&wc);
+    self->hwnd_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, wc.lpszClassName,
+                                  L"Timing target", WS_POPUP | WS_VISIBLE, 40, 40, 300, 200, nullptr, nullptr,
+                                  wc.hInstance, nullptr);
+    MSG m;
+    PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE);  // the thread's queue, for WM_QUIT
+    SetEvent(self->ready_);
+    while (GetMessageW(&m, nullptr, 0, 0) > 0) DispatchMessageW(&m);
+    DestroyWindow(self->hwnd_);
+    return 0;
+  }
+  HANDLE ready_ = nullptr, thread_ = nullptr;
+  DWORD threadId_ = 0;
+  HWND hwnd_ = nullptr;
+};
+
+// The headline row with a window line before every click, and the cost of
+// one look at the window as the player takes it before a click.
+void WindowLineRows(const ProgramFolder& program, int actions) {
+  TargetWindow target;
+  IDesktop& desktop = win::SystemDesktop();
+  const std::optional<TopWindow> w = desktop.Describe(target.Id());
+  if (!w) {
+    std::printf("window lines: the target window could not be made\n");
+    return;
+  }
+  const int32_t x = w->rect.left + w->rect.width / 2, y = w->rect.top + w->rect.height / 2;
+  const std::string line = script::WindowLine(desktop.System(), w->process, w->className, w->title, w->rect.left,
+                                              w->rect.top, w->rect.width, w->rect.height) +
+                           "\r\n";
+  auto clicks = [&](const std::string& before) {
+    return MakeScript(
+        actions,
+        [&](bool down) {
+          return before +
+                 script::MouseButtonLine(down ? script::ButtonLine::LeftDown : script::ButtonLine::LeftUp) + "\r\n";
+        },
+        script::MoveLine(x, y) + "\r\n");
+  };
+  const Script plain = clicks({}), s = clicks(line);
+  std::printf("\nwindow lines: %d clicks on %s (\"%s\" at %d,%d %dx%d), a window line before each\n", actions,
+              w->process.c_str(), w->className.c_str(), w->rect.left, w->rect.top, w->rect.width, w->rect.height);
+  PassHeader();
+  {
+    KeyHookStamps stamps(0, s.dueMicros.size() + 2, WH_MOUSE_LL);
+    if (!stamps.Installed()) {
+      std::printf("the low-level mouse hook could not be installed\n");
+      return;
+    }
+    ReportProgram(plain, PlayProgram(program, plain, stamps), "clicks");
+    ReportProgram(s, PlayProgram(program, s, stamps), "+window lines");
+  }
+
+  std::vector<int64_t> look, all;
+  size_t count = 0;
+  for (int i = 0; i < 2000; ++i) {
+    const int64_t t0 = bench::Micros();
+    const auto under = desktop.WindowAt(x, y);
+    const auto now = desktop.Describe(target.Id());
+    look.push_back(bench::Micros() - t0);
+    if (!under || !now || under->id != now->id) {
+      std::printf("window check: the point is not the window's\n");
+      return;
+    }
+  }
+  for (int i = 0; i < 200; ++i) {
+    const int64_t t0 = bench::Micros();
+    count = desktop.Windows().size();
+    all.push_back(bench::Micros() - t0);
+  }
+  const Spread one = Stats(look), every = Stats(all);
+  std::printf("one window check (WindowAt + Describe, 2000 looks): median %.3f ms, p99 %.3f ms | every window "
+              "(Windows(), %zu windows, 200 looks): median %.3f ms, p99 %.3f ms\n",
+              Ms(one.median), Ms(one.p99), count, Ms(every.median), Ms(every.p99));
+  std::fflush(stdout);
+}
+
 }  // namespace
 
 int main() {
@@ -586,6 +704,8 @@ int main() {
     std::fprintf(stderr, "%s (%ls)\n", program.Error(), program.Dir().c_str());
     return 1;
   }
+
+  WindowLineRows(program, actions);
 
   KeyHookStamps hook(kKey);
   if (!hook.Installed()) {
