@@ -10,7 +10,7 @@ pkgs=(cmake ninja-build g++ clang libgtest-dev libgmock-dev libbenchmark-dev
       g++-mingw-w64-i686 mingw-w64-i686-dev
       wine wine32:i386 xvfb xdotool x11-utils imagemagick fonts-wqy-zenhei fonts-wine locales
       libclang-rt-14-dev fp-utils
-      libx11-dev libxtst-dev libxi-dev dpkg-dev openbox)
+      libx11-dev libxtst-dev libxi-dev libxext-dev libstb-dev dpkg-dev openbox)
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
