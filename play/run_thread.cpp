@@ -154,6 +154,7 @@ struct TRunThread::State {
   std::optional<WindowTarget> pendingWindow;
   int64_t pendingOffset = -1;
   uint64_t lastMatched = 0;
+  std::string lastMatchedFor;  // the title of the line it was matched for
   std::vector<uint64_t> steppedAside;  // our own windows, back when the run ends
 
   // The foreground window last looked at, and whether it takes our input.
@@ -339,18 +340,20 @@ TRunThread::State::Looked TRunThread::State::AwaitWindow(const script::Action& n
   const bool key = IsKeyAction(next.kind);
   std::optional<int64_t> activatedAt;  // when it was last asked to come to the front
   auto ready = [&]() -> bool {
-    // The window matched last, when it still fits as well as any could, spares
-    // a look at every window.
+    // The window matched last spares a look at every window when it still
+    // fits as well as any could, or was the best for a line of the same title.
     std::optional<TopWindow> w;
     if (lastMatched) {
       w = desktop.Describe(lastMatched);
       if (w && (!w->visible || w->minimized || !SameKind(*w, target) ||
-                TitleCloseness(w->title, target) < std::numeric_limits<int>::max() - 1))
+                (TitleCloseness(w->title, target) < std::numeric_limits<int>::max() - 1 &&
+                 lastMatchedFor != target.title)))
         w.reset();
     }
     if (!w) w = BestMatch(desktop.Windows(), target);
     if (!w) return false;
     lastMatched = w->id;
+    lastMatchedFor = target.title;
     const int32_t dx = options.followWindows ? w->rect.left - target.rect.left : 0;
     const int32_t dy = options.followWindows ? w->rect.top - target.rect.top : 0;
     // Found: positions follow it, ready or not (without a wait the action
