@@ -23,38 +23,34 @@ TFrmMain::TFrmMain(const MainWindowServices& s)
       clock_(s.clock),
       screen_(s.screen),
       joysticks_(s.joysticks),
-      exeDirectory_(s.exeDirectory) {
+      exeDirectory_(s.exeDirectory),
+      places_(s.settingsPlaces),
+      settingsFolder_(places_ ? ChooseSettingsFolder(exeDirectory_, *places_) : exeDirectory_) {
   recording_.UseDesktop(s.desktop);
   Settings = ConstructionSettings();
-  LoadSettings(SettingsPath());
+  // The first start: the defaults, kept for the next one. Where they cannot
+  // be written the settings dialog says so when it saves.
+  if (!LoadSettings(SettingsPath())) SaveSettings(SettingsPath(), /*quiet=*/true);
   PublishHotKeys();
 }
 
 TFrmMain::~TFrmMain() { playback_.Stop(); }
 
-std::string TFrmMain::SettingsPath() const {
-  std::string dir = exeDirectory_;
-  if (!dir.empty() && dir.back() != '\\' && dir.back() != '/') {
-#ifdef _WIN32
-    dir += '\\';
-#else
-    dir += '/';
-#endif
-  }
-  return dir + kSettingsFileName;
-}
+std::string TFrmMain::SettingsPath() const { return JoinPath(settingsFolder_, kSettingsFileName); }
 
-void TFrmMain::LoadSettings(const std::string& path) {
+bool TFrmMain::LoadSettings(const std::string& path) {
   UniqueFile f(OpenFile(path, "rb"));
   if (!f) {
+    if (!places_ || !places_->Exists(path)) return false;
     view_.ShowMessage(text::kCannotOpenInputSettings, text::kNotice, kMbOk | kMbIconError);
-    return;
+    return true;
   }
   ParseSettings(f.get(), Settings);
+  return true;
 }
 
-void TFrmMain::SaveSettings(const std::string& path) {
-  if (!WriteFileAtomically(path, FormatSettings(Settings)))
+void TFrmMain::SaveSettings(const std::string& path, bool quiet) {
+  if (!WriteFileAtomically(path, FormatSettings(Settings)) && !quiet)
     view_.ShowMessage(text::kCannotOpenOutputSettings, text::kNotice, kMbOk | kMbIconError);
 }
 

@@ -15,6 +15,7 @@
 #include "app/recovery.h"
 #include "app/script_document.h"
 #include "setup/settings.h"
+#include "setup/settings_places.h"
 #include "play/playback_session.h"
 #include "play/run_thread.h"
 #include "record/hook_events.h"
@@ -45,6 +46,9 @@ struct MainWindowServices {
   std::function<play::ScreenRect()> screen;
   // The desktop whose windows a recording names; none: no window lines.
   IDesktop* desktop = nullptr;
+  // Where the settings file may live (setup/settings_places.h); none: beside
+  // the program, and a file that cannot be opened counts as missing.
+  ISettingsPlaces* settingsPlaces = nullptr;
 };
 
 
@@ -57,7 +61,8 @@ class TFrmMain : private RecordSink {
 
  public:
   // Runs the construction steps: recorders, construction values of the
-  // settings, the settings file, the hot keys.
+  // settings, the settings file (written with them when there is none yet),
+  // the hot keys.
   explicit TFrmMain(const MainWindowServices& services);
   ~TFrmMain();
   TFrmMain(const TFrmMain&) = delete;
@@ -131,6 +136,8 @@ class TFrmMain : private RecordSink {
 
   // The settings as this window holds them.
   TSettings Settings;
+  // The folder the settings file is in (UTF-8).
+  const std::string& SettingsFolder() const { return settingsFolder_; }
 
  private:
   // Recorders or the controller recorder are on.
@@ -139,10 +146,12 @@ class TFrmMain : private RecordSink {
   bool Running() const;
   void UpdateCaption(const std::string& name);
 
-  // Settings file.
+  // Settings file. LoadSettings reads it into Settings; a file that is not
+  // there leaves them as they are and gives false, one that is there and
+  // cannot be read is said in a box. A quiet save says nothing when it fails.
   std::string SettingsPath() const;
-  void LoadSettings(const std::string& path);
-  void SaveSettings(const std::string& path);
+  bool LoadSettings(const std::string& path);
+  void SaveSettings(const std::string& path, bool quiet = false);
 
   // Hands RecordKey, StartKey, StopKey (and the switch, when asked) to the
   // keyboard recorder.
@@ -191,6 +200,8 @@ class TFrmMain : private RecordSink {
   bool stopReasonShown_ = false; // the status bar says why the run stopped
   IJoystickService& joysticks_;
   std::string exeDirectory_;
+  ISettingsPlaces* places_;
+  std::string settingsFolder_;
   bool emergencyHintShown_ = false;
   std::optional<CommandLine> commandLine_;
   bool exitWhenDone_ = false;   // /exit: the program ends with its run

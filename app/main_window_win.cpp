@@ -82,6 +82,7 @@ bool MainWindowWin::Create() {
   recovery_ = std::make_unique<RecoveryStoreWin>();
   MainWindowServices services{*this, clock_, *hooks_, joysticks_, ExeDirectory()};
   services.recovery = recovery_.get();
+  services.settingsPlaces = &settingsPlaces_;
   services.screen = [] { return play::SystemInputSink().Screen(); };
   services.desktop = &SystemDesktop();
   logic_ = std::make_unique<TFrmMain>(services);
@@ -134,7 +135,7 @@ void MainWindowWin::CreateSoftwareSetup() {
 
 void MainWindowWin::CreateAbout() {
   about_ = std::make_unique<AboutBoxWin>(app_);
-  if (!about_->Create(hwnd_)) about_.reset();
+  if (!about_->Create(hwnd_, logic_->SettingsFolder())) about_.reset();
 }
 
 void MainWindowWin::SetMiniState(std::string_view text) {

@@ -19,6 +19,7 @@
 #include "editor/script_box_win.h"
 #include "record/hook_handover.h"
 #include "record/hook_thread_win.h"
+#include "setup/settings_places_win.h"
 #include "setup/setup_dialog_win.h"
 
 namespace tesmuro::win {
@@ -119,6 +120,7 @@ class MainWindowWin : public IMainView {
   WinJoystickService joysticks_;
   std::unique_ptr<HookThread> hooks_;
   std::unique_ptr<RecoveryStoreWin> recovery_;
+  WinSettingsPlaces settingsPlaces_;
   std::unique_ptr<TFrmMain> logic_;
   bool captureWanted_ = false;  // recording asked for the mouse capture
   bool quiet_ = false;

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "ui/application_win.h"
 
 namespace tesmuro::win {
@@ -16,8 +18,9 @@ class AboutBoxWin {
   AboutBoxWin& operator=(const AboutBoxWin&) = delete;
 
   // Builds the box, hidden and centred on the screen, owned by `owner`
-  // (which a modal showing disables).
-  bool Create(HWND owner);
+  // (which a modal showing disables); it names the folder the settings are
+  // kept in (UTF-8).
+  bool Create(HWND owner, const std::string& settingsFolder);
   HWND Handle() const { return hwnd_; }
   // Shows the box and returns when OK, Enter, Esc or the close box has
   // closed it; returns the modal result (1 for OK, 2 otherwise).

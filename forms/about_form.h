@@ -16,7 +16,11 @@ inline constexpr Label kLabels[] = {
     {88, 16, "Brastel"},
     {88, 40, "版本号：1.0.3"},
     {8, 80, "作者：Tesmuro 开发组"},
+    {8, 108, "设置文件所在的文件夹："},
 };
+// Inside the panel: that folder, on one line (shortened in its middle when
+// it does not fit).
+inline constexpr Rect kSettingsFolder{8, 128, 265, 16};
 // On the box: the default button; it closes the box with result 1.
 inline constexpr int kIdOKButton = 1;
 inline constexpr Rect kOKButton{111, 180, 75, 25};

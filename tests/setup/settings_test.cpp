@@ -262,18 +262,65 @@ TEST(SettingsFile, NameStopsAtNulAndKeepsHighBytes) {
 
 class SettingsOnDisk : public test::MainWindowFixture {
  protected:
+  TSettings Edited() {
+    TSettings s = ConstructionSettings();
+    s.LoopCount = 9;
+    s.AutoFileName = "x y.crec";
+    return s;
+  }
 };
 
-TEST_F(SettingsOnDisk, TheWindowStartsWithTheFileBesideTheProgram) {
-  TFrmMain w(Services());  // no file yet: one message
-  ASSERT_EQ(view.boxes.size(), 1u);
-  TSettings s = ConstructionSettings();
-  s.LoopCount = 9;
-  s.AutoFileName = "x y.crec";
-  dir.Write("Quorlin.qlset", FormatSettings(s));
+TEST_F(SettingsOnDisk, APortableCopyStartsWithTheDefaultsWritesThemBesideItselfAndReadsThemNextTime) {
+  TFrmMain w(Services());
+  EXPECT_TRUE(view.boxes.empty()) << "the first start says nothing";
+  EXPECT_EQ(w.Settings, ConstructionSettings());
+  EXPECT_EQ(dir.Read("Quorlin.qlset"), FormatSettings(ConstructionSettings()));
+  EXPECT_EQ(w.SettingsFolder(), dir.Str());
+  EXPECT_EQ(places.userDataAsked, 0) << "a portable copy never looks at the user's folder";
+
+  dir.Write("Quorlin.qlset", FormatSettings(Edited()));
   TFrmMain again(Services());
-  EXPECT_EQ(view.boxes.size(), 1u);
-  EXPECT_EQ(again.Settings, s);
+  EXPECT_TRUE(view.boxes.empty());
+  EXPECT_EQ(again.Settings, Edited());
+}
+
+TEST_F(SettingsOnDisk, AReadOnlyOrInstalledCopyKeepsThemInTheUsersFolder) {
+  test::TempDir user;
+  places.userData = user.Str();
+  for (const bool installed : {false, true}) {
+    SCOPED_TRACE(installed ? "installed" : "read-only");
+    places.writable = installed;  // an installed copy may be writable: it still counts as installed
+    if (installed) dir.Write("Uninstall.exe", "");
+    TFrmMain w(Services());
+    EXPECT_TRUE(view.boxes.empty());
+    EXPECT_EQ(w.SettingsFolder(), user.File("Tesmuro"));
+    EXPECT_EQ(user.Read("Tesmuro/Quorlin.qlset"), FormatSettings(ConstructionSettings()));
+    EXPECT_FALSE(dir.Exists("Quorlin.qlset"));
+
+    user.Write("Tesmuro/Quorlin.qlset", FormatSettings(Edited()));
+    EXPECT_EQ(TFrmMain(Services()).Settings, Edited());
+    std::filesystem::remove_all(std::filesystem::u8path(user.File("Tesmuro")));
+  }
+}
+
+TEST_F(SettingsOnDisk, WithNeitherFolderTheDefaultsServeAndOnlyASaveSaysItFailed) {
+  places.writable = false;
+  dir.Write("sub", "");  // a file where the program's folder should be: nothing can be written there
+  MainWindowServices s = Services();
+  s.exeDirectory = dir.File("sub");
+  TFrmMain w(s);
+  EXPECT_TRUE(view.boxes.empty());
+  EXPECT_EQ(w.Settings, ConstructionSettings());
+  EXPECT_EQ(w.SettingsFolder(), dir.File("sub"));
+}
+
+TEST_F(SettingsOnDisk, AFileThatIsThereButCannotBeReadIsSaidAndNotOverwritten) {
+  places.everythingExists = true;
+  TFrmMain w(Services());
+  ASSERT_EQ(view.boxes.size(), 1u);
+  EXPECT_EQ(view.boxes[0].text, "不能打开输入参数文件！");
+  EXPECT_EQ(view.boxes[0].style, kMbOk | kMbIconError);
+  EXPECT_FALSE(dir.Exists("Quorlin.qlset"));
 }
 
 }  // namespace
