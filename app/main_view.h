@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "image/image.h"
+#include "os/desktop.h"
 #include "ui/message_box.h"
 
 namespace tesmuro {
@@ -100,6 +102,23 @@ class IMainView : public IDialogView, public IScriptBoxView {
 
   virtual void SetMouseCapture() = 0;
   virtual void ReleaseMouseCapture() = 0;
+
+  // A picture taken from the screen: where it lies (screen pixels) and its pixels.
+  struct CapturedArea {
+    DesktopRect area;
+    image::Image picture;
+  };
+  // Freezes the whole screen and lets the user drag a rectangle on it;
+  // nothing when the user cancelled.
+  virtual std::optional<CapturedArea> CaptureArea() { return std::nullopt; }
+  // The Save As dialog for a picture, opened in `folder` with `proposedName`
+  // filled in; the full path chosen, or nothing. UTF-8.
+  virtual std::optional<std::string> AskPictureFile(std::string_view /*folder*/,
+                                                    std::string_view /*proposedName*/) {
+    return std::nullopt;
+  }
+  // Puts a line into the script box at the caret, as one step to undo.
+  virtual void InsertLineAtCaret(std::string_view /*gbk*/) {}
 };
 
 }  // namespace tesmuro

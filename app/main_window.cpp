@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "app/picture_capture.h"
 #include "app/texts.h"
 #include "auxiliary/help_commands.h"
 #include "auxiliary/joystick_report.h"
 #include "forms/main_form.h"
+#include "image/png_io.h"
 #include "play/run_texts.h"
 #include "setup/software_setup.h"
 #include "util/file_io.h"
@@ -385,6 +387,48 @@ void TFrmMain::MnuPlayMemoClick() {
   }
   recording_.Pause();
   BeginRun(play::ScriptSource::Box(std::move(text)), Request(/*withShutdown=*/true));
+}
+
+void TFrmMain::MnuCaptureImageClick() {
+  if (Running()) {
+    view_.ShowMessage(capture::kNotWhileRunning, text::kNotice, kMbOk | kMbIconInformation);
+    return;
+  }
+  // The picture goes beside the script: a script without a file gets one first.
+  if (document_.FileName.empty()) {
+    if (view_.ShowMessage(capture::kAskSaveScriptFirst, text::kNotice, kMbOkCancel | kMbIconInformation) != kIdOk)
+      return;
+    if (!document_.Save(/*saveAs=*/false)) return;
+  }
+  std::optional<IMainView::CapturedArea> taken;
+  {
+    // The window is not in the picture, and comes back however the capture ends.
+    const bool wasVisible = view_.MainVisible();
+    if (wasVisible) view_.SetMainVisible(false);
+    struct ComeBack {
+      IMainView& view;
+      bool show;
+      ~ComeBack() {
+        if (show) view.SetMainVisible(true);
+      }
+    } comeBack{view_, wasVisible};
+    taken = view_.CaptureArea();
+  }
+  if (!taken || taken->picture.Empty()) return;
+  const std::string folder = capture::FolderOf(document_.FileName);
+  const std::string proposed = capture::ProposeName(folder, [](const std::string& path) {
+    return UniqueFile(OpenFile(path, "rb")) != nullptr;
+  });
+  const auto path = view_.AskPictureFile(folder, proposed);
+  if (!path) return;
+  if (!image::SavePng(*path, taken->picture)) {
+    view_.ShowMessage(capture::kCannotSavePicture + *path, text::kNotice, kMbOk | kMbIconError);
+    return;
+  }
+  // A limit of 0 looks only once; a picture just taken deserves a real wait.
+  const int32_t seconds = Settings.WaitWindowSeconds > 0 ? Settings.WaitWindowSeconds : 10;
+  view_.InsertLineAtCaret(capture::WaitImageLine(capture::NameInFolder(folder, *path), seconds, taken->area));
+  document_.ChangedByUser();
 }
 
 void TFrmMain::SBPauseClick() {

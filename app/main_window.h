@@ -101,6 +101,11 @@ class TFrmMain : private RecordSink {
   // through a copy: the file on disk is not touched, and editing the box
   // during the run does not change what it plays.
   void MnuPlayMemoClick();
+  // 截取图像: the window steps aside while the user drags a rectangle over
+  // the frozen screen, the picture is saved as a PNG beside the script (a
+  // script without a file is saved first) and a 等待图像 line for it, with
+  // that rectangle as its area, goes in at the caret.
+  void MnuCaptureImageClick();
   void SBPauseClick();
   void SBToMicroClick();
   // Shows the main window unless it is visible (also when the mini window

@@ -9,6 +9,7 @@
 
 #include <exception>
 
+#include "ui/area_picker_win.h"
 #include "ui/glyphs_win.h"
 #include "app/texts.h"
 #include "ui/file_dialog_win.h"
@@ -39,6 +40,7 @@ MainWindowWin::~MainWindowWin() {
   logic_.reset();
   hooks_.reset();
   for (HBITMAP b : glyphs_) DeleteObject(b);
+  if (accelerators_) DestroyAcceleratorTable(accelerators_);
   if (font_) DeleteObject(font_);
 }
 
@@ -71,6 +73,7 @@ bool MainWindowWin::Create() {
   if (!hwnd_) return false;
   dpi_ = DpiOf(hwnd_);
   BuildMenu();
+  BuildAccelerators();
   const RECT r = CentredWindowRect(layout::kClientWidth, layout::kClientHeight, kMainStyle, 0, true, dpi_);
   SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
   BuildControls();
@@ -199,6 +202,15 @@ void MainWindowWin::BuildMenu() {
   SetMenu(hwnd_, bar);
 }
 
+void MainWindowWin::BuildAccelerators() {
+  std::vector<ACCEL> keys;
+  for (const auto& a : layout::kAccelerators)
+    keys.push_back({static_cast<BYTE>(FVIRTKEY | (a.ctrl ? FCONTROL : 0) | (a.shift ? FSHIFT : 0)),
+                    static_cast<WORD>(a.key), static_cast<WORD>(a.id)});
+  accelerators_ = CreateAcceleratorTableW(keys.data(), static_cast<int>(keys.size()));
+  app_.SetAccelerators(hwnd_, accelerators_);
+}
+
 void MainWindowWin::BuildControls() {
   const HINSTANCE inst = GetModuleHandleW(nullptr);
   font_ = MakeFont(layout::kFontName, layout::kFontHeight, dpi_);
@@ -285,7 +297,8 @@ LRESULT MainWindowWin::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       if (reinterpret_cast<HWND>(lParam) == memo_) {
         if (memoText_->OnCommand(wParam, lParam)) logic_->Document().ChangedByUser();
-      } else if (HIWORD(wParam) == 0 || HIWORD(wParam) == BN_CLICKED) {
+      } else if (HIWORD(wParam) == 0 || HIWORD(wParam) == BN_CLICKED || (HIWORD(wParam) == 1 && lParam == 0)) {
+        // a menu item, a button, or a key of the accelerator table
         OnCommand(LOWORD(wParam));
       }
       return 0;
@@ -382,6 +395,10 @@ void MainWindowWin::OnCommand(int id) {
     case layout::kMnuRunAsAdmin: Guard([&] { w.MnuRunAsAdminClick(); }); break;
     case layout::kIdSBPlayMemo:
     case layout::kMnuPlayMemo: Guard([&] { w.MnuPlayMemoClick(); }); break;
+    case layout::kMnuCaptureImage:
+      // Not while a modal box or dialog of the program is up.
+      if (IsWindowEnabled(hwnd_)) Guard([&] { w.MnuCaptureImageClick(); });
+      break;
     // The Edit menu works on the script box, which takes the keyboard.
     case layout::kMnuUndo: SetFocus(memo_), memoText_->Undo(); break;
     case layout::kMnuRedo: SetFocus(memo_), memoText_->Redo(); break;
@@ -523,6 +540,34 @@ void MainWindowWin::ReassertCapture() {
   for (int vk : {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON})
     if (GetAsyncKeyState(vk) < 0) return;  // a press is still going on
   ::SetCapture(hwnd_);
+}
+
+// ---- picture capture ----
+
+std::optional<IMainView::CapturedArea> MainWindowWin::CaptureArea() {
+  // The window has just been hidden: the windows below draw what it covered,
+  // and the system's fade-out ends, before the screen freezes.
+  app_.ProcessMessages();
+  ::Sleep(250);
+  app_.ProcessMessages();
+  auto picked = PickScreenArea();
+  if (!picked) return std::nullopt;
+  CapturedArea a;
+  a.area = {picked->rect.left, picked->rect.top, picked->rect.right - picked->rect.left,
+            picked->rect.bottom - picked->rect.top};
+  a.picture = std::move(picked->picture);
+  return a;
+}
+
+std::optional<std::string> MainWindowWin::AskPictureFile(std::string_view folder, std::string_view proposedName) {
+  const auto file = AskSaveFileNameIn(hwnd_, layout::kPictureFilter, layout::kPictureExt, folder, proposedName);
+  if (!file) return std::nullopt;
+  return Utf8(*file);
+}
+
+void MainWindowWin::InsertLineAtCaret(std::string_view gbk) {
+  memoText_->InsertLine(gbk);
+  SetFocus(memo_);
 }
 
 }  // namespace tesmuro::win

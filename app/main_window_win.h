@@ -76,11 +76,15 @@ class MainWindowWin : public IMainView {
   void SetQuiet(bool quiet) { quiet_ = quiet; }
   void SetMouseCapture() override;
   void ReleaseMouseCapture() override;
+  std::optional<CapturedArea> CaptureArea() override;
+  std::optional<std::string> AskPictureFile(std::string_view folder, std::string_view proposedName) override;
+  void InsertLineAtCaret(std::string_view gbk) override;
 
  private:
   LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
   void BuildControls();
   void BuildMenu();
+  void BuildAccelerators();
   void Layout();
   void OnCommand(int id);
   void OnClose();
@@ -113,6 +117,7 @@ class MainWindowWin : public IMainView {
   std::string stepText_;
   std::vector<HWND> glyphButtons_;
   std::vector<HBITMAP> glyphs_;
+  HACCEL accelerators_ = nullptr;
   HFONT font_ = nullptr;
   UINT dpi_ = 96;
 

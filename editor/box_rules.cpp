@@ -24,4 +24,12 @@ int LineNumberDigits(int64_t lines) {
   return std::max(digits, 3);
 }
 
+std::string LineAtCaret(std::string_view line, bool atLineStart, bool textAfter) {
+  std::string text;
+  if (!atLineStart) text = "\r\n";
+  text += line;
+  if (atLineStart || textAfter) text += "\r\n";
+  return text;
+}
+
 }  // namespace tesmuro::editor

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace tesmuro::editor {
 
@@ -23,5 +25,11 @@ int64_t FirstRowToShow(int64_t row, int64_t firstVisible, int64_t rowsOnScreen);
 // Digits the line-number margin needs for `lines` lines (at least 3, so the
 // margin does not change width for small scripts).
 int LineNumberDigits(int64_t lines);
+
+// A whole line put in at the caret, as the text that goes in there: a line
+// break before it when the caret is not at the start of its line, and one
+// after it when the caret is (the line there moves down) or when text
+// follows the caret on its line. CR LF, as the box writes them.
+std::string LineAtCaret(std::string_view line, bool atLineStart, bool textAfter);
 
 }  // namespace tesmuro::editor

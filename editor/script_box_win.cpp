@@ -257,6 +257,20 @@ void ScriptBox::Flush() {
   if (follow) Call(SCI_GOTOPOS, Call(SCI_GETLENGTH));
 }
 
+void ScriptBox::InsertLine(std::string_view gbk) {
+  Flush();
+  const intptr_t caret = Call(SCI_GETCURRENTPOS);
+  const intptr_t line = Call(SCI_LINEFROMPOSITION, caret);
+  const bool atStart = caret == Call(SCI_POSITIONFROMLINE, line);
+  const bool textAfter = caret < Call(SCI_GETLINEENDPOSITION, line);
+  const std::string text = LineAtCaret(gbk, atStart, textAfter);
+  Call(SCI_SETEMPTYSELECTION, caret);
+  Call(SCI_BEGINUNDOACTION);
+  Call(SCI_REPLACESEL, 0, reinterpret_cast<intptr_t>(text.c_str()));
+  Call(SCI_ENDUNDOACTION);
+  Call(SCI_SCROLLCARET);
+}
+
 std::string ScriptBox::Text(int* unencodable) {
   Flush();
   if (unencodable) *unencodable = LostCount();

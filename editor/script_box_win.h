@@ -55,6 +55,9 @@ class ScriptBox {
   // Replaces the text (not undoable: the undo history starts afresh). False,
   // with the old text kept, when there is no memory for it.
   bool SetText(std::string_view gbk);
+  // Puts a GBK line in at the caret as a line of its own (LineAtCaret), as
+  // one step to undo; the caret goes after it.
+  void InsertLine(std::string_view gbk);
   // Bytes in the box (waiting lines not included).
   int64_t Length();
 

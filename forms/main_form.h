@@ -54,6 +54,7 @@ enum MenuId : int {
   kMnuFindNext,
   kMnuGoToLine,
   kMnuPlayMemo,
+  kMnuCaptureImage,
 };
 
 inline constexpr int kStatusBarHeight = 19;
@@ -108,6 +109,7 @@ inline constexpr MenuItem kMenu[] = {
     {1, kMnuGoToLine, "转到行(&G)...\tCtrl+G"},
     {1, 0, nullptr},
     {1, kMnuPlayMemo, "播放当前动作记录(&L)"},
+    {1, kMnuCaptureImage, "截取图像(&I)...\tCtrl+Shift+I"},
     {0, 0, "设置(&Setup)"},
     {1, kMnuSoftwareSetup, "软件设置(S&oftware Setup)"},
     {1, 0, nullptr},
@@ -119,8 +121,17 @@ inline constexpr MenuItem kMenu[] = {
     {1, kMnuAbout, "关于本软件(&About)"},
 };
 
+// Keys that run a menu command wherever the keyboard focus is in the window.
+struct Accelerator { bool ctrl; bool shift; char key; int id; };
+inline constexpr Accelerator kAccelerators[] = {
+    {true, true, 'I', kMnuCaptureImage},
+};
+
 // The three file dialogs share the default extension and the filter.
 inline constexpr char kDefaultExt[] = "crec";
 inline constexpr char kFilter[] = "记录动作文件(*.crec)|*.crec|所有文件(*.*)|*.*";
+// The Save As dialog for a captured picture.
+inline constexpr char kPictureExt[] = "png";
+inline constexpr char kPictureFilter[] = "PNG 图像(*.png)|*.png";
 
 }  // namespace tesmuro::forms::main

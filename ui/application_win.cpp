@@ -29,6 +29,7 @@ bool Application::Dispatch(MSG& msg) {
     return false;
   }
   HWND top = GetAncestor(msg.hwnd, GA_ROOT);
+  if (accelerators_ && top == accelWindow_ && TranslateAcceleratorW(accelWindow_, accelerators_, &msg)) return true;
   if (top && IsDialogMessageW(top, &msg)) return true;
   TranslateMessage(&msg);
   DispatchMessageW(&msg);

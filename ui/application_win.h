@@ -26,6 +26,12 @@ class Application {
   // activated again.
   void ShowModal(HWND window, HWND focus, const std::function<bool()>& done);
   void SetIdleHandler(std::function<void()> handler) { idle_ = std::move(handler); }
+  // Keys of `table` pressed in `window` (or in any of its controls) become
+  // its WM_COMMAND messages.
+  void SetAccelerators(HWND window, HACCEL table) {
+    accelWindow_ = window;
+    accelerators_ = table;
+  }
   // Given the time, in microseconds, that each message the loops handle
   // took, and each call of the idle handler: what the user waits for. For
   // the benchmarks; none by default.
@@ -37,6 +43,8 @@ class Application {
   bool DispatchTimed(MSG& msg);
   void Idle();
   std::function<void()> idle_;
+  HWND accelWindow_ = nullptr;
+  HACCEL accelerators_ = nullptr;
   std::function<void(int64_t)> timing_;
   bool terminated_ = false;
   int exitCode_ = 0;

@@ -16,5 +16,8 @@ namespace tesmuro::win {
 std::optional<std::wstring> AskOpenFileName(HWND owner, std::string_view filter, std::string_view defaultExt);
 // The same for saving: the folder must exist, and replacing a file is asked first.
 std::optional<std::wstring> AskSaveFileName(HWND owner, std::string_view filter, std::string_view defaultExt);
+// The same, opened in `folder` with `proposedName` filled in (UTF-8).
+std::optional<std::wstring> AskSaveFileNameIn(HWND owner, std::string_view filter, std::string_view defaultExt,
+                                              std::string_view folder, std::string_view proposedName);
 
 }  // namespace tesmuro::win
