@@ -287,6 +287,39 @@ TEST_P(WindowTest, AClickReplaysAtTheSameClientPointAfterTheWindowMoved) {
   EXPECT_EQ(Count(err, kFallback), GetParam() ? 0u : 1u) << err;
 }
 
+TEST_P(WindowTest, ARecordedClickNamesItsWindowAndReplaysThereAfterTheWindowMoved) {
+  Xwin& w = Show("w", {"--at", "200,150", "--size", "320,240", "--class", "XwinRec", "--title", "Rec"});
+  ASSERT_TRUE(w.Logged("mapped"));
+  const auto seen = Seen("XwinRec");
+  ASSERT_TRUE(seen);
+  const std::string file = dir_ + "/rec.crec";
+  tesmuro::test::ChildProcess rec({TESMURO_BIN, "record", file}, file + ".err");
+  std::this_thread::sleep_for(600ms);
+  MovePointer(seen->rect.left + 30, seen->rect.top + 20);
+  XTestFakeButtonEvent(d_, 1, True, CurrentTime);
+  XTestFakeButtonEvent(d_, 1, False, CurrentTime);
+  XSync(d_, False);
+  ASSERT_TRUE(w.Logged("click 1 30 20"));
+  const KeyCode pause = XKeysymToKeycode(d_, 0xff13);  // Pause ends the recording
+  XTestFakeKeyEvent(d_, pause, True, CurrentTime);
+  XTestFakeKeyEvent(d_, pause, False, CurrentTime);
+  XSync(d_, False);
+  ASSERT_EQ(rec.Wait(10s), 0) << Read(file + ".err");
+  const std::string text = Read(file);
+  const std::string line = Gbk("窗口 x11 \"tesmuro_xwin\" \"XwinRec\" \"Rec\" ") + std::to_string(seen->rect.left) +
+                           "," + std::to_string(seen->rect.top) + ",320,240\r\n" + Gbk("左键按下");
+  EXPECT_NE(text.find(line), std::string::npos) << "the window line comes right before the click";
+  EXPECT_EQ(Count(text, Gbk("窗口 ")), 1u) << "named once";
+
+  windows_.clear();  // the window goes and comes back elsewhere
+  Xwin& moved = Show("moved", {"--at", "500,400", "--size", "320,240", "--class", "XwinRec", "--title", "Rec"});
+  ASSERT_TRUE(moved.Logged("mapped"));
+  std::string err;
+  ASSERT_EQ(Play(file, {"--wait-limit", "5"}, err), 0) << err;
+  ASSERT_TRUE(moved.Logged("click"));
+  EXPECT_EQ(moved.Lines("click"), std::vector<std::string>{"click 1 30 20"});
+}
+
 TEST_P(WindowTest, KeysGoToTheWindowTheScriptNamesBroughtToTheFront) {
   Xwin& a = Show("a", {"--at", "100,100", "--size", "300,200", "--class", "XwinA", "--title", "目标 窗口"});
   ASSERT_TRUE(a.Logged("mapped"));
