@@ -386,7 +386,9 @@ void TFrmMain::MnuPlayMemoClick() {
     return;
   }
   recording_.Pause();
-  BeginRun(play::ScriptSource::Box(std::move(text)), Request(/*withShutdown=*/true));
+  // Pictures the text names are taken from its file's folder (none: the current folder).
+  BeginRun(play::ScriptSource::Box(std::move(text), capture::FolderOf(document_.FileName)),
+           Request(/*withShutdown=*/true));
 }
 
 void TFrmMain::MnuCaptureImageClick() {

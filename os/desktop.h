@@ -1,5 +1,6 @@
 // The desktop as recording and playback see it: the top-level windows, the
-// one under a point and the one in front, and the colour of a pixel. The
+// one under a point and the one in front, the colour of a pixel and a picture
+// of an area. The
 // Windows program implements it over the window manager's own calls, the
 // Linux program over the X server's EWMH and ICCCM properties (or the bare
 // window tree where no window manager gives them); tests use a fake.
@@ -10,6 +11,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "image/image.h"
 
 namespace tesmuro {
 
@@ -55,6 +58,10 @@ class IDesktop {
   virtual void ComeBack(uint64_t id) = 0;
   // The colour of a screen pixel as 0xRRGGBB; nothing when it cannot be read.
   virtual std::optional<uint32_t> PixelAt(int32_t x, int32_t y) = 0;
+  // A picture of `area` (screen pixels) as the screen shows it now, one pixel
+  // for each of the area's, opaque (alpha 255); what lies outside the screen
+  // is black. Nothing when it cannot be taken (or this desktop takes none).
+  virtual std::optional<image::Image> Capture(const DesktopRect& /*area*/) { return std::nullopt; }
   // Once, when the desktop had to make do with less than it needs (no window
   // manager's properties): what it says to the user; empty otherwise.
   virtual std::string TakeNotice() { return {}; }

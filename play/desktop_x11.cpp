@@ -1,5 +1,7 @@
 #include "play/desktop_x11.h"
 
+#include <sys/ipc.h>
+#include <sys/shm.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +14,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
 
 namespace tesmuro::play {
 
@@ -86,7 +89,49 @@ std::unique_ptr<X11Desktop> X11Desktop::Open(const std::string& name) {
   return desktop;
 }
 
+// An image whose pixels the server writes into memory it shares with us.
+struct X11Desktop::SharedImage {
+  Display* display = nullptr;
+  XImage* image = nullptr;
+  XShmSegmentInfo segment{};
+  bool attached = false;
+
+  ~SharedImage() {
+    if (attached) {
+      XShmDetach(display, &segment);
+      XSync(display, False);
+    }
+    if (segment.shmaddr && segment.shmaddr != reinterpret_cast<char*>(-1)) shmdt(segment.shmaddr);
+    if (image) {
+      image->data = nullptr;  // the segment's, not the heap's
+      XDestroyImage(image);
+    }
+  }
+  // A shared image of w x h in the screen's format; null when the segment
+  // cannot be made or attached.
+  static std::unique_ptr<SharedImage> Make(Display* d, int w, int h) {
+    auto m = std::make_unique<SharedImage>();
+    m->display = d;
+    const int s = DefaultScreen(d);
+    m->image = XShmCreateImage(d, DefaultVisual(d, s), static_cast<unsigned>(DefaultDepth(d, s)), ZPixmap, nullptr,
+                               &m->segment, static_cast<unsigned>(w), static_cast<unsigned>(h));
+    if (!m->image) return nullptr;
+    m->segment.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(m->image->bytes_per_line) * static_cast<size_t>(h),
+                              IPC_CREAT | 0600);
+    if (m->segment.shmid < 0) return nullptr;
+    m->segment.shmaddr = m->image->data = static_cast<char*>(shmat(m->segment.shmid, nullptr, 0));
+    // Marked for removal at once: it goes when both sides have let go, however the program ends.
+    shmctl(m->segment.shmid, IPC_RMID, nullptr);
+    if (m->segment.shmaddr == reinterpret_cast<char*>(-1)) return nullptr;
+    m->segment.readOnly = False;
+    if (!XShmAttach(d, &m->segment)) return nullptr;
+    m->attached = true;
+    return m;
+  }
+};
+
 X11Desktop::~X11Desktop() {
+  shared_.reset();
   if (owned_) XCloseDisplay(display_);
 }
 
@@ -417,6 +462,61 @@ std::optional<uint32_t> X11Desktop::PixelAt(int32_t x, int32_t y) {
   const unsigned long bm = image->blue_mask ? image->blue_mask : v->blue_mask;
   XDestroyImage(image);
   return Channel(pixel, rm) << 16 | Channel(pixel, gm) << 8 | Channel(pixel, bm);
+}
+
+std::optional<image::Image> X11Desktop::Capture(const DesktopRect& area) {
+  constexpr int32_t kMaxSide = 32768;
+  if (area.width <= 0 || area.height <= 0 || area.width > kMaxSide || area.height > kMaxSide) return std::nullopt;
+  const int s = DefaultScreen(display_);
+  const int64_t l = std::max<int64_t>(area.left, 0), t = std::max<int64_t>(area.top, 0);
+  const int64_t r = std::min<int64_t>(int64_t{area.left} + area.width, DisplayWidth(display_, s));
+  const int64_t b = std::min<int64_t>(int64_t{area.top} + area.height, DisplayHeight(display_, s));
+  image::Image out(area.width, area.height, 0xFF000000u);
+  if (r <= l || b <= t) return out;  // all of it off the screen
+  const int w = static_cast<int>(r - l), h = static_cast<int>(b - t);
+
+  XImage* got = nullptr;
+  bool shared = false;
+  if (!noSharedMemory_) {
+    if (!shared_ || shared_->image->width != w || shared_->image->height != h) {
+      shared_.reset();
+      if (XShmQueryExtension(display_)) shared_ = SharedImage::Make(display_, w, h);
+    }
+    // A server on another machine cannot reach our memory: the request fails
+    // and the plain one serves from then on.
+    if (shared_ && XShmGetImage(display_, root_, shared_->image, static_cast<int>(l), static_cast<int>(t), AllPlanes)) {
+      got = shared_->image;
+      shared = true;
+    } else {
+      shared_.reset();
+      noSharedMemory_ = true;
+    }
+  }
+  if (!got) got = XGetImage(display_, root_, static_cast<int>(l), static_cast<int>(t), static_cast<unsigned>(w),
+                            static_cast<unsigned>(h), AllPlanes, ZPixmap);
+  if (!got) return std::nullopt;
+
+  Visual* v = DefaultVisual(display_, s);
+  const unsigned long rm = got->red_mask ? got->red_mask : v->red_mask;
+  const unsigned long gm = got->green_mask ? got->green_mask : v->green_mask;
+  const unsigned long bm = got->blue_mask ? got->blue_mask : v->blue_mask;
+  const bool plain = got->bits_per_pixel == 32 && rm == 0xFF0000 && gm == 0xFF00 && bm == 0xFF &&
+                     got->byte_order == (std::endian::native == std::endian::little ? LSBFirst : MSBFirst);
+  for (int y = 0; y < h; ++y) {
+    uint32_t* to = out.pixels.data() + static_cast<size_t>(t - area.top + y) * static_cast<size_t>(area.width) +
+                   static_cast<size_t>(l - area.left);
+    if (plain) {
+      const auto* from = reinterpret_cast<const uint32_t*>(got->data + static_cast<size_t>(y) * static_cast<size_t>(got->bytes_per_line));
+      for (int x = 0; x < w; ++x) to[x] = from[x] | 0xFF000000u;
+    } else {
+      for (int x = 0; x < w; ++x) {
+        const unsigned long px = XGetPixel(got, x, y);
+        to[x] = 0xFF000000u | Channel(px, rm) << 16 | Channel(px, gm) << 8 | Channel(px, bm);
+      }
+    }
+  }
+  if (!shared) XDestroyImage(got);
+  return out;
 }
 
 }  // namespace tesmuro::play

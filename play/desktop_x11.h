@@ -14,8 +14,8 @@
 // around it: its title (_NET_WM_NAME, else WM_NAME), the class part of
 // WM_CLASS, the name of the process behind _NET_WM_PID (/proc/PID/comm, so at
 // most 15 bytes; nothing for a window of another machine), and the client
-// area's rectangle in root coordinates. Pixels are read from the server's
-// image of the root window.
+// area's rectangle in root coordinates. Pixels and pictures are read from the
+// server's image of the root window.
 //
 // The connection is used by one thread at a time; the program's error
 // handler must let protocol errors pass (a window may go away between two
@@ -59,6 +59,10 @@ class X11Desktop final : public IDesktop {
   void StepAside(uint64_t id) override;
   void ComeBack(uint64_t id) override;
   std::optional<uint32_t> PixelAt(int32_t x, int32_t y) override;
+  // Through the shared-memory extension where the server offers it (the
+  // segment is kept for the next picture of the same size), else the plain
+  // image request.
+  std::optional<image::Image> Capture(const DesktopRect& area) override;
   std::string TakeNotice() override;
 
   // A window manager that keeps the EWMH properties runs now.
@@ -66,6 +70,7 @@ class X11Desktop final : public IDesktop {
 
  private:
   struct Atoms;
+  struct SharedImage;
   // ManagerRuns() as last asked, asked again when that was a while ago: a
   // wait looks many times a second, and managers seldom come and go.
   bool Managed();
@@ -78,6 +83,8 @@ class X11Desktop final : public IDesktop {
   Display* display_;
   bool owned_ = false;
   std::unique_ptr<Atoms> atoms_;
+  std::unique_ptr<SharedImage> shared_;  // the last capture's, when shared memory works
+  bool noSharedMemory_ = false;          // it failed once: the plain request from then on
   unsigned long root_;
   std::string host_;  // this machine's name, for WM_CLIENT_MACHINE
   bool toldTree_ = false;

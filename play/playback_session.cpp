@@ -15,6 +15,14 @@ PlaybackSession::PlaybackSession(NewPlayer newPlayer, NewScratchFile newScratchF
 PlaybackSession::~PlaybackSession() { Stop(); }
 
 namespace {
+// The folder a file is in ("" for a bare name; a root keeps its separator).
+std::string FolderOf(const std::string& path) {
+  const size_t at = path.find_last_of("/\\");
+  if (at == std::string::npos) return {};
+  if (at == 0 || (at == 2 && path[1] == ':')) return path.substr(0, at + 1);
+  return path.substr(0, at);
+}
+
 // A copy of `bytes` in a new scratch file, read from its start; nullptr when
 // none can be made or written.
 std::FILE* CopyToScratch(const std::string& bytes, std::FILE* scratch) {
@@ -37,7 +45,9 @@ PlaybackSession::StartResult PlaybackSession::Start(const ScriptSource& source, 
   player_ = newPlayer_();
   shownInBox_ = source.shownInBox;  // before the run starts: it may be asked at once
   startTick_ = tick;
-  player_->Start(file, options);
+  RunOptions o = options;
+  o.scriptFolder = source.path.empty() ? source.folder : FolderOf(source.path);
+  player_->Start(file, o);
   return StartResult::Started;
 }
 
@@ -58,9 +68,7 @@ bool PlaybackSession::TogglePause() {
 
 RunOutcome PlaybackSession::Outcome() const {
   if (!player_ || !player_->Finished()) return RunOutcome::Stopped;
-  if (auto why = player_->WhyStopped(); why && (why->kind == StopReason::Kind::WindowTimedOut ||
-                                                 why->kind == StopReason::Kind::ColorTimedOut))
-    return RunOutcome::WaitTimedOut;
+  if (auto why = player_->WhyStopped(); why && why->TimedOut()) return RunOutcome::WaitTimedOut;
   if (player_->EndedByError()) return RunOutcome::Error;
   if (player_->EndedBlocked()) return RunOutcome::Blocked;
   return player_->StoppedByUser() ? RunOutcome::Stopped : RunOutcome::Played;

@@ -120,6 +120,8 @@ void ActionReplayer::Replay(const script::Action& a) {
     case ActionKind::Window:
     case ActionKind::WaitWindow:
     case ActionKind::WaitColor:
+    case ActionKind::WaitImage:
+    case ActionKind::ClickImage:
     case ActionKind::Unknown:
     case ActionKind::ConversionError:
       break;
@@ -146,6 +148,18 @@ void ActionReplayer::Follow(int32_t dx, int32_t dy) {
   sink_.MoveTo(x, y);
   last_x_ = x;
   last_y_ = y;
+}
+
+void ActionReplayer::ClickAt(int32_t x, int32_t y) {
+  if (lifted_) PressAgain();
+  sink_.MoveTo(x, y);
+  last_x_ = x;
+  last_y_ = y;
+  const Held left{true, MouseButton::Left, {}};
+  sink_.Button(MouseButton::Left, true, x, y);
+  Press(left);
+  sink_.Button(MouseButton::Left, false, x, y);
+  Release(left);
 }
 
 void ActionReplayer::InjectUp(Held h) {

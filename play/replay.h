@@ -67,6 +67,11 @@ class ActionReplayer {
   // goes to the last recorded position shifted so, if the script moved it.
   void Follow(int32_t dx, int32_t dy);
   void Unfollow() { following_ = false; }
+  // A left click at a screen point as it stands (neither mapped nor
+  // followed): the pointer goes there, the button goes down and up. The
+  // point is where the pointer is from then on (LastX, LastY); the last
+  // recorded move stays what it was.
+  void ClickAt(int32_t x, int32_t y);
   // Where the script last moved the pointer (as played), and as recorded.
   bool Moved() const { return moved_; }
   int32_t RecordedX() const { return recorded_x_; }

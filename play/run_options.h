@@ -41,6 +41,9 @@ struct RunOptions {
   // The longest wait for a window or a colour, in seconds (0: never wait,
   // only follow); a wait word's own limit takes its place.
   int32_t waitLimitSeconds = 10;
+  // The folder relative picture files are taken from (UTF-8): the script's;
+  // empty: the current folder. PlaybackSession::Start fills it in.
+  std::string scriptFolder;
   bool operator==(const RunOptions&) const = default;
 };
 
@@ -65,14 +68,19 @@ struct RunRequest {
 struct ScriptSource {
   std::string path;   // UTF-8; empty: `bytes` is the script
   std::string bytes;
+  // For `bytes`: the folder its relative picture files are in (the box's
+  // file's, when it has one); empty: the current folder. A file's is its own.
+  std::string folder;
   // The box shows this script (its own text, or its file as loaded or saved
   // and unchanged since): the run tells the box which line it plays.
   bool shownInBox = false;
 
   static ScriptSource File(std::string path, bool shownInBox = false) {
-    return {std::move(path), {}, shownInBox};
+    return {std::move(path), {}, {}, shownInBox};
   }
-  static ScriptSource Box(std::string bytes) { return {{}, std::move(bytes), true}; }
+  static ScriptSource Box(std::string bytes, std::string folder = {}) {
+    return {{}, std::move(bytes), std::move(folder), true};
+  }
 };
 
 // How a run ended, with the exit codes of an unattended run.

@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <limits>
+#include <map>
 #include <mutex>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "image/match.h"
+#include "image/png_io.h"
 #include "os/desktop.h"
 #include "play/replay.h"
 #include "play/window_match.h"
@@ -25,6 +28,10 @@ constexpr int64_t kStallMicros = 50000;
 constexpr int64_t kIdlePassMicros = 1000;
 // A wait looks at the screen this often.
 constexpr int64_t kLookMicros = 20000;
+// A wait for a picture looks this often, and never spends more than a tenth
+// of the time on its looks: after a look that took longer than a tenth of
+// this, it waits nine times as long as the look took.
+constexpr int64_t kPictureLookMicros = 50000;
 // While a window is waited for to come to the front, it is asked to again
 // after this long.
 constexpr int64_t kActivateAgainMicros = 500000;
@@ -89,6 +96,16 @@ int64_t LineAt(std::FILE* file, int64_t offset) {
   return line;
 }
 
+// A picture file's name as a path: a relative name is taken from `folder`
+// (empty: the current folder).
+std::string PicturePath(const std::string& folder, const std::string& name) {
+  const bool absolute = (!name.empty() && (name[0] == '/' || name[0] == '\\')) ||
+                        (name.size() >= 2 && name[1] == ':');
+  if (absolute || folder.empty()) return name;
+  const char last = folder.back();
+  return last == '/' || last == '\\' ? folder + name : folder + '/' + name;
+}
+
 // A reference that the run may keep: it owns nothing.
 template <class T>
 std::shared_ptr<T> Unowned(T& object) {
@@ -115,13 +132,21 @@ struct TRunThread::State {
   // Looks with `ready` until it says yes, every kLookMicros, for at most
   // `seconds` (0 or less: one look). A wait moves `due`, and so every later
   // action, back by its own length. Pause and stop act within a look.
+  // With `paced`, a look that takes long is followed by nine times as long
+  // without one (it never spends more than a tenth of the time looking).
   enum class Looked { Ready, Stopped, TimedOut };
-  Looked Await(const std::function<bool()>& ready, int32_t seconds, int64_t& due);
+  Looked Await(const std::function<bool()>& ready, int32_t seconds, int64_t& due,
+               int64_t lookMicros = kLookMicros, bool paced = false);
   // The waits before an action: its window, if a window line named one, or
   // what a wait word asks. Ready: the action may go.
   Looked AwaitWindow(const script::Action& next, int64_t& due);
   Looked AwaitTitle(const script::Action& wait, int64_t& due);
   Looked AwaitColor(const script::Action& wait, int64_t& due);
+  // Waits for the picture on the screen or in the wait's area: where it was
+  // found, in screen pixels (its top-left corner).
+  Looked AwaitImage(const script::Action& wait, const image::Needle& picture, int64_t& due, image::Point& found);
+  // The picture a wait names, loaded once per run; null when it cannot be read.
+  const image::Needle* PictureOf(const std::string& name);
   // The run stops on its script: why, where.
   Ending StopOn(StopReason::Kind kind, int64_t offset, std::string what = {}, int32_t seconds = 0);
   int32_t LimitOf(int32_t seconds) const { return seconds > 0 ? seconds : options.waitLimitSeconds; }
@@ -156,6 +181,8 @@ struct TRunThread::State {
   uint64_t lastMatched = 0;
   std::string lastMatchedFor;  // the title of the line it was matched for
   std::vector<uint64_t> steppedAside;  // our own windows, back when the run ends
+  // The pictures the waits named, by path (null: not readable).
+  std::map<std::string, std::unique_ptr<const image::Needle>> pictures;
 
   // The foreground window last looked at, and whether it takes our input.
   uint64_t foreground = 0;
@@ -314,23 +341,26 @@ TRunThread::State::Ending TRunThread::State::StopOn(StopReason::Kind kind, int64
 }
 
 TRunThread::State::Looked TRunThread::State::Await(const std::function<bool()>& ready, int32_t seconds,
-                                                   int64_t& due) {
+                                                   int64_t& due, int64_t lookMicros, bool paced) {
   const int64_t start = clock->NowMicros();
   if (ready()) return Looked::Ready;
   if (seconds <= 0) return Looked::TimedOut;
   // The limit counts the time spent waiting, not the time paused.
   int64_t deadline = SecondsAfter(start, seconds);
+  int64_t lookCost = paced ? clock->NowMicros() - start : 0;
   for (;;) {
     if (!HonourPause(deadline)) return Looked::Stopped;
     const int64_t now = clock->NowMicros();
     if (now >= deadline) return Looked::TimedOut;
-    clock->WaitUntil(std::min(now + kLookMicros, deadline));
+    clock->WaitUntil(std::min(now + std::max(lookMicros - lookCost, 9 * lookCost), deadline));
     if (stopRequested.load()) return Looked::Stopped;
     if (paused.load()) continue;
+    const int64_t lookStart = paced ? clock->NowMicros() : 0;
     if (ready()) {
       due += clock->NowMicros() - start;
       return Looked::Ready;
     }
+    if (paced) lookCost = clock->NowMicros() - lookStart;
   }
 }
 
@@ -428,6 +458,53 @@ TRunThread::State::Looked TRunThread::State::AwaitColor(const script::Action& wa
   return Await(ready, LimitOf(wait.seconds), due);
 }
 
+const image::Needle* TRunThread::State::PictureOf(const std::string& name) {
+  const std::string path = PicturePath(options.scriptFolder, name);
+  auto it = pictures.find(path);
+  if (it == pictures.end()) {
+    std::unique_ptr<const image::Needle> needle;
+    if (auto img = image::LoadPng(path)) needle = std::make_unique<const image::Needle>(std::move(*img));
+    it = pictures.emplace(path, std::move(needle)).first;
+  }
+  return it->second.get();
+}
+
+TRunThread::State::Looked TRunThread::State::AwaitImage(const script::Action& wait, const image::Needle& picture,
+                                                        int64_t& due, image::Point& found) {
+  IDesktop* desktop = sink->Desktop();
+  // Where to look: the wait's area, placed like a move (both corners), cut
+  // to the screen when its size is known; else the whole screen.
+  const ScreenRect screen = sink->Screen();
+  int64_t left = screen.left, top = screen.top;
+  int64_t right = left + screen.width, bottom = top + screen.height;
+  if (wait.hasArea) {
+    int32_t x0 = wait.screen[0], y0 = wait.screen[1];
+    int32_t x1 = static_cast<int32_t>(std::clamp<int64_t>(int64_t{x0} + wait.screen[2], INT32_MIN, INT32_MAX));
+    int32_t y1 = static_cast<int32_t>(std::clamp<int64_t>(int64_t{y0} + wait.screen[3], INT32_MIN, INT32_MAX));
+    replayer->PlacePoint(x0, y0);
+    replayer->PlacePoint(x1, y1);
+    if (screen.Known()) {
+      left = std::max<int64_t>(left, x0), top = std::max<int64_t>(top, y0);
+      right = std::min<int64_t>(right, x1), bottom = std::min<int64_t>(bottom, y1);
+    } else {
+      left = x0, top = y0, right = x1, bottom = y1;
+    }
+  }
+  const bool somewhere = right - left >= picture.Width() && bottom - top >= picture.Height();
+  const DesktopRect area{static_cast<int32_t>(left), static_cast<int32_t>(top),
+                         static_cast<int32_t>(std::min<int64_t>(right - left, INT32_MAX)),
+                         static_cast<int32_t>(std::min<int64_t>(bottom - top, INT32_MAX))};
+  auto ready = [&]() -> bool {
+    if (!desktop || !somewhere) return false;
+    const auto shot = desktop->Capture(area);
+    if (!shot) return false;
+    const auto at = image::Find(*shot, {area.left, area.top}, picture, wait.tolerance);
+    if (at) found = *at;
+    return at.has_value();
+  };
+  return Await(ready, LimitOf(wait.seconds), due, kPictureLookMicros, /*paced=*/true);
+}
+
 void TRunThread::State::Main() noexcept {
   Ending ending = Ending::ConversionError;
   {
@@ -446,7 +523,8 @@ void TRunThread::State::Main() noexcept {
   }
   if (stopReason && file) stopReason->line = LineAt(file, stopReason->offset);
   if (ending == Ending::ScriptStop && (stopReason->kind == StopReason::Kind::BadCode ||
-                                       stopReason->kind == StopReason::Kind::BadColor))
+                                       stopReason->kind == StopReason::Kind::BadColor ||
+                                       stopReason->kind == StopReason::Kind::ImageUnreadable))
     ending = Ending::ConversionError;
   if (ending != Ending::ConversionError) stopRequested.store(true);
   if (ending == Ending::ConversionError) failed.store(true);
@@ -543,6 +621,27 @@ TRunThread::State::Ending TRunThread::State::Play() {
           const bool w = action.kind == script::ActionKind::WaitWindow;
           return StopOn(w ? StopReason::Kind::WindowTimedOut : StopReason::Kind::ColorTimedOut, at,
                         w ? script::UnquoteToken(action.text[0]) : Hex6(action.color), LimitOf(action.seconds));
+        }
+        break;
+      }
+      case script::ActionKind::WaitImage:
+      case script::ActionKind::ClickImage: {
+        const int64_t at = lineOffset.load();
+        const std::string name = script::UnquoteToken(action.text[0]);
+        const image::Needle* picture = PictureOf(name);
+        if (!picture) return StopOn(StopReason::Kind::ImageUnreadable, at, name);
+        image::Point found;
+        const Looked l = AwaitImage(action, *picture, due, found);
+        if (l == Looked::Stopped) break;  // seen at the top of the loop
+        if (l == Looked::TimedOut) {
+          if (LimitOf(action.seconds) > 0)  // 0: never wait
+            return StopOn(StopReason::Kind::ImageTimedOut, at, name, LimitOf(action.seconds));
+          break;  // looked once, not there: nothing to click
+        }
+        if (action.kind == script::ActionKind::ClickImage) {
+          if (!CheckForeground(passStart) && o.stopWhenBlocked) return Ending::Blocked;
+          passStart = false;
+          replayer->ClickAt(found.x + picture->Width() / 2, found.y + picture->Height() / 2);
         }
         break;
       }

@@ -13,6 +13,10 @@ std::string StopReasonText(const StopReason& r) {
     case StopReason::Kind::ColorTimedOut:
       t += "等待颜色 " + r.what + " 超过 " + std::to_string(r.seconds) + " 秒";
       break;
+    case StopReason::Kind::ImageTimedOut:
+      t += "等待图像“" + r.what + "”超过 " + std::to_string(r.seconds) + " 秒";
+      break;
+    case StopReason::Kind::ImageUnreadable: t += "图像文件无法读取：" + r.what; break;
   }
   return t + "，回放已停止";
 }

@@ -43,6 +43,8 @@ constexpr KeywordEntry kKeywords[] = {
     {kKeywordWindow, ActionKind::Window},
     {kKeywordWaitWindow, ActionKind::WaitWindow},
     {kKeywordWaitColor, ActionKind::WaitColor},
+    {kKeywordWaitImage, ActionKind::WaitImage},
+    {kKeywordClickImage, ActionKind::ClickImage},
 };
 
 int SkipSpace(ByteStream& in) {
@@ -161,16 +163,18 @@ bool IsQuote(int c) { return c == '"'; }
 bool IsAsciiAlnum(int c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 // "%d,%d,...": up to `n` values; reading stops at the first that does not fit.
-void ScanList(ByteStream& in, int32_t* values, int n) {
-  if (!ScanInt(in, values[0])) return;
+// How many were read.
+int ScanList(ByteStream& in, int32_t* values, int n) {
+  if (!ScanInt(in, values[0])) return 0;
   for (int i = 1; i < n; ++i) {
     const int c = in.Get();
     if (c != ',') {
       in.Unget(c);
-      return;
+      return i;
     }
-    if (!ScanInt(in, values[i])) return;
+    if (!ScanInt(in, values[i])) return i;
   }
+  return n;
 }
 
 // Six hexadecimal digits, RRGGBB.
@@ -249,6 +253,18 @@ Action ParseAction(std::string_view word, ByteStream& in) {
       if (ScanInt(in, a.tolerance)) ScanInt(in, a.seconds);
       break;
     }
+    case ActionKind::WaitImage:
+    case ActionKind::ClickImage:
+      // A quoted token, "%d %d", then "%d,%d,%d,%d" when the line goes on
+      // with an area (the next line is left alone).
+      if (ScanWordStarting(in, a.text[0], IsQuote) && ScanInt(in, a.tolerance) && ScanInt(in, a.seconds)) {
+        int c;
+        do c = in.Get();
+        while (c == ' ' || c == '\t');
+        in.Unget(c);
+        if (IsDigit(c) || c == '-' || c == '+') a.hasArea = ScanList(in, a.screen, 4) == 4;
+      }
+      break;
     case ActionKind::JoyButton:
       ScanInt(in, a.buttons);
       break;

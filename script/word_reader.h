@@ -83,6 +83,8 @@ enum class ActionKind : uint8_t {
   Window,           // the window the next action acts on: system, text[0..2], screen[0..3]
   WaitWindow,       // wait for a window whose title holds text[0]; seconds
   WaitColor,        // wait for colour within tolerance at x, y; seconds
+  WaitImage,        // wait for the picture in file text[0] within tolerance; seconds; area
+  ClickImage,       // as WaitImage, then a left click at the centre of what was found
   Unknown,          // not a keyword: nothing was read after it
   ConversionError,  // key code or wheel turn that is not an integer
 };
@@ -106,9 +108,12 @@ struct Action {
   // (script::UnquoteToken reads them). WaitWindow: the title in text[0].
   std::string system;
   std::string text[3];
-  int32_t seconds = 0;     // WaitWindow, WaitColor: the longest wait (0: the run's own)
+  int32_t seconds = 0;     // the waits: the longest wait (0: the run's own)
   uint32_t color = 0;      // WaitColor: 0xRRGGBB
-  int32_t tolerance = 0;   // WaitColor: per channel
+  int32_t tolerance = 0;   // WaitColor, WaitImage, ClickImage: per channel
+  // WaitImage, ClickImage: the file's quoted token in text[0]; the area to
+  // look in (left, top, width, height in screen[0..3]) when all four are given.
+  bool hasArea = false;
   bool badColor = false;   // WaitColor: the colour is not six hexadecimal digits
 };
 

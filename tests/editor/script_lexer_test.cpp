@@ -39,7 +39,8 @@ TEST(ScriptLexer, WordsTheNewerRecordersWriteAreKeywords) {
        {script::HWheelLine(120, 0, 0), script::RelMoveLine(-3, 4), script::ScreenLine(0, 0, 1920, 1080, 96),
         script::MouseButtonLine(script::ButtonLine::X1Down), script::MouseButtonLine(script::ButtonLine::X2Up),
         script::WindowLine("win", "a.exe", "A", "左键按下 1", 1, 2, 3, 4),
-        Kw(script::kKeywordWaitWindow) + " \"x\" 5", Kw(script::kKeywordWaitColor) + " 1,2 FF00aa 0 3"}) {
+        Kw(script::kKeywordWaitWindow) + " \"x\" 5", Kw(script::kKeywordWaitColor) + " 1,2 FF00aa 0 3",
+        Kw(script::kKeywordWaitImage) + " \"a\\sb.png\" 8 5 -1,2,30,40", Kw(script::kKeywordClickImage) + " \"a.png\" 0 5"}) {
     const std::string s = Styles(line);
     EXPECT_EQ(s[0], 'K') << line;
     EXPECT_EQ(s.find_first_of("SE?"), std::string::npos) << line << " -> " << s;

@@ -217,6 +217,13 @@ class FakeDesktop final : public IDesktop {
   std::optional<uint32_t> PixelAt(int32_t x, int32_t y) override {
     return pixel ? pixel(x, y) : std::nullopt;
   }
+  // Pictures of an area; none: the desktop takes none. Counted.
+  std::function<std::optional<image::Image>(const DesktopRect&)> capture;
+  int captures = 0;
+  std::optional<image::Image> Capture(const DesktopRect& area) override {
+    ++captures;
+    return capture ? capture(area) : std::nullopt;
+  }
   void ToFront(uint64_t id) {
     auto it = std::find_if(windows.begin(), windows.end(), [&](auto& w) { return w.id == id; });
     if (it != windows.end()) std::rotate(windows.begin(), it, it + 1);

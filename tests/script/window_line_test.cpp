@@ -71,5 +71,28 @@ TEST(WindowLine, AReaderThatDoesNotKnowTheWordSeesNoActionInIt) {
   }
 }
 
+TEST(ImageWords, ReadTheirFileToleranceSecondsAndAnAreaOnlyWhenAllFourAreThere) {
+  MemoryByteStream in(std::string(kKeywordClickImage) + " " + QuotedToken("图 1.png") + " 8 5 -10,20,30,40\r\n" +
+                      test::GbkScript("等待图像 \"a.png\" 0 3\r\n左键按下\r\n等待图像 \"b.png\" 1 2 5,6\r\n"));
+  Word w;
+  ASSERT_TRUE(ReadWord(in, w));
+  Action a = ParseAction(w.View(), in);
+  EXPECT_EQ(a.kind, ActionKind::ClickImage);
+  EXPECT_EQ(UnquoteToken(a.text[0]), "图 1.png");
+  EXPECT_EQ(a.tolerance, 8);
+  EXPECT_EQ(a.seconds, 5);
+  ASSERT_TRUE(a.hasArea);
+  EXPECT_EQ((std::vector<int32_t>{a.screen[0], a.screen[1], a.screen[2], a.screen[3]}),
+            (std::vector<int32_t>{-10, 20, 30, 40}));
+  ASSERT_TRUE(ReadWord(in, w));
+  a = ParseAction(w.View(), in);
+  EXPECT_EQ(a.kind, ActionKind::WaitImage);
+  EXPECT_FALSE(a.hasArea);
+  ASSERT_TRUE(ReadWord(in, w));
+  EXPECT_EQ(MatchKeyword(w.View()), ActionKind::LeftDown) << "the next line's keyword is left alone";
+  ASSERT_TRUE(ReadWord(in, w));
+  EXPECT_FALSE(ParseAction(w.View(), in).hasArea) << "two numbers are no area";
+}
+
 }  // namespace
 }  // namespace tesmuro::script

@@ -1,0 +1,138 @@
+// Playback that waits for pictures on the screen, on a virtual clock and a
+// fake desktop whose screen a test paints.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "image/png_io.h"
+#include "play/playback_session.h"
+#include "play/run_thread.h"
+#include "play/stop_reason.h"
+#include "player_fakes.h"
+
+namespace tesmuro::play {
+namespace {
+
+using namespace test;
+using V = std::vector<std::string>;
+constexpr int64_t kMs = 1000;
+
+// A picture of 6x4 unlike anything else on the screen.
+image::Image Picture() {
+  image::Image p(6, 4);
+  for (size_t i = 0; i < p.pixels.size(); ++i) p.pixels[i] = 0xFF000000u | static_cast<uint32_t>(i * 0x0A1B2Cu);
+  return p;
+}
+
+struct ImageRig {
+  ImageRig() {
+    folder = std::filesystem::temp_directory_path() /
+             ("tesmuro-image-wait-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    std::filesystem::create_directories(folder);
+    EXPECT_TRUE(image::SavePng((folder / "pic.png").string(), Picture()));
+    auto owned = std::make_unique<FakePlayClock>();
+    clock = owned.get();
+    ownedClock = std::move(owned);
+    sink.clock = clock;
+    sink.desktop = &desktop;
+    sink.screen = {-100, -50, 300, 200, 96};  // the virtual screen begins left of and above 0
+    desktop.capture = [this](const DesktopRect& a) {
+      image::Image shot(a.width, a.height);
+      for (int32_t y = 0; y < a.height; ++y)
+        for (int32_t x = 0; x < a.width; ++x) {
+          const int32_t sx = a.left + x + 100, sy = a.top + y + 50;
+          if (sx >= 0 && sy >= 0 && sx < screen.width && sy < screen.height) shot.At(x, y) = screen.At(sx, sy);
+        }
+      if (lookCost) clock->Advance(lookCost);
+      return shot;
+    };
+    o.scriptFolder = folder.string();
+  }
+  ~ImageRig() { std::filesystem::remove_all(folder); }
+  // Shows the picture with its top-left corner at a desktop point.
+  void Show(int32_t x, int32_t y) {
+    const image::Image p = Picture();
+    for (int32_t j = 0; j < p.height; ++j)
+      for (int32_t i = 0; i < p.width; ++i) screen.At(x + 100 + i, y + 50 + j) = p.At(i, j);
+  }
+  std::unique_ptr<TRunThread> Player() {
+    auto t = std::make_unique<TRunThread>(sink, sys, std::move(ownedClock));
+    clock->onStuck = [p = t.get()] { p->RequestStop(true); };
+    return t;
+  }
+  std::unique_ptr<TRunThread> Run(const std::string& script) {
+    auto t = Player();
+    t->Start(TempScript(script), o);
+    t->WaitFor();
+    return t;
+  }
+  std::filesystem::path folder;
+  FakePlayClock* clock;
+  std::unique_ptr<FakePlayClock> ownedClock;
+  RecordingSink sink;
+  FakeDesktop desktop;
+  FakeShutdown sys;
+  RunOptions o;
+  image::Image screen{300, 200, 0xFF3A6EA5u};
+  int64_t lookCost = 0;
+};
+
+TEST(ImageWait, AClickWaitsForThePictureInItsAreaAndClicksItsCentreThenTheFileIsNotReadAgain) {
+  ImageRig r;
+  r.Show(-90, -40);  // there from the start, outside the first wait's area
+  r.clock->At(1000 * kMs, [&] { std::filesystem::remove(r.folder / "pic.png"); });
+  r.clock->At(2000 * kMs, [&] { r.Show(50, 30); });
+  const auto t = r.Run("点击图像 \"pic.png\" 0 10 0,0,200,150\r\n延迟 100\r\n点击图像 \"pic.png\" 0 10\r\n");
+  EXPECT_FALSE(t->WhyStopped());
+  EXPECT_EQ(r.sink.calls, (V{"cursor 53,32", "left down 53 32", "left up 53 32", "cursor -87,-38",
+                             "left down -87 -38", "left up -87 -38"}));
+  const auto downs = r.sink.TimesOf("left down");
+  ASSERT_EQ(downs.size(), 2u);
+  EXPECT_GE(downs[0], 2000 * kMs);
+  EXPECT_LE(downs[0], 2050 * kMs) << "looked at every 50 ms";
+  EXPECT_EQ(downs[1], downs[0] + 100 * kMs) << "the wait moved what follows back, no catching up";
+  EXPECT_EQ(r.desktop.captures, 41 + 1);
+}
+
+TEST(ImageWait, AnAbsentPictureEndsTheRunAtTheLimitWithCode4AndLooksAtMostATenthOfTheTime) {
+  ImageRig r;
+  r.lookCost = 20 * kMs;  // each look takes 20 ms: the wait spaces them out
+  const std::string script = (r.folder / "run.crec").string();
+  {
+    std::FILE* f = std::fopen(script.c_str(), "wb");
+    ASSERT_TRUE(f);
+    const std::string text = Gbk("延迟 5\r\n等待图像 \"pic.png\" 0 3\r\n左键按下\r\n");
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+  }
+  PlaybackSession session([&] { return r.Player(); });
+  RunOptions o;  // the picture is found beside the script
+  ASSERT_EQ(session.Start(ScriptSource::File(script), o, 0), PlaybackSession::StartResult::Started);
+  session.Player()->WaitFor();
+  EXPECT_EQ(session.Outcome(), RunOutcome::WaitTimedOut);
+  const auto why = session.Player()->WhyStopped();
+  ASSERT_TRUE(why);
+  EXPECT_EQ(StopReasonText(*why), "第 2 行：等待图像“pic.png”超过 3 秒，回放已停止");
+  EXPECT_TRUE(r.sink.calls.empty());
+  const int64_t elapsed = r.clock->Elapsed() - 5 * kMs;
+  EXPECT_GE(elapsed, 3000 * kMs);
+  EXPECT_LE(elapsed, 3000 * kMs + 20 * kMs);
+  EXPECT_LE(r.desktop.captures * r.lookCost, elapsed / 10 + r.lookCost) << r.desktop.captures << " looks";
+  EXPECT_GE(r.desktop.captures, 14);
+}
+
+TEST(ImageWait, AFileThatIsMissingOrNoPngEndsTheRunOnItsLineAsAnError) {
+  for (const char* name : {"none.png", "text.png"}) {
+    ImageRig r;
+    if (std::FILE* f = std::fopen((r.folder / "text.png").string().c_str(), "wb")) std::fputs("hello", f), std::fclose(f);
+    const auto t = r.Run(std::string("等待图像 \"") + name + "\" 0 3\r\n左键按下\r\n");
+    ASSERT_TRUE(t->WhyStopped()) << name;
+    EXPECT_EQ(StopReasonText(*t->WhyStopped()), std::string("第 1 行：图像文件无法读取：") + name + "，回放已停止");
+    EXPECT_TRUE(t->EndedByError());
+    EXPECT_EQ(r.desktop.captures, 0);
+    EXPECT_TRUE(r.sink.calls.empty());
+  }
+}
+
+}  // namespace
+}  // namespace tesmuro::play
