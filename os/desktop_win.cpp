@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <mutex>
 #include <string_view>
 #include <unordered_map>
@@ -143,6 +144,50 @@ class WinDesktop final : public IDesktop {
     ReleaseDC(nullptr, screen);
     if (c == CLR_INVALID) return std::nullopt;
     return uint32_t{GetRValue(c)} << 16 | uint32_t{GetGValue(c)} << 8 | GetBValue(c);
+  }
+
+  // The screen's part of the area copied with one BitBlt into a top-down
+  // 32-bit DIB section (whose memory starts out black), layered windows
+  // included.
+  std::optional<image::Image> Capture(const DesktopRect& area) override {
+    constexpr int32_t kMaxSide = 32768;
+    if (area.width <= 0 || area.height <= 0 || area.width > kMaxSide || area.height > kMaxSide) return std::nullopt;
+    const int64_t vl = GetSystemMetrics(SM_XVIRTUALSCREEN), vt = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const int64_t vr = vl + GetSystemMetrics(SM_CXVIRTUALSCREEN), vb = vt + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    const int64_t l = std::max<int64_t>(area.left, vl), t = std::max<int64_t>(area.top, vt);
+    const int64_t r = std::min<int64_t>(int64_t{area.left} + area.width, vr);
+    const int64_t b = std::min<int64_t>(int64_t{area.top} + area.height, vb);
+    HDC screen = GetDC(nullptr);
+    if (!screen) return std::nullopt;
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = area.width;
+    info.bmiHeader.biHeight = -area.height;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP dib = memory ? CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+    std::optional<image::Image> out;
+    if (dib && bits) {
+      HGDIOBJ old = SelectObject(memory, dib);
+      const bool copied =
+          r <= l || b <= t ||
+          BitBlt(memory, static_cast<int>(l - area.left), static_cast<int>(t - area.top), static_cast<int>(r - l),
+                 static_cast<int>(b - t), screen, static_cast<int>(l), static_cast<int>(t), SRCCOPY | CAPTUREBLT);
+      GdiFlush();
+      if (copied) {
+        out.emplace(area.width, area.height);
+        const uint32_t* from = static_cast<const uint32_t*>(bits);
+        for (uint32_t& px : out->pixels) px = *from++ | 0xFF000000u;
+      }
+      SelectObject(memory, old);
+    }
+    if (dib) DeleteObject(dib);
+    if (memory) DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return out;
   }
 
  private:
