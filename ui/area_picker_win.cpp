@@ -90,7 +90,10 @@ class Picker {
     if (!CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClassName, L"截取图像", WS_POPUP, origin_.x, origin_.y,
                          shot_.width, shot_.height, nullptr, nullptr, inst, this))
       return std::nullopt;
-    font_ = MakeFont("SimSun", -12, DpiOf(window));
+    // The hint is Chinese whatever the system's language: a font asked for by that character set.
+    font_ = CreateFontW(Scale(-12, DpiOf(window)), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
+                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                        L"SimSun");
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
     SetForegroundWindow(window);
