@@ -22,6 +22,7 @@ MAIN_MENU=$'文件(&File)
   转到行(&G)...\tCtrl+G
   -
   播放当前动作记录(&L)
+  截取图像(&I)...\tCtrl+Shift+I
 设置(&Setup)
   软件设置(S&oftware Setup)
   -
