@@ -17,6 +17,24 @@ std::optional<int32_t> ParseSeconds(const std::string& text) {
   if (n > kMaxWaitLimitSeconds) return std::nullopt;
   return n;
 }
+
+// "X,Y,W,H": whole numbers, X and Y may be negative, W and H at least 1.
+std::optional<DesktopRect> ParseArea(const std::string& text) {
+  int64_t v[4] = {};
+  std::size_t at = 0;
+  for (int i = 0; i < 4; ++i) {
+    if (i > 0 && (at >= text.size() || text[at++] != ',')) return std::nullopt;
+    const bool negative = at < text.size() && text[at] == '-' && i < 2;
+    if (negative) ++at;
+    const std::size_t digits = at;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - digits < 9) v[i] = v[i] * 10 + (text[at++] - '0');
+    if (at == digits) return std::nullopt;
+    if (negative) v[i] = -v[i];
+  }
+  if (at != text.size() || v[2] < 1 || v[3] < 1) return std::nullopt;
+  return DesktopRect{static_cast<int32_t>(v[0]), static_cast<int32_t>(v[1]), static_cast<int32_t>(v[2]),
+                     static_cast<int32_t>(v[3])};
+}
 }  // namespace
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args) {
@@ -98,6 +116,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       o.run.waitLimitSeconds = ParseSeconds(value);
       if (!o.run.waitLimitSeconds)
         return fail("秒数“" + value + "”无效：应为 0 到 " + std::to_string(kMaxWaitLimitSeconds) + " 的整数。");
+    } else if (name == "--area") {
+      if (!takeValue()) return fail("选项 --area 需要一个区域（左,上,宽,高）。");
+      o.area = ParseArea(value);
+      if (!o.area) return fail("区域“" + value + "”无效：应为 左,上,宽,高 四个整数，宽和高至少为 1。");
     } else if (name == "--settings") {
       if (!takeValue()) return fail("选项 --settings 需要一个文件名。");
       o.settingsFile = value;
@@ -109,24 +131,30 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     }
   }
 
-  if (positional.empty()) return fail("缺少命令：record 或 play。");
+  if (positional.empty()) return fail("缺少命令：record、play 或 capture。");
   const std::string& command = positional[0];
   if (command == "record") {
     o.command = Command::Record;
   } else if (command == "play") {
     o.command = Command::Play;
+  } else if (command == "capture") {
+    o.command = Command::Capture;
   } else if (command == "help") {
     o.command = Command::Help;
     return r;
   } else {
-    return fail("未知命令“" + command + "”：应为 record 或 play。");
+    return fail("未知命令“" + command + "”：应为 record、play 或 capture。");
   }
-  if (positional.size() < 2) return fail("缺少脚本文件名。");
+  if (positional.size() < 2) return fail(o.command == Command::Capture ? "缺少图像文件名。" : "缺少脚本文件名。");
   if (positional.size() > 2) return fail("多余的参数“" + positional[2] + "”。");
   o.file = positional[1];
-  if (o.file.empty()) return fail("脚本文件名为空。");
+  if (o.file.empty()) return fail(o.command == Command::Capture ? "图像文件名为空。" : "脚本文件名为空。");
 
-  if (o.command == Command::Record) {
+  if (o.area && o.command != Command::Capture) return fail("--area 只用于 capture。");
+  if (o.command == Command::Capture) {
+    if (o.run != play::RunRequest{} || o.noMouse || o.noKeys || o.append || o.settingsFile)
+      return fail("capture 只接受 --area 和 --display。");
+  } else if (o.command == Command::Record) {
     // Of the run's options record takes game mode alone.
     play::RunRequest recordable;
     recordable.gameMode = o.run.gameMode;
@@ -146,6 +174,7 @@ std::string UsageText() {
   return "用法：tesmuro record 文件 [--no-mouse] [--no-keys] [--append] [--game]\n"
          "      tesmuro play 文件 [--loops N | --until-stop | --for 时:分:秒] [--speed X] [--scale]\n"
          "                        [--wait-limit 秒数]\n"
+         "      tesmuro capture 图像.png [--area 左,上,宽,高]\n"
          "      tesmuro --help | --version\n"
          "\n"
          "在 X11 桌面上录制和回放鼠标与键盘操作。脚本（.crec）为 GBK 文本，与 Windows 版通用。\n"
@@ -154,6 +183,8 @@ std::string UsageText() {
          "  record 文件        录制全局输入，直到按下停止键（默认：Pause 键）或 Ctrl+C，\n"
          "                     然后写入文件\n"
          "  play 文件          回放脚本；按停止键、Pause 键或 Ctrl+C 停止\n"
+         "  capture 图像.png   把现在的屏幕（或 --area 给出的区域）存为 PNG 图像，\n"
+         "                     供脚本中的 等待图像 和 点击图像 使用\n"
          "\n"
          "录制选项：\n"
          "      --no-mouse     不录制鼠标\n"
@@ -168,8 +199,11 @@ std::string UsageText() {
          "      --for 时:分:秒  循环回放这么长时间（每遍都会播完）\n"
          "  -s, --speed X      以录制速度的 X 倍回放（0.1 到 100）\n"
          "      --scale        把在其他尺寸屏幕上录制的移动按比例映射到当前屏幕\n"
-         "      --wait-limit 秒数  等待脚本中的窗口或颜色最多这么多秒（0 到 86400；0：不等待，\n"
+         "      --wait-limit 秒数  等待脚本中的窗口、颜色或图像最多这么多秒（0 到 86400；0：不等待，\n"
          "                     只跟随窗口）；不指定时用设置中的值\n"
+         "\n"
+         "截图选项：\n"
+         "      --area 左,上,宽,高  只截取这个区域（屏幕像素）\n"
          "\n"
          "通用选项：\n"
          "      --settings 文件 使用这个设置文件，而不是 ~/.config/tesmuro/Quorlin.qlset\n"
@@ -181,7 +215,7 @@ std::string UsageText() {
          "不改变设置文件。\n"
          "\n"
          "退出码：0 完成（录制：文件已写入）；1 回放被用户停止；2 出错（包括脚本中无法回放的行）；\n"
-         "4 等待窗口或颜色超时。\n";
+         "4 等待窗口、颜色或图像超时。\n";
 }
 
 }  // namespace tesmuro::linux_cli

@@ -6,6 +6,7 @@
 //   tesmuro record FILE [--no-mouse] [--no-keys] [--append] [--game] [--settings FILE]
 //   tesmuro play FILE [--loops N | --until-stop | --for H:M:S] [--speed X] [--scale]
 //                     [--wait-limit SECONDS] [--settings FILE]
+//   tesmuro capture FILE.png [--area X,Y,W,H]
 //   tesmuro --help | --version
 #pragma once
 
@@ -14,11 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "os/desktop.h"
 #include "play/run_options.h"
 
 namespace tesmuro::linux_cli {
 
-enum class Command { None, Help, Version, Record, Play };
+enum class Command { None, Help, Version, Record, Play, Capture };
 
 struct Options {
   Command command = Command::None;
@@ -32,6 +34,8 @@ struct Options {
   // record: game mode alone (relative motion in place of positions; on:
   // whatever the settings say).
   play::RunRequest run;
+  // capture: the area of the screen (none: all of it).
+  std::optional<DesktopRect> area;
 };
 
 // The longest --wait-limit: a day.

@@ -1,4 +1,4 @@
-// The Linux program's two commands. Each returns the program's exit code:
+// The Linux program's commands. Each returns the program's exit code:
 // those of a run's outcomes (0 played, 1 stopped by the user, 2 an error, 4
 // a wait that ran out of time); a recording ends with 0 or 2.
 #pragma once
@@ -17,5 +17,7 @@ constexpr int kExitError = ExitCode(play::RunOutcome::Error);
 int RunRecord(const Options& o, const TSettings& settings);
 // Plays o.file on the X server.
 int RunPlay(const Options& o, const TSettings& settings);
+// Saves the screen, or o.area of it, as the PNG file o.file.
+int RunCapture(const Options& o);
 
 }  // namespace tesmuro::linux_cli

@@ -62,6 +62,14 @@ class IDesktop {
   // for each of the area's, opaque (alpha 255); what lies outside the screen
   // is black. Nothing when it cannot be taken (or this desktop takes none).
   virtual std::optional<image::Image> Capture(const DesktopRect& /*area*/) { return std::nullopt; }
+  // The same into `into`, whose memory serves again when it is large enough
+  // (a wait looks at one area many times); false when it cannot be taken.
+  virtual bool CaptureInto(const DesktopRect& area, image::Image& into) {
+    auto shot = Capture(area);
+    if (!shot) return false;
+    into = std::move(*shot);
+    return true;
+  }
   // Once, when the desktop had to make do with less than it needs (no window
   // manager's properties): what it says to the user; empty otherwise.
   virtual std::string TakeNotice() { return {}; }

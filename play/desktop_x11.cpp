@@ -465,14 +465,25 @@ std::optional<uint32_t> X11Desktop::PixelAt(int32_t x, int32_t y) {
 }
 
 std::optional<image::Image> X11Desktop::Capture(const DesktopRect& area) {
+  image::Image out;
+  if (!CaptureInto(area, out)) return std::nullopt;
+  return out;
+}
+
+bool X11Desktop::CaptureInto(const DesktopRect& area, image::Image& out) {
   constexpr int32_t kMaxSide = 32768;
-  if (area.width <= 0 || area.height <= 0 || area.width > kMaxSide || area.height > kMaxSide) return std::nullopt;
+  if (area.width <= 0 || area.height <= 0 || area.width > kMaxSide || area.height > kMaxSide) return false;
   const int s = DefaultScreen(display_);
   const int64_t l = std::max<int64_t>(area.left, 0), t = std::max<int64_t>(area.top, 0);
   const int64_t r = std::min<int64_t>(int64_t{area.left} + area.width, DisplayWidth(display_, s));
   const int64_t b = std::min<int64_t>(int64_t{area.top} + area.height, DisplayHeight(display_, s));
-  image::Image out(area.width, area.height, 0xFF000000u);
-  if (r <= l || b <= t) return out;  // all of it off the screen
+  out.width = area.width;
+  out.height = area.height;
+  out.pixels.resize(static_cast<size_t>(area.width) * static_cast<size_t>(area.height));
+  // What lies off the screen is black; the rest is written over below.
+  if (l != area.left || t != area.top || r - l != area.width || b - t != area.height)
+    std::fill(out.pixels.begin(), out.pixels.end(), 0xFF000000u);
+  if (r <= l || b <= t) return true;  // all of it off the screen
   const int w = static_cast<int>(r - l), h = static_cast<int>(b - t);
 
   XImage* got = nullptr;
@@ -494,7 +505,7 @@ std::optional<image::Image> X11Desktop::Capture(const DesktopRect& area) {
   }
   if (!got) got = XGetImage(display_, root_, static_cast<int>(l), static_cast<int>(t), static_cast<unsigned>(w),
                             static_cast<unsigned>(h), AllPlanes, ZPixmap);
-  if (!got) return std::nullopt;
+  if (!got) return false;
 
   Visual* v = DefaultVisual(display_, s);
   const unsigned long rm = got->red_mask ? got->red_mask : v->red_mask;
@@ -516,7 +527,7 @@ std::optional<image::Image> X11Desktop::Capture(const DesktopRect& area) {
     }
   }
   if (!shared) XDestroyImage(got);
-  return out;
+  return true;
 }
 
 }  // namespace tesmuro::play

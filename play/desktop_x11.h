@@ -63,6 +63,7 @@ class X11Desktop final : public IDesktop {
   // segment is kept for the next picture of the same size), else the plain
   // image request.
   std::optional<image::Image> Capture(const DesktopRect& area) override;
+  bool CaptureInto(const DesktopRect& area, image::Image& into) override;
   std::string TakeNotice() override;
 
   // A window manager that keeps the EWMH properties runs now.

@@ -494,11 +494,10 @@ TRunThread::State::Looked TRunThread::State::AwaitImage(const script::Action& wa
   const DesktopRect area{static_cast<int32_t>(left), static_cast<int32_t>(top),
                          static_cast<int32_t>(std::min<int64_t>(right - left, INT32_MAX)),
                          static_cast<int32_t>(std::min<int64_t>(bottom - top, INT32_MAX))};
+  image::Image shot;  // one picture's memory for every look
   auto ready = [&]() -> bool {
-    if (!desktop || !somewhere) return false;
-    const auto shot = desktop->Capture(area);
-    if (!shot) return false;
-    const auto at = image::Find(*shot, {area.left, area.top}, picture, wait.tolerance);
+    if (!desktop || !somewhere || !desktop->CaptureInto(area, shot)) return false;
+    const auto at = image::Find(shot, {area.left, area.top}, picture, wait.tolerance);
     if (at) found = *at;
     return at.has_value();
   };

@@ -68,6 +68,18 @@ TEST(LinuxCommandLine, MistakesAreNamed) {
   EXPECT_EQ(Parse({"--version"}).options.command, Command::Version);
 }
 
+TEST(LinuxCommandLine, CaptureTakesAnAreaOfFourWholeNumbers) {
+  ParseResult r = Parse({"capture", "a.png", "--area=-10,20,30,40"});
+  ASSERT_EQ(r.error, "");
+  EXPECT_EQ(r.options.command, Command::Capture);
+  EXPECT_EQ(r.options.area, (DesktopRect{-10, 20, 30, 40}));
+  EXPECT_FALSE(Parse({"capture", "a.png"}).options.area);
+  for (const char* bad : {"1,2,3", "1,2,0,4", "1,2,3,4,5", "a,2,3,4", "1,2,-3,4", "1, 2,3,4"})
+    EXPECT_NE(Parse({"capture", "a.png", "--area", bad}).error, "") << bad;
+  EXPECT_NE(Parse({"play", "a.crec", "--area", "1,2,3,4"}).error, "");
+  EXPECT_NE(Parse({"capture", "a.png", "--loops", "2"}).error, "");
+}
+
 TEST(LinuxCommandLine, TheWaitLimitIsWholeSecondsForOnePlayback) {
   EXPECT_EQ(Parse({"play", "a", "--wait-limit", "0"}).options.run.waitLimitSeconds, 0);
   EXPECT_EQ(Parse({"play", "a", "--wait-limit=86400"}).options.run.waitLimitSeconds, 86400);

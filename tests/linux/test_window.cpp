@@ -3,11 +3,13 @@
 //   mapped X Y          shown; its client area's corner in root coordinates
 //   click BUTTON X Y    a button pressed at X, Y in client coordinates
 //   key KEYCODE         a key pressed while it had the focus
-//   painted             its colour changed (--paint)
+//   painted             its colour changed (--paint), and the pattern of
+//                       tests/linux/test_pattern.h drawn with its top-left
+//                       corner at client X, Y (--pattern X,Y)
 //
 //   tesmuro_xwin --log FILE [--at X,Y] [--size W,H] [--after MS] [--title TEXT]
 //                [--class NAME] [--color RRGGBB] [--paint RRGGBB --paint-after MS]
-//                [--no-net-name] [--life MS]
+//                [--pattern X,Y] [--no-net-name] [--life MS]
 //
 // The title goes into _NET_WM_NAME (UTF-8) and WM_NAME (--no-net-name: only
 // WM_NAME); the position is asked for as the user's, which window managers
@@ -22,6 +24,8 @@
 #include <cstring>
 #include <optional>
 #include <string>
+
+#include "test_pattern.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -42,6 +46,18 @@ bool Pair(const char* text, int& a, int& b) { return std::sscanf(text, "%d,%d", 
 
 unsigned long Rgb(const char* text) { return std::strtoul(text, nullptr, 16); }
 
+// The pattern at client x, y, pixel by pixel (a TrueColor visual of 24 bits
+// takes 0xRRGGBB as the pixel value).
+void DrawPattern(Display* d, Window w, int x, int y) {
+  GC gc = XCreateGC(d, w, 0, nullptr);
+  for (int j = 0; j < tesmuro::test::kPatternHeight; ++j)
+    for (int i = 0; i < tesmuro::test::kPatternWidth; ++i) {
+      XSetForeground(d, gc, tesmuro::test::PatternPixel(i, j));
+      XDrawPoint(d, w, gc, x + i, y + j);
+    }
+  XFreeGC(d, gc);
+}
+
 int MillisUntil(Clock::time_point t) {
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(t - Clock::now()).count();
   return ms < 0 ? 0 : static_cast<int>(ms);
@@ -55,6 +71,7 @@ int main(int argc, char** argv) {
   unsigned long color = 0xC0C0C0;
   std::optional<unsigned long> paint;
   int paintAfter = 0;
+  std::optional<std::pair<int, int>> pattern;
   bool netName = true;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -74,6 +91,7 @@ int main(int argc, char** argv) {
     else if (a == "--paint") paint = Rgb(v);
     else if (a == "--paint-after") paintAfter = std::atoi(v);
     else if (a == "--life") life = std::atoi(v);
+    else if (a == "--pattern") ok = Pair(v, (pattern = std::pair<int, int>{}).value().first, pattern->second);
     else ok = false;
     if (!ok) {
       std::fprintf(stderr, "tesmuro_xwin: bad argument %s\n", a.c_str());
@@ -134,6 +152,7 @@ int main(int argc, char** argv) {
     if (shown && !painted && Clock::now() >= paintAt) {
       XSetWindowBackground(d, win, *paint);
       XClearWindow(d, win);
+      if (pattern) DrawPattern(d, win, pattern->first, pattern->second);
       XSync(d, False);
       painted = true;
       Log("painted");
@@ -146,6 +165,8 @@ int main(int argc, char** argv) {
         Window child;
         XTranslateCoordinates(d, win, root, 0, 0, &rx, &ry, &child);
         Log("mapped " + std::to_string(rx) + " " + std::to_string(ry));
+      } else if (e.type == Expose && paint && painted && pattern) {
+        DrawPattern(d, win, pattern->first, pattern->second);
       } else if (e.type == ButtonPress) {
         Log("click " + std::to_string(e.xbutton.button) + " " + std::to_string(e.xbutton.x) + " " +
             std::to_string(e.xbutton.y));

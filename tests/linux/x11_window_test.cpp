@@ -16,8 +16,10 @@
 #include <thread>
 #include <vector>
 
+#include "image/png_io.h"
 #include "play/desktop_x11.h"
 #include "tests/linux/child_process.h"
+#include "tests/linux/test_pattern.h"
 
 // Xlib last: its macros (None, Bool, ...) clash with GoogleTest's names.
 #include <X11/Xlib.h>
@@ -392,6 +394,47 @@ TEST_P(WaitTest, AColourPaintedLaterIsWaitedForAndOneThatNeverComesEndsTheRun) {
   EXPECT_EQ(Play(never, {}, err), 4) << err;
   EXPECT_NE(err.find("第 2 行：等待颜色 FF0000 超过 1 秒，回放已停止"), std::string::npos) << err;
   EXPECT_EQ(w.Lines("click").size(), 1u);
+}
+
+TEST_P(WaitTest, APictureIsClickedAtItsCentreOnceItShows) {
+  tesmuro::image::Image picture(tesmuro::test::kPatternWidth, tesmuro::test::kPatternHeight);
+  for (int j = 0; j < picture.height; ++j)
+    for (int i = 0; i < picture.width; ++i) picture.At(i, j) = 0xFF000000u | tesmuro::test::PatternPixel(i, j);
+  ASSERT_TRUE(tesmuro::image::SavePng(dir_ + "/pattern.png", picture));
+  Xwin& w = Show("picture", {"--at", "200,150", "--size", "300,200", "--color", "203040", "--paint", "203040",
+                             "--paint-after", "1500", "--pattern", "120,80"});
+  ASSERT_TRUE(w.Logged("mapped"));
+  // The picture's name is taken from the script's folder.
+  const std::string script = Script("picture.crec", "点击图像 \"pattern.png\" 0 10\r\n");
+  std::string err;
+  ASSERT_EQ(Play(script, {}, err), 0) << err;
+  const auto log = w.Log();
+  ASSERT_EQ(log.size(), 3u) << err;
+  EXPECT_EQ(log[1], "painted");
+  EXPECT_EQ(log[2], "click 1 128 86") << "its centre, after it showed";
+}
+
+TEST_P(WaitTest, CaptureSavesExactlyTheAreaAsked) {
+  Xwin& w = Show("capture", {"--at", "100,80", "--size", "200,150", "--color", "203040", "--paint", "203040",
+                             "--pattern", "40,30"});
+  ASSERT_TRUE(w.Logged("painted"));
+  const std::string png = dir_ + "/shot.png";
+  tesmuro::test::ChildProcess p({TESMURO_BIN, "capture", png, "--area", "130,100,40,30"}, png + ".err");
+  ASSERT_EQ(p.Wait(10s), 0) << Read(png + ".err");
+  std::string error;
+  const auto shot = tesmuro::image::LoadPng(png, &error);
+  ASSERT_TRUE(shot) << error;
+  ASSERT_EQ(shot->width, 40);
+  ASSERT_EQ(shot->height, 30);
+  int wrong = 0;
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 40; ++x) {
+      const int i = 30 + x - 40, j = 20 + y - 30;  // in the pattern, from client 30,20
+      const bool in = i >= 0 && j >= 0 && i < tesmuro::test::kPatternWidth && j < tesmuro::test::kPatternHeight;
+      const uint32_t want = 0xFF000000u | (in ? tesmuro::test::PatternPixel(i, j) : 0x203040u);
+      if (shot->At(x, y) != want && wrong++ < 5) ADD_FAILURE() << "pixel " << x << "," << y << ": " << std::hex << shot->At(x, y);
+    }
+  EXPECT_EQ(wrong, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Bare, WaitTest, ::testing::Values(false));
