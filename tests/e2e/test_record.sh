@@ -70,9 +70,9 @@ test_hot_keys_record_moves_click_wheel_and_keys_line_by_line() {
   wait_input_log "keyup $VK_F11"
   # A second recording appends; its first key line shows that F11's release was not recorded.
   xdo key F9
-  poll 5000 rec_has_lines 24
+  poll 5000 rec_has_lines 25  # with the window line of the first click
   xdo key F11
-  poll 5000 rec_has_lines 26
+  poll 5000 rec_has_lines 28  # and the window the second recording's first key went to
   poll 5000 status_is 2 "鼠标滚轮"  # key events leave the status bar alone
 
   local text
@@ -82,6 +82,14 @@ test_hot_keys_record_moves_click_wheel_and_keys_line_by_line() {
   [[ "${body//$'\r\n'/}" != *[$'\r\n']* ]] || fail "a line break other than CR LF in $(printf '%q' "$text")"
   local -a all lines
   mapfile -t all < <(printf '%s\n' "${body//$'\r\n'/$'\n'}")
+  # The window the first click went to (the logger's) is named once between the click's delay
+  # line and the click, and again before the appended recording's first key.
+  local -a windows
+  mapfile -t windows < <(printf '%s\n' "${all[@]}" | grep '^窗口 ')
+  assert_eq 2 "${#windows[@]}" "window lines in:"$'\n'"$text"
+  [[ "${windows[0]}" == '窗口 win "fixture.exe" '* && "${windows[0]}" == "${windows[1]}" ]] ||
+    fail "the logger's window lines: ${windows[*]}"
+  mapfile -t all < <(printf '%s\n' "${all[@]}" | grep -v '^窗口 ')
   # Each recording starts with the screen it was made on: the test display, 96 DPI.
   assert_eq "屏幕 0,0,1280,1024,96" "${all[0]}" "first line"
   assert_eq "屏幕 0,0,1280,1024,96" "${all[21]}" "first line of the appended recording"
