@@ -4,38 +4,60 @@
 
 namespace tesmuro {
 
+char32_t NextCodePoint(std::string_view s, size_t& i) {
+  const size_t n = s.size();
+  const auto b0 = static_cast<unsigned char>(s[i]);
+  size_t len = 1;
+  char32_t cp = 0xFFFD;
+  if (b0 < 0x80) {
+    cp = b0;
+  } else if (b0 >= 0xC2 && b0 <= 0xF4) {
+    len = b0 < 0xE0 ? 2 : (b0 < 0xF0 ? 3 : 4);
+    if (i + len > n) {
+      len = 1;
+    } else {
+      char32_t v = b0 & (0x3F >> (len - 1));
+      bool ok = true;
+      for (size_t k = 1; k < len; ++k) {
+        const auto b = static_cast<unsigned char>(s[i + k]);
+        if ((b & 0xC0) != 0x80) { ok = false; break; }
+        v = (v << 6) | (b & 0x3F);
+      }
+      const bool overlong = (len == 3 && v < 0x800) || (len == 4 && v < 0x10000);
+      if (!ok || overlong || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) {
+        len = 1;
+      } else {
+        cp = v;
+      }
+    }
+  }
+  i += len;
+  return cp;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
 std::u16string Utf8ToUtf16(std::string_view s) {
   std::u16string out;
   out.reserve(s.size());
-  size_t i = 0;
-  const size_t n = s.size();
-  while (i < n) {
-    const auto b0 = static_cast<unsigned char>(s[i]);
-    char32_t cp = 0xFFFD;
-    size_t len = 1;
-    if (b0 < 0x80) {
-      cp = b0;
-    } else if (b0 >= 0xC2 && b0 <= 0xF4) {
-      len = b0 < 0xE0 ? 2 : (b0 < 0xF0 ? 3 : 4);
-      if (i + len > n) {
-        len = 1;
-      } else {
-        char32_t v = b0 & (0x3F >> (len - 1));
-        bool ok = true;
-        for (size_t k = 1; k < len; ++k) {
-          const auto b = static_cast<unsigned char>(s[i + k]);
-          if ((b & 0xC0) != 0x80) { ok = false; break; }
-          v = (v << 6) | (b & 0x3F);
-        }
-        const bool overlong = (len == 3 && v < 0x800) || (len == 4 && v < 0x10000);
-        if (!ok || overlong || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) {
-          len = 1;
-        } else {
-          cp = v;
-        }
-      }
-    }
-    i += len;
+  for (size_t i = 0; i < s.size();) {
+    char32_t cp = NextCodePoint(s, i);
     if (cp >= 0x10000) {
       cp -= 0x10000;
       out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
@@ -58,21 +80,7 @@ std::string Utf16ToUtf8(std::u16string_view s) {
     } else if (cp >= 0xD800 && cp <= 0xDFFF) {
       cp = 0xFFFD;
     }
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
+    AppendUtf8(out, cp);
   }
   return out;
 }

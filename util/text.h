@@ -8,6 +8,12 @@
 
 namespace tesmuro {
 
+// One code point of UTF-8 text at `i` (U+FFFD for a byte that starts no
+// valid sequence, which then counts alone), moving `i` past it; and one
+// code point appended as UTF-8.
+char32_t NextCodePoint(std::string_view utf8, size_t& i);
+void AppendUtf8(std::string& out, char32_t cp);
+
 // UTF-8 <-> UTF-16. Invalid sequences become U+FFFD; never throws on bad input.
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view utf16);
