@@ -234,8 +234,11 @@ void TFrmMain::ShowPlayerNotices() {
   }
   if (!stopReasonShown_) {
     if (auto why = player->WhyStopped()) {
+      // In the wide last panel, where the run's emergency stop hint was; it
+      // stays until the next run.
       stopReasonShown_ = true;
-      SetStatusText(2, play::StopReasonText(*why));
+      emergencyHintShown_ = false;
+      SetStatusText(3, play::StopReasonText(*why));
     }
   }
   const bool blocked = !player->Finished() && player->InputBlocked();

@@ -174,7 +174,7 @@ EOF
 
   # Played from the box and left open: the status bar names the line, the box marks it.
   play_in_box $'延迟 20\r\n等待窗口 "没有这个窗口" 2\r\n移动 10,10\r\n'
-  poll 15000 status_is 2 "第 2 行：等待窗口“没有这个窗口”超过 2 秒，回放已停止"
+  poll 15000 status_is 3 "第 2 行：等待窗口“没有这个窗口”超过 2 秒，回放已停止"
   wait_output 1 "the marked line" marked_line
 }
 
@@ -218,6 +218,6 @@ EOF
   assert_eq 2 "$(app_exit_code 20000)" "exit code of a script that cannot be played"
 
   play_in_box $'延迟 10\r\n移动 5,5\r\n按键按下 A 0 0 0 0\r\n延迟 10\r\n'
-  poll 10000 status_is 2 "第 3 行：按键或滚轮的代码不是数字，回放已停止"
+  poll 10000 status_is 3 "第 3 行：按键或滚轮的代码不是数字，回放已停止"
   wait_output 2 "the marked line" marked_line
 }
