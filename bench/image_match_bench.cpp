@@ -150,7 +150,11 @@ int main(int argc, char** argv) {
       const tesmuro::DesktopRect all{s.left, s.top, s.width, s.height};
       std::optional<Image> shot;
       const double captureMs = MedianMs([&] { shot = desktop.Capture(all); });
-      const Needle absent(Cut(*screen, 300, 250, 100, 150));
+      // The 100x150 picture with one pixel changed: nowhere on the screen
+      // (which may show the screenshot: display -window root).
+      Image missing = Cut(*screen, 300, 250, 100, 150);
+      missing.At(50, 75) ^= 0x00808080u;
+      const Needle absent(missing);
       // As a wait looks: into the same picture each time.
       Image reused;
       const double lookMs = MedianMs([&] {
