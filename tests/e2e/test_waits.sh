@@ -1,4 +1,4 @@
-# Playback that waits for windows and colours: the window a script names is found where it opened
+# Playback that waits for windows, colours and pictures: the window a script names is found where it opened
 # now, waited for while it is not there yet, brought to the front for keys; 等待窗口 and 等待颜色 wait
 # for what they name; a run that stops on a line of its script says which line and why.
 # The window is the test window program (fixture/target_window.cpp), which logs the clicks and
@@ -220,4 +220,39 @@ EOF
   play_in_box $'延迟 10\r\n移动 5,5\r\n按键按下 A 0 0 0 0\r\n延迟 10\r\n'
   poll 10000 status_is 3 "第 3 行：按键或滚轮的代码不是数字，回放已停止"
   wait_output 2 "the marked line" marked_line
+}
+
+test_click_image_clicks_the_centre_of_a_picture_once_it_shows_and_an_absent_one_ends_with_4() {
+  local dir script
+  dir=$(waits_folder)
+  # The picture: a 20x16 patch of the colour the window paints when the test posts for it.
+  convert -size 20x16 xc:'#C04010' "PNG32:$TEST_DIR/patch.png"
+  start_target --at 20 20 320 240 --color C04010 40 30 100 80 60000
+  wait_target_shown
+  script="$TEST_DIR/picture.crec"
+  gbk_script "$script" <<'EOF2'
+点击图像 "patch.png" 0 20
+EOF2
+  hold_pointer
+  play_script "$dir" "$script" /exit
+  wait_main_window >/dev/null
+  poll 10000 playing
+  sleep 0.3  # the run looks for the picture meanwhile (not a wait for anything)
+  assert_eq "shown $TARGET_RECT $CLIENT_X,$CLIENT_Y" "$(target_events)" "nothing clicked before the picture"
+  drv post --pid "$TARGET_PID" --class TesmuroTarget 32769 >/dev/null
+  assert_eq 0 "$(app_exit_code 20000)" "exit code"
+  # The first place in reading order is the patch's top left corner; its centre is 10,8 from there.
+  assert_eq "shown $TARGET_RECT $CLIENT_X,$CLIENT_Y"$'\ncolor\nldown 50,38\nlup 50,38' "$(target_events)" \
+    "what the window received"
+
+  # A picture that never shows ends the run at its limit with exit code 4.
+  convert -size 8x8 xc:'#123456' "PNG32:$TEST_DIR/absent.png"
+  script="$TEST_DIR/absent.crec"
+  gbk_script "$script" <<'EOF2'
+延迟 10
+等待图像 "absent.png" 0 2
+左键按下
+EOF2
+  play_script "$dir" "$script" /exit
+  assert_eq 4 "$(app_exit_code 20000)" "exit code of a picture that never showed"
 }
