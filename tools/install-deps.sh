@@ -9,7 +9,7 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok
 pkgs=(cmake ninja-build g++ clang libgtest-dev libgmock-dev libbenchmark-dev
       g++-mingw-w64-i686 mingw-w64-i686-dev
       wine wine32:i386 xvfb xdotool x11-utils imagemagick fonts-wqy-zenhei fonts-wine locales
-      libclang-rt-14-dev fp-utils
+      libclang-rt-14-dev fp-utils nsis
       libx11-dev libxtst-dev libxi-dev libxext-dev libstb-dev dpkg-dev openbox)
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

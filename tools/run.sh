@@ -34,16 +34,8 @@ app=$!
 echo "Tesmuro started (pid $app) from $root/build/run."
 if [ "$own_display" = 1 ]; then
   sleep 8
-  import -window root "$root/build/run/screenshot-start.png"
-  if [ ! -f Quorlin.qlset ]; then
-    # The first start has no settings file yet and says so; answer the box so
-    # that the second picture shows the main window.
-    xdotool key Return
-    sleep 2
-  fi
   import -window root "$root/build/run/screenshot.png"
-  echo "Screenshots of the running program: $root/build/run/screenshot-start.png (at start)"
-  echo "  and $root/build/run/screenshot.png"
+  echo "Screenshot of the running program: $root/build/run/screenshot.png"
   if [ -t 0 ]; then
     echo "Press Ctrl+C to end it."
     wait "$app" || true

@@ -3,6 +3,7 @@
 // Exit status: 0 done, 1 failed, 2 bad usage, 3 deadline passed.
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <functional>
 #include <map>
@@ -52,7 +53,7 @@ struct Args {
 
 const wchar_t* const kValueOptions[] = {L"--timeout", L"--hwnd", L"--class", L"--caption", L"--pid", L"--child",
                                         L"--id",      L"--cwd",  L"--press", L"--field",   L"--for", L"--part"};
-const wchar_t* const kFlagOptions[] = {L"--visible", L"--ids", L"--mouse", L"--no-wait"};
+const wchar_t* const kFlagOptions[] = {L"--visible", L"--ids", L"--mouse", L"--no-wait", L"--wait"};
 
 bool parse_args(int argc, wchar_t** argv, Args& args, std::wstring& error) {
   if (argc < 2) {
@@ -583,6 +584,34 @@ int cmd_start(const Args& args) {
   return kDone;
 }
 
+// Opens a file with a verb of its type through the shell, as a double click or
+// the file's context menu does.
+int cmd_shell(const Args& args) {
+  if (args.positional.size() != 2) return fail(kUsage, L"shell wants VERB FILE");
+  long long timeout = kDefaultTimeoutMs;
+  if (args.has(L"--timeout") && !parse_number(args.get(L"--timeout"), timeout)) return fail(kUsage, L"bad --timeout");
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+  info.lpVerb = args.positional[0].c_str();
+  info.lpFile = args.positional[1].c_str();
+  info.nShow = SW_SHOWNORMAL;
+  if (!ShellExecuteExW(&info) || !info.hProcess)
+    return fail(kFailed, L"the shell started nothing for " + quoted(args.positional[1]));
+  int result = kDone;
+  if (!args.has(L"--wait")) {
+    out(std::to_wstring(GetProcessId(info.hProcess)));
+  } else if (WaitForSingleObject(info.hProcess, static_cast<DWORD>(timeout)) != WAIT_OBJECT_0) {
+    result = fail(kTimeout, L"the program did not end in time");
+  } else {
+    DWORD code = 0;
+    GetExitCodeProcess(info.hProcess, &code);
+    out(std::to_wstring(code));
+  }
+  CloseHandle(info.hProcess);
+  return result;
+}
+
 bool pid_arg(const Args& args, DWORD& pid) {
   long long n;
   if (args.positional.empty() || !parse_number(args.positional[0], n) || n <= 0) return false;
@@ -659,6 +688,8 @@ const wchar_t kHelp[] =
     L"  file-dialog NAME [--no-wait]          type NAME into a file dialog and press its OK button\n"
     L"  start [--cwd DIR] EXE [ARGS...]       start a program, print its pid\n"
     L"  wait-exit PID [TIMEOUT_MS]            print the exit code\n"
+    L"  shell [--wait] VERB FILE  open FILE with VERB of its type; print the pid, or (--wait) the\n"
+    L"                            exit code of the program it started\n"
     L"  alive PID | kill PID\n"
     L"Exit status: 0 done, 1 failed, 2 usage, 3 deadline passed.";
 
@@ -692,6 +723,7 @@ int wmain(int argc, wchar_t** argv) {
       {L"buttons", cmd_buttons},
       {L"file-dialog", cmd_file_dialog},
       {L"start", cmd_start},
+      {L"shell", cmd_shell},
       {L"wait-exit", cmd_wait_exit},
       {L"alive", cmd_alive},
       {L"kill", cmd_kill},

@@ -1,0 +1,79 @@
+# The installer: a silent per-user install, the .crec file type (open and 播放) and the uninstaller
+# removing what the installer added.
+
+# shellcheck source=tests/e2e/fixture/input_log.sh
+source "$(dirname "${BASH_SOURCE[0]}")/fixture/input_log.sh"
+
+# What the prefix holds: its files (the temporary folders and the user's settings aside) and the
+# current user's registry keys, one a line.
+install_listing() {
+  (cd "$WINEPREFIX/drive_c" && find . -path './users/*/Temp' -prune -o -path './windows/temp' -prune \
+    -o -path './users/*/AppData/Roaming/Tesmuro' -prune -o -print) | sort
+  wine reg query HKCU /s 2>/dev/null | tr -d '\r' | grep '^HKEY' | grep -v 'Wine\\Temporary System Parameters' | sort
+}
+
+test_installer_file_type_and_uninstaller() {
+  local setup
+  setup=$(ls "$E2E_BUILD"/Tesmuro-*-setup.exe 2>/dev/null | head -n 1)
+  [ -n "$setup" ] || fail "the installer is not built (makensis missing?)"
+  # No menu entries or file associations of the host from the shortcut and the file type.
+  export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
+  local user_dir prog roaming
+  user_dir=$(ls -d "$WINEPREFIX"/drive_c/users/* | grep -v '/Public$' | head -n 1)
+  prog="$user_dir/AppData/Local/Programs/Tesmuro"
+  roaming="$user_dir/AppData/Roaming"
+  install_listing >"$TEST_DIR/before"
+
+  cp "$setup" "$TEST_DIR/setup.exe"
+  local pid
+  pid=$(start_program "$TEST_DIR/setup.exe" /S)
+  assert_eq 0 "$(drv wait-exit "$pid" 60000)" "exit code of the silent install"
+  local f
+  for f in Tesmuro.exe Quorlin.chm Uninstall.exe; do [ -f "$prog/$f" ] || fail "not installed: $f"; done
+  [ -f "$roaming/Microsoft/Windows/Start Menu/Programs/Tesmuro.lnk" ] || fail "no Start menu shortcut"
+  local classes='HKCU\Software\Classes'
+  assert_match 'Tesmuro\.Script' "$(wine reg query "$classes\\.crec" /ve | tr -d '\r')" ".crec type"
+  assert_match '"C:\\users\\[^\\]+\\AppData\\Local\\Programs\\Tesmuro\\Tesmuro.exe" /play "%1" /exit' \
+    "$(wine reg query "$classes\\Tesmuro.Script\\shell\\play\\command" /ve | tr -d '\r')" "the 播放 verb"
+  assert_match 'Uninstall.exe' \
+    "$(wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tesmuro' /v UninstallString | tr -d '\r')" \
+    "the entry in the list of programs"
+
+  # Windows shows the user's classes (HKCU\Software\Classes) within HKEY_CLASSES_ROOT; Wine 8 shows
+  # only the machine's there, so the shell here gets a copy of the user's keys as the machine's.
+  local key
+  for key in .crec Tesmuro.Script; do
+    wine reg copy "$classes\\$key" "HKLM\\Software\\Classes\\$key" /s /f >/dev/null
+  done
+
+  # A double click: the shell opens the script in the installed copy.
+  local script="$TEST_DIR/打开 测试.crec"
+  printf '延迟 5\r\n移动 1,2\r\n' | iconv -f UTF-8 -t GBK >"$script"
+  timeout 20 wine start /unix "$script"
+  local main
+  main=$(drv wait-window --class TFrmMain --visible --timeout 15000)
+  APP_PID=$(drv info --hwnd "$main" --field pid)
+  echo "$APP_PID" >>"$TEST_DIR/.pids"
+  MAIN=(--pid "$APP_PID" --class TFrmMain)
+  poll 5000 script_text_is $'延迟 5\r\n移动 1,2\r\n'
+  assert_match '打开 测试\.crec$' "$(drv info "${MAIN[@]}" --field caption)" "caption"
+  # An installed copy keeps its settings with the user, the first start without a box.
+  assert_eq 0 "$(drv count --pid "$APP_PID" --class '#32770')" "a box at the first start"
+  [ -f "$roaming/Tesmuro/Quorlin.qlset" ] || fail "no settings in %APPDATA%\\Tesmuro"
+  assert_file_absent "$prog/Quorlin.qlset" "settings beside the installed copy"
+  drv close "${MAIN[@]}"
+  assert_eq 0 "$(app_exit_code)" "exit code after closing"
+
+  # 播放 plays the script and ends with 0.
+  assert_eq 0 "$(drv shell --wait --timeout 20000 play "$(winpath "$script")")" "exit code of 播放"
+
+  # The silent uninstaller (it goes on from a copy of itself) takes back all it put in place and
+  # keeps the user's settings.
+  pid=$(start_program "$prog/Uninstall.exe" /S)
+  drv wait-exit "$pid" 20000 >/dev/null
+  poll 20000 test ! -e "$prog"
+  [ -f "$roaming/Tesmuro/Quorlin.qlset" ] || fail "the uninstaller removed the user's settings"
+  for key in .crec Tesmuro.Script; do wine reg delete "HKLM\\Software\\Classes\\$key" /f >/dev/null; done
+  install_listing >"$TEST_DIR/after"
+  diff "$TEST_DIR/before" "$TEST_DIR/after" >"$TEST_DIR/difference" || fail "left behind or removed: $(cat "$TEST_DIR/difference")"
+}
