@@ -2,18 +2,12 @@
 
 #include <algorithm>
 #include <limits>
-#include <map>
 #include <mutex>
-#include <functional>
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "image/match.h"
-#include "image/png_io.h"
 #include "os/desktop.h"
-#include "play/replay.h"
-#include "play/window_match.h"
+#include "play/run_state.h"
 #include "script/script_format.h"
 #include "script/script_stream.h"
 #include "script/word_reader.h"
@@ -21,59 +15,10 @@
 namespace tesmuro::play {
 
 namespace {
-constexpr int64_t kMicrosPerSecond = 1000000;
 // Behind the schedule by more than this, the schedule restarts from now.
 constexpr int64_t kStallMicros = 50000;
 // Pause after a pass with no positive delay in the endless modes.
 constexpr int64_t kIdlePassMicros = 1000;
-// A wait looks at the screen this often.
-constexpr int64_t kLookMicros = 20000;
-// A wait for a picture looks this often, and never spends more than a tenth
-// of the time on its looks: after a look that took longer than a tenth of
-// this, it waits nine times as long as the look took.
-constexpr int64_t kPictureLookMicros = 50000;
-// While a window is waited for to come to the front, it is asked to again
-// after this long.
-constexpr int64_t kActivateAgainMicros = 500000;
-
-bool IsKeyAction(script::ActionKind k) {
-  using K = script::ActionKind;
-  return k == K::KeyDown || k == K::KeyUp || k == K::SysKeyDown || k == K::SysKeyUp;
-}
-bool IsPointerAction(script::ActionKind k) {
-  using K = script::ActionKind;
-  switch (k) {
-    case K::Move: case K::LeftDown: case K::LeftUp: case K::RightDown: case K::RightUp: case K::MiddleDown:
-    case K::MiddleUp: case K::X1Down: case K::X1Up: case K::X2Down: case K::X2Up: case K::Wheel: case K::HWheel:
-      return true;
-    default:
-      return false;
-  }
-}
-
-// Each channel of two 0xRRGGBB colours within `tolerance` of the other.
-bool ColorsClose(uint32_t a, uint32_t b, int32_t tolerance) {
-  for (int shift = 0; shift < 24; shift += 8) {
-    const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
-    if (d > tolerance || -d > tolerance) return false;
-  }
-  return true;
-}
-
-std::string Hex6(uint32_t color) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string s(6, '0');
-  for (int i = 5; i >= 0; --i, color >>= 4) s[static_cast<size_t>(i)] = kDigits[color & 0xF];
-  return s;
-}
-constexpr int64_t kForever = std::numeric_limits<int64_t>::max();
-
-// `seconds` after `start` on the microsecond clock, or kForever when that lies
-// beyond the clock's range.
-int64_t SecondsAfter(int64_t start, int64_t seconds) {
-  if (seconds > (kForever - std::max<int64_t>(start, 0)) / kMicrosPerSecond) return kForever;
-  return start + seconds * kMicrosPerSecond;
-}
 
 // The line (counted from 1) that holds the byte at `offset` of `file`: line
 // breaks are LF, CR LF or a lone CR.
@@ -96,16 +41,6 @@ int64_t LineAt(std::FILE* file, int64_t offset) {
   return line;
 }
 
-// A picture file's name as a path: a relative name is taken from `folder`
-// (empty: the current folder).
-std::string PicturePath(const std::string& folder, const std::string& name) {
-  const bool absolute = (!name.empty() && (name[0] == '/' || name[0] == '\\')) ||
-                        (name.size() >= 2 && name[1] == ':');
-  if (absolute || folder.empty()) return name;
-  const char last = folder.back();
-  return last == '/' || last == '\\' ? folder + name : folder + '/' + name;
-}
-
 // A reference that the run may keep: it owns nothing.
 template <class T>
 std::shared_ptr<T> Unowned(T& object) {
@@ -113,86 +48,8 @@ std::shared_ptr<T> Unowned(T& object) {
 }
 }  // namespace
 
-// Everything the thread touches. The object and the thread each hold it; the
-// settings are the run's own copies, taken at the start.
-struct TRunThread::State {
-  State(std::shared_ptr<IInputSink> s, std::shared_ptr<IShutdownRequester> sd, std::unique_ptr<IPlayClock> c)
-      : sink(std::move(s)), shutdown(std::move(sd)), clock(std::move(c)) {}
+using namespace run_detail;
 
-  enum class Ending { Normal, ConversionError, Blocked, ScriptStop };
-  void Main() noexcept;
-  Ending Play();
-  // Pauses here while a pause is requested, moving `due` on by the time paused.
-  // False when a stop is requested.
-  bool HonourPause(int64_t& due);
-  // Waits until `due` (honouring pause), to the clock's best precision or,
-  // when nothing is due then, without spending the processor on it. False
-  // when a stop is requested.
-  bool WaitForDue(int64_t& due, bool precise = true);
-  // Looks with `ready` until it says yes, every kLookMicros, for at most
-  // `seconds` (0 or less: one look). A wait moves `due`, and so every later
-  // action, back by its own length. Pause and stop act within a look.
-  // With `paced`, a look that takes long is followed by nine times as long
-  // without one (it never spends more than a tenth of the time looking).
-  enum class Looked { Ready, Stopped, TimedOut };
-  Looked Await(const std::function<bool()>& ready, int32_t seconds, int64_t& due,
-               int64_t lookMicros = kLookMicros, bool paced = false);
-  // The waits before an action: its window, if a window line named one, or
-  // what a wait word asks. Ready: the action may go.
-  Looked AwaitWindow(const script::Action& next, int64_t& due);
-  Looked AwaitTitle(const script::Action& wait, int64_t& due);
-  Looked AwaitColor(const script::Action& wait, int64_t& due);
-  // Waits for the picture on the screen or in the wait's area: where it was
-  // found, in screen pixels (its top-left corner).
-  Looked AwaitImage(const script::Action& wait, const image::Needle& picture, int64_t& due, image::Point& found);
-  // The picture a wait names, loaded once per run; null when it cannot be read.
-  const image::Needle* PictureOf(const std::string& name);
-  // The run stops on its script: why, where.
-  Ending StopOn(StopReason::Kind kind, int64_t offset, std::string what = {}, int32_t seconds = 0);
-  int32_t LimitOf(int32_t seconds) const { return seconds > 0 ? seconds : options.waitLimitSeconds; }
-  void Wake() { clock->Wake(); }
-
-  const std::shared_ptr<IInputSink> sink;
-  const std::shared_ptr<IShutdownRequester> shutdown;
-  const std::unique_ptr<IPlayClock> clock;
-  std::atomic<bool> stopRequested{false};
-  std::atomic<bool> stoppedByUser{false};
-  std::atomic<bool> started{false};
-  std::atomic<bool> paused{false};
-  std::atomic<bool> finished{false};
-  std::atomic<int64_t> passes{0};
-  std::atomic<int64_t> lineOffset{-1};  // start of the line being played
-  std::promise<void> ended;
-
-  // The run's script and its copy of the options (written before the thread starts).
-  std::FILE* file = nullptr;
-  RunOptions options;
-  std::atomic<bool> failed{false};
-  std::atomic<bool> blocked{false};
-  std::atomic<bool> endedBlocked{false};
-  std::mutex noticeLock;
-  std::optional<ScreenNotice> screenNotice;  // guarded by noticeLock
-  std::optional<StopReason> stopReason;      // set before `finished`
-
-  // The window the next action acts on, as its line named it, and where that
-  // line is; the last window matched, looked at first next time.
-  std::optional<WindowTarget> pendingWindow;
-  int64_t pendingOffset = -1;
-  uint64_t lastMatched = 0;
-  std::string lastMatchedFor;  // the title of the line it was matched for
-  std::vector<uint64_t> steppedAside;  // our own windows, back when the run ends
-  // The pictures the waits named, by path (null: not readable).
-  std::map<std::string, std::unique_ptr<const image::Needle>> pictures;
-
-  // The foreground window last looked at, and whether it takes our input.
-  uint64_t foreground = 0;
-  bool foregroundKnown = false;
-  // Looks at the foreground window when `force` or when it changed; true
-  // when the input reaches it.
-  bool CheckForeground(bool force);
-
-  ActionReplayer* replayer = nullptr;  // the run's, while it plays (player thread only)
-};
 
 TRunThread::TRunThread()
     : TRunThread(Unowned(SystemInputSink()), Unowned(SystemShutdownRequester()), CreateSystemPlayClock()) {}
@@ -327,181 +184,6 @@ bool TRunThread::State::WaitForDue(int64_t& due, bool precise) {
     else
       clock->SleepUntil(due);
   }
-}
-
-TRunThread::State::Ending TRunThread::State::StopOn(StopReason::Kind kind, int64_t offset, std::string what,
-                                                   int32_t seconds) {
-  StopReason r;
-  r.kind = kind;
-  r.offset = std::max<int64_t>(offset, 0);
-  r.what = std::move(what);
-  r.seconds = seconds;
-  stopReason = std::move(r);
-  return Ending::ScriptStop;
-}
-
-TRunThread::State::Looked TRunThread::State::Await(const std::function<bool()>& ready, int32_t seconds,
-                                                   int64_t& due, int64_t lookMicros, bool paced) {
-  const int64_t start = clock->NowMicros();
-  if (ready()) return Looked::Ready;
-  if (seconds <= 0) return Looked::TimedOut;
-  // The limit counts the time spent waiting, not the time paused.
-  int64_t deadline = SecondsAfter(start, seconds);
-  int64_t lookCost = paced ? clock->NowMicros() - start : 0;
-  for (;;) {
-    if (!HonourPause(deadline)) return Looked::Stopped;
-    const int64_t now = clock->NowMicros();
-    if (now >= deadline) return Looked::TimedOut;
-    clock->WaitUntil(std::min(now + std::max(lookMicros - lookCost, 9 * lookCost), deadline));
-    if (stopRequested.load()) return Looked::Stopped;
-    if (paused.load()) continue;
-    const int64_t lookStart = paced ? clock->NowMicros() : 0;
-    if (ready()) {
-      due += clock->NowMicros() - start;
-      return Looked::Ready;
-    }
-    if (paced) lookCost = clock->NowMicros() - lookStart;
-  }
-}
-
-TRunThread::State::Looked TRunThread::State::AwaitWindow(const script::Action& next, int64_t& due) {
-  IDesktop& desktop = *sink->Desktop();
-  const WindowTarget& target = *pendingWindow;
-  const bool key = IsKeyAction(next.kind);
-  std::optional<int64_t> activatedAt;  // when it was last asked to come to the front
-  auto ready = [&]() -> bool {
-    // The window matched last spares a look at every window when it still
-    // fits as well as any could, or was the best for a line of the same title.
-    std::optional<TopWindow> w;
-    if (lastMatched) {
-      w = desktop.Describe(lastMatched);
-      if (w && (!w->visible || w->minimized || !SameKind(*w, target) ||
-                (TitleCloseness(w->title, target) < std::numeric_limits<int>::max() - 1 &&
-                 lastMatchedFor != target.title)))
-        w.reset();
-    }
-    if (!w) w = BestMatch(desktop.Windows(), target);
-    if (!w) return false;
-    lastMatched = w->id;
-    lastMatchedFor = target.title;
-    const int32_t dx = options.followWindows ? w->rect.left - target.rect.left : 0;
-    const int32_t dy = options.followWindows ? w->rect.top - target.rect.top : 0;
-    // Found: positions follow it, ready or not (without a wait the action
-    // goes on as soon as it was looked at).
-    if (options.followWindows) replayer->Follow(dx, dy);
-    if (key) {
-      const auto front = desktop.Foreground();
-      if (front && front->id == w->id) return true;
-      const int64_t now = clock->NowMicros();
-      if (!activatedAt || now - *activatedAt >= kActivateAgainMicros) {
-        desktop.Activate(w->id);
-        activatedAt = now;
-      }
-      return false;
-    }
-    // The point the action acts on must be the window's.
-    if (next.kind == script::ActionKind::Move || replayer->Moved()) {
-      int32_t x = next.kind == script::ActionKind::Move ? next.x : replayer->RecordedX();
-      int32_t y = next.kind == script::ActionKind::Move ? next.y : replayer->RecordedY();
-      if (options.followWindows) {
-        x += dx;
-        y += dy;
-      } else {
-        replayer->PlacePoint(x, y);
-      }
-      const auto under = desktop.WindowAt(x, y);
-      if (under && under->own) {
-        // One of our own windows stands in the way: it steps aside for the run.
-        desktop.StepAside(under->id);
-        if (std::find(steppedAside.begin(), steppedAside.end(), under->id) == steppedAside.end())
-          steppedAside.push_back(under->id);
-        return false;
-      }
-      if (!under || under->id != w->id) return false;
-    }
-    return true;
-  };
-  return Await(ready, options.waitLimitSeconds, due);
-}
-
-TRunThread::State::Looked TRunThread::State::AwaitTitle(const script::Action& wait, int64_t& due) {
-  IDesktop* desktop = sink->Desktop();
-  const std::string part = script::UnquoteToken(wait.text[0]);
-  std::optional<int64_t> activatedAt;  // when it was last asked to come to the front
-  auto ready = [&]() -> bool {
-    if (!desktop) return false;
-    for (const TopWindow& w : desktop->Windows()) {
-      if (!w.visible || w.minimized || w.own || w.title.find(part) == std::string::npos) continue;
-      const auto front = desktop->Foreground();
-      if (front && front->id == w.id) return true;
-      const int64_t now = clock->NowMicros();
-      if (!activatedAt || now - *activatedAt >= kActivateAgainMicros) {
-        desktop->Activate(w.id);
-        activatedAt = now;
-      }
-      return false;
-    }
-    return false;
-  };
-  return Await(ready, LimitOf(wait.seconds), due);
-}
-
-TRunThread::State::Looked TRunThread::State::AwaitColor(const script::Action& wait, int64_t& due) {
-  IDesktop* desktop = sink->Desktop();
-  int32_t x = wait.x, y = wait.y;
-  replayer->PlacePoint(x, y);
-  auto ready = [&]() -> bool {
-    if (!desktop) return false;
-    const auto pixel = desktop->PixelAt(x, y);
-    return pixel && ColorsClose(*pixel, wait.color, wait.tolerance);
-  };
-  return Await(ready, LimitOf(wait.seconds), due);
-}
-
-const image::Needle* TRunThread::State::PictureOf(const std::string& name) {
-  const std::string path = PicturePath(options.scriptFolder, name);
-  auto it = pictures.find(path);
-  if (it == pictures.end()) {
-    std::unique_ptr<const image::Needle> needle;
-    if (auto img = image::LoadPng(path)) needle = std::make_unique<const image::Needle>(std::move(*img));
-    it = pictures.emplace(path, std::move(needle)).first;
-  }
-  return it->second.get();
-}
-
-TRunThread::State::Looked TRunThread::State::AwaitImage(const script::Action& wait, const image::Needle& picture,
-                                                        int64_t& due, image::Point& found) {
-  IDesktop* desktop = sink->Desktop();
-  // Where to look: the wait's area, placed like a move (both corners), cut
-  // to the screen when its size is known; else the whole screen.
-  const ScreenRect screen = sink->Screen();
-  int64_t left = screen.left, top = screen.top;
-  int64_t right = left + screen.width, bottom = top + screen.height;
-  if (wait.hasArea) {
-    int32_t x0 = wait.screen[0], y0 = wait.screen[1];
-    int32_t x1 = static_cast<int32_t>(std::clamp<int64_t>(int64_t{x0} + wait.screen[2], INT32_MIN, INT32_MAX));
-    int32_t y1 = static_cast<int32_t>(std::clamp<int64_t>(int64_t{y0} + wait.screen[3], INT32_MIN, INT32_MAX));
-    replayer->PlacePoint(x0, y0);
-    replayer->PlacePoint(x1, y1);
-    if (screen.Known()) {
-      left = std::max<int64_t>(left, x0), top = std::max<int64_t>(top, y0);
-      right = std::min<int64_t>(right, x1), bottom = std::min<int64_t>(bottom, y1);
-    } else {
-      left = x0, top = y0, right = x1, bottom = y1;
-    }
-  }
-  const bool somewhere = right - left >= picture.Width() && bottom - top >= picture.Height();
-  const DesktopRect area{static_cast<int32_t>(left), static_cast<int32_t>(top),
-                         static_cast<int32_t>(std::min<int64_t>(right - left, INT32_MAX)),
-                         static_cast<int32_t>(std::min<int64_t>(bottom - top, INT32_MAX))};
-  image::Image shot;  // one picture's memory for every look
-  auto ready = [&]() -> bool {
-    if (!desktop || !somewhere || !desktop->CaptureInto(area, shot)) return false;
-    const auto at = image::Find(shot, {area.left, area.top}, picture, wait.tolerance);
-    if (at) found = *at;
-    return at.has_value();
-  };
-  return Await(ready, LimitOf(wait.seconds), due, kPictureLookMicros, /*paced=*/true);
 }
 
 void TRunThread::State::Main() noexcept {
