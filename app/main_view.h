@@ -91,7 +91,8 @@ class IMainView : public IDialogView, public IScriptBoxView {
   // The program's own path, UTF-8 (empty when unknown).
   virtual std::string ProgramPath() { return {}; }
   // Shows the About box modally; returns when it has been closed.
-  virtual void ShowAboutModal() {}
+  // `settingsFolder`: the folder the settings are kept in, which the box names.
+  virtual void ShowAboutModal(std::string_view /*settingsFolder*/) {}
   // What the program is doing, for the mini window (empty: nothing runs).
   virtual void SetMiniState(std::string_view /*utf8*/) {}
   // The exit code the program ends with once its window has closed.

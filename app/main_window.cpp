@@ -34,6 +34,10 @@ TFrmMain::TFrmMain(const MainWindowServices& s)
   // be written the settings dialog says so when it saves.
   if (!LoadSettings(SettingsPath())) SaveSettings(SettingsPath(), /*quiet=*/true);
   PublishHotKeys();
+  // The window exists: the idle handler keeps the step counter, and the
+  // recording clock starts.
+  view_.InstallIdleHandler();
+  recording_.LastEventTime = clock_.TickCount();
 }
 
 TFrmMain::~TFrmMain() { playback_.Stop(); }
@@ -58,11 +62,6 @@ void TFrmMain::SaveSettings(const std::string& path, bool quiet) {
 
 void TFrmMain::PublishHotKeys(bool withSwitch) {
   recording_.PublishHotKeys(RecordingOptionsFor(Settings).hotKeys, withSwitch);
-}
-
-void TFrmMain::FormCreate() {
-  view_.InstallIdleHandler();
-  recording_.LastEventTime = clock_.TickCount();
 }
 
 void TFrmMain::FormShow() {
@@ -170,7 +169,7 @@ void TFrmMain::MnuVHostClick() {
   view_.ShellRequest("", help::kBrowser, help::kHomePage);
 }
 
-void TFrmMain::MnuAboutClick() { view_.ShowAboutModal(); }
+void TFrmMain::MnuAboutClick() { view_.ShowAboutModal(settingsFolder_); }
 
 void TFrmMain::MnuRunAsAdminClick() {
   if (!document_.ConfirmDiscard()) return;

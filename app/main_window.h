@@ -73,7 +73,6 @@ class TFrmMain : private RecordSink {
   void SetCommandLine(const CommandLine& commandLine);
 
   // Lifecycle.
-  void FormCreate();
   void FormShow();
   void FormClose();
   // Closing the window, or the Windows session ending: asks about unsaved
@@ -142,7 +141,6 @@ class TFrmMain : private RecordSink {
   // The settings as this window holds them.
   TSettings Settings;
   // The folder the settings file is in (UTF-8).
-  const std::string& SettingsFolder() const { return settingsFolder_; }
 
  private:
   // Recorders or the controller recorder are on.

@@ -103,7 +103,6 @@ bool MainWindowWin::Create() {
       [this](HotKeyCommand command) { logic_->RunHotKey(command); },
       [this](std::exception_ptr error) { Guard([&] { std::rethrow_exception(error); }); },
   });
-  logic_->FormCreate();
   SetTimer(hwnd_, kTickTimer, kTickMs, nullptr);
   return true;
 }
@@ -138,7 +137,7 @@ void MainWindowWin::CreateSoftwareSetup() {
 
 void MainWindowWin::CreateAbout() {
   about_ = std::make_unique<AboutBoxWin>(app_);
-  if (!about_->Create(hwnd_, logic_->SettingsFolder())) about_.reset();
+  if (!about_->Create(hwnd_)) about_.reset();
 }
 
 void MainWindowWin::SetMiniState(std::string_view text) {
@@ -148,8 +147,10 @@ void MainWindowWin::SetMiniState(std::string_view text) {
   SetWindowTextW(mirco_.window, Wide(caption).c_str());
 }
 
-void MainWindowWin::ShowAboutModal() {
-  if (about_) about_->ShowModal();
+void MainWindowWin::ShowAboutModal(std::string_view settingsFolder) {
+  if (!about_) return;
+  about_->SetSettingsFolder(std::string(settingsFolder));
+  about_->ShowModal();
 }
 
 void MainWindowWin::ShellRequest(std::string_view verb, std::string_view file, std::string_view parameters) {

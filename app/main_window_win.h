@@ -29,8 +29,7 @@ class MainWindowWin : public IMainView {
   explicit MainWindowWin(Application& app);
   ~MainWindowWin() override;
 
-  // Builds the window and its controls (hidden), then runs the logic's
-  // construction and FormCreate.
+  // Builds the window and its controls (hidden), then constructs the logic.
   bool Create();
   // Shows the window; runs FormShow.
   void Show();
@@ -67,7 +66,7 @@ class MainWindowWin : public IMainView {
   void ShellRequest(std::string_view verb, std::string_view file, std::string_view parameters) override;
   bool ShellRequestChecked(std::string_view verb, std::string_view file, std::string_view parameters) override;
   std::string ProgramPath() override;
-  void ShowAboutModal() override;
+  void ShowAboutModal(std::string_view settingsFolder) override;
   void SetMiniState(std::string_view text) override;
   void SetExitCode(int code) override { exitCode_ = code; }
   void FollowMemoPlayback() override;

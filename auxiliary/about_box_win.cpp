@@ -23,7 +23,7 @@ AboutBoxWin::~AboutBoxWin() {
   if (icon_) DestroyIcon(icon_);
 }
 
-bool AboutBoxWin::Create(HWND owner, const std::string& settingsFolder) {
+bool AboutBoxWin::Create(HWND owner) {
   const HINSTANCE inst = GetModuleHandleW(nullptr);
   const std::wstring cls = Wide(forms::kAboutBox.className);
   RegisterFormClass(cls.c_str(), &WindowProcOf<AboutBoxWin, &AboutBoxWin::Handle, &AboutBoxWin::hwnd_>);
@@ -58,17 +58,21 @@ bool AboutBoxWin::Create(HWND owner, const std::string& settingsFolder) {
   }
   SelectObject(dc, old);
   ReleaseDC(hwnd_, dc);
-  HWND folder = CreateWindowExW(0, L"STATIC", Wide(settingsFolder).c_str(),
+  folder_ = CreateWindowExW(0, L"STATIC", L"",
                                 WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, S(kSettingsFolder.left),
                                 S(kSettingsFolder.top), S(kSettingsFolder.width), S(kSettingsFolder.height), panel_,
                                 nullptr, inst, nullptr);
-  SendMessageW(folder, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  SendMessageW(folder_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
 
   ok_ = CreateWindowExW(0, L"BUTTON", Wide(kOKCaption).c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
                         S(kOKButton.left), S(kOKButton.top), S(kOKButton.width), S(kOKButton.height), hwnd_,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdOKButton)), inst, nullptr);
   SendMessageW(ok_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   return true;
+}
+
+void AboutBoxWin::SetSettingsFolder(const std::string& folder) {
+  if (folder_) SetWindowTextW(folder_, Wide(folder).c_str());
 }
 
 int AboutBoxWin::ShowModal() {

@@ -18,9 +18,10 @@ class AboutBoxWin {
   AboutBoxWin& operator=(const AboutBoxWin&) = delete;
 
   // Builds the box, hidden and centred on the screen, owned by `owner`
-  // (which a modal showing disables); it names the folder the settings are
-  // kept in (UTF-8).
-  bool Create(HWND owner, const std::string& settingsFolder);
+  // (which a modal showing disables).
+  bool Create(HWND owner);
+  // The folder the settings are kept in (UTF-8), as the box names it.
+  void SetSettingsFolder(const std::string& folder);
   HWND Handle() const { return hwnd_; }
   // Shows the box and returns when OK, Enter, Esc or the close box has
   // closed it; returns the modal result (1 for OK, 2 otherwise).
@@ -37,6 +38,7 @@ class AboutBoxWin {
   HWND hwnd_ = nullptr;
   HWND panel_ = nullptr;
   HWND ok_ = nullptr;
+  HWND folder_ = nullptr;
   HFONT font_ = nullptr;
   HICON icon_ = nullptr;
   UINT dpi_ = 96;

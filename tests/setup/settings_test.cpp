@@ -275,7 +275,8 @@ TEST_F(SettingsOnDisk, APortableCopyStartsWithTheDefaultsWritesThemBesideItselfA
   EXPECT_TRUE(view.boxes.empty()) << "the first start says nothing";
   EXPECT_EQ(w.Settings, ConstructionSettings());
   EXPECT_EQ(dir.Read("Quorlin.qlset"), FormatSettings(ConstructionSettings()));
-  EXPECT_EQ(w.SettingsFolder(), dir.Str());
+  w.MnuAboutClick();
+  EXPECT_EQ(view.aboutFolder, dir.Str());
   EXPECT_EQ(places.userDataAsked, 0) << "a portable copy never looks at the user's folder";
 
   dir.Write("Quorlin.qlset", FormatSettings(Edited()));
@@ -293,7 +294,8 @@ TEST_F(SettingsOnDisk, AReadOnlyOrInstalledCopyKeepsThemInTheUsersFolder) {
     if (installed) dir.Write("Uninstall.exe", "");
     TFrmMain w(Services());
     EXPECT_TRUE(view.boxes.empty());
-    EXPECT_EQ(w.SettingsFolder(), user.File("Tesmuro"));
+    w.MnuAboutClick();
+    EXPECT_EQ(view.aboutFolder, user.File("Tesmuro"));
     EXPECT_EQ(user.Read("Tesmuro/Quorlin.qlset"), FormatSettings(ConstructionSettings()));
     EXPECT_FALSE(dir.Exists("Quorlin.qlset"));
 
@@ -311,7 +313,8 @@ TEST_F(SettingsOnDisk, WithNeitherFolderTheDefaultsServeAndOnlyASaveSaysItFailed
   TFrmMain w(s);
   EXPECT_TRUE(view.boxes.empty());
   EXPECT_EQ(w.Settings, ConstructionSettings());
-  EXPECT_EQ(w.SettingsFolder(), dir.File("sub"));
+  w.MnuAboutClick();
+  EXPECT_EQ(view.aboutFolder, dir.File("sub"));
 }
 
 TEST_F(SettingsOnDisk, AFileThatIsThereButCannotBeReadIsSaidAndNotOverwritten) {

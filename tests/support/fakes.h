@@ -211,7 +211,11 @@ class FakeView : public IMainView {
   }
   std::string programPath = "C:\\Tesmuro\\Tesmuro.exe";
   std::string ProgramPath() override { return programPath; }
-  void ShowAboutModal() override { log_.Add("about:show"); }
+  std::string aboutFolder;  // the folder the About box named
+  void ShowAboutModal(std::string_view folder) override {
+    aboutFolder = folder;
+    log_.Add("about:show");
+  }
   std::string miniState;
   int exitCode = -1;
   void SetMiniState(std::string_view t) override { miniState = t; }
