@@ -96,3 +96,21 @@ TEST(ImageWords, ReadTheirFileToleranceSecondsAndAnAreaOnlyWhenAllFourAreThere) 
 
 }  // namespace
 }  // namespace tesmuro::script
+
+namespace tesmuro::script {
+namespace {
+
+TEST(WaitWords, AReaderThatDoesNotKnowThemSeesNoActionInTheirArguments) {
+  for (const char* text : {"左键按下", "延迟 5", "移动 1,1 左键按下", "按键按下 65 0 0 0 0"}) {
+    const std::string quoted = QuotedToken(text);
+    for (const std::string& args : {" " + quoted + " 5", " " + quoted + " 0 10 1,2,3,4", std::string(" 1,2 FF0000 8 3")}) {
+      MemoryByteStream in(args);
+      Word w;
+      while (ReadWord(in, w))
+        EXPECT_EQ(ParseAction(w.View(), in).kind, ActionKind::Unknown) << text << ": " << std::string(w.View());
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tesmuro::script
