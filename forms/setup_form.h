@@ -61,6 +61,16 @@ enum ControlId : int {
   kIdEditWaitSeconds,
   kIdLabel15,
   kIdLabel16,
+  kIdEditMoveInterval,
+  kIdEditMoveDistance,
+  kIdEditJitter,
+  kIdChkMinimizeToTray,
+  kIdLabel17,
+  kIdLabel18,
+  kIdLabel19,
+  kIdLabel20,
+  kIdLabel21,
+  kIdLabel22,
 };
 
 enum class Kind { Check, Radio, Edit, HotKey, Label, GlyphButton };
@@ -77,14 +87,14 @@ struct Control {
 };
 
 // The page control fills the top of the dialog; the two buttons sit below it.
-inline constexpr int kPageLeft = 0, kPageTop = 0, kPageWidth = 321, kPageHeight = 345;
+inline constexpr int kPageLeft = 0, kPageTop = 0, kPageWidth = 321, kPageHeight = 395;
 inline constexpr char kTab1Caption[] = "基本设置";
 inline constexpr char kTab2Caption[] = "定时与控制";
 // On the first page.
-inline constexpr int kGroupLeft = 8, kGroupTop = 5, kGroupWidth = 297, kGroupHeight = 305;
+inline constexpr int kGroupLeft = 8, kGroupTop = 5, kGroupWidth = 297, kGroupHeight = 345;
 inline constexpr char kGroupCaption[] = "设置区";
 
-inline constexpr int kButtonTop = 352, kButtonWidth = 75, kButtonHeight = 25;
+inline constexpr int kButtonTop = 402, kButtonWidth = 75, kButtonHeight = 25;
 inline constexpr int kBitBtn1Left = 80, kBitBtn2Left = 160;
 inline constexpr char kBitBtn1Caption[] = "确认";
 inline constexpr char kBitBtn2Caption[] = "放弃";
@@ -106,6 +116,8 @@ inline constexpr Control kControls[] = {
     {kIdHotKeyStop, Kind::HotKey, Parent::Group1, "", 216, 200, 73, 19, true},
     {kIdHotKeyRec, Kind::HotKey, Parent::Group1, "", 80, 224, 73, 19, true},
     {kIdChkShortCut, Kind::Check, Parent::Group1, "快捷键控制", 168, 224, 105, 17, true},
+    {kIdEditMoveInterval, Kind::Edit, Parent::Group1, "", 104, 256, 49, 20, true},
+    {kIdEditMoveDistance, Kind::Edit, Parent::Group1, "", 104, 284, 49, 20, true},
     {kIdChkRecMKey, Kind::Check, Parent::Group1, "记录键盘消息", 168, 24, 97, 17, false},
     {kIdChkRecMMouse, Kind::Check, Parent::Group1, "记录鼠标消息", 168, 48, 97, 17, false},
     {kIdLabel2, Kind::Label, Parent::Group1, "动作播放定义", 8, 96, 0, 0, true},
@@ -116,6 +128,10 @@ inline constexpr Control kControls[] = {
     {kIdLabel6, Kind::Label, Parent::Group1, "开始播放键：", 8, 200, 0, 0, true},
     {kIdLabel7, Kind::Label, Parent::Group1, "停止键：", 168, 200, 0, 0, true},
     {kIdLabel8, Kind::Label, Parent::Group1, "开始记录键：", 8, 232, 0, 0, true},
+    {kIdLabel17, Kind::Label, Parent::Group1, "移动记录间隔：", 8, 260, 0, 0, true},
+    {kIdLabel18, Kind::Label, Parent::Group1, "毫秒", 158, 260, 0, 0, true},
+    {kIdLabel19, Kind::Label, Parent::Group1, "移动最小距离：", 8, 288, 0, 0, true},
+    {kIdLabel20, Kind::Label, Parent::Group1, "像素（两项都为 0：每次移动）", 158, 288, 0, 0, true},
 
     {kIdChkShutNumTime, Kind::Check, Parent::Sheet2, "完成指定次数或者时间后关机", 8, 8, 201, 17, true},
     {kIdChkShutPassTime, Kind::Check, Parent::Sheet2, "累计经过以下时间后关机", 8, 32, 201, 17, true},
@@ -133,6 +149,8 @@ inline constexpr Control kControls[] = {
     {kIdEditSpeed, Kind::Edit, Parent::Sheet2, "", 72, 240, 49, 20, true},
     {kIdChkFollowWindows, Kind::Check, Parent::Sheet2, "坐标跟随窗口", 8, 268, 137, 17, true},
     {kIdEditWaitSeconds, Kind::Edit, Parent::Sheet2, "", 120, 290, 49, 20, true},
+    {kIdEditJitter, Kind::Edit, Parent::Sheet2, "", 120, 318, 49, 20, true},
+    {kIdChkMinimizeToTray, Kind::Check, Parent::Sheet2, "最小化到通知区域", 8, 346, 161, 17, true},
     {kIdSBLoad, Kind::GlyphButton, Parent::Sheet2, "", 216, 152, 23, 22, true},
     {kIdLabel9, Kind::Label, Parent::Sheet2, "小时", 72, 60, 0, 0, true},
     {kIdLabel10, Kind::Label, Parent::Sheet2, "分钟", 152, 60, 0, 0, true},
@@ -142,6 +160,8 @@ inline constexpr Control kControls[] = {
     {kIdLabel14, Kind::Label, Parent::Sheet2, "%（10 到 10000，100 为原速）", 126, 244, 0, 0, true},
     {kIdLabel15, Kind::Label, Parent::Sheet2, "等待窗口最长秒数：", 8, 294, 0, 0, true},
     {kIdLabel16, Kind::Label, Parent::Sheet2, "秒（0 为不等待）", 174, 294, 0, 0, true},
+    {kIdLabel21, Kind::Label, Parent::Sheet2, "延迟随机浮动：", 8, 322, 0, 0, true},
+    {kIdLabel22, Kind::Label, Parent::Sheet2, "%（0 到 50）", 174, 322, 0, 0, true},
 };
 
 inline constexpr char kSBLoadHint[] = "打开记录文件";

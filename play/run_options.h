@@ -41,6 +41,11 @@ struct RunOptions {
   // The longest wait for a window or a colour, in seconds (0: never wait,
   // only follow); a wait word's own limit takes its place.
   int32_t waitLimitSeconds = 10;
+  // Every delay varies by up to this share either way, in percent (0..50).
+  int32_t delayJitterPercent = 0;
+  // The random draws (random delays and the share above) start from this
+  // seed, so that a run can be repeated exactly; none: a fresh seed each run.
+  std::optional<uint64_t> seed;
   // The folder relative picture files are taken from (UTF-8): the script's;
   // empty: the current folder. PlaybackSession::Start fills it in.
   std::string scriptFolder;
@@ -57,6 +62,7 @@ struct RunRequest {
   bool gameMode = false;                // on for this run (off: as the settings say)
   bool scaleToScreen = false;           // on for this run (off: as the settings say)
   std::optional<int32_t> waitLimitSeconds;  // the longest wait for a window or colour
+  std::optional<uint64_t> seed;             // the random draws' seed
   bool stopWhenBlocked = false;
   bool withShutdown = true;             // the settings' shutdown applies
   bool operator==(const RunRequest&) const = default;

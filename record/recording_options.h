@@ -27,6 +27,12 @@ struct RecordingOptions {
   bool joy = false;       // the controllers
   bool gameMode = false;  // relative motion in place of positions
   HotKeys hotKeys;
+  // A move is written once this many milliseconds have passed or the
+  // pointer has gone this many pixels since the last written move (both 0:
+  // every move); the position where a button, the wheel or a key acts is
+  // always written first.
+  int32_t moveIntervalMs = 0;
+  int32_t moveMinDistance = 0;
   // The screen the recording is made on, its first line, so that a player
   // on another screen can tell; not known: no such line.
   play::ScreenRect screen;

@@ -83,6 +83,12 @@ void ReadNum(Src& src, int32_t& field) {
 }
 
 template <class Src>
+void ReadInRange(Src& src, int32_t& field, int32_t lo, int32_t hi) {
+  int32_t v;
+  if (ReadInt(src, v) && v >= lo && v <= hi) field = v;
+}
+
+template <class Src>
 void ReadKey(Src& src, uint16_t& field) {
   int32_t v;
   if (ReadInt(src, v)) field = static_cast<uint16_t>(static_cast<uint32_t>(v) & 0xFFFFu);
@@ -142,6 +148,10 @@ void Parse(Src& src, TSettings& s) {
   ReadFlag(src, s.FollowWindows);
   int32_t wait = 0;
   if (ReadInt(src, wait) && wait >= kMinWaitSeconds && wait <= kMaxWaitSeconds) s.WaitWindowSeconds = wait;
+  ReadInRange(src, s.DelayJitterPercent, kMinJitterPercent, kMaxJitterPercent);
+  ReadInRange(src, s.MoveIntervalMs, 0, kMaxMoveIntervalMs);
+  ReadInRange(src, s.MoveMinDistance, 0, kMaxMoveDistance);
+  ReadFlag(src, s.MinimizeToTray);
 }
 
 }  // namespace
@@ -182,6 +192,10 @@ std::string FormatSettings(const TSettings& s) {
   Flag(out, s.PlayKeyPlaysMemo);
   Flag(out, s.FollowWindows);
   Num(out, s.WaitWindowSeconds);
+  Num(out, s.DelayJitterPercent);
+  Num(out, s.MoveIntervalMs);
+  Num(out, s.MoveMinDistance);
+  Flag(out, s.MinimizeToTray);
   return out;
 }
 
@@ -217,6 +231,8 @@ play::RunOptions RunOptionsFor(const TSettings& s, const RunRequest& r) {
   o.scaleToScreen = s.ScaleToScreen || r.scaleToScreen;
   o.stopWhenBlocked = r.stopWhenBlocked;
   o.followWindows = s.FollowWindows;
+  o.delayJitterPercent = std::clamp(s.DelayJitterPercent, kMinJitterPercent, kMaxJitterPercent);
+  o.seed = r.seed;
   o.waitLimitSeconds = std::clamp(r.waitLimitSeconds.value_or(s.WaitWindowSeconds), kMinWaitSeconds, kMaxWaitSeconds);
   if (r.loops) {
     o.loopMode = play::LoopMode::Count;
@@ -258,6 +274,8 @@ RecordingOptions RecordingOptionsFor(const TSettings& s, const RecordingRequest&
   o.hotKeys.play = r.stopKeyOnly ? 0 : s.StartKey;
   o.hotKeys.stop = s.StopKey;
   o.hotKeys.enabled = s.ShortCutControl;
+  o.moveIntervalMs = std::clamp(s.MoveIntervalMs, 0, kMaxMoveIntervalMs);
+  o.moveMinDistance = std::clamp(s.MoveMinDistance, 0, kMaxMoveDistance);
   return o;
 }
 

@@ -1,11 +1,13 @@
 // The settings record and its file, "Quorlin.qlset" beside the executable:
-// 32 lines, each ended by CR LF, the meaning of a line given by its position.
+// 36 lines, each ended by CR LF, the meaning of a line given by its position.
 // The lines after the 26th came later, each at the end: the playback speed
 // (27), game mode (28), the mapping onto the current screen (29), what the
-// Play hot key plays (30), whether positions follow their windows (31) and
-// the longest wait for a window or a colour in seconds (32). A file that
-// ends before one of them is read with its default (100 %, off, off, off,
-// on, 10).
+// Play hot key plays (30), whether positions follow their windows (31), the
+// longest wait for a window or a colour in seconds (32), the random share
+// of every delay in percent (33), the least time (34, ms) and distance (35,
+// pixels) between two recorded moves and whether minimising puts the program
+// in the notification area (36). A file that ends before one of them is read
+// with its default (100 %, off, off, off, on, 10, 0, 0, 0, off).
 #pragma once
 
 #include <cstdint>
@@ -62,6 +64,16 @@ struct TSettings {
   // The longest wait for a window or a colour, in seconds (0: never wait,
   // only follow), kMinWaitSeconds..kMaxWaitSeconds.
   int32_t WaitWindowSeconds = 10;
+  // Every delay of a run varies by up to this share either way, in percent
+  // (kMinJitterPercent..kMaxJitterPercent).
+  int32_t DelayJitterPercent = 0;
+  // A move is recorded once this many milliseconds have passed or the
+  // pointer has gone this many pixels since the last recorded one (0 and 0:
+  // every move).
+  int32_t MoveIntervalMs = 0;
+  int32_t MoveMinDistance = 0;
+  // Minimising puts the program in the notification area.
+  bool MinimizeToTray = false;
 
   bool operator==(const TSettings&) const = default;
 };
@@ -70,18 +82,24 @@ inline constexpr char kSettingsFileName[] = "Quorlin.qlset";
 inline constexpr int32_t kMinWaitSeconds = 0;
 inline constexpr int32_t kMaxWaitSeconds = 86400;
 inline constexpr size_t kAutoFileNameMax = 1000;
+inline constexpr int32_t kMinJitterPercent = 0, kMaxJitterPercent = 50;
+inline constexpr int32_t kMaxMoveIntervalMs = 60000;
+inline constexpr int32_t kMaxMoveDistance = 10000;
 
 // The values the main window starts with: the five recording switches on,
 // everything else zero, false or empty.
 TSettings ConstructionSettings();
 
-// The 32 lines of the file.
+// The 36 lines of the file.
 std::string FormatSettings(const TSettings& s);
 
 // Reads the file's lines into `s`. A number that cannot be read leaves its
 // field as it was; so does a flag whose line is missing, a speed outside
-// kMinSpeedPercent..kMaxSpeedPercent and a wait outside
-// kMinWaitSeconds..kMaxWaitSeconds. Never reads more
+// kMinSpeedPercent..kMaxSpeedPercent, a wait outside
+// kMinWaitSeconds..kMaxWaitSeconds, a random share outside
+// kMinJitterPercent..kMaxJitterPercent, a move interval outside
+// 0..kMaxMoveIntervalMs and a move distance outside 0..kMaxMoveDistance.
+// Never reads more
 // than the bytes it needs and never fails on bad input.
 void ParseSettings(std::FILE* f, TSettings& s);
 void ParseSettings(std::string_view bytes, TSettings& s);

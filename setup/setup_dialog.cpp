@@ -51,6 +51,10 @@ WaitOutOfRange::WaitOutOfRange(std::string_view text)
     : InvalidInteger(Message{}, "等待窗口最长秒数必须是 " + std::to_string(kMinWaitSeconds) + " 到 " +
                                     std::to_string(kMaxWaitSeconds) + " 之间的整数：'" + std::string(text) + "'") {}
 
+OutOfRange::OutOfRange(std::string_view box, int32_t min, int32_t max, std::string_view text)
+    : InvalidInteger(Message{}, std::string(box) + "必须是 " + std::to_string(min) + " 到 " + std::to_string(max) +
+                                    " 之间的整数：'" + std::string(text) + "'") {}
+
 namespace {
 
 int HexDigit(char c) {
@@ -146,6 +150,13 @@ constexpr SetupField kFields[] = {
     {id::kIdChkPlayKeyPlaysMemo, Check{&T::PlayKeyPlaysMemo}},
     {id::kIdChkFollowWindows, Check{&T::FollowWindows}},
     {id::kIdEditWaitSeconds, WaitSeconds{&State::EditWaitSeconds, &T::WaitWindowSeconds}},
+    {id::kIdEditJitter,
+     Ranged{&State::EditJitter, &T::DelayJitterPercent, kMinJitterPercent, kMaxJitterPercent, "延迟随机浮动"}},
+    {id::kIdEditMoveInterval,
+     Ranged{&State::EditMoveInterval, &T::MoveIntervalMs, 0, kMaxMoveIntervalMs, "移动记录间隔"}},
+    {id::kIdEditMoveDistance,
+     Ranged{&State::EditMoveDistance, &T::MoveMinDistance, 0, kMaxMoveDistance, "移动最小距离"}},
+    {id::kIdChkMinimizeToTray, Check{&T::MinimizeToTray}},
 };
 
 // Each kind of field, filled and read back (`control` is its id). A read
@@ -182,6 +193,13 @@ void Fill(const WaitSeconds& l, int, const T& s, State& d, const NameConversion&
 void Read(const WaitSeconds& l, int, const State& d, T& s, const NameConversion&) {
   const std::optional<int32_t> v = TryParseInteger(d.*l.box);
   if (!v || *v < kMinWaitSeconds || *v > kMaxWaitSeconds) throw WaitOutOfRange(d.*l.box);
+  s.*l.field = *v;
+}
+
+void Fill(const Ranged& l, int, const T& s, State& d, const NameConversion&) { d.*l.box = ToDec(s.*l.field); }
+void Read(const Ranged& l, int, const State& d, T& s, const NameConversion&) {
+  const std::optional<int32_t> v = TryParseInteger(d.*l.box);
+  if (!v || *v < l.min || *v > l.max) throw OutOfRange(l.name, l.min, l.max, d.*l.box);
   s.*l.field = *v;
 }
 

@@ -39,6 +39,9 @@ struct SetupDialogState {
   std::string EditAutoFileName;
   std::string EditSpeed;        // the playback speed in percent
   std::string EditWaitSeconds;  // the longest wait for a window or a colour
+  std::string EditMoveInterval;  // the least time between recorded moves, ms
+  std::string EditMoveDistance;  // the least distance between recorded moves, pixels
+  std::string EditJitter;        // the random share of every delay, percent
 
   bool Checked(int control) const { return checked.contains(control); }
   void Check(int control, bool on) {
@@ -86,6 +89,13 @@ class WaitOutOfRange : public InvalidInteger {
   explicit WaitOutOfRange(std::string_view text);
 };
 
+// The error of a box holding a text that is not a whole number within its
+// range: names the box, the range and quotes the text as typed.
+class OutOfRange : public InvalidInteger {
+ public:
+  OutOfRange(std::string_view box, int32_t min, int32_t max, std::string_view text);
+};
+
 // The edit boxes' integer syntax: leading spaces, then either an optional
 // sign and decimal digits within the signed 32-bit range, or, without a sign,
 // up to eight hexadecimal digits after "$", "x" or "0x" (either case), taken
@@ -130,6 +140,14 @@ struct WaitSeconds {
   std::string SetupDialogState::*box;
   int32_t TSettings::*field;
 };
+// A box of a whole number from `min` to `max`: in decimal; read back, else
+// OutOfRange naming the box as `name` (also for a text that is no integer).
+struct Ranged {
+  std::string SetupDialogState::*box;
+  int32_t TSettings::*field;
+  int32_t min, max;
+  const char* name;
+};
 // A hot-key box: the shortcut code as it is.
 struct HotKey {
   uint16_t SetupDialogState::*box;
@@ -146,13 +164,15 @@ struct FileName {
 struct SetupField {
   int control;
   std::variant<links::Check, links::Radio, links::Amount, links::Speed, links::WaitSeconds, links::HotKey,
-               links::FileName>
+               links::FileName, links::Ranged>
       link;
 };
 
 // The dialog's fields: steps 1 to 26 of the record in order, then the speed,
 // game mode, the screen mapping, what the Play hot key plays, whether
-// positions follow their windows and the longest wait. Filling, reading back
+// positions follow their windows, the longest wait, the random share of
+// delays, the least time and distance between recorded moves and the
+// notification area. Filling, reading back
 // and the window's controls all go by this one table.
 std::span<const SetupField> SetupFields();
 

@@ -83,7 +83,7 @@ test_settings_dialog_applies_on_confirm_and_reports_a_bad_number() {
   drv menu-invoke "${WIN_MAIN[@]}" "设置(&Setup)" "软件设置(S&oftware Setup)" >/dev/null
   drv wait-window "${dlg[@]}" --visible >/dev/null
   assert_eq "软件设置对话框" "$(drv info "${dlg[@]}" --field caption)" "dialog caption"
-  assert_eq 322x382 "$(drv info "${dlg[@]}" --field client)" "dialog client area"
+  assert_eq 322x432 "$(drv info "${dlg[@]}" --field client)" "dialog client area"
   assert_eq 0 "$(drv info "${WIN_MAIN[@]}" --field enabled)" "the main window is usable under the dialog"
   drv set-text "${dlg[@]}" --id 410 "9" >/dev/null
   drv click "${dlg[@]}" --id 2 >/dev/null

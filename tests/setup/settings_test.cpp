@@ -34,6 +34,7 @@ TEST(SettingsFile, ConstructionValuesGiveTheDocumentedBytes) {
   expected += "0\r\n0\r\n";  // game mode, the screen mapping
   expected += "0\r\n";        // the Play hot key asks for a file
   expected += "1\r\n10\r\n";   // positions follow their windows, waits last 10 s at most
+  expected += "0\r\n0\r\n0\r\n0\r\n";  // no random share, every move, no notification area
   EXPECT_EQ(FormatSettings(ConstructionSettings()), expected);
 }
 
@@ -79,14 +80,14 @@ TEST(SettingsFile, WritesEveryFieldOnItsLine) {
   s.RecKeyMsg = true;
   EXPECT_EQ(FormatSettings(s), Lines({"0", "0", "0", "1", "0", "0", "-5", "2", "59", "2147483647", "65535",
                                       "16504", "120", "1", "0", "0", "0", "-1", "0", "0", "C:\\a b\\x.crec", "0",
-                                      "0", "1", "0", "1", "100", "0", "0", "0", "1", "10"}));
+                                      "0", "1", "0", "1", "100", "0", "0", "0", "1", "10", "0", "0", "0", "0"}));
   s.GameMode = true;
-  EXPECT_TRUE(FormatSettings(s).ends_with("\r\n100\r\n1\r\n0\r\n0\r\n1\r\n10\r\n"));
+  EXPECT_TRUE(FormatSettings(s).ends_with("\r\n100\r\n1\r\n0\r\n0\r\n1\r\n10\r\n0\r\n0\r\n0\r\n0\r\n"));
   s.GameMode = false;
   s.ScaleToScreen = true;
   s.FollowWindows = false;
   s.WaitWindowSeconds = 0;
-  EXPECT_TRUE(FormatSettings(s).ends_with("\r\n100\r\n0\r\n1\r\n0\r\n0\r\n0\r\n"));
+  EXPECT_TRUE(FormatSettings(s).ends_with("\r\n100\r\n0\r\n1\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n"));
 }
 
 TEST(SettingsFile, GameModeAndScreenMappingComeAfterTheSpeedAndAreOffInOlderFiles) {
@@ -118,7 +119,7 @@ TEST(SettingsFile, ThePlayKeysChoiceIsTheThirtiethLineAndOffInOlderFiles) {
   EXPECT_FALSE(t.GameMode);
   TSettings s = ConstructionSettings();
   s.PlayKeyPlaysMemo = true;
-  EXPECT_TRUE(FormatSettings(s).ends_with("\r\n100\r\n0\r\n0\r\n1\r\n1\r\n10\r\n"));
+  EXPECT_TRUE(FormatSettings(s).ends_with("\r\n100\r\n0\r\n0\r\n1\r\n1\r\n10\r\n0\r\n0\r\n0\r\n0\r\n"));
 }
 
 TEST(SettingsFile, WindowFollowingAndTheWaitLimitAreTheLastLinesWithTheirDefaultsInOlderFiles) {
@@ -138,6 +139,35 @@ TEST(SettingsFile, WindowFollowingAndTheWaitLimitAreTheLastLinesWithTheirDefault
   RunRequest r;
   r.waitLimitSeconds = 99999;  // a run's own limit is kept within bounds too
   EXPECT_EQ(RunOptionsFor(t, r).waitLimitSeconds, kMaxWaitSeconds);
+}
+
+TEST(SettingsFile, RandomShareMoveLimitsAndTrayAreTheLastLinesWithinTheirRanges) {
+  const std::string older = File("\r\n", "x.crec") + "100\r\n0\r\n0\r\n0\r\n1\r\n10\r\n";  // 32 lines
+  TSettings t = ConstructionSettings();
+  ParseSettings(older, t);
+  EXPECT_EQ(t.DelayJitterPercent, 0);
+  EXPECT_EQ(t.MoveIntervalMs, 0);
+  EXPECT_EQ(t.MoveMinDistance, 0);
+  EXPECT_FALSE(t.MinimizeToTray);
+  ParseSettings(older + "50\r\n60000\r\n10000\r\n1\r\n", t);
+  EXPECT_EQ(t.DelayJitterPercent, 50);
+  EXPECT_EQ(t.MoveIntervalMs, 60000);
+  EXPECT_EQ(t.MoveMinDistance, 10000);
+  EXPECT_TRUE(t.MinimizeToTray);
+  ParseSettings(older + "51\r\n-1\r\n10001\r\nx\r\n", t);  // out of range: kept as they were
+  EXPECT_EQ(t.DelayJitterPercent, 50);
+  EXPECT_EQ(t.MoveIntervalMs, 60000);
+  EXPECT_EQ(t.MoveMinDistance, 10000);
+  EXPECT_TRUE(t.MinimizeToTray);
+
+  RunRequest r;
+  r.seed = 7;
+  EXPECT_EQ(RunOptionsFor(t, r).delayJitterPercent, 50);
+  EXPECT_EQ(RunOptionsFor(t, r).seed, 7u);
+  EXPECT_FALSE(RunOptionsFor(t).seed.has_value());
+  const RecordingOptions rec = RecordingOptionsFor(t);
+  EXPECT_EQ(rec.moveIntervalMs, 60000);
+  EXPECT_EQ(rec.moveMinDistance, 10000);
 }
 
 TEST(SettingsFile, RoundTripRestoresEveryField) {
@@ -167,6 +197,10 @@ TEST(SettingsFile, RoundTripRestoresEveryField) {
   s.GameMode = true;
   s.ScaleToScreen = true;
   s.PlayKeyPlaysMemo = true;
+  s.DelayJitterPercent = 12;
+  s.MoveIntervalMs = 40;
+  s.MoveMinDistance = 3;
+  s.MinimizeToTray = true;
   TSettings back;
   ParseSettings(FormatSettings(s), back);
   EXPECT_EQ(back, s);

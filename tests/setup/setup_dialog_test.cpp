@@ -49,6 +49,10 @@ TSettings Distinct() {
   s.PlayKeyPlaysMemo = true;
   s.FollowWindows = false;
   s.WaitWindowSeconds = 86400;
+  s.DelayJitterPercent = 50;
+  s.MoveIntervalMs = 60000;
+  s.MoveMinDistance = 0;
+  s.MinimizeToTray = true;
   return s;
 }
 
@@ -160,7 +164,7 @@ TEST(SetupMapping, FillPutsEveryFieldIntoItsControl) {
   const SetupDialogState e{
       .checked = {id::kIdChkMouse, id::kIdChkJoy, id::kIdChkRecMKey, id::kIdRdLoopNum, id::kIdChkShortCut,
                   id::kIdChkShutPassTime, id::kIdChkAutoRun, id::kIdChkPostJoy, id::kIdChkGameMode,
-                  id::kIdChkPlayKeyPlaysMemo},
+                  id::kIdChkPlayKeyPlaysMemo, id::kIdChkMinimizeToTray},
       .EditLoopNum = "-7",
       .EditHour = "2",
       .EditMin = "75",
@@ -174,6 +178,9 @@ TEST(SetupMapping, FillPutsEveryFieldIntoItsControl) {
       .EditAutoFileName = "<C:\\my scripts\\a.crec>",
       .EditSpeed = "250",
       .EditWaitSeconds = "86400",
+      .EditMoveInterval = "60000",
+      .EditMoveDistance = "0",
+      .EditJitter = "50",
   };
   EXPECT_EQ(d, e);
 }
@@ -396,6 +403,33 @@ TEST(SetupHotKeys, ConvertBetweenTheBoxAndTheShortcutCode) {
       const auto code = static_cast<uint16_t>(vk | mods << 13);
       EXPECT_EQ(HotKeyToShortcut(ShortcutToHotKey(code)), code);
     }
+}
+
+
+TEST(SetupMapping, TheRandomShareAndMoveBoxesTakeWholeNumbersWithinTheirRanges) {
+  const struct { std::string SetupDialogState::*edit; const char* good; const char* bad; const char* message; } boxes[] = {
+      {&SetupDialogState::EditJitter, "50", "51", "延迟随机浮动必须是 0 到 50 之间的整数：'51'"},
+      {&SetupDialogState::EditMoveInterval, "60000", "-1", "移动记录间隔必须是 0 到 60000 之间的整数：'-1'"},
+      {&SetupDialogState::EditMoveDistance, "0", "2px", "移动最小距离必须是 0 到 10000 之间的整数：'2px'"},
+  };
+  const SetupDialogState d = FillSetupDialog(ConstructionSettings(), Same);
+  EXPECT_EQ(d.EditJitter, "0");
+  for (const auto& b : boxes) {
+    SetupDialogState good = d;
+    good.*b.edit = b.good;
+    TSettings s = ConstructionSettings();
+    ReadSetupDialog(good, s, Same);
+    SetupDialogState bad = d;
+    bad.*b.edit = b.bad;
+    TSettings t = s;
+    try {
+      ReadSetupDialog(bad, t, Same);
+      ADD_FAILURE() << b.message;
+    } catch (const OutOfRange& e) {
+      EXPECT_EQ(e.what(), std::string(b.message));
+    }
+    EXPECT_EQ(t, s) << b.message;
+  }
 }
 
 }  // namespace
