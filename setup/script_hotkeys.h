@@ -1,0 +1,77 @@
+// A hot key for each script: up to twelve rows, each a key with its
+// modifiers, a script file and a number of passes, kept in a file of their
+// own beside the settings file (the settings file keeps its layout, which
+// older copies read).
+//
+// The file: UTF-8 text (a BOM is accepted on reading), CR LF line ends on
+// writing, LF accepted on reading; a first comment line saying what it is;
+// then one row per line: KEY <TAB> PASSES <TAB> SCRIPT, KEY written by name
+// ("Ctrl+Shift+F5", "Alt+Q", "Pause"...; a decimal shortcut code is also
+// read). Blank lines and lines starting with '#' are skipped. A line that
+// cannot be read is skipped with its problem and the rows around it stay;
+// rows past the twelfth are problems too; a duplicated key keeps the first
+// row and names the second as a problem.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "record/recording_options.h"
+
+namespace tesmuro::setup {
+
+inline constexpr size_t kMaxScriptHotKeys = 12;
+inline constexpr char kScriptHotKeysFileName[] = "Quorlin.qlkeys";  // beside the settings file
+// A line longer than this is not read (no script path comes near it).
+inline constexpr size_t kMaxScriptHotKeyLine = 4096;
+
+struct ScriptHotKey {
+  // Shortcut code as the settings' hot keys: virtual key in the low byte,
+  // Shift 0x2000, Ctrl 0x4000, Alt 0x8000 (0: none).
+  uint16_t key = 0;
+  std::string script;  // the script file, UTF-8
+  int32_t passes = 1;  // 1..2147483647
+  bool operator==(const ScriptHotKey&) const = default;
+};
+
+struct ScriptHotKeyRows {
+  // The rows that could be read, in file order, at most kMaxScriptHotKeys.
+  std::vector<ScriptHotKey> rows;
+  // One message per line that could not be read: its line number and why.
+  std::vector<std::string> problems;
+};
+
+// The file's bytes for `rows`, as given. A line break in a script name
+// becomes a space, so that every row stays one line.
+std::string FormatScriptHotKeys(std::span<const ScriptHotKey> rows);
+
+// The rows of a file's bytes; never fails on bad input.
+ScriptHotKeyRows ParseScriptHotKeys(std::string_view bytes);
+
+// A shortcut's name as the file and the messages write it: the modifiers in
+// the order Ctrl, Shift, Alt, then the key ("Ctrl+Shift+F5"); a key without
+// a name of its own as "VK" and two hexadecimal digits; empty for 0.
+std::string ShortcutName(uint16_t key);
+// And back, modifiers in any order and case, spaces around them allowed; a
+// decimal shortcut code of two digits or more is taken as it is. nullopt: no
+// such key name.
+std::optional<uint16_t> ParseShortcutName(std::string_view name);
+
+// The virtual key and modifiers of a shortcut code, what two keys are
+// compared by (any other bit, such as the extended-key bit, left out).
+inline uint16_t ShortcutIdentity(uint16_t key) { return key & 0xE0FFu; }
+
+// Why row `index` cannot be had (empty: it can): no key, no script, a line
+// break in the script's name, passes out of range, the emergency stop key
+// (Pause), the same key as the Record/Play/Stop hot keys (named), or the same
+// key as an earlier row ("与第 N 行的热键相同", N counting rows from 1). The
+// three hot keys count whether their switch is on or off, so that turning
+// them on never makes two keys of one.
+std::string ScriptHotKeyProblem(std::span<const ScriptHotKey> rows, size_t index, const HotKeys& hotKeys);
+
+}  // namespace tesmuro::setup
