@@ -1,6 +1,7 @@
 // Rules of the script box that do not depend on the window system.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -31,5 +32,23 @@ int LineNumberDigits(int64_t lines);
 // after it when the caret is (the line there moves down) or when text
 // follows the caret on its line. CR LF, as the box writes them.
 std::string LineAtCaret(std::string_view line, bool atLineStart, bool textAfter);
+
+// Where two texts differ, in whole lines: `before` from `start` to `oldEnd`
+// became `after` from `start` to `newEnd`; what lies before `start` and from
+// the ends on is the same in both. Each bound is at a line start (after a
+// LF) or at a text's end. Equal texts give an empty change at their end.
+struct LineChange {
+  size_t start = 0;
+  size_t oldEnd = 0;
+  size_t newEnd = 0;
+};
+LineChange ChangedLines(std::string_view before, std::string_view after);
+
+// A line of the text before a change, in the text after it: lines outside
+// the change keep their place (shifted by the lines it added or took away);
+// a line inside it goes to the line as far through the new lines as it was
+// through the old. `first` is the change's first line, `oldLines` and
+// `newLines` the lines it covered before and covers now.
+int64_t LineAfterChange(int64_t line, int64_t first, int64_t oldLines, int64_t newLines);
 
 }  // namespace tesmuro::editor

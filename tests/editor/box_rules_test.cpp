@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <string>
 
 #include "editor/box_rules.h"
 
@@ -39,6 +40,41 @@ TEST(BoxRules, LineNumberMarginGrowsWithTheScript) {
   EXPECT_EQ(LineNumberDigits(1000), 4);
   EXPECT_EQ(LineNumberDigits(1000000), 7);
   EXPECT_EQ(LineNumberDigits(std::numeric_limits<int64_t>::max()), 19);
+}
+
+TEST(BoxRules, ChangedLinesCoverWholeLinesAndLeaveTheSharedStartAndEnd) {
+  auto change = [](std::string_view a, std::string_view b) {
+    const LineChange c = ChangedLines(a, b);
+    return std::string(a.substr(c.start, c.oldEnd - c.start)) + "|" +
+           std::string(b.substr(c.start, c.newEnd - c.start));
+  };
+  // A delay that grew and the move before it gone: the lines between.
+  EXPECT_EQ(change("d 1\r\nm 1\r\nd 2\r\nm 2\r\nx\r\n", "d 1\r\nd 3\r\nm 2\r\nx\r\n"), "m 1\r\nd 2\r\n|d 3\r\n");
+  // Within a line the whole line goes, even where the lines start and end alike.
+  EXPECT_EQ(change("a\nb12b\nc", "a\nb1b\nc"), "b12b\n|b1b\n");
+  EXPECT_EQ(change("a\nb\n", "a\nxb\n"), "b\n|xb\n");
+  // Lines only taken away or only added, at the start, in the middle, at the end.
+  EXPECT_EQ(change("x\na\n", "a\n"), "x\n|");
+  EXPECT_EQ(change("a\n", "x\na\n"), "|x\n");
+  EXPECT_EQ(change("a\nb\nc\n", "a\nc\n"), "b\n|");
+  EXPECT_EQ(change("a\nb", "a\n"), "b|");
+  EXPECT_EQ(change("", "a"), "|a");
+  const LineChange same = ChangedLines("a\nb", "a\nb");
+  EXPECT_EQ(same.start, 3u);
+  EXPECT_EQ(same.oldEnd, 3u);
+  EXPECT_EQ(same.newEnd, 3u);
+}
+
+TEST(BoxRules, LinesKeepTheirPlaceThroughAChange) {
+  // Lines 10 to 109 became 10 to 29.
+  EXPECT_EQ(LineAfterChange(3, 10, 100, 20), 3);
+  EXPECT_EQ(LineAfterChange(10, 10, 100, 20), 10);
+  EXPECT_EQ(LineAfterChange(60, 10, 100, 20), 20);
+  EXPECT_EQ(LineAfterChange(109, 10, 100, 20), 29);
+  EXPECT_EQ(LineAfterChange(110, 10, 100, 20), 30);
+  // Every line of the change taken away: its lines go to where it was.
+  EXPECT_EQ(LineAfterChange(12, 10, 5, 0), 10);
+  EXPECT_EQ(LineAfterChange(15, 10, 5, 0), 10);
 }
 
 }  // namespace
