@@ -166,8 +166,11 @@ int RunRecord(const Options& o, const TSettings& settings) {
       }
       auto& k = std::get<KeyHookEvent>(*ev);
       const bool down = k.message == kWmKeyDown || k.message == kWmSysKeyDown;
-      if (down && IsCtrlVk(k.vk) && ctrlMark == SIZE_MAX) ctrlMark = lines.Count();
-      else if (down && !IsCtrlVk(k.vk) && k.vk != 'C') ctrlMark = SIZE_MAX;
+      if (down && IsCtrlVk(k.vk) && ctrlMark == SIZE_MAX) {
+        // The pointer's last place stays when the Ctrl+C is taken back.
+        session.FlushHeldMove();
+        ctrlMark = lines.Count();
+      } else if (down && !IsCtrlVk(k.vk) && k.vk != 'C') ctrlMark = SIZE_MAX;
       const HotKeyCommand command = session.OnKeyEvent(k);
       if (command == HotKeyCommand::Stop || command == HotKeyCommand::EmergencyStop) stop = true;
     }

@@ -39,6 +39,34 @@ const ButtonEntry* XButton(const MouseHookEvent& e) {
 
 }  // namespace
 
+void TMouseHook::SetMoveLimits(int32_t intervalMs, int32_t minDistance) {
+  intervalMs_ = intervalMs > 0 ? intervalMs : 0;
+  minDistance_ = minDistance > 0 ? minDistance : 0;
+  held_.reset();
+  lastWritten_.reset();
+}
+
+bool TMouseHook::MoveDue(const MouseHookEvent& e) const {
+  if ((intervalMs_ == 0 && minDistance_ == 0) || !lastWritten_) return true;
+  if (intervalMs_ > 0 && static_cast<int32_t>(e.tick - lastWritten_->tick) >= intervalMs_) return true;
+  if (minDistance_ > 0) {
+    const int64_t dx = int64_t{e.x} - lastWritten_->x, dy = int64_t{e.y} - lastWritten_->y;
+    if (dx * dx + dy * dy >= int64_t{minDistance_} * minDistance_) return true;
+  }
+  return false;
+}
+
+void TMouseHook::FlushMove(RecordSink& sink) {
+  if (!held_) return;
+  const Point p = *held_;
+  held_.reset();
+  if (!Recording()) return;
+  sink.SyncLastEventTime();
+  sink.AppendLine(script::DelayLine(TakeDelay(p.tick)));
+  sink.AppendLine(script::MoveLine(p.x, p.y));
+  lastWritten_ = p;
+}
+
 void TMouseHook::OnEvent(const MouseHookEvent& e, RecordSink& sink) {
   if (e.code != 0 || !Recording()) return;
   const ButtonEntry* button = nullptr;
@@ -53,6 +81,19 @@ void TMouseHook::OnEvent(const MouseHookEvent& e, RecordSink& sink) {
   const bool relative = e.message == kRawMotionMessage && gameMode_ && (e.x != 0 || e.y != 0);
   if (!button && !move && !relative && e.message != kWmMouseWheel && e.message != kWmMouseHWheel) return;
 
+  if (move) {
+    // The event's own point: the cursor position is not yet updated while the
+    // hook sees the move.
+    sink.SetStatusText(1, "X:" + ToDec(e.x) + "Y:" + ToDec(e.y));
+    if (!MoveDue(e)) {
+      held_ = Point{e.x, e.y, e.tick};
+      return;
+    }
+    held_.reset();
+    lastWritten_ = Point{e.x, e.y, e.tick};
+  } else {
+    FlushMove(sink);
+  }
   sink.SyncLastEventTime();
   const int32_t delay = TakeDelay(e.tick);
 
@@ -66,10 +107,7 @@ void TMouseHook::OnEvent(const MouseHookEvent& e, RecordSink& sink) {
     sink.AppendLine(script::HWheelLine(static_cast<int16_t>(e.mouseData >> 16),
                                        static_cast<int16_t>(e.flags & 0xFFFFu),
                                        static_cast<int16_t>(e.flags >> 16)));
-  } else if (e.message == kWmMouseMove) {
-    // The event's own point: the cursor position is not yet updated while the
-    // hook sees the move.
-    sink.SetStatusText(1, "X:" + ToDec(e.x) + "Y:" + ToDec(e.y));
+  } else if (move) {
     sink.AppendLine(script::DelayLine(delay));
     sink.AppendLine(script::MoveLine(e.x, e.y));
   } else if (e.message == kWmMouseWheel) {

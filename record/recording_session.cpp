@@ -42,6 +42,7 @@ void RecordingSession::Start(const RecordingOptions& o) {
   }
   joyAsked_ = o.joy;
   mouse_->SetGameMode(o.gameMode);
+  mouse_->SetMoveLimits(o.moveIntervalMs, o.moveMinDistance);
   if (o.mouse && o.gameMode) hooks_.InstallRawMotion();
   PublishHotKeys(o.hotKeys);
   if (o.mouse) mouse_->SetRecording(true);
@@ -78,14 +79,21 @@ void RecordingSession::AppendLine(std::string_view gbk) {
 void RecordingSession::OnMouseEvent(const MouseHookEvent& e) {
   const bool down = e.message == kWmLButtonDown || e.message == kWmRButtonDown || e.message == kWmMButtonDown ||
                     e.message == kWmXButtonDown;
-  if (desktop_ && down && e.code == 0 && mouse_->Recording()) PrepareWindowLine(desktop_->WindowAt(e.x, e.y));
+  if (desktop_ && down && e.code == 0 && mouse_->Recording()) {
+    // A move held back goes before the window line, which belongs to the click.
+    mouse_->FlushMove(*this);
+    PrepareWindowLine(desktop_->WindowAt(e.x, e.y));
+  }
   mouse_->OnEvent(e, *this);
   windowLine_.clear();
 }
 
 HotKeyCommand RecordingSession::OnKeyEvent(const KeyHookEvent& e, bool playing) {
   const bool down = e.message == kWmKeyDown || e.message == kWmSysKeyDown;
-  if (desktop_ && down && keys_->Recording()) PrepareWindowLine(desktop_->Foreground());
+  if (desktop_ && down && keys_->Recording()) {
+    mouse_->FlushMove(*this);
+    PrepareWindowLine(desktop_->Foreground());
+  }
   const HotKeyCommand command = keys_->OnEvent(e, *this);
   windowLine_.clear();
   if (IsEmergencyStopPress(e) && (playing || Recording())) return HotKeyCommand::EmergencyStop;
@@ -102,6 +110,7 @@ void RecordingSession::StartControllers(const std::function<void()>& moreThanTwo
 }
 
 void RecordingSession::Stop() {
+  mouse_->FlushMove(*this);
   mouse_->SetRecording(false);
   keys_->SetRecording(false);
   mouse_->Uninstall();
@@ -113,12 +122,14 @@ void RecordingSession::Stop() {
 
 void RecordingSession::Pause() {
   keys_->Install();
+  mouse_->FlushMove(*this);
   mouse_->SetRecording(false);
   keys_->SetRecording(false);
   JoyRecording = false;
 }
 
 void RecordingSession::Close() {
+  mouse_->FlushMove(*this);
   mouse_->SetRecording(false);
   keys_->SetRecording(false);
   mouse_->Uninstall();
@@ -131,6 +142,8 @@ void RecordingSession::Close() {
 bool RecordingSession::Recording() const { return mouse_->Recording() || keys_->Recording() || JoyRecording; }
 
 void RecordingSession::SyncLastEventTime() {
+  // Whatever is recorded next, the pointer's place comes first.
+  mouse_->FlushMove(*this);
   const uint32_t m = mouse_->GetLastTime();
   const uint32_t k = keys_->GetLastTime();
   const uint32_t f = LastEventTime;

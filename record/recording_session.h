@@ -47,8 +47,9 @@ class RecordingSession : private RecordSink {
   // any; `moreThanTwo` is called when more than the two that can be recorded
   // are there, before they are captured.
   void StartControllers(const std::function<void()>& moreThanTwo);
-  // Recording stops: the recorders are off, the mouse hook, raw motion and
-  // the controllers are released (the keyboard hook stays for the hot keys).
+  // Recording stops: a move held back is written, the recorders are off,
+  // the mouse hook, raw motion and the controllers are released (the
+  // keyboard hook stays for the hot keys).
   void Stop();
   // Playback begins: the recorders are off; the keyboard hook is there for
   // the hot keys.
@@ -64,6 +65,10 @@ class RecordingSession : private RecordSink {
   // lines.
   void UseDesktop(IDesktop* desktop) { desktop_ = desktop; }
 
+  // Writes the move the mouse recorder held back, if any (see
+  // TMouseHook::SetMoveLimits), so that what is written next comes after it.
+  void FlushHeldMove() { mouse_->FlushMove(*this); }
+
   // Input from the hooks, in the order they saw it.
   void OnMouseEvent(const MouseHookEvent& e);
   // Records the key and tells the command it fires, if any: the user's
@@ -74,9 +79,10 @@ class RecordingSession : private RecordSink {
   void OnJoy1Move(uint32_t lParam);
   void OnJoy1ButtonDown(uint32_t wParam);
 
-  // The recording clock: merges the three last-event times into their
-  // latest; the controller recorder's delay line, up to the one reading of
-  // the clock that its next delay counts from.
+  // The recording clock: writes a move the mouse recorder held back (it goes
+  // before whatever is recorded now), then merges the three last-event times
+  // into their latest; the controller recorder's delay line, up to the one
+  // reading of the clock that its next delay counts from.
   void SyncLastEventTime() override;
   void WriteDelayLine();
 

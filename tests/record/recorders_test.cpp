@@ -154,6 +154,30 @@ TEST_F(RecorderTest, DelaysCountFromTheLatestEventOfAnySource) {
   EXPECT_NE(view.memo.find(kDelay + "150\r\n"), std::string::npos) << "measured from the keyboard event at 1350";
 }
 
+TEST_F(RecorderTest, MoveLimitsHoldMovesBackWithoutLosingTimeOrTheClickPoint) {
+  w->Settings.MoveIntervalMs = 50;
+  w->Settings.MoveMinDistance = 20;
+  StartRecording(1000);
+  auto move = [&](uint32_t tick, int x, int y) { w->Recorder().OnMouseEvent(Mouse(0x200, tick, x, y)); };
+  move(1010, 0, 0);    // the first is written
+  move(1020, 5, 0);
+  move(1030, 10, 0);
+  move(1040, 30, 0);   // 30 pixels from the last written
+  move(1060, 31, 0);
+  move(1095, 32, 0);   // 55 ms after it
+  move(1100, 33, 1);
+  w->Recorder().OnMouseEvent(Mouse(0x201, 1110));  // the click's point goes first
+  move(1120, 34, 1);
+  w->OnKeyEvent(Key(0x100, 65, 1130));             // so does a key's
+  move(1140, 35, 1);
+  w->SBStopClick();                                // and the last place
+  EXPECT_EQ(view.memo, Lines({kDelay + "10", kMove + "0,0", kDelay + "30", kMove + "30,0", kDelay + "55",
+                              kMove + "32,0", kDelay + "5", kMove + "33,1", kDelay + "10", kLeftDown,
+                              kDelay + "10", kMove + "34,1", kDelay + "10", kKeyDown + "65 30 0 4000000000 0",
+                              kDelay + "10", kMove + "35,1"}))
+      << "the delays add up to the 140 ms recorded";
+}
+
 TEST_F(RecorderTest, MergeCopiesTheUnsignedMaximumAcrossAWrap) {
   w->Recorder().Mouse().SetLastTime(0xFFFFFFF0u);  // before the tick counter wrapped
   w->Recorder().Keys().SetLastTime(5);
