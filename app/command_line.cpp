@@ -70,6 +70,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       } else {
         fail("/speed 的速度必须是 0.1 到 100 之间的数：" + args[i]);
       }
+    } else if (name == "seed") {
+      if (!hasValue) {
+        fail("/seed 后面缺少随机种子");
+      } else if (auto s = play::ParseSeed(args[++i])) {
+        c.run.seed = s;
+      } else {
+        fail("/seed 的随机种子必须是 0 到 18446744073709551615 之间的整数：" + args[i]);
+      }
     } else if (name == "exit") {
       c.exitWhenDone = true;
     } else if (ApplyRunSwitch(name, c.run)) {
@@ -80,6 +88,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   }
   if (!play && (c.run.loops || c.run.forSeconds || c.run.speedPercent || c.exitWhenDone))
     fail("/loops、/for、/speed 和 /exit 只能与 /play 一起使用");
+  if (!play && c.run.seed) fail("/seed 只能与 /play 一起使用");
   if (c.run.loops && c.run.forSeconds) fail("/loops 和 /for 只能选一个");
   if (play) {
     c.action = CommandLine::Action::Play;
@@ -92,13 +101,15 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 const char* CommandLineUsage() {
   return "用法：\n"
          "  Tesmuro.exe [文件]\n"
-         "  Tesmuro.exe /play 文件 [/loops N | /for 时:分:秒] [/speed X] [/game] [/scale] [/exit]\n"
+         "  Tesmuro.exe /play 文件 [/loops N | /for 时:分:秒] [/speed X] [/seed N] [/game] [/scale] [/exit]\n"
          "\n"
          "文件\t打开这个动作记录文件。\n"
          "/play 文件\t启动后按当前设置播放这个文件。\n"
          "/loops N\t本次播放 N 遍。\n"
          "/for 时:分:秒\t本次循环播放这么长时间（每遍都会播完）。\n"
          "/speed X\t本次以 X 倍速播放（0.1 到 100）。\n"
+         "/seed N\t本次的随机延迟和延迟随机浮动取这个种子（0 到 18446744073709551615），"
+         "同一种子的播放完全相同。\n"
          "/game\t本次运行使用游戏模式：录制鼠标的相对移动，按扫描码回放按键。\n"
          "/scale\t本次运行把在其他屏幕上录制的坐标换算到当前屏幕。\n"
          "/exit\t播放结束后退出。退出码：0 播放完毕，1 被用户停止，2 出错（出错时不弹出提示框），"

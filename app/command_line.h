@@ -1,14 +1,15 @@
 // The program's command line:
 //
 //   Tesmuro.exe [FILE]
-//   Tesmuro.exe /play FILE [/loops N | /for H:M:S] [/speed X] [/game] [/scale] [/exit]
+//   Tesmuro.exe /play FILE [/loops N | /for H:M:S] [/speed X] [/seed N] [/game] [/scale] [/exit]
 //   Tesmuro.exe /?
 //
 // FILE alone is opened as Load opens it. /play plays FILE at start-up with the
 // current settings; /loops N plays N passes (the count mode), /for H:M:S
 // passes for that long (the timed mode) and /speed X at X times the recorded
 // pace, for this run only (the numbers are read as the Linux program reads
-// them, play/run_texts.h); /exit closes the program when
+// them, play/run_texts.h); /seed N fixes that run's random draws (random
+// delays, the settings' share of every delay); /exit closes the program when
 // the run ends, with exit code 0 (played to the end), 1 (stopped by the user)
 // or 2 (an error; then no box waits for a click), 3 (the system dropped the
 // input on its way to an elevated window) or 4 (a wait for a window or a
@@ -34,7 +35,7 @@ struct CommandLine {
   enum class Action { None, Open, Play, Usage };
   Action action = Action::None;
   std::string file;  // UTF-8
-  // /loops, /for and /speed for the run of /play; /game and /scale for every
+  // /loops, /for, /speed and /seed for the run of /play; /game and /scale for every
   // run of the program (the settings file is not changed).
   play::RunRequest run;
   bool exitWhenDone = false;

@@ -6,8 +6,8 @@
 // arguments are what script::ParseAction reads after it. Whatever the reader
 // would skip is marked as skipped: unknown words, the double-click words, and
 // anything left over after a keyword's arguments ("延迟 abc": "abc"). A key or
-// wheel word whose code is not an integer, and a colour wait whose colour is
-// not RRGGBB, end a run: the whole action is marked as an error. Lines are styled one at a time, so arguments written on
+// wheel word whose code is not an integer, a colour wait whose colour is
+// not RRGGBB, and a random delay that is not MIN,MAX, end a run: the whole action is marked as an error. Lines are styled one at a time, so arguments written on
 // the next line (which the reader would still take) show as skipped there.
 #pragma once
 

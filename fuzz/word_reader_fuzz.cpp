@@ -35,6 +35,7 @@ std::vector<Step> ReadAll(ByteStream& in, std::size_t inputSize) {
     Step s{std::string(w.View()), ParseAction(w.View(), in)};
     const Action& a = s.action;
     if (a.kind == ActionKind::Wheel) Check(a.wheel >= -32768 && a.wheel <= 32767);
+    if (a.kind == ActionKind::RandomDelay) Check(a.delay_ms >= 0 && a.delay_ms <= a.delay_max_ms);
     if (a.kind == ActionKind::Unknown) Check(MatchKeyword(w.View()) == ActionKind::Unknown);
     steps.push_back(std::move(s));
     // Every word consumes at least one byte: more words than bytes means a loop.
@@ -50,7 +51,7 @@ bool Same(const std::vector<Step>& a, const std::vector<Step>& b) {
     const Action& y = b[i].action;
     if (a[i].word != b[i].word || x.kind != y.kind || x.delay_ms != y.delay_ms || x.x != y.x ||
         x.y != y.y || x.wheel != y.wheel || x.wheel_a != y.wheel_a || x.wheel_b != y.wheel_b ||
-        x.vk != y.vk || x.buttons != y.buttons)
+        x.vk != y.vk || x.buttons != y.buttons || x.delay_max_ms != y.delay_max_ms || x.badRange != y.badRange)
       return false;
   }
   return true;

@@ -116,10 +116,17 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       o.run.waitLimitSeconds = ParseSeconds(value);
       if (!o.run.waitLimitSeconds)
         return fail("秒数“" + value + "”无效：应为 0 到 " + std::to_string(kMaxWaitLimitSeconds) + " 的整数。");
+    } else if (name == "--seed") {
+      if (!takeValue()) return fail("选项 --seed 需要一个随机种子。");
+      o.run.seed = play::ParseSeed(value);
+      if (!o.run.seed) return fail("随机种子“" + value + "”无效：应为 0 到 18446744073709551615 的整数。");
     } else if (name == "--area") {
       if (!takeValue()) return fail("选项 --area 需要一个区域（左,上,宽,高）。");
       o.area = ParseArea(value);
       if (!o.area) return fail("区域“" + value + "”无效：应为 左,上,宽,高 四个整数，宽和高至少为 1。");
+    } else if (name == "--file") {
+      if (!takeValue() || value.empty()) return fail("选项 --file 需要一个热键文件名。");
+      o.rowsFile = value;
     } else if (name == "--settings") {
       if (!takeValue()) return fail("选项 --settings 需要一个文件名。");
       o.settingsFile = value;
@@ -131,7 +138,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     }
   }
 
-  if (positional.empty()) return fail("缺少命令：record、play 或 capture。");
+  if (positional.empty()) return fail("缺少命令：record、play、capture 或 hotkeys。");
   const std::string& command = positional[0];
   if (command == "record") {
     o.command = Command::Record;
@@ -139,12 +146,19 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     o.command = Command::Play;
   } else if (command == "capture") {
     o.command = Command::Capture;
+  } else if (command == "hotkeys") {
+    o.command = Command::Hotkeys;
+    if (positional.size() > 1) return fail("多余的参数“" + positional[1] + "”（热键文件用 --file 指定）。");
+    if (o.run != play::RunRequest{} || o.noMouse || o.noKeys || o.append || o.area)
+      return fail("hotkeys 只接受 --file、--settings 和 --display。");
+    return r;
   } else if (command == "help") {
     o.command = Command::Help;
     return r;
   } else {
-    return fail("未知命令“" + command + "”：应为 record、play 或 capture。");
+    return fail("未知命令“" + command + "”：应为 record、play、capture 或 hotkeys。");
   }
+  if (o.rowsFile) return fail("--file 只用于 hotkeys。");
   if (positional.size() < 2) return fail(o.command == Command::Capture ? "缺少图像文件名。" : "缺少脚本文件名。");
   if (positional.size() > 2) return fail("多余的参数“" + positional[2] + "”。");
   o.file = positional[1];
@@ -159,7 +173,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     play::RunRequest recordable;
     recordable.gameMode = o.run.gameMode;
     if (o.run != recordable)
-      return fail("--loops、--until-stop、--for、--speed、--scale 和 --wait-limit 只用于 play。");
+      return fail("--loops、--until-stop、--for、--speed、--scale、--wait-limit 和 --seed 只用于 play。");
     if (o.noMouse && o.noKeys) return fail("--no-mouse 和 --no-keys 同时使用时没有可录制的内容。");
     if (o.noMouse && o.run.gameMode) return fail("--game 录制鼠标的相对移动，不能与 --no-mouse 同时使用。");
   } else {
@@ -173,8 +187,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
 std::string UsageText() {
   return "用法：tesmuro record 文件 [--no-mouse] [--no-keys] [--append] [--game]\n"
          "      tesmuro play 文件 [--loops N | --until-stop | --for 时:分:秒] [--speed X] [--scale]\n"
-         "                        [--wait-limit 秒数]\n"
+         "                        [--wait-limit 秒数] [--seed N]\n"
          "      tesmuro capture 图像.png [--area 左,上,宽,高]\n"
+         "      tesmuro hotkeys [--file 热键文件]\n"
          "      tesmuro --help | --version\n"
          "\n"
          "在 X11 桌面上录制和回放鼠标与键盘操作。脚本（.crec）为 GBK 文本，与 Windows 版通用。\n"
@@ -185,6 +200,8 @@ std::string UsageText() {
          "  play 文件          回放脚本；按停止键、Pause 键或 Ctrl+C 停止\n"
          "  capture 图像.png   把现在的屏幕（或 --area 给出的区域）存为 PNG 图像，\n"
          "                     供脚本中的 等待图像 和 点击图像 使用\n"
+         "  hotkeys            监听热键文件中每行的热键，按下时按设置回放那一行的脚本\n"
+         "                     （遍数取自该行）；Ctrl+C 结束\n"
          "\n"
          "录制选项：\n"
          "      --no-mouse     不录制鼠标\n"
@@ -201,9 +218,15 @@ std::string UsageText() {
          "      --scale        把在其他尺寸屏幕上录制的移动按比例映射到当前屏幕\n"
          "      --wait-limit 秒数  等待脚本中的窗口、颜色或图像最多这么多秒（0 到 86400；0：不等待，\n"
          "                     只跟随窗口）；不指定时用设置中的值\n"
+         "      --seed N       随机延迟和延迟随机浮动取这个种子（0 到 18446744073709551615），\n"
+         "                     同一种子的回放完全相同；不指定时每次不同，回放开始抽取时显示种子\n"
          "\n"
          "截图选项：\n"
          "      --area 左,上,宽,高  只截取这个区域（屏幕像素）\n"
+         "\n"
+         "热键选项：\n"
+         "      --file 文件    使用这个热键文件，而不是设置文件旁的 Quorlin.qlkeys\n"
+         "                     （每行：热键<Tab>遍数<Tab>脚本文件，UTF-8）\n"
          "\n"
          "通用选项：\n"
          "      --settings 文件 使用这个设置文件，而不是 ~/.config/tesmuro/Quorlin.qlset\n"

@@ -5,8 +5,9 @@
 //
 //   tesmuro record FILE [--no-mouse] [--no-keys] [--append] [--game] [--settings FILE]
 //   tesmuro play FILE [--loops N | --until-stop | --for H:M:S] [--speed X] [--scale]
-//                     [--wait-limit SECONDS] [--settings FILE]
+//                     [--wait-limit SECONDS] [--seed N] [--settings FILE]
 //   tesmuro capture FILE.png [--area X,Y,W,H]
+//   tesmuro hotkeys [--file FILE] [--settings FILE]
 //   tesmuro --help | --version
 #pragma once
 
@@ -20,7 +21,7 @@
 
 namespace tesmuro::linux_cli {
 
-enum class Command { None, Help, Version, Record, Play, Capture };
+enum class Command { None, Help, Version, Record, Play, Capture, Hotkeys };
 
 struct Options {
   Command command = Command::None;
@@ -30,12 +31,15 @@ struct Options {
   // record
   bool noMouse = false, noKeys = false, append = false;
   // play: at most one loop mode, the speed (10..10000), the screen mapping,
-  // the wait limit (0..kMaxWaitLimitSeconds; 0: never wait for a window);
+  // the wait limit (0..kMaxWaitLimitSeconds; 0: never wait for a window),
+  // the seed of the random delays;
   // record: game mode alone (relative motion in place of positions; on:
   // whatever the settings say).
   play::RunRequest run;
   // capture: the area of the screen (none: all of it).
   std::optional<DesktopRect> area;
+  // hotkeys: the rows file (none: the one beside the settings file).
+  std::optional<std::string> rowsFile;
 };
 
 // The longest --wait-limit: a day.

@@ -39,6 +39,10 @@ uint32_t MillisecondTick() { return static_cast<uint32_t>(os::MonotonicMicros() 
 }  // namespace
 
 int RunPlay(const Options& o, const TSettings& settings) {
+  return PlayScript({o.file, o.run, o.display, {}}, settings);
+}
+
+int PlayScript(const PlayJob& o, const TSettings& settings, bool* signalled) {
   // The file is checked, then the run opens it.
   std::string bytes, error;
   if (!linux_files::ReadFile(o.file, bytes, error)) {
@@ -106,10 +110,17 @@ int RunPlay(const Options& o, const TSettings& settings) {
     return kExitError;
   }
   play::TRunThread& t = *session.Player();
+  // A run that draws random delays says its seed once, so that it can be repeated.
+  auto tellSeed = [&t] {
+    if (const std::optional<uint64_t> seed = t.TakeSeedNotice()) Out().Say(play::SeedNotice(*seed, "--seed") + "。");
+  };
 
   std::vector<record::XInputEvent> events;
   while (session.Playing()) {
-    if (x.Wait(200, events)) t.RequestStop(true);
+    if (x.Wait(200, events)) {
+      t.RequestStop(true);
+      if (signalled) *signalled = true;
+    }
     const int64_t now = os::MonotonicMicros();
     for (auto e : events) {
       if (e.type != record::kXKeyPress && e.type != record::kXKeyRelease) continue;
@@ -120,12 +131,14 @@ int RunPlay(const Options& o, const TSettings& settings) {
       if (KeyInjected(k.flags)) continue;  // the script's own keys never stop it
       if (keys.OnEvent(k, noLines) == HotKeyCommand::Stop || IsEmergencyStopPress(k)) t.RequestStop(true);
     }
+    if (o.eachLook) o.eachLook();
     if (auto notice = t.TakeScreenNotice()) {
       Out().Say(play::ScreenNotMapped(notice->recorded.width, notice->recorded.height, notice->current.width,
                                       notice->current.height) +
                 "（--scale 可按比例映射）。");
     }
     tellDesktop();
+    tellSeed();
     if (!Out().StateDue()) continue;
     const uint32_t tick = MillisecondTick();
     const play::Progress p = session.ProgressAt(tick);
@@ -135,6 +148,7 @@ int RunPlay(const Options& o, const TSettings& settings) {
                 "  （按 Pause 或 Ctrl+C 停止）");
   }
   Out().Clear();
+  tellSeed();
   const play::RunOutcome outcome = session.Outcome();
   const int64_t passes = t.Passes();
   const std::optional<play::StopReason> why = t.WhyStopped();

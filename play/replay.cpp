@@ -117,6 +117,7 @@ void ActionReplayer::Replay(const script::Action& a) {
         sink_.ControllerButtons(static_cast<uint32_t>(a.buttons), options_.controller);
       break;
     case ActionKind::Delay:
+    case ActionKind::RandomDelay:
     case ActionKind::Window:
     case ActionKind::WaitWindow:
     case ActionKind::WaitColor:

@@ -134,6 +134,8 @@ struct TRunThread::State {
   std::mutex noticeLock;
   std::optional<ScreenNotice> screenNotice;  // guarded by noticeLock
   std::optional<StopReason> stopReason;      // set before `finished`
+  std::atomic<bool> drew{false};      // the run drew a random delay or share
+  std::atomic<bool> seedTold{false};  // TakeSeedNotice() gave the seed
 
   // The window the next action acts on, as its line named it, and where that
   // line is; the last window matched, looked at first next time.

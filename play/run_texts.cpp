@@ -62,6 +62,23 @@ std::optional<int64_t> ParseDuration(std::string_view t) {
   }
 }
 
+std::optional<uint64_t> ParseSeed(std::string_view t) {
+  if (t.empty()) return std::nullopt;
+  uint64_t v = 0;
+  for (char c : t) {
+    if (c < '0' || c > '9') return std::nullopt;
+    const uint64_t digit = static_cast<uint64_t>(c - '0');
+    if (v > (UINT64_MAX - digit) / 10) return std::nullopt;
+    v = v * 10 + digit;
+  }
+  return v;
+}
+
+std::string SeedNotice(uint64_t seed, std::string_view seedSwitch) {
+  const std::string n = std::to_string(seed);
+  return "随机种子 " + n + "（" + std::string(seedSwitch) + " " + n + " 可重复本次播放）";
+}
+
 std::string FormatClock(int64_t seconds) {
   seconds = std::max<int64_t>(seconds, 0);
   const int64_t h = seconds / 3600, m = seconds / 60 % 60, s = seconds % 60;

@@ -21,6 +21,12 @@ std::optional<int32_t> ParsePassCount(std::string_view text);
 // A duration in seconds: "H:M:S", "M:S" or seconds; minutes and seconds after
 // a colon at most 59; at most 2^31 - 1 seconds in all.
 std::optional<int64_t> ParseDuration(std::string_view text);
+// The seed of a run's random draws: digits only, 0 to 18446744073709551615.
+std::optional<uint64_t> ParseSeed(std::string_view text);
+
+// "随机种子 N（SWITCH N 可重复本次播放）": a run's seed, for the user to repeat the
+// run; `seedSwitch` is the program's own ("/seed", "--seed").
+std::string SeedNotice(uint64_t seed, std::string_view seedSwitch);
 
 // "H:MM:SS"; a negative time shows as 0:00:00.
 std::string FormatClock(int64_t seconds);

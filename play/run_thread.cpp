@@ -7,6 +7,7 @@
 #include <string>
 
 #include "os/desktop.h"
+#include "play/delay_draw.h"
 #include "play/run_state.h"
 #include "script/script_format.h"
 #include "script/script_stream.h"
@@ -84,6 +85,8 @@ void TRunThread::Start(std::FILE* file, const RunOptions& options) {
   s.file = file;
   s.options = options;
   s.options.speedPercent = std::clamp(options.speedPercent, kMinSpeedPercent, kMaxSpeedPercent);
+  s.options.delayJitterPercent = std::clamp(options.delayJitterPercent, 0, kMaxDelaySharePercent);
+  if (!s.options.seed) s.options.seed = FreshSeed();  // Options() tells it, to repeat the run
   s.stoppedByUser.store(false);
   s.started.store(true);
   try {
@@ -141,6 +144,11 @@ std::optional<StopReason> TRunThread::WhyStopped() const {
 bool TRunThread::InputBlocked() const { return state_->blocked.load(); }
 
 bool TRunThread::EndedBlocked() const { return Finished() && state_->endedBlocked.load(); }
+
+std::optional<uint64_t> TRunThread::TakeSeedNotice() {
+  if (!state_->drew.load() || state_->seedTold.exchange(true)) return std::nullopt;
+  return state_->options.seed;
+}
 
 std::optional<ScreenNotice> TRunThread::TakeScreenNotice() {
   std::lock_guard<std::mutex> l(state_->noticeLock);
@@ -205,6 +213,7 @@ void TRunThread::State::Main() noexcept {
   if (stopReason && file) stopReason->line = LineAt(file, stopReason->offset);
   if (ending == Ending::ScriptStop && (stopReason->kind == StopReason::Kind::BadCode ||
                                        stopReason->kind == StopReason::Kind::BadColor ||
+                                       stopReason->kind == StopReason::Kind::BadDelayRange ||
                                        stopReason->kind == StopReason::Kind::ImageUnreadable))
     ending = Ending::ConversionError;
   if (ending != Ending::ConversionError) stopRequested.store(true);
@@ -236,8 +245,11 @@ TRunThread::State::Ending TRunThread::State::Play() {
 
   int64_t due = start;  // when the next action is due
   // Delays are divided by the speed; what a division leaves over is carried
-  // to the next delay, so the schedule keeps exact time at any speed.
+  // to the next delay, so the schedule keeps exact time at any speed. A
+  // random delay's length and the share are drawn first, on the delay as
+  // written: the schedule is the sum of the drawn delays.
   int64_t carry = 0;
+  DelayDraws draws(*o.seed, o.delayJitterPercent);
   int64_t passCount = 0;
   bool passHadWord = false;
   bool passHadDelay = false;
@@ -269,10 +281,17 @@ TRunThread::State::Ending TRunThread::State::Play() {
 
     const script::Action action = script::ParseAction(word.View(), *stream);
     switch (action.kind) {
-      case script::ActionKind::Delay: {
-        if (action.delay_ms <= 0) break;
+      case script::ActionKind::Delay:
+      case script::ActionKind::RandomDelay: {
+        if (action.badRange) return StopOn(StopReason::Kind::BadDelayRange, lineOffset.load());
+        const int32_t ms = action.kind == script::ActionKind::Delay
+                               ? action.delay_ms
+                               : draws.Length(action.delay_ms, action.delay_max_ms);
+        const int64_t micros = ms > 0 ? draws.Varied(ms) : 0;  // > 0 when ms is: the share is at most half
+        if (draws.Drew()) drew.store(true);
+        if (micros <= 0) break;
         passHadDelay = true;
-        const int64_t scaled = int64_t{action.delay_ms} * 1000 * 100 + carry;
+        const int64_t scaled = micros * 100 + carry;
         due += scaled / o.speedPercent;
         carry = scaled % o.speedPercent;
         const int64_t now = clock->NowMicros();

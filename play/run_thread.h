@@ -27,11 +27,14 @@
 // asks for the shutdown again (the run goes on); a total of 0 or less never
 // does. Totals are 64-bit seconds; a deadline beyond the clock's range is
 // never reached. A key code or wheel turn that is
-// not an integer ends the run at once: held input is released and the file is
+// not an integer, or a random delay that is not MIN,MAX, ends the run at
+// once: held input is released and the file is
 // closed, but no shutdown is requested and StopRequested() keeps its value.
 //
 // Timing. Each action is due at the start of the run plus the sum of the delays
-// before it, across passes, on the monotonic microsecond clock: the time spent
+// before it, across passes, on the monotonic microsecond clock (a random
+// delay's length and the share of delayJitterPercent are drawn from the seed
+// first, play/delay_draw.h: the sum is of the drawn delays): the time spent
 // reading and injecting is absorbed by the next delay instead of adding up. A
 // zero or negative delay is no pause. When the schedule is more than 50 ms behind
 // (the machine stalled), it restarts from the current time rather than firing
@@ -161,6 +164,10 @@ class TRunThread {
   bool InputBlocked() const;
   // The run ended because of that (with stopWhenBlocked).
   bool EndedBlocked() const;
+  // The seed of the run's random draws (its own or a fresh one: Options()
+  // has it from the start), once, as soon as the run has drawn a random delay
+  // or varied a delay by the settings' share, for the user to repeat the run.
+  std::optional<uint64_t> TakeSeedNotice();
   // The script's moves were recorded on a screen of another size and are not
   // mapped: the recorded and current screens, once per run (then empty).
   std::optional<ScreenNotice> TakeScreenNotice();

@@ -15,6 +15,7 @@ struct StopReason {
     ColorTimedOut,  // a colour that did not come in time: `what` is RRGGBB
     ImageTimedOut,  // a picture that did not show in time: `what` is its file as written
     ImageUnreadable,  // a picture file that is missing or not a PNG: `what` is its file
+    BadDelayRange,  // a random delay that is not "MIN,MAX" whole milliseconds, MIN <= MAX
   };
   Kind kind = Kind::BadCode;
   int64_t offset = 0;    // where in the script (a byte within the line)

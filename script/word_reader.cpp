@@ -45,6 +45,7 @@ constexpr KeywordEntry kKeywords[] = {
     {kKeywordWaitColor, ActionKind::WaitColor},
     {kKeywordWaitImage, ActionKind::WaitImage},
     {kKeywordClickImage, ActionKind::ClickImage},
+    {kKeywordRandomDelay, ActionKind::RandomDelay},
 };
 
 int SkipSpace(ByteStream& in) {
@@ -177,6 +178,63 @@ int ScanList(ByteStream& in, int32_t* values, int n) {
   return n;
 }
 
+namespace {
+
+// Whole milliseconds, 0..kMaxDelayMs: digits only. False (nothing read) when
+// no digit comes first; false too when the digits say more than the limit
+// (all of them are read).
+bool ScanMillis(ByteStream& in, int32_t& out) {
+  int c = in.Get();
+  if (!IsDigit(c)) {
+    in.Unget(c);
+    return false;
+  }
+  uint64_t v = 0;
+  do {
+    if (v <= static_cast<uint64_t>(kMaxDelayMs)) v = v * 10u + static_cast<uint64_t>(c - '0');
+    c = in.Get();
+  } while (IsDigit(c));
+  in.Unget(c);
+  if (v > static_cast<uint64_t>(kMaxDelayMs)) return false;
+  out = static_cast<int32_t>(v);
+  return true;
+}
+
+void SkipBlanks(ByteStream& in) {
+  int c;
+  do c = in.Get();
+  while (c == ' ' || c == '\t');
+  in.Unget(c);
+}
+
+// "MIN,MAX" on the keyword's line (spaces or tabs before each number), ending
+// the word: 0 <= MIN <= MAX <= kMaxDelayMs. A word that does not fit is read
+// to its end, so that none of it is taken for another word; the line break
+// and the next line are left alone.
+bool ScanRange(ByteStream& in, int32_t& low, int32_t& high) {
+  SkipBlanks(in);
+  bool ok = ScanMillis(in, low);
+  if (ok) {
+    const int c = in.Get();
+    ok = c == ',';
+    if (!ok) in.Unget(c);
+  }
+  if (ok) {
+    SkipBlanks(in);
+    ok = ScanMillis(in, high);
+  }
+  int c = in.Get();
+  if (c != kEnd && !IsScriptSpace(c)) {  // "10,20ms", "1.5,2", "-5,10"
+    ok = false;
+    do c = in.Get();
+    while (c != kEnd && !IsScriptSpace(c));
+  }
+  in.Unget(c);
+  return ok && low <= high;
+}
+
+}  // namespace
+
 // Six hexadecimal digits, RRGGBB.
 bool HexColor(const std::string& t, uint32_t& color) {
   if (t.size() != 6) return false;
@@ -218,6 +276,12 @@ Action ParseAction(std::string_view word, ByteStream& in) {
   switch (a.kind) {
     case ActionKind::Delay:
       ScanInt(in, a.delay_ms);
+      break;
+    case ActionKind::RandomDelay:
+      if (!ScanRange(in, a.delay_ms, a.delay_max_ms)) {
+        a.badRange = true;
+        a.delay_ms = a.delay_max_ms = 0;
+      }
       break;
     case ActionKind::Move:
     case ActionKind::JoyMove:

@@ -30,6 +30,11 @@
 //   up to the next space, which is consumed. A CR or LF, or the end of the data,
 //   also ends it (left in the stream). Other white space (tab, VT, FF) belongs to
 //   the token, which then is not an integer.
+// - The random delay's "MIN,MAX" is read strictly, as whole milliseconds on
+//   the keyword's line: digits only, the comma right after MIN (spaces may
+//   follow it), and nothing glued to MAX. A word that does not fit is read to
+//   its end and the action is marked bad (Action::badRange): the run stops
+//   there rather than guess at a delay.
 #pragma once
 
 #include <cstddef>
@@ -85,6 +90,7 @@ enum class ActionKind : uint8_t {
   WaitColor,        // wait for colour within tolerance at x, y; seconds
   WaitImage,        // wait for the picture in file text[0] within tolerance; seconds; area
   ClickImage,       // as WaitImage, then a left click at the centre of what was found
+  RandomDelay,      // a delay drawn evenly from delay_ms..delay_max_ms at each play
   Unknown,          // not a keyword: nothing was read after it
   ConversionError,  // key code or wheel turn that is not an integer
 };
@@ -92,7 +98,8 @@ enum class ActionKind : uint8_t {
 // A parsed action. Only the fields of its kind are set; all others are 0.
 struct Action {
   ActionKind kind = ActionKind::Unknown;
-  int32_t delay_ms = 0;  // Delay
+  int32_t delay_ms = 0;  // Delay; RandomDelay: the shortest
+  int32_t delay_max_ms = 0;  // RandomDelay: the longest
   int32_t x = 0;         // Move, JoyMove
   int32_t y = 0;         // Move, JoyMove
   int32_t wheel = 0;     // Wheel, HWheel: the turn, low 16 bits of the token sign-extended
@@ -115,7 +122,13 @@ struct Action {
   // look in (left, top, width, height in screen[0..3]) when all four are given.
   bool hasArea = false;
   bool badColor = false;   // WaitColor: the colour is not six hexadecimal digits
+  // RandomDelay: not "MIN,MAX" on the keyword's line, both whole milliseconds
+  // with 0 <= MIN <= MAX <= kMaxDelayMs (both are then 0).
+  bool badRange = false;
 };
+
+// The longest delay a line can ask for, in milliseconds.
+inline constexpr int32_t kMaxDelayMs = 2147483647;
 
 // The keyword the word equals, tried in the order of ActionKind; Unknown if none.
 ActionKind MatchKeyword(std::string_view word);

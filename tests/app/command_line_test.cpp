@@ -56,6 +56,9 @@ TEST(CommandLine, EveryMistakeIsNamedAndTheFirstOneIsKept) {
       {{"/for", "2", "a"}, "/loops、/for、/speed 和 /exit 只能与 /play 一起使用"},
       {{"/exit"}, "/loops、/for、/speed 和 /exit 只能与 /play 一起使用"},
       {{"/play", "a", "/loops", "x", "/bogus"}, "/loops 的遍数必须是 1 到 2147483647 之间的整数：x"},
+      {{"/play", "a", "/seed"}, "/seed 后面缺少随机种子"},
+      {{"/play", "a", "/seed", "-1"}, "/seed 的随机种子必须是 0 到 18446744073709551615 之间的整数：-1"},
+      {{"/seed", "7", "a"}, "/seed 只能与 /play 一起使用"},
   };
   for (const auto& c : cases) {
     std::string joined;

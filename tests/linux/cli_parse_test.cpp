@@ -34,6 +34,21 @@ TEST(LinuxCommandLine, RecordOptionsAndSettings) {
   EXPECT_EQ(r.options.settingsFile, "/tmp/s");
 }
 
+TEST(LinuxCommandLine, HotkeysTakesARowsFileAndNoScript) {
+  ParseResult r = Parse({"hotkeys"});
+  ASSERT_EQ(r.error, "");
+  EXPECT_EQ(r.options.command, Command::Hotkeys);
+  EXPECT_EQ(r.options.rowsFile, std::nullopt);
+  r = Parse({"--file=/tmp/k.qlkeys", "hotkeys", "--settings", "/tmp/s"});
+  ASSERT_EQ(r.error, "");
+  EXPECT_EQ(r.options.rowsFile, "/tmp/k.qlkeys");
+  EXPECT_EQ(r.options.settingsFile, "/tmp/s");
+  for (const auto& bad : std::vector<std::vector<std::string>>{
+           {"hotkeys", "a.crec"}, {"hotkeys", "--loops", "2"}, {"hotkeys", "--file"}, {"hotkeys", "--file="},
+           {"play", "a.crec", "--file", "k.qlkeys"}})
+    EXPECT_NE(Parse(bad).error, "") << bad.back();
+}
+
 TEST(LinuxCommandLine, GameModeIsForRecording) {
   ParseResult r = Parse({"record", "x.crec", "--game"});
   ASSERT_EQ(r.error, "");
@@ -88,6 +103,23 @@ TEST(LinuxCommandLine, TheWaitLimitIsWholeSecondsForOnePlayback) {
     EXPECT_NE(Parse({"play", "a", std::string("--wait-limit=") + bad}).error, "") << bad;
   EXPECT_NE(Parse({"play", "a", "--wait-limit"}).error, "");
   EXPECT_NE(Parse({"record", "a", "--wait-limit", "5"}).error.find("--wait-limit"), std::string::npos);
+}
+
+// The seed of a run's random draws, through both programs' command lines.
+TEST(BothCommandLines, TakeASeedOfSixtyFourBits) {
+  const std::pair<const char*, std::optional<uint64_t>> rows[] = {
+      {"0", 0u}, {"18446744073709551615", UINT64_MAX}, {"007", 7u}, {"18446744073709551616", {}},
+      {"99999999999999999999", {}}, {"-1", {}}, {"+1", {}}, {"", {}}, {"1e3", {}}, {" 1", {}}, {"0x10", {}}};
+  for (const auto& [text, value] : rows) {
+    const CommandLine w = tesmuro::ParseCommandLine({"/play", "a.crec", "/seed", text});
+    const ParseResult l = Parse({"play", "a.crec", "--seed", text});
+    EXPECT_EQ(w.run.seed, value) << text << ": " << w.error;
+    EXPECT_EQ(l.options.run.seed, value) << text << ": " << l.error;
+    EXPECT_EQ(w.error.empty(), value.has_value()) << text;
+    EXPECT_EQ(l.error.empty(), value.has_value()) << text;
+  }
+  EXPECT_NE(Parse({"play", "a", "--seed"}).error, "");
+  EXPECT_NE(Parse({"record", "a", "--seed", "1"}).error.find("--seed"), std::string::npos);
 }
 
 // One table through both programs' command lines: the same speed, count and

@@ -1,4 +1,5 @@
 #include "play/run_thread.h"
+#include "play/delay_draw.h"
 #include "play/integrity.h"
 
 #include <gtest/gtest.h>
@@ -95,7 +96,8 @@ TEST(RunThreadTest, EmptyScriptInCountModeEndsAtOnce) {
 }
 
 TEST(RunThreadTest, PassesWithoutADelayInEndlessModesPauseOneMillisecond) {
-  for (auto [mode, script] : {std::pair{1, ""}, {2, ""}, {1, "no keyword 123"}, {2, "移动 2,2 延迟 0 延迟 -5"}}) {
+  for (auto [mode, script] : {std::pair{1, ""}, {2, ""}, {1, "no keyword 123"}, {2, "移动 2,2 延迟 0 延迟 -5"},
+                                 {1, "移动 2,2 随机延迟 0,0"}}) {
     Rig r(script);
     r.o.loopMode = static_cast<LoopMode>(mode);
     r.o.loopTotalSeconds = 1;
@@ -241,6 +243,72 @@ TEST(RunThreadTest, SpeedDividesEveryDelayWithoutDrift) {
     r.Run();
     EXPECT_EQ(r.Moves(), (T{first * kMs})) << asked;
   }
+}
+
+TEST(RunThreadTest, RandomDelaysAndTheShareKeepTheScheduleOnTheDrawnDelays) {
+  // Every move is due at the start plus the delays drawn before it (divided
+  // by the speed), whatever the injections cost: no drift around the draws.
+  for (auto [share, speed] : {std::pair{0, 100}, {30, 100}, {30, 300}}) {
+    Rig r("随机延迟 10,30 移动 1,1 延迟 7 移动 2,2 随机延迟 0,0 移动 3,3");
+    r.sink.cost = 300;
+    r.o.seed = 99;
+    r.o.delayJitterPercent = share;
+    r.o.speedPercent = speed;
+    r.o.loopCount = 50;
+    r.Run();
+    DelayDraws d(99, share);  // the run's draws, in the order it makes them
+    T due;
+    int64_t sum = 0;
+    for (int pass = 0; pass < 50; ++pass) {
+      sum += d.Varied(d.Length(10, 30));
+      due.push_back(sum * 100 / speed);
+      sum += d.Varied(7);
+      due.push_back(sum * 100 / speed);
+      EXPECT_EQ(d.Length(0, 0), 0);  // drawn, no pause: right after the injection before it
+      due.push_back(sum * 100 / speed + 300);
+    }
+    EXPECT_EQ(r.Moves(), due) << share << "% at " << speed << "%";
+  }
+}
+
+TEST(RunThreadTest, ASeedRepeatsARunWithoutOneEachRunDrawsAfreshAndTellsItsSeedOnce) {
+  struct Played {
+    T moves;
+    std::optional<uint64_t> seed, told, toldAgain;
+  };
+  auto play = [](const char* script, std::optional<uint64_t> seed, int32_t share = 0) {
+    Rig r(script);
+    r.o.seed = seed;
+    r.o.delayJitterPercent = share;
+    r.o.loopCount = 20;
+    r.Run();
+    Played p{r.Moves(), r.t->Options().seed, r.t->TakeSeedNotice()};
+    p.toldAgain = r.t->TakeSeedNotice();
+    return p;
+  };
+  const Played first = play("随机延迟 1,1000 移动 1,1", std::nullopt);
+  ASSERT_TRUE(first.seed.has_value()) << "a fresh seed, for the run to be repeated";
+  EXPECT_EQ(first.told, first.seed);
+  EXPECT_FALSE(first.toldAgain);
+  EXPECT_NE(play("随机延迟 1,1000 移动 1,1", std::nullopt).moves, first.moves);
+  EXPECT_EQ(play("随机延迟 1,1000 移动 1,1", first.seed).moves, first.moves);
+  // Nothing drawn, nothing told; the share alone draws.
+  EXPECT_FALSE(play("延迟 5 移动 1,1", std::nullopt).told);
+  EXPECT_EQ(play("延迟 5 移动 1,1", 5, 10).told, 5u);
+}
+
+TEST(RunThreadTest, ARandomDelayThatIsNotMinMaxStopsTheRunOnItsLine) {
+  Rig r("移动 1,1\r\n随机延迟 20,10\r\n移动 2,2");
+  r.o.loopCount = 3;
+  r.o.shutAfterLoops = true;
+  r.Run();
+  EXPECT_EQ(r.sink.calls, V{"cursor 1,1"});
+  EXPECT_TRUE(r.t->EndedByError());
+  const std::optional<StopReason> why = r.t->WhyStopped();
+  ASSERT_TRUE(why.has_value());
+  EXPECT_EQ(why->kind, StopReason::Kind::BadDelayRange);
+  EXPECT_EQ(why->line, 2);
+  EXPECT_EQ(r.sys.Exits(), 0);
 }
 
 TEST(RunThreadTest, AnErrorEndingIsToldApartFromAnEnd) {

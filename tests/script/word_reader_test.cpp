@@ -35,6 +35,8 @@ std::string Describe(const Word& w, const Action& a) {
     case ActionKind::JoyMove: return "JoyMove " + n(a.x) + "," + n(a.y);
     case ActionKind::JoyButton: return "JoyButton " + n(a.buttons);
     case ActionKind::ConversionError: return "ConversionError";
+    case ActionKind::RandomDelay:
+      return a.badRange ? "BadRandomDelay" : "RandomDelay " + n(a.delay_ms) + "," + n(a.delay_max_ms);
     case ActionKind::Unknown: break;
   }
   for (char c : w.View())
@@ -139,6 +141,19 @@ TEST(WordReader, WheelLines) {
   EXPECT_EQ(ReadAll(G("鼠标滚轮\t-120 0 0")), "ConversionError");  // only spaces precede the turn
   EXPECT_EQ(ReadAll(G("鼠标滚轮 -120\t0 0")), "ConversionError");  // a tab belongs to the turn
   EXPECT_EQ(ReadAll(G("鼠标滚轮 " + std::string(51, '0') + "999 1 2")), "Wheel 0 1 2");
+}
+
+TEST(WordReader, RandomDelaysTakeWholeMillisecondsMinToMaxOnTheirLine) {
+  EXPECT_EQ(ReadAll(G("随机延迟 10,20\r\n随机延迟\t0,0 随机延迟 5, 5 随机延迟 0,2147483647")),
+            "RandomDelay 10,20 | RandomDelay 0,0 | RandomDelay 5,5 | RandomDelay 0,2147483647");
+  // Not MIN,MAX within 0..2147483647: marked bad, the word read to its end,
+  // the next line read as it stands.
+  for (const char* bad : {"20,10", "-5,10", "+5,10", "10", "10,", ",10", "10,20ms", "1.5,2", "10,2147483648",
+                          "99999999999999999999,1", "abc"})
+    EXPECT_EQ(ReadAll(G(std::string("随机延迟 ") + bad + "\r\n延迟 3")), "BadRandomDelay | Delay 3") << bad;
+  EXPECT_EQ(ReadAll(G("随机延迟\r\n10,20")), "BadRandomDelay | ?10,20") << "the numbers belong on its line";
+  EXPECT_EQ(ReadAll(G("随机延迟 10 20")), "BadRandomDelay | ?20");
+  EXPECT_EQ(ReadAll(G("随机延迟")), "BadRandomDelay");
 }
 
 TEST(WordReader, HostileInput) {
