@@ -124,6 +124,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       if (!takeValue()) return fail("选项 --area 需要一个区域（左,上,宽,高）。");
       o.area = ParseArea(value);
       if (!o.area) return fail("区域“" + value + "”无效：应为 左,上,宽,高 四个整数，宽和高至少为 1。");
+    } else if (name == "--file") {
+      if (!takeValue() || value.empty()) return fail("选项 --file 需要一个热键文件名。");
+      o.rowsFile = value;
     } else if (name == "--settings") {
       if (!takeValue()) return fail("选项 --settings 需要一个文件名。");
       o.settingsFile = value;
@@ -135,7 +138,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     }
   }
 
-  if (positional.empty()) return fail("缺少命令：record、play 或 capture。");
+  if (positional.empty()) return fail("缺少命令：record、play、capture 或 hotkeys。");
   const std::string& command = positional[0];
   if (command == "record") {
     o.command = Command::Record;
@@ -143,12 +146,19 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     o.command = Command::Play;
   } else if (command == "capture") {
     o.command = Command::Capture;
+  } else if (command == "hotkeys") {
+    o.command = Command::Hotkeys;
+    if (positional.size() > 1) return fail("多余的参数“" + positional[1] + "”（热键文件用 --file 指定）。");
+    if (o.run != play::RunRequest{} || o.noMouse || o.noKeys || o.append || o.area)
+      return fail("hotkeys 只接受 --file、--settings 和 --display。");
+    return r;
   } else if (command == "help") {
     o.command = Command::Help;
     return r;
   } else {
-    return fail("未知命令“" + command + "”：应为 record、play 或 capture。");
+    return fail("未知命令“" + command + "”：应为 record、play、capture 或 hotkeys。");
   }
+  if (o.rowsFile) return fail("--file 只用于 hotkeys。");
   if (positional.size() < 2) return fail(o.command == Command::Capture ? "缺少图像文件名。" : "缺少脚本文件名。");
   if (positional.size() > 2) return fail("多余的参数“" + positional[2] + "”。");
   o.file = positional[1];
@@ -179,6 +189,7 @@ std::string UsageText() {
          "      tesmuro play 文件 [--loops N | --until-stop | --for 时:分:秒] [--speed X] [--scale]\n"
          "                        [--wait-limit 秒数] [--seed N]\n"
          "      tesmuro capture 图像.png [--area 左,上,宽,高]\n"
+         "      tesmuro hotkeys [--file 热键文件]\n"
          "      tesmuro --help | --version\n"
          "\n"
          "在 X11 桌面上录制和回放鼠标与键盘操作。脚本（.crec）为 GBK 文本，与 Windows 版通用。\n"
@@ -189,6 +200,8 @@ std::string UsageText() {
          "  play 文件          回放脚本；按停止键、Pause 键或 Ctrl+C 停止\n"
          "  capture 图像.png   把现在的屏幕（或 --area 给出的区域）存为 PNG 图像，\n"
          "                     供脚本中的 等待图像 和 点击图像 使用\n"
+         "  hotkeys            监听热键文件中每行的热键，按下时按设置回放那一行的脚本\n"
+         "                     （遍数取自该行）；Ctrl+C 结束\n"
          "\n"
          "录制选项：\n"
          "      --no-mouse     不录制鼠标\n"
@@ -210,6 +223,10 @@ std::string UsageText() {
          "\n"
          "截图选项：\n"
          "      --area 左,上,宽,高  只截取这个区域（屏幕像素）\n"
+         "\n"
+         "热键选项：\n"
+         "      --file 文件    使用这个热键文件，而不是设置文件旁的 Quorlin.qlkeys\n"
+         "                     （每行：热键<Tab>遍数<Tab>脚本文件，UTF-8）\n"
          "\n"
          "通用选项：\n"
          "      --settings 文件 使用这个设置文件，而不是 ~/.config/tesmuro/Quorlin.qlset\n"

@@ -7,6 +7,7 @@
 //   tesmuro play FILE [--loops N | --until-stop | --for H:M:S] [--speed X] [--scale]
 //                     [--wait-limit SECONDS] [--seed N] [--settings FILE]
 //   tesmuro capture FILE.png [--area X,Y,W,H]
+//   tesmuro hotkeys [--file FILE] [--settings FILE]
 //   tesmuro --help | --version
 #pragma once
 
@@ -20,7 +21,7 @@
 
 namespace tesmuro::linux_cli {
 
-enum class Command { None, Help, Version, Record, Play, Capture };
+enum class Command { None, Help, Version, Record, Play, Capture, Hotkeys };
 
 struct Options {
   Command command = Command::None;
@@ -37,6 +38,8 @@ struct Options {
   play::RunRequest run;
   // capture: the area of the screen (none: all of it).
   std::optional<DesktopRect> area;
+  // hotkeys: the rows file (none: the one beside the settings file).
+  std::optional<std::string> rowsFile;
 };
 
 // The longest --wait-limit: a day.

@@ -3,6 +3,10 @@
 // a wait that ran out of time); a recording ends with 0 or 2.
 #pragma once
 
+#include <functional>
+#include <optional>
+#include <string>
+
 #include "linux/cli.h"
 #include "play/playback_session.h"
 #include "setup/settings.h"
@@ -17,6 +21,20 @@ constexpr int kExitError = ExitCode(play::RunOutcome::Error);
 int RunRecord(const Options& o, const TSettings& settings);
 // Plays o.file on the X server.
 int RunPlay(const Options& o, const TSettings& settings);
+// One script played as tesmuro play plays it: the file, the run's options
+// (over the settings') and the display, and what the caller does besides
+// while it runs.
+struct PlayJob {
+  std::string file;
+  play::RunRequest run;
+  std::optional<std::string> display;
+  std::function<void()> eachLook;  // after each look at the keyboard and the signals
+};
+// The run's exit code; `signalled` (may be null) is set when a signal stopped it.
+int PlayScript(const PlayJob& job, const TSettings& settings, bool* signalled = nullptr);
+// Listens for the keys of the rows file (o.rowsFile, else the one beside
+// `settingsPath`) and plays each key's script, until a signal.
+int RunHotkeys(const Options& o, const TSettings& settings, const std::string& settingsPath);
 // Saves the screen, or o.area of it, as the PNG file o.file.
 int RunCapture(const Options& o);
 

@@ -2,7 +2,7 @@
 // script and plays scripts back, with the same recorders and player as the
 // Windows program, so scripts go both ways. This file reads the command line
 // and the settings and hands over to the command (record_command.cpp,
-// play_command.cpp, capture_command.cpp).
+// play_command.cpp, capture_command.cpp, hotkeys_command.cpp).
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
@@ -60,6 +60,7 @@ int Main(int argc, char** argv) {
     out.Say(std::string("无法创建信号描述符：") + std::strerror(errno) + "。");
     return kExitError;
   }
+  if (o.command == Command::Hotkeys) return RunHotkeys(o, settings, settingsPath);
   return o.command == Command::Record ? RunRecord(o, settings) : RunPlay(o, settings);
 }
 

@@ -39,6 +39,10 @@ uint32_t MillisecondTick() { return static_cast<uint32_t>(os::MonotonicMicros() 
 }  // namespace
 
 int RunPlay(const Options& o, const TSettings& settings) {
+  return PlayScript({o.file, o.run, o.display, {}}, settings);
+}
+
+int PlayScript(const PlayJob& o, const TSettings& settings, bool* signalled) {
   // The file is checked, then the run opens it.
   std::string bytes, error;
   if (!linux_files::ReadFile(o.file, bytes, error)) {
@@ -113,7 +117,10 @@ int RunPlay(const Options& o, const TSettings& settings) {
 
   std::vector<record::XInputEvent> events;
   while (session.Playing()) {
-    if (x.Wait(200, events)) t.RequestStop(true);
+    if (x.Wait(200, events)) {
+      t.RequestStop(true);
+      if (signalled) *signalled = true;
+    }
     const int64_t now = os::MonotonicMicros();
     for (auto e : events) {
       if (e.type != record::kXKeyPress && e.type != record::kXKeyRelease) continue;
@@ -124,6 +131,7 @@ int RunPlay(const Options& o, const TSettings& settings) {
       if (KeyInjected(k.flags)) continue;  // the script's own keys never stop it
       if (keys.OnEvent(k, noLines) == HotKeyCommand::Stop || IsEmergencyStopPress(k)) t.RequestStop(true);
     }
+    if (o.eachLook) o.eachLook();
     if (auto notice = t.TakeScreenNotice()) {
       Out().Say(play::ScreenNotMapped(notice->recorded.width, notice->recorded.height, notice->current.width,
                                       notice->current.height) +

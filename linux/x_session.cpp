@@ -109,6 +109,8 @@ void InstallErrorHandlers(std::function<void()> onLost) {
 
 }  // namespace
 
+Display* Connect(const std::string& name, std::string& error) { return OpenDisplay(name, {}, error); }
+
 uint32_t Session::ServerClock::TickCount() {
   return serverTime_ + static_cast<uint32_t>((os::MonotonicMicros() - mono_) / 1000);
 }

@@ -32,6 +32,10 @@ struct Listen {
   bool rawMotion = false;  // the pointer's relative motion (game mode)
 };
 
+// A plain connection to the display `name` (or $DISPLAY), opened with the
+// checks and messages of Session::Open; null with the message in `error`.
+Display* Connect(const std::string& name, std::string& error);
+
 // One command's time on the X server: the display, the listener and what
 // reads its events.
 class Session {

@@ -48,6 +48,11 @@ class ChildProcess {
 
   bool Started() const { return pid_ > 0 || ended_; }
 
+  // Sends `sig` to a child that has not ended.
+  void Signal(int sig) {
+    if (pid_ > 0) kill(pid_, sig);
+  }
+
   // The exit code (128 + the signal for one ended by a signal), or -1 when it
   // has not ended within `limit`.
   int Wait(std::chrono::milliseconds limit) {

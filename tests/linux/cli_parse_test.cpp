@@ -34,6 +34,21 @@ TEST(LinuxCommandLine, RecordOptionsAndSettings) {
   EXPECT_EQ(r.options.settingsFile, "/tmp/s");
 }
 
+TEST(LinuxCommandLine, HotkeysTakesARowsFileAndNoScript) {
+  ParseResult r = Parse({"hotkeys"});
+  ASSERT_EQ(r.error, "");
+  EXPECT_EQ(r.options.command, Command::Hotkeys);
+  EXPECT_EQ(r.options.rowsFile, std::nullopt);
+  r = Parse({"--file=/tmp/k.qlkeys", "hotkeys", "--settings", "/tmp/s"});
+  ASSERT_EQ(r.error, "");
+  EXPECT_EQ(r.options.rowsFile, "/tmp/k.qlkeys");
+  EXPECT_EQ(r.options.settingsFile, "/tmp/s");
+  for (const auto& bad : std::vector<std::vector<std::string>>{
+           {"hotkeys", "a.crec"}, {"hotkeys", "--loops", "2"}, {"hotkeys", "--file"}, {"hotkeys", "--file="},
+           {"play", "a.crec", "--file", "k.qlkeys"}})
+    EXPECT_NE(Parse(bad).error, "") << bad.back();
+}
+
 TEST(LinuxCommandLine, GameModeIsForRecording) {
   ParseResult r = Parse({"record", "x.crec", "--game"});
   ASSERT_EQ(r.error, "");
