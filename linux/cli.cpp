@@ -1,6 +1,8 @@
 #include "linux/cli.h"
 
+#include "editor/thin_prompt.h"
 #include "play/run_texts.h"
+#include "script/thin_moves.h"
 #include "setup/settings.h"
 
 namespace tesmuro::linux_cli {
@@ -127,6 +129,15 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     } else if (name == "--file") {
       if (!takeValue() || value.empty()) return fail("选项 --file 需要一个热键文件名。");
       o.rowsFile = value;
+    } else if (name == "--tolerance") {
+      if (!takeValue()) return fail("选项 --tolerance 需要一个像素数。");
+      o.tolerance = editor::ParseThinTolerance(value);
+      if (!o.tolerance)
+        return fail("容差“" + value + "”无效：应为 0 到 " + std::to_string(script::kMaxThinTolerance) +
+                    " 的整数（像素）。");
+    } else if (name == "-o" || name == "--output") {
+      if (!takeValue() || value.empty()) return fail("选项 " + name + " 需要一个文件名。");
+      o.output = value;
     } else if (name == "--settings") {
       if (!takeValue()) return fail("选项 --settings 需要一个文件名。");
       o.settingsFile = value;
@@ -138,7 +149,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     }
   }
 
-  if (positional.empty()) return fail("缺少命令：record、play、capture 或 hotkeys。");
+  if (positional.empty()) return fail("缺少命令：record、play、capture、hotkeys 或 thin。");
   const std::string& command = positional[0];
   if (command == "record") {
     o.command = Command::Record;
@@ -152,20 +163,26 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     if (o.run != play::RunRequest{} || o.noMouse || o.noKeys || o.append || o.area)
       return fail("hotkeys 只接受 --file、--settings 和 --display。");
     return r;
+  } else if (command == "thin") {
+    o.command = Command::Thin;
   } else if (command == "help") {
     o.command = Command::Help;
     return r;
   } else {
-    return fail("未知命令“" + command + "”：应为 record、play、capture 或 hotkeys。");
+    return fail("未知命令“" + command + "”：应为 record、play、capture、hotkeys 或 thin。");
   }
   if (o.rowsFile) return fail("--file 只用于 hotkeys。");
+  if ((o.tolerance || o.output) && o.command != Command::Thin) return fail("--tolerance 和 -o 只用于 thin。");
   if (positional.size() < 2) return fail(o.command == Command::Capture ? "缺少图像文件名。" : "缺少脚本文件名。");
   if (positional.size() > 2) return fail("多余的参数“" + positional[2] + "”。");
   o.file = positional[1];
   if (o.file.empty()) return fail(o.command == Command::Capture ? "图像文件名为空。" : "脚本文件名为空。");
 
   if (o.area && o.command != Command::Capture) return fail("--area 只用于 capture。");
-  if (o.command == Command::Capture) {
+  if (o.command == Command::Thin) {
+    if (o.run != play::RunRequest{} || o.noMouse || o.noKeys || o.append || o.settingsFile || o.display)
+      return fail("thin 只接受 --tolerance 和 -o。");
+  } else if (o.command == Command::Capture) {
     if (o.run != play::RunRequest{} || o.noMouse || o.noKeys || o.append || o.settingsFile)
       return fail("capture 只接受 --area 和 --display。");
   } else if (o.command == Command::Record) {
@@ -190,6 +207,7 @@ std::string UsageText() {
          "                        [--wait-limit 秒数] [--seed N]\n"
          "      tesmuro capture 图像.png [--area 左,上,宽,高]\n"
          "      tesmuro hotkeys [--file 热键文件]\n"
+         "      tesmuro thin 文件 [--tolerance 像素] [-o 输出文件]\n"
          "      tesmuro --help | --version\n"
          "\n"
          "在 X11 桌面上录制和回放鼠标与键盘操作。脚本（.crec）为 GBK 文本，与 Windows 版通用。\n"
@@ -202,6 +220,8 @@ std::string UsageText() {
          "                     供脚本中的 等待图像 和 点击图像 使用\n"
          "  hotkeys            监听热键文件中每行的热键，按下时按设置回放那一行的脚本\n"
          "                     （遍数取自该行）；Ctrl+C 结束\n"
+         "  thin 文件          精简录制的鼠标轨迹：删去与前后保留的 移动 连线相距不超过容差的\n"
+         "                     移动 行，其延迟并入下一行保留的移动；点击等动作的时间和位置不变\n"
          "\n"
          "录制选项：\n"
          "      --no-mouse     不录制鼠标\n"
@@ -227,6 +247,10 @@ std::string UsageText() {
          "热键选项：\n"
          "      --file 文件    使用这个热键文件，而不是设置文件旁的 Quorlin.qlkeys\n"
          "                     （每行：热键<Tab>遍数<Tab>脚本文件，UTF-8）\n"
+         "\n"
+         "精简选项：\n"
+         "      --tolerance 像素  容差（0 到 10000，默认 2）\n"
+         "  -o, --output 文件  写入这个文件，原文件不变（默认：改写原文件）\n"
          "\n"
          "通用选项：\n"
          "      --settings 文件 使用这个设置文件，而不是 ~/.config/tesmuro/Quorlin.qlset\n"

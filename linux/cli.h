@@ -8,6 +8,7 @@
 //                     [--wait-limit SECONDS] [--seed N] [--settings FILE]
 //   tesmuro capture FILE.png [--area X,Y,W,H]
 //   tesmuro hotkeys [--file FILE] [--settings FILE]
+//   tesmuro thin FILE [--tolerance PX] [-o OUT]
 //   tesmuro --help | --version
 #pragma once
 
@@ -21,7 +22,7 @@
 
 namespace tesmuro::linux_cli {
 
-enum class Command { None, Help, Version, Record, Play, Capture, Hotkeys };
+enum class Command { None, Help, Version, Record, Play, Capture, Hotkeys, Thin };
 
 struct Options {
   Command command = Command::None;
@@ -40,6 +41,10 @@ struct Options {
   std::optional<DesktopRect> area;
   // hotkeys: the rows file (none: the one beside the settings file).
   std::optional<std::string> rowsFile;
+  // thin: the tolerance in pixels (none: the default) and the file to write
+  // (none: the script itself).
+  std::optional<int32_t> tolerance;
+  std::optional<std::string> output;
 };
 
 // The longest --wait-limit: a day.

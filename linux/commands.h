@@ -37,5 +37,8 @@ int PlayScript(const PlayJob& job, const TSettings& settings, bool* signalled = 
 int RunHotkeys(const Options& o, const TSettings& settings, const std::string& settingsPath);
 // Saves the screen, or o.area of it, as the PNG file o.file.
 int RunCapture(const Options& o);
+// Thins the recorded moves of the script o.file into o.output, or into the
+// script itself; no display, no settings.
+int RunThin(const Options& o);
 
 }  // namespace tesmuro::linux_cli

@@ -2,7 +2,7 @@
 // script and plays scripts back, with the same recorders and player as the
 // Windows program, so scripts go both ways. This file reads the command line
 // and the settings and hands over to the command (record_command.cpp,
-// play_command.cpp, capture_command.cpp, hotkeys_command.cpp).
+// play_command.cpp, capture_command.cpp, hotkeys_command.cpp, thin_command.cpp).
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
@@ -44,6 +44,7 @@ int Main(int argc, char** argv) {
     return kExitOk;
   }
   if (o.command == Command::Capture) return RunCapture(o);  // no settings, no signals
+  if (o.command == Command::Thin) return RunThin(o);        // no display either
 
   linux_console::Console& out = linux_console::Out();
   TSettings settings;

@@ -112,6 +112,33 @@ wait "$p2"; rc=$?
 [ "$rc" = 2 ] || fail "server gone (record): exit $rc $(cat "$work/gone2.err")"
 iconv -f GBK -t UTF-8 "$work/gone.crec" 2>/dev/null | grep -q '^移动 7,7' || fail "server gone (record): lines lost"
 
+# tesmuro thin on a recorded curve: moves go, every other line stays with its
+# time and the pointer's place; -o leaves the recording as it is.
+"$bin" record "$work/curve.crec" 2>/dev/null & p=$!; pids+=("$p")
+sleep 0.5
+arc() { awk -v from="$1" -v to="$2" 'BEGIN { for (i = from; i <= to; i++) {
+  a = i * 3.14159265 / 60; printf "mousemove %d %d sleep 0.004 ", 500 + 200 * cos(a), 400 + 150 * sin(a) } }'; }
+# shellcheck disable=SC2046
+xdotool $(arc 0 60) click 1 $(arc 61 120) click 3 $(arc 121 150) key Pause
+wait "$p" || fail "curve recording: exit $?"
+cp "$work/curve.crec" "$work/curve.orig"
+# Per action other than a move: the time before it, the last move before it, the line.
+acts() { iconv -f GBK -t UTF-8 "$1" | tr -d '\r' |
+         awk '/^移动 /{m = $0; n++; next} /^延迟 /{t += $2; next} {print t "|" m "|" $0} END {print t, n + 0}'; }
+out=$("$bin" thin "$work/curve.crec" -o "$work/curve.thin" 2>&1) || fail "thin: exit $?: $out"
+grep -q '^删除了 [1-9][0-9]* 行，剩 [0-9]* 行$' <<<"$out" || fail "thin: $out"
+cmp -s "$work/curve.crec" "$work/curve.orig" || fail "thin -o changed its input"
+[ "$(acts "$work/curve.thin" | head -n -1)" = "$(acts "$work/curve.crec" | head -n -1)" ] ||
+  fail "thin moved an action: $(diff <(acts "$work/curve.crec") <(acts "$work/curve.thin") | head)"
+read -r t0 n0 < <(acts "$work/curve.crec" | tail -1); read -r t1 n1 < <(acts "$work/curve.thin" | tail -1)
+[ "$t1" = "$t0" ] && [ "$n1" -lt $((n0 / 2)) ] || fail "thin: time $t0 -> $t1, moves $n0 -> $n1"
+grep -c '^[左右]键按下' <(iconv -f GBK -t UTF-8 "$work/curve.thin") | grep -qx 2 || fail "thin: clicks lost"
+expect 2 "容差“-1”无效" -- "$bin" thin "$work/curve.crec" --tolerance -1
+"$bin" thin "$work/curve.crec" >/dev/null && cmp -s "$work/curve.crec" "$work/curve.thin" ||
+  fail "thin in place differs from thin -o"
+expect 2 "不是 GBK 文本" -- "$bin" thin "$work/binary.crec"
+cmp -s "$work/binary.crec" <(printf '\xff\xfe\x00a') || fail "thin touched a file it refused"
+
 # The .deb, unpacked into a scratch folder and run from there.
 if command -v cpack >/dev/null && command -v dpkg-deb >/dev/null; then
   (cd "$build" && cpack -G DEB -B "$work/pkg" >"$work/cpack.log" 2>&1) || fail "cpack: $(tail -5 "$work/cpack.log")"
