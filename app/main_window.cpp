@@ -33,6 +33,7 @@ TFrmMain::TFrmMain(const MainWindowServices& s)
   // The first start: the defaults, kept for the next one. Where they cannot
   // be written the settings dialog says so when it saves.
   if (!LoadSettings(SettingsPath())) SaveSettings(SettingsPath(), /*quiet=*/true);
+  LoadScriptKeys();
   PublishHotKeys();
   // The window exists: the idle handler keeps the step counter, and the
   // recording clock starts.
@@ -53,6 +54,13 @@ bool TFrmMain::LoadSettings(const std::string& path) {
   }
   ParseSettings(f.get(), Settings);
   return true;
+}
+
+std::string TFrmMain::ScriptKeysPath() const { return JoinPath(settingsFolder_, setup::kScriptHotKeysFileName); }
+
+void TFrmMain::LoadScriptKeys() {
+  const std::string problems = scriptKeys_.Load(ScriptKeysPath());
+  if (!problems.empty()) view_.ShowMessage(problems, text::kNotice, kMbOk | kMbIconWarning);
 }
 
 void TFrmMain::SaveSettings(const std::string& path, bool quiet) {
@@ -146,10 +154,14 @@ void TFrmMain::MnuSoftwareSetupClick() {
   if (!dialog || dialog->Showing()) return;
   const std::string path = SettingsPath();
   LoadSettings(path);
-  if (!setup::EditSettings(*dialog, Settings, [&](std::string_view s) { return view_.AnsiToUtf8(s); },
+  LoadScriptKeys();
+  std::vector<setup::ScriptHotKey> scriptKeys = scriptKeys_.Rows();
+  if (!setup::EditSettings(*dialog, Settings, scriptKeys, [&](std::string_view s) { return view_.AnsiToUtf8(s); },
                            [&](std::string_view s) { return view_.Utf8ToAnsi(s); }))
     return;
   SaveSettings(path);
+  if (!scriptKeys_.Save(ScriptKeysPath(), std::move(scriptKeys)))
+    view_.ShowMessage(kCannotWriteScriptKeys + ScriptKeysPath(), text::kNotice, kMbOk | kMbIconError);
   // Switching the hot keys on or off takes effect now; the keys themselves
   // reach the keyboard recorder at its next publication.
   recording_.Keys().HotKeysEnabled = RecordingOptionsFor(Settings).hotKeys.enabled;
@@ -212,7 +224,11 @@ void TFrmMain::AppendLine(std::string_view gbk) { document_.AppendLine(gbk); }
 
 void TFrmMain::SetStatusText(int panel, std::string_view utf8) { view_.SetStatusText(panel, utf8); }
 
-HotKeyCommand TFrmMain::OnKeyEvent(const KeyHookEvent& e) { return recording_.OnKeyEvent(e, playback_.Playing()); }
+HotKeyCommand TFrmMain::OnKeyEvent(const KeyHookEvent& e) {
+  const HotKeyCommand command = recording_.OnKeyEvent(e, playback_.Playing());
+  if (command == HotKeyCommand::None && scriptKeys_.Matches(e)) return HotKeyCommand::ScriptKey;
+  return command;
+}
 
 bool TFrmMain::Running() const { return playback_.Playing() || Recording(); }
 
@@ -221,7 +237,8 @@ void TFrmMain::Tick() {
   ShowPlayerNotices();
   if (exitWhenDone_ && playback_.Player() && playback_.Player()->Finished()) ExitWith(RunOutcome());
   if (emergencyHintShown_ && !playback_.Playing()) ShowEmergencyStopHint(false);
-  if ((recording_.Keys().HotKeysEnabled || Running()) && recording_.Keys().CheckHook())
+  if ((recording_.Keys().HotKeysEnabled || Running() || !scriptKeys_.Rows().empty()) &&
+      recording_.Keys().CheckHook())
     SetStatusText(2, text::kKeyHookReinstalled);
 }
 
@@ -265,6 +282,7 @@ void TFrmMain::RunHotKey(HotKeyCommand command) {
       break;
     case HotKeyCommand::Stop:
     case HotKeyCommand::EmergencyStop: SBStopClick(); break;
+    case HotKeyCommand::ScriptKey: PlayScriptKey(); break;
     case HotKeyCommand::None: break;
   }
 }
@@ -387,6 +405,19 @@ void TFrmMain::SBProcClick() {
   const bool shownInBox = *chosen == document_.FileName && document_.MatchesFile();
   if (BeginRun(play::ScriptSource::File(*chosen, shownInBox), Request(/*withShutdown=*/true)))
     UpdateCaption(*chosen);
+}
+
+void TFrmMain::PlayScriptKey() {
+  const std::optional<setup::ScriptHotKey>& row = scriptKeys_.Fired();
+  // A run or a recording in progress goes on as it was.
+  if (!row || Running()) return;
+  recording_.Pause();
+  // The settings' options, with the row's passes in place of their loops.
+  RunRequest request = Request(/*withShutdown=*/true);
+  request.loops = row->passes;
+  const std::string file = ScriptKeyFile(settingsFolder_, row->script);
+  const bool shownInBox = file == document_.FileName && document_.MatchesFile();
+  if (BeginRun(play::ScriptSource::File(file, shownInBox), request)) UpdateCaption(file);
 }
 
 void TFrmMain::MnuPlayMemoClick() {

@@ -14,6 +14,7 @@
 #include "os/platform.h"
 #include "app/recovery.h"
 #include "app/script_document.h"
+#include "app/script_keys.h"
 #include "setup/settings.h"
 #include "setup/settings_places.h"
 #include "play/playback_session.h"
@@ -189,6 +190,11 @@ class TFrmMain : private RecordSink {
   // exit code of an unattended run) when the script cannot be opened.
   bool BeginRun(const play::ScriptSource& source, const RunRequest& request);
   void StartupAutoPlay();
+  // The script hot keys: their file beside the settings file; the row the
+  // last key fired plays, when nothing plays or records.
+  std::string ScriptKeysPath() const;
+  void LoadScriptKeys();
+  void PlayScriptKey();
 
   // Shows, in the status bar, what the running player reports: a screen
   // that differs from the recorded one, input dropped on its way to an
@@ -206,6 +212,7 @@ class TFrmMain : private RecordSink {
   std::string exeDirectory_;
   ISettingsPlaces* places_;
   std::string settingsFolder_;
+  ScriptKeys scriptKeys_;
   bool emergencyHintShown_ = false;
   std::optional<CommandLine> commandLine_;
   bool exitWhenDone_ = false;   // /exit: the program ends with its run

@@ -89,6 +89,7 @@ bool MainWindowWin::Create() {
   services.screen = [] { return play::SystemInputSink().Screen(); };
   services.desktop = &SystemDesktop();
   logic_ = std::make_unique<TFrmMain>(services);
+  tray_ = std::make_unique<TrayIconWin>(hwnd_, *logic_);
   SetTimer(hwnd_, kRecoveryTimer, 100, nullptr);
   pump_ = std::make_unique<HookPump>(HookPump::Callbacks{
       [this](std::vector<HookEvent>& out) { hooks_->TakeEvents(out); },
@@ -294,6 +295,7 @@ void MainWindowWin::Layout() {
 }
 
 LRESULT MainWindowWin::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (LRESULT r = 0; tray_ && tray_->OnMessage(msg, wParam, lParam, r)) return r;
   switch (msg) {
     case WM_COMMAND:
       if (reinterpret_cast<HWND>(lParam) == memo_) {

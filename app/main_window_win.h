@@ -14,6 +14,7 @@
 #include "app/main_window.h"
 #include "app/recovery_store_win.h"
 #include "app/services_win.h"
+#include "app/tray_icon_win.h"
 #include "auxiliary/about_box_win.h"
 #include "auxiliary/forms_win.h"
 #include "editor/script_box_win.h"
@@ -126,6 +127,7 @@ class MainWindowWin : public IMainView {
   std::unique_ptr<RecoveryStoreWin> recovery_;
   WinSettingsPlaces settingsPlaces_;
   std::unique_ptr<TFrmMain> logic_;
+  std::unique_ptr<TrayIconWin> tray_;  // the notification-area icon while minimised there
   bool captureWanted_ = false;  // recording asked for the mouse capture
   bool quiet_ = false;
   int exitCode_ = 0;

@@ -74,7 +74,7 @@ enum ControlId : int {
 };
 
 enum class Kind { Check, Radio, Edit, HotKey, Label, GlyphButton };
-enum class Parent { Group1, Sheet2 };
+enum class Parent { Group1, Sheet2, Sheet3 };
 
 // A label with width and height 0 takes the size of its text.
 struct Control {
@@ -163,6 +163,27 @@ inline constexpr Control kControls[] = {
     {kIdLabel21, Kind::Label, Parent::Sheet2, "延迟随机浮动：", 8, 322, 0, 0, true},
     {kIdLabel22, Kind::Label, Parent::Sheet2, "%（0 到 50）", 174, 322, 0, 0, true},
 };
+
+// The third page: a row for each script hot key, each a hot-key box, the
+// script file's box, a button that picks the file and the passes box.
+inline constexpr char kTab3Caption[] = "脚本热键";
+inline constexpr int kScriptRows = 12;
+enum ScriptColumn : int { kScriptKey, kScriptFile, kScriptBrowse, kScriptPasses, kScriptColumns };
+inline constexpr int kIdScriptRowFirst = 600;
+// The id of a row's control (row from 0).
+constexpr int ScriptRowId(int row, ScriptColumn column) { return kIdScriptRowFirst + row * kScriptColumns + column; }
+struct ColumnPlace { int x, w, h; };
+inline constexpr ColumnPlace kScriptColumnPlaces[kScriptColumns] = {{8, 84, 20}, {96, 150, 20}, {250, 23, 22},
+                                                                    {278, 31, 20}};
+inline constexpr int kScriptRowTop = 26, kScriptRowStep = 25;
+enum ScriptLabelId : int { kIdLabelScriptKey = 590, kIdLabelScriptFile, kIdLabelScriptPasses, kIdLabelScriptHint };
+inline constexpr Control kScriptLabels[] = {
+    {kIdLabelScriptKey, Kind::Label, Parent::Sheet3, "热键", 8, 8, 0, 0, true},
+    {kIdLabelScriptFile, Kind::Label, Parent::Sheet3, "脚本文件", 96, 8, 0, 0, true},
+    {kIdLabelScriptPasses, Kind::Label, Parent::Sheet3, "遍数", 278, 8, 0, 0, true},
+    {kIdLabelScriptHint, Kind::Label, Parent::Sheet3, "按下热键即播放它的脚本（程序最小化时也可以）", 8, 330, 0, 0, true},
+};
+inline constexpr char kScriptBrowseHint[] = "选择脚本文件";
 
 inline constexpr char kSBLoadHint[] = "打开记录文件";
 

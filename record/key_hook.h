@@ -13,7 +13,9 @@ namespace tesmuro {
 
 // EmergencyStop: the Pause key pressed by the user while something runs
 // (see IsEmergencyStopPress); it ends playback and recording like Stop.
-enum class HotKeyCommand { None, Record, Play, Stop, EmergencyStop };
+// ScriptKey: the key of one of the script hot keys (which one, the caller
+// that matched it keeps).
+enum class HotKeyCommand { None, Record, Play, Stop, EmergencyStop, ScriptKey };
 
 // Modifier bits of a stored hot key (the high byte of a shortcut value).
 inline constexpr uint16_t kHotShift = 0x2000;

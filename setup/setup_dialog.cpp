@@ -226,6 +226,70 @@ void ReadSetupDialog(const SetupDialogState& d, TSettings& s, const NameConversi
 
 namespace {
 
+std::string_view TrimSpaces(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+// "脚本热键第 3 行（Ctrl+F5）不能使用：" and why.
+std::string RowRefusal(size_t row, uint16_t key, std::string_view why) {
+  std::string r = "脚本热键第 " + ToDecU(static_cast<uint32_t>(row + 1)) + " 行";
+  if (const std::string name = ShortcutName(key); !name.empty()) r += "（" + name + "）";
+  return r + "不能使用：" + std::string(why);
+}
+
+}  // namespace
+
+static_assert(std::tuple_size_v<decltype(SetupDialogState::ScriptKeys)> == id::kScriptRows,
+              "the third page has a row for every script hot key");
+
+bool ScriptKeyBoxes::Blank() const { return (key & 0xFFu) == 0 && TrimSpaces(script).empty(); }
+
+void FillScriptKeys(SetupDialogState& d, std::span<const ScriptHotKey> rows) {
+  for (size_t i = 0; i < d.ScriptKeys.size(); ++i) {
+    ScriptKeyBoxes& b = d.ScriptKeys[i];
+    b = ScriptKeyBoxes{};
+    if (i >= rows.size()) continue;
+    b.key = rows[i].key;
+    b.script = rows[i].script;
+    b.passes = ToDec(rows[i].passes);
+  }
+}
+
+ScriptKeysRead ReadScriptKeys(const SetupDialogState& d, const std::function<bool(uint16_t)>& systemRefuses) {
+  const HotKeys hotKeys{.record = d.HotKeyRec, .play = d.HotKeyStart, .stop = d.HotKeyStop};
+  // Every row of the page, the blank ones without a key, so that a clash
+  // names the row as the page numbers it.
+  std::vector<ScriptHotKey> all(d.ScriptKeys.size());
+  ScriptKeysRead read;
+  for (size_t i = 0; i < d.ScriptKeys.size(); ++i) {
+    const ScriptKeyBoxes& b = d.ScriptKeys[i];
+    if (b.Blank()) continue;
+    ScriptHotKey& row = all[i];
+    row.key = b.key;
+    row.script = std::string(TrimSpaces(b.script));
+    const std::optional<int32_t> passes = TryParseInteger(b.passes);
+    std::string why;
+    if (!passes || *passes < 1)
+      why = "遍数必须是 1 到 2147483647 之间的整数：'" + b.passes + "'";
+    else
+      row.passes = *passes;
+    if (why.empty()) why = ScriptHotKeyProblem(all, i, hotKeys);
+    if (why.empty() && systemRefuses && systemRefuses(row.key)) why = "这个热键已被系统或其他程序占用";
+    if (!why.empty()) {
+      read.rows.clear();
+      read.refusal = RowRefusal(i, b.key, why);
+      read.row = static_cast<int>(i);
+      return read;
+    }
+    read.rows.push_back(row);
+  }
+  return read;
+}
+
+namespace {
+
 constexpr uint16_t kShortcutShift = 0x2000, kShortcutCtrl = 0x4000, kShortcutAlt = 0x8000;
 
 bool IsExtendedKey(uint8_t vk) {

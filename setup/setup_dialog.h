@@ -4,6 +4,7 @@
 // state in and out of its controls.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -13,10 +14,22 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
+#include "setup/script_hotkeys.h"
 #include "setup/settings.h"
 
 namespace tesmuro::setup {
+
+// A row of the third page (脚本热键) as its controls hold it.
+struct ScriptKeyBoxes {
+  uint16_t key = 0;          // the hot-key box's shortcut code (0: none)
+  std::string script;        // the script file box, UTF-8
+  std::string passes = "1";  // the passes box
+  // Neither a key nor a script: the row is not used, whatever its passes.
+  bool Blank() const;
+  bool operator==(const ScriptKeyBoxes&) const = default;
+};
 
 // What the user sees in the dialog. Check boxes and radio buttons are known
 // by their control ids (forms/setup_form.h): `checked` holds those that are
@@ -42,6 +55,8 @@ struct SetupDialogState {
   std::string EditMoveInterval;  // the least time between recorded moves, ms
   std::string EditMoveDistance;  // the least distance between recorded moves, pixels
   std::string EditJitter;        // the random share of every delay, percent
+  // The third page's rows, top to bottom.
+  std::array<ScriptKeyBoxes, kMaxScriptHotKeys> ScriptKeys{};
 
   bool Checked(int control) const { return checked.contains(control); }
   void Check(int control, bool on) {
@@ -189,6 +204,25 @@ SetupDialogState FillSetupDialog(const TSettings& s, const NameConversion& ansiT
 // WaitOutOfRange: the steps before it have been applied, it and the later
 // ones have not.
 void ReadSetupDialog(const SetupDialogState& d, TSettings& s, const NameConversion& utf8ToAnsi);
+
+// Puts the script hot keys into the third page's rows, in order; the rows
+// after them are blank, with one pass.
+void FillScriptKeys(SetupDialogState& d, std::span<const ScriptHotKey> rows);
+
+// The third page read back: the rows that are not blank, in the page's
+// order, or why the first row that cannot be had cannot be. A row is refused
+// when its passes are not a whole number from 1 to 2147483647, or for what
+// ScriptHotKeyProblem finds against the first page's three hot keys and the
+// rows above it; then, when `systemRefuses` is given, when it says the
+// system will not give the program that key (another program holds it).
+// Script names are taken without the spaces around them.
+struct ScriptKeysRead {
+  std::vector<ScriptHotKey> rows;
+  std::string refusal;  // empty: every row can be had
+  int row = -1;         // the refused row of the page, from 0; -1: none
+};
+ScriptKeysRead ReadScriptKeys(const SetupDialogState& d,
+                              const std::function<bool(uint16_t shortcut)>& systemRefuses = {});
 
 // The hot-key box's own value: the virtual key in the low byte and the
 // system's HOTKEYF_* bits (Shift 1, Ctrl 2, Alt 4, extended key 8) in the

@@ -9,6 +9,7 @@
 
 #include "ui/file_dialog_win.h"
 #include "ui/glyphs_win.h"
+#include "ui/message_box.h"
 #include "ui/win_util_win.h"
 #include "ui/window_proc_win.h"
 #include "forms/aux_forms.h"
@@ -98,8 +99,8 @@ void SetupDialogWin::BuildControls() {
   // the end of that order below.
   tabs_ = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | WS_CLIPSIBLINGS,
                           0, 0, 0, 0, hwnd_, Id(layout::kIdPageControl), inst, nullptr);
-  const char* tabCaptions[] = {layout::kTab1Caption, layout::kTab2Caption};
-  for (int i = 0; i < 2; ++i) {
+  const char* tabCaptions[] = {layout::kTab1Caption, layout::kTab2Caption, layout::kTab3Caption};
+  for (int i = 0; i < 3; ++i) {
     std::wstring t = Wide(tabCaptions[i]);
     TCITEMW item{};
     item.mask = TCIF_TEXT;
@@ -112,6 +113,7 @@ void SetupDialogWin::BuildControls() {
                            0, 0, 0, 0, sheets_[0], Id(layout::kIdGroupBox1), inst, nullptr);
   for (const auto& c : layout::kControls) {
     HWND parent = c.parent == layout::Parent::Sheet2 ? sheets_[1] : sheets_[0];
+    if (c.parent == layout::Parent::Sheet3) parent = sheets_[2];
     HWND h = CreateWindowExW(ExStyleOf(c.kind), ClassOf(c.kind), Wide(c.caption).c_str(), StyleOf(c), 0, 0, 0, 0,
                              parent, Id(c.id), inst, nullptr);
     items_[c.id] = h;
@@ -120,6 +122,7 @@ void SetupDialogWin::BuildControls() {
       // A key alone or with Shift alone is taken without modifiers.
       SendMessageW(h, HKM_SETRULES, HKCOMB_NONE | HKCOMB_S, MAKELPARAM(0, 0));
   }
+  BuildScriptRows(inst);
   items_[layout::kIdBitBtn1] =
       CreateWindowExW(0, L"BUTTON", Wide(layout::kBitBtn1Caption).c_str(),
                       WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_DEFPUSHBUTTON, 0, 0, 0, 0, hwnd_,
@@ -142,6 +145,13 @@ void SetupDialogWin::BuildControls() {
   ti.uId = reinterpret_cast<UINT_PTR>(Item(layout::kIdSBLoad));
   ti.lpszText = hint.data();
   SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+  std::wstring browseHint = Wide(layout::kScriptBrowseHint);
+  ti.hwnd = sheets_[2];
+  ti.lpszText = browseHint.data();
+  for (int row = 0; row < layout::kScriptRows; ++row) {
+    ti.uId = reinterpret_cast<UINT_PTR>(Item(layout::ScriptRowId(row, layout::kScriptBrowse)));
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+  }
   UpdateRadioTabStops();
 }
 
@@ -170,17 +180,9 @@ void SetupDialogWin::Layout() {
       x += layout::kGroupLeft;
       y += layout::kGroupTop;
     }
-    int w = S(c.w), hgt = S(c.h);
-    if (c.kind == layout::Kind::Label && c.w == 0) {
-      // The label takes the size of its text.
-      const std::wstring t = Wide(c.caption);
-      SIZE size{};
-      GetTextExtentPoint32W(dc, t.c_str(), static_cast<int>(t.size()), &size);
-      w = size.cx;
-      hgt = size.cy;
-    }
-    MoveWindow(h, S(x), S(y), w, hgt, TRUE);
+    PlaceLabel(dc, h, x, y, c.w, c.h);
   }
+  LayoutScriptRows(dc);
   SelectObject(dc, oldFont);
   ReleaseDC(hwnd_, dc);
 
@@ -202,6 +204,11 @@ void SetupDialogWin::Layout() {
     bitmaps_.push_back(p.bmp);
     SendMessageW(Item(p.id), BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(p.bmp));
   }
+  // The rows' file buttons share one picture.
+  bitmaps_.push_back(DrawGlyph(forms::main::Glyph::Load, glyph));
+  for (int row = 0; row < layout::kScriptRows; ++row)
+    SendMessageW(Item(layout::ScriptRowId(row, layout::kScriptBrowse)), BM_SETIMAGE, IMAGE_BITMAP,
+                 reinterpret_cast<LPARAM>(bitmaps_.back()));
   for (HBITMAP b : old) DeleteObject(b);
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
@@ -234,12 +241,15 @@ void SetupDialogWin::UpdateRadioTabStops() {
 }
 
 void SetupDialogWin::ShowPage(int index) {
-  if (index < 0 || index > 1) return;
+  if (index < 0 || index > 2) return;
   SendMessageW(tabs_, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
   HWND focus = GetFocus();
-  const bool focusOnHidden = focus && IsChild(sheets_[1 - index], focus);
+  bool focusOnHidden = false;
+  for (int i = 0; i < 3; ++i)
+    if (i != index && focus && IsChild(sheets_[i], focus)) focusOnHidden = true;
   ShowWindow(sheets_[index], SW_SHOW);
-  ShowWindow(sheets_[1 - index], SW_HIDE);
+  for (int i = 0; i < 3; ++i)
+    if (i != index) ShowWindow(sheets_[i], SW_HIDE);
   if (focusOnHidden) SetFocus(tabs_);
 }
 
@@ -267,6 +277,7 @@ void SetupDialogWin::SetState(const setup::SetupDialogState& d) {
             SetChecked(f.control, d.Checked(f.control));
         },
         f.link);
+  PutScriptKeys(d);
   UpdateRadioTabStops();
 }
 
@@ -281,6 +292,7 @@ setup::SetupDialogState SetupDialogWin::State() {
             d.Check(f.control, Checked(f.control));
         },
         f.link);
+  GetScriptKeys(d);
   return d;
 }
 
@@ -304,6 +316,15 @@ void SetupDialogWin::Confirm() {
   auto show = [this](std::string_view text, std::string_view caption, unsigned style) {
     return MessageBoxW(hwnd_, Wide(text).c_str(), Wide(caption).c_str(), style);
   };
+  // A script hot key that cannot be had keeps the dialog open, with nothing saved.
+  const setup::ScriptKeysRead keys =
+      setup::ReadScriptKeys(State(), [this](uint16_t shortcut) { return SystemRefuses(shortcut); });
+  if (!keys.refusal.empty()) {
+    ShowPage(2);
+    show(keys.refusal, text::kNotice, MB_OK | MB_ICONWARNING);
+    SetFocus(Item(layout::ScriptRowId(keys.row, layout::kScriptKey)));
+    return;
+  }
   try {
     // The box then shows whether the program really starts with the system,
     // and the settings record keeps that.
@@ -340,7 +361,12 @@ void SetupDialogWin::OnCommand(int id, int code) {
     case layout::kIdRdLoopTime:
       if (code == BN_CLICKED) UpdateRadioTabStops();
       break;
-    default: break;
+    default:
+      if (const int row = (id - layout::kIdScriptRowFirst) / layout::kScriptColumns;
+          id >= layout::kIdScriptRowFirst && row < layout::kScriptRows &&
+          id == layout::ScriptRowId(row, layout::kScriptBrowse) && code == BN_CLICKED && showing_)
+        ScriptBrowseClick(row);
+      break;
   }
 }
 
@@ -384,6 +410,101 @@ LRESULT SetupDialogWin::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     default:
       return DefWindowProcW(hwnd_, msg, wParam, lParam);
   }
+}
+
+void SetupDialogWin::PlaceLabel(HDC dc, HWND h, int x, int y, int w, int hgt) {
+  auto S = [&](int v) { return Scale(v, dpi_); };
+  int width = S(w), height = S(hgt);
+  wchar_t cls[16] = {};
+  GetClassNameW(h, cls, 16);
+  if (w == 0 && lstrcmpiW(cls, L"STATIC") == 0) {
+    // The label takes the size of its text.
+    const std::wstring t = WindowText(h);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, t.c_str(), static_cast<int>(t.size()), &size);
+    width = size.cx;
+    height = size.cy;
+  }
+  MoveWindow(h, S(x), S(y), width, height, TRUE);
+}
+
+// ---- the third page: script hot keys ----
+
+void SetupDialogWin::BuildScriptRows(HINSTANCE inst) {
+  auto Id = [](int id) { return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)); };
+  for (const auto& c : layout::kScriptLabels)
+    items_[c.id] = CreateWindowExW(0, L"STATIC", Wide(c.caption).c_str(), StyleOf(c), 0, 0, 0, 0, sheets_[2],
+                                   Id(c.id), inst, nullptr);
+  // Row by row, in the tab order: key, file, passes (the file button is a
+  // picture button, which the keyboard does not stop at).
+  for (int row = 0; row < layout::kScriptRows; ++row) {
+    const int key = layout::ScriptRowId(row, layout::kScriptKey);
+    const int file = layout::ScriptRowId(row, layout::kScriptFile);
+    const int browse = layout::ScriptRowId(row, layout::kScriptBrowse);
+    const int passes = layout::ScriptRowId(row, layout::kScriptPasses);
+    items_[key] = CreateWindowExW(WS_EX_CLIENTEDGE, HOTKEY_CLASSW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP,
+                                  0, 0, 0, 0, sheets_[2], Id(key), inst, nullptr);
+    SendMessageW(items_[key], HKM_SETRULES, HKCOMB_NONE | HKCOMB_S, MAKELPARAM(0, 0));
+    items_[file] = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                                   WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, 0, 0, 0, 0,
+                                   sheets_[2], Id(file), inst, nullptr);
+    SendMessageW(items_[file], EM_SETLIMITTEXT, 0, 0);
+    items_[browse] = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_BITMAP | WS_GROUP,
+                                     0, 0, 0, 0, sheets_[2], Id(browse), inst, nullptr);
+    items_[passes] = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                                     WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, 0, 0, 0, 0,
+                                     sheets_[2], Id(passes), inst, nullptr);
+    SendMessageW(items_[passes], EM_SETLIMITTEXT, 16, 0);
+  }
+}
+
+void SetupDialogWin::LayoutScriptRows(HDC dc) {
+  for (const auto& c : layout::kScriptLabels) PlaceLabel(dc, Item(c.id), c.x, c.y, c.w, c.h);
+  for (int row = 0; row < layout::kScriptRows; ++row)
+    for (int col = 0; col < layout::kScriptColumns; ++col) {
+      const auto& place = layout::kScriptColumnPlaces[col];
+      const int y = layout::kScriptRowTop + row * layout::kScriptRowStep;
+      PlaceLabel(dc, Item(layout::ScriptRowId(row, static_cast<layout::ScriptColumn>(col))), place.x, y, place.w,
+                 place.h);
+    }
+}
+
+void SetupDialogWin::PutScriptKeys(const setup::SetupDialogState& d) {
+  for (int row = 0; row < layout::kScriptRows; ++row) {
+    const setup::ScriptKeyBoxes& b = d.ScriptKeys[static_cast<size_t>(row)];
+    Put(layout::ScriptRowId(row, layout::kScriptKey), b.key);
+    Put(layout::ScriptRowId(row, layout::kScriptFile), b.script);
+    Put(layout::ScriptRowId(row, layout::kScriptPasses), b.passes);
+  }
+}
+
+void SetupDialogWin::GetScriptKeys(setup::SetupDialogState& d) const {
+  for (int row = 0; row < layout::kScriptRows; ++row) {
+    setup::ScriptKeyBoxes& b = d.ScriptKeys[static_cast<size_t>(row)];
+    Get(layout::ScriptRowId(row, layout::kScriptKey), b.key);
+    Get(layout::ScriptRowId(row, layout::kScriptFile), b.script);
+    Get(layout::ScriptRowId(row, layout::kScriptPasses), b.passes);
+  }
+}
+
+void SetupDialogWin::ScriptBrowseClick(int row) {
+  HWND edit = Item(layout::ScriptRowId(row, layout::kScriptFile));
+  if (auto name = AskOpenFileName(hwnd_, layout::kOpenDlgFilter, layout::kOpenDlgDefaultExt))
+    SetWindowTextW(edit, name->c_str());
+  SetFocus(edit);
+}
+
+bool SetupDialogWin::SystemRefuses(uint16_t shortcut) {
+  // Held for a moment by the dialog itself: the system refuses a key that
+  // another program has registered, or that it keeps for itself.
+  constexpr int kProbeId = 0xBF00;
+  UINT mods = 0;
+  if (shortcut & 0x2000) mods |= MOD_SHIFT;
+  if (shortcut & 0x4000) mods |= MOD_CONTROL;
+  if (shortcut & 0x8000) mods |= MOD_ALT;
+  if (!RegisterHotKey(hwnd_, kProbeId, mods, shortcut & 0xFFu)) return true;
+  UnregisterHotKey(hwnd_, kProbeId);
+  return false;
 }
 
 }  // namespace tesmuro::win

@@ -42,6 +42,14 @@ class SetupDialogWin : public setup::ISetupDialog {
   void Confirm();
   void End(int result);
   void SBLoadClick();
+  // The third page: the rows' controls, a row's file button, and whether the
+  // system gives the program a key (another program may hold it).
+  void BuildScriptRows(HINSTANCE inst);
+  void LayoutScriptRows(HDC dc);
+  void ScriptBrowseClick(int row);
+  bool SystemRefuses(uint16_t shortcut);
+  void PutScriptKeys(const setup::SetupDialogState& d);
+  void GetScriptKeys(setup::SetupDialogState& d) const;
   void UpdateRadioTabStops();
   HWND Item(int id) const;
   bool Checked(int id) const;
@@ -51,11 +59,13 @@ class SetupDialogWin : public setup::ISetupDialog {
   void Put(int id, uint16_t shortcut);
   void Get(int id, std::string& text) const;
   void Get(int id, uint16_t& shortcut) const;
+  // A label's size: its text's, where the layout gives none.
+  void PlaceLabel(HDC dc, HWND h, int x, int y, int w, int hgt);
 
   Application& app_;
   HWND hwnd_ = nullptr;
   HWND tabs_ = nullptr;
-  HWND sheets_[2] = {nullptr, nullptr};
+  HWND sheets_[3] = {nullptr, nullptr, nullptr};
   HWND group_ = nullptr;
   HWND tooltip_ = nullptr;
   HWND focus_ = nullptr;  // the control that had the focus when the dialog was last active

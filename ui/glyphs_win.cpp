@@ -1,6 +1,7 @@
 #include "ui/glyphs_win.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace tesmuro::win {
 namespace {
@@ -143,6 +144,57 @@ HBITMAP DrawGlyph(Glyph glyph, int size) {
   SelectObject(dc, old);
   DeleteDC(dc);
   return bmp;
+}
+
+HICON DrawGlyphIcon(Glyph glyph, int size) {
+  // Drawn on a colour no glyph uses, which then becomes the transparent part.
+  constexpr COLORREF kKey = RGB(255, 0, 255);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = size;
+  bi.bmiHeader.biHeight = -size;  // top-down
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP color = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!color) return nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  auto old = SelectObject(dc, color);
+  RECT all{0, 0, size, size};
+  HBRUSH key = CreateSolidBrush(kKey);
+  FillRect(dc, &all, key);
+  DeleteObject(key);
+  Paint(Pen16{dc, size}, glyph);
+  GdiFlush();
+  SelectObject(dc, old);
+  DeleteDC(dc);
+
+  // One bit a pixel, rows padded to 16 bits: set where the glyph is not.
+  const int stride = ((size + 15) / 16) * 2;
+  std::vector<BYTE> mask(static_cast<size_t>(stride) * size, 0);
+  auto* px = static_cast<DWORD*>(bits);
+  const DWORD keyPixel = 0x00FF00FF;  // kKey as the DIB holds it (blue, green, red)
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size; ++x) {
+      DWORD& p = px[y * size + x];
+      if ((p & 0x00FFFFFF) == keyPixel) {
+        p = 0;
+        mask[static_cast<size_t>(y) * stride + x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
+      } else {
+        p |= 0xFF000000;
+      }
+    }
+  }
+  HBITMAP maskBmp = CreateBitmap(size, size, 1, 1, mask.data());
+  ICONINFO ii{};
+  ii.fIcon = TRUE;
+  ii.hbmMask = maskBmp;
+  ii.hbmColor = color;
+  HICON icon = CreateIconIndirect(&ii);
+  DeleteObject(maskBmp);
+  DeleteObject(color);
+  return icon;
 }
 
 }  // namespace tesmuro::win

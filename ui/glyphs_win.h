@@ -9,5 +9,7 @@ namespace tesmuro::win {
 
 // A bitmap of size x size pixels on the button face colour; the caller owns it.
 HBITMAP DrawGlyph(forms::main::Glyph glyph, int size);
+// The same picture as an icon, transparent around it; the caller owns it.
+HICON DrawGlyphIcon(forms::main::Glyph glyph, int size);
 
 }  // namespace tesmuro::win

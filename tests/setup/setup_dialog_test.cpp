@@ -432,5 +432,90 @@ TEST(SetupMapping, TheRandomShareAndMoveBoxesTakeWholeNumbersWithinTheirRanges) 
   }
 }
 
+// ---- the third page: script hot keys ----
+
+constexpr uint16_t kCtrl = 0x4000, kF5 = 0x74, kF6 = 0x75, kF9 = 0x78;
+
+TEST(SetupScriptKeys, FillAndReadBackKeepTheRowsAndSkipBlankOnes) {
+  const ScriptHotKey rows[] = {{kCtrl | kF5, "C:\\a.crec", 1}, {kF6, "脚本\\b.crec", 2147483647}};
+  SetupDialogState d = FillSetupDialog(ConstructionSettings(), Same);
+  FillScriptKeys(d, rows);
+  EXPECT_EQ(d.ScriptKeys[0], (ScriptKeyBoxes{kCtrl | kF5, "C:\\a.crec", "1"}));
+  EXPECT_EQ(d.ScriptKeys[1], (ScriptKeyBoxes{kF6, "脚本\\b.crec", "2147483647"}));
+  for (size_t i = 2; i < d.ScriptKeys.size(); ++i) EXPECT_EQ(d.ScriptKeys[i], ScriptKeyBoxes{}) << i;
+  EXPECT_EQ(d, [&] {
+    SetupDialogState refilled = d;
+    FillScriptKeys(refilled, rows);  // filling again leaves nothing of the old rows
+    return refilled;
+  }());
+
+  ScriptKeysRead read = ReadScriptKeys(d);
+  EXPECT_EQ(read.refusal, "");
+  EXPECT_EQ(read.row, -1);
+  EXPECT_EQ(read.rows, (std::vector<ScriptHotKey>(std::begin(rows), std::end(rows))));
+
+  // A blank row between two used ones, whatever its passes; spaces around a name go.
+  d.ScriptKeys[1] = ScriptKeyBoxes{0, "  ", "x"};
+  d.ScriptKeys[5] = ScriptKeyBoxes{kF9, " c.crec ", " 7"};
+  read = ReadScriptKeys(d);
+  EXPECT_EQ(read.refusal, "");
+  EXPECT_EQ(read.rows, (std::vector<ScriptHotKey>{rows[0], {kF9, "c.crec", 7}}));
+}
+
+TEST(SetupScriptKeys, ARowThatCannotBeHadIsRefusedNamingItAndWhy) {
+  SetupDialogState base = FillSetupDialog(ConstructionSettings(), Same);
+  base.HotKeyStart = kCtrl | kF9;
+  base.HotKeyStop = kF6;
+  base.ScriptKeys[0] = {kCtrl | kF5, "a.crec", "1"};
+  const struct {
+    ScriptKeyBoxes row;  // the page's third row
+    const char* refusal;
+  } cases[] = {
+      {{kCtrl | kF9, "b.crec", "1"}, "脚本热键第 3 行（Ctrl+F9）不能使用：与开始播放键相同"},
+      {{kF6, "b.crec", "1"}, "脚本热键第 3 行（F6）不能使用：与停止键相同"},
+      {{kCtrl | kF5, "b.crec", "1"}, "脚本热键第 3 行（Ctrl+F5）不能使用：与第 1 行的热键相同"},
+      {{0x13, "b.crec", "1"}, "脚本热键第 3 行（Pause）不能使用：Pause 是紧急停止键"},
+      {{0, "b.crec", "1"}, "脚本热键第 3 行不能使用：没有热键"},
+      {{kF5, "", "1"}, "脚本热键第 3 行（F5）不能使用：没有脚本文件"},
+      {{kF5, "b.crec", "0"}, "脚本热键第 3 行（F5）不能使用：遍数必须是 1 到 2147483647 之间的整数：'0'"},
+      {{kF5, "b.crec", "2147483648"},
+       "脚本热键第 3 行（F5）不能使用：遍数必须是 1 到 2147483647 之间的整数：'2147483648'"},
+      {{kF5, "b.crec", ""}, "脚本热键第 3 行（F5）不能使用：遍数必须是 1 到 2147483647 之间的整数：''"},
+  };
+  for (const auto& c : cases) {
+    SetupDialogState d = base;
+    d.ScriptKeys[2] = c.row;
+    const ScriptKeysRead read = ReadScriptKeys(d, [](uint16_t) { return false; });
+    EXPECT_EQ(read.refusal, c.refusal);
+    EXPECT_EQ(read.row, 2) << c.refusal;
+    EXPECT_TRUE(read.rows.empty()) << c.refusal;
+  }
+}
+
+TEST(SetupScriptKeys, TheSystemIsAskedOnlyAboutKeysThatPassEveryOtherCheck) {
+  SetupDialogState d = FillSetupDialog(ConstructionSettings(), Same);
+  d.HotKeyRec = kF9;
+  d.ScriptKeys[0] = {kCtrl | kF5, "a.crec", "1"};
+  d.ScriptKeys[1] = {kF9, "b.crec", "1"};  // the Record key's
+  d.ScriptKeys[3] = {kF6, "c.crec", "1"};
+  std::vector<uint16_t> asked;
+  ScriptKeysRead read = ReadScriptKeys(d, [&](uint16_t key) {
+    asked.push_back(key);
+    return false;
+  });
+  EXPECT_EQ(read.refusal, "脚本热键第 2 行（F9）不能使用：与开始录制键相同");
+  EXPECT_EQ(asked, (std::vector<uint16_t>{kCtrl | kF5}));
+
+  d.ScriptKeys[1] = {};
+  asked.clear();
+  read = ReadScriptKeys(d, [&](uint16_t key) {
+    asked.push_back(key);
+    return key == kF6;  // another program holds it
+  });
+  EXPECT_EQ(read.refusal, "脚本热键第 4 行（F6）不能使用：这个热键已被系统或其他程序占用");
+  EXPECT_EQ(read.row, 3);
+  EXPECT_EQ(asked, (std::vector<uint16_t>{kCtrl | kF5, kF6}));
+}
+
 }  // namespace
 }  // namespace tesmuro::setup

@@ -265,5 +265,67 @@ TEST_F(SoftwareSetupTest, ASecondOpeningWhileTheDialogIsOpenDoesNothing) {
   EXPECT_EQ(w.Settings.LoopCount, 42);
 }
 
+// ---- the third page: script hot keys ----
+
+TEST_F(SoftwareSetupTest, ConfirmWritesTheRowsBesideTheSettingsAndTheirKeysWorkAtOnce) {
+  dir.Write("Quorlin.qlset", FormatSettings(OnDisk()));
+  TFrmMain w(Services());
+  dialog.user = [](SetupDialogState& d) {
+    d.ScriptKeys[1] = {0x4000 | 0x74, "C:\\脚本\\daily.crec", "2"};  // a blank row above it
+    return setup::kResultConfirm;
+  };
+  w.MnuSoftwareSetupClick();
+  EXPECT_TRUE(view.boxes.empty());
+  const setup::ScriptHotKey row{0x4000 | 0x74, "C:\\脚本\\daily.crec", 2};
+  EXPECT_EQ(dir.Read(setup::kScriptHotKeysFileName), setup::FormatScriptHotKeys(std::span(&row, 1)));
+  TSettings expected = OnDisk();
+  expected.AutoFileName = "A(U(old.crec))";
+  EXPECT_EQ(FileBytes(), FormatSettings(expected)) << "the settings file keeps its layout";
+
+  KeyHookEvent ctrlF5;
+  ctrlF5.message = 0x100;
+  ctrlF5.vk = 0x74;
+  ctrlF5.modifiers = ctrlF5.realModifiers = 0x4000;
+  EXPECT_EQ(w.OnKeyEvent(ctrlF5), HotKeyCommand::ScriptKey);
+
+  // The next opening shows the row where the file has it: first.
+  dialog.user = nullptr;
+  w.MnuSoftwareSetupClick();
+  EXPECT_EQ(dialog.shown.ScriptKeys[0], (setup::ScriptKeyBoxes{0x4000 | 0x74, "C:\\脚本\\daily.crec", "2"}));
+  EXPECT_TRUE(dialog.shown.ScriptKeys[1].Blank());
+}
+
+TEST_F(SoftwareSetupTest, ADamagedRowsFileKeepsWhatCanBeReadAndIsRewrittenOnlyWhenTheUserConfirms) {
+  const std::string damaged = "# rows\r\nCtrl+F5\t1\ta.crec\r\nCtrl+Nothing\t1\tb.crec\r\nAlt+Q\t0\tc.crec\r\n"
+                              "F7\t4\td.crec\r\n";
+  dir.Write("Quorlin.qlset", FormatSettings(OnDisk()));
+  dir.Write(setup::kScriptHotKeysFileName, damaged);
+  TFrmMain w(Services());
+  ASSERT_EQ(view.boxes.size(), 1u);
+  const std::string& said = view.boxes[0].text;
+  EXPECT_NE(said.find(dir.File(setup::kScriptHotKeysFileName)), std::string::npos) << said;
+  EXPECT_NE(said.find("第 3 行"), std::string::npos) << said;
+  EXPECT_NE(said.find("第 4 行"), std::string::npos) << said;
+  EXPECT_EQ(said.find("第 2 行"), std::string::npos) << said;
+  EXPECT_EQ(said.find("第 5 行"), std::string::npos) << said;
+
+  // Opened and given up: the rows that could be read were shown, the file stays.
+  view.boxes.clear();
+  dialog.user = nullptr;
+  w.MnuSoftwareSetupClick();
+  EXPECT_EQ(view.boxes.size(), 1u) << "the opening says it again";
+  EXPECT_EQ(dialog.shown.ScriptKeys[0].script, "a.crec");
+  EXPECT_EQ(dialog.shown.ScriptKeys[1].script, "d.crec");
+  EXPECT_EQ(dialog.shown.ScriptKeys[1].passes, "4");
+  EXPECT_TRUE(dialog.shown.ScriptKeys[2].Blank());
+  EXPECT_EQ(dir.Read(setup::kScriptHotKeysFileName), damaged);
+
+  // Confirmed: the rows as shown replace the file.
+  dialog.user = [](SetupDialogState&) { return setup::kResultConfirm; };
+  w.MnuSoftwareSetupClick();
+  const setup::ScriptHotKey rows[] = {{0x4000 | 0x74, "a.crec", 1}, {0x76, "d.crec", 4}};
+  EXPECT_EQ(dir.Read(setup::kScriptHotKeysFileName), setup::FormatScriptHotKeys(rows));
+}
+
 }  // namespace
 }  // namespace tesmuro
