@@ -147,8 +147,10 @@ SectionEnd
 Section /o "un.删除设置"
   ; A copy that could write beside itself kept them there; an installed one keeps them with the user.
   Delete "$INSTDIR\Quorlin.qlset"
+  Delete "$INSTDIR\Quorlin.qlkeys"
   SetShellVarContext current
   Delete "$APPDATA\${PRODUCT}\Quorlin.qlset"
+  Delete "$APPDATA\${PRODUCT}\Quorlin.qlkeys"
   RMDir "$APPDATA\${PRODUCT}"
 SectionEnd
 
