@@ -409,8 +409,10 @@ void TFrmMain::SBProcClick() {
 
 void TFrmMain::PlayScriptKey() {
   const std::optional<setup::ScriptHotKey>& row = scriptKeys_.Fired();
-  // A run or a recording in progress goes on as it was.
+  // A run or a recording in progress goes on as it was; in the settings
+  // dialog the key may be being typed into a row.
   if (!row || Running()) return;
+  if (const setup::ISetupDialog* dialog = view_.SetupDialog(); dialog && dialog->Showing()) return;
   recording_.Pause();
   // The settings' options, with the row's passes in place of their loops.
   RunRequest request = Request(/*withShutdown=*/true);

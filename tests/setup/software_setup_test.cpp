@@ -288,11 +288,17 @@ TEST_F(SoftwareSetupTest, ConfirmWritesTheRowsBesideTheSettingsAndTheirKeysWorkA
   ctrlF5.modifiers = ctrlF5.realModifiers = 0x4000;
   EXPECT_EQ(w.OnKeyEvent(ctrlF5), HotKeyCommand::ScriptKey);
 
-  // The next opening shows the row where the file has it: first.
-  dialog.user = nullptr;
+  // The next opening shows the row where the file has it: first. Typing
+  // its key into a box of the dialog plays nothing.
+  dialog.user = [&](SetupDialogState&) {
+    w.RunHotKey(w.OnKeyEvent(ctrlF5));
+    return setup::kResultGiveUp;
+  };
   w.MnuSoftwareSetupClick();
   EXPECT_EQ(dialog.shown.ScriptKeys[0], (setup::ScriptKeyBoxes{0x4000 | 0x74, "C:\\脚本\\daily.crec", "2"}));
   EXPECT_TRUE(dialog.shown.ScriptKeys[1].Blank());
+  EXPECT_EQ(w.Playback().Player(), nullptr);
+  EXPECT_TRUE(view.boxes.empty());
 }
 
 TEST_F(SoftwareSetupTest, ADamagedRowsFileKeepsWhatCanBeReadAndIsRewrittenOnlyWhenTheUserConfirms) {
