@@ -58,7 +58,7 @@ test_alone_in_an_empty_folder_it_starts_without_a_box_and_writes_the_defaults() 
   drv absent --pid "$APP_PID" --class '#32770' --for 1000
   # The first start writes the construction values: the five recording switches on, speed 100 %,
   # positions follow their windows, waits of 10 s.
-  write_settings "$TEST_DIR/defaults" 1 1 1 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 "" 0 0 0 1 1 100 0 0 0 1 10
+  write_settings "$TEST_DIR/defaults" 1 1 1 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 "" 0 0 0 1 1 100 0 0 0 1 10 0 0 0 0
   assert_same_file "$TEST_DIR/defaults" "$dir/Quorlin.qlset" "the settings written at the first start"
   # A portable copy keeps everything beside itself.
   assert_file_absent "$roaming/Tesmuro" "a portable copy wrote to %APPDATA%"

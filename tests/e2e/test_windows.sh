@@ -97,7 +97,7 @@ test_settings_dialog_applies_on_confirm_and_reports_a_bad_number() {
   drv click "${dlg[@]}" --id 1 >/dev/null
   wait_output 0 "dialog closed" drv info "${dlg[@]}" --field visible
   assert_eq 12 "$(sed -n 7p "$WIN_DIR/Quorlin.qlset" | tr -d '\r')" "loop count line"
-  assert_eq 32 "$(wc -l <"$WIN_DIR/Quorlin.qlset" | tr -d ' ')" "line count of the settings file"
+  assert_eq 36 "$(wc -l <"$WIN_DIR/Quorlin.qlset" | tr -d ' ')" "line count of the settings file"
   assert_eq 100 "$(sed -n 27p "$WIN_DIR/Quorlin.qlset" | tr -d '\r')" "speed line of a file that had none"
   assert_eq 0 "$(sed -n 30p "$WIN_DIR/Quorlin.qlset" | tr -d '\r')" "the Play hot key asks for a file"
 
