@@ -412,6 +412,7 @@ void MainWindowWin::OnCommand(int id) {
     case layout::kMnuFind: SetFocus(memo_), memoText_->Find(); break;
     case layout::kMnuFindNext: SetFocus(memo_), memoText_->FindNext(); break;
     case layout::kMnuGoToLine: SetFocus(memo_), memoText_->GoToLine(); break;
+    case layout::kMnuThinMoves: Guard([&] { ThinMoves(); }); break;
     default:
       // Commands that this build does not offer yet do nothing.
       break;

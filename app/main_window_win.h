@@ -87,6 +87,9 @@ class MainWindowWin : public IMainView {
   void BuildAccelerators();
   void Layout();
   void OnCommand(int id);
+  // 精简移动 on the script box, refused while recording or playing
+  // (app/thin_moves_command_win.cpp).
+  void ThinMoves();
   void OnClose();
   void OnHookEvents();
   // While the window holds the mouse capture (recording), a press on one of

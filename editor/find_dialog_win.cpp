@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "editor/thin_prompt.h"
 #include "ui/message_box.h"
 #include "ui/win_util_win.h"
 #include "ui/window_proc_win.h"
@@ -154,6 +155,44 @@ INT_PTR CALLBACK GoToProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) noex
   }
 }
 
+struct ToleranceState {
+  int32_t value;
+};
+
+INT_PTR CALLBACK ToleranceProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+  auto* st = win::DialogObject<ToleranceState>(dlg, msg, lParam);
+  switch (msg) {
+    case WM_INITDIALOG:
+      SetDlgItemTextW(dlg, 1000, win::Wide(kThinToleranceLabel).c_str());
+      SetDlgItemTextW(dlg, kIdText, std::to_wstring(st->value).c_str());
+      SendDlgItemMessageW(dlg, kIdText, EM_LIMITTEXT, 16, 0);
+      SendDlgItemMessageW(dlg, kIdText, EM_SETSEL, 0, -1);
+      SetFocus(GetDlgItem(dlg, kIdText));
+      return FALSE;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK) {
+        const auto tolerance = ParseThinTolerance(win::Utf8(ItemText(dlg, kIdText)));
+        if (!tolerance) {
+          MessageBoxW(dlg, win::Wide(ThinToleranceRefusal()).c_str(), win::Wide(text::kNotice).c_str(),
+                      MB_OK | MB_ICONINFORMATION);
+          SendDlgItemMessageW(dlg, kIdText, EM_SETSEL, 0, -1);
+          SetFocus(GetDlgItem(dlg, kIdText));
+          return TRUE;
+        }
+        st->value = *tolerance;
+        EndDialog(dlg, IDOK);
+        return TRUE;
+      }
+      if (LOWORD(wParam) == IDCANCEL) {
+        EndDialog(dlg, IDCANCEL);
+        return TRUE;
+      }
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
 }  // namespace
 
 void RunFindDialog(HWND owner, FindOptions& options, const std::function<void(const FindOptions&)>& findNext) {
@@ -182,6 +221,20 @@ std::optional<int64_t> RunGoToLineDialog(HWND owner, int64_t currentLine, int64_
       DialogBoxIndirectParamW(GetModuleHandleW(nullptr), t.Get(), owner, &GoToProc, reinterpret_cast<LPARAM>(&st));
   if (r != IDOK) return std::nullopt;
   return st.chosen;
+}
+
+std::optional<int32_t> RunThinToleranceDialog(HWND owner, int32_t initial) {
+  const std::wstring caption = win::Wide(kThinCaption);
+  Template t(caption.c_str(), 160, 58);
+  t.Item(0x82, 1000, L"", SS_LEFT, 7, 7, 146, 8);
+  t.Item(0x81, kIdText, L"", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 7, 18, 146, 13);
+  t.Item(0x80, IDOK, L"确定", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 49, 38, 50, 14);
+  t.Item(0x80, IDCANCEL, L"取消", BS_PUSHBUTTON | WS_TABSTOP, 103, 38, 50, 14);
+  ToleranceState st{initial};
+  const INT_PTR r = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), t.Get(), owner, &ToleranceProc,
+                                            reinterpret_cast<LPARAM>(&st));
+  if (r != IDOK) return std::nullopt;
+  return st.value;
 }
 
 }  // namespace tesmuro::editor

@@ -1,5 +1,6 @@
-// The script box's Find and Go to line dialogs, in Chinese like the rest of
-// the program, built from templates in memory.
+// The script box's small dialogs: Find, Go to line and the tolerance of
+// 精简移动, in Chinese like the rest of the program, built from templates in
+// memory.
 #pragma once
 
 #include <windows.h>
@@ -27,5 +28,10 @@ void RunFindDialog(HWND owner, FindOptions& options, const std::function<void(co
 // when cancelled. A number out of range is refused with a message and the
 // dialog stays open.
 std::optional<int64_t> RunGoToLineDialog(HWND owner, int64_t currentLine, int64_t lineCount);
+
+// Asks for the tolerance of 精简移动 in pixels, `initial` filled in; the
+// tolerance, or nothing when cancelled. An entry that is not a whole number
+// in range is refused with a message and the dialog stays open.
+std::optional<int32_t> RunThinToleranceDialog(HWND owner, int32_t initial);
 
 }  // namespace tesmuro::editor

@@ -6,8 +6,8 @@
 // everything about the box: its window and look (word wrap, line numbers,
 // the script's colours), its change notifications, loading and the lines the
 // recorders append, the step count (a wrapped line counts once for each row
-// it fills), Find, Go to line, its context menu and the mark on the line a
-// run is playing.
+// it fills), Find, Go to line, 精简移动, its context menu and the mark on the
+// line a run is playing.
 #pragma once
 
 #include <windows.h>
@@ -58,6 +58,10 @@ class ScriptBox {
   // Puts a GBK line in at the caret as a line of its own (LineAtCaret), as
   // one step to undo; the caret goes after it.
   void InsertLine(std::string_view gbk);
+  // Puts `gbk` in place of the text as one step to undo, a change like the
+  // user's. Only the lines that differ are replaced; the caret, the
+  // selection and the view keep to the lines they were on.
+  void ReplaceText(std::string_view gbk);
   // Bytes in the box (waiting lines not included).
   int64_t Length();
 
@@ -73,6 +77,10 @@ class ScriptBox {
   void Find();
   void FindNext(bool forward = true);
   void GoToLine();
+  // 精简移动: asks for the tolerance and takes out the moves the pointer's
+  // path can do without, as one step to undo; the status text, or nothing
+  // when the user cancelled.
+  std::optional<std::string> ThinMoves();
   void Undo();
   void Redo();
   void Cut();

@@ -55,6 +55,7 @@ enum MenuId : int {
   kMnuGoToLine,
   kMnuPlayMemo,
   kMnuCaptureImage,
+  kMnuThinMoves,
 };
 
 inline constexpr int kStatusBarHeight = 19;
@@ -110,6 +111,7 @@ inline constexpr MenuItem kMenu[] = {
     {1, 0, nullptr},
     {1, kMnuPlayMemo, "播放当前动作记录(&L)"},
     {1, kMnuCaptureImage, "截取图像(&I)...\tCtrl+Shift+I"},
+    {1, kMnuThinMoves, "精简移动(&M)..."},
     {0, 0, "设置(&Setup)"},
     {1, kMnuSoftwareSetup, "软件设置(S&oftware Setup)"},
     {1, 0, nullptr},

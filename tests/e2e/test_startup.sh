@@ -23,6 +23,7 @@ MAIN_MENU=$'文件(&File)
   -
   播放当前动作记录(&L)
   截取图像(&I)...\tCtrl+Shift+I
+  精简移动(&M)...
 设置(&Setup)
   软件设置(S&oftware Setup)
   -

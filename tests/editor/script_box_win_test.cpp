@@ -151,6 +151,38 @@ TEST_F(ScriptBoxTest, RecordedLinesAreNoStepToUndo) {
   EXPECT_EQ(box_->Text(), "a\r\nb\r\nc\r\nd");
 }
 
+TEST_F(ScriptBoxTest, ReplacedTextIsOneStepToUndoAndTheCaretStaysOnItsLine) {
+  // Lines 10 to 59 of 100 go, and line 60 changes.
+  std::string before, after;
+  for (int i = 0; i < 100; ++i) {
+    const std::string line = "line " + std::to_string(i) + "\r\n";
+    before += line;
+    if (i == 60) after += "LINE 60\r\n";
+    else if (i < 10 || i > 60) after += line;
+  }
+  ASSERT_TRUE(box_->SetText(before));
+  HWND h = box_->Handle();
+  const auto lineStart = [h](int line) { return SendMessageW(h, SCI_POSITIONFROMLINE, line, 0); };
+  SendMessageW(h, SCI_GOTOPOS, lineStart(80) + 3, 0);
+  box_->ReplaceText(after);
+  EXPECT_EQ(box_->Text(), after);
+  EXPECT_EQ(SendMessageW(h, SCI_GETCURRENTPOS, 0, 0), lineStart(30) + 3) << "line 80 is the 31st now";
+  box_->Undo();
+  EXPECT_EQ(box_->Text(), before);
+  EXPECT_FALSE(box_->CanUndo()) << "one step took the whole change back";
+  box_->Redo();
+  EXPECT_EQ(box_->Text(), after);
+  // A caret inside the change goes to the start of a line of what replaced it.
+  box_->Undo();
+  SendMessageW(h, SCI_GOTOPOS, lineStart(35) + 2, 0);
+  box_->ReplaceText(after);
+  EXPECT_EQ(SendMessageW(h, SCI_GETCURRENTPOS, 0, 0), lineStart(10));
+  // The same text again is no change and no step.
+  box_->Undo();
+  box_->ReplaceText(before);
+  EXPECT_FALSE(box_->CanUndo());
+}
+
 TEST(ScriptBytes, WhatGbkCannotHoldBecomesAQuestionMarkAtAKnownOffset) {
   std::vector<size_t> lost;
   EXPECT_EQ(ToScriptBytes(L"\u5EF6\u8FDF 5", lost), "\xD1\xD3\xB3\xD9 5");
