@@ -63,6 +63,18 @@ std::wstring ItemText(HWND dlg, int id) {
   return s;
 }
 
+// The entry of a dialog selected and focused; refused with a message, the
+// dialog staying open on it.
+void SelectEntry(HWND dlg) {
+  SendDlgItemMessageW(dlg, kIdText, EM_SETSEL, 0, -1);
+  SetFocus(GetDlgItem(dlg, kIdText));
+}
+
+void RefuseEntry(HWND dlg, const std::wstring& message) {
+  MessageBoxW(dlg, message.c_str(), win::Wide(text::kNotice).c_str(), MB_OK | MB_ICONINFORMATION);
+  SelectEntry(dlg);
+}
+
 struct FindState {
   FindOptions* options;
   const std::function<void(const FindOptions&)>* findNext;
@@ -77,8 +89,7 @@ INT_PTR CALLBACK FindProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) noex
       CheckDlgButton(dlg, kIdMatchCase, st->options->matchCase ? BST_CHECKED : BST_UNCHECKED);
       CheckRadioButton(dlg, kIdUp, kIdDown, st->options->up ? kIdUp : kIdDown);
       EnableWindow(GetDlgItem(dlg, IDOK), !st->options->what.empty());
-      SendDlgItemMessageW(dlg, kIdText, EM_SETSEL, 0, -1);
-      SetFocus(GetDlgItem(dlg, kIdText));
+      SelectEntry(dlg);
       return FALSE;  // the focus is set
     }
     case WM_COMMAND:
@@ -121,8 +132,7 @@ INT_PTR CALLBACK GoToProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) noex
       SetDlgItemTextW(dlg, 1000, label.c_str());
       SetDlgItemTextW(dlg, kIdText, std::to_wstring(st->current).c_str());
       SendDlgItemMessageW(dlg, kIdText, EM_LIMITTEXT, 19, 0);
-      SendDlgItemMessageW(dlg, kIdText, EM_SETSEL, 0, -1);
-      SetFocus(GetDlgItem(dlg, kIdText));
+      SelectEntry(dlg);
       return FALSE;
     }
     case WM_COMMAND:
@@ -135,10 +145,7 @@ INT_PTR CALLBACK GoToProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) noex
           else n = n * 10 + (c - L'0');
         }
         if (!ok || n < 1 || n > st->count) {
-          const std::wstring msgText = L"行号超出范围：请输入 1 到 " + std::to_wstring(st->count) + L" 之间的数。";
-          MessageBoxW(dlg, msgText.c_str(), win::Wide(text::kNotice).c_str(), MB_OK | MB_ICONINFORMATION);
-          SendDlgItemMessageW(dlg, kIdText, EM_SETSEL, 0, -1);
-          SetFocus(GetDlgItem(dlg, kIdText));
+          RefuseEntry(dlg, L"行号超出范围：请输入 1 到 " + std::to_wstring(st->count) + L" 之间的数。");
           return TRUE;
         }
         st->chosen = n;
@@ -166,17 +173,13 @@ INT_PTR CALLBACK ToleranceProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
       SetDlgItemTextW(dlg, 1000, win::Wide(kThinToleranceLabel).c_str());
       SetDlgItemTextW(dlg, kIdText, std::to_wstring(st->value).c_str());
       SendDlgItemMessageW(dlg, kIdText, EM_LIMITTEXT, 16, 0);
-      SendDlgItemMessageW(dlg, kIdText, EM_SETSEL, 0, -1);
-      SetFocus(GetDlgItem(dlg, kIdText));
+      SelectEntry(dlg);
       return FALSE;
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK) {
         const auto tolerance = ParseThinTolerance(win::Utf8(ItemText(dlg, kIdText)));
         if (!tolerance) {
-          MessageBoxW(dlg, win::Wide(ThinToleranceRefusal()).c_str(), win::Wide(text::kNotice).c_str(),
-                      MB_OK | MB_ICONINFORMATION);
-          SendDlgItemMessageW(dlg, kIdText, EM_SETSEL, 0, -1);
-          SetFocus(GetDlgItem(dlg, kIdText));
+          RefuseEntry(dlg, win::Wide(ThinToleranceRefusal()));
           return TRUE;
         }
         st->value = *tolerance;

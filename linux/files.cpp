@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "script/script_format.h"
 #include "util/file_io.h"
 
 namespace tesmuro::linux_files {
@@ -129,6 +130,18 @@ std::string RecoveryPath() {
   localtime_r(&now, &tm);
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
   return dir + "/recovered-" + stamp + "-" + std::to_string(::getpid()) + ".crec";
+}
+
+std::string ScriptTextProblem(const std::string& file, std::string_view bytes, std::string_view untouched) {
+  std::size_t bad = 0;
+  if (!IsGbkText(bytes, bad))
+    return file + " 不是 GBK 文本（第 " + std::to_string(bad + 1) + " 个字节无效）" + std::string(untouched) +
+           "。脚本必须是 GBK 编码，例如：iconv -f UTF-8 -t GBK";
+  if (LooksLikeUtf8(bytes) && bytes.find(script::kKeywordDelay) == std::string_view::npos &&
+      bytes.find("\xE5\xBB\xB6\xE8\xBF\x9F") != std::string_view::npos)  // 延迟 in UTF-8
+    return file + " 是 UTF-8 文本，而脚本必须是 GBK 编码" + std::string(untouched) +
+           "。请先转换：iconv -f UTF-8 -t GBK";
+  return {};
 }
 
 }  // namespace tesmuro::linux_files

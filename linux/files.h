@@ -26,6 +26,11 @@ bool LoadSettings(const std::string& path, bool named, TSettings& settings, std:
 bool IsGbkText(std::string_view bytes, std::size_t& offset);
 // UTF-8 text with at least one non-ASCII character.
 bool LooksLikeUtf8(std::string_view bytes);
+// Why the bytes of the script `file` cannot be taken as one (not GBK, or a
+// script saved as UTF-8), in a message that ends with how to convert it;
+// `untouched` (such as "，没有改动") goes right after the reason. Empty when
+// they can.
+std::string ScriptTextProblem(const std::string& file, std::string_view bytes, std::string_view untouched = {});
 
 // Reads a whole file. False (with errno's message in `error`) when it cannot.
 bool ReadFile(const std::string& path, std::string& bytes, std::string& error);

@@ -49,15 +49,8 @@ int PlayScript(const PlayJob& o, const TSettings& settings, bool* signalled) {
     Out().Say("无法打开脚本 " + o.file + "：" + error + "。");
     return kExitError;
   }
-  std::size_t bad = 0;
-  if (!linux_files::IsGbkText(bytes, bad)) {
-    Out().Say(o.file + " 不是 GBK 文本（第 " + std::to_string(bad + 1) +
-              " 个字节无效）。脚本必须是 GBK 编码，例如：iconv -f UTF-8 -t GBK");
-    return kExitError;
-  }
-  if (linux_files::LooksLikeUtf8(bytes) && bytes.find(script::kKeywordDelay) == std::string::npos &&
-      bytes.find("\xE5\xBB\xB6\xE8\xBF\x9F") != std::string::npos) {  // 延迟 in UTF-8
-    Out().Say(o.file + " 是 UTF-8 文本，而脚本必须是 GBK 编码。请先转换：iconv -f UTF-8 -t GBK");
+  if (const std::string problem = linux_files::ScriptTextProblem(o.file, bytes); !problem.empty()) {
+    Out().Say(problem);
     return kExitError;
   }
   bytes.clear();

@@ -8,7 +8,6 @@
 #include "linux/commands.h"
 #include "linux/console.h"
 #include "linux/files.h"
-#include "script/script_format.h"
 #include "script/thin_moves.h"
 
 namespace tesmuro::linux_cli {
@@ -21,15 +20,8 @@ int RunThin(const Options& o) {
     Out().Say("无法读取 " + o.file + "：" + error + "。");
     return kExitError;
   }
-  std::size_t bad = 0;
-  if (!linux_files::IsGbkText(bytes, bad)) {
-    Out().Say(o.file + " 不是 GBK 文本（第 " + std::to_string(bad + 1) +
-              " 个字节无效），没有改动。脚本必须是 GBK 编码，例如：iconv -f UTF-8 -t GBK");
-    return kExitError;
-  }
-  if (linux_files::LooksLikeUtf8(bytes) && bytes.find(script::kKeywordDelay) == std::string::npos &&
-      bytes.find("\xE5\xBB\xB6\xE8\xBF\x9F") != std::string::npos) {  // 延迟 in UTF-8
-    Out().Say(o.file + " 是 UTF-8 文本，而脚本必须是 GBK 编码，没有改动。请先转换：iconv -f UTF-8 -t GBK");
+  if (const std::string problem = linux_files::ScriptTextProblem(o.file, bytes, "，没有改动"); !problem.empty()) {
+    Out().Say(problem);
     return kExitError;
   }
 

@@ -58,6 +58,15 @@ sk_bind() {
 # The main window is minimised (WS_MINIMIZE in its style).
 sk_minimised() { (( $(drv info "${MAIN[@]}" --field style) & 0x20000000 )); }
 
+
+# A real click on the main window's minimise button.
+sk_click_minimise() {
+  local point
+  point=$(drv nc-point "${MAIN[@]}" minimize)
+  xdo mousemove $point
+  sleep 0.1
+  xdo click 1
+}
 test_script_keys_bound_on_the_third_page_play_while_minimised() {
   # As a user has it by default: the three hot keys off; the script keys do not need them.
   sk_start 0 ShortCutControl=0
@@ -85,11 +94,7 @@ EOF
     "$(tail -n +2 "$APP_DIR/Quorlin.qlkeys" | tr -d '\r')" "the rows file"
 
   start_input_log --watch "$APP_DIR/long.crec" --key-hook
-  local point
-  point=$(drv nc-point "${MAIN[@]}" minimize)
-  xdo mousemove $point
-  sleep 0.1
-  xdo click 1
+  sk_click_minimise
   poll 5000 sk_minimised
   # The logger window takes the X focus (keys reach Wine only through a Wine window that has it).
   real_click --at 300 150 "${LOG_WIN[@]}"
@@ -175,11 +180,7 @@ test_minimised_to_the_notification_area_its_menu_plays_and_stops() {
 延迟 300
 EOF
   start_input_log --watch "$script" --key-hook
-  local point
-  point=$(drv nc-point "${MAIN[@]}" minimize)
-  xdo mousemove $point
-  sleep 0.1
-  xdo click 1
+  sk_click_minimise
   wait_output 0 "the main window hidden" drv info "${MAIN[@]}" --field visible
   poll 5000 sk_tray
   poll 5000 sk_icon_has red  # the program's own icon while idle
