@@ -41,12 +41,12 @@ native() {
 # The Linux program on Xvfb displays of its own: recorded and played input, bad input, the .deb.
 linux_x11() { ctest --test-dir build/native --output-on-failure -R '^linux_'; }
 asan() {
-  tools/build.sh asan &&
+  tools/build.sh asan tesmuro_tests &&
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       build/asan/tests/tesmuro_tests --gtest_brief=1
 }
 tsan() {
-  tools/build.sh tsan &&
+  tools/build.sh tsan tesmuro_tests &&
     TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/tesmuro_tests --gtest_brief=1 --gtest_filter='*Player*:*PlaybackSession*:*RunThread*:*WindowWait*:*WaitWords*:*PlayCommands*:*CommandLineRun*:*HookEventQueue*:*HookRequests*:*Pump*'
 }
 wine_units() {
