@@ -13,9 +13,11 @@ namespace tesmuro::editor {
 
 std::optional<std::string> ScriptBox::ThinMoves() {
   if (!sci_) return std::nullopt;
-  const auto tolerance = RunThinToleranceDialog(GetAncestor(sci_, GA_ROOT), script::kDefaultThinTolerance);
+  const auto tolerance =
+      RunThinToleranceDialog(GetAncestor(sci_, GA_ROOT), thinTolerance_.value_or(script::kDefaultThinTolerance));
   SetFocus(sci_);
   if (!tolerance) return std::nullopt;
+  thinTolerance_ = tolerance;
   Flush();
   // The box's own buffer, read in place: the text may be tens of megabytes.
   const intptr_t len = Call(SCI_GETLENGTH);

@@ -77,7 +77,7 @@ class ScriptBox {
   void Find();
   void FindNext(bool forward = true);
   void GoToLine();
-  // 精简移动: asks for the tolerance and takes out the moves the pointer's
+  // 精简移动: asks for the tolerance (the last one given offered) and takes out the moves the pointer's
   // path can do without, as one step to undo; the status text, or nothing
   // when the user cancelled.
   std::optional<std::string> ThinMoves();
@@ -129,6 +129,8 @@ class ScriptBox {
   int64_t markedLine_ = -1;
   wchar_t highSurrogate_ = 0;
   FindOptions find_;
+  // The tolerance 精简移动 was last given, offered again (none yet: the default).
+  std::optional<int32_t> thinTolerance_;
 };
 
 }  // namespace tesmuro::editor
