@@ -1,6 +1,8 @@
 #include "editor/find_dialog_win.h"
 
 #include <cwchar>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -118,37 +120,39 @@ INT_PTR CALLBACK FindProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) noex
   }
 }
 
-struct GoToState {
-  int64_t current;
-  int64_t count;
+// A dialog that asks for one number: its label and the text offered, the
+// entry's length limit, how the entry reads (nothing: refused with
+// `refusal`, the dialog staying open on it) and the number it gave.
+struct NumberPrompt {
+  std::wstring label;
+  std::wstring text;
+  WPARAM limit;
+  std::function<std::optional<int64_t>(const std::wstring&)> read;
+  std::wstring refusal;
   int64_t chosen = 0;
 };
 
-INT_PTR CALLBACK GoToProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-  auto* st = win::DialogObject<GoToState>(dlg, msg, lParam);
+INT_PTR CALLBACK NumberProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+  auto* st = win::DialogObject<NumberPrompt>(dlg, msg, lParam);
   switch (msg) {
-    case WM_INITDIALOG: {
-      const std::wstring label = L"行号(1 - " + std::to_wstring(st->count) + L")(&L):";
-      SetDlgItemTextW(dlg, 1000, label.c_str());
-      SetDlgItemTextW(dlg, kIdText, std::to_wstring(st->current).c_str());
-      SendDlgItemMessageW(dlg, kIdText, EM_LIMITTEXT, 19, 0);
+    case WM_INITDIALOG:
+      SetDlgItemTextW(dlg, 1000, st->label.c_str());
+      SetDlgItemTextW(dlg, kIdText, st->text.c_str());
+      SendDlgItemMessageW(dlg, kIdText, EM_LIMITTEXT, st->limit, 0);
       SelectEntry(dlg);
       return FALSE;
-    }
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK) {
-        const std::wstring t = ItemText(dlg, kIdText);
-        int64_t n = 0;
-        bool ok = !t.empty() && t.size() <= 18;
-        for (wchar_t c : t) {
-          if (c < L'0' || c > L'9') ok = false;
-          else n = n * 10 + (c - L'0');
+        std::optional<int64_t> n;
+        try {
+          n = st->read(ItemText(dlg, kIdText));
+        } catch (...) {  // nothing throws across the dialog procedure
         }
-        if (!ok || n < 1 || n > st->count) {
-          RefuseEntry(dlg, L"行号超出范围：请输入 1 到 " + std::to_wstring(st->count) + L" 之间的数。");
+        if (!n) {
+          RefuseEntry(dlg, st->refusal);
           return TRUE;
         }
-        st->chosen = n;
+        st->chosen = *n;
         EndDialog(dlg, IDOK);
         return TRUE;
       }
@@ -162,38 +166,17 @@ INT_PTR CALLBACK GoToProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) noex
   }
 }
 
-struct ToleranceState {
-  int32_t value;
-};
-
-INT_PTR CALLBACK ToleranceProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-  auto* st = win::DialogObject<ToleranceState>(dlg, msg, lParam);
-  switch (msg) {
-    case WM_INITDIALOG:
-      SetDlgItemTextW(dlg, 1000, win::Wide(kThinToleranceLabel).c_str());
-      SetDlgItemTextW(dlg, kIdText, std::to_wstring(st->value).c_str());
-      SendDlgItemMessageW(dlg, kIdText, EM_LIMITTEXT, 16, 0);
-      SelectEntry(dlg);
-      return FALSE;
-    case WM_COMMAND:
-      if (LOWORD(wParam) == IDOK) {
-        const auto tolerance = ParseThinTolerance(win::Utf8(ItemText(dlg, kIdText)));
-        if (!tolerance) {
-          RefuseEntry(dlg, win::Wide(ThinToleranceRefusal()));
-          return TRUE;
-        }
-        st->value = *tolerance;
-        EndDialog(dlg, IDOK);
-        return TRUE;
-      }
-      if (LOWORD(wParam) == IDCANCEL) {
-        EndDialog(dlg, IDCANCEL);
-        return TRUE;
-      }
-      return FALSE;
-    default:
-      return FALSE;
-  }
+std::optional<int64_t> RunNumberDialog(HWND owner, const std::wstring& caption, const wchar_t* ok, DWORD entryStyle,
+                                       NumberPrompt& prompt) {
+  Template t(caption.c_str(), 160, 58);
+  t.Item(0x82, 1000, L"", SS_LEFT, 7, 7, 146, 8);
+  t.Item(0x81, kIdText, L"", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL | entryStyle, 7, 18, 146, 13);
+  t.Item(0x80, IDOK, ok, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 49, 38, 50, 14);
+  t.Item(0x80, IDCANCEL, L"取消", BS_PUSHBUTTON | WS_TABSTOP, 103, 38, 50, 14);
+  const INT_PTR r = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), t.Get(), owner, &NumberProc,
+                                            reinterpret_cast<LPARAM>(&prompt));
+  if (r != IDOK) return std::nullopt;
+  return prompt.chosen;
 }
 
 }  // namespace
@@ -214,30 +197,31 @@ void RunFindDialog(HWND owner, FindOptions& options, const std::function<void(co
 }
 
 std::optional<int64_t> RunGoToLineDialog(HWND owner, int64_t currentLine, int64_t lineCount) {
-  Template t(L"转到指定行", 160, 58);
-  t.Item(0x82, 1000, L"", SS_LEFT, 7, 7, 146, 8);
-  t.Item(0x81, kIdText, L"", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL | ES_NUMBER, 7, 18, 146, 13);
-  t.Item(0x80, IDOK, L"转到(&G)", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 49, 38, 50, 14);
-  t.Item(0x80, IDCANCEL, L"取消", BS_PUSHBUTTON | WS_TABSTOP, 103, 38, 50, 14);
-  GoToState st{currentLine, lineCount};
-  const INT_PTR r =
-      DialogBoxIndirectParamW(GetModuleHandleW(nullptr), t.Get(), owner, &GoToProc, reinterpret_cast<LPARAM>(&st));
-  if (r != IDOK) return std::nullopt;
-  return st.chosen;
+  NumberPrompt p{L"行号(1 - " + std::to_wstring(lineCount) + L")(&L):", std::to_wstring(currentLine), 19,
+                 [lineCount](const std::wstring& t) -> std::optional<int64_t> {
+                   if (t.empty() || t.size() > 18) return std::nullopt;
+                   int64_t n = 0;
+                   for (wchar_t c : t) {
+                     if (c < L'0' || c > L'9') return std::nullopt;
+                     n = n * 10 + (c - L'0');
+                   }
+                   if (n < 1 || n > lineCount) return std::nullopt;
+                   return n;
+                 },
+                 L"行号超出范围：请输入 1 到 " + std::to_wstring(lineCount) + L" 之间的数。"};
+  return RunNumberDialog(owner, L"转到指定行", L"转到(&G)", ES_NUMBER, p);
 }
 
 std::optional<int32_t> RunThinToleranceDialog(HWND owner, int32_t initial) {
-  const std::wstring caption = win::Wide(kThinCaption);
-  Template t(caption.c_str(), 160, 58);
-  t.Item(0x82, 1000, L"", SS_LEFT, 7, 7, 146, 8);
-  t.Item(0x81, kIdText, L"", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 7, 18, 146, 13);
-  t.Item(0x80, IDOK, L"确定", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 49, 38, 50, 14);
-  t.Item(0x80, IDCANCEL, L"取消", BS_PUSHBUTTON | WS_TABSTOP, 103, 38, 50, 14);
-  ToleranceState st{initial};
-  const INT_PTR r = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), t.Get(), owner, &ToleranceProc,
-                                            reinterpret_cast<LPARAM>(&st));
-  if (r != IDOK) return std::nullopt;
-  return st.value;
+  NumberPrompt p{win::Wide(kThinToleranceLabel), std::to_wstring(initial), 16,
+                 [](const std::wstring& t) -> std::optional<int64_t> {
+                   if (const auto v = ParseThinTolerance(win::Utf8(t))) return *v;
+                   return std::nullopt;
+                 },
+                 win::Wide(ThinToleranceRefusal())};
+  const auto v = RunNumberDialog(owner, win::Wide(kThinCaption), L"确定", 0, p);
+  if (!v) return std::nullopt;
+  return static_cast<int32_t>(*v);
 }
 
 }  // namespace tesmuro::editor
