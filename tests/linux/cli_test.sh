@@ -139,6 +139,20 @@ expect 2 "容差“-1”无效" -- "$bin" thin "$work/curve.crec" --tolerance -1
 expect 2 "不是 GBK 文本" -- "$bin" thin "$work/binary.crec"
 cmp -s "$work/binary.crec" <(printf '\xff\xfe\x00a') || fail "thin touched a file it refused"
 
+# The same curve recorded with 移动最小距离 25 (the 35th settings line): far fewer
+# moves, and every click still acts where the pointer was.
+sed '35s/.*/25\r/' "$XDG_CONFIG_HOME/tesmuro/Quorlin.qlset" >"$work/lean.qlset"
+"$bin" record "$work/lean.crec" --settings "$work/lean.qlset" 2>/dev/null & p=$!; pids+=("$p")
+sleep 0.5
+# shellcheck disable=SC2046
+xdotool $(arc 0 60) click 1 $(arc 61 120) click 3 $(arc 121 150) key Pause
+wait "$p" || fail "lean recording: exit $?"
+places() { acts "$1" | head -n -1 | cut -d'|' -f2- | grep -v '|按键'; }  # a key line carries its time
+[ "$(places "$work/lean.crec")" = "$(places "$work/curve.crec")" ] ||
+  fail "lean recording: clicks elsewhere: $(diff <(places "$work/curve.crec") <(places "$work/lean.crec") | head | tr "\n" " ")"
+read -r _ lean < <(acts "$work/lean.crec" | tail -1)
+[ "$lean" -lt $((n0 / 3)) ] || fail "lean recording: $lean moves, $n0 without the limit"
+
 # The .deb, unpacked into a scratch folder and run from there.
 if command -v cpack >/dev/null && command -v dpkg-deb >/dev/null; then
   (cd "$build" && cpack -G DEB -B "$work/pkg" >"$work/cpack.log" 2>&1) || fail "cpack: $(tail -5 "$work/cpack.log")"
