@@ -35,6 +35,17 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     }
     const std::string name = Lower(a.substr(1));
     const bool hasValue = i + 1 < args.size();
+    // A switch with a value: the next argument read by `parse` into `field`;
+    // missing or unreadable, the message (an unreadable one quoted after it).
+    auto Value = [&](auto& field, auto parse, const char* missing, const char* unreadable) {
+      if (!hasValue) {
+        fail(missing);
+      } else if (auto v = parse(args[++i])) {
+        field = v;
+      } else {
+        fail(unreadable + args[i]);
+      }
+    };
     if (name == "?" || name == "h" || name == "help") {
       c.action = CommandLine::Action::Usage;
       return c;
@@ -47,37 +58,17 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         c.file = args[++i];
       }
     } else if (name == "loops") {
-      if (!hasValue) {
-        fail("/loops 后面缺少播放遍数");
-      } else if (auto n = play::ParsePassCount(args[++i])) {
-        c.run.loops = n;
-      } else {
-        fail("/loops 的遍数必须是 1 到 2147483647 之间的整数：" + args[i]);
-      }
+      Value(c.run.loops, play::ParsePassCount, "/loops 后面缺少播放遍数",
+            "/loops 的遍数必须是 1 到 2147483647 之间的整数：");
     } else if (name == "for") {
-      if (!hasValue) {
-        fail("/for 后面缺少播放时长（时:分:秒）");
-      } else if (auto t = play::ParseDuration(args[++i])) {
-        c.run.forSeconds = t;
-      } else {
-        fail("/for 的时长必须是 时:分:秒，例如 1:30:00：" + args[i]);
-      }
+      Value(c.run.forSeconds, play::ParseDuration, "/for 后面缺少播放时长（时:分:秒）",
+            "/for 的时长必须是 时:分:秒，例如 1:30:00：");
     } else if (name == "speed") {
-      if (!hasValue) {
-        fail("/speed 后面缺少播放速度");
-      } else if (auto s = play::ParseSpeedPercent(args[++i])) {
-        c.run.speedPercent = s;
-      } else {
-        fail("/speed 的速度必须是 0.1 到 100 之间的数：" + args[i]);
-      }
+      Value(c.run.speedPercent, play::ParseSpeedPercent, "/speed 后面缺少播放速度",
+            "/speed 的速度必须是 0.1 到 100 之间的数：");
     } else if (name == "seed") {
-      if (!hasValue) {
-        fail("/seed 后面缺少随机种子");
-      } else if (auto s = play::ParseSeed(args[++i])) {
-        c.run.seed = s;
-      } else {
-        fail("/seed 的随机种子必须是 0 到 18446744073709551615 之间的整数：" + args[i]);
-      }
+      Value(c.run.seed, play::ParseSeed, "/seed 后面缺少随机种子",
+            "/seed 的随机种子必须是 0 到 18446744073709551615 之间的整数：");
     } else if (name == "exit") {
       c.exitWhenDone = true;
     } else if (ApplyRunSwitch(name, c.run)) {

@@ -10,10 +10,9 @@
 
 #include <cstdint>
 
-namespace tesmuro::play {
+#include "play/run_options.h"
 
-// The largest share, in percent, by which a delay may vary either way.
-inline constexpr int32_t kMaxDelaySharePercent = 50;
+namespace tesmuro::play {
 
 class RandomSource {
  public:

@@ -11,6 +11,9 @@
 
 namespace tesmuro::play {
 
+// The largest share, in percent, by which a delay may vary either way.
+inline constexpr int32_t kMaxDelaySharePercent = 50;
+
 // How a run repeats its script.
 enum class LoopMode : int32_t {
   Count = 0,      // loopCount passes (at least one)
@@ -41,7 +44,8 @@ struct RunOptions {
   // The longest wait for a window or a colour, in seconds (0: never wait,
   // only follow); a wait word's own limit takes its place.
   int32_t waitLimitSeconds = 10;
-  // Every delay varies by up to this share either way, in percent (0..50).
+  // Every delay varies by up to this share either way, in percent
+  // (0..kMaxDelaySharePercent).
   int32_t delayJitterPercent = 0;
   // The random draws (random delays and the share above) start from this
   // seed, so that a run can be repeated exactly; none: a fresh seed each run.

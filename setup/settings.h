@@ -82,7 +82,7 @@ inline constexpr char kSettingsFileName[] = "Quorlin.qlset";
 inline constexpr int32_t kMinWaitSeconds = 0;
 inline constexpr int32_t kMaxWaitSeconds = 86400;
 inline constexpr size_t kAutoFileNameMax = 1000;
-inline constexpr int32_t kMinJitterPercent = 0, kMaxJitterPercent = 50;
+inline constexpr int32_t kMinJitterPercent = 0, kMaxJitterPercent = play::kMaxDelaySharePercent;
 inline constexpr int32_t kMaxMoveIntervalMs = 60000;
 inline constexpr int32_t kMaxMoveDistance = 10000;
 
