@@ -112,5 +112,13 @@ TEST(WaitWords, AReaderThatDoesNotKnowThemSeesNoActionInTheirArguments) {
   }
 }
 
+TEST(RandomDelay, AReaderThatDoesNotKnowTheWordSeesNoActionInItsRange) {
+  for (const char* args : {" 5,10", " 0,2147483647", " 5, 10", " 10,5"}) {
+    MemoryByteStream in(args);
+    Word w;
+    while (ReadWord(in, w)) EXPECT_EQ(ParseAction(w.View(), in).kind, ActionKind::Unknown) << args;
+  }
+}
+
 }  // namespace
 }  // namespace tesmuro::script
