@@ -27,33 +27,33 @@ void SetLoopRadio(SetupDialogState& s, LoopRadio which, bool on) {
 
 namespace {
 
-std::string InvalidIntegerText(std::string_view text) {
-  std::string s;
-  s.reserve(text.size() + 32);
-  s += '\'';
-  s += text;
-  s += "' is not a valid integer value";
-  return s;
+// A text as the user typed it, in the quotes the messages use.
+std::string Quoted(std::string_view text) { return "“" + std::string(text) + "”"; }
+
+std::string WholeNumberRange(int32_t min, int32_t max) {
+  return "必须是 " + std::to_string(min) + " 到 " + std::to_string(max) + " 之间的整数：";
 }
 
 }  // namespace
 
-InvalidInteger::InvalidInteger(std::string_view text) : std::runtime_error(InvalidIntegerText(text)) {}
+InvalidInteger::InvalidInteger(std::string_view text) : std::runtime_error(Quoted(text) + "不是有效的整数。") {}
+
+InvalidInteger::InvalidInteger(std::string_view box, std::string_view text)
+    : std::runtime_error(std::string(box) + "必须是整数：" + Quoted(text) + "。") {}
 
 NegativeInteger::NegativeInteger(std::string_view box, std::string_view text)
-    : InvalidInteger(Message{}, std::string(box) + "不能为负数：'" + std::string(text) + "'") {}
+    : InvalidInteger(Message{}, std::string(box) + "不能为负数：" + Quoted(text) + "。") {}
 
 SpeedOutOfRange::SpeedOutOfRange(std::string_view text)
-    : InvalidInteger(Message{}, "播放速度必须在 " + std::to_string(kMinSpeedPercent) + " 到 " +
-                                    std::to_string(kMaxSpeedPercent) + " 之间：'" + std::string(text) + "'") {}
+    : InvalidInteger(Message{}, "播放速度" + WholeNumberRange(kMinSpeedPercent, kMaxSpeedPercent) + Quoted(text) +
+                                    "。") {}
 
 WaitOutOfRange::WaitOutOfRange(std::string_view text)
-    : InvalidInteger(Message{}, "等待窗口最长秒数必须是 " + std::to_string(kMinWaitSeconds) + " 到 " +
-                                    std::to_string(kMaxWaitSeconds) + " 之间的整数：'" + std::string(text) + "'") {}
+    : InvalidInteger(Message{}, "等待窗口最长秒数" + WholeNumberRange(kMinWaitSeconds, kMaxWaitSeconds) +
+                                    Quoted(text) + "。") {}
 
 OutOfRange::OutOfRange(std::string_view box, int32_t min, int32_t max, std::string_view text)
-    : InvalidInteger(Message{}, std::string(box) + "必须是 " + std::to_string(min) + " 到 " + std::to_string(max) +
-                                    " 之间的整数：'" + std::string(text) + "'") {}
+    : InvalidInteger(Message{}, std::string(box) + WholeNumberRange(min, max) + Quoted(text) + "。") {}
 
 namespace {
 
@@ -177,16 +177,17 @@ void Read(const Radio& l, int control, const State& d, T& s, const NameConversio
 
 void Fill(const Amount& l, int, const T& s, State& d, const NameConversion&) { d.*l.box = ToDec(s.*l.field); }
 void Read(const Amount& l, int, const State& d, T& s, const NameConversion&) {
-  const int32_t v = ParseInteger(d.*l.box);
-  if (v < 0) throw NegativeInteger(l.name, d.*l.box);
-  s.*l.field = v;
+  const std::optional<int32_t> v = TryParseInteger(d.*l.box);
+  if (!v) throw InvalidInteger(l.name, d.*l.box);
+  if (*v < 0) throw NegativeInteger(l.name, d.*l.box);
+  s.*l.field = *v;
 }
 
 void Fill(const Speed& l, int, const T& s, State& d, const NameConversion&) { d.*l.box = ToDec(s.*l.field); }
 void Read(const Speed& l, int, const State& d, T& s, const NameConversion&) {
-  const int32_t v = ParseInteger(d.*l.box);
-  if (v < kMinSpeedPercent || v > kMaxSpeedPercent) throw SpeedOutOfRange(d.*l.box);
-  s.*l.field = v;
+  const std::optional<int32_t> v = TryParseInteger(d.*l.box);
+  if (!v || *v < kMinSpeedPercent || *v > kMaxSpeedPercent) throw SpeedOutOfRange(d.*l.box);
+  s.*l.field = *v;
 }
 
 void Fill(const WaitSeconds& l, int, const T& s, State& d, const NameConversion&) { d.*l.box = ToDec(s.*l.field); }
@@ -224,6 +225,28 @@ void ReadSetupDialog(const SetupDialogState& d, TSettings& s, const NameConversi
   for (const SetupField& f : kFields) std::visit([&](const auto& l) { Read(l, f.control, d, s, utf8ToAnsi); }, f.link);
 }
 
+std::optional<SetupRefusal> CheckSetupDialog(const SetupDialogState& d) {
+  // Read into a record of its own, field by field: the first field that
+  // throws is the box to show.
+  TSettings scratch = ConstructionSettings();
+  const NameConversion keep = [](std::string_view s) { return std::string(s); };
+  for (const SetupField& f : kFields) {
+    try {
+      std::visit([&](const auto& l) { Read(l, f.control, d, scratch, keep); }, f.link);
+    } catch (const InvalidInteger& e) {
+      return SetupRefusal{f.control, e.what()};
+    }
+  }
+  return std::nullopt;
+}
+
+int SetupPageOf(int control) {
+  if (control >= id::kIdLabelScriptKey) return 2;
+  for (const auto& c : id::kControls)
+    if (c.id == control) return c.parent == id::Parent::Sheet2 ? 1 : 0;
+  return 0;
+}
+
 namespace {
 
 std::string_view TrimSpaces(std::string_view s) {
@@ -236,7 +259,7 @@ std::string_view TrimSpaces(std::string_view s) {
 std::string RowRefusal(size_t row, uint16_t key, std::string_view why) {
   std::string r = "脚本热键第 " + ToDecU(static_cast<uint32_t>(row + 1)) + " 行";
   if (const std::string name = ShortcutName(key); !name.empty()) r += "（" + name + "）";
-  return r + "不能使用：" + std::string(why);
+  return r + "不能使用：" + std::string(why) + "。";
 }
 
 }  // namespace
@@ -272,7 +295,7 @@ ScriptKeysRead ReadScriptKeys(const SetupDialogState& d, const std::function<boo
     const std::optional<int32_t> passes = TryParseInteger(b.passes);
     std::string why;
     if (!passes || *passes < 1)
-      why = "遍数必须是 1 到 2147483647 之间的整数：'" + b.passes + "'";
+      why = "遍数必须是 1 到 2147483647 之间的整数：" + Quoted(b.passes);
     else
       row.passes = *passes;
     if (why.empty()) why = ScriptHotKeyProblem(all, i, hotKeys);

@@ -77,6 +77,8 @@ void SetLoopRadio(SetupDialogState& s, LoopRadio which, bool on);
 class InvalidInteger : public std::runtime_error {
  public:
   explicit InvalidInteger(std::string_view text);
+  // The same for a box that names itself.
+  InvalidInteger(std::string_view box, std::string_view text);
 
  protected:
   struct Message {};
@@ -90,7 +92,7 @@ class NegativeInteger : public InvalidInteger {
   NegativeInteger(std::string_view box, std::string_view text);
 };
 
-// The error of the speed box holding an integer outside its range.
+// The error of the speed box holding a text that is not an integer within its range.
 class SpeedOutOfRange : public InvalidInteger {
  public:
   explicit SpeedOutOfRange(std::string_view text);
@@ -204,6 +206,19 @@ SetupDialogState FillSetupDialog(const TSettings& s, const NameConversion& ansiT
 // WaitOutOfRange: the steps before it have been applied, it and the later
 // ones have not.
 void ReadSetupDialog(const SetupDialogState& d, TSettings& s, const NameConversion& utf8ToAnsi);
+
+// Whether the dialog can be read back as it stands: the first box (in the
+// table's order) whose text cannot be taken, and the message that says why.
+// The dialog then stays open on that box's page, with the box selected, and
+// nothing is saved.
+struct SetupRefusal {
+  int control = 0;
+  std::string message;
+  bool operator==(const SetupRefusal&) const = default;
+};
+std::optional<SetupRefusal> CheckSetupDialog(const SetupDialogState& d);
+// The page of the dialog (0 基本设置, 1 定时与控制, 2 脚本热键) a control is on.
+int SetupPageOf(int control);
 
 // Puts the script hot keys into the third page's rows, in order; the rows
 // after them are blank, with one pass.

@@ -316,13 +316,27 @@ void SetupDialogWin::Confirm() {
   auto show = [this](std::string_view text, std::string_view caption, unsigned style) {
     return MessageBoxW(hwnd_, Wide(text).c_str(), Wide(caption).c_str(), style);
   };
-  // A script hot key that cannot be had keeps the dialog open, with nothing saved.
+  // A value that cannot be taken keeps the dialog open on its page, with
+  // nothing saved and every other box as the user left it; the box is
+  // selected for retyping.
+  auto refuse = [&](int page, const std::string& message, HWND box) {
+    ShowPage(page);
+    focus_ = box;  // where the focus goes back when the message box closes
+    show(message, text::kNotice, MB_OK | MB_ICONWARNING);
+    SetFocus(box);
+    wchar_t cls[16] = {};
+    GetClassNameW(box, cls, 16);
+    if (lstrcmpiW(cls, L"EDIT") == 0) SendMessageW(box, EM_SETSEL, 0, -1);
+  };
+  const setup::SetupDialogState state = State();
+  if (const auto bad = setup::CheckSetupDialog(state)) {
+    refuse(setup::SetupPageOf(bad->control), bad->message, Item(bad->control));
+    return;
+  }
   const setup::ScriptKeysRead keys =
-      setup::ReadScriptKeys(State(), [this](uint16_t shortcut) { return SystemRefuses(shortcut); });
+      setup::ReadScriptKeys(state, [this](uint16_t shortcut) { return SystemRefuses(shortcut); });
   if (!keys.refusal.empty()) {
-    ShowPage(2);
-    show(keys.refusal, text::kNotice, MB_OK | MB_ICONWARNING);
-    SetFocus(Item(layout::ScriptRowId(keys.row, layout::kScriptKey)));
+    refuse(2, keys.refusal, Item(layout::ScriptRowId(keys.row, layout::kScriptKey)));
     return;
   }
   try {

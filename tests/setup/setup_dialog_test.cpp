@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <type_traits>
@@ -106,13 +107,13 @@ TEST(SetupIntegerConversion, ErrorNamesTheTextAsTyped) {
     ParseInteger(" 12a");
     FAIL() << "no error";
   } catch (const InvalidInteger& e) {
-    EXPECT_STREQ(e.what(), "' 12a' is not a valid integer value");
+    EXPECT_STREQ(e.what(), "“ 12a”不是有效的整数。");
   }
   try {
     ParseInteger("");
     FAIL() << "no error";
   } catch (const std::runtime_error& e) {
-    EXPECT_STREQ(e.what(), "'' is not a valid integer value");
+    EXPECT_STREQ(e.what(), "“”不是有效的整数。");
   }
 }
 
@@ -249,6 +250,38 @@ TEST(SetupMapping, ABadNumberStopsTheReadAtItsStep) {
   EXPECT_EQ(s.PostJoy, before.PostJoy);
 }
 
+// The dialog checks itself before it closes: the first box that cannot be
+// taken, on whichever page, with the message that names it.
+TEST(SetupMapping, CheckNamesTheFirstRefusedBoxAndItsPage) {
+  SetupDialogState d = FillSetupDialog(ConstructionSettings(), Same);
+  EXPECT_EQ(CheckSetupDialog(d), std::nullopt);
+  d.EditSpeed = "200";
+  d.EditWaitSeconds = "abc";
+  EXPECT_EQ(CheckSetupDialog(d),
+            (SetupRefusal{id::kIdEditWaitSeconds, "等待窗口最长秒数必须是 0 到 86400 之间的整数：“abc”。"}));
+  d.EditMoveDistance = "-1";  // on the first page, but later in the table
+  EXPECT_EQ(CheckSetupDialog(d)->control, id::kIdEditWaitSeconds);
+  d.EditLoopNum = "x";
+  EXPECT_EQ(CheckSetupDialog(d), (SetupRefusal{id::kIdEditLoopNum, "循环次数必须是整数：“x”。"}));
+  d.EditLoopNum = "1";
+  d.EditWaitSeconds = "5";
+  EXPECT_EQ(CheckSetupDialog(d)->control, id::kIdEditMoveDistance);
+  d.EditMoveDistance = "2";
+  EXPECT_EQ(CheckSetupDialog(d), std::nullopt);
+
+  EXPECT_EQ(SetupPageOf(id::kIdEditLoopNum), 0);
+  EXPECT_EQ(SetupPageOf(id::kIdEditMoveDistance), 0);
+  EXPECT_EQ(SetupPageOf(id::kIdEditWaitSeconds), 1);
+  EXPECT_EQ(SetupPageOf(id::kIdEditSpeed), 1);
+  EXPECT_EQ(SetupPageOf(id::ScriptRowId(3, id::kScriptPasses)), 2);
+  // Every box the check can refuse is on a page the table knows.
+  for (const SetupField& f : SetupFields()) {
+    const bool known = std::any_of(std::begin(id::kControls), std::end(id::kControls),
+                                   [&](const auto& c) { return c.id == f.control; });
+    EXPECT_TRUE(known) << f.control;
+  }
+}
+
 TEST(SetupMapping, ANegativeCountOrTimeIsRefusedAtItsStepNamingTheBox) {
   struct Box {
     std::string SetupDialogState::*edit;
@@ -285,7 +318,7 @@ TEST(SetupMapping, ANegativeCountOrTimeIsRefusedAtItsStepNamingTheBox) {
         ReadSetupDialog(bad, t, Same);
         ADD_FAILURE() << b.name << " took " << text;
       } catch (const NegativeInteger& e) {
-        EXPECT_EQ(e.what(), std::string(b.name) + "不能为负数：'" + text + "'");
+        EXPECT_EQ(e.what(), std::string(b.name) + "不能为负数：“" + text + "”。");
       }
       EXPECT_FALSE(t.RecMouse) << b.name;
       EXPECT_EQ(t.*b.field, Distinct().*b.field) << b.name << ": the box's own field is kept";
@@ -307,11 +340,11 @@ TEST(SetupMapping, TheSpeedBoxTakesAnIntegerFrom10To10000) {
     const char* text;
     std::string message;
   } bads[] = {
-      {"2.5", "'2.5' is not a valid integer value"},
-      {"", "'' is not a valid integer value"},
-      {"9", "播放速度必须在 10 到 10000 之间：'9'"},
-      {"-100", "播放速度必须在 10 到 10000 之间：'-100'"},
-      {"10001", "播放速度必须在 10 到 10000 之间：'10001'"},
+      {"2.5", "播放速度必须是 10 到 10000 之间的整数：“2.5”。"},
+      {"", "播放速度必须是 10 到 10000 之间的整数：“”。"},
+      {"9", "播放速度必须是 10 到 10000 之间的整数：“9”。"},
+      {"-100", "播放速度必须是 10 到 10000 之间的整数：“-100”。"},
+      {"10001", "播放速度必须是 10 到 10000 之间的整数：“10001”。"},
   };
   for (const auto& b : bads) {
     d.EditSpeed = b.text;
@@ -342,7 +375,7 @@ TEST(SetupMapping, TheWaitBoxTakesWholeSecondsFrom0To86400AndNamesItselfOtherwis
       ReadSetupDialog(d, s, Same);
       ADD_FAILURE() << "took " << bad;
     } catch (const InvalidInteger& e) {
-      EXPECT_EQ(e.what(), "等待窗口最长秒数必须是 0 到 86400 之间的整数：'" + std::string(bad) + "'");
+      EXPECT_EQ(e.what(), "等待窗口最长秒数必须是 0 到 86400 之间的整数：“" + std::string(bad) + "”。");
     }
     EXPECT_EQ(s.WaitWindowSeconds, 86400) << "a refused limit keeps the old one";
   }
@@ -408,9 +441,9 @@ TEST(SetupHotKeys, ConvertBetweenTheBoxAndTheShortcutCode) {
 
 TEST(SetupMapping, TheRandomShareAndMoveBoxesTakeWholeNumbersWithinTheirRanges) {
   const struct { std::string SetupDialogState::*edit; const char* good; const char* bad; const char* message; } boxes[] = {
-      {&SetupDialogState::EditJitter, "50", "51", "延迟随机浮动必须是 0 到 50 之间的整数：'51'"},
-      {&SetupDialogState::EditMoveInterval, "60000", "-1", "移动记录间隔必须是 0 到 60000 之间的整数：'-1'"},
-      {&SetupDialogState::EditMoveDistance, "0", "2px", "移动最小距离必须是 0 到 10000 之间的整数：'2px'"},
+      {&SetupDialogState::EditJitter, "50", "51", "延迟随机浮动必须是 0 到 50 之间的整数：“51”。"},
+      {&SetupDialogState::EditMoveInterval, "60000", "-1", "移动记录间隔必须是 0 到 60000 之间的整数：“-1”。"},
+      {&SetupDialogState::EditMoveDistance, "0", "2px", "移动最小距离必须是 0 到 10000 之间的整数：“2px”。"},
   };
   const SetupDialogState d = FillSetupDialog(ConstructionSettings(), Same);
   EXPECT_EQ(d.EditJitter, "0");
@@ -471,16 +504,16 @@ TEST(SetupScriptKeys, ARowThatCannotBeHadIsRefusedNamingItAndWhy) {
     ScriptKeyBoxes row;  // the page's third row
     const char* refusal;
   } cases[] = {
-      {{kCtrl | kF9, "b.crec", "1"}, "脚本热键第 3 行（Ctrl+F9）不能使用：与开始播放键相同"},
-      {{kF6, "b.crec", "1"}, "脚本热键第 3 行（F6）不能使用：与停止键相同"},
-      {{kCtrl | kF5, "b.crec", "1"}, "脚本热键第 3 行（Ctrl+F5）不能使用：与第 1 行的热键相同"},
-      {{0x13, "b.crec", "1"}, "脚本热键第 3 行（Pause）不能使用：Pause 是紧急停止键"},
-      {{0, "b.crec", "1"}, "脚本热键第 3 行不能使用：没有热键"},
-      {{kF5, "", "1"}, "脚本热键第 3 行（F5）不能使用：没有脚本文件"},
-      {{kF5, "b.crec", "0"}, "脚本热键第 3 行（F5）不能使用：遍数必须是 1 到 2147483647 之间的整数：'0'"},
+      {{kCtrl | kF9, "b.crec", "1"}, "脚本热键第 3 行（Ctrl+F9）不能使用：与开始播放键相同。"},
+      {{kF6, "b.crec", "1"}, "脚本热键第 3 行（F6）不能使用：与停止键相同。"},
+      {{kCtrl | kF5, "b.crec", "1"}, "脚本热键第 3 行（Ctrl+F5）不能使用：与第 1 行的热键相同。"},
+      {{0x13, "b.crec", "1"}, "脚本热键第 3 行（Pause）不能使用：Pause 是紧急停止键。"},
+      {{0, "b.crec", "1"}, "脚本热键第 3 行不能使用：没有热键。"},
+      {{kF5, "", "1"}, "脚本热键第 3 行（F5）不能使用：没有脚本文件。"},
+      {{kF5, "b.crec", "0"}, "脚本热键第 3 行（F5）不能使用：遍数必须是 1 到 2147483647 之间的整数：“0”。"},
       {{kF5, "b.crec", "2147483648"},
-       "脚本热键第 3 行（F5）不能使用：遍数必须是 1 到 2147483647 之间的整数：'2147483648'"},
-      {{kF5, "b.crec", ""}, "脚本热键第 3 行（F5）不能使用：遍数必须是 1 到 2147483647 之间的整数：''"},
+       "脚本热键第 3 行（F5）不能使用：遍数必须是 1 到 2147483647 之间的整数：“2147483648”。"},
+      {{kF5, "b.crec", ""}, "脚本热键第 3 行（F5）不能使用：遍数必须是 1 到 2147483647 之间的整数：“”。"},
   };
   for (const auto& c : cases) {
     SetupDialogState d = base;
@@ -503,7 +536,7 @@ TEST(SetupScriptKeys, TheSystemIsAskedOnlyAboutKeysThatPassEveryOtherCheck) {
     asked.push_back(key);
     return false;
   });
-  EXPECT_EQ(read.refusal, "脚本热键第 2 行（F9）不能使用：与开始录制键相同");
+  EXPECT_EQ(read.refusal, "脚本热键第 2 行（F9）不能使用：与开始录制键相同。");
   EXPECT_EQ(asked, (std::vector<uint16_t>{kCtrl | kF5}));
 
   d.ScriptKeys[1] = {};
@@ -512,7 +545,7 @@ TEST(SetupScriptKeys, TheSystemIsAskedOnlyAboutKeysThatPassEveryOtherCheck) {
     asked.push_back(key);
     return key == kF6;  // another program holds it
   });
-  EXPECT_EQ(read.refusal, "脚本热键第 4 行（F6）不能使用：这个热键已被系统或其他程序占用");
+  EXPECT_EQ(read.refusal, "脚本热键第 4 行（F6）不能使用：这个热键已被系统或其他程序占用。");
   EXPECT_EQ(read.row, 3);
   EXPECT_EQ(asked, (std::vector<uint16_t>{kCtrl | kF5, kF6}));
 }

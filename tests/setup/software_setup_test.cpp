@@ -173,7 +173,7 @@ TEST_F(SoftwareSetupTest, ABadNumberAppliesTheStepsBeforeItOnlyAndWritesNothing)
     w.MnuSoftwareSetupClick();
     FAIL() << "no error";
   } catch (const setup::InvalidInteger& e) {
-    EXPECT_STREQ(e.what(), "'12a' is not a valid integer value");
+    EXPECT_STREQ(e.what(), "循环时间的小时数必须是整数：“12a”。");
   }
   TSettings expected = OnDisk();
   expected.RecMouse = false;
@@ -207,7 +207,7 @@ TEST_F(SoftwareSetupTest, ANegativeTimeIsReportedLikeABadNumberAndWritesNothing)
     w.MnuSoftwareSetupClick();
     FAIL() << "no error";
   } catch (const setup::InvalidInteger& e) {
-    EXPECT_STREQ(e.what(), "关机前累计时间的小时数不能为负数：'-600000'");
+    EXPECT_STREQ(e.what(), "关机前累计时间的小时数不能为负数：“-600000”。");
   }
   EXPECT_EQ(FileBytes(), bytes);
   EXPECT_EQ(w.Settings.ShutHours, 0);
