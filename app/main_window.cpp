@@ -15,6 +15,16 @@
 #include "util/text.h"
 
 namespace tesmuro {
+namespace {
+
+// A title or file name in the last panel is cut to this many columns, so
+// that the line number and the reason around it show at the window's
+// default width (the panel's tooltip has the whole text).
+constexpr size_t kTitleColumns = 24;
+// A wait in progress changes the last panel at most this often.
+constexpr uint32_t kWaitShownEveryMs = 250;
+
+}  // namespace
 
 TFrmMain::TFrmMain(const MainWindowServices& s)
     : playback_(s.newPlayer, s.newScratchFile),
@@ -29,6 +39,7 @@ TFrmMain::TFrmMain(const MainWindowServices& s)
       places_(s.settingsPlaces),
       settingsFolder_(places_ ? ChooseSettingsFolder(exeDirectory_, *places_) : exeDirectory_) {
   recording_.UseDesktop(s.desktop);
+  lastPanelShown_ = forms::main::kPanels[3].text;
   Settings = ConstructionSettings();
   // The first start: the defaults, kept for the next one. Where they cannot
   // be written the settings dialog says so when it saves.
@@ -105,13 +116,24 @@ bool TFrmMain::RunCommandLine() {
     return false;
   }
   if (c.action != CommandLine::Action::Play) return false;
+  // A user's /play shows the script in the box, with the line being played
+  // marked, as its own Play does; an unattended run has no one to show it to.
+  bool shownInBox = false;
+  if (!c.exitWhenDone) {
+    try {
+      document_.Load(c.file);
+    } catch (const std::runtime_error&) {
+      // Not readable: the run's start says so.
+    }
+    shownInBox = document_.FileName == c.file && document_.MatchesFile();
+  }
   recording_.Pause();
   RunRequest request = Request(/*withShutdown=*/true);
   if (c.run.speedPercent) request.speedPercent = c.run.speedPercent;
   request.loops = c.run.loops;
   request.forSeconds = c.run.forSeconds;
   request.seed = c.run.seed;
-  if (BeginRun(play::ScriptSource::File(c.file), request)) UpdateCaption(c.file);
+  if (BeginRun(play::ScriptSource::File(c.file, shownInBox), request)) UpdateCaption(c.file);
   return true;
 }
 
@@ -222,7 +244,26 @@ void TFrmMain::SyncLastEventTime() { recording_.SyncLastEventTime(); }
 
 void TFrmMain::AppendLine(std::string_view gbk) { document_.AppendLine(gbk); }
 
-void TFrmMain::SetStatusText(int panel, std::string_view utf8) { view_.SetStatusText(panel, utf8); }
+void TFrmMain::SetStatusText(int panel, std::string_view utf8) {
+  if (panel == 3) {
+    lastPanelShown_ = utf8;
+    editResultShown_ = false;
+    waitShown_.clear();
+  }
+  view_.SetStatusText(panel, utf8);
+}
+
+void TFrmMain::ShowEditResult(std::string_view utf8) {
+  const std::string under = editResultShown_ ? underEditResult_ : lastPanelShown_;
+  SetStatusText(3, utf8);
+  editResultShown_ = true;
+  underEditResult_ = under;
+}
+
+void TFrmMain::TextChangedByUser() {
+  document_.ChangedByUser();
+  if (editResultShown_) SetStatusText(3, underEditResult_);
+}
 
 HotKeyCommand TFrmMain::OnKeyEvent(const KeyHookEvent& e) {
   const HotKeyCommand command = recording_.OnKeyEvent(e, playback_.Playing());
@@ -252,16 +293,17 @@ void TFrmMain::ShowPlayerNotices() {
   // A run that draws random delays names its seed in the wide last panel,
   // after the hint, and keeps it there when the run is over, for /seed.
   if (auto seed = player->TakeSeedNotice()) {
-    seedShown_ = play::SeedNotice(*seed, "/seed");
+    seedShown_ = play::SeedHint(*seed, "/seed");
     SetStatusText(3, emergencyHintShown_ ? text::kEmergencyStopHint + std::string("　") + seedShown_ : seedShown_);
   }
+  ShowWait(*player);
   if (!stopReasonShown_) {
     if (auto why = player->WhyStopped()) {
       // In the wide last panel, where the run's emergency stop hint was; it
       // stays until the next run.
       stopReasonShown_ = true;
       emergencyHintShown_ = false;
-      SetStatusText(3, play::StopReasonText(*why) + (seedShown_.empty() ? "" : "　" + seedShown_));
+      SetStatusText(3, play::StopReasonText(*why, kTitleColumns) + (seedShown_.empty() ? "" : "　" + seedShown_));
     }
   }
   const bool blocked = !player->Finished() && player->InputBlocked();
@@ -269,6 +311,25 @@ void TFrmMain::ShowPlayerNotices() {
     blockedShown_ = blocked;
     SetStatusText(2, blocked ? text::kInputBlocked : "");
   }
+}
+
+void TFrmMain::ShowWait(const play::TRunThread& player) {
+  const auto wait = player.Finished() ? std::nullopt : player.WaitInProgress();
+  const std::string text = wait ? play::WaitProgressText(*wait, kTitleColumns) : std::string();
+  if (text == waitShown_) return;
+  // Short waits one after another would make the panel flicker.
+  const uint32_t now = clock_.TickCount();
+  if (!text.empty() && now - waitShownAt_ < kWaitShownEveryMs) return;
+  if (text.empty()) {
+    const std::string under = underWait_;
+    SetStatusText(3, under);
+    return;
+  }
+  const std::string under = waitShown_.empty() ? lastPanelShown_ : underWait_;
+  SetStatusText(3, text);
+  waitShown_ = text;
+  underWait_ = under;
+  waitShownAt_ = now;
 }
 
 void TFrmMain::RunHotKey(HotKeyCommand command) {
@@ -473,7 +534,7 @@ void TFrmMain::MnuCaptureImageClick() {
   // A limit of 0 looks only once; a picture just taken deserves a real wait.
   const int32_t seconds = Settings.WaitWindowSeconds > 0 ? Settings.WaitWindowSeconds : 10;
   view_.InsertLineAtCaret(capture::WaitImageLine(capture::NameInFolder(folder, *path), seconds, taken->area));
-  document_.ChangedByUser();
+  TextChangedByUser();
 }
 
 void TFrmMain::SBPauseClick() {

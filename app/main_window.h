@@ -133,6 +133,13 @@ class TFrmMain : private RecordSink {
   HotKeyCommand OnKeyEvent(const KeyHookEvent& e);
   void RunHotKey(HotKeyCommand command);
 
+  // What a command of the script box did (精简移动: "删除了 N 行，剩 M 行"), in
+  // the wide last panel until the text changes again.
+  void ShowEditResult(std::string_view utf8);
+  // The user changed the script's text: typed, undid, or a command of the
+  // box changed it. A result shown for an earlier change goes.
+  void TextChangedByUser();
+
   // The parts the window is made of: the script (its box, file, unsaved
   // changes and journal), the recorders and the playback.
   ScriptDocument& Document() { return document_; }
@@ -200,6 +207,8 @@ class TFrmMain : private RecordSink {
   // that differs from the recorded one, input dropped on its way to an
   // elevated window.
   void ShowPlayerNotices();
+  // The wait the run is in, or what the last panel held before it.
+  void ShowWait(const play::TRunThread& player);
 
   IMainView& view_;
   IClock& clock_;
@@ -218,6 +227,15 @@ class TFrmMain : private RecordSink {
   bool exitWhenDone_ = false;   // /exit: the program ends with its run
   bool exiting_ = false;
   std::string playStateShown_;  // the first panel's text
+  std::string lastPanelShown_;  // the wide last panel's text
+  // A wait in progress stands in the last panel over `underWait_`; the text
+  // changes at most every kWaitShownEveryMs.
+  std::string waitShown_;
+  std::string underWait_;
+  uint32_t waitShownAt_ = 0;
+  // An edit's result stands in the last panel over `underEditResult_`.
+  bool editResultShown_ = false;
+  std::string underEditResult_;
 };
 
 }  // namespace tesmuro

@@ -218,7 +218,9 @@ void MainWindowWin::BuildControls() {
   font_ = MakeFont(layout::kFontName, layout::kFontHeight, dpi_);
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
 
-  status_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN,
+  // A panel's tooltip holds its whole text, for a text the panel cuts.
+  status_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"",
+                            WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN | SBARS_TOOLTIPS,
                             0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(layout::kIdStatusBar), inst, nullptr);
   tabs_ = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0, 0, 0, hwnd_,
                           reinterpret_cast<HMENU>(layout::kIdPageControl), inst, nullptr);
@@ -299,7 +301,7 @@ LRESULT MainWindowWin::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_COMMAND:
       if (reinterpret_cast<HWND>(lParam) == memo_) {
-        if (memoText_->OnCommand(wParam, lParam)) logic_->Document().ChangedByUser();
+        if (memoText_->OnCommand(wParam, lParam)) logic_->TextChangedByUser();
       } else if (HIWORD(wParam) == 0 || HIWORD(wParam) == BN_CLICKED || (HIWORD(wParam) == 1 && lParam == 0)) {
         // a menu item, a button, or a key of the accelerator table
         OnCommand(LOWORD(wParam));
@@ -461,7 +463,9 @@ void MainWindowWin::InstallIdleHandler() {
 void MainWindowWin::SetCaption(std::string_view text) { SetWindowTextW(hwnd_, Wide(text).c_str()); }
 
 void MainWindowWin::SetStatusText(int panel, std::string_view text) {
-  SendMessageW(status_, SB_SETTEXTW, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(Wide(text).c_str()));
+  const std::wstring wide = Wide(text);
+  SendMessageW(status_, SB_SETTEXTW, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(wide.c_str()));
+  SendMessageW(status_, SB_SETTIPTEXTW, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
 void MainWindowWin::SetStepCounter(std::string_view text) {

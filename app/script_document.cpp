@@ -26,6 +26,7 @@ ScriptDocument::ScriptDocument(Services s)
 void ScriptDocument::AppendLine(std::string_view gbk) {
   box_.MemoAppendLine(gbk);
   modified_ = true;
+  asLoaded_ = false;
   journal_.AddLine(gbk, clock_.TickCount());
 }
 
@@ -51,6 +52,7 @@ bool ScriptDocument::ConfirmDiscard() {
 
 void ScriptDocument::Replaced(std::string_view text) {
   modified_ = false;
+  asLoaded_ = false;
   journal_.Discard();
   if (recording_()) journal_.Begin(text, clock_.TickCount());
 }
@@ -80,6 +82,7 @@ void ScriptDocument::Load(const std::string& path) {
   showName_(FileName);
   matchesFile_ = asOnDisk;
   Replaced(text);
+  asLoaded_ = true;
 }
 
 bool ScriptDocument::Write(const std::string& path) {
@@ -102,6 +105,7 @@ bool ScriptDocument::Save(bool saveAs) {
     if (!chosen) return false;
     path = *chosen;
   }
+  if (!saveAs && asLoaded_ && path == FileName) return true;  // nothing to write back
   if (!Write(path)) return false;
   FileName = path;
   matchesFile_ = true;

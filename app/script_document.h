@@ -42,7 +42,10 @@ class ScriptDocument {
   // A recorded line: appended to the text and to the journal.
   void AppendLine(std::string_view gbk);
   // The user changed the text.
-  void ChangedByUser() { modified_ = true; }
+  void ChangedByUser() {
+    modified_ = true;
+    asLoaded_ = false;
+  }
 
   // Unsaved changes: asks whether to save them. True when the text may go
   // (saved, or discarded by the user).
@@ -51,7 +54,9 @@ class ScriptDocument {
   // and leaves text, name and caption as they were.
   void Load(const std::string& path);
   // Save (asking for a name when there is none, or always with `saveAs`);
-  // false when nothing was written. Throws on a failed write.
+  // false when nothing was written. Throws on a failed write. A box that
+  // holds its file as loaded, unchanged since, is not written back: the
+  // file keeps its own bytes (true).
   bool Save(bool saveAs);
   // The text goes (New forgets the file name, Clear keeps it).
   void New();
@@ -84,6 +89,7 @@ class ScriptDocument {
   RecoveryJournal journal_;
   bool modified_ = false;
   bool matchesFile_ = false;
+  bool asLoaded_ = false;  // the box holds FileName's text as Load read it, nothing changed since
   bool recoveryOffered_ = false;
 };
 

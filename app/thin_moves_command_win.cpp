@@ -15,7 +15,7 @@ void MainWindowWin::ThinMoves() {
     return;
   }
   SetFocus(memo_);
-  if (const auto status = memoText_->ThinMoves()) SetStatusText(3, *status);
+  if (const auto status = memoText_->ThinMoves()) logic_->ShowEditResult(*status);
 }
 
 }  // namespace tesmuro::win

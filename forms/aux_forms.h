@@ -12,7 +12,7 @@ struct FormSpec {
   int clientHeight;
 };
 
-inline constexpr FormSpec kSoftwareSetup{"TFrmSoftwareSetup", "软件设置对话框", 322, 432};
+inline constexpr FormSpec kSoftwareSetup{"TFrmSoftwareSetup", "软件设置对话框", 362, 432};
 inline constexpr FormSpec kAboutBox{"TAboutBox", "关于本软件(About)", 298, 213};
 inline constexpr FormSpec kMirco{"TFrmMirco", "微型录制播放动作界面", 240, 24};
 

@@ -60,7 +60,9 @@ enum MenuId : int {
 
 inline constexpr int kStatusBarHeight = 19;
 struct Panel { const char* text; int width; };
-inline constexpr Panel kPanels[] = {{"就绪", 90}, {"", 150}, {"无按键", 80}, {"v1.0", 50}};
+// The second panel holds the pointer's place while recording ("DX:-1234DY:-1234"
+// at most); the last one takes the rest of the bar, for the longest texts.
+inline constexpr Panel kPanels[] = {{"就绪", 90}, {"", 100}, {"无按键", 80}, {"v1.0", 50}};
 
 inline constexpr char kTabCaption[] = "鼠标键盘动作记录";
 // On the tab page.

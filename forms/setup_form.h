@@ -87,15 +87,15 @@ struct Control {
 };
 
 // The page control fills the top of the dialog; the two buttons sit below it.
-inline constexpr int kPageLeft = 0, kPageTop = 0, kPageWidth = 321, kPageHeight = 395;
+inline constexpr int kPageLeft = 0, kPageTop = 0, kPageWidth = 361, kPageHeight = 395;
 inline constexpr char kTab1Caption[] = "基本设置";
 inline constexpr char kTab2Caption[] = "定时与控制";
 // On the first page.
-inline constexpr int kGroupLeft = 8, kGroupTop = 5, kGroupWidth = 297, kGroupHeight = 345;
+inline constexpr int kGroupLeft = 8, kGroupTop = 5, kGroupWidth = 337, kGroupHeight = 345;
 inline constexpr char kGroupCaption[] = "设置区";
 
 inline constexpr int kButtonTop = 402, kButtonWidth = 75, kButtonHeight = 25;
-inline constexpr int kBitBtn1Left = 80, kBitBtn2Left = 160;
+inline constexpr int kBitBtn1Left = 100, kBitBtn2Left = 186;
 inline constexpr char kBitBtn1Caption[] = "确认";
 inline constexpr char kBitBtn2Caption[] = "放弃";
 
@@ -173,14 +173,14 @@ inline constexpr int kIdScriptRowFirst = 600;
 // The id of a row's control (row from 0).
 constexpr int ScriptRowId(int row, ScriptColumn column) { return kIdScriptRowFirst + row * kScriptColumns + column; }
 struct ColumnPlace { int x, w, h; };
-inline constexpr ColumnPlace kScriptColumnPlaces[kScriptColumns] = {{8, 84, 20}, {96, 150, 20}, {250, 23, 22},
-                                                                    {278, 31, 20}};
+inline constexpr ColumnPlace kScriptColumnPlaces[kScriptColumns] = {{8, 84, 20}, {96, 190, 20}, {290, 23, 22},
+                                                                    {318, 31, 20}};
 inline constexpr int kScriptRowTop = 26, kScriptRowStep = 25;
 enum ScriptLabelId : int { kIdLabelScriptKey = 590, kIdLabelScriptFile, kIdLabelScriptPasses, kIdLabelScriptHint };
 inline constexpr Control kScriptLabels[] = {
     {kIdLabelScriptKey, Kind::Label, Parent::Sheet3, "热键", 8, 8, 0, 0, true},
     {kIdLabelScriptFile, Kind::Label, Parent::Sheet3, "脚本文件", 96, 8, 0, 0, true},
-    {kIdLabelScriptPasses, Kind::Label, Parent::Sheet3, "遍数", 278, 8, 0, 0, true},
+    {kIdLabelScriptPasses, Kind::Label, Parent::Sheet3, "遍数", 318, 8, 0, 0, true},
     {kIdLabelScriptHint, Kind::Label, Parent::Sheet3, "按下热键即播放它的脚本（程序最小化时也可以）", 8, 330, 0, 0, true},
 };
 inline constexpr char kScriptBrowseHint[] = "选择脚本文件";

@@ -108,6 +108,15 @@ struct TRunThread::State {
   Looked AwaitImage(const script::Action& wait, const image::Needle& picture, int64_t& due, image::Point& found);
   // The picture a wait names, loaded once per run; null when it cannot be read.
   const image::Needle* PictureOf(const std::string& name);
+  // The wait the next Await is for (set by its caller): shown once the
+  // first look has not found it, updated as whole seconds pass, gone when
+  // Await returns.
+  void NextWaitIs(WaitProgress::Kind kind, std::string what, int64_t offset, int32_t limit);
+  void ShowWaited(int32_t seconds);
+  // The line (from 1) of a byte of the script, counted on from the last one
+  // asked for (the script is read again from the start only when the offset
+  // goes back, as on a new pass); the reading position is kept. 0: unknown.
+  int64_t LineOf(int64_t offset);
   // The run stops on its script: why, where.
   Ending StopOn(StopReason::Kind kind, int64_t offset, std::string what = {}, int32_t seconds = 0);
   int32_t LimitOf(int32_t seconds) const { return seconds > 0 ? seconds : options.waitLimitSeconds; }
@@ -134,6 +143,9 @@ struct TRunThread::State {
   std::mutex noticeLock;
   std::optional<ScreenNotice> screenNotice;  // guarded by noticeLock
   std::optional<StopReason> stopReason;      // set before `finished`
+  std::optional<WaitProgress> nextWait;      // the run thread's own
+  std::optional<WaitProgress> waitShown;     // guarded by noticeLock
+  struct { int64_t offset = 0, line = 1; int prev = 0; } counted;  // LineOf's place
   std::atomic<bool> drew{false};      // the run drew a random delay or share
   std::atomic<bool> seedTold{false};  // TakeSeedNotice() gave the seed
 

@@ -79,6 +79,10 @@ std::string SeedNotice(uint64_t seed, std::string_view seedSwitch) {
   return "随机种子 " + n + "（" + std::string(seedSwitch) + " " + n + " 可重复本次播放）";
 }
 
+std::string SeedHint(uint64_t seed, std::string_view seedSwitch) {
+  return std::string(seedSwitch) + " " + std::to_string(seed) + " 可重复本次播放";
+}
+
 std::string FormatClock(int64_t seconds) {
   seconds = std::max<int64_t>(seconds, 0);
   const int64_t h = seconds / 3600, m = seconds / 60 % 60, s = seconds % 60;

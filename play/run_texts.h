@@ -27,6 +27,9 @@ std::optional<uint64_t> ParseSeed(std::string_view text);
 // "随机种子 N（SWITCH N 可重复本次播放）": a run's seed, for the user to repeat the
 // run; `seedSwitch` is the program's own ("/seed", "--seed").
 std::string SeedNotice(uint64_t seed, std::string_view seedSwitch);
+// "SWITCH N 可重复本次播放": the same, short enough for the status bar beside
+// the emergency stop hint (the switch names the seed).
+std::string SeedHint(uint64_t seed, std::string_view seedSwitch);
 
 // "H:MM:SS"; a negative time shows as 0:00:00.
 std::string FormatClock(int64_t seconds);

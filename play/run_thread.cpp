@@ -157,6 +157,45 @@ std::optional<ScreenNotice> TRunThread::TakeScreenNotice() {
   return n;
 }
 
+std::optional<WaitProgress> TRunThread::WaitInProgress() const {
+  std::lock_guard<std::mutex> l(state_->noticeLock);
+  return state_->waitShown;
+}
+
+int64_t TRunThread::State::LineOf(int64_t offset) {
+  if (!file) return 0;
+  if (offset < counted.offset) counted = {};
+  const long keep = std::ftell(file);
+  if (keep < 0 || std::fseek(file, static_cast<long>(counted.offset), SEEK_SET) != 0) return 0;
+  char buf[4096];
+  while (counted.offset < offset) {
+    const size_t want = static_cast<size_t>(std::min<int64_t>(sizeof buf, offset - counted.offset));
+    const size_t got = std::fread(buf, 1, want, file);
+    if (got == 0) break;
+    for (size_t i = 0; i < got; ++i) {
+      const int c = static_cast<unsigned char>(buf[i]);
+      if (c == '\n' ? counted.prev != '\r' : c == '\r') ++counted.line;
+      counted.prev = c;
+    }
+    counted.offset += static_cast<int64_t>(got);
+  }
+  std::fseek(file, keep, SEEK_SET);  // the script's reader goes on where it was
+  return counted.line;
+}
+
+void TRunThread::State::NextWaitIs(WaitProgress::Kind kind, std::string what, int64_t offset, int32_t limit) {
+  nextWait = WaitProgress{kind, std::move(what), 0, 0, limit};
+  nextWait->line = LineOf(std::max<int64_t>(offset, 0));
+}
+
+void TRunThread::State::ShowWaited(int32_t seconds) {
+  if (!nextWait) return;
+  std::lock_guard<std::mutex> l(noticeLock);
+  if (waitShown && waitShown->elapsed == seconds) return;
+  waitShown = *nextWait;
+  waitShown->elapsed = seconds;
+}
+
 bool TRunThread::State::CheckForeground(bool force) {
   const uint64_t now = sink->ForegroundWindow();
   if (force || !foregroundKnown || now != foreground) {
@@ -314,6 +353,10 @@ TRunThread::State::Ending TRunThread::State::Play() {
         if (action.kind == script::ActionKind::WaitColor && action.badColor)
           return StopOn(StopReason::Kind::BadColor, lineOffset.load());
         const int64_t at = lineOffset.load();
+        if (action.kind == script::ActionKind::WaitWindow)
+          NextWaitIs(WaitProgress::Kind::Window, script::UnquoteToken(action.text[0]), at, LimitOf(action.seconds));
+        else
+          NextWaitIs(WaitProgress::Kind::Color, Hex6(action.color), at, LimitOf(action.seconds));
         const Looked l = action.kind == script::ActionKind::WaitWindow ? AwaitTitle(action, due)
                                                                        : AwaitColor(action, due);
         if (l == Looked::Stopped) break;  // seen at the top of the loop
@@ -331,6 +374,7 @@ TRunThread::State::Ending TRunThread::State::Play() {
         const image::Needle* picture = PictureOf(name);
         if (!picture) return StopOn(StopReason::Kind::ImageUnreadable, at, name);
         image::Point found;
+        NextWaitIs(WaitProgress::Kind::Image, name, at, LimitOf(action.seconds));
         const Looked l = AwaitImage(action, *picture, due, found);
         if (l == Looked::Stopped) break;  // seen at the top of the loop
         if (l == Looked::TimedOut) {
@@ -347,6 +391,7 @@ TRunThread::State::Ending TRunThread::State::Play() {
       }
       default:
         if (pendingWindow && (IsPointerAction(action.kind) || IsKeyAction(action.kind))) {
+          NextWaitIs(WaitProgress::Kind::Window, pendingWindow->title, pendingOffset, options.waitLimitSeconds);
           const Looked l = AwaitWindow(action, due);
           if (l == Looked::Stopped) break;
           if (l == Looked::TimedOut && options.waitLimitSeconds > 0)  // 0: never wait, only follow

@@ -168,6 +168,10 @@ class TRunThread {
   // has it from the start), once, as soon as the run has drawn a random delay
   // or varied a delay by the settings' share, for the user to repeat the run.
   std::optional<uint64_t> TakeSeedNotice();
+  // The wait the run is in (a window, a colour or a picture that has not
+  // come yet), with the seconds waited so far; nothing between waits. The
+  // run updates it at most once a second.
+  std::optional<WaitProgress> WaitInProgress() const;
   // The script's moves were recorded on a screen of another size and are not
   // mapped: the recorded and current screens, once per run (then empty).
   std::optional<ScreenNotice> TakeScreenNotice();

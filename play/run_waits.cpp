@@ -34,6 +34,15 @@ TRunThread::State::Ending TRunThread::State::StopOn(StopReason::Kind kind, int64
 
 TRunThread::State::Looked TRunThread::State::Await(const std::function<bool()>& ready, int32_t seconds,
                                                    int64_t& due, int64_t lookMicros, bool paced) {
+  // What the wait was for is shown only while it waits.
+  struct Over {
+    State& s;
+    ~Over() {
+      s.nextWait.reset();
+      std::lock_guard<std::mutex> l(s.noticeLock);
+      s.waitShown.reset();
+    }
+  } over{*this};
   const int64_t start = clock->NowMicros();
   if (ready()) return Looked::Ready;
   if (seconds <= 0) return Looked::TimedOut;
@@ -44,6 +53,10 @@ TRunThread::State::Looked TRunThread::State::Await(const std::function<bool()>& 
     if (!HonourPause(deadline)) return Looked::Stopped;
     const int64_t now = clock->NowMicros();
     if (now >= deadline) return Looked::TimedOut;
+    // Whole seconds waited: the limit less what is left of it.
+    const int64_t left = deadline == kForever ? seconds * kMicrosPerSecond : deadline - now;
+    ShowWaited(static_cast<int32_t>(std::clamp<int64_t>(seconds - (left + kMicrosPerSecond - 1) / kMicrosPerSecond,
+                                                        0, seconds)));
     clock->WaitUntil(std::min(now + std::max(lookMicros - lookCost, 9 * lookCost), deadline));
     if (stopRequested.load()) return Looked::Stopped;
     if (paused.load()) continue;

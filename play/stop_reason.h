@@ -2,8 +2,10 @@
 // line (counted from 1) and what happened there.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace tesmuro::play {
 
@@ -30,6 +32,27 @@ struct StopReason {
 };
 
 // "第 N 行：..." as the status bar and the Linux program say it (UTF-8).
-std::string StopReasonText(const StopReason& r);
+// With `titleColumns`, a title or file name wider than that many columns (a
+// CJK character takes two) is cut short with "…", so that the line and the
+// reason after it fit a narrow place.
+std::string StopReasonText(const StopReason& r, size_t titleColumns = SIZE_MAX);
+
+// A wait in progress: what it waits for, where, how long so far.
+struct WaitProgress {
+  enum class Kind { Window, Color, Image };
+  Kind kind = Kind::Window;
+  std::string what;      // the title, RRGGBB or the picture's file as written (UTF-8)
+  int64_t line = 0;      // counted from 1; 0: not known
+  int32_t elapsed = 0;   // whole seconds waited (pauses not counted)
+  int32_t limit = 0;     // seconds
+  bool operator==(const WaitProgress&) const = default;
+};
+// "第 N 行：等待窗口“标题”… 3/10 秒" (等待颜色 RRGGBB, 等待图像“文件”), the title
+// cut to `titleColumns` as above.
+std::string WaitProgressText(const WaitProgress& w, size_t titleColumns = SIZE_MAX);
+
+// `utf8` cut to at most `columns` display columns (a character of U+1100 and
+// above takes two), ending with "…" when it was cut; whole characters only.
+std::string ShortenTitle(std::string_view utf8, size_t columns);
 
 }  // namespace tesmuro::play

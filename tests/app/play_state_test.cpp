@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "app/main_window.h"
+#include "forms/main_form.h"
 #include "play/player_fakes.h"
 #include "support/main_window_fixture.h"
 
@@ -30,6 +31,7 @@ class CommandLineRunTest : public test::MainWindowFixture {
         clocks.push_back(c.get());
         sink.clock = c.get();
         c->onStuck = [] {};
+        if (prepare) prepare(*c);
         return std::make_unique<play::TRunThread>(sink, sys, std::move(c));
       };
       w = std::make_unique<TFrmMain>(s);
@@ -40,6 +42,7 @@ class CommandLineRunTest : public test::MainWindowFixture {
   play::test::RecordingSink sink;
   play::test::FakeShutdown sys;
   std::vector<play::test::FakePlayClock*> clocks;
+  std::function<void(play::test::FakePlayClock&)> prepare;  // before the player starts
   std::unique_ptr<TFrmMain> w;
 };
 
@@ -128,6 +131,89 @@ TEST_F(CommandLineRunTest, ErrorsEndAnUnattendedRunWithCode2AndNoBox) {
     EXPECT_EQ(view.exitCode, kExitError) << args[1];
     EXPECT_TRUE(view.boxes.empty()) << args[1];
   }
+}
+
+TEST_F(CommandLineRunTest, APlayForAUserShowsTheScriptFollowsItsLinesAndSaveWritesOnlyAnEdit) {
+  TFrmMain& m = Window();
+  m.SetCommandLine(ParseCommandLine({"/play", dir.File("two.crec")}));
+  m.FormShow();
+  ASSERT_NE(m.Playback().Player(), nullptr);
+  EXPECT_EQ(view.memo, play::test::Gbk("延迟 10 移动 1,1\r\n"));
+  EXPECT_EQ(m.Document().FileName, dir.File("two.crec"));
+  EXPECT_EQ(log.Count("follow"), 1) << "the played line is marked";
+  EXPECT_FALSE(m.Document().Modified());
+  m.Playback().Player()->WaitFor();
+  m.Tick();
+  // Save of the box as loaded leaves the file alone; an edit saved reaches it.
+  dir.Write("two.crec", "changed on disk\r\n");
+  m.SBSaveClick();
+  EXPECT_EQ(dir.Read("two.crec"), "changed on disk\r\n");
+  view.memo = "延迟 20\r\n";
+  m.TextChangedByUser();
+  m.SBSaveClick();
+  EXPECT_EQ(dir.Read("two.crec"), "延迟 20\r\n");
+
+  // An unattended run leaves the box alone.
+  w.reset();
+  view.memo.clear();
+  log.calls.clear();
+  TFrmMain& u = Window();
+  u.SetCommandLine(ParseCommandLine({"/play", dir.File("two.crec"), "/exit"}));
+  u.FormShow();
+  EXPECT_EQ(view.memo, "");
+  EXPECT_EQ(log.Count("follow"), 0);
+  u.Playback().Player()->WaitFor();
+}
+
+// A wait shows in the last panel while it goes on, changing at most four
+// times a second; then the panel shows what it did before, or why the run stopped.
+TEST_F(CommandLineRunTest, AWaitInProgressShowsInTheLastPanel) {
+  constexpr int64_t kMs = 1000;
+  dir.Write("wait.crec", play::test::Gbk("\r\n等待颜色 1,1 FF0000 0 10\r\n"));
+  play::test::FakeDesktop desktop;
+  desktop.pixel = [](int32_t, int32_t) -> std::optional<uint32_t> { return 0; };
+  sink.desktop = &desktop;
+  play::test::Gate at3, at5;
+  prepare = [&](play::test::FakePlayClock& c) {
+    c.At(3200 * kMs, [&] { at3.Block(); });
+    c.At(5200 * kMs, [&] { at5.Block(); });
+  };
+  TFrmMain& m = Window();
+  m.SetCommandLine(ParseCommandLine({"/play", dir.File("wait.crec")}));
+  m.FormShow();
+  EXPECT_EQ(view.status[3], "按 Pause 键可紧急停止");
+  at3.AwaitBlocked();
+  clock.now += 1000;
+  m.Tick();
+  EXPECT_EQ(view.status[3], "第 2 行：等待颜色 FF0000… 3/10 秒");
+  at3.Open();
+  at5.AwaitBlocked();
+  clock.now += 100;
+  m.Tick();
+  EXPECT_EQ(view.status[3], "第 2 行：等待颜色 FF0000… 3/10 秒") << "a tenth of a second later: not yet";
+  clock.now += 150;
+  m.Tick();
+  EXPECT_EQ(view.status[3], "第 2 行：等待颜色 FF0000… 5/10 秒");
+  at5.Open();
+  m.Playback().Player()->WaitFor();
+  m.Tick();
+  EXPECT_EQ(view.status[3], "第 2 行：等待颜色 FF0000 超过 10 秒，回放已停止");
+  sink.desktop = nullptr;
+}
+
+// 精简移动's result stays in the last panel until the text changes again
+// (an undo included), then what the panel held comes back.
+TEST_F(CommandLineRunTest, AnEditsResultGoesWithTheNextChange) {
+  TFrmMain& m = Window();
+  m.ShowEditResult("删除了 3 行，剩 5 行");
+  EXPECT_EQ(view.status[3], "删除了 3 行，剩 5 行");
+  m.ShowEditResult("删除了 0 行，剩 5 行");
+  m.TextChangedByUser();
+  EXPECT_EQ(view.status[3], forms::main::kPanels[3].text);
+  EXPECT_TRUE(m.Document().Modified());
+  view.status[3] = "untouched";
+  m.TextChangedByUser();
+  EXPECT_EQ(view.status[3], "untouched") << "nothing to clear";
 }
 
 TEST_F(CommandLineRunTest, WithoutExitAnErrorIsShownAndTheProgramGoesOn) {

@@ -185,6 +185,44 @@ TEST(WaitWords, TitleAndColourWaitsAndTheirLimits) {
   EXPECT_TRUE(late.sink.calls.empty());
 }
 
+// While a wait goes on the run tells which line waits for what and for how
+// long so far; between waits it tells nothing.
+TEST(WaitWords, AWaitInProgressTellsItsLineWhatAndTheSecondsWaited) {
+  WaitRig r("移动 1,1\r\n\r\n等待颜色 10,20 FF8000 0 10\r\n左键按下\r\n等待窗口 \"App\" 4\r\n");
+  r.desktop.pixel = [&](int32_t, int32_t) -> std::optional<uint32_t> {
+    return r.clock->Elapsed() >= 6000 * kMs ? 0xFF8000u : 0u;
+  };
+  std::vector<std::optional<WaitProgress>> seen;
+  auto look = [&] { seen.push_back(r.t->WaitInProgress()); };
+  for (int64_t at : {500, 3500, 3900, 6800, 9500}) r.clock->At(at * kMs, look);
+  r.Run();
+  using K = WaitProgress::Kind;
+  ASSERT_EQ(seen.size(), 5u);
+  EXPECT_EQ(seen[0], (WaitProgress{K::Color, "FF8000", 3, 0, 10}));
+  EXPECT_EQ(seen[1], (WaitProgress{K::Color, "FF8000", 3, 3, 10}));
+  EXPECT_EQ(seen[2], seen[1]) << "whole seconds";
+  EXPECT_EQ(seen[3], (WaitProgress{K::Window, "App", 5, 0, 4})) << "the next wait, from its own start";
+  EXPECT_EQ(seen[4], (WaitProgress{K::Window, "App", 5, 3, 4}));
+  EXPECT_EQ(r.t->WaitInProgress(), std::nullopt);
+  EXPECT_EQ(StopReasonText(*r.t->WhyStopped()), "第 5 行：等待窗口“App”超过 4 秒，回放已停止");
+}
+
+TEST(StopReasons, ALongTitleIsCutSoThatTheLineAndTheReasonShow) {
+  const std::string title(99, 'T');
+  StopReason r{StopReason::Kind::WindowTimedOut, 0, 12, title, 2};
+  EXPECT_EQ(StopReasonText(r), "第 12 行：等待窗口“" + title + "”超过 2 秒，回放已停止") << "the console has room";
+  EXPECT_EQ(StopReasonText(r, 24), "第 12 行：等待窗口“" + std::string(22, 'T') + "…”超过 2 秒，回放已停止");
+  // A Chinese character takes two columns and is never cut in half.
+  EXPECT_EQ(ShortenTitle("记事本 - 一个很长很长的文件名.txt", 12), "记事本 - …");
+  EXPECT_EQ(ShortenTitle("记事本", 6), "记事本");
+  EXPECT_EQ(ShortenTitle("记事本x", 6), "记事…");
+  EXPECT_EQ(ShortenTitle("ab\xE8", 3), "ab\xE8") << "a stray byte counts as one column";
+  EXPECT_EQ(WaitProgressText({WaitProgress::Kind::Window, title, 7, 3, 10}, 24),
+            "第 7 行：等待窗口“" + std::string(22, 'T') + "…”… 3/10 秒");
+  EXPECT_EQ(WaitProgressText({WaitProgress::Kind::Color, "00FF00", 2, 0, 5}), "第 2 行：等待颜色 00FF00… 0/5 秒");
+  EXPECT_EQ(WaitProgressText({WaitProgress::Kind::Image, "按钮.png", 30, 9, 10}), "第 30 行：等待图像“按钮.png”… 9/10 秒");
+}
+
 TEST(StopReasons, ALineThatCannotBePlayedIsNamed) {
   WaitRig key("移动 1,1\r\n\r\n按键按下 A 0 0 0 0\r\n移动 2,2\r\n");
   key.Run();
