@@ -84,9 +84,12 @@ test_negative_hours_typed_into_the_settings_dialog_get_a_clear_message() {
   xdo mousemove $((x + w / 2)) $((y + h / 2))
   xdo click 1
 
-  assert_eq $'Tesmuro\n循环时间的小时数不能为负数：\'-3\'.' "$(drv msgbox --pid "$APP_PID")" "error box"
+  assert_eq $'系统提示\n循环时间的小时数不能为负数：“-3”。' "$(drv msgbox --pid "$APP_PID")" "the message"
   drv msgbox --pid "$APP_PID" --press ok >/dev/null
   assert_same_file "$TEST_DIR/settings-before" "$APP_DIR/Quorlin.qlset" "the refused value was written"
+  assert_eq -3 "$(drv get-text "${dlg[@]}" --id 411)" "the refused box keeps its text"
+  drv click "${dlg[@]}" --id 2 >/dev/null
+  wait_output 0 "the dialog closed" drv info "${dlg[@]}" --field visible
 
   # The program goes on: the dialog opens again, filled from the file.
   drv menu-invoke "${MAIN[@]}" "设置(&Setup)" "软件设置(S&oftware Setup)" >/dev/null

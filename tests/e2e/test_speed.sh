@@ -5,6 +5,7 @@
 source "$(dirname "${BASH_SOURCE[0]}")/fixture/input_log.sh"
 
 SPEED_BOX=441
+SPEED_WAIT=448  # 等待窗口最长秒数
 SPEED_DLG=()
 
 # Opens the settings dialog on its second page with real clicks.
@@ -37,13 +38,27 @@ test_the_speed_box_stores_the_speed_and_playback_follows_it() {
   assert_eq 100 "$(drv get-text "${SPEED_DLG[@]}" --id $SPEED_BOX)" "the speed of a file without one"
   shot --keep settings-second-page "$(drv info "${SPEED_DLG[@]}" --field window)" >/dev/null
 
-  # Out of range: the message, nothing written.
+  # Two changes, one of them refused: the dialog stays open on the refused box, selected, with
+  # nothing written and the other change kept; the fix typed over it and a second confirm store both.
   cp "$APP_DIR/Quorlin.qlset" "$TEST_DIR/settings-before"
-  speed_type 5
+  speed_type 200
+  real_click "${SPEED_DLG[@]}" --id $SPEED_WAIT
+  xdo key End BackSpace BackSpace BackSpace
+  xdo type abc
+  wait_output abc "the wait box" drv get-text "${SPEED_DLG[@]}" --id $SPEED_WAIT
   real_click "${SPEED_DLG[@]}" --id 1
-  assert_eq $'Tesmuro\n播放速度必须在 10 到 10000 之间：\'5\'.' "$(drv msgbox --pid "$APP_PID")" "the message"
+  assert_eq $'系统提示\n等待窗口最长秒数必须是 0 到 86400 之间的整数：“abc”。' "$(drv msgbox --pid "$APP_PID")" \
+    "the message"
   drv msgbox --pid "$APP_PID" --press ok >/dev/null
-  assert_same_file "$TEST_DIR/settings-before" "$APP_DIR/Quorlin.qlset" "a refused speed was written"
+  assert_eq 1 "$(drv info "${SPEED_DLG[@]}" --field visible)" "the dialog after a refusal"
+  assert_eq 200 "$(drv get-text "${SPEED_DLG[@]}" --id $SPEED_BOX)" "the other change"
+  assert_same_file "$TEST_DIR/settings-before" "$APP_DIR/Quorlin.qlset" "a refused dialog was written"
+  xdo type 30  # over the selected text of the focused box
+  wait_output 30 "the wait box retyped" drv get-text "${SPEED_DLG[@]}" --id $SPEED_WAIT
+  real_click "${SPEED_DLG[@]}" --id 1
+  wait_output 0 "the dialog closed" drv info "${SPEED_DLG[@]}" --field visible
+  poll 5000 speed_line_is 200
+  assert_eq 30 "$(sed -n 32p "$APP_DIR/Quorlin.qlset" | tr -d '\r')" "the wait line"
 
   speed_open_dialog
   speed_type 400

@@ -83,7 +83,7 @@ test_settings_dialog_applies_on_confirm_and_reports_a_bad_number() {
   drv menu-invoke "${WIN_MAIN[@]}" "设置(&Setup)" "软件设置(S&oftware Setup)" >/dev/null
   drv wait-window "${dlg[@]}" --visible >/dev/null
   assert_eq "软件设置对话框" "$(drv info "${dlg[@]}" --field caption)" "dialog caption"
-  assert_eq 322x432 "$(drv info "${dlg[@]}" --field client)" "dialog client area"
+  assert_eq 362x432 "$(drv info "${dlg[@]}" --field client)" "dialog client area"
   assert_eq 0 "$(drv info "${WIN_MAIN[@]}" --field enabled)" "the main window is usable under the dialog"
   drv set-text "${dlg[@]}" --id 410 "9" >/dev/null
   drv click "${dlg[@]}" --id 2 >/dev/null
@@ -107,9 +107,11 @@ test_settings_dialog_applies_on_confirm_and_reports_a_bad_number() {
   drv wait-window "${dlg[@]}" --visible >/dev/null
   drv set-text "${dlg[@]}" --id 410 "12a" >/dev/null
   drv click "${dlg[@]}" --id 1 >/dev/null
-  assert_eq $'Tesmuro\n\'12a\' is not a valid integer value.' "$(drv msgbox --pid "$APP_PID")" "error box"
+  assert_eq $'系统提示\n循环次数必须是整数：“12a”。' "$(drv msgbox --pid "$APP_PID")" "the message"
   drv msgbox --pid "$APP_PID" --press ok >/dev/null
   assert_same_file "$TEST_DIR/settings-good" "$WIN_DIR/Quorlin.qlset" "a failed apply wrote the settings"
+  drv click "${dlg[@]}" --id 2 >/dev/null
+  wait_output 0 "dialog closed" drv info "${dlg[@]}" --field visible
 
   # Real clicks and keys on the second page: the follow box and the wait limit (on and 10 s by
   # default) reach lines 31 and 32.
@@ -129,10 +131,12 @@ test_settings_dialog_applies_on_confirm_and_reports_a_bad_number() {
   windows_tick 1
   windows_type_wait 86401
   real_click "${WIN_DLG[@]}" --id 1
-  assert_eq $'Tesmuro\n等待窗口最长秒数必须是 0 到 86400 之间的整数：\'86401\'.' "$(drv msgbox --pid "$APP_PID")" \
+  assert_eq $'系统提示\n等待窗口最长秒数必须是 0 到 86400 之间的整数：“86401”。' "$(drv msgbox --pid "$APP_PID")" \
     "the message"
   drv msgbox --pid "$APP_PID" --press ok >/dev/null
   assert_same_file "$TEST_DIR/settings-good" "$WIN_DIR/Quorlin.qlset" "a refused limit was written"
+  drv click "${WIN_DLG[@]}" --id 2 >/dev/null
+  wait_output 0 "dialog closed" drv info "${WIN_DLG[@]}" --field visible
 
   # On again with 0 (never wait).
   windows_second_page

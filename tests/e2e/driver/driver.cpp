@@ -53,7 +53,7 @@ struct Args {
 
 const wchar_t* const kValueOptions[] = {L"--timeout", L"--hwnd", L"--class", L"--caption", L"--pid", L"--child",
                                         L"--id",      L"--cwd",  L"--press", L"--field",   L"--for", L"--part"};
-const wchar_t* const kFlagOptions[] = {L"--visible", L"--ids", L"--mouse", L"--no-wait", L"--wait"};
+const wchar_t* const kFlagOptions[] = {L"--visible", L"--ids", L"--mouse", L"--no-wait", L"--wait", L"--tips"};
 
 bool parse_args(int argc, wchar_t** argv, Args& args, std::wstring& error) {
   if (argc < 2) {
@@ -478,6 +478,93 @@ int cmd_menu_invoke(const Args& args) {
   return kDone;
 }
 
+// The width of `text` in the font FACE of HEIGHT pixels (as CreateFont takes it), measured here:
+// a font handle of another process cannot be used.
+struct Measure {
+  HDC dc = CreateCompatibleDC(nullptr);
+  HFONT font;
+  HGDIOBJ old;
+  Measure(const std::wstring& face, int height)
+      : font(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str())),
+        old(SelectObject(dc, font)) {}
+  ~Measure() {
+    SelectObject(dc, old);
+    DeleteObject(font);
+    DeleteDC(dc);
+  }
+  int Width(const std::wstring& text) const {
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    return size.cx;
+  }
+};
+
+// fits --font FACE --height PX: every visible label, check box, radio button and push button with a
+// text inside the window (the window's own status bar: every panel) whose text is wider than its
+// control, or whose control reaches past the window's client area, one line each; 1 when any.
+int cmd_fits(const Args& args) {
+  long long height = 0;
+  if (!args.has(L"--font") || !parse_number(args.get(L"--height"), height))
+    return fail(kUsage, L"fits wants --font FACE --height PX");
+  Target t;
+  HWND top;
+  if (int rc = target_window(args, top, t)) return rc;
+  const Measure m(args.get(L"--font"), static_cast<int>(height));
+  std::vector<std::wstring> bad;
+  int looked = 0;
+  if (lower(class_of(top)) == lower(STATUSCLASSNAMEW)) {
+    std::vector<std::wstring> parts, tips;
+    std::vector<int> widths;
+    std::wstring error;
+    const Deadline deadline(t.timeout_ms);
+    if (!read_status_parts(top, deadline, parts, error) || !read_status_layout(top, deadline, widths, tips, error))
+      return fail(kFailed, L"status bar: " + error);
+    for (size_t i = 0; i < parts.size(); ++i, ++looked) {
+      // The panel's frame and the space before the text take a few pixels.
+      const int need = m.Width(parts[i]) + 6;
+      if (need > widths[i])
+        bad.push_back(L"panel " + std::to_wstring(i) + L" " + quoted(parts[i]) + L" needs " + std::to_wstring(need) +
+                      L", has " + std::to_wstring(widths[i]));
+    }
+  } else {
+    RECT client{};
+    GetClientRect(top, &client);
+    MapWindowPoints(top, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    std::vector<HWND> children;
+    EnumChildWindows(
+        top, [](HWND h, LPARAM p) { return reinterpret_cast<std::vector<HWND>*>(p)->push_back(h), TRUE; },
+        reinterpret_cast<LPARAM>(&children));
+    const int box = GetSystemMetrics(SM_CXMENUCHECK) + 4;  // a check box's square and the gap after it
+    for (HWND h : children) {
+      if (!IsWindowVisible(h)) continue;
+      const std::wstring cls = lower(class_of(h));
+      const LONG style = GetWindowLongW(h, GWL_STYLE);
+      const LONG type = style & BS_TYPEMASK;
+      if (cls != L"static" && cls != L"button") continue;
+      if (cls == L"button" && (type == BS_GROUPBOX || (style & (BS_BITMAP | BS_ICON)))) continue;
+      std::wstring text;
+      if (!get_text(h, text, t.timeout_ms) || text.empty()) continue;
+      ++looked;
+      RECT r{};
+      GetWindowRect(h, &r);
+      const bool check = cls == L"button" && (type == BS_AUTOCHECKBOX || type == BS_CHECKBOX ||
+                                              type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON);
+      const int need = m.Width(text) + (check ? box : 0);
+      const std::wstring name = std::to_wstring(GetDlgCtrlID(h)) + L" " + quoted(text);
+      if (need > r.right - r.left)
+        bad.push_back(name + L" needs " + std::to_wstring(need) + L", has " + std::to_wstring(r.right - r.left));
+      if (r.right > client.right || r.bottom > client.bottom)
+        bad.push_back(name + L" reaches past the window: right " + std::to_wstring(r.right - client.left) +
+                      L" of " + std::to_wstring(client.right - client.left));
+    }
+  }
+  for (const auto& b : bad) out(b);
+  if (!bad.empty()) return kFailed;
+  out(L"fits " + std::to_wstring(looked));
+  return kDone;
+}
+
 int cmd_status(const Args& args) {
   Args a = args;
   if (!a.has(L"--child") && !a.has(L"--id")) a.options[L"--child"] = STATUSCLASSNAMEW;
@@ -488,6 +575,11 @@ int cmd_status(const Args& args) {
   std::wstring error;
   const Deadline deadline(t.timeout_ms);
   if (!read_status_parts(h, deadline, parts, error)) return fail(kFailed, L"status bar " + hwnd_text(h) + L": " + error);
+  if (args.has(L"--tips")) {
+    std::vector<int> widths;
+    if (!read_status_layout(h, deadline, widths, parts, error))
+      return fail(kFailed, L"status bar " + hwnd_text(h) + L": " + error);
+  }
   if (args.has(L"--part")) {
     long long n;
     if (!parse_number(args.get(L"--part"), n) || n < 0) return fail(kUsage, L"--part wants a panel number");
@@ -682,7 +774,8 @@ const wchar_t kHelp[] =
     L"                            sysmenu, menu), for a physical click\n"
     L"  menu [--ids]              the menu bar, one item a line, indented by level\n"
     L"  menu-invoke CAPTION...    post WM_COMMAND of the item at this caption path\n"
-    L"  status [--part N]         status bar panel texts (first status bar of the window)\n"
+    L"  status [--part N] [--tips] status bar panel texts, or their tooltips (first status bar of the window)\n"
+    L"  fits --font F --height PX  labels and buttons (or status panels) whose text is wider than they are\n"
     L"  msgbox [--press BUTTON] [--no-wait]   wait for a message box, print caption and text\n"
     L"  buttons                   the push buttons of a dialog: id TAB text\n"
     L"  file-dialog NAME [--no-wait]          type NAME into a file dialog and press its OK button\n"
@@ -719,6 +812,7 @@ int wmain(int argc, wchar_t** argv) {
       {L"menu", cmd_menu},
       {L"menu-invoke", cmd_menu_invoke},
       {L"status", cmd_status},
+      {L"fits", cmd_fits},
       {L"msgbox", cmd_msgbox},
       {L"buttons", cmd_buttons},
       {L"file-dialog", cmd_file_dialog},

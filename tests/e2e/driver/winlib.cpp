@@ -602,6 +602,51 @@ bool read_status_parts(HWND sb, const Deadline& deadline, std::vector<std::wstri
   return true;
 }
 
+bool read_status_layout(HWND sb, const Deadline& deadline, std::vector<int>& widths, std::vector<std::wstring>& tips,
+                        std::wstring& error) {
+  widths.clear();
+  tips.clear();
+  DWORD_PTR count = 0;
+  if (!SendMessageTimeoutW(sb, SB_GETPARTS, 0, 0, SMTO_ABORTIFHUNG, deadline.remaining(), &count)) {
+    error = last_error_text(L"SB_GETPARTS");
+    return false;
+  }
+  Handle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid_of(sb)));
+  if (!process) {
+    error = last_error_text(L"OpenProcess");
+    return false;
+  }
+  constexpr size_t kTipChars = 1024;
+  RemoteBuffer buf(process.get(), sizeof(RECT) + kTipChars * sizeof(wchar_t));
+  if (!buf.get()) {
+    error = last_error_text(L"VirtualAllocEx");
+    return false;
+  }
+  for (DWORD_PTR i = 0; i < count; ++i) {
+    RECT r{};
+    DWORD_PTR ok = 0;
+    if (!SendMessageTimeoutW(sb, SB_GETRECT, i, reinterpret_cast<LPARAM>(buf.get()), SMTO_ABORTIFHUNG,
+                             deadline.remaining(), &ok) ||
+        !buf.read(&r, sizeof r)) {
+      error = last_error_text(L"SB_GETRECT");
+      return false;
+    }
+    widths.push_back(r.right - r.left);
+    std::wstring tip(kTipChars, L'\0');
+    char* text = static_cast<char*>(buf.get()) + sizeof(RECT);
+    if (!buf.write(tip.data(), kTipChars * sizeof(wchar_t), sizeof(RECT)) ||
+        !SendMessageTimeoutW(sb, SB_GETTIPTEXTW, MAKEWPARAM(i, kTipChars), reinterpret_cast<LPARAM>(text),
+                             SMTO_ABORTIFHUNG, deadline.remaining(), &ok) ||
+        !buf.read(tip.data(), kTipChars * sizeof(wchar_t), sizeof(RECT))) {
+      error = last_error_text(L"SB_GETTIPTEXTW");
+      return false;
+    }
+    tip.resize(wcsnlen(tip.c_str(), kTipChars));
+    tips.push_back(tip);
+  }
+  return true;
+}
+
 // ---- processes ------------------------------------------------------------------------------
 
 std::wstring state_folder() {

@@ -138,6 +138,9 @@ int find_menu_path(const std::vector<MenuItem>& items, const std::vector<std::ws
 
 bool read_status_parts(HWND status_bar, const Deadline& deadline, std::vector<std::wstring>& parts,
                        std::wstring& error);
+// Each panel's width in pixels (SB_GETRECT) and tooltip text (SB_GETTIPTEXTW).
+bool read_status_layout(HWND status_bar, const Deadline& deadline, std::vector<int>& widths,
+                        std::vector<std::wstring>& tips, std::wstring& error);
 
 // ---- processes ------------------------------------------------------------------------------
 
