@@ -38,6 +38,32 @@ test_a_file_on_the_command_line_is_opened_and_saved_back() {
   assert_eq 0 "$(drv count --pid "$APP_PID" --class '#32770')" "a box after Save"
 }
 
+test_play_without_exit_shows_the_script_marks_its_line_and_saves_only_an_edit() {
+  local dir file
+  dir=$(cl_folder)
+  file="$TEST_DIR/shown.crec"
+  printf '移动 5,5\r\n延迟 2500\r\n移动 6,6\r\n' | iconv -f UTF-8 -t GBK >"$file"
+  touch -d '2001-02-03 04:05:06' "$file"
+  cl_start "$dir" /play "$(winpath "$file")"
+  wait_main_window >/dev/null
+  poll 5000 script_text_is $'移动 5,5\r\n延迟 2500\r\n移动 6,6\r\n'
+  # During the delay its line (the second) is marked, as for the box's own Play.
+  wait_output 1 "the marked line during the delay" drv send "${MAIN[@]}" --id 100 2047 0 1  # SCI_MARKERNEXT
+  wait_output -1 "no mark once the run is over" drv send "${MAIN[@]}" --id 100 2047 0 1
+  assert_eq "Tesmuro - $(winpath "$file")" "$(drv info "${MAIN[@]}" --field caption)" "caption"
+  # Save of the unedited box leaves the file as it was; an edit saved reaches it.
+  drv click "${MAIN[@]}" --id 203
+  drv send "${MAIN[@]}" 0 >/dev/null
+  assert_eq "2001-02-03 04:05:06" "$(date -r "$file" '+%F %T')" "the file after Save of the unedited box"
+  assert_eq 0 "$(drv count --pid "$APP_PID" --class '#32770')" "a box after Save"
+  drv set-text "${MAIN[@]}" --id 100 $'延迟 6\r\n' >/dev/null
+  drv click "${MAIN[@]}" --id 203
+  printf '延迟 6\r\n' | iconv -f UTF-8 -t GBK >"$TEST_DIR/want"
+  poll 5000 cmp -s "$TEST_DIR/want" "$file"
+  drv close "${MAIN[@]}" >/dev/null
+  assert_eq 0 "$(app_exit_code)" "exit code"
+}
+
 test_play_with_loops_speed_and_exit_ends_with_code_0_and_leaves_the_settings_alone() {
   local dir script
   dir=$(cl_folder)

@@ -157,18 +157,74 @@ test_clicking_the_close_box_ends_with_code_0() {
   assert_eq 0 "$(app_exit_code)" "exit code after a click on the close box"
 }
 
-test_chinese_screenshot_of_the_main_window() {
-  # Run in the Chinese locale, where the captions render; the picture is kept whatever happens.
-  local dir
+# In the Chinese locale, where the captions render, at 96 and 144 DPI: the main window with the
+# longest texts its status bar shows (a wait in progress, then the stop on a window title of 99
+# bytes) and every page of the settings dialog. Every text fits its control inside its window, as
+# the program's own fonts measure it; the pictures are kept whatever happens.
+test_chinese_screenshots_texts_fit_at_96_and_144_dpi() {
+  trap 'zh_set_dpi' EXIT  # the prefix's other tests run at 96
+  local dpi
+  for dpi in 96 144; do
+    zh_set_dpi "$dpi"
+    zh_check_windows "$dpi"
+  done
+}
+
+zh_set_dpi() {
+  if [ -n "${1:-}" ]; then
+    _e2e_wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  else
+    _e2e_wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true
+  fi
+}
+
+# The driver measures in the program's locale, where the same font names give the same fonts.
+zh_fits() { LOCPATH="$(zh_locale)" LANG=zh_CN.UTF-8 drv fits "$@" >&2; }
+
+zh_check_windows() {
+  local dpi=$1 dir geometry file main title script
   dir=$(app_folder)
-  start_app --zh "$dir"
-  local geometry file main
+  title=$(printf 'LongWindowTitle-%.0s' 1 2 3 4 5 6)  # 96 bytes
+  title="${title}End"
+  script="$dir/long-title.crec"
+  printf '延迟 10\r\n等待窗口 "%s" 2\r\n' "$title" | iconv -f UTF-8 -t GBK >"$script"
+  APP_START_MS=$(e2e_now_ms)
+  APP_PID=$(LOCPATH="$(zh_locale)" LANG=zh_CN.UTF-8 drv start --cwd "$(winpath "$dir")" \
+    "$(winpath "$dir/Tesmuro.exe")" /play "$(winpath "$script")")
+  echo "$APP_PID" >>"$TEST_DIR/.pids"
   main=$(wait_main_window)
-  assert_eq "$MAIN_MENU" "$(drv menu --hwnd "$main")" "menu bar (zh_CN)"
-  settle "$main"
+  [ "$dpi" = 96 ] && assert_eq "$MAIN_MENU" "$(drv menu --hwnd "$main")" "menu bar (zh_CN)"
+  local status=(--hwnd "$main" --child msctls_statusbar32)
+  # The main window's font, at this DPI (CreateFont's height).
+  local main_font=(--font "MS Sans Serif" --height $((-11 * dpi / 96)))
+  wait_output "第 2 行：等待窗口“LongWindowTitle-LongWi…”… 1/2 秒" "the wait in progress" \
+    drv status --hwnd "$main" --part 3
   geometry=$(drv info --hwnd "$main" --field window)
-  file=$(shot --keep main-window "$geometry")
+  shot --keep "main-window-waiting-$dpi" "$geometry" >/dev/null
+  zh_fits "${status[@]}" "${main_font[@]}" || fail "a status panel cuts its text at $dpi DPI (waiting)"
+  local stop="第 2 行：等待窗口“LongWindowTitle-LongWi…”超过 2 秒，回放已停止"
+  wait_output "$stop" "the stop text" drv status --hwnd "$main" --part 3
+  assert_eq "第 2 行：等待窗口“${title}”超过 2 秒，回放已停止" "$(drv status "${status[@]}" --tips --part 3)" \
+    "the stop text's tooltip"
+  settle "$main"
+  file=$(shot --keep "main-window-$dpi" "$geometry")
   assert_eq "${geometry%%+*}" "$(identify -format '%wx%h' "$file")" "size of the screenshot"
+  zh_fits "${status[@]}" "${main_font[@]}" || fail "a status panel cuts its text at $dpi DPI (stopped)"
+
+  # Every page of the settings dialog, chosen with real clicks on its tab.
+  local dlg=(--pid "$APP_PID" --class TFrmSoftwareSetup) page at
+  drv menu-invoke --hwnd "$main" "设置(&Setup)" "软件设置(S&oftware Setup)" >/dev/null
+  drv wait-window "${dlg[@]}" --visible >/dev/null
+  for page in 1 2 3; do
+    at=$(( (30 + (page - 1) * 65) * dpi / 96 ))
+    real_click --at "$at" $((10 * dpi / 96)) "${dlg[@]}" --id 400
+    wait_output $((page - 1)) "page $page" drv send "${dlg[@]}" --id 400 4875  # TCM_GETCURSEL
+    settle "$(drv info "${dlg[@]}" --field hwnd)"
+    shot --keep "settings-page-$page-$dpi" "$(drv info "${dlg[@]}" --field window)" >/dev/null
+    zh_fits "${dlg[@]}" --font "宋体" --height $((-12 * dpi / 96)) || fail "page $page cuts a text at $dpi DPI"
+  done
+  drv click "${dlg[@]}" --id 2 >/dev/null
+  wait_output 0 "the dialog closed" drv info "${dlg[@]}" --field visible
   drv close --hwnd "$main"
   assert_eq 0 "$(app_exit_code)" "exit code"
 }

@@ -102,8 +102,11 @@ test_thinning_a_recorded_arc_is_one_undo_step_and_replays_every_click_in_place()
   drv send "${MAIN[@]}" 0 >/dev/null
   # One Ctrl+Z brings the recording back whole, Ctrl+Y the thinned text.
   real_click "${MAIN[@]}" --id 100
+  assert_eq "$status" "$(drv status "${MAIN[@]}" --part 3)" "the status before the undo"
   xdo key ctrl+z
   poll 5000 script_text_is "$recorded"
+  # The undo is a later edit: the thinning's count goes.
+  wait_output v1.0 "the status after the undo" drv status "${MAIN[@]}" --part 3
   xdo key ctrl+y
   poll 5000 script_text_is "$thinned"
 
