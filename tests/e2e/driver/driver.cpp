@@ -532,9 +532,13 @@ int cmd_fits(const Args& args) {
     GetClientRect(top, &client);
     MapWindowPoints(top, nullptr, reinterpret_cast<POINT*>(&client), 2);
     std::vector<HWND> children;
-    EnumChildWindows(
-        top, [](HWND h, LPARAM p) { return reinterpret_cast<std::vector<HWND>*>(p)->push_back(h), TRUE; },
-        reinterpret_cast<LPARAM>(&children));
+    struct Collect {
+      static BOOL CALLBACK Add(HWND h, LPARAM p) {
+        reinterpret_cast<std::vector<HWND>*>(p)->push_back(h);
+        return TRUE;
+      }
+    };
+    EnumChildWindows(top, &Collect::Add, reinterpret_cast<LPARAM>(&children));
     const int box = GetSystemMetrics(SM_CXMENUCHECK) + 4;  // a check box's square and the gap after it
     for (HWND h : children) {
       if (!IsWindowVisible(h)) continue;
