@@ -58,7 +58,10 @@ class IMainView : public IDialogView, public IScriptBoxView {
   virtual void ProcessMessages() = 0;
   virtual void InstallIdleHandler() = 0;
   virtual void SetCaption(std::string_view text) = 0;
+  // A panel's text; its tooltip shows the same until SetStatusTip gives
+  // another (the whole of a text the panel shows cut short).
   virtual void SetStatusText(int panel, std::string_view text) = 0;
+  virtual void SetStatusTip(int /*panel*/, std::string_view /*text*/) {}
   // The mini window's step counter label.
   virtual void SetStepCounter(std::string_view text) = 0;
   // Closes the main window, which runs FormClose and ends the program.

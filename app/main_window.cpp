@@ -303,7 +303,9 @@ void TFrmMain::ShowPlayerNotices() {
       // stays until the next run.
       stopReasonShown_ = true;
       emergencyHintShown_ = false;
-      SetStatusText(3, play::StopReasonText(*why, kTitleColumns) + (seedShown_.empty() ? "" : "　" + seedShown_));
+      const std::string seed = seedShown_.empty() ? "" : "　" + seedShown_;
+      SetStatusText(3, play::StopReasonText(*why, kTitleColumns) + seed);
+      view_.SetStatusTip(3, play::StopReasonText(*why) + seed);
     }
   }
   const bool blocked = !player->Finished() && player->InputBlocked();
@@ -327,6 +329,7 @@ void TFrmMain::ShowWait(const play::TRunThread& player) {
   }
   const std::string under = waitShown_.empty() ? lastPanelShown_ : underWait_;
   SetStatusText(3, text);
+  view_.SetStatusTip(3, play::WaitProgressText(*wait));
   waitShown_ = text;
   underWait_ = under;
   waitShownAt_ = now;

@@ -468,6 +468,10 @@ void MainWindowWin::SetStatusText(int panel, std::string_view text) {
   SendMessageW(status_, SB_SETTIPTEXTW, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
+void MainWindowWin::SetStatusTip(int panel, std::string_view text) {
+  SendMessageW(status_, SB_SETTIPTEXTW, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(Wide(text).c_str()));
+}
+
 void MainWindowWin::SetStepCounter(std::string_view text) {
   if (!mirco_.label || text == stepText_) return;  // unchanged: no repaint
   stepText_ = text;

@@ -51,6 +51,7 @@ class MainWindowWin : public IMainView {
   void InstallIdleHandler() override;
   void SetCaption(std::string_view text) override;
   void SetStatusText(int panel, std::string_view text) override;
+  void SetStatusTip(int panel, std::string_view text) override;
   void SetStepCounter(std::string_view text) override;
   void Close() override;
   void SetMainVisible(bool visible) override;

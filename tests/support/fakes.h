@@ -126,6 +126,7 @@ class FakeView : public IMainView {
   std::string caption = "Tesmuro";
   std::string stepCounter = "录制了0步";
   std::map<int, std::string> status;
+  std::map<int, std::string> tips;  // the panels' tooltips
   std::deque<int> boxAnswers;                        // answers to give, OK when empty
   std::deque<std::optional<std::string>> dialogAnswers;  // nothing when empty
   struct Box { std::string text, caption; unsigned style; };
@@ -146,7 +147,8 @@ class FakeView : public IMainView {
   void ProcessMessages() override { log_.Add("process-messages"); }
   void InstallIdleHandler() override { log_.Add("idle-handler"); }
   void SetCaption(std::string_view t) override { caption = t; }
-  void SetStatusText(int panel, std::string_view t) override { status[panel] = t; }
+  void SetStatusText(int panel, std::string_view t) override { status[panel] = tips[panel] = t; }
+  void SetStatusTip(int panel, std::string_view t) override { tips[panel] = t; }
   void SetStepCounter(std::string_view t) override { stepCounter = t; }
   void Close() override { log_.Add("close"); }
   bool mainVisible = true;

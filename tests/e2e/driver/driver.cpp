@@ -52,7 +52,8 @@ struct Args {
 };
 
 const wchar_t* const kValueOptions[] = {L"--timeout", L"--hwnd", L"--class", L"--caption", L"--pid", L"--child",
-                                        L"--id",      L"--cwd",  L"--press", L"--field",   L"--for", L"--part"};
+                                        L"--id",      L"--cwd",  L"--press", L"--field",   L"--for", L"--part",
+                                        L"--font",    L"--height"};
 const wchar_t* const kFlagOptions[] = {L"--visible", L"--ids", L"--mouse", L"--no-wait", L"--wait", L"--tips"};
 
 bool parse_args(int argc, wchar_t** argv, Args& args, std::wstring& error) {
