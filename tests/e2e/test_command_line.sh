@@ -44,7 +44,7 @@ test_play_without_exit_shows_the_script_marks_its_line_and_saves_only_an_edit() 
   file="$TEST_DIR/shown.crec"
   printf '移动 5,5\r\n延迟 2500\r\n移动 6,6\r\n' | iconv -f UTF-8 -t GBK >"$file"
   touch -d '2001-02-03 04:05:06' "$file"
-  cl_start "$dir" /play "$(winpath "$file")"
+  cl_start "$dir" /play "$(winpath "$file")" /loops 1
   wait_main_window >/dev/null
   poll 5000 script_text_is $'移动 5,5\r\n延迟 2500\r\n移动 6,6\r\n'
   # During the delay its line (the second) is marked, as for the box's own Play.
