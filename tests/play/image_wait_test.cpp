@@ -37,6 +37,7 @@ struct ImageRig {
     sink.desktop = &desktop;
     sink.screen = {-100, -50, 300, 200, 96};  // the virtual screen begins left of and above 0
     desktop.capture = [this](const DesktopRect& a) {
+      areas.push_back(a);
       image::Image shot(a.width, a.height);
       for (int32_t y = 0; y < a.height; ++y)
         for (int32_t x = 0; x < a.width; ++x) {
@@ -49,11 +50,12 @@ struct ImageRig {
     o.scriptFolder = folder.string();
   }
   ~ImageRig() { std::filesystem::remove_all(folder); }
-  // Shows the picture with its top-left corner at a desktop point.
-  void Show(int32_t x, int32_t y) {
+  // Shows the picture with its top-left corner at a desktop point (or
+  // paints the background over it).
+  void Show(int32_t x, int32_t y, bool shown = true) {
     const image::Image p = Picture();
     for (int32_t j = 0; j < p.height; ++j)
-      for (int32_t i = 0; i < p.width; ++i) screen.At(x + 100 + i, y + 50 + j) = p.At(i, j);
+      for (int32_t i = 0; i < p.width; ++i) screen.At(x + 100 + i, y + 50 + j) = shown ? p.At(i, j) : 0xFF3A6EA5u;
   }
   std::unique_ptr<TRunThread> Player() {
     auto t = std::make_unique<TRunThread>(sink, sys, std::move(ownedClock));
@@ -75,23 +77,33 @@ struct ImageRig {
   RunOptions o;
   image::Image screen{300, 200, 0xFF3A6EA5u};
   int64_t lookCost = 0;
+  std::vector<DesktopRect> areas;  // of every capture
 };
 
-TEST(ImageWait, AClickWaitsForThePictureInItsAreaAndClicksItsCentreThenTheFileIsNotReadAgain) {
+TEST(ImageWait, AClickWaitsForThePictureInItsAreaThenLooksNearItsLastPlaceFirstAndTheFileIsNotReadAgain) {
   ImageRig r;
   r.Show(-90, -40);  // there from the start, outside the first wait's area
   r.clock->At(1000 * kMs, [&] { std::filesystem::remove(r.folder / "pic.png"); });
   r.clock->At(2000 * kMs, [&] { r.Show(50, 30); });
-  const auto t = r.Run("点击图像 \"pic.png\" 0 10 0,0,200,150\r\n延迟 100\r\n点击图像 \"pic.png\" 0 10\r\n");
+  // Then it is found near its last place, by a small capture; once gone from
+  // there, on the whole screen, the first place in reading order.
+  r.clock->At(2150 * kMs, [&] { r.Show(50, 30, false); });
+  const auto t = r.Run("点击图像 \"pic.png\" 0 10 0,0,200,150\r\n延迟 100\r\n点击图像 \"pic.png\" 0 10\r\n"
+                       "延迟 100\r\n点击图像 \"pic.png\" 0 10\r\n");
   EXPECT_FALSE(t->WhyStopped());
-  EXPECT_EQ(r.sink.calls, (V{"cursor 53,32", "left down 53 32", "left up 53 32", "cursor -87,-38",
-                             "left down -87 -38", "left up -87 -38"}));
+  EXPECT_EQ(r.sink.calls, (V{"cursor 53,32", "left down 53 32", "left up 53 32", "cursor 53,32", "left down 53 32",
+                             "left up 53 32", "cursor -87,-38", "left down -87 -38", "left up -87 -38"}));
   const auto downs = r.sink.TimesOf("left down");
-  ASSERT_EQ(downs.size(), 2u);
+  ASSERT_EQ(downs.size(), 3u);
   EXPECT_GE(downs[0], 2000 * kMs);
   EXPECT_LE(downs[0], 2050 * kMs) << "looked at every 50 ms";
   EXPECT_EQ(downs[1], downs[0] + 100 * kMs) << "the wait moved what follows back, no catching up";
-  EXPECT_EQ(r.desktop.captures, 41 + 1);
+  ASSERT_EQ(r.desktop.captures, 41 + 1 + 2);
+  EXPECT_EQ(r.areas[0], (DesktopRect{0, 0, 200, 150}));
+  const DesktopRect nearLast{50 - 32, 30 - 32, 6 + 64, 4 + 64};
+  EXPECT_EQ(r.areas[41], nearLast);
+  EXPECT_EQ(r.areas[42], nearLast);
+  EXPECT_EQ(r.areas[43], (DesktopRect{-100, -50, 300, 200}));
 }
 
 TEST(ImageWait, AnAbsentPictureEndsTheRunAtTheLimitWithCode4AndLooksAtMostATenthOfTheTime) {
@@ -121,17 +133,42 @@ TEST(ImageWait, AnAbsentPictureEndsTheRunAtTheLimitWithCode4AndLooksAtMostATenth
   EXPECT_GE(r.desktop.captures, 14);
 }
 
-TEST(ImageWait, AFileThatIsMissingOrNoPngEndsTheRunOnItsLineAsAnError) {
-  for (const char* name : {"none.png", "text.png"}) {
+TEST(ImageWait, AFileThatIsMissingDamagedOrLargerThanWhereItIsLookedForEndsTheRunOnItsLineAsAnError) {
+  // A PNG whose only data chunk is empty and which has no end.
+  const std::string damaged("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0\x01\0\0\0\x01\x08\x06\0\0\0\x1f\x15\xc4"
+                            "\x89\0\0\0\0IDAT5\xaf\x06\x1e", 45);
+  const struct {
+    const char* name;
+    const char* area;
+    std::string why;
+  } cases[] = {{"none.png", "", ""},
+               {"text.png", "", ""},
+               {"damaged.png", "", ""},
+               {"pic.png", " 10,10,5,20", "（图像 6×4 像素，大于查找范围的 5×20）"},
+               {"pic.png", " 197,0,50,50", "（图像 6×4 像素，大于查找范围的 3×50）"},  // cut to the screen
+               {"wide.png", "", "（图像 301×2 像素，大于查找范围的 300×200）"}};
+  for (const auto& c : cases) {
     ImageRig r;
     if (std::FILE* f = std::fopen((r.folder / "text.png").string().c_str(), "wb")) std::fputs("hello", f), std::fclose(f);
-    const auto t = r.Run(std::string("等待图像 \"") + name + "\" 0 3\r\n左键按下\r\n");
-    ASSERT_TRUE(t->WhyStopped()) << name;
-    EXPECT_EQ(StopReasonText(*t->WhyStopped()), std::string("第 1 行：图像文件无法读取：") + name + "，回放已停止");
+    if (std::FILE* f = std::fopen((r.folder / "damaged.png").string().c_str(), "wb"))
+      std::fwrite(damaged.data(), 1, damaged.size(), f), std::fclose(f);
+    ASSERT_TRUE(image::SavePng((r.folder / "wide.png").string(), image::Image(301, 2)));
+    const auto t = r.Run(std::string("等待图像 \"") + c.name + "\" 0 3" + c.area + "\r\n左键按下\r\n");
+    ASSERT_TRUE(t->WhyStopped()) << c.name;
+    EXPECT_EQ(StopReasonText(*t->WhyStopped()),
+              std::string("第 1 行：图像文件无法读取：") + c.name + c.why + "，回放已停止");
     EXPECT_TRUE(t->EndedByError());
     EXPECT_EQ(r.desktop.captures, 0);
     EXPECT_TRUE(r.sink.calls.empty());
   }
+  // Read once for the screen, a picture is still refused by a later line
+  // whose area it does not fit in.
+  ImageRig r;
+  r.Show(0, 0);
+  const auto t = r.Run("等待图像 \"pic.png\" 0 3\r\n等待图像 \"pic.png\" 0 3 0,0,5,5\r\n");
+  ASSERT_TRUE(t->WhyStopped());
+  EXPECT_EQ(StopReasonText(*t->WhyStopped()),
+            "第 2 行：图像文件无法读取：pic.png（图像 6×4 像素，大于查找范围的 5×5），回放已停止");
 }
 
 }  // namespace
