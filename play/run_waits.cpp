@@ -217,13 +217,14 @@ TRunThread::State::Looked TRunThread::State::AwaitImage(const script::Action& wa
   const image::Needle& needle = *picture.needle;
   const bool somewhere = area.width >= needle.Width() && area.height >= needle.Height();
   image::Image shot, nearShot;  // one picture's memory for every look
-  // The looks keep to a tenth of the time waited: a look is taken when the
-  // time spent looking so far is at most a tenth of the time since the wait
-  // began (the first look always). A picture seen before is looked for near
-  // its last place first: a small capture, every 50 ms while it is cheap;
-  // the whole area follows whenever the tenth allows it.
+  // The looks keep to a tenth of the time waited: a look of the whole area
+  // is taken when the time spent looking so far is at most a tenth of the
+  // time since the wait began (the first look always). A picture seen before
+  // is looked for near its last place first: a small capture, taken every
+  // 50 ms while it costs at most a twentieth of that (the whole area's looks
+  // then get the rest of the tenth), else under the same rule.
   const int64_t start = clock->NowMicros();
-  int64_t spent = 0;
+  int64_t spent = 0, nearCost = 0;
   bool first = true;
   auto look = [&](const DesktopRect& where, image::Image& into) -> bool {
     const int64_t t0 = clock->NowMicros();
@@ -242,9 +243,12 @@ TRunThread::State::Looked TRunThread::State::AwaitImage(const script::Action& wa
     if (!desktop || !somewhere) return false;
     const bool wasFirst = first;
     bool seen = false;
-    if (picture.lastSeen && allowed()) {
-      if (const auto near = NearLastPlace(*picture.lastSeen, needle.Width(), needle.Height(), area))
+    if (picture.lastSeen && (allowed() || nearCost * 20 <= kPictureLookMicros)) {
+      if (const auto near = NearLastPlace(*picture.lastSeen, needle.Width(), needle.Height(), area)) {
+        const int64_t before = spent;
         seen = look(*near, nearShot);
+        nearCost = spent - before;
+      }
     }
     if (!seen && (wasFirst || allowed())) seen = look(area, shot);
     first = false;

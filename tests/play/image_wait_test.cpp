@@ -45,6 +45,7 @@ struct ImageRig {
           if (sx >= 0 && sy >= 0 && sx < screen.width && sy < screen.height) shot.At(x, y) = screen.At(sx, sy);
         }
       if (lookCost) clock->Advance(lookCost);
+      if (lookCostPerPixel) clock->Advance(int64_t{a.width} * a.height * lookCostPerPixel / 1000);
       return shot;
     };
     o.scriptFolder = folder.string();
@@ -77,6 +78,7 @@ struct ImageRig {
   RunOptions o;
   image::Image screen{300, 200, 0xFF3A6EA5u};
   int64_t lookCost = 0;
+  int64_t lookCostPerPixel = 0;  // thousandths of a microsecond a pixel captured
   std::vector<DesktopRect> areas;  // of every capture
 };
 
@@ -131,6 +133,22 @@ TEST(ImageWait, AnAbsentPictureEndsTheRunAtTheLimitWithCode4AndLooksAtMostATenth
   EXPECT_LE(elapsed, 3000 * kMs + 20 * kMs);
   EXPECT_LE(r.desktop.captures * r.lookCost, elapsed / 10 + r.lookCost) << r.desktop.captures << " looks";
   EXPECT_GE(r.desktop.captures, 14);
+}
+
+TEST(ImageWait, NearItsLastPlaceACheapLookGoesEvery50MsWhileTheWholeScreenKeepsToATenthOfTheTime) {
+  ImageRig r;
+  r.lookCostPerPixel = 333;  // the whole screen 20 ms, near the last place (70x68) 1.6 ms
+  r.Show(50, 30);
+  r.clock->At(10 * kMs, [&] { r.Show(50, 30, false); });
+  const auto t = r.Run("等待图像 \"pic.png\" 0 3\r\n延迟 20\r\n等待图像 \"pic.png\" 0 3\r\n");
+  ASSERT_TRUE(t->WhyStopped());
+  EXPECT_EQ(StopReasonText(*t->WhyStopped()), "第 3 行：等待图像“pic.png”超过 3 秒，回放已停止");
+  int nears = 0, wholes = 0;
+  for (size_t i = 1; i < r.areas.size(); ++i) (r.areas[i].width == 300 ? wholes : nears)++;
+  const int64_t spent = nears * 1585 + wholes * 19980;  // the advance per capture, in microseconds
+  EXPECT_LE(spent, 3000 * kMs / 10 + 20 * kMs) << nears << " near, " << wholes << " whole";
+  EXPECT_GE(nears, 55) << "one every 50 ms and a bit";
+  EXPECT_GE(wholes, 10) << "the rest of the tenth: (300 ms - the near looks) / 20 ms";
 }
 
 TEST(ImageWait, AFileThatIsMissingDamagedOrLargerThanWhereItIsLookedForEndsTheRunOnItsLineAsAnError) {
