@@ -3,10 +3,14 @@
 // 100x150 and 400x300 taken from it, present and absent (one pixel changed),
 // at tolerance 0 and 16. Each figure is the median of 20 searches; "same" tells
 // whether both found the same place (OpenCV's best place counts as found when
-// every pixel there is within the tolerance, as ours does). Then, with a
-// display, what one picture of the whole screen costs on X11.
+// every pixel there is within the tolerance, as ours does). Then what a
+// full-screen picture's preparation costs (time, and memory beside the
+// picture), what reading PNG files costs (a typical picture, a screenshot and
+// hostile files; beside libspng's when it is there), and, with a display,
+// what one picture of the whole screen costs on X11.
 //
-//   image_match_bench [SCREENSHOT.png]     (default: the one beside this file)
+//   image_match_bench [SCREENSHOT.png [HOSTILE.png...]]
+//   (default: the screenshot beside this file; the hostile files of the fuzz seeds)
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -18,6 +22,10 @@
 #include "image/match.h"
 #include "image/png_io.h"
 
+#ifdef TESMURO_BENCH_SPNG
+#include <spng.h>
+#endif
+#include "util/file_io.h"
 #ifdef TESMURO_BENCH_OPENCV
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
@@ -138,6 +146,65 @@ int main(int argc, char** argv) {
                     Place(ours).c_str(), cvAt.c_str(), same.c_str());
       }
     }
+  }
+
+  // A full-screen picture's preparation: the screenshot itself, and its
+  // top-left 1280x1024.
+  std::printf("\n%-10s %10s %14s\n", "prepare", "ms", "bytes/pixel");
+  const Image sxga = Cut(*screen, 0, 0, 1280, 1024);
+  for (const Image* picture : {&sxga, &*screen}) {
+    std::optional<Needle> needle;
+    const double ms = MedianMs([&] { needle.emplace(*picture); });
+    const double extra = static_cast<double>(sizeof(Needle) + needle->Probes().capacity() * sizeof(Needle::Probe) -
+                                             sizeof(Image));
+    const double pixels = static_cast<double>(picture->pixels.size());
+    std::printf("%4dx%-5d %10.3f %14.3f  (the picture's own 4, and %.6f more)\n", picture->width, picture->height,
+                ms, (pixels * 4 + extra) / pixels, extra / pixels);
+  }
+
+  // Reading PNG files: ours (the chunks walked, then stb within its budget)
+  // and libspng's (decoded to RGBA8 with its own limits), the median of 20.
+  std::vector<std::string> files = {path};
+  const Image small = Cut(*screen, 300, 250, 100, 150);
+  const std::string smallPath = "/tmp/image_match_bench_100x150.png";
+  if (tesmuro::image::SavePng(smallPath, small)) files.insert(files.begin(), smallPath);
+  if (argc > 2) {
+    for (int i = 2; i < argc; ++i) files.push_back(argv[i]);
+  } else {
+    files.push_back(TESMURO_BENCH_SEEDS "/idat-claims-2gb.png");
+    files.push_back(TESMURO_BENCH_SEEDS "/null-copy.png");
+  }
+  std::printf("\n%-44s %9s %10s %10s\n", "PNG file", "bytes", "ours ms", "spng ms");
+  for (const std::string& file : files) {
+    std::string bytes;
+    if (!tesmuro::ReadWholeFile(file, bytes)) continue;
+    std::string outcome;
+    const double oursMs = MedianMs([&] {
+      const auto img = tesmuro::image::DecodePng(bytes, {}, nullptr, &outcome);
+      if (img) outcome = std::to_string(img->width) + "x" + std::to_string(img->height);
+    });
+    double spngMs = 0;
+    std::string spngOutcome = "-";
+#ifdef TESMURO_BENCH_SPNG
+    spngMs = MedianMs([&] {
+      spng_ctx* ctx = spng_ctx_new(0);
+      spng_set_image_limits(ctx, 32768, 32768);
+      spng_set_chunk_limits(ctx, 16u << 20, 64u << 20);
+      spng_set_png_buffer(ctx, bytes.data(), bytes.size());
+      size_t size = 0;
+      int r = spng_decoded_image_size(ctx, SPNG_FMT_RGBA8, &size);
+      std::vector<unsigned char> out;
+      if (r == 0) {
+        out.resize(size);
+        r = spng_decode_image(ctx, out.data(), size, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS);
+      }
+      spngOutcome = r == 0 ? "read" : spng_strerror(r);
+      spng_ctx_free(ctx);
+    });
+#endif
+    const std::string name = file.size() > 44 ? "..." + file.substr(file.size() - 41) : file;
+    std::printf("%-44s %9zu %10.3f %10.3f  ours: %s; spng: %s\n", name.c_str(), bytes.size(), oursMs, spngMs,
+                outcome.c_str(), spngOutcome.c_str());
   }
 
 #ifdef TESMURO_BENCH_X11

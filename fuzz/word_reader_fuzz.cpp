@@ -2,7 +2,7 @@
 // word by word, each word's arguments from the same stream, to the end.
 // Checks that the reader ends, keeps its limits, reads the same from a file as
 // from memory (with a small file buffer, so push-backs fall on refills), and
-// reads the same again after a rewind.
+// reads the same again after a rewind, every field of every action.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -44,16 +44,26 @@ std::vector<Step> ReadAll(ByteStream& in, std::size_t inputSize) {
   return steps;
 }
 
+// Every field of the action, the newer words' (window, waits, pictures,
+// random delays) as well as the older ones'.
+bool SameAction(const Action& x, const Action& y) {
+  if (x.kind != y.kind || x.delay_ms != y.delay_ms || x.delay_max_ms != y.delay_max_ms || x.x != y.x ||
+      x.y != y.y || x.wheel != y.wheel || x.wheel_a != y.wheel_a || x.wheel_b != y.wheel_b || x.vk != y.vk ||
+      x.scan != y.scan || x.flags != y.flags || x.buttons != y.buttons || x.system != y.system ||
+      x.seconds != y.seconds || x.color != y.color || x.tolerance != y.tolerance || x.hasArea != y.hasArea ||
+      x.badColor != y.badColor || x.badRange != y.badRange)
+    return false;
+  for (int i = 0; i < 5; ++i)
+    if (x.screen[i] != y.screen[i]) return false;
+  for (int i = 0; i < 3; ++i)
+    if (x.text[i] != y.text[i]) return false;
+  return true;
+}
+
 bool Same(const std::vector<Step>& a, const std::vector<Step>& b) {
   if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const Action& x = a[i].action;
-    const Action& y = b[i].action;
-    if (a[i].word != b[i].word || x.kind != y.kind || x.delay_ms != y.delay_ms || x.x != y.x ||
-        x.y != y.y || x.wheel != y.wheel || x.wheel_a != y.wheel_a || x.wheel_b != y.wheel_b ||
-        x.vk != y.vk || x.buttons != y.buttons || x.delay_max_ms != y.delay_max_ms || x.badRange != y.badRange)
-      return false;
-  }
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (a[i].word != b[i].word || !SameAction(a[i].action, b[i].action)) return false;
   return true;
 }
 

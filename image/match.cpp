@@ -15,6 +15,9 @@ constexpr uint32_t kRgb = 0x00FFFFFFu;
 // How many pixels a place is tried at before it is compared in full.
 constexpr size_t kProbeCount = 8;
 
+// The channels of a picture pixel that count: none where it is transparent.
+inline uint32_t MaskOf(uint32_t px) { return (px >> 24) != 0 ? kRgb : 0; }
+
 // Each channel of `s` within `t` of `p` where `mask` has its bits.
 inline bool Close(uint32_t s, uint32_t p, uint32_t mask, uint32_t t) {
   const uint32_t x = (s ^ p) & mask;
@@ -81,28 +84,28 @@ bool MatchesAt(const Image& screen, const Needle& needle, int32_t cx, int32_t cy
   }
   const int32_t w = needle.Width(), h = needle.Height();
   const uint32_t* pic = needle.Picture().pixels.data();
-  const uint32_t* masks = needle.Masks().data();
 #ifdef __SSE2__
   const __m128i tv = _mm_set1_epi8(static_cast<char>(t));
+  const __m128i rgb = _mm_set1_epi32(static_cast<int>(kRgb));
 #endif
   for (int32_t y = 0; y < h; ++y) {
     const uint32_t* s = base + static_cast<size_t>(y) * sw;
     const uint32_t* n = pic + static_cast<size_t>(y) * static_cast<size_t>(w);
-    const uint32_t* m = masks + static_cast<size_t>(y) * static_cast<size_t>(w);
     int32_t x = 0;
 #ifdef __SSE2__
     if constexpr (kVector) {
       for (; x + 4 <= w; x += 4) {
-        const __m128i lanes =
-            CloseLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x)),
-                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(n + x)),
-                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + x)), tv);
+        const __m128i nv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(n + x));
+        // The colour counts where the alpha is not 0.
+        const __m128i clear = _mm_cmpeq_epi32(_mm_srli_epi32(nv, 24), _mm_setzero_si128());
+        const __m128i lanes = CloseLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x)), nv,
+                                         _mm_andnot_si128(clear, rgb), tv);
         if (LaneBits(lanes) != 0xF) return false;
       }
     }
 #endif
     for (; x < w; ++x)
-      if (!Close(s[x], n[x], m[x], t)) return false;
+      if (!Close(s[x], n[x], MaskOf(n[x]), t)) return false;
   }
   return true;
 }
@@ -113,6 +116,7 @@ std::optional<Point> Search(const Image& screen, Point origin, const Needle& nee
   const Span span = PlacesFor(screen, origin, needle.Width(), needle.Height(), area);
   if (span.Empty()) return std::nullopt;
   const uint32_t t = static_cast<uint32_t>(std::clamp(tolerance, 0, 255));
+  if (!needle.Complete()) return std::nullopt;
   const auto& probes = needle.Probes();
   if (probes.empty()) return Placed(origin, span.x0, span.y0);  // every pixel transparent
 
@@ -156,59 +160,76 @@ std::optional<Point> Search(const Image& screen, Point origin, const Needle& nee
 
 }  // namespace
 
-Needle::Needle(Image picture) : picture_(std::move(picture)) {
-  const size_t n = picture_.pixels.size();
-  masks_.resize(n);
-  std::vector<uint32_t> colors;  // of the pixels that count
-  colors.reserve(n);
-  for (size_t i = 0; i < n; ++i) {
-    const uint32_t px = picture_.pixels[i];
-    masks_[i] = (px >> 24) != 0 ? kRgb : 0;
-    if (masks_[i]) colors.push_back(px & kRgb);
+// The probes: a pixel of each of the rarest colours, up to kProbeCount; when
+// the picture has fewer colours than that, more pixels of the rarest ones,
+// spread over where they are. How rare a colour is comes from a table of
+// counts by a hash of the colour, so colours that share a slot count together:
+// a probe is then less distinctive than it could be, never wrong (the search
+// compares every pixel of a place that passes the probes).
+Needle::Needle(Image picture, const std::atomic<bool>* stop) : picture_(std::move(picture)) {
+  if (picture_.Empty()) {
+    complete_ = true;
+    return;
   }
-  if (colors.empty()) return;
-  std::sort(colors.begin(), colors.end());
-  auto countOf = [&](uint32_t c) {
-    const auto r = std::equal_range(colors.begin(), colors.end(), c);
-    return static_cast<size_t>(r.second - r.first);
-  };
+  const size_t w = static_cast<size_t>(picture_.width), h = static_cast<size_t>(picture_.height);
+  const uint32_t* px = picture_.pixels.data();
+  auto stopped = [&] { return stop && stop->load(std::memory_order_relaxed); };
+  constexpr int kSlotBits = 16;
+  auto slotOf = [](uint32_t c) { return (c * 2654435761u) >> (32 - kSlotBits); };
+  std::vector<uint32_t> counts(size_t{1} << kSlotBits, 0);
+  for (size_t y = 0; y < h; ++y) {
+    if (stopped()) return;
+    for (const uint32_t* p = px + y * w; p != px + (y + 1) * w; ++p)
+      if (MaskOf(*p)) ++counts[slotOf(*p & kRgb)];
+  }
 
-  // The pixels that count, the rarest colours first; among pixels of one
-  // colour, in reading order.
-  struct Candidate {
-    size_t count;
+  // The rarest colours, one pixel each (the first in reading order), rarest
+  // first.
+  struct Pick {
+    uint32_t count;
     size_t index;
+    uint32_t color;
   };
-  std::vector<Candidate> order;
-  order.reserve(colors.size());
-  for (size_t i = 0; i < n; ++i)
-    if (masks_[i]) order.push_back({countOf(picture_.pixels[i] & kRgb), i});
-  std::stable_sort(order.begin(), order.end(),
-                   [](const Candidate& a, const Candidate& b) { return a.count < b.count; });
-
-  auto add = [&](size_t index) {
-    const int32_t w = picture_.width;
-    probes_.push_back({static_cast<int32_t>(index % static_cast<size_t>(w)),
-                       static_cast<int32_t>(index / static_cast<size_t>(w)), picture_.pixels[index] & kRgb});
-  };
-  // One pixel of each of the rarest colours; then, when the picture has few
-  // colours, more pixels of the rarest ones, spread over where they are.
-  std::vector<bool> taken(n, false);
-  for (size_t i = 0; i < order.size() && probes_.size() < kProbeCount; ++i) {
-    const uint32_t c = picture_.pixels[order[i].index] & kRgb;
-    const bool seen = std::any_of(probes_.begin(), probes_.end(), [&](const Probe& p) { return p.color == c; });
-    if (seen) continue;
-    add(order[i].index);
-    taken[order[i].index] = true;
-  }
-  const size_t want = std::min(kProbeCount, order.size());
-  for (size_t step = order.size() / 2; probes_.size() < want && step > 0; step /= 2) {
-    for (size_t i = 0; i < order.size() && probes_.size() < want; i += step) {
-      if (taken[order[i].index]) continue;
-      add(order[i].index);
-      taken[order[i].index] = true;
+  std::vector<Pick> picks;
+  picks.reserve(kProbeCount + 1);
+  size_t counted = 0;
+  for (size_t y = 0; y < h; ++y) {
+    if (stopped()) return;
+    for (size_t i = y * w; i < (y + 1) * w; ++i) {
+      if (!MaskOf(px[i])) continue;
+      ++counted;
+      const uint32_t c = px[i] & kRgb, n = counts[slotOf(c)];
+      if (picks.size() == kProbeCount && n >= picks.back().count) continue;
+      if (std::any_of(picks.begin(), picks.end(), [&](const Pick& p) { return p.color == c; })) continue;
+      auto at = std::upper_bound(picks.begin(), picks.end(), n, [](uint32_t v, const Pick& p) { return v < p.count; });
+      picks.insert(at, Pick{n, i, c});
+      if (picks.size() > kProbeCount) picks.pop_back();
     }
   }
+  auto add = [&](size_t index) {
+    probes_.push_back({static_cast<int32_t>(index % w), static_cast<int32_t>(index / w), px[index] & kRgb});
+  };
+  for (const Pick& p : picks) add(p.index);
+
+  // Few colours: more pixels of the rarest, evenly spaced among that colour's.
+  const size_t want = std::min(kProbeCount, counted);
+  std::vector<size_t> taken;
+  for (const Pick& p : picks) taken.push_back(p.index);
+  for (const Pick& p : picks) {
+    if (probes_.size() >= want) break;
+    const size_t step = std::max<size_t>(1, p.count / (want - probes_.size() + 1));
+    size_t seen = 0;
+    for (size_t y = 0; y < h && probes_.size() < want; ++y) {
+      if (stopped()) return;
+      for (size_t i = y * w; i < (y + 1) * w && probes_.size() < want; ++i) {
+        if (!MaskOf(px[i]) || (px[i] & kRgb) != p.color) continue;
+        if (seen++ % step != step / 2 || std::find(taken.begin(), taken.end(), i) != taken.end()) continue;
+        add(i);
+        taken.push_back(i);
+      }
+    }
+  }
+  complete_ = true;
 }
 
 std::optional<Point> Find(const Image& screen, Point origin, const Needle& needle, int32_t tolerance,

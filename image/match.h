@@ -16,6 +16,7 @@
 // tolerance.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -36,15 +37,20 @@ struct Point {
   bool operator==(const Point&) const = default;
 };
 
-// A picture prepared for searching: what it looks at first, its pixels'
-// masks. Made once per picture, used for any number of searches.
+// A picture prepared for searching: the pixels it looks at first. Made once
+// per picture, used for any number of searches. It keeps the picture and a
+// few probes, nothing more per pixel; making one passes over the picture a
+// few times, in a few milliseconds for a full screen's.
 class Needle {
  public:
-  explicit Needle(Image picture);
+  // With `stop`, the preparation looks at it after each row and gives up once
+  // it is set: the needle is then not Complete() and finds nothing.
+  explicit Needle(Image picture, const std::atomic<bool>* stop = nullptr);
 
   const Image& Picture() const { return picture_; }
   int32_t Width() const { return picture_.width; }
   int32_t Height() const { return picture_.height; }
+  bool Complete() const { return complete_; }
 
   // A pixel the search tries first: its place in the picture and its colour.
   struct Probe {
@@ -54,13 +60,11 @@ class Needle {
   // The probes, the most distinctive first (none when every pixel is
   // transparent).
   const std::vector<Probe>& Probes() const { return probes_; }
-  // Per pixel: 0x00FFFFFF where the colour counts, 0 where it is transparent.
-  const std::vector<uint32_t>& Masks() const { return masks_; }
 
  private:
   Image picture_;
-  std::vector<uint32_t> masks_;
   std::vector<Probe> probes_;
+  bool complete_ = false;
 };
 
 // The first place, in reading order, where `needle` shows in `screen`, whose
@@ -68,7 +72,8 @@ class Needle {
 // channel; values outside are clamped). With `area` (in the same
 // coordinates), only places that lie wholly inside it count; an area that
 // reaches beyond the screen image is cut to it. The place's top-left corner,
-// in those coordinates; nothing when there is none or the picture is empty.
+// in those coordinates; nothing when there is none, the picture is empty or
+// its preparation was stopped.
 std::optional<Point> Find(const Image& screen, Point origin, const Needle& needle, int32_t tolerance,
                           const std::optional<Rect>& area = std::nullopt);
 

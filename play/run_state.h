@@ -27,9 +27,10 @@ inline constexpr int64_t kMicrosPerSecond = 1000000;
 // A wait looks at the screen this often.
 inline constexpr int64_t kLookMicros = 20000;
 // A wait for a picture looks this often, and never spends more than a tenth
-// of the time on its looks: after a look that took longer than a tenth of
-// this, it waits nine times as long as the look took.
+// of the time on its looks.
 inline constexpr int64_t kPictureLookMicros = 50000;
+// A picture seen before is looked for first this far around its last place.
+inline constexpr int32_t kNearMargin = 32;
 // While a window is waited for to come to the front, it is asked to again
 // after this long.
 inline constexpr int64_t kActivateAgainMicros = 500000;
@@ -72,6 +73,11 @@ inline int64_t SecondsAfter(int64_t start, int64_t seconds) {
   if (seconds > (kForever - std::max<int64_t>(start, 0)) / kMicrosPerSecond) return kForever;
   return start + seconds * kMicrosPerSecond;
 }
+// Where a picture last seen at `last` (its top-left corner) is looked for
+// first: its place widened by kNearMargin on each side, within `area`;
+// nothing when that is not much smaller than the area.
+std::optional<DesktopRect> NearLastPlace(const image::Point& last, int32_t width, int32_t height,
+                                         const DesktopRect& area);
 }  // namespace run_detail
 
 // Everything the thread touches. The object and the thread each hold it; the
@@ -93,21 +99,32 @@ struct TRunThread::State {
   // Looks with `ready` until it says yes, every kLookMicros, for at most
   // `seconds` (0 or less: one look). A wait moves `due`, and so every later
   // action, back by its own length. Pause and stop act within a look.
-  // With `paced`, a look that takes long is followed by nine times as long
-  // without one (it never spends more than a tenth of the time looking).
   enum class Looked { Ready, Stopped, TimedOut };
   Looked Await(const std::function<bool()>& ready, int32_t seconds, int64_t& due,
-               int64_t lookMicros = run_detail::kLookMicros, bool paced = false);
+               int64_t lookMicros = run_detail::kLookMicros);
   // The waits before an action: its window, if a window line named one, or
   // what a wait word asks. Ready: the action may go.
   Looked AwaitWindow(const script::Action& next, int64_t& due);
   Looked AwaitTitle(const script::Action& wait, int64_t& due);
   Looked AwaitColor(const script::Action& wait, int64_t& due);
-  // Waits for the picture on the screen or in the wait's area: where it was
-  // found, in screen pixels (its top-left corner).
-  Looked AwaitImage(const script::Action& wait, const image::Needle& picture, int64_t& due, image::Point& found);
-  // The picture a wait names, loaded once per run; null when it cannot be read.
-  const image::Needle* PictureOf(const std::string& name);
+  // A picture a wait names, prepared for the search, and where it was found
+  // last in this run (its top-left corner).
+  struct Picture {
+    std::unique_ptr<const image::Needle> needle;
+    std::optional<image::Point> lastSeen;
+  };
+  // Where a picture wait looks, in screen pixels: its area cut to the screen,
+  // or the screen (empty when neither is known).
+  DesktopRect PictureArea(const script::Action& wait);
+  // Waits for the picture in `area`: where it was found, in screen pixels
+  // (its top-left corner).
+  Looked AwaitImage(const script::Action& wait, Picture& picture, const DesktopRect& area, int64_t& due,
+                    image::Point& found);
+  // The picture a wait names, read once per run. Null when it is missing,
+  // damaged or (with `limited`) larger than `area`, with the reason for the
+  // user in `why` (empty for a missing file); also null when a stop came
+  // while it was being prepared.
+  Picture* PictureOf(const std::string& name, const DesktopRect& area, bool limited, std::string& why);
   // The wait the next Await is for (set by its caller): shown once the
   // first look has not found it, updated as whole seconds pass, gone when
   // Await returns.
@@ -156,8 +173,8 @@ struct TRunThread::State {
   uint64_t lastMatched = 0;
   std::string lastMatchedFor;  // the title of the line it was matched for
   std::vector<uint64_t> steppedAside;  // our own windows, back when the run ends
-  // The pictures the waits named, by path (null: not readable).
-  std::map<std::string, std::unique_ptr<const image::Needle>> pictures;
+  // The pictures the waits named, by path.
+  std::map<std::string, Picture> pictures;
 
   // The foreground window last looked at, and whether it takes our input.
   uint64_t foreground = 0;

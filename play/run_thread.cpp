@@ -371,11 +371,16 @@ TRunThread::State::Ending TRunThread::State::Play() {
       case script::ActionKind::ClickImage: {
         const int64_t at = lineOffset.load();
         const std::string name = script::UnquoteToken(action.text[0]);
-        const image::Needle* picture = PictureOf(name);
-        if (!picture) return StopOn(StopReason::Kind::ImageUnreadable, at, name);
+        const DesktopRect area = PictureArea(action);
+        std::string why;
+        Picture* picture = PictureOf(name, area, sink->Screen().Known() || action.hasArea, why);
+        if (!picture) {
+          if (stopRequested.load()) break;  // stopped while it was prepared
+          return StopOn(StopReason::Kind::ImageUnreadable, at, why.empty() ? name : name + "（" + why + "）");
+        }
         image::Point found;
         NextWaitIs(WaitProgress::Kind::Image, name, at, LimitOf(action.seconds));
-        const Looked l = AwaitImage(action, *picture, due, found);
+        const Looked l = AwaitImage(action, *picture, area, due, found);
         if (l == Looked::Stopped) break;  // seen at the top of the loop
         if (l == Looked::TimedOut) {
           if (LimitOf(action.seconds) > 0)  // 0: never wait
@@ -385,7 +390,7 @@ TRunThread::State::Ending TRunThread::State::Play() {
         if (action.kind == script::ActionKind::ClickImage) {
           if (!CheckForeground(passStart) && o.stopWhenBlocked) return Ending::Blocked;
           passStart = false;
-          replayer->ClickAt(found.x + picture->Width() / 2, found.y + picture->Height() / 2);
+          replayer->ClickAt(found.x + picture->needle->Width() / 2, found.y + picture->needle->Height() / 2);
         }
         break;
       }

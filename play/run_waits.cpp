@@ -33,7 +33,7 @@ TRunThread::State::Ending TRunThread::State::StopOn(StopReason::Kind kind, int64
 }
 
 TRunThread::State::Looked TRunThread::State::Await(const std::function<bool()>& ready, int32_t seconds,
-                                                   int64_t& due, int64_t lookMicros, bool paced) {
+                                                   int64_t& due, int64_t lookMicros) {
   // What the wait was for is shown only while it waits.
   struct Over {
     State& s;
@@ -48,7 +48,6 @@ TRunThread::State::Looked TRunThread::State::Await(const std::function<bool()>& 
   if (seconds <= 0) return Looked::TimedOut;
   // The limit counts the time spent waiting, not the time paused.
   int64_t deadline = SecondsAfter(start, seconds);
-  int64_t lookCost = paced ? clock->NowMicros() - start : 0;
   for (;;) {
     if (!HonourPause(deadline)) return Looked::Stopped;
     const int64_t now = clock->NowMicros();
@@ -57,15 +56,13 @@ TRunThread::State::Looked TRunThread::State::Await(const std::function<bool()>& 
     const int64_t left = deadline == kForever ? seconds * kMicrosPerSecond : deadline - now;
     ShowWaited(static_cast<int32_t>(std::clamp<int64_t>(seconds - (left + kMicrosPerSecond - 1) / kMicrosPerSecond,
                                                         0, seconds)));
-    clock->WaitUntil(std::min(now + std::max(lookMicros - lookCost, 9 * lookCost), deadline));
+    clock->WaitUntil(std::min(now + lookMicros, deadline));
     if (stopRequested.load()) return Looked::Stopped;
     if (paused.load()) continue;
-    const int64_t lookStart = paced ? clock->NowMicros() : 0;
     if (ready()) {
       due += clock->NowMicros() - start;
       return Looked::Ready;
     }
-    if (paced) lookCost = clock->NowMicros() - lookStart;
   }
 }
 
@@ -163,22 +160,9 @@ TRunThread::State::Looked TRunThread::State::AwaitColor(const script::Action& wa
   return Await(ready, LimitOf(wait.seconds), due);
 }
 
-const image::Needle* TRunThread::State::PictureOf(const std::string& name) {
-  const std::string path = PicturePath(options.scriptFolder, name);
-  auto it = pictures.find(path);
-  if (it == pictures.end()) {
-    std::unique_ptr<const image::Needle> needle;
-    if (auto img = image::LoadPng(path)) needle = std::make_unique<const image::Needle>(std::move(*img));
-    it = pictures.emplace(path, std::move(needle)).first;
-  }
-  return it->second.get();
-}
-
-TRunThread::State::Looked TRunThread::State::AwaitImage(const script::Action& wait, const image::Needle& picture,
-                                                        int64_t& due, image::Point& found) {
-  IDesktop* desktop = sink->Desktop();
-  // Where to look: the wait's area, placed like a move (both corners), cut
-  // to the screen when its size is known; else the whole screen.
+DesktopRect TRunThread::State::PictureArea(const script::Action& wait) {
+  // The wait's area, placed like a move (both corners), cut to the screen
+  // when its size is known; else the whole screen.
   const ScreenRect screen = sink->Screen();
   int64_t left = screen.left, top = screen.top;
   int64_t right = left + screen.width, bottom = top + screen.height;
@@ -195,18 +179,96 @@ TRunThread::State::Looked TRunThread::State::AwaitImage(const script::Action& wa
       left = x0, top = y0, right = x1, bottom = y1;
     }
   }
-  const bool somewhere = right - left >= picture.Width() && bottom - top >= picture.Height();
-  const DesktopRect area{static_cast<int32_t>(left), static_cast<int32_t>(top),
-                         static_cast<int32_t>(std::min<int64_t>(right - left, INT32_MAX)),
-                         static_cast<int32_t>(std::min<int64_t>(bottom - top, INT32_MAX))};
-  image::Image shot;  // one picture's memory for every look
-  auto ready = [&]() -> bool {
-    if (!desktop || !somewhere || !desktop->CaptureInto(area, shot)) return false;
-    const auto at = image::Find(shot, {area.left, area.top}, picture, wait.tolerance);
-    if (at) found = *at;
-    return at.has_value();
+  return {static_cast<int32_t>(left), static_cast<int32_t>(top),
+          static_cast<int32_t>(std::clamp<int64_t>(right - left, 0, INT32_MAX)),
+          static_cast<int32_t>(std::clamp<int64_t>(bottom - top, 0, INT32_MAX))};
+}
+
+TRunThread::State::Picture* TRunThread::State::PictureOf(const std::string& name, const DesktopRect& area,
+                                                         bool limited, std::string& why) {
+  const std::string path = PicturePath(options.scriptFolder, name);
+  image::PngLimits limits;
+  if (limited) limits.maxWidth = area.width, limits.maxHeight = area.height;
+  auto it = pictures.find(path);
+  if (it != pictures.end()) {
+    const image::Needle& n = *it->second.needle;
+    if (n.Width() > limits.maxWidth || n.Height() > limits.maxHeight) {
+      why = image::TooLargeText(n.Width(), n.Height(), limits);
+      return nullptr;
+    }
+    return &it->second;
+  }
+  // Refused from its header when it cannot fit where it is looked for; a
+  // stop during the preparation leaves nothing behind.
+  // A missing or damaged file is named alone; one too large says so.
+  image::PngProblem problem = image::PngProblem::None;
+  auto img = image::LoadPng(path, &why, limits, &problem);
+  if (problem != image::PngProblem::TooLarge) why.clear();
+  if (!img) return nullptr;
+  auto needle = std::make_unique<const image::Needle>(std::move(*img), &stopRequested);
+  if (!needle->Complete()) return nullptr;
+  return &pictures.emplace(path, Picture{std::move(needle), std::nullopt}).first->second;
+}
+
+std::optional<DesktopRect> run_detail::NearLastPlace(const image::Point& last, int32_t width, int32_t height,
+                                         const DesktopRect& area) {
+  const int64_t l = std::max<int64_t>(int64_t{last.x} - kNearMargin, area.left);
+  const int64_t t = std::max<int64_t>(int64_t{last.y} - kNearMargin, area.top);
+  const int64_t r = std::min<int64_t>(int64_t{last.x} + width + kNearMargin, int64_t{area.left} + area.width);
+  const int64_t b = std::min<int64_t>(int64_t{last.y} + height + kNearMargin, int64_t{area.top} + area.height);
+  if (r - l < width || b - t < height) return std::nullopt;
+  // Only worth it when it is a good deal smaller than the area itself.
+  if ((r - l) * (b - t) * 2 > int64_t{area.width} * area.height) return std::nullopt;
+  return DesktopRect{static_cast<int32_t>(l), static_cast<int32_t>(t), static_cast<int32_t>(r - l),
+                     static_cast<int32_t>(b - t)};
+}
+
+TRunThread::State::Looked TRunThread::State::AwaitImage(const script::Action& wait, Picture& picture,
+                                                        const DesktopRect& area, int64_t& due,
+                                                        image::Point& found) {
+  IDesktop* desktop = sink->Desktop();
+  const image::Needle& needle = *picture.needle;
+  const bool somewhere = area.width >= needle.Width() && area.height >= needle.Height();
+  image::Image shot, nearShot;  // one picture's memory for every look
+  // The looks keep to a tenth of the time waited: a look of the whole area
+  // is taken when the time spent looking so far is at most a tenth of the
+  // time since the wait began (the first look always). A picture seen before
+  // is looked for near its last place first: a small capture, taken every
+  // 50 ms while it costs at most a twentieth of that (the whole area's looks
+  // then get the rest of the tenth), else under the same rule.
+  const int64_t start = clock->NowMicros();
+  int64_t spent = 0, nearCost = 0;
+  bool first = true;
+  auto look = [&](const DesktopRect& where, image::Image& into) -> bool {
+    const int64_t t0 = clock->NowMicros();
+    bool seen = false;
+    if (desktop->CaptureInto(where, into)) {
+      if (const auto at = image::Find(into, {where.left, where.top}, needle, wait.tolerance)) {
+        found = *at;
+        seen = true;
+      }
+    }
+    spent += clock->NowMicros() - t0;
+    return seen;
   };
-  return Await(ready, LimitOf(wait.seconds), due, kPictureLookMicros, /*paced=*/true);
+  auto allowed = [&] { return first || spent * 10 <= clock->NowMicros() - start; };
+  auto ready = [&]() -> bool {
+    if (!desktop || !somewhere) return false;
+    const bool wasFirst = first;
+    bool seen = false;
+    if (picture.lastSeen && (allowed() || nearCost * 20 <= kPictureLookMicros)) {
+      if (const auto near = NearLastPlace(*picture.lastSeen, needle.Width(), needle.Height(), area)) {
+        const int64_t before = spent;
+        seen = look(*near, nearShot);
+        nearCost = spent - before;
+      }
+    }
+    if (!seen && (wasFirst || allowed())) seen = look(area, shot);
+    first = false;
+    if (seen) picture.lastSeen = found;
+    return seen;
+  };
+  return Await(ready, LimitOf(wait.seconds), due, kPictureLookMicros);
 }
 
 }  // namespace tesmuro::play

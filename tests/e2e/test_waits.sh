@@ -222,7 +222,7 @@ EOF
   wait_output 2 "the marked line" marked_line
 }
 
-test_click_image_clicks_the_centre_of_a_picture_once_it_shows_and_an_absent_one_ends_with_4() {
+test_click_image_clicks_a_picture_once_it_shows_an_absent_one_ends_with_4_a_refused_one_with_2() {
   local dir script
   dir=$(waits_folder)
   # The picture: a 20x16 patch of the colour the window paints when the test posts for it.
@@ -255,4 +255,21 @@ EOF2
 EOF2
   play_script "$dir" "$script" /exit
   assert_eq 4 "$(app_exit_code 20000)" "exit code of a picture that never showed"
+
+  # A picture wider than the screen (1280x1024) is refused from its header, and a damaged one
+  # (its only data chunk empty, no end) is refused: each ends the run on its line with code 2.
+  convert -size 1300x8 xc:'#123456' "PNG32:$TEST_DIR/wide.png"
+  printf '\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0\x01\0\0\0\x01\x08\x06\0\0\0\x1f\x15\xc4\x89\0\0\0\0IDAT5\xaf\x06\x1e' \
+    >"$dir/damaged.png"  # the box's relative names are taken from the current folder, the program's
+  script="$TEST_DIR/wide.crec"
+  gbk_script "$script" <<'EOF2'
+延迟 10
+点击图像 "wide.png" 0 2
+左键按下
+EOF2
+  play_script "$dir" "$script" /exit
+  assert_eq 2 "$(app_exit_code 20000)" "exit code of a picture larger than the screen"
+  play_in_box $'延迟 10\r\n等待图像 "damaged.png" 0 2\r\n左键按下\r\n'
+  poll 10000 status_is 3 "第 2 行：图像文件无法读取：damaged.png，回放已停止"
+  wait_output 1 "the marked line" marked_line
 }

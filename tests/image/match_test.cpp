@@ -2,12 +2,14 @@
 // place, and PNG files.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <random>
 
 #include "image/match.h"
 #include "image/png_io.h"
+#include "util/file_io.h"
 
 namespace tesmuro::image {
 namespace {
@@ -115,6 +117,24 @@ TEST(ImageMatch, FindsTheFirstPlaceInReadingOrderAtTheEdgesOfTheToleranceAndTheA
   EXPECT_EQ(Find(screen, origin, Needle(Image()), 255), std::nullopt);
 }
 
+TEST(ImageMatch, APreparationStoppedBeforeItEndsFindsNothingAndAFullScreenPictureTakesNoMorePerPixelThanItself) {
+  Image picture(1920, 1080, 0xFF3A6EA5u);
+  picture.At(700, 500) = 0xFF000001u;
+  std::atomic<bool> stop{true};
+  const Needle stopped(picture, &stop);
+  EXPECT_FALSE(stopped.Complete());
+  EXPECT_EQ(Find(picture, {0, 0}, stopped, 0), std::nullopt);
+  stop = false;
+  const Needle n(picture, &stop);
+  ASSERT_TRUE(n.Complete());
+  EXPECT_EQ(Find(picture, {0, 0}, n, 0), (Point{0, 0}));
+  // The rarest colour is tried first; the one other colour fills the rest.
+  ASSERT_EQ(n.Probes().size(), 8u);
+  EXPECT_EQ(n.Probes()[0].x, 700);
+  EXPECT_EQ(n.Probes()[0].color, 0x000001u);
+  EXPECT_LE(sizeof(Needle) + n.Probes().capacity() * sizeof(Needle::Probe), sizeof(Image) + 1024);
+}
+
 TEST(ImageMatch, TransparentPixelsMatchAnything) {
   Image screen(20, 10, 0xFF000000u);
   screen.At(12, 4) = 0xFFABCDEFu;
@@ -157,6 +177,98 @@ TEST(ImagePng, RoundTripKeepsEveryPixelAndItsAlphaUnderANonLatinName) {
   error.clear();
   EXPECT_FALSE(LoadPng(text, &error));
   EXPECT_FALSE(error.empty());
+  std::filesystem::remove_all(folder);
+}
+
+// A PNG's chunks, built by hand (the reader does not check their CRC).
+std::string Chunk(const char* type, const std::string& data, uint32_t length) {
+  std::string c;
+  for (int shift = 24; shift >= 0; shift -= 8) c += static_cast<char>(length >> shift);
+  return c + type + data + std::string(4, '\0');
+}
+std::string Chunk(const char* type, const std::string& data = {}) {
+  return Chunk(type, data, static_cast<uint32_t>(data.size()));
+}
+std::string Header(uint32_t w, uint32_t h, char type = 6) {
+  std::string d;
+  for (uint32_t v : {w, h})
+    for (int shift = 24; shift >= 0; shift -= 8) d += static_cast<char>(v >> shift);
+  return std::string("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", d + '\x08' + type + std::string(3, '\0'));
+}
+// A zlib stream that inflates to a zero and then `matches` copies of 258
+// zeros: fixed Huffman codes, each copy 13 bits.
+std::string Bomb(size_t matches) {
+  std::string out("\x78\x01", 2);
+  uint32_t acc = 0;
+  int bits = 0;
+  auto put = [&](uint32_t v, int n) {  // LSB first
+    acc |= v << bits;
+    bits += n;
+    while (bits >= 8) out += static_cast<char>(acc), acc >>= 8, bits -= 8;
+  };
+  auto code = [&](uint32_t c, int n) {  // Huffman codes go most significant bit first
+    for (int i = n - 1; i >= 0; --i) put((c >> i) & 1, 1);
+  };
+  put(1, 1), put(1, 2);  // the last block, fixed codes
+  code(0x30, 8);         // literal 0
+  for (size_t i = 0; i < matches; ++i) code(0xC5, 8), code(0, 5);  // length 258, distance 1
+  code(0, 7);  // end of block
+  put(0, 7);
+  return out + std::string(4, '\0');
+}
+
+TEST(ImagePng, HostileFilesAreRefusedFromTheirChunksAndNoDecodeAsksForMoreThanThePictureNeeds) {
+  PngProblem problem = PngProblem::None;
+  std::string error;
+  // 1x1 whose data chunk claims 2 GB (the file ends after the type).
+  const std::string claims2Gb = Header(1, 1, 0).substr(0, 33) + std::string("\x7f\xff\xff\xf0IDAT", 8);
+  EXPECT_FALSE(DecodePng(claims2Gb, {}, &problem, &error));
+  EXPECT_EQ(problem, PngProblem::Damaged);
+  EXPECT_EQ(error, "不是可读的 PNG 图像");
+  // Its first data chunk empty, no end: refused; with the end and real
+  // data after the empty chunk, read as if it were not there.
+  const std::string emptyFirst = Header(1, 1) + Chunk("IDAT");
+  EXPECT_FALSE(DecodePng(emptyFirst, {}, &problem));
+  EXPECT_EQ(problem, PngProblem::Damaged);
+  const std::string folder = Utf8(std::filesystem::temp_directory_path() / "tesmuro-png-hostile");
+  std::filesystem::create_directories(folder);
+  Image two(2, 1);
+  two.At(0, 0) = 0xFF102030u, two.At(1, 0) = 0x80405060u;
+  ASSERT_TRUE(SavePng(folder + "/two.png", two));
+  std::string good;
+  ASSERT_TRUE(ReadWholeFile(folder + "/two.png", good));
+  const size_t idat = good.find("IDAT") - 4;
+  const auto decoded = DecodePng(good.substr(0, idat) + Chunk("IDAT") + good.substr(idat));
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(decoded->pixels, two.pixels);
+  // A chunk reaching beyond the file, or more bytes than a picture of its
+  // size could need.
+  EXPECT_FALSE(DecodePng(good.substr(0, good.size() - 13), {}, &problem));
+  EXPECT_EQ(problem, PngProblem::Damaged);
+  EXPECT_FALSE(DecodePng(good.substr(0, idat) + Chunk("tEXt", std::string(17u << 20, 'x')) + good.substr(idat), {},
+                         &problem));
+  EXPECT_EQ(problem, PngProblem::Damaged);
+  // Pixel data that inflates to 16 MB for a picture of 1x1: refused before
+  // the decoder asks for the memory.
+  EXPECT_FALSE(DecodePng(Header(1, 1, 0) + Chunk("IDAT", Bomb(65000)) + Chunk("IEND"), {}, &problem));
+  EXPECT_EQ(problem, PngProblem::Damaged);
+
+  // Too large for where it is looked for: refused from the header, whatever
+  // follows; the same file within the limits reads.
+  const std::string huge = Header(16384, 16384) + Chunk("IDAT", "x") + Chunk("IEND");
+  EXPECT_FALSE(CheckPng(huge, {}, &problem, &error));
+  EXPECT_EQ(problem, PngProblem::TooLarge);
+  const PngLimits screen{1280, 1024, int64_t{1} << 27};
+  EXPECT_FALSE(LoadPng(folder + "/two.png", &error, PngLimits{1, 1024, 1 << 20}, &problem));
+  EXPECT_EQ(problem, PngProblem::TooLarge);
+  EXPECT_EQ(error, "图像 2×1 像素，大于查找范围的 1×1024");
+  EXPECT_TRUE(LoadPng(folder + "/two.png", &error, screen, &problem));
+  EXPECT_EQ(problem, PngProblem::None);
+  const auto header = CheckPng(Header(1280, 1024) + Chunk("IDAT", "x") + Chunk("IEND"), screen);
+  ASSERT_TRUE(header);
+  EXPECT_EQ(header->width, 1280);
+  for (const std::string& bad : {Header(0, 5), Header(5, 5, 5), Header(0x80000000u, 1), std::string("\x89PNG")})
+    EXPECT_FALSE(CheckPng(bad + Chunk("IDAT", "x") + Chunk("IEND"), {}, &problem)) << bad.size();
   std::filesystem::remove_all(folder);
 }
 
