@@ -51,7 +51,8 @@ bool Same(const std::vector<Step>& a, const std::vector<Step>& b) {
     const Action& y = b[i].action;
     if (a[i].word != b[i].word || x.kind != y.kind || x.delay_ms != y.delay_ms || x.x != y.x ||
         x.y != y.y || x.wheel != y.wheel || x.wheel_a != y.wheel_a || x.wheel_b != y.wheel_b ||
-        x.vk != y.vk || x.buttons != y.buttons || x.delay_max_ms != y.delay_max_ms || x.badRange != y.badRange)
+        x.vk != y.vk || x.buttons != y.buttons || x.delay_max_ms != y.delay_max_ms || x.badRange != y.badRange ||
+        x.badText != y.badText)
       return false;
   }
   return true;
