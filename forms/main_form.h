@@ -2,6 +2,8 @@
 // scales it by its DPI when it builds itself.
 #pragma once
 
+#include "tesmuro_version.h"
+
 namespace tesmuro::forms::main {
 
 inline constexpr char kClassName[] = "TFrmMain";
@@ -60,7 +62,7 @@ enum MenuId : int {
 
 inline constexpr int kStatusBarHeight = 19;
 struct Panel { const char* text; int width; };
-inline constexpr Panel kPanels[] = {{"就绪", 90}, {"", 150}, {"无按键", 80}, {"v1.0", 50}};
+inline constexpr Panel kPanels[] = {{"就绪", 90}, {"", 150}, {"无按键", 80}, {"v" TESMURO_VERSION, 50}};
 
 inline constexpr char kTabCaption[] = "鼠标键盘动作记录";
 // On the tab page.
