@@ -41,7 +41,7 @@ sk_bind() {
   local row=$1 keys=$2 value=$3 file=$4 passes=$5 i
   for i in 1 2 3; do
     real_click "${SK_DLG[@]}" --id "$(sk_id "$row" 0)"
-    sleep 0.2  # the first click may only activate the dialog under Wine
+    wait_focus "${SK_DLG[@]}" --id "$(sk_id "$row" 0)"
     xdo key "$keys"
     [ "$(drv send "${SK_DLG[@]}" --id "$(sk_id "$row" 0)" $SK_HKM_GETHOTKEY)" = "$value" ] && break
   done
