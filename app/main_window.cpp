@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 #include "app/picture_capture.h"
 #include "app/texts.h"
@@ -83,10 +84,14 @@ void TFrmMain::PublishHotKeys(bool withSwitch) {
   recording_.PublishHotKeys(RecordingOptionsFor(Settings).hotKeys, withSwitch);
 }
 
-void TFrmMain::FormShow() {
-  view_.ProcessMessages();
+void TFrmMain::ServeHotKeys() {
   PublishHotKeys(/*withSwitch=*/false);
   recording_.Keys().Install();
+}
+
+void TFrmMain::FormShow() {
+  view_.ProcessMessages();
+  ServeHotKeys();
   if (RunCommandLine()) return;
   StartupAutoPlay();
   document_.OfferRecovery();
@@ -225,6 +230,9 @@ void TFrmMain::SBToMicroClick() {
 
 void TFrmMain::ShowMainWindow() {
   if (view_.MainVisible()) return;
+  // The hot keys work from the moment the window can be seen: a key pressed
+  // as it appears finds the keyboard hook in place and the keys published.
+  ServeHotKeys();
   view_.SetMainVisible(true);
   FormShow();
 }
@@ -398,6 +406,17 @@ void TFrmMain::SBStopClick() {
   view_.ReleaseMouseCapture();
   UpdatePlayState();
   view_.Beep(1000, 100);
+}
+
+void TFrmMain::TrayMenuOpens() { trayMenuMark_ = recording_.RightPressMark(); }
+
+void TFrmMain::TrayStopClick() {
+  const std::optional<int64_t> mark = std::exchange(trayMenuMark_, std::nullopt);
+  if (mark && Recording()) {
+    recording_.Stop();  // what it holds back is written first, then taken back with the rest
+    document_.TakeBackLines(recording_.LinesSince(*mark));
+  }
+  SBStopClick();
 }
 
 }  // namespace tesmuro

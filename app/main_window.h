@@ -95,6 +95,12 @@ class TFrmMain : private RecordSink {
   void BitBtnClearClick();
   void SBRecordClick();
   void SBStopClick();
+  // The notification icon's menu opens (after the hooks' events so far are
+  // taken), and its 停止 is chosen: a recording stops without the right click
+  // that opened the menu and the click in it, as if the menu were part of
+  // this program's window.
+  void TrayMenuOpens();
+  void TrayStopClick();
   void SBProcClick();
   // 播放当前动作记录: plays the script box's text as it stands (unsaved
   // changes included) with the same player, loops, speed and stop as Play,
@@ -167,6 +173,8 @@ class TFrmMain : private RecordSink {
   // Hands RecordKey, StartKey, StopKey (and the switch, when asked) to the
   // keyboard recorder.
   void PublishHotKeys(bool withSwitch = true);
+  // Publishes the hot keys (without the switch) and installs the keyboard hook.
+  void ServeHotKeys();
 
   // RecordSink: the recording clock merges the three last-event times into
   // their latest; lines go to the script, texts to the status bar.
@@ -226,6 +234,7 @@ class TFrmMain : private RecordSink {
   std::optional<CommandLine> commandLine_;
   bool exitWhenDone_ = false;   // /exit: the program ends with its run
   bool exiting_ = false;
+  std::optional<int64_t> trayMenuMark_;  // the recording's lines before the click that opened the menu
   std::string playStateShown_;  // the first panel's text
   std::string lastPanelShown_;  // the wide last panel's text
   // A wait in progress stands in the last panel over `underWait_`; the text

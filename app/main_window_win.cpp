@@ -90,6 +90,7 @@ bool MainWindowWin::Create() {
   services.desktop = &SystemDesktop();
   logic_ = std::make_unique<TFrmMain>(services);
   tray_ = std::make_unique<TrayIconWin>(hwnd_, *logic_);
+  tray_->takeHookEvents = [this] { OnHookEvents(); };
   SetTimer(hwnd_, kRecoveryTimer, 100, nullptr);
   pump_ = std::make_unique<HookPump>(HookPump::Callbacks{
       [this](std::vector<HookEvent>& out) { hooks_->TakeEvents(out); },
@@ -387,6 +388,7 @@ void MainWindowWin::OnCommand(int id) {
     case layout::kIdBitBtnClear: Guard([&] { w.BitBtnClearClick(); }); break;
     case layout::kIdSBRecord: Guard([&] { w.SBRecordClick(); }); break;
     case layout::kIdSBStop: Guard([&] { w.SBStopClick(); }); break;
+    case tray::kStopFromMenu: Guard([&] { w.TrayStopClick(); }); break;
     case layout::kIdSBProc: Guard([&] { w.SBProcClick(); }); break;
     case layout::kIdSBPause: Guard([&] { w.SBPauseClick(); }); break;
     case layout::kIdSBToMicro: Guard([&] { w.SBToMicroClick(); }); break;

@@ -30,6 +30,24 @@ void ScriptDocument::AppendLine(std::string_view gbk) {
   journal_.AddLine(gbk, clock_.TickCount());
 }
 
+void ScriptDocument::TakeBackLines(int64_t count) {
+  if (count <= 0) return;
+  std::string text = box_.MemoText();
+  // Each recorded line ends with CR LF; the cut goes after the line before
+  // the first one taken back.
+  size_t end = text.size();
+  if (end >= 2 && text.compare(end - 2, 2, "\r\n") == 0) end -= 2;
+  for (int64_t i = 0; i < count && end > 0; ++i) {
+    const size_t lineStart = text.rfind("\r\n", end - 1);
+    end = lineStart == std::string::npos ? 0 : lineStart;
+  }
+  text.resize(end == 0 ? 0 : end + 2);
+  if (!box_.MemoSetText(text)) return;
+  modified_ = true;
+  journal_.Discard();
+  journal_.Begin(text, clock_.TickCount());
+}
+
 void ScriptDocument::MarkClean() {
   modified_ = false;
   // While recording goes on, the journal keeps every line the recorders add.

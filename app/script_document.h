@@ -46,6 +46,9 @@ class ScriptDocument {
     modified_ = true;
     asLoaded_ = false;
   }
+  // Takes the last `count` recorded lines back out of the text, during a
+  // recording (the journal starts again from what is left).
+  void TakeBackLines(int64_t count);
 
   // Unsaved changes: asks whether to save them. True when the text may go
   // (saved, or discarded by the user).

@@ -94,6 +94,8 @@ void TrayIconWin::ShowMenu() {
   SetMenuDefaultItem(menu, tray::kShowMainWindow, FALSE);
   POINT at{};
   GetCursorPos(&at);
+  if (takeHookEvents) takeHookEvents();
+  logic_.TrayMenuOpens();
   // The menu closes when the user clicks elsewhere only if its window is in front.
   SetForegroundWindow(main_);
   const int command = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, at.x, at.y, 0, main_,

@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include "app/main_window.h"
 #include "app/tray_menu.h"
 
@@ -28,6 +30,10 @@ class TrayIconWin {
   bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
   bool Shown() const { return shown_; }
+
+  // Takes the hooks' events that wait, before the menu opens: the click that
+  // opened it is then known to the recording.
+  std::function<void()> takeHookEvents;
 
  private:
   void Add();

@@ -24,7 +24,7 @@ std::vector<MenuItem> Menu(State state) {
   return {
       {main::kIdSBRecord, "录制", idle},
       {main::kIdSBProc, "播放", idle},
-      {main::kIdSBStop, "停止", !idle},
+      {kStopFromMenu, "停止", !idle},
       {0, "", true},
       {kShowMainWindow, "显示主窗口", true},
       {main::kMnuExit, "退出", true},

@@ -20,6 +20,8 @@ std::string Tip(State state);
 // The menu's own command: the main window comes back. Every other item
 // carries the id of the main window's button or menu item it stands for.
 inline constexpr int kShowMainWindow = 1;
+// 停止 from the menu: as the Stop button, without the clicks that chose it.
+inline constexpr int kStopFromMenu = 2;
 
 struct MenuItem {
   int command;          // 0: a separator

@@ -2,6 +2,8 @@
 // caption, client size) is forms::kAboutBox.
 #pragma once
 
+#include "tesmuro_version.h"
+
 namespace tesmuro::forms::about {
 
 struct Rect { int left, top, width, height; };
@@ -14,7 +16,7 @@ inline constexpr Rect kProgramIcon{8, 8, 65, 57};
 // Inside the panel: ProductName, Version and the author's line.
 inline constexpr Label kLabels[] = {
     {88, 16, "Brastel"},
-    {88, 40, "版本号：1.0.3"},
+    {88, 40, "版本号：" TESMURO_VERSION},
     {8, 80, "作者：Tesmuro 开发组"},
     {8, 108, "设置文件所在的文件夹："},
 };

@@ -2,6 +2,8 @@
 // scales it by its DPI when it builds itself.
 #pragma once
 
+#include "tesmuro_version.h"
+
 namespace tesmuro::forms::main {
 
 inline constexpr char kClassName[] = "TFrmMain";
@@ -62,7 +64,7 @@ inline constexpr int kStatusBarHeight = 19;
 struct Panel { const char* text; int width; };
 // The second panel holds the pointer's place while recording ("DX:-1234DY:-1234"
 // at most); the last one takes the rest of the bar, for the longest texts.
-inline constexpr Panel kPanels[] = {{"就绪", 90}, {"", 100}, {"无按键", 80}, {"v1.0", 50}};
+inline constexpr Panel kPanels[] = {{"就绪", 90}, {"", 100}, {"无按键", 80}, {"v" TESMURO_VERSION, 50}};
 
 inline constexpr char kTabCaption[] = "鼠标键盘动作记录";
 // On the tab page.

@@ -51,7 +51,7 @@ bool SameAction(const Action& x, const Action& y) {
       x.y != y.y || x.wheel != y.wheel || x.wheel_a != y.wheel_a || x.wheel_b != y.wheel_b || x.vk != y.vk ||
       x.scan != y.scan || x.flags != y.flags || x.buttons != y.buttons || x.system != y.system ||
       x.seconds != y.seconds || x.color != y.color || x.tolerance != y.tolerance || x.hasArea != y.hasArea ||
-      x.badColor != y.badColor || x.badRange != y.badRange)
+      x.badColor != y.badColor || x.badRange != y.badRange || x.badText != y.badText)
     return false;
   for (int i = 0; i < 5; ++i)
     if (x.screen[i] != y.screen[i]) return false;

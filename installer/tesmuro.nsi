@@ -1,6 +1,6 @@
 ; Tesmuro's installer (NSIS 3, Unicode). Built by the build (installer/CMakeLists.txt) with
-;   makensis -DVERSION=1.0.0 -DPROGRAM=Tesmuro.exe -DHELP=Quorlin.chm -DLICENCE=License.txt
-;            -DOUTFILE=Tesmuro-1.0.0-setup.exe tesmuro.nsi
+;   makensis -DVERSION=1.0.3 -DPROGRAM=Tesmuro.exe -DHELP=Quorlin.chm -DLICENCE=License.txt
+;            -DOUTFILE=Tesmuro-1.0.3-setup.exe tesmuro.nsi
 ; Per user by default, with no administrator rights: %LOCALAPPDATA%\Programs\Tesmuro, keys under
 ; HKCU. Run as administrator with /ALLUSERS: Program Files, keys under HKLM. /S: silently, with the
 ; defaults. The uninstaller keeps the user's settings unless 删除设置 is ticked.
@@ -36,6 +36,8 @@ VIAddVersionKey /LANG=2052 "LegalCopyright" "Tesmuro 开发组"
 !define MUI_ABORTWARNING
 !define MUI_FINISHPAGE_RUN "$INSTDIR\Tesmuro.exe"
 !insertmacro MUI_PAGE_WELCOME
+; The page names its button as the button reads (the language file's text says 我同意).
+!define MUI_LICENSEPAGE_TEXT_BOTTOM "如果你接受许可证的条款，请点击 [我接受(I)] 继续安装。你必须在接受后才能安装 $(^NameDA)。"
 !insertmacro MUI_PAGE_LICENSE "${LICENCE}"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -73,8 +75,39 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
+; A running copy holds Tesmuro.exe open: it is asked to close before a file is copied (silently:
+; the installation ends with code 2 and changes nothing).
+Function CloseRunningCopy
+  again:
+  ${IfNot} ${FileExists} "$INSTDIR\Tesmuro.exe"
+    Return
+  ${EndIf}
+  ClearErrors
+  FileOpen $R0 "$INSTDIR\Tesmuro.exe" a
+  ${IfNot} ${Errors}
+    FileClose $R0
+    Return
+  ${EndIf}
+  MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${PRODUCT} 正在运行。请先退出 ${PRODUCT}，然后点击“重试”；点击“取消”结束安装。" /SD IDCANCEL IDRETRY again
+  DetailPrint "${PRODUCT} 正在运行，安装已取消。"
+  Abort
+FunctionEnd
+
+; The uninstaller removes the parent keys only when this installation made them.
+!macro RememberNewKey KEY NAME
+  ClearErrors
+  EnumRegKey $R0 SHCTX "${KEY}" 0
+  ${If} ${Errors}
+    WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "${NAME}" 1
+  ${EndIf}
+!macroend
+
 Section "Tesmuro"
   SectionIn RO
+  Call CloseRunningCopy
+  ; Asked before anything is written (the uninstall key itself makes its parents).
+  !insertmacro RememberNewKey "Software\Classes" "MadeClassesKey"
+  !insertmacro RememberNewKey "Software\Microsoft\Windows\CurrentVersion\Uninstall" "MadeUninstallKey"
   SetOutPath "$INSTDIR"
   File "/oname=Tesmuro.exe" "${PROGRAM}"
   File "/oname=Quorlin.chm" "${HELP}"
@@ -101,8 +134,12 @@ Section "Tesmuro"
   WriteRegStr SHCTX "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
+  ; GetSize reports on the details in English: quiet, and said here in Chinese.
+  SetDetailsPrint none
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  SetDetailsPrint both
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" $0
+  DetailPrint "已安装 $1 个文件，共 $0 KB。"
 
   System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
 SectionEnd
@@ -138,7 +175,16 @@ Section "un.Tesmuro"
     DeleteRegKey /ifempty SHCTX "Software\Classes\.crec"
   ${EndIf}
   DeleteRegKey SHCTX "Software\Classes\${FILE_TYPE}"
+  ReadRegDWORD $R2 SHCTX "${UNINSTALL_KEY}" "MadeUninstallKey"
+  ReadRegDWORD $R3 SHCTX "${UNINSTALL_KEY}" "MadeClassesKey"
   DeleteRegKey SHCTX "${UNINSTALL_KEY}"
+  ; The parents only when the installation made them, and nothing else is in them now.
+  ${If} $R2 == 1
+    DeleteRegKey /ifempty SHCTX "Software\Microsoft\Windows\CurrentVersion\Uninstall"
+  ${EndIf}
+  ${If} $R3 == 1
+    DeleteRegKey /ifempty SHCTX "Software\Classes"
+  ${EndIf}
   !insertmacro RemoveAutoRun HKLM
   !insertmacro RemoveAutoRun HKCU
   System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
@@ -159,6 +205,4 @@ Section "-un.Folder"
   RMDir "$INSTDIR"
   ; The parents a first per-user installation made, when nothing else is in them.
   RMDir "$LOCALAPPDATA\Programs"
-  DeleteRegKey /ifempty SHCTX "Software\Microsoft\Windows\CurrentVersion\Uninstall"
-  DeleteRegKey /ifempty SHCTX "Software\Classes"
 SectionEnd

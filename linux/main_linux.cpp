@@ -16,12 +16,11 @@
 #include "linux/files.h"
 #include "setup/settings.h"
 
+#include "tesmuro_version.h"
+
 // Xlib last: its macros (None, Status, ...) would clash with the names above.
 #include <X11/Xlib.h>
 
-#ifndef TESMURO_VERSION
-#define TESMURO_VERSION "1.0.0"
-#endif
 
 namespace tesmuro::linux_cli {
 namespace {

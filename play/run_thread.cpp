@@ -253,6 +253,7 @@ void TRunThread::State::Main() noexcept {
   if (ending == Ending::ScriptStop && (stopReason->kind == StopReason::Kind::BadCode ||
                                        stopReason->kind == StopReason::Kind::BadColor ||
                                        stopReason->kind == StopReason::Kind::BadDelayRange ||
+                                       stopReason->kind == StopReason::Kind::BadText ||
                                        stopReason->kind == StopReason::Kind::ImageUnreadable))
     ending = Ending::ConversionError;
   if (ending != Ending::ConversionError) stopRequested.store(true);
@@ -319,6 +320,7 @@ TRunThread::State::Ending TRunThread::State::Play() {
     if (shutByTime && clock->NowMicros() > shutDeadline) ShutdownSystem(*shutdown);
 
     const script::Action action = script::ParseAction(word.View(), *stream);
+    if (action.badText) return StopOn(StopReason::Kind::BadText, lineOffset.load());
     switch (action.kind) {
       case script::ActionKind::Delay:
       case script::ActionKind::RandomDelay: {

@@ -59,6 +59,9 @@ std::string StopReasonText(const StopReason& r, size_t titleColumns) {
       t += "等待图像“" + ShortenTitle(r.what, titleColumns) + "”超过 " + std::to_string(r.seconds) + " 秒";
       break;
     case StopReason::Kind::ImageUnreadable: t += "图像文件无法读取：" + ShortenTitle(r.what, titleColumns); break;
+    case StopReason::Kind::BadText:
+      t += "引号中的转义无效（可用 \\s \\t \\n \\r \\\" \\\\ 和 \\u{十六进制}）";
+      break;
     case StopReason::Kind::BadDelayRange:
       t += "随机延迟应为“最短,最长”：0 到 2147483647 的整数毫秒，最短不大于最长";
       break;

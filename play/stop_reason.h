@@ -18,6 +18,7 @@ struct StopReason {
     ImageTimedOut,  // a picture that did not show in time: `what` is its file as written
     ImageUnreadable,  // a picture file that is missing or not a PNG: `what` is its file
     BadDelayRange,  // a random delay that is not "MIN,MAX" whole milliseconds, MIN <= MAX
+    BadText,        // a quoted text with an escape the script format does not have
   };
   Kind kind = Kind::BadCode;
   int64_t offset = 0;    // where in the script (a byte within the line)

@@ -85,6 +85,14 @@ void TMouseHook::OnEvent(const MouseHookEvent& e, RecordSink& sink) {
     // The event's own point: the cursor position is not yet updated while the
     // hook sees the move.
     sink.SetStatusText(1, "X:" + ToDec(e.x) + "Y:" + ToDec(e.y));
+    // Back at the point of the last written move (the same point again, or a
+    // move after a click that the system reports at the click's point): the
+    // script has the pointer there already. Nothing is written and the time
+    // goes on into the next line's delay; a move held back is void.
+    if (lastWritten_ && e.x == lastWritten_->x && e.y == lastWritten_->y) {
+      held_.reset();
+      return;
+    }
     if (!MoveDue(e)) {
       held_ = Point{e.x, e.y, e.tick};
       return;

@@ -33,7 +33,8 @@ class TMouseHook : public HookRecorder {
   // the recording about to start: a move is written when either has passed
   // since the last written move (a limit of 0 takes no part; both 0: every
   // move). A move that is not written is held until the next one replaces
-  // it or something else is recorded.
+  // it or something else is recorded. A move to the point of the last
+  // written move is never written, whatever the limits.
   void SetMoveLimits(int32_t intervalMs, int32_t minDistance);
   // Writes the move held back, if any, with its own delay: before any other
   // line, so that a button, the wheel or a key acts where the pointer was,

@@ -49,8 +49,10 @@ void RecordingSession::Start(const RecordingOptions& o) {
   if (o.keys) keys_->SetRecording(true);
   LastEventTime = clock_.TickCount();
   lastWindowLine_.clear();
+  linesWritten_ = 0;
+  rightPress_.reset();
   const play::ScreenRect& r = o.screen;
-  if (r.Known()) out_.AppendLine(script::ScreenLine(r.left, r.top, r.width, r.height, r.dpi));
+  if (r.Known()) Write(script::ScreenLine(r.left, r.top, r.width, r.height, r.dpi));
 }
 
 void RecordingSession::PublishHotKeys(const HotKeys& k, bool withSwitch) {
@@ -68,10 +70,15 @@ void RecordingSession::PrepareWindowLine(const std::optional<TopWindow>& w) {
   if (line != lastWindowLine_) windowLine_ = std::move(line);
 }
 
-void RecordingSession::AppendLine(std::string_view gbk) {
+void RecordingSession::Write(std::string_view gbk) {
   out_.AppendLine(gbk);
+  ++linesWritten_;
+}
+
+void RecordingSession::AppendLine(std::string_view gbk) {
+  Write(gbk);
   if (windowLine_.empty()) return;
-  out_.AppendLine(windowLine_);
+  Write(windowLine_);
   lastWindowLine_ = std::move(windowLine_);
   windowLine_.clear();
 }
@@ -79,10 +86,12 @@ void RecordingSession::AppendLine(std::string_view gbk) {
 void RecordingSession::OnMouseEvent(const MouseHookEvent& e) {
   const bool down = e.message == kWmLButtonDown || e.message == kWmRButtonDown || e.message == kWmMButtonDown ||
                     e.message == kWmXButtonDown;
-  if (desktop_ && down && e.code == 0 && mouse_->Recording()) {
+  if (down && e.code == 0 && mouse_->Recording()) {
     // A move held back goes before the window line, which belongs to the click.
     mouse_->FlushMove(*this);
-    PrepareWindowLine(desktop_->WindowAt(e.x, e.y));
+    rightPress_.reset();
+    if (e.message == kWmRButtonDown) rightPress_ = linesWritten_;
+    if (desktop_) PrepareWindowLine(desktop_->WindowAt(e.x, e.y));
   }
   mouse_->OnEvent(e, *this);
   windowLine_.clear();
@@ -90,9 +99,10 @@ void RecordingSession::OnMouseEvent(const MouseHookEvent& e) {
 
 HotKeyCommand RecordingSession::OnKeyEvent(const KeyHookEvent& e, bool playing) {
   const bool down = e.message == kWmKeyDown || e.message == kWmSysKeyDown;
-  if (desktop_ && down && keys_->Recording()) {
+  if (down && keys_->Recording()) {
     mouse_->FlushMove(*this);
-    PrepareWindowLine(desktop_->Foreground());
+    rightPress_.reset();
+    if (desktop_) PrepareWindowLine(desktop_->Foreground());
   }
   const HotKeyCommand command = keys_->OnEvent(e, *this);
   windowLine_.clear();
@@ -108,6 +118,13 @@ void RecordingSession::StartControllers(const std::function<void()>& moreThanTwo
   if (n >= 1) joysticks_.SetCapture(0, 100, true);
   if (n >= 2) joysticks_.SetCapture(1, 100, true);
 }
+
+std::optional<int64_t> RecordingSession::RightPressMark() const {
+  if (!rightPress_ || !Recording()) return std::nullopt;
+  return rightPress_;
+}
+
+int64_t RecordingSession::LinesSince(int64_t mark) const { return linesWritten_ > mark ? linesWritten_ - mark : 0; }
 
 void RecordingSession::Stop() {
   mouse_->FlushMove(*this);
@@ -161,7 +178,7 @@ void RecordingSession::SyncLastEventTime() {
 
 void RecordingSession::WriteDelayLine() {
   const uint32_t now = clock_.TickCount();
-  out_.AppendLine(script::DelayLine(static_cast<int32_t>(now - LastEventTime)));
+  Write(script::DelayLine(static_cast<int32_t>(now - LastEventTime)));
   LastEventTime = now;
 }
 
@@ -180,7 +197,7 @@ void RecordingSession::OnJoy1Move(uint32_t lParam) {
   if (changed && JoyRecording) {
     SyncLastEventTime();
     WriteDelayLine();
-    out_.AppendLine(script::JoyMoveLine(LastJoyX, LastJoyY));
+    Write(script::JoyMoveLine(LastJoyX, LastJoyY));
   }
 }
 
@@ -188,7 +205,7 @@ void RecordingSession::OnJoy1ButtonDown(uint32_t wParam) {
   if (!JoyRecording) return;
   SyncLastEventTime();
   WriteDelayLine();
-  out_.AppendLine(script::JoyButtonLine(static_cast<int32_t>(wParam)));
+  Write(script::JoyButtonLine(static_cast<int32_t>(wParam)));
 }
 
 }  // namespace tesmuro

@@ -89,6 +89,14 @@ class RecordingSession : private RecordSink {
   TMouseHook& Mouse() { return *mouse_; }
   TKeyHook& Keys() { return *keys_; }
 
+  // Lines this recording has written so far, for taking back what a
+  // command of our own was given with: when the last button or key pressed
+  // in this recording was the right button, the count of lines before its
+  // delay line (a move held back before it included); else none.
+  std::optional<int64_t> RightPressMark() const;
+  // How many lines were written after `mark` (a count as above).
+  int64_t LinesSince(int64_t mark) const;
+
   // The controller recorder's last-event time.
   uint32_t LastEventTime = 0;
   bool JoyRecording = false;
@@ -97,6 +105,8 @@ class RecordingSession : private RecordSink {
   int32_t LastJoyY = 0;
 
  private:
+  // Every line goes out through here, counted.
+  void Write(std::string_view gbk);
   // The action's delay line goes first, then the window line waiting for it.
   void AppendLine(std::string_view gbk) override;
   // The window line for `w`, to go before the action now being recorded;
@@ -114,6 +124,8 @@ class RecordingSession : private RecordSink {
   IDesktop* desktop_ = nullptr;
   std::string windowLine_;      // to be written after the next delay line
   std::string lastWindowLine_;  // the last one written in this recording
+  int64_t linesWritten_ = 0;    // in this recording
+  std::optional<int64_t> rightPress_;  // lines before the last press, when it was the right button's
 };
 
 }  // namespace tesmuro

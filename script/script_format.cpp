@@ -232,7 +232,7 @@ std::string UnquoteToken(std::string_view token, bool* cut) {
         uint32_t cp = 0;
         if (i < token.size() && token[i] == '{' && close != std::string_view::npos) {
           auto r = std::from_chars(token.data() + i + 1, token.data() + close, cp, 16);
-          if (r.ec == std::errc() && r.ptr == token.data() + close && cp <= 0x10FFFF) {
+          if (r.ec == std::errc() && r.ptr == token.data() + close && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF)) {
             AppendUtf8(out, cp);
             i = close + 1;
             break;
@@ -247,6 +247,45 @@ std::string UnquoteToken(std::string_view token, bool* cut) {
   flush();
   if (cut) *cut = !closed;
   return out;
+}
+
+bool QuotedTokenValid(std::string_view token) {
+  size_t i = !token.empty() && token[0] == '"' ? 1 : 0;
+  while (i < token.size()) {
+    const auto b = static_cast<unsigned char>(token[i]);
+    if (b >= 0x81 && b <= 0xFE && i + 1 < token.size()) {  // a GBK pair, as UnquoteToken reads it
+      i += 2;
+      continue;
+    }
+    if (b == '"') return true;
+    if (b != '\\') {
+      ++i;
+      continue;
+    }
+    if (i + 1 >= token.size()) return true;  // cut short within the escape
+    switch (token[i + 1]) {
+      case 's': case 't': case 'n': case 'r': case '"': case '\\': i += 2; continue;
+      case 'u': break;
+      default: return false;  // a GBK byte too: it would take the closing '"' for its pair
+    }
+    i += 2;
+    if (i >= token.size()) return true;
+    if (token[i] != '{') return false;
+    const size_t close = token.find('}', i);
+    const size_t digitsEnd = close == std::string_view::npos ? token.size() : close;
+    uint32_t cp = 0;
+    size_t digits = 0;
+    for (size_t j = i + 1; j < digitsEnd; ++j, ++digits) {
+      const char c = token[j];
+      const int v = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+      if (v < 0 || digits >= 6) return false;
+      cp = cp * 16 + static_cast<uint32_t>(v);
+    }
+    if (close == std::string_view::npos) return true;  // cut short within the escape
+    if (digits == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i = close + 1;
+  }
+  return true;
 }
 
 std::string WindowLine(std::string_view system, std::string_view process, std::string_view className,

@@ -97,8 +97,14 @@ std::string JoyButtonLine(int32_t buttons);
 std::string QuotedToken(std::string_view utf8);
 // The text a quoted token holds, as UTF-8; `cut` tells that the token was cut
 // short (no closing '"'). Bytes after the closing '"' are ignored; an escape
-// that is not one of the above stands for itself.
+// that is not one of the above stands for itself (the player refuses such a
+// line: QuotedTokenValid).
 std::string UnquoteToken(std::string_view token, bool* cut = nullptr);
+// False when a quoted token holds an escape QuotedToken never writes: a '\'
+// before any other byte (a GBK byte included), \u without "{HEX}" of one to
+// six digits, a surrogate (D800..DFFF) or a code point above 10FFFF. An
+// escape that a cut token ends in the middle of is not held against it.
+bool QuotedTokenValid(std::string_view token);
 
 // "窗口 SYSTEM "PROCESS" "CLASS" "TITLE" L,T,W,H": the top-level window the
 // next action acts on (SYSTEM "win" or "x11"; the texts UTF-8).

@@ -303,11 +303,15 @@ Action ParseAction(std::string_view word, ByteStream& in) {
       if (complete) {
         a.system = system;
         ScanList(in, a.screen, 4);
+        for (const std::string& t : a.text) a.badText = a.badText || !QuotedTokenValid(t);
       }
       break;
     }
     case ActionKind::WaitWindow:
-      if (ScanWordStarting(in, a.text[0], IsQuote)) ScanInt(in, a.seconds);
+      if (ScanWordStarting(in, a.text[0], IsQuote)) {
+        a.badText = !QuotedTokenValid(a.text[0]);
+        ScanInt(in, a.seconds);
+      }
       break;
     case ActionKind::WaitColor: {
       ScanPair(in, a.x, a.y);
@@ -321,7 +325,9 @@ Action ParseAction(std::string_view word, ByteStream& in) {
     case ActionKind::ClickImage:
       // A quoted token, "%d %d", then "%d,%d,%d,%d" when the line goes on
       // with an area (the next line is left alone).
-      if (ScanWordStarting(in, a.text[0], IsQuote) && ScanInt(in, a.tolerance) && ScanInt(in, a.seconds)) {
+      if (!ScanWordStarting(in, a.text[0], IsQuote)) break;
+      a.badText = !QuotedTokenValid(a.text[0]);
+      if (ScanInt(in, a.tolerance) && ScanInt(in, a.seconds)) {
         int c;
         do c = in.Get();
         while (c == ' ' || c == '\t');

@@ -122,6 +122,9 @@ struct Action {
   // look in (left, top, width, height in screen[0..3]) when all four are given.
   bool hasArea = false;
   bool badColor = false;   // WaitColor: the colour is not six hexadecimal digits
+  // Window, WaitWindow, WaitImage, ClickImage: a quoted text holds an escape
+  // that is not one of script::QuotedToken's (script::QuotedTokenValid).
+  bool badText = false;
   // RandomDelay: not "MIN,MAX" on the keyword's line, both whole milliseconds
   // with 0 <= MIN <= MAX <= kMaxDelayMs (both are then 0).
   bool badRange = false;

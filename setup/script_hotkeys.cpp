@@ -12,6 +12,9 @@ namespace {
 constexpr uint16_t kShift = 0x2000, kCtrl = 0x4000, kAlt = 0x8000;
 constexpr uint8_t kVkCancel = 0x03, kVkPause = 0x13;
 constexpr int32_t kMaxPasses = 2147483647;
+std::string ScriptNameTooLong() {
+  return "脚本文件名太长（超过 " + ToDecU(static_cast<uint32_t>(kMaxScriptPathBytes)) + " 字节）";
+}
 
 struct KeyName {
   uint8_t vk;
@@ -208,7 +211,7 @@ ScriptHotKeyRows ParseScriptHotKeys(std::string_view bytes) {
     ++number;
     if (line.ends_with('\r')) line.remove_suffix(1);
     if (line.size() > kMaxScriptHotKeyLine) {
-      result.problems.push_back(LineProblem(number, "这一行太长（超过 4096 字节）"));
+      result.problems.push_back(LineProblem(number, "这一行太长（超过 " + ToDecU(static_cast<uint32_t>(kMaxScriptHotKeyLine)) + " 字节）"));
       continue;
     }
     if (!IsPlainText(line)) {
@@ -241,6 +244,10 @@ ScriptHotKeyRows ParseScriptHotKeys(std::string_view bytes) {
       result.problems.push_back(LineProblem(number, "没有脚本文件"));
       continue;
     }
+    if (script.size() > kMaxScriptPathBytes) {
+      result.problems.push_back(LineProblem(number, ScriptNameTooLong()));
+      continue;
+    }
     size_t same = 0;
     while (same < result.rows.size() && ShortcutIdentity(result.rows[same].key) != ShortcutIdentity(*key)) ++same;
     if (same < result.rows.size()) {
@@ -265,6 +272,7 @@ std::string ScriptHotKeyProblem(std::span<const ScriptHotKey> rows, size_t index
   if ((row.key & 0xFFu) == 0) return "没有热键";
   if (Trim(row.script).empty()) return "没有脚本文件";
   if (row.script.find_first_of("\r\n") != std::string::npos) return "脚本文件名含有换行";
+  if (row.script.size() > kMaxScriptPathBytes) return ScriptNameTooLong();
   if (row.passes < 1) return "遍数须在 1 到 2147483647 之间";
   if (IsEmergencyStopKey(row.key)) return "Pause 是紧急停止键";
   const uint16_t id = ShortcutIdentity(row.key);

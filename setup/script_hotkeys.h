@@ -27,8 +27,14 @@ namespace tesmuro::setup {
 
 inline constexpr size_t kMaxScriptHotKeys = 12;
 inline constexpr char kScriptHotKeysFileName[] = "Quorlin.qlkeys";  // beside the settings file
-// A line longer than this is not read (no script path comes near it).
-inline constexpr size_t kMaxScriptHotKeyLine = 4096;
+// The longest script name a row may have (UTF-8 bytes): the dialog refuses a
+// longer one, the reader skips its line.
+inline constexpr size_t kMaxScriptPathBytes = 4096;
+// The longest key the writer spells ("Ctrl+Shift+Alt+PrintScreen").
+inline constexpr size_t kMaxShortcutNameBytes = 26;
+// A line longer than this is not read. It holds every row the writer writes:
+// the longest key, the largest passes (10 digits), two tabs, the longest script.
+inline constexpr size_t kMaxScriptHotKeyLine = kMaxShortcutNameBytes + 10 + 2 + kMaxScriptPathBytes;
 
 struct ScriptHotKey {
   // Shortcut code as the settings' hot keys: virtual key in the low byte,
@@ -67,7 +73,8 @@ std::optional<uint16_t> ParseShortcutName(std::string_view name);
 inline uint16_t ShortcutIdentity(uint16_t key) { return key & 0xE0FFu; }
 
 // Why row `index` cannot be had (empty: it can): no key, no script, a line
-// break in the script's name, passes out of range, the emergency stop key
+// break in the script's name, a name longer than kMaxScriptPathBytes, passes
+// out of range, the emergency stop key
 // (Pause), the same key as the Record/Play/Stop hot keys (named), or the same
 // key as an earlier row ("与第 N 行的热键相同", N counting rows from 1). The
 // three hot keys count whether their switch is on or off, so that turning

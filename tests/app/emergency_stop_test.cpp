@@ -10,7 +10,7 @@ namespace tesmuro {
 namespace {
 
 constexpr char kHint[] = "按 Pause 键可紧急停止";
-constexpr char kVersion[] = "v1.0";
+constexpr char kVersion[] = "v1.0.3";
 constexpr char kHookBack[] = "键盘钩子已失效，已重新安装";
 
 class EmergencyStopTest : public test::MainWindowFixture {

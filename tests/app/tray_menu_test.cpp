@@ -26,7 +26,7 @@ TEST(TrayMenu, ItemsGiveTheMainWindowsCommandsAndOnlyThoseThatFitTheState) {
     // 播放 is the Play button's command: the file dialog, then the run.
     EXPECT_EQ(m[0].command, main::kIdSBRecord);
     EXPECT_EQ(m[1].command, main::kIdSBProc);
-    EXPECT_EQ(m[2].command, main::kIdSBStop);
+    EXPECT_EQ(m[2].command, kStopFromMenu) << "the Stop button's, without the menu's own clicks";
     EXPECT_EQ(m[3].command, 0) << "a separator";
     EXPECT_EQ(m[4].command, kShowMainWindow);
     EXPECT_EQ(m[5].command, main::kMnuExit);

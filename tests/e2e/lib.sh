@@ -200,6 +200,10 @@ real_click() {
   xdo click 1
 }
 
+# wait_focus SELECTION...: waits until the window has the keyboard focus in the window in front
+# (under Wine a click may first only activate a dialog).
+wait_focus() { wait_output 1 "the keyboard focus in $*" drv info "$@" --field focused; }
+
 # wait_output EXPECTED WHAT COMMAND...: polls (10 s) until the command prints EXPECTED.
 wait_output() {
   local expected=$1 what=$2 got="" i

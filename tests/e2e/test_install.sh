@@ -12,6 +12,9 @@ install_listing() {
   wine reg query HKCU /s 2>/dev/null | tr -d '\r' | grep '^HKEY' | grep -v 'Wine\\Temporary System Parameters' | sort
 }
 
+# file_version EXE: the FileVersion text of a program's version resource.
+file_version() { strings -el "$1" | grep -A1 -x FileVersion | sed -n 2p; }
+
 test_installer_file_type_and_uninstaller() {
   local setup
   setup=$(ls "$E2E_BUILD"/Tesmuro-*-setup.exe 2>/dev/null | head -n 1)
@@ -22,7 +25,16 @@ test_installer_file_type_and_uninstaller() {
   user_dir=$(ls -d "$WINEPREFIX"/drive_c/users/* | grep -v '/Public$' | head -n 1)
   prog="$user_dir/AppData/Local/Programs/Tesmuro"
   roaming="$user_dir/AppData/Roaming"
+  # The machine's key for the list of programs, there and empty before: it stays after the uninstaller.
+  wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall' /f >/dev/null
   install_listing >"$TEST_DIR/before"
+
+  # One version everywhere: the installer's name, its version resource and the program's (read
+  # below from the status bar and the installed file).
+  [[ "${setup##*/}" =~ ^Tesmuro-([0-9]+\.[0-9]+\.[0-9]+)-setup\.exe$ ]] || fail "installer name: ${setup##*/}"
+  local version=${BASH_REMATCH[1]}
+  assert_eq "$version" "$(file_version "$setup")" "the installer's file version"
+  assert_eq "$version.0" "$(file_version "$E2E_APP")" "Tesmuro.exe's file version"
 
   cp "$setup" "$TEST_DIR/setup.exe"
   local pid
@@ -61,8 +73,18 @@ test_installer_file_type_and_uninstaller() {
   assert_eq 0 "$(drv count --pid "$APP_PID" --class '#32770')" "a box at the first start"
   [ -f "$roaming/Tesmuro/Quorlin.qlset" ] || fail "no settings in %APPDATA%\\Tesmuro"
   assert_file_absent "$prog/Quorlin.qlset" "settings beside the installed copy"
+  assert_eq "v$version" "$(drv status "${MAIN[@]}" --part 3)" "the version on the status bar"
+
+  # Installing again while this copy runs: nothing is copied over it; silently, the installation
+  # ends with code 2 (with a user, a box asks in Chinese to close Tesmuro, or to cancel).
+  touch -d '2001-01-01' "$prog/Tesmuro.exe"
+  pid=$(start_program "$TEST_DIR/setup.exe" /S)
+  assert_eq 2 "$(drv wait-exit "$pid" 60000)" "exit code of an installation over a running copy"
+  [ "$(stat -c %Y "$prog/Tesmuro.exe")" = "$(date -d '2001-01-01' +%s)" ] || fail "the running copy was replaced"
   drv close "${MAIN[@]}"
   assert_eq 0 "$(app_exit_code)" "exit code after closing"
+  pid=$(start_program "$TEST_DIR/setup.exe" /S)
+  assert_eq 0 "$(drv wait-exit "$pid" 60000)" "exit code of the installation once the copy is closed"
 
   # 播放 plays the script and ends with 0.
   assert_eq 0 "$(drv shell --wait --timeout 20000 play "$(winpath "$script")")" "exit code of 播放"

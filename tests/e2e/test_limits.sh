@@ -65,7 +65,7 @@ test_negative_hours_typed_into_the_settings_dialog_get_a_clear_message() {
   local dlg=(--pid "$APP_PID" --class TFrmSoftwareSetup)
   drv menu-invoke "${MAIN[@]}" "设置(&Setup)" "软件设置(S&oftware Setup)" >/dev/null
   drv wait-window "${dlg[@]}" --visible >/dev/null
-  sleep 0.3  # activation of the dialog under Wine (not a wait for anything in particular)
+  wait_output 1 "the dialog in front" drv info "${dlg[@]}" --field front
 
   # Real clicks and keys: the hours box of the timed loop, then the confirm button.
   local geometry x y w h

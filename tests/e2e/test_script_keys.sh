@@ -41,7 +41,7 @@ sk_bind() {
   local row=$1 keys=$2 value=$3 file=$4 passes=$5 i
   for i in 1 2 3; do
     real_click "${SK_DLG[@]}" --id "$(sk_id "$row" 0)"
-    sleep 0.2  # the first click may only activate the dialog under Wine
+    wait_focus "${SK_DLG[@]}" --id "$(sk_id "$row" 0)"
     xdo key "$keys"
     [ "$(drv send "${SK_DLG[@]}" --id "$(sk_id "$row" 0)" $SK_HKM_GETHOTKEY)" = "$value" ] && break
   done
@@ -169,7 +169,10 @@ sk_tray_menu() {
   xdo click 1
 }
 
-test_minimised_to_the_notification_area_its_menu_plays_and_stops() {
+# sk_text_has TEXT: the script box holds TEXT.
+sk_text_has() { local t; get_script_text t && [[ "$t" == *"$1"* ]]; }
+
+test_minimised_to_the_notification_area_its_menu_plays_records_and_stops() {
   sk_start 1 LoopUntilKey=1
   local script="$TEST_DIR/tray.crec"
   # A Shift press the logger's hook sees, without moving the pointer the test clicks with.
@@ -201,6 +204,21 @@ EOF
   wait_input_log "file closed" 5000
   poll 5000 status_is 0 "就绪"
   poll 5000 sk_icon_lacks green
+
+  # 录制 and 停止 from the menu: the recording keeps the user's click in the logger, but neither the
+  # right click on the icon nor the click on 停止.
+  sk_tray_menu 0
+  poll 5000 sk_text_has "屏幕 "
+  move_pointer 100 60
+  xdo click 1
+  wait_input_log "lup 100,60"
+  sk_tray_menu 2
+  poll 5000 status_is 0 "就绪"
+  local text
+  get_script_text text
+  assert_eq 1 "$(grep -c '^左键按下' <<<"${text//$'\r'/}")" "left presses recorded in:"$'\n'"$text"
+  assert_eq 0 "$(grep -c '^右键' <<<"${text//$'\r'/}")" "right-button lines recorded in:"$'\n'"$text"
+  assert_match $'左键释放\r\n(延迟 [0-9]+\r\n移动 [0-9]+,[0-9]+\r\n)*$' "$text" "what follows the user's click"
 
   # A double click brings the window back and takes the icon away.
   xdo mousemove $((SK_TRAY[2] + SK_TRAY[0] - SK_TRAY[1] / 2)) $((SK_TRAY[3] + SK_TRAY[1] / 2))

@@ -22,11 +22,11 @@ speed_box_is() { [ "$(drv get-text "${SPEED_DLG[@]}" --id $SPEED_BOX)" = "$1" ];
 # speed_type TEXT: real keys into the box, replacing what it held.
 speed_type() {
   real_click "${SPEED_DLG[@]}" --id $SPEED_BOX
+  wait_focus "${SPEED_DLG[@]}" --id $SPEED_BOX
   local i
   for i in 1 2 3 4 5 6; do
     xdo key End BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace
     speed_box_is "" && break
-    sleep 0.3  # the click activates the dialog under Wine after a while
   done
   xdo type "$1"
   poll 5000 speed_box_is "$1"

@@ -34,7 +34,7 @@ stop_wait_for_end() {
 test_pause_key_stops_an_endless_run_with_hot_keys_off() {
   # As a user has it by default: hot keys off, no Stop key; the run goes on until stopped.
   start_tesmuro LoopUntilKey=1 ShortCutControl=0 StopKey=0
-  assert_eq "v1.0" "$(drv status "${MAIN[@]}" --part 3)" "the fourth panel before playing"
+  assert_eq "v1.0.3" "$(drv status "${MAIN[@]}" --part 3)" "the fourth panel before playing"
   local script="$TEST_DIR/endless.crec"
   start_input_log --watch "$script" --key-hook
   hold_pointer
@@ -53,7 +53,7 @@ test_pause_key_stops_an_endless_run_with_hot_keys_off() {
   xdo key Pause
   stop_wait_for_end "llkey down $VK_PAUSE"
   echo "Pause key to the end of the run: $STOP_LATENCY ms" >&2
-  poll 5000 status_is 3 "v1.0"
+  poll 5000 status_is 3 "v1.0.3"
   # The run is over: a button it pressed is not left down.
   local last
   last=$(input_log | grep -E ' [lrm](down|up) ' | tail -n 1)
@@ -76,7 +76,7 @@ EOF
   start_file_watch
   wait_input_log "file closed"
   # The player does not report back: the window notices the end on its own.
-  poll 5000 status_is 3 "v1.0"
+  poll 5000 status_is 3 "v1.0.3"
   assert_eq 3 "$(play_count "lup 100,60")" "passes"
 }
 
@@ -94,5 +94,5 @@ test_plain_f10_stop_key_stops_playback() {
   xdo key F10
   stop_wait_for_end "llkey down $VK_F10"
   echo "F10 stop key to the end of the run: $STOP_LATENCY ms" >&2
-  poll 5000 status_is 3 "v1.0"
+  poll 5000 status_is 3 "v1.0.3"
 }

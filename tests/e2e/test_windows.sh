@@ -63,10 +63,10 @@ windows_tick() {
 windows_type_wait() {
   local i
   real_click "${WIN_DLG[@]}" --id $WIN_WAIT
+  wait_focus "${WIN_DLG[@]}" --id $WIN_WAIT
   for i in 1 2 3 4 5 6; do
     xdo key End BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace
     [ -z "$(drv get-text "${WIN_DLG[@]}" --id $WIN_WAIT)" ] && break
-    sleep 0.3  # the click activates the dialog under Wine after a while
   done
   xdo type "$1"
   wait_output "$1" "the wait box" drv get-text "${WIN_DLG[@]}" --id $WIN_WAIT

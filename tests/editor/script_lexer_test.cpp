@@ -67,6 +67,7 @@ TEST(ScriptLexer, AKeyCodeThatIsNoIntegerIsAnError) {
   EXPECT_EQ(Styles(Kw(script::kKeywordWheel) + " x"), "EEEEEEEE E");
   EXPECT_EQ(Styles(Kw(script::kKeywordWaitColor) + " 1,2 red 0 1"), "EEEEEEEE EEE EEE E E");
   EXPECT_EQ(Styles(Kw(script::kKeywordRandomDelay) + " 20,10ms\r\n"), "EEEEEEEE EEEEEEE  ");
+  EXPECT_EQ(Styles(Kw(script::kKeywordWaitWindow) + " \"\\u{D800}\" 5"), "EEEEEEEE EEEEEEEEEE E");
   // The same word with an integer code is played.
   EXPECT_EQ(Styles(down + " 65").substr(0, 8), Rep('K', 8));
 }

@@ -311,6 +311,18 @@ TEST(RunThreadTest, ARandomDelayThatIsNotMinMaxStopsTheRunOnItsLine) {
   EXPECT_EQ(r.sys.Exits(), 0);
 }
 
+TEST(RunThreadTest, AQuotedTextWithABadEscapeStopsTheRunOnItsLine) {
+  Rig r("移动 1,1\r\n等待窗口 \"\\中\" 1\r\n移动 2,2");
+  r.Run();
+  EXPECT_EQ(r.sink.calls, V{"cursor 1,1"});
+  EXPECT_TRUE(r.t->EndedByError());
+  const std::optional<StopReason> why = r.t->WhyStopped();
+  ASSERT_TRUE(why.has_value());
+  EXPECT_EQ(why->kind, StopReason::Kind::BadText);
+  EXPECT_EQ(why->line, 2);
+  EXPECT_EQ(StopReasonText(*why).rfind("第 2 行：引号中的转义无效", 0), 0u);
+}
+
 TEST(RunThreadTest, AnErrorEndingIsToldApartFromAnEnd) {
   Rig bad("移动 1,1 鼠标滚轮 x 0 0");
   bad.Run();

@@ -178,6 +178,66 @@ TEST_F(RecorderTest, MoveLimitsHoldMovesBackWithoutLosingTimeOrTheClickPoint) {
       << "the delays add up to the 140 ms recorded";
 }
 
+TEST_F(RecorderTest, AMoveToThePointOfTheLastWrittenMoveIsNotWritten) {
+  auto move = [&](uint32_t tick, int x, int y) { w->Recorder().OnMouseEvent(Mouse(0x200, tick, x, y)); };
+  StartRecording(1000);
+  move(1010, 64, 68);
+  move(1016, 64, 68);                               // the same point again
+  w->Recorder().OnMouseEvent(Mouse(0x201, 1020));
+  w->Recorder().OnMouseEvent(Mouse(0x202, 1030));
+  move(1035, 64, 68);                               // after the release, at the same spot
+  move(1050, 70, 70);
+  w->SBStopClick();
+  EXPECT_EQ(view.memo, Lines({kDelay + "10", kMove + "64,68", kDelay + "10", kLeftDown, kDelay + "10", kLeftUp,
+                              kDelay + "20", kMove + "70,70"}))
+      << "the dropped moves' time goes on into the next delay";
+
+  // With the limits, a move held back and then undone by a return to the
+  // written point leaves nothing to write.
+  w->Settings.MoveMinDistance = 20;
+  view.memo.clear();
+  StartRecording(2000);
+  move(2010, 0, 0);
+  move(2020, 5, 0);  // held back
+  move(2030, 0, 0);  // back where the script has the pointer
+  w->Recorder().OnMouseEvent(Mouse(0x201, 2040));
+  EXPECT_EQ(view.memo, Lines({kDelay + "10", kMove + "0,0", kDelay + "30", kLeftDown}));
+}
+
+TEST_F(RecorderTest, StopFromTheNotificationMenuTakesBackTheClicksOnTheIconAndInTheMenu) {
+  auto mouse = [&](uint32_t msg, uint32_t tick, int x = 0, int y = 0) {
+    w->Recorder().OnMouseEvent(Mouse(msg, tick, x, y));
+  };
+  StartRecording(1000);
+  mouse(0x200, 1010, 5, 5);
+  mouse(0x204, 1020);  // a right click of the user's own, in another program
+  mouse(0x205, 1030);
+  mouse(0x200, 1100, 900, 700);  // to the icon: the pointer went there
+  const std::string kept = view.memo;
+  mouse(0x204, 1200);  // the click that opens the menu
+  mouse(0x205, 1210);
+  w->TrayMenuOpens();
+  mouse(0x200, 1300, 880, 650);  // into the menu and onto 停止
+  mouse(0x201, 1400);
+  w->TrayStopClick();
+  mouse(0x202, 1410);  // the release comes after the stop
+  EXPECT_EQ(view.memo, kept);
+  EXPECT_FALSE(w->Recorder().Recording());
+
+  // A menu opened from the keyboard (the last press a key's): nothing is taken
+  // back but what the stop itself leaves out.
+  view.memo.clear();
+  StartRecording(2000);
+  mouse(0x204, 2010);
+  mouse(0x205, 2020);
+  w->OnKeyEvent(Key(0x100, 13, 2030));
+  w->TrayMenuOpens();
+  w->TrayStopClick();
+  EXPECT_EQ(view.memo, Lines({kDelay + "10", "\xD3\xD2\xBC\xFC\xB0\xB4\xCF\xC2", kDelay + "10",
+                              "\xD3\xD2\xBC\xFC\xCA\xCD\xB7\xC5", kDelay + "10",
+                              kKeyDown + "13 30 0 4000000000 0"}));
+}
+
 TEST_F(RecorderTest, MergeCopiesTheUnsignedMaximumAcrossAWrap) {
   w->Recorder().Mouse().SetLastTime(0xFFFFFFF0u);  // before the tick counter wrapped
   w->Recorder().Keys().SetLastTime(5);

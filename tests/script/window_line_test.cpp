@@ -22,6 +22,7 @@ TEST(QuotedToken, EscapesWhatWouldSplitTheWordAndRoundTrips) {
   EXPECT_FALSE(cut);
   EXPECT_EQ(UnquoteToken("\"\x81\\s\""), "\xE4\xB9\x97s") << "a GBK pair whose trail byte is a backslash";
   EXPECT_EQ(UnquoteToken("\"\\q\\u{zz}\"x"), "q\\u{zz}") << "unknown escapes stand for themselves";
+  EXPECT_EQ(UnquoteToken("\"\\u{D800}\""), "\\u{D800}") << "never an encoded surrogate";
 
   // A long title is cut at a character to fit the reader's word, and says so.
   std::string longTitle;
@@ -33,6 +34,28 @@ TEST(QuotedToken, EscapesWhatWouldSplitTheWordAndRoundTrips) {
   EXPECT_TRUE(cut);
   EXPECT_EQ(longTitle.rfind(back, 0), 0u);
   EXPECT_EQ(back.size(), 49u * 3) << "49 whole characters after the quote";
+}
+
+TEST(QuotedToken, WhatTheWriterWritesIsValidAndABadEscapeMarksItsLine) {
+  std::string longTitle;
+  for (int i = 0; i < 40; ++i) longTitle += "a\\\"中😀";
+  for (const std::string& text : {std::string("a \"b\"\t\\ 中 😀\x01\r\n"), longTitle, std::string()})
+    EXPECT_TRUE(QuotedTokenValid(QuotedToken(text))) << QuotedToken(text);
+  EXPECT_TRUE(QuotedTokenValid("\"\x81\\s\"")) << "a GBK pair whose trail byte is a backslash";
+  EXPECT_TRUE(QuotedTokenValid("\"abc\\u{4E")) << "a cut token that ends within an escape";
+  EXPECT_TRUE(QuotedTokenValid("\"\\u{10FFFF}\"\\q")) << "what follows the closing quote is not read";
+  for (const char* bad : {"\"\\\xD6\xD0\"", "\"\\u{D800}\"", "\"\\u{DFFF}\"", "\"\\u{110000}\"", "\"\\u{}\"",
+                          "\"\\u{1234567}\"", "\"\\u{zz}\"", "\"\\u41\"", "\"\\q\"", "\"a\\ \""})
+    EXPECT_FALSE(QuotedTokenValid(bad)) << bad;
+
+  // Every word with a quoted text tells the player and the script box.
+  MemoryByteStream in(test::GbkScript("等待窗口 \"\\中\" 5\r\n等待图像 \"\\u{D800}.png\" 0 1\r\n"
+                                      "点击图像 \"a.png\" 0 1\r\n窗口 win \"a\" \"b\\x\" \"c\" 1,2,3,4\r\n"));
+  Word w;
+  for (bool expected : {true, true, false, true}) {
+    ASSERT_TRUE(ReadWord(in, w));
+    EXPECT_EQ(ParseAction(w.View(), in).badText, expected) << std::string(w.View());
+  }
 }
 
 TEST(WindowLine, IsReadBackAndALineCutShortLeavesTheNextKeywordAlone) {

@@ -92,6 +92,31 @@ TEST(ScriptHotKeysFile, DamagedLinesAreNamedAndTheRowsAroundThemKept) {
                           HasSubstr("第 24 行：热键最多 12 行"), HasSubstr("第 25 行")));
 }
 
+TEST(ScriptHotKeysFile, WhatTheWriterWritesTheReaderReadsAtTheLimits) {
+  for (uint32_t k = 1; k <= 0xFFFF; ++k)
+    if (k & 0xFF) ASSERT_LE(ShortcutName(static_cast<uint16_t>(k)).size(), kMaxShortcutNameBytes) << k;
+  const HotKeys hot{};
+  // The longest name the dialog takes, ending in a character of three bytes.
+  std::string longest(kMaxScriptPathBytes - 3, 'p');
+  longest += "本";
+  // Read with a short spelling ("Ins"), written with the long one ("Insert"), read again.
+  const std::string typed = "Ctrl+Shift+Alt+Ins\t2147483647\t" + longest + "\r\n";
+  ScriptHotKeyRows r = ParseScriptHotKeys(typed);
+  ASSERT_EQ(r.rows.size(), 1u) << (r.problems.empty() ? "" : r.problems[0]);
+  EXPECT_EQ(ScriptHotKeyProblem(r.rows, 0, hot), "");
+  const std::vector<ScriptHotKey> written = {r.rows[0], {kCtrl | kShift | kAlt | 0x2C, longest, 1}};
+  r = ParseScriptHotKeys(FormatScriptHotKeys(written));
+  EXPECT_EQ(r.rows, written);
+  EXPECT_TRUE(r.problems.empty());
+
+  // One byte more: the dialog refuses the row, and the reader skips such a line, saying why.
+  const std::vector<ScriptHotKey> tooLong = {{kCtrl | 'A', longest + "x", 1}};
+  EXPECT_THAT(ScriptHotKeyProblem(tooLong, 0, hot), HasSubstr("脚本文件名太长"));
+  r = ParseScriptHotKeys("A\t1\t" + longest + "x\r\n");
+  EXPECT_TRUE(r.rows.empty());
+  EXPECT_THAT(r.problems, ElementsAre(HasSubstr("第 1 行：脚本文件名太长")));
+}
+
 TEST(ScriptHotKeysFile, ProblemsOfARowNameTheClash) {
   const HotKeys hot{.record = kCtrl | 'R', .play = kCtrl | 0x74, .stop = 0x7B, .enabled = false};
   const std::vector<ScriptHotKey> rows = {

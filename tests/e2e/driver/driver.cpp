@@ -243,6 +243,14 @@ int cmd_absent(const Args& args) {
   }
 }
 
+bool focused(HWND h) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  const DWORD thread = GetWindowThreadProcessId(h, nullptr);
+  return GetGUIThreadInfo(thread, &info) && info.hwndFocus == h && info.hwndActive &&
+         GetForegroundWindow() == info.hwndActive;
+}
+
 int cmd_info(const Args& args) {
   Target t;
   HWND h;
@@ -261,6 +269,11 @@ int cmd_info(const Args& args) {
       {L"id", std::to_wstring(GetDlgCtrlID(h))},
       {L"visible", IsWindowVisible(h) ? L"1" : L"0"},
       {L"enabled", IsWindowEnabled(h) ? L"1" : L"0"},
+      // The process whose window is in front (whichever window that is; 0: none).
+      {L"foreground-pid", GetForegroundWindow() ? std::to_wstring(pid_of(GetForegroundWindow())) : L"0"},
+      // The window has the keyboard focus of its thread, and that thread's window is in front.
+      {L"focused", focused(h) ? L"1" : L"0"},
+      {L"front", GetForegroundWindow() == h ? L"1" : L"0"},  // the window in front itself
       {L"client", std::to_wstring(client.right - client.left) + L"x" + std::to_wstring(client.bottom - client.top)},
       {L"window", std::to_wstring(window.right - window.left) + L"x" + std::to_wstring(window.bottom - window.top) +
                       L"+" + std::to_wstring(window.left) + L"+" + std::to_wstring(window.top)},
@@ -768,7 +781,8 @@ const wchar_t kHelp[] =
     L"  list                      top-level windows (filtered by the selection)\n"
     L"  wait-window               wait for the window, print its handle\n"
     L"  count | wait-gone | absent --for MS\n"
-    L"  info [--field F]          hwnd pid class caption text id visible enabled client window style\n"
+    L"  info [--field F]          hwnd pid class caption text id visible enabled foreground-pid focused front\n"
+    L"                            client window style\n"
     L"  tree                      the window and its descendants\n"
     L"  get-text | set-text TEXT  WM_GETTEXT / WM_SETTEXT\n"
     L"  click [--mouse]           BM_CLICK to a button, else a posted left click in the middle\n"
