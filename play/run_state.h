@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "image/match.h"
+#include "os/desktop.h"
 #include "play/replay.h"
 #include "play/run_thread.h"
 #include "play/window_match.h"
@@ -106,6 +107,10 @@ struct TRunThread::State {
   // Waits for the picture on the screen or in the wait's area: where it was
   // found, in screen pixels (its top-left corner).
   Looked AwaitImage(const script::Action& wait, const image::Needle& picture, int64_t& due, image::Point& found);
+  // Our own windows over `area` step aside for the run (the waits look at
+  // what the user's windows show, never at ours); waits until they are gone,
+  // for a second at most. False when a stop came meanwhile.
+  bool ClearArea(const DesktopRect& area, int64_t& due);
   // The picture a wait names, loaded once per run; null when it cannot be read.
   const image::Needle* PictureOf(const std::string& name);
   // The run stops on its script: why, where.
@@ -144,6 +149,8 @@ struct TRunThread::State {
   uint64_t lastMatched = 0;
   std::string lastMatchedFor;  // the title of the line it was matched for
   std::vector<uint64_t> steppedAside;  // our own windows, back when the run ends
+  // Asks our own windows over `area` to step aside; true while any is there.
+  bool StepAsideFrom(IDesktop& desktop, const DesktopRect& area);
   // The pictures the waits named, by path (null: not readable).
   std::map<std::string, std::unique_ptr<const image::Needle>> pictures;
 

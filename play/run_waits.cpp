@@ -56,6 +56,27 @@ TRunThread::State::Looked TRunThread::State::Await(const std::function<bool()>& 
   }
 }
 
+bool TRunThread::State::StepAsideFrom(IDesktop& desktop, const DesktopRect& area) {
+  bool inTheWay = false;
+  for (const TopWindow& w : desktop.Windows()) {
+    if (!w.own || !w.visible || w.minimized) continue;
+    const DesktopRect& r = w.rect;
+    if (int64_t{r.left} + r.width <= area.left || int64_t{area.left} + area.width <= r.left ||
+        int64_t{r.top} + r.height <= area.top || int64_t{area.top} + area.height <= r.top)
+      continue;
+    desktop.StepAside(w.id);
+    if (std::find(steppedAside.begin(), steppedAside.end(), w.id) == steppedAside.end()) steppedAside.push_back(w.id);
+    inTheWay = true;
+  }
+  return inTheWay;
+}
+
+bool TRunThread::State::ClearArea(const DesktopRect& area, int64_t& due) {
+  IDesktop* desktop = sink->Desktop();
+  if (!desktop || !StepAsideFrom(*desktop, area)) return true;
+  return Await([&] { return !StepAsideFrom(*desktop, area); }, 1, due) != Looked::Stopped;
+}
+
 TRunThread::State::Looked TRunThread::State::AwaitWindow(const script::Action& next, int64_t& due) {
   IDesktop& desktop = *sink->Desktop();
   const WindowTarget& target = *pendingWindow;
@@ -142,6 +163,7 @@ TRunThread::State::Looked TRunThread::State::AwaitColor(const script::Action& wa
   IDesktop* desktop = sink->Desktop();
   int32_t x = wait.x, y = wait.y;
   replayer->PlacePoint(x, y);
+  if (!ClearArea(DesktopRect{x, y, 1, 1}, due)) return Looked::Stopped;
   auto ready = [&]() -> bool {
     if (!desktop) return false;
     const auto pixel = desktop->PixelAt(x, y);
@@ -186,6 +208,7 @@ TRunThread::State::Looked TRunThread::State::AwaitImage(const script::Action& wa
   const DesktopRect area{static_cast<int32_t>(left), static_cast<int32_t>(top),
                          static_cast<int32_t>(std::min<int64_t>(right - left, INT32_MAX)),
                          static_cast<int32_t>(std::min<int64_t>(bottom - top, INT32_MAX))};
+  if (somewhere && !ClearArea(area, due)) return Looked::Stopped;
   image::Image shot;  // one picture's memory for every look
   auto ready = [&]() -> bool {
     if (!desktop || !somewhere || !desktop->CaptureInto(area, shot)) return false;
