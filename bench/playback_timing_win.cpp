@@ -193,11 +193,11 @@ class StampingSink final : public play::IInputSink {
   }
   void MoveTo(int32_t x, int32_t y) override { play::SystemInputSink().MoveTo(x, y); }
   void MoveBy(int32_t dx, int32_t dy) override { play::SystemInputSink().MoveBy(dx, dy); }
-  void Button(play::MouseButton b, bool down, int32_t x, int32_t y) override {
-    play::SystemInputSink().Button(b, down, x, y);
+  void Button(play::MouseButton b, bool down, std::optional<play::PointerPlace> at) override {
+    play::SystemInputSink().Button(b, down, at);
   }
-  void Wheel(play::WheelAxis axis, int32_t turn, int32_t a, int32_t b) override {
-    play::SystemInputSink().Wheel(axis, turn, a, b);
+  void Wheel(play::WheelAxis axis, int32_t turn, int32_t a, int32_t b, std::optional<play::PointerPlace> at) override {
+    play::SystemInputSink().Wheel(axis, turn, a, b, at);
   }
   void ControllerMove(uint16_t, uint16_t, play::ControllerDelivery) override {}
   void ControllerButtons(uint32_t, play::ControllerDelivery) override {}

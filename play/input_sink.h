@@ -12,7 +12,9 @@
 // and whether the foreground window takes injected input at all.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <optional>
 
 namespace tesmuro {
 class IDesktop;
@@ -66,6 +68,31 @@ struct ScreenNotice {
   ScreenRect recorded, current;
 };
 
+// Where a button or a wheel acts: the point, in physical screen pixels, where
+// the player last put the pointer in this run. A button or wheel that carries
+// it acts there even when the system has not yet taken in the move before it
+// (under Wine a press within a millisecond of a move could act at the old
+// place); one without it acts where the pointer is.
+struct PointerPlace {
+  int32_t x = 0, y = 0;
+  bool operator==(const PointerPlace&) const = default;
+};
+
+// The normalised coordinate (0..65535, as absolute mouse input takes it) of
+// pixel `p` on an axis of the virtual screen that starts at `origin` and is
+// `size` pixels long. The system maps a coordinate n back to the pixel
+// origin + n * size / 65536, rounded down (Wine, and the Windows versions we
+// know) or to the nearest; the smallest n whose pixel rounded down is `p`
+// lands on `p` either way for any screen up to 32768 pixels, where rounding
+// n = p * 65536 / size to the nearest would land one pixel short for about
+// half the pixels when the system rounds down. A pixel off the screen takes
+// the nearest edge.
+inline int32_t NormalisedCoordinate(int32_t p, int32_t origin, int32_t size) {
+  if (size <= 0) return 0;
+  const int64_t from = std::clamp<int64_t>(int64_t{p} - origin, 0, int64_t{size} - 1);
+  return static_cast<int32_t>(std::min<int64_t>((from * 65536 + size - 1) / size, 65535));
+}
+
 class IInputSink {
  public:
   virtual ~IInputSink() = default;
@@ -74,15 +101,17 @@ class IInputSink {
   virtual void MoveTo(int32_t x, int32_t y) = 0;
   // Relative motion, as a mouse reports it (games read it as raw input).
   virtual void MoveBy(int32_t dx, int32_t dy) = 0;
-  // A button at the pointer's current position. `x`, `y` are the last move
-  // coordinates of the script, which the system ignores for a button; Windows
-  // passes them along with the event.
-  virtual void Button(MouseButton button, bool down, int32_t x, int32_t y) = 0;
+  // A button at `at`, or where the pointer is when there is none. On Windows
+  // one input record moves the pointer there and presses (or releases) the
+  // button, so nothing can come between; on X11 the move that put the pointer
+  // there went first through the same ordered stream, and the button follows
+  // it.
+  virtual void Button(MouseButton button, bool down, std::optional<PointerPlace> at) = 0;
   // A wheel turn (120 a notch; vertical: positive away from the user,
-  // horizontal: positive to the right) at the pointer's position. `a`, `b`:
-  // the two numbers a wheel line carries after the turn, which Windows passes
-  // along with the event where the system ignores them.
-  virtual void Wheel(WheelAxis axis, int32_t turn, int32_t a, int32_t b) = 0;
+  // horizontal: positive to the right) at `at` as a button is. `a`, `b`: the
+  // two numbers a wheel line carries after the turn, which Windows passes
+  // along with an event without a place, where the system ignores them.
+  virtual void Wheel(WheelAxis axis, int32_t turn, int32_t a, int32_t b, std::optional<PointerPlace> at) = 0;
   virtual void Key(const KeyStroke& key) = 0;
   // The first game controller moved to x, y (each 0..65535).
   virtual void ControllerMove(uint16_t x, uint16_t y, ControllerDelivery how) = 0;

@@ -5,6 +5,7 @@
 #include "os/desktop_win.h"
 #include "os/pc_keyboard.h"
 #include "play/input_sink.h"
+#include "play/input_sink_win.h"
 #include "play/integrity.h"
 
 namespace tesmuro::play {
@@ -93,7 +94,7 @@ class WinInputSink final : public IInputSink {
     EmptyOwnQueue();
   }
 
-  void Button(MouseButton button, bool down, int32_t x, int32_t y) override {
+  void Button(MouseButton button, bool down, std::optional<PointerPlace> at) override {
     DWORD flags = 0, data = 0;
     switch (button) {
       case MouseButton::Left: flags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP; break;
@@ -105,14 +106,12 @@ class WinInputSink final : public IInputSink {
         data = button == MouseButton::X1 ? XBUTTON1 : XBUTTON2;
         break;
     }
-    ::mouse_event(flags, static_cast<DWORD>(x), static_cast<DWORD>(y), data, 0);
-    EmptyOwnQueue();
+    SendMouse(flags, data, 0, 0, at);
   }
 
-  void Wheel(WheelAxis axis, int32_t turn, int32_t a, int32_t b) override {
-    ::mouse_event(axis == WheelAxis::Vertical ? MOUSEEVENTF_WHEEL : MOUSEEVENTF_HWHEEL, static_cast<DWORD>(a),
-                  static_cast<DWORD>(b), static_cast<DWORD>(turn), 0);
-    EmptyOwnQueue();
+  void Wheel(WheelAxis axis, int32_t turn, int32_t a, int32_t b, std::optional<PointerPlace> at) override {
+    SendMouse(axis == WheelAxis::Vertical ? MOUSEEVENTF_WHEEL : MOUSEEVENTF_HWHEEL, static_cast<DWORD>(turn), a, b,
+              at);
   }
 
   void Key(const KeyStroke& k) override {
@@ -175,6 +174,19 @@ class WinInputSink final : public IInputSink {
   IDesktop* Desktop() override { return &win::SystemDesktop(); }
 
  private:
+  static void SendMouse(DWORD flags, DWORD data, int32_t dx, int32_t dy, std::optional<PointerPlace> at) {
+    ScreenRect screen;
+    if (at) {
+      screen.left = ::GetSystemMetrics(SM_XVIRTUALSCREEN);
+      screen.top = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
+      screen.width = ::GetSystemMetrics(SM_CXVIRTUALSCREEN);
+      screen.height = ::GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    }
+    INPUT input = MouseRecord(flags, data, dx, dy, at, screen);
+    ::SendInput(1, &input, sizeof(INPUT));
+    EmptyOwnQueue();
+  }
+
   static void Hardware(uint32_t msg, uint16_t low, uint16_t high) {
     INPUT input{};
     input.type = INPUT_HARDWARE;
@@ -186,6 +198,23 @@ class WinInputSink final : public IInputSink {
 };
 
 }  // namespace
+
+INPUT MouseRecord(DWORD flags, DWORD data, int32_t dx, int32_t dy, std::optional<PointerPlace> at,
+                  const ScreenRect& virtualScreen) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dx = dx;
+  input.mi.dy = dy;
+  if (at) {
+    input.mi.dx = NormalisedCoordinate(at->x, virtualScreen.left, virtualScreen.width);
+    input.mi.dy = NormalisedCoordinate(at->y, virtualScreen.top, virtualScreen.height);
+    flags |= MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
+  }
+  input.mi.mouseData = data;
+  input.mi.dwFlags = flags;
+  input.mi.dwExtraInfo = os::kPlayerInputTag;
+  return input;
+}
 
 IInputSink& SystemInputSink() {
   // Never destroyed: a player thread left to end on its own may still use it

@@ -48,12 +48,12 @@ void X11InputSink::MoveBy(int32_t dx, int32_t dy) {
   XFlush(display_);
 }
 
-void X11InputSink::Button(MouseButton button, bool down, int32_t, int32_t) {
+void X11InputSink::Button(MouseButton button, bool down, std::optional<PointerPlace>) {
   XTestFakeButtonEvent(display_, XButtonOf(button), down ? True : False, CurrentTime);
   XFlush(display_);
 }
 
-void X11InputSink::Wheel(WheelAxis axis, int32_t turn, int32_t, int32_t) {
+void X11InputSink::Wheel(WheelAxis axis, int32_t turn, int32_t, int32_t, std::optional<PointerPlace>) {
   int32_t& rest = wheelRest_[axis == WheelAxis::Vertical ? 0 : 1];
   rest += turn;
   const int32_t notches = rest / 120;

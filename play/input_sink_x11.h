@@ -40,8 +40,11 @@ class X11InputSink final : public IInputSink {
 
   void MoveTo(int32_t x, int32_t y) override;
   void MoveBy(int32_t dx, int32_t dy) override;
-  void Button(MouseButton button, bool down, int32_t x, int32_t y) override;
-  void Wheel(WheelAxis axis, int32_t turn, int32_t a, int32_t b) override;
+  // The place a button or wheel carries is where the run's last move put the
+  // pointer already: the server takes XTest's events in the order they are
+  // sent, so a button right after a move acts at the new point.
+  void Button(MouseButton button, bool down, std::optional<PointerPlace> at) override;
+  void Wheel(WheelAxis axis, int32_t turn, int32_t a, int32_t b, std::optional<PointerPlace> at) override;
   void Key(const KeyStroke& key) override;
   void ControllerMove(uint16_t x, uint16_t y, ControllerDelivery how) override;
   void ControllerButtons(uint32_t buttons, ControllerDelivery how) override;

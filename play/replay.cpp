@@ -48,7 +48,7 @@ void ActionReplayer::PressKey(const KeyStroke& k) { sink_.Key(k); }
 void ActionReplayer::Replay(const script::Action& a) {
   if (lifted_) PressAgain();  // what the script holds is down again before its next action
   auto button = [&](MouseButton which, bool down) {
-    sink_.Button(which, down, last_x_, last_y_);
+    sink_.Button(which, down, Place());
     Held h{true, which, {}};
     down ? Press(h) : Release(h);
   };
@@ -77,10 +77,13 @@ void ActionReplayer::Replay(const script::Action& a) {
       recorded_y_ = a.y;
       last_x_ = x;
       last_y_ = y;
-      moved_ = true;
+      moved_ = placed_ = true;
       break;
     }
-    case ActionKind::RelMove: sink_.MoveBy(a.x, a.y); break;
+    case ActionKind::RelMove:
+      sink_.MoveBy(a.x, a.y);
+      placed_ = false;
+      break;
     case ActionKind::Screen:
       recordedScreen_ = ScreenRect{a.screen[0], a.screen[1], a.screen[2], a.screen[3], a.screen[4]};
       currentScreen_ = sink_.Screen();
@@ -101,7 +104,7 @@ void ActionReplayer::Replay(const script::Action& a) {
       // The reader already cut the turn to a signed 16-bit value; cut again so
       // an action built any other way injects the same.
       sink_.Wheel(a.kind == ActionKind::Wheel ? WheelAxis::Vertical : WheelAxis::Horizontal,
-                  static_cast<int16_t>(static_cast<uint16_t>(a.wheel)), a.wheel_a, a.wheel_b);
+                  static_cast<int16_t>(static_cast<uint16_t>(a.wheel)), a.wheel_a, a.wheel_b, Place());
       break;
     case ActionKind::KeyDown:
     case ActionKind::SysKeyDown: key(true); break;
@@ -149,6 +152,12 @@ void ActionReplayer::Follow(int32_t dx, int32_t dy) {
   sink_.MoveTo(x, y);
   last_x_ = x;
   last_y_ = y;
+  placed_ = true;
+}
+
+std::optional<PointerPlace> ActionReplayer::Place() const {
+  if (!placed_ || options_.gameMode) return std::nullopt;
+  return PointerPlace{last_x_, last_y_};
 }
 
 void ActionReplayer::ClickAt(int32_t x, int32_t y) {
@@ -156,16 +165,17 @@ void ActionReplayer::ClickAt(int32_t x, int32_t y) {
   sink_.MoveTo(x, y);
   last_x_ = x;
   last_y_ = y;
+  placed_ = true;
   const Held left{true, MouseButton::Left, {}};
-  sink_.Button(MouseButton::Left, true, x, y);
+  sink_.Button(MouseButton::Left, true, Place());
   Press(left);
-  sink_.Button(MouseButton::Left, false, x, y);
+  sink_.Button(MouseButton::Left, false, Place());
   Release(left);
 }
 
 void ActionReplayer::InjectUp(Held h) {
   if (h.button) {
-    sink_.Button(h.which, false, last_x_, last_y_);
+    sink_.Button(h.which, false, Place());
   } else {
     KeyStroke k = h.key;
     k.up = true;
@@ -196,10 +206,10 @@ void ActionReplayer::PressAgain() {
   if (!lifted_) return;
   lifted_ = false;
   const bool button = std::any_of(held_.begin(), held_.end(), [](const Held& h) { return h.button; });
-  if (button && moved_) sink_.MoveTo(last_x_, last_y_);
+  if (button && placed_) sink_.MoveTo(last_x_, last_y_);
   for (const Held& h : held_) {
     if (h.button)
-      sink_.Button(h.which, true, last_x_, last_y_);
+      sink_.Button(h.which, true, Place());
     else
       PressKey(h.key);
   }

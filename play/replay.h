@@ -1,18 +1,18 @@
 // Replay of one script action through the input sink.
 //
-// ActionReplayer keeps what one playback run needs between words: the last
-// move coordinates (passed with the mouse button events, where the system
-// ignores them) and the keys and mouse buttons this run pressed and has not yet
-// released, so that a pause can let go of them for its length and the end of a
-// run for good.
+// ActionReplayer keeps what one playback run needs between words: where the
+// run last put the pointer (every button and wheel event carries that place)
+// and the keys and mouse buttons this run pressed and has not yet released, so
+// that a pause can let go of them for its length and the end of a run for good.
 //
 // What each action injects (intents of play/input_sink.h):
 //   Move x,y            MoveTo(x, y), mapped onto the current screen when asked
 //                       (see below); x, y become the last move coordinates
-//   RelMove dx,dy       MoveBy(dx, dy)
-//   Left/Right/Middle/  Button(which, down, last x, last y)
+//   RelMove dx,dy       MoveBy(dx, dy); the pointer's place is the system's
+//                       again until the next Move
+//   Left/Right/Middle/  Button(which, down, place)
 //   X1/X2 down and up
-//   Wheel, HWheel       Wheel(axis, turn as signed 16 bits, a, b)
+//   Wheel, HWheel       Wheel(axis, turn as signed 16 bits, a, b, place)
 //   Key / SysKey        Key(vk, scan code and extended bit as recorded, up)
 //                       (system keys exactly like others); a scan code of 0
 //                       leaves the scan code to the keyboard layout; in game
@@ -23,6 +23,12 @@
 // Delay, Unknown (including the double-click words) and ConversionError inject
 // nothing here: delays are timed by the playback thread, which also ends the
 // run on a conversion error.
+//
+// The place: where the run last put the pointer (a Move as played, a click at
+// a picture, the pointer set back after a pause), so a button acts at the
+// point of the move before it however soon it follows. Before the run's first
+// Move, after a RelMove and in game mode (where positions are the game's
+// business) there is none: the button acts where the pointer is.
 //
 // Screens. A "屏幕" line tells the virtual screen the moves after it were
 // recorded on. When the current screen (asked of the sink at that line) has
@@ -82,8 +88,8 @@ class ActionReplayer {
   static void MapPoint(const ScreenRect& recorded, const ScreenRect& current, int32_t& x, int32_t& y);
 
   // Releases every key and mouse button pressed by Replay() and not released
-  // since, the most recently pressed first (key-up / button-up at the last move
-  // coordinates). Afterwards nothing is held. After LiftHeld() without
+  // since, the most recently pressed first (key-up / button-up at the place,
+  // see above). Afterwards nothing is held. After LiftHeld() without
   // PressAgain() nothing is down any more: it injects nothing.
   void ReleaseHeld();
 
@@ -91,8 +97,7 @@ class ActionReplayer {
   // list, so that PressAgain() can restore it. A second call does nothing.
   void LiftHeld();
   // At the end of a pause: presses what LiftHeld() released again, in the
-  // order it was first pressed (key-down; button-down at the last move
-  // coordinates). When a mouse button is among them and the script has moved
+  // order it was first pressed (key-down; button-down at the place). When a mouse button is among them and the script has moved
   // the cursor, the cursor goes back to the last move first, so the button
   // goes down where the script had it and not where the user left the pointer.
   void PressAgain();
@@ -100,6 +105,8 @@ class ActionReplayer {
 
   int32_t LastX() const { return last_x_; }
   int32_t LastY() const { return last_y_; }
+  // Where a button or wheel acts now (see above).
+  std::optional<PointerPlace> Place() const;
   bool Holds(uint8_t vk) const;
 
  private:
@@ -133,6 +140,7 @@ class ActionReplayer {
   int32_t follow_dx_ = 0;
   int32_t follow_dy_ = 0;
   bool moved_ = false;      // a Move has set last_x_, last_y_
+  bool placed_ = false;     // the pointer is at last_x_, last_y_ as the run put it
   bool lifted_ = false;     // held_ is released for a pause
   std::vector<Held> held_;  // in the order pressed; at most 259 entries
 };

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "image/match.h"
+#include "os/desktop.h"
 #include "play/replay.h"
 #include "play/run_thread.h"
 #include "play/window_match.h"
@@ -134,6 +135,10 @@ struct TRunThread::State {
   // asked for (the script is read again from the start only when the offset
   // goes back, as on a new pass); the reading position is kept. 0: unknown.
   int64_t LineOf(int64_t offset);
+  // Our own windows over `area` step aside for the run (the waits look at
+  // what the user's windows show, never at ours); waits until they are gone,
+  // for a second at most. False when a stop came meanwhile.
+  bool ClearArea(const DesktopRect& area, int64_t& due);
   // The run stops on its script: why, where.
   Ending StopOn(StopReason::Kind kind, int64_t offset, std::string what = {}, int32_t seconds = 0);
   int32_t LimitOf(int32_t seconds) const { return seconds > 0 ? seconds : options.waitLimitSeconds; }
@@ -173,6 +178,8 @@ struct TRunThread::State {
   uint64_t lastMatched = 0;
   std::string lastMatchedFor;  // the title of the line it was matched for
   std::vector<uint64_t> steppedAside;  // our own windows, back when the run ends
+  // Asks our own windows over `area` to step aside; true while any is there.
+  bool StepAsideFrom(IDesktop& desktop, const DesktopRect& area);
   // The pictures the waits named, by path.
   std::map<std::string, Picture> pictures;
 

@@ -18,6 +18,8 @@ namespace tesmuro::play {
 namespace {
 // Behind the schedule by more than this, the schedule restarts from now.
 constexpr int64_t kStallMicros = 50000;
+// Our windows that stepped aside come back this long after the run's last input.
+constexpr int64_t kComeBackMicros = 200000;
 // Pause after a pass with no positive delay in the endless modes.
 constexpr int64_t kIdlePassMicros = 1000;
 
@@ -246,7 +248,11 @@ void TRunThread::State::Main() noexcept {
     r.ReleaseHeld();
     replayer = nullptr;
   }
-  if (IDesktop* desktop = sink->Desktop()) {
+  if (IDesktop* desktop = sink->Desktop(); desktop && !steppedAside.empty()) {
+    // Under Wine a mouse message goes to the window under its point when the
+    // program it is queued for reads it, not when it was sent: a window of
+    // ours back at once could take the release of a click the run ended with.
+    clock->SleepUntil(clock->NowMicros() + kComeBackMicros);
     for (uint64_t w : steppedAside) desktop->ComeBack(w);
   }
   if (stopReason && file) stopReason->line = LineAt(file, stopReason->offset);

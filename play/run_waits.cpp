@@ -66,6 +66,31 @@ TRunThread::State::Looked TRunThread::State::Await(const std::function<bool()>& 
   }
 }
 
+bool TRunThread::State::StepAsideFrom(IDesktop& desktop, const DesktopRect& area) {
+  bool inTheWay = false;
+  for (const TopWindow& w : desktop.Windows()) {
+    if (!w.own || !w.visible || w.minimized) continue;
+    const DesktopRect& r = w.rect;
+    if (int64_t{r.left} + r.width <= area.left || int64_t{area.left} + area.width <= r.left ||
+        int64_t{r.top} + r.height <= area.top || int64_t{area.top} + area.height <= r.top)
+      continue;
+    desktop.StepAside(w.id);
+    if (std::find(steppedAside.begin(), steppedAside.end(), w.id) == steppedAside.end()) steppedAside.push_back(w.id);
+    inTheWay = true;
+  }
+  return inTheWay;
+}
+
+bool TRunThread::State::ClearArea(const DesktopRect& area, int64_t& due) {
+  IDesktop* desktop = sink->Desktop();
+  if (!desktop || !StepAsideFrom(*desktop, area)) return true;
+  // Not a wait of the script's: what the caller waits for stays to be shown.
+  std::optional<WaitProgress> shown = std::move(nextWait);
+  const bool stopped = Await([&] { return !StepAsideFrom(*desktop, area); }, 1, due) == Looked::Stopped;
+  nextWait = std::move(shown);
+  return !stopped;
+}
+
 TRunThread::State::Looked TRunThread::State::AwaitWindow(const script::Action& next, int64_t& due) {
   IDesktop& desktop = *sink->Desktop();
   const WindowTarget& target = *pendingWindow;
@@ -152,6 +177,7 @@ TRunThread::State::Looked TRunThread::State::AwaitColor(const script::Action& wa
   IDesktop* desktop = sink->Desktop();
   int32_t x = wait.x, y = wait.y;
   replayer->PlacePoint(x, y);
+  if (!ClearArea(DesktopRect{x, y, 1, 1}, due)) return Looked::Stopped;
   auto ready = [&]() -> bool {
     if (!desktop) return false;
     const auto pixel = desktop->PixelAt(x, y);
@@ -229,6 +255,7 @@ TRunThread::State::Looked TRunThread::State::AwaitImage(const script::Action& wa
   IDesktop* desktop = sink->Desktop();
   const image::Needle& needle = *picture.needle;
   const bool somewhere = area.width >= needle.Width() && area.height >= needle.Height();
+  if (somewhere && !ClearArea(area, due)) return Looked::Stopped;
   image::Image shot, nearShot;  // one picture's memory for every look
   // The looks keep to a tenth of the time waited: a look of the whole area
   // is taken when the time spent looking so far is at most a tenth of the

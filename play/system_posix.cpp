@@ -14,8 +14,8 @@ class NullInputSink final : public IInputSink {
  public:
   void MoveTo(int32_t, int32_t) override {}
   void MoveBy(int32_t, int32_t) override {}
-  void Button(MouseButton, bool, int32_t, int32_t) override {}
-  void Wheel(WheelAxis, int32_t, int32_t, int32_t) override {}
+  void Button(MouseButton, bool, std::optional<PointerPlace>) override {}
+  void Wheel(WheelAxis, int32_t, int32_t, int32_t, std::optional<PointerPlace>) override {}
   void Key(const KeyStroke&) override {}
   void ControllerMove(uint16_t, uint16_t, ControllerDelivery) override {}
   void ControllerButtons(uint32_t, ControllerDelivery) override {}

@@ -39,7 +39,7 @@ class PlayCommandsTest : public test::MainWindowFixture {
   }
   int Clicks() const {
     int n = 0;
-    for (auto& c : sink.calls) n += c.rfind("left down ", 0) == 0;
+    for (auto& c : sink.calls) n += c.rfind("left down", 0) == 0;
     return n;
   }
 

@@ -277,15 +277,22 @@ TEST_P(WindowTest, AClickReplaysAtTheSameClientPointAfterTheWindowMoved) {
   Xwin& w = Show("w", {"--at", "300,250", "--size", "320,240", "--class", "XwinA", "--title", "Target"});
   ASSERT_TRUE(w.Logged("mapped"));
   ASSERT_TRUE(Seen("XwinA"));
-  // Recorded with the client area at 100,100; the later move follows too.
+  // Recorded with the client area at 100,100; the later moves follow too. A
+  // press 0 ms after its move acts at the new point: XTest's events are taken
+  // in order. (Each click is let be for 100 ms before the next move: openbox
+  // holds a press on a client in a grab of its own until it has looked at it,
+  // and the press it then hands on reads the pointer's place at that time.)
   const std::string script = Script("moved.crec",
                                     "移动 150,140\r\n延迟 10\r\n"
                                     "窗口 x11 \"tesmuro_xwin\" \"XwinA\" \"Target\" 100,100,320,240\r\n"
-                                    "左键按下\r\n左键释放\r\n延迟 10\r\n移动 160,150\r\n右键按下\r\n右键释放\r\n");
+                                    "左键按下\r\n左键释放\r\n延迟 10\r\n移动 160,150\r\n右键按下\r\n右键释放\r\n"
+                                    "延迟 100\r\n移动 300,250\r\n延迟 0\r\n左键按下\r\n左键释放\r\n"
+                                    "延迟 100\r\n移动 110,105\r\n延迟 0\r\n左键按下\r\n左键释放\r\n");
   std::string err;
   ASSERT_EQ(Play(script, {"--wait-limit", "5"}, err), 0) << err;
-  ASSERT_TRUE(w.Logged("click 3"));
-  EXPECT_EQ(w.Lines("click"), (std::vector<std::string>{"click 1 50 40", "click 3 60 50"}));
+  ASSERT_TRUE(Eventually([&] { return w.Lines("click").size() >= 4; }));
+  EXPECT_EQ(w.Lines("click"),
+            (std::vector<std::string>{"click 1 50 40", "click 3 60 50", "click 1 200 150", "click 1 10 5"}));
   EXPECT_EQ(Count(err, kFallback), GetParam() ? 0u : 1u) << err;
 }
 

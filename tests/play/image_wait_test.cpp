@@ -108,6 +108,35 @@ TEST(ImageWait, AClickWaitsForThePictureInItsAreaThenLooksNearItsLastPlaceFirstA
   EXPECT_EQ(r.areas[43], (DesktopRect{-100, -50, 300, 200}));
 }
 
+// Our own window over what a colour or picture wait looks at steps aside
+// before the first look (here the only one) and comes back after the run;
+// one that stands elsewhere stays.
+TEST(ImageWait, OurOwnWindowOverTheLookedAtPlaceStepsAsideForTheRun) {
+  ImageRig r;
+  r.Show(50, 30);
+  TopWindow over, apart;
+  over.id = 9, apart.id = 8;
+  over.own = apart.own = true;
+  over.rect = {40, 20, 60, 40};
+  apart.rect = {-100, -50, 10, 10};
+  r.desktop.windows = {over, apart};
+  const auto paint = r.desktop.capture;
+  r.desktop.capture = [&r, paint](const DesktopRect& a) {
+    auto shot = paint(a);
+    const TopWindow& w = r.desktop.windows[0];
+    for (int32_t y = 0; shot && !w.minimized && y < a.height; ++y)
+      for (int32_t x = 0; x < a.width; ++x)
+        if (w.rect.Contains(a.left + x, a.top + y)) shot->At(x, y) = 0xFF808080u;
+    return shot;
+  };
+  r.desktop.pixel = [&r](int32_t, int32_t) { return r.desktop.windows[0].minimized ? 0xC04010u : 0x808080u; };
+  r.o.waitLimitSeconds = 0;  // one look each, no waiting
+  const auto t = r.Run("等待颜色 60,30 C04010 0 0\r\n移动 0,0\r\n点击图像 \"pic.png\" 0 0 0,0,200,150\r\n");
+  EXPECT_FALSE(t->WhyStopped());
+  EXPECT_EQ(r.sink.calls, (V{"cursor 0,0", "cursor 53,32", "left down 53 32", "left up 53 32"}));
+  EXPECT_EQ(r.desktop.log, (V{"aside 9", "back 9"}));
+}
+
 TEST(ImageWait, AnAbsentPictureEndsTheRunAtTheLimitWithCode4AndLooksAtMostATenthOfTheTime) {
   ImageRig r;
   r.lookCost = 20 * kMs;  // each look takes 20 ms: the wait spaces them out

@@ -119,12 +119,20 @@ class RecordingSink final : public IInputSink {
 
   void MoveTo(int32_t x, int32_t y) override { Add("cursor %d,%d", x, y); }
   void MoveBy(int32_t dx, int32_t dy) override { Add("moveby %d,%d", dx, dy); }
-  void Button(MouseButton b, bool down, int32_t x, int32_t y) override {
+  // "left down 5 6": at 5,6; "left down": where the pointer is.
+  void Button(MouseButton b, bool down, std::optional<PointerPlace> at) override {
     static const char* const names[] = {"left", "right", "middle", "x1", "x2"};
-    Add("%s %s %d %d", names[static_cast<int>(b)], down ? "down" : "up", x, y);
+    if (at)
+      Add("%s %s %d %d", names[static_cast<int>(b)], down ? "down" : "up", at->x, at->y);
+    else
+      Add("%s %s", names[static_cast<int>(b)], down ? "down" : "up");
   }
-  void Wheel(WheelAxis axis, int32_t turn, int32_t a, int32_t b) override {
-    Add("%s %d %d %d", axis == WheelAxis::Vertical ? "wheel" : "hwheel", turn, a, b);
+  // "wheel -120 5 6 at 3,4": the turn, the line's two numbers, the place.
+  void Wheel(WheelAxis axis, int32_t turn, int32_t a, int32_t b, std::optional<PointerPlace> at) override {
+    if (at)
+      Add("%s %d %d %d at %d,%d", axis == WheelAxis::Vertical ? "wheel" : "hwheel", turn, a, b, at->x, at->y);
+    else
+      Add("%s %d %d %d", axis == WheelAxis::Vertical ? "wheel" : "hwheel", turn, a, b);
   }
   void Key(const KeyStroke& k) override {
     Add("key %d %d%s %s%s", k.vk, k.scan, k.extended ? "e" : "", k.up ? "up" : "down", k.scanOnly ? " scan-only" : "");

@@ -33,12 +33,46 @@ ActionReplayer::Options Joy(bool post, bool hw) {
   return o;
 }
 
-TEST(ReplayTest, MouseWordsCarryTheLastMoveCoordinates) {
-  EXPECT_EQ(Replay("左键按下 移动 -10,20\r\n左键按下 左键释放 右键按下 右键释放 中键按下 中键释放 "
-                   "移动 3,4 左键释放"),
-            (V{"left down 0 0", "cursor -10,20", "left down -10 20", "left up -10 20",
-               "right down -10 20", "right up -10 20", "middle down -10 20",
-               "middle up -10 20", "cursor 3,4", "left up 3 4"}));
+// Every button and wheel acts where the run last put the pointer; before the
+// first move, after a relative move and in game mode where the pointer is.
+TEST(ReplayTest, ButtonsAndWheelsCarryThePlaceOfTheLastMove) {
+  EXPECT_EQ(Replay("左键按下 鼠标滚轮 120 5 6 移动 -10,20\r\n左键按下 左键释放 右键按下 右键释放 中键按下 中键释放 "
+                   "鼠标滚轮 -120 5 6 移动 3,4 左键释放"),
+            (V{"left down", "wheel 120 5 6", "cursor -10,20", "left down -10 20", "left up -10 20",
+               "right down -10 20", "right up -10 20", "middle down -10 20", "middle up -10 20",
+               "wheel -120 5 6 at -10,20", "cursor 3,4", "left up 3 4"}));
+  ActionReplayer::Options game;
+  game.gameMode = true;
+  EXPECT_EQ(Replay("移动 7,8 左键按下 相对移动 2,2 左键释放", game),
+            (V{"cursor 7,8", "left down", "moveby 2,2", "left up"}));
+  // A picture's click is a place of its own; the next button acts there too.
+  RecordingSink sink;
+  ActionReplayer r(sink);
+  Feed(r, "移动 1,2");
+  r.ClickAt(30, 40);
+  Feed(r, "右键按下");
+  EXPECT_EQ(sink.calls, (V{"cursor 1,2", "cursor 30,40", "left down 30 40", "left up 30 40", "right down 30 40"}));
+}
+
+// The normalised coordinate goes back to the same pixel whether the system
+// rounds n * size / 65536 down (Wine) or to the nearest, on screens of many
+// sizes and on monitors left of or above the primary one.
+TEST(ReplayTest, NormalisedCoordinatesLandOnTheirOwnPixel) {
+  for (int32_t size : {640, 800, 1024, 1080, 1280, 1366, 1920, 2560, 3000, 3840, 5120, 7680}) {
+    for (int32_t origin : {0, -1920, -1366, 1}) {
+      for (int32_t p = origin; p < origin + size; ++p) {
+        const int64_t n = NormalisedCoordinate(p, origin, size);
+        ASSERT_GE(n, 0);
+        ASSERT_LE(n, 65535);
+        ASSERT_EQ(origin + n * size / 65536, p) << "rounded down, size " << size << " origin " << origin;
+        ASSERT_EQ(origin + (n * size + 32768) / 65536, p) << "to the nearest, size " << size << " origin " << origin;
+      }
+    }
+  }
+  // Off the screen: the nearest edge.
+  EXPECT_EQ(NormalisedCoordinate(-5000, -1920, 3200), 0);
+  EXPECT_EQ(NormalisedCoordinate(9000, -1920, 3200), NormalisedCoordinate(1279, -1920, 3200));
+  EXPECT_EQ(NormalisedCoordinate(5, 0, 0), 0);
 }
 
 TEST(ReplayTest, WheelTurnIsCutToSigned16Bits) {
@@ -86,14 +120,14 @@ TEST(ReplayTest, JoystickWordsFollowTheSwitches) {
 TEST(ReplayTest, SideButtonsHorizontalWheelAndRelativeMotion) {
   EXPECT_EQ(Replay("移动 4,5 后退键按下 后退键释放 前进键按下 前进键释放 水平滚轮 -240 0 0 "
                    "相对移动 -3,6 相对移动 7, 0 前进键按下"),
-            (V{"cursor 4,5", "x1 down 4 5", "x1 up 4 5", "x2 down 4 5", "x2 up 4 5", "hwheel -240 0 0",
-               "moveby -3,6", "moveby 7,0", "x2 down 4 5"}));
+            (V{"cursor 4,5", "x1 down 4 5", "x1 up 4 5", "x2 down 4 5", "x2 up 4 5", "hwheel -240 0 0 at 4,5",
+               "moveby -3,6", "moveby 7,0", "x2 down"}));
   RecordingSink sink;
   ActionReplayer r(sink);
   Feed(r, "前进键按下 后退键按下 后退键释放");
   sink.calls.clear();
   r.ReleaseHeld();
-  EXPECT_EQ(sink.calls, V{"x2 up 0 0"});
+  EXPECT_EQ(sink.calls, V{"x2 up"});
 }
 
 TEST(ReplayTest, MovesFollowTheScreenLineWhenMappingIsOn) {
@@ -200,7 +234,7 @@ TEST(ReplayTest, WhatAPauseLiftedIsNotReleasedTwiceNorLeftUpForTheNextAction) {
   r.LiftHeld();
   sink.calls.clear();
   Feed(r, "按键按下 66 0 0 0 0");  // an action while lifted presses the held input first
-  EXPECT_EQ(sink.calls, (V{"key 16 0 down", "middle down 0 0", "key 66 0 down"}));
+  EXPECT_EQ(sink.calls, (V{"key 16 0 down", "middle down", "key 66 0 down"}));
   EXPECT_FALSE(r.Lifted());
 
   ActionReplayer idle(sink);  // nothing held: a pause injects nothing

@@ -1,0 +1,25 @@
+// The Windows sink's mouse records (play/input_sink_win.cpp).
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+
+#include "play/input_sink.h"
+
+#ifndef MOUSEEVENTF_VIRTUALDESK
+#define MOUSEEVENTF_VIRTUALDESK 0x4000
+#endif
+
+namespace tesmuro::play {
+
+// The one input record of a button or wheel event (`flags`, `data`). With a
+// place, the record also moves the pointer there, absolute over the whole
+// virtual screen, so that the system cannot act on the button at the
+// pointer's previous position; without one, `dx`, `dy` go along as they are
+// and the system ignores them. The record carries the player's tag, as its
+// keys do.
+INPUT MouseRecord(DWORD flags, DWORD data, int32_t dx, int32_t dy, std::optional<PointerPlace> at,
+                  const ScreenRect& virtualScreen);
+
+}  // namespace tesmuro::play
