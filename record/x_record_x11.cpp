@@ -32,6 +32,8 @@ struct RecordCallback {
       e.rootY = ev->u.keyButtonPointer.rootY;
       e.time = ev->u.keyButtonPointer.time;
       me->Deliver(e);
+    } else if (data->category == XRecordStartOfData) {
+      me->MarkStarted();
     } else if (data->category == XRecordEndOfData) {
       me->endOfData_ = true;  // Ended() only once the round's events are handed over
     }
@@ -77,7 +79,20 @@ std::string XRecordListener::Start(const char* displayName, bool keys, bool poin
     return "无法启用 RECORD 上下文。";
   XFlush(data_);
   thread_ = std::thread([this] { Run(); });
+  // The server says when the context records; until then input would be
+  // lost, so Start() returns only then (a server that never says so is
+  // given a few seconds, then taken at its word).
+  std::unique_lock<std::mutex> lock(mutex_);
+  startedCv_.wait_for(lock, std::chrono::seconds(5), [this] { return started_ || ended_.load(); });
   return {};
+}
+
+void XRecordListener::MarkStarted() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    started_ = true;
+  }
+  startedCv_.notify_all();
 }
 
 void XRecordListener::ReadServerState() {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -31,7 +32,8 @@ class XRecordListener {
 
   // Starts listening to key events and/or pointer events (motion, buttons)
   // of every client, and with `rawMotion` the pointer's raw motion
-  // (kXRawMotion events). Empty on success, else a message (UTF-8).
+  // (kXRawMotion events). Returns once the server records, so that no input
+  // after it is lost. Empty on success, else a message (UTF-8).
   std::string Start(const char* displayName, bool keys, bool pointer, bool rawMotion = false);
   void Stop();
 
@@ -56,6 +58,7 @@ class XRecordListener {
  private:
   friend struct RecordCallback;
   void Deliver(const XInputEvent& e);
+  void MarkStarted();
   void Publish();
   void Run();
   void ReadServerState();
@@ -75,6 +78,8 @@ class XRecordListener {
   std::atomic<bool> ended_{false};
   std::mutex mutex_;
   std::vector<XInputEvent> queue_;
+  bool started_ = false;  // the server began to record (under mutex_)
+  std::condition_variable startedCv_;
   std::vector<XInputEvent> batch_;  // the thread's own: what its current round read
   bool endOfData_ = false;          // the thread's own: the context ended
   uint32_t serverTime_ = 0;

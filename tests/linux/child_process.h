@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -34,6 +35,7 @@ class ChildProcess {
     posix_spawn_file_actions_addopen(&fa, 2, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (stdoutToo) posix_spawn_file_actions_adddup2(&fa, 2, 1);
     if (posix_spawn(&pid_, argv[0].c_str(), &fa, nullptr, args.data(), environ) != 0) pid_ = -1;
+    outFile_ = outFile;
     posix_spawn_file_actions_destroy(&fa);
   }
   // One still running is killed.
@@ -69,6 +71,27 @@ class ChildProcess {
     return -1;
   }
 
+  // Waits until the child's output holds `text` (it ended or 20 s passed
+  // without: false), e.g. the line a program writes once it is ready.
+  bool Says(const std::string& text) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < end) {
+      std::string out;
+      if (FILE* f = std::fopen(outFile_.c_str(), "rb")) {
+        char buf[4096];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
+        std::fclose(f);
+      }
+      if (out.find(text) != std::string::npos) return true;
+      if (pid_ <= 0) return false;
+      siginfo_t info{};  // ended: looked at, not reaped (Wait() tells the code)
+      if (waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid_)
+        return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+
   // Waits for the end however long it takes: the status as waitpid() gives
   // it and the child's resource usage. False when there is no child to wait for.
   bool WaitForEnd(int& status, rusage& usage) {
@@ -86,6 +109,7 @@ class ChildProcess {
  private:
   pid_t pid_ = -1;
   bool ended_ = false;
+  std::string outFile_;
 };
 
 }  // namespace tesmuro::test

@@ -26,6 +26,16 @@ expect() {
   [ -z "$pattern" ] || grep -q -- "$pattern" <<<"$out" || fail "$* -> no '$pattern' in: $out"
 }
 gbk() { printf '%s' "$1" | iconv -f UTF-8 -t GBK; }
+# Waits until a recording started in the background says that it records
+# (its standard error in $1): from then on no input is lost.
+recording() {
+  local i
+  for ((i = 0; i < 2000; i++)); do
+    grep -q "开始录制到" "$1" 2>/dev/null && return 0
+    sleep 0.01
+  done
+  fail "the recording did not start: $(cat "$1")"
+}
 
 # Usage and the man page.
 expect 0 "tesmuro record" -- "$bin" --help
@@ -75,19 +85,19 @@ expect 2 "无法连接 X 显示" -- "$bin" play "$work/one.crec" --display :987
 
 # A recording that cannot be written goes to a recovery file (exit 2).
 "$bin" record "$work/no/such/dir/r.crec" 2>"$work/rec.err" & p=$!; pids+=("$p")
-sleep 0.5; xdotool key Pause; wait "$p"; rc=$?
+recording "$work/rec.err"; xdotool key Pause; wait "$p"; rc=$?
 [ "$rc" = 2 ] || fail "unwritable recording: exit $rc"
 ls "$work/state/tesmuro/"recovered-*.crec >/dev/null 2>&1 || fail "no recovery file: $(cat "$work/rec.err")"
 
 # Ctrl+C (SIGINT) ends a recording: the file is written, exit 0.
-"$bin" record "$work/int.crec" 2>/dev/null & p=$!; pids+=("$p")
-sleep 0.5; xdotool mousemove 10 10; sleep 0.2; kill -INT "$p"; wait "$p"; rc=$?
+"$bin" record "$work/int.crec" 2>"$work/int.err" & p=$!; pids+=("$p")
+recording "$work/int.err"; xdotool mousemove 10 10; sleep 0.2; kill -INT "$p"; wait "$p"; rc=$?
 [ "$rc" = 0 ] || fail "SIGINT recording: exit $rc"
 iconv -f GBK -t UTF-8 "$work/int.crec" | grep -q '^移动 10,10' || fail "SIGINT recording lost its lines"
 
 # --game records the pointer's relative motion, ended by Ctrl+C too.
 "$bin" record "$work/game.crec" --game 2>"$work/game.err" & p=$!; pids+=("$p")
-sleep 0.5; xdotool mousemove_relative -- 6 -4; sleep 0.1; xdotool mousemove_relative -- 3 2; sleep 0.2
+recording "$work/game.err"; xdotool mousemove_relative -- 6 -4; sleep 0.1; xdotool mousemove_relative -- 3 2; sleep 0.2
 kill -INT "$p"; wait "$p"; rc=$?
 [ "$rc" = 0 ] || fail "game recording: exit $rc $(cat "$work/game.err")"
 game=$(iconv -f GBK -t UTF-8 "$work/game.crec")
@@ -103,7 +113,7 @@ read -r -t 20 n <"$fifo"
 gbk $'延迟 20000\r\n' >"$work/long.crec"
 DISPLAY=:$n "$bin" play "$work/long.crec" 2>"$work/gone.err" & p=$!; pids+=("$p")
 DISPLAY=:$n "$bin" record "$work/gone.crec" 2>"$work/gone2.err" & p2=$!; pids+=("$p2")
-sleep 1; DISPLAY=:$n xdotool mousemove 7 7; sleep 0.3
+recording "$work/gone2.err"; DISPLAY=:$n xdotool mousemove 7 7; sleep 0.3
 kill "$xpid"; wait "$xpid" 2>/dev/null
 wait "$p"; rc=$?
 [ "$rc" = 2 ] || fail "server gone (play): exit $rc $(cat "$work/gone.err")"
@@ -114,8 +124,8 @@ iconv -f GBK -t UTF-8 "$work/gone.crec" 2>/dev/null | grep -q '^移动 7,7' || f
 
 # tesmuro thin on a recorded curve: moves go, every other line stays with its
 # time and the pointer's place; -o leaves the recording as it is.
-"$bin" record "$work/curve.crec" 2>/dev/null & p=$!; pids+=("$p")
-sleep 0.5
+"$bin" record "$work/curve.crec" 2>"$work/curve.err" & p=$!; pids+=("$p")
+recording "$work/curve.err"
 arc() { awk -v from="$1" -v to="$2" 'BEGIN { for (i = from; i <= to; i++) {
   a = i * 3.14159265 / 60; printf "mousemove %d %d sleep 0.004 ", 500 + 200 * cos(a), 400 + 150 * sin(a) } }'; }
 # shellcheck disable=SC2046
@@ -142,8 +152,8 @@ cmp -s "$work/binary.crec" <(printf '\xff\xfe\x00a') || fail "thin touched a fil
 # The same curve recorded with 移动最小距离 25 (the 35th settings line): far fewer
 # moves, and every click still acts where the pointer was.
 sed '35s/.*/25\r/' "$XDG_CONFIG_HOME/tesmuro/Quorlin.qlset" >"$work/lean.qlset"
-"$bin" record "$work/lean.crec" --settings "$work/lean.qlset" 2>/dev/null & p=$!; pids+=("$p")
-sleep 0.5
+"$bin" record "$work/lean.crec" --settings "$work/lean.qlset" 2>"$work/lean.err" & p=$!; pids+=("$p")
+recording "$work/lean.err"
 # shellcheck disable=SC2046
 xdotool $(arc 0 60) click 1 $(arc 61 120) click 3 $(arc 121 150) key Pause
 wait "$p" || fail "lean recording: exit $?"

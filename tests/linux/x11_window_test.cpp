@@ -303,7 +303,7 @@ TEST_P(WindowTest, ARecordedClickNamesItsWindowAndReplaysThereAfterTheWindowMove
   ASSERT_TRUE(seen);
   const std::string file = dir_ + "/rec.crec";
   tesmuro::test::ChildProcess rec({TESMURO_BIN, "record", file}, file + ".err");
-  std::this_thread::sleep_for(600ms);
+  ASSERT_TRUE(rec.Says("开始录制到")) << Read(file + ".err");
   MovePointer(seen->rect.left + 30, seen->rect.top + 20);
   XTestFakeButtonEvent(d_, 1, True, CurrentTime);
   XTestFakeButtonEvent(d_, 1, False, CurrentTime);
