@@ -126,7 +126,7 @@ bool TFrmMain::RunCommandLine() {
   bool shownInBox = false;
   if (!c.exitWhenDone) {
     try {
-      document_.Load(c.file);
+      document_.Load(c.file, /*toShowRun=*/true);
     } catch (const std::runtime_error&) {
       // Not readable: the run's start says so.
     }

@@ -75,7 +75,7 @@ void ScriptDocument::Replaced(std::string_view text) {
   if (recording_()) journal_.Begin(text, clock_.TickCount());
 }
 
-void ScriptDocument::Load(const std::string& path) {
+void ScriptDocument::Load(const std::string& path, bool toShowRun) {
   // Everything is read and converted before anything changes.
   std::string text;
   bool asOnDisk = false;  // no line break needed changing
@@ -100,7 +100,7 @@ void ScriptDocument::Load(const std::string& path) {
   showName_(FileName);
   matchesFile_ = asOnDisk;
   Replaced(text);
-  asLoaded_ = true;
+  asLoaded_ = toShowRun;
 }
 
 bool ScriptDocument::Write(const std::string& path) {

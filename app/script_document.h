@@ -54,8 +54,10 @@ class ScriptDocument {
   // (saved, or discarded by the user).
   bool ConfirmDiscard();
   // Opens `path` into the text box (no dialog). A load that fails says why
-  // and leaves text, name and caption as they were.
-  void Load(const std::string& path);
+  // and leaves text, name and caption as they were. `toShowRun`: the file is
+  // loaded only to show a run of it (/play), so a Save before any edit
+  // leaves the file as it is.
+  void Load(const std::string& path, bool toShowRun = false);
   // Save (asking for a name when there is none, or always with `saveAs`);
   // false when nothing was written. Throws on a failed write. A box that
   // holds its file as loaded, unchanged since, is not written back: the
@@ -92,7 +94,7 @@ class ScriptDocument {
   RecoveryJournal journal_;
   bool modified_ = false;
   bool matchesFile_ = false;
-  bool asLoaded_ = false;  // the box holds FileName's text as Load read it, nothing changed since
+  bool asLoaded_ = false;  // shown for a run: the box holds FileName's text as read, nothing changed since
   bool recoveryOffered_ = false;
 };
 

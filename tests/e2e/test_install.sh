@@ -17,7 +17,7 @@ file_version() { strings -el "$1" | grep -A1 -x FileVersion | sed -n 2p; }
 
 test_installer_file_type_and_uninstaller() {
   local setup
-  setup=$(ls "$E2E_BUILD"/Tesmuro-*-setup.exe 2>/dev/null | head -n 1)
+  setup=$(ls -t "$E2E_BUILD"/Tesmuro-*-setup.exe 2>/dev/null | head -n 1)  # the newest build's
   [ -n "$setup" ] || fail "the installer is not built (makensis missing?)"
   # No menu entries or file associations of the host from the shortcut and the file type.
   export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
