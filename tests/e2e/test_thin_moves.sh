@@ -106,7 +106,7 @@ test_thinning_a_recorded_arc_is_one_undo_step_and_replays_every_click_in_place()
   xdo key ctrl+z
   poll 5000 script_text_is "$recorded"
   # The undo is a later edit: the thinning's count goes.
-  wait_output v1.0 "the status after the undo" drv status "${MAIN[@]}" --part 3
+  wait_output v1.0.3 "the status after the undo" drv status "${MAIN[@]}" --part 3
   xdo key ctrl+y
   poll 5000 script_text_is "$thinned"
 
