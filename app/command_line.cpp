@@ -2,8 +2,7 @@
 
 #include <cctype>
 
-#include "play/run_texts.h"
-#include "setup/settings.h"
+#include "play/run_switches.h"
 
 namespace tesmuro {
 namespace {
@@ -20,67 +19,61 @@ bool IsSwitch(const std::string& a) {
 
 }  // namespace
 
-CommandLine ParseCommandLine(const std::vector<std::string>& args) {
-  CommandLine c;
-  bool play = false;
+namespace {
+
+// One switch at args[i] (moving i past what it takes): false when it asks
+// for the usage.
+bool TakeSwitch(const std::vector<std::string>& args, size_t& i, CommandLine& c, bool& play) {
+  const std::string& a = args[i];
   auto fail = [&](std::string why) {
     if (c.error.empty()) c.error = std::move(why);
   };
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (!IsSwitch(a)) {
-      if (!c.file.empty()) fail("命令行中只能有一个文件：" + a);
-      c.file = a;
-      continue;
+  const std::string name = Lower(a.substr(1));
+  const bool hasValue = i + 1 < args.size();
+  if (name == "?" || name == "h" || name == "help") return false;
+  if (name == "play") {
+    play = true;
+    if (!hasValue || IsSwitch(args[i + 1])) {
+      fail("/play 后面缺少要播放的文件");
+    } else {
+      if (!c.file.empty()) fail("命令行中只能有一个文件：" + args[i + 1]);
+      c.file = args[++i];
     }
-    const std::string name = Lower(a.substr(1));
-    const bool hasValue = i + 1 < args.size();
-    // A switch with a value: the next argument read by `parse` into `field`;
-    // missing or unreadable, the message (an unreadable one quoted after it).
-    auto Value = [&](auto& field, auto parse, const char* missing, const char* unreadable) {
-      if (!hasValue) {
-        fail(missing);
-      } else if (auto v = parse(args[++i])) {
-        field = v;
-      } else {
-        fail(unreadable + args[i]);
-      }
-    };
-    if (name == "?" || name == "h" || name == "help") {
+  } else if (name == "exit") {
+    c.exitWhenDone = true;
+  } else if (const play::RunSwitch* s = play::FindRunSwitch(name, play::SwitchStyle::Windows)) {
+    // A switch with a value takes the next argument, whatever it is.
+    const std::string* value = s->HasValue() && hasValue ? &args[++i] : nullptr;
+    fail(play::ApplyRunSwitch(*s, "/" + name, value, c.run));
+  } else {
+    fail("未知的命令行开关：" + a);
+  }
+  return true;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+  CommandLine c;
+  bool play = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (!IsSwitch(args[i])) {
+      if (!c.file.empty() && c.error.empty()) c.error = "命令行中只能有一个文件：" + args[i];
+      c.file = args[i];
+    } else if (!TakeSwitch(args, i, c, play)) {
       c.action = CommandLine::Action::Usage;
       return c;
-    } else if (name == "play") {
-      play = true;
-      if (!hasValue || IsSwitch(args[i + 1])) {
-        fail("/play 后面缺少要播放的文件");
-      } else {
-        if (!c.file.empty()) fail("命令行中只能有一个文件：" + args[i + 1]);
-        c.file = args[++i];
-      }
-    } else if (name == "loops") {
-      Value(c.run.loops, play::ParsePassCount, "/loops 后面缺少播放遍数",
-            "/loops 的遍数必须是 1 到 2147483647 之间的整数：");
-    } else if (name == "for") {
-      Value(c.run.forSeconds, play::ParseDuration, "/for 后面缺少播放时长（时:分:秒）",
-            "/for 的时长必须是 时:分:秒，例如 1:30:00：");
-    } else if (name == "speed") {
-      Value(c.run.speedPercent, play::ParseSpeedPercent, "/speed 后面缺少播放速度",
-            "/speed 的速度必须是 0.1 到 100 之间的数：");
-    } else if (name == "seed") {
-      Value(c.run.seed, play::ParseSeed, "/seed 后面缺少随机种子",
-            "/seed 的随机种子必须是 0 到 18446744073709551615 之间的整数：");
-    } else if (name == "exit") {
-      c.exitWhenDone = true;
-    } else if (ApplyRunSwitch(name, c.run)) {
-      // /game, /scale
-    } else {
-      fail("未知的命令行开关：" + a);
     }
   }
+  auto fail = [&](std::string why) {
+    if (c.error.empty()) c.error = std::move(why);
+  };
   if (!play && (c.run.loops || c.run.forSeconds || c.run.speedPercent || c.exitWhenDone))
     fail("/loops、/for、/speed 和 /exit 只能与 /play 一起使用");
   if (!play && c.run.seed) fail("/seed 只能与 /play 一起使用");
-  if (c.run.loops && c.run.forSeconds) fail("/loops 和 /for 只能选一个");
+  if (c.run.loops && c.run.forSeconds)
+    fail(play::NameRunSwitches(play::SwitchStyle::Windows, [](const play::RunSwitch& s) { return s.loopMode; }) +
+         " 只能选一个");
   if (play) {
     c.action = CommandLine::Action::Play;
   } else if (!c.file.empty()) {

@@ -22,14 +22,17 @@
 #include <string>
 #include <vector>
 
+#include "play/run_front.h"
 #include "play/run_options.h"
 
 namespace tesmuro {
 
-// Exit codes of a run with /exit.
-// 3: the system dropped the run's input on its way to a window that runs as
-// administrator, and the run ended there.
-enum ExitCode : int { kExitPlayed = 0, kExitStopped = 1, kExitError = 2, kExitBlocked = 3 };
+// Exit codes of a run with /exit: the run's verdict's (play/run_front.h).
+using play::kExitBlocked;
+using play::kExitError;
+using play::kExitPlayed;
+using play::kExitStopped;
+using play::kExitWaitTimedOut;
 
 struct CommandLine {
   enum class Action { None, Open, Play, Usage };

@@ -142,8 +142,6 @@ bool TFrmMain::RunCommandLine() {
   return true;
 }
 
-int TFrmMain::RunOutcome() const { return static_cast<int>(playback_.Outcome()); }
-
 void TFrmMain::ExitWith(int code) {
   if (exiting_) return;
   exiting_ = true;
@@ -154,7 +152,7 @@ void TFrmMain::ExitWith(int code) {
 void TFrmMain::FormClose() {
   recording_.Close();
   // Closing the window ends an unattended run as the user's stop.
-  if (exitWhenDone_ && !exiting_) view_.SetExitCode(RunOutcome());
+  if (exitWhenDone_ && !exiting_) view_.SetExitCode(RunExitCode());
   StopPlayer();
   view_.Sleep(100);
   document_.Closing();
@@ -284,7 +282,7 @@ bool TFrmMain::Running() const { return playback_.Playing() || Recording(); }
 void TFrmMain::Tick() {
   UpdatePlayState();
   ShowPlayerNotices();
-  if (exitWhenDone_ && playback_.Player() && playback_.Player()->Finished()) ExitWith(RunOutcome());
+  if (exitWhenDone_ && playback_.Ended()) ExitWith(RunExitCode());
   if (emergencyHintShown_ && !playback_.Playing()) ShowEmergencyStopHint(false);
   if ((recording_.Keys().HotKeysEnabled || Running() || !scriptKeys_.Rows().empty()) &&
       recording_.Keys().CheckHook())
@@ -292,39 +290,37 @@ void TFrmMain::Tick() {
 }
 
 void TFrmMain::ShowPlayerNotices() {
-  play::TRunThread* player = playback_.Player();
-  if (!player) return;
-  if (auto n = player->TakeScreenNotice()) {
-    SetStatusText(2, text::ScreenNotMapped(n->recorded.width, n->recorded.height, n->current.width,
-                                           n->current.height));
+  const play::RunNotices n = playback_.TakeNotices();
+  if (n.screen) {
+    SetStatusText(2, text::ScreenNotMapped(n.screen->recorded.width, n.screen->recorded.height,
+                                           n.screen->current.width, n.screen->current.height));
   }
   // A run that draws random delays names its seed in the wide last panel,
   // after the hint, and keeps it there when the run is over, for /seed.
-  if (auto seed = player->TakeSeedNotice()) {
-    seedShown_ = play::SeedHint(*seed, "/seed");
+  if (n.seed) {
+    seedShown_ = play::SeedHint(*n.seed, "/seed");
     SetStatusText(3, emergencyHintShown_ ? text::kEmergencyStopHint + std::string("　") + seedShown_ : seedShown_);
   }
-  ShowWait(*player);
-  if (!stopReasonShown_) {
-    if (auto why = player->WhyStopped()) {
-      // In the wide last panel, where the run's emergency stop hint was; it
-      // stays until the next run.
-      stopReasonShown_ = true;
-      emergencyHintShown_ = false;
-      const std::string seed = seedShown_.empty() ? "" : "　" + seedShown_;
-      SetStatusText(3, play::StopReasonText(*why, kTitleColumns) + seed);
-      view_.SetStatusTip(3, play::StopReasonText(*why) + seed);
-    }
-  }
-  const bool blocked = !player->Finished() && player->InputBlocked();
-  if (blocked != blockedShown_) {
-    blockedShown_ = blocked;
-    SetStatusText(2, blocked ? text::kInputBlocked : "");
+  ShowWait(n.wait);
+  if (n.ended) ShowStopReason();
+  if (n.inputBlocked != blockedShown_) {
+    blockedShown_ = n.inputBlocked;
+    SetStatusText(2, n.inputBlocked ? text::kInputBlocked : "");
   }
 }
 
-void TFrmMain::ShowWait(const play::TRunThread& player) {
-  const auto wait = player.Finished() ? std::nullopt : player.WaitInProgress();
+void TFrmMain::ShowStopReason() {
+  const play::RunVerdict cut = playback_.Verdict(kTitleColumns);
+  if (!cut.onLine) return;
+  // In the wide last panel, where the run's emergency stop hint was; it
+  // stays until the next run.
+  emergencyHintShown_ = false;
+  const std::string seed = seedShown_.empty() ? "" : "　" + seedShown_;
+  SetStatusText(3, cut.text + seed);
+  view_.SetStatusTip(3, playback_.Verdict().text + seed);
+}
+
+void TFrmMain::ShowWait(const std::optional<play::WaitProgress>& wait) {
   const std::string text = wait ? play::WaitProgressText(*wait, kTitleColumns) : std::string();
   if (text == waitShown_) return;
   // Short waits one after another would make the panel flicker.
@@ -398,7 +394,7 @@ void TFrmMain::SBRecordClick() {
 }
 
 void TFrmMain::SBStopClick() {
-  if (exitWhenDone_ && playback_.Player()) ExitWith(RunOutcome());
+  if (exitWhenDone_ && playback_.Player()) ExitWith(RunExitCode());
   recording_.Stop();
   StopPlayer();
   PublishHotKeys();
@@ -455,7 +451,6 @@ bool TFrmMain::BeginRun(const play::ScriptSource& source, const RunRequest& requ
       throw std::runtime_error("Cannot write a temporary file for the script");
   }
   blockedShown_ = false;
-  stopReasonShown_ = false;
   seedShown_.clear();
   ShowEmergencyStopHint(true);
   if (source.shownInBox) view_.FollowMemoPlayback();

@@ -195,9 +195,8 @@ class TFrmMain : private RecordSink {
   bool RunCommandLine();
   // An unattended run (/exit) is over: the program ends with `code`.
   void ExitWith(int code);
-  // The exit code of the current or last run: played to the end, stopped by
-  // the user, or ended by an error.
-  int RunOutcome() const;
+  // The exit code of the current or last run (its verdict's).
+  int RunExitCode() const { return playback_.Verdict().exitCode; }
   // What a run is asked besides the settings: this run's switches.
   RunRequest Request(bool withShutdown) const;
   // The one way a run starts: `source` played with the settings' options
@@ -216,14 +215,15 @@ class TFrmMain : private RecordSink {
   // elevated window.
   void ShowPlayerNotices();
   // The wait the run is in, or what the last panel held before it.
-  void ShowWait(const play::TRunThread& player);
+  void ShowWait(const std::optional<play::WaitProgress>& wait);
+  // Why the run stopped on a line of its script, in the wide last panel.
+  void ShowStopReason();
 
   IMainView& view_;
   IClock& clock_;
   std::function<play::ScreenRect()> screen_;
   RunRequest switches_;          // the command line's /game and /scale
   bool blockedShown_ = false;    // the status bar says the input is dropped
-  bool stopReasonShown_ = false; // the status bar says why the run stopped
   std::string seedShown_;        // the run's seed, after its first random draw (last panel)
   IJoystickService& joysticks_;
   std::string exeDirectory_;

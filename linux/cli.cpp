@@ -1,24 +1,13 @@
 #include "linux/cli.h"
 
 #include "editor/thin_prompt.h"
-#include "play/run_texts.h"
+#include "play/run_switches.h"
 #include "script/thin_moves.h"
 #include "setup/settings.h"
 
 namespace tesmuro::linux_cli {
 
 namespace {
-// Whole seconds, digits only, 0 to kMaxWaitLimitSeconds.
-std::optional<int32_t> ParseSeconds(const std::string& text) {
-  if (text.empty() || text.size() > 6) return std::nullopt;
-  int32_t n = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    n = n * 10 + (c - '0');
-  }
-  if (n > kMaxWaitLimitSeconds) return std::nullopt;
-  return n;
-}
 
 // "X,Y,W,H": whole numbers, X and Y may be negative, W and H at least 1.
 std::optional<DesktopRect> ParseArea(const std::string& text) {
@@ -37,168 +26,168 @@ std::optional<DesktopRect> ParseArea(const std::string& text) {
   return DesktopRect{static_cast<int32_t>(v[0]), static_cast<int32_t>(v[1]), static_cast<int32_t>(v[2]),
                      static_cast<int32_t>(v[3])};
 }
-}  // namespace
 
-ParseResult ParseCommandLine(const std::vector<std::string>& args) {
-  ParseResult r;
-  Options& o = r.options;
+// The line as it is read: the options so far, the words that are not
+// options, and how many loop modes were asked.
+struct Reading {
+  const std::vector<std::string>& args;
+  std::size_t i = 0;
+  Options& o;
   std::vector<std::string> positional;
   int loopModes = 0;
-  auto fail = [&](const std::string& message) {
-    r.error = message;
-    return r;
-  };
+};
 
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
+// One option: args[r.i] as `name`, with `value` when it came after '='.
+// Empty, or what is wrong with it.
+std::string TakeOption(Reading& r, const std::string& name, std::optional<std::string> value) {
+  Options& o = r.o;
+  // The next argument, whatever it is, when the value did not come after '='.
+  auto takeValue = [&]() -> const std::string* {
+    if (!value && r.i + 1 < r.args.size()) value = r.args[++r.i];
+    return value ? &*value : nullptr;
+  };
+  auto flag = [&](bool& target) {
+    target = true;
+    return value ? "选项 " + name + " 不带参数。" : std::string();
+  };
+  // "--loops", or the short form "-n".
+  const bool isLong = name.rfind("--", 0) == 0;
+  const std::string_view bare = std::string_view(name).substr(isLong ? 2 : 1);
+  if (const play::RunSwitch* s = play::FindRunSwitch(bare, play::SwitchStyle::Gnu);
+      s && (isLong ? s->name == bare : bare.size() == 1 && s->shortName == bare[0])) {
+    if (s->loopMode) ++r.loopModes;
+    if (!s->HasValue() && value) return "选项 " + name + " 不带参数。";
+    const std::string e = play::ApplyRunSwitch(*s, name, s->HasValue() ? takeValue() : nullptr, o.run);
+    return e.empty() ? e : e + "。";
+  }
+  if (name == "--no-mouse") return flag(o.noMouse);
+  if (name == "--no-keys") return flag(o.noKeys);
+  if (name == "--append") return flag(o.append);
+  if (name == "--area") {
+    if (!takeValue()) return "选项 --area 需要一个区域（左,上,宽,高）。";
+    o.area = ParseArea(*value);
+    return o.area ? "" : "区域“" + *value + "”无效：应为 左,上,宽,高 四个整数，宽和高至少为 1。";
+  }
+  if (name == "--file") {
+    if (!takeValue() || value->empty()) return "选项 --file 需要一个热键文件名。";
+    o.rowsFile = value;
+  } else if (name == "--tolerance") {
+    if (!takeValue()) return "选项 --tolerance 需要一个像素数。";
+    o.tolerance = editor::ParseThinTolerance(*value);
+    if (!o.tolerance)
+      return "容差“" + *value + "”无效：应为 0 到 " + std::to_string(script::kMaxThinTolerance) + " 的整数（像素）。";
+  } else if (name == "-o" || name == "--output") {
+    if (!takeValue() || value->empty()) return "选项 " + name + " 需要一个文件名。";
+    o.output = value;
+  } else if (name == "--settings") {
+    if (!takeValue()) return "选项 --settings 需要一个文件名。";
+    o.settingsFile = value;
+  } else if (name == "--display") {
+    if (!takeValue()) return "选项 --display 需要一个显示名。";
+    o.display = value;
+  } else {
+    return "未知选项“" + r.args[r.i] + "”。";
+  }
+  return {};
+}
+
+// Reads the arguments into `r`; empty, or what is wrong. Stops at --help and
+// --version.
+std::string ReadArguments(Reading& r) {
+  for (; r.i < r.args.size(); ++r.i) {
+    const std::string& a = r.args[r.i];
     if (a == "--") {
-      for (++i; i < args.size(); ++i) positional.push_back(args[i]);
+      r.positional.insert(r.positional.end(), r.args.begin() + static_cast<std::ptrdiff_t>(r.i) + 1, r.args.end());
       break;
     }
     if (a.size() < 2 || a[0] != '-') {
-      positional.push_back(a);
+      r.positional.push_back(a);
       continue;
     }
-    std::string name = a, value;
-    bool hasValue = false;
-    if (a.rfind("--", 0) == 0) {
-      const std::size_t eq = a.find('=');
-      if (eq != std::string::npos) {
-        name = a.substr(0, eq);
-        value = a.substr(eq + 1);
-        hasValue = true;
-      }
+    const std::size_t eq = a.rfind("--", 0) == 0 ? a.find('=') : std::string::npos;
+    const std::string name = a.substr(0, eq);
+    if (name == "-h" || name == "--help" || name == "-V" || name == "--version") {
+      r.o.command = name == "-V" || name == "--version" ? Command::Version : Command::Help;
+      return {};
     }
-    auto takeValue = [&]() -> bool {
-      if (hasValue) return true;
-      if (i + 1 >= args.size()) return false;
-      value = args[++i];
-      return true;
-    };
-    auto flag = [&](bool& target) -> bool {
-      if (hasValue) return false;
-      target = true;
-      return true;
-    };
-
-    if (name == "-h" || name == "--help") {
-      o.command = Command::Help;
-      return r;
-    } else if (name == "-V" || name == "--version") {
-      o.command = Command::Version;
-      return r;
-    } else if (name == "--no-mouse") {
-      if (!flag(o.noMouse)) return fail("选项 --no-mouse 不带参数。");
-    } else if (name == "--no-keys") {
-      if (!flag(o.noKeys)) return fail("选项 --no-keys 不带参数。");
-    } else if (name == "--append") {
-      if (!flag(o.append)) return fail("选项 --append 不带参数。");
-    } else if (name.rfind("--", 0) == 0 && ApplyRunSwitch(std::string_view(name).substr(2), o.run)) {
-      // --game, --scale
-      if (hasValue) return fail("选项 " + name + " 不带参数。");
-    } else if (name == "--until-stop") {
-      if (!flag(o.run.untilStop)) return fail("选项 --until-stop 不带参数。");
-      ++loopModes;
-    } else if (name == "--loops" || name == "-n") {
-      if (!takeValue()) return fail("选项 " + name + " 需要一个次数。");
-      o.run.loops = play::ParsePassCount(value);
-      if (!o.run.loops) return fail("次数“" + value + "”无效：应为 1 到 2147483647 的整数。");
-      ++loopModes;
-    } else if (name == "--for") {
-      if (!takeValue()) return fail("选项 --for 需要一个时长（时:分:秒）。");
-      o.run.forSeconds = play::ParseDuration(value);
-      if (!o.run.forSeconds) return fail("时长“" + value + "”无效：应为 时:分:秒，例如 1:30:00。");
-      ++loopModes;
-    } else if (name == "--speed" || name == "-s") {
-      if (!takeValue()) return fail("选项 " + name + " 需要一个倍数。");
-      o.run.speedPercent = play::ParseSpeedPercent(value);
-      if (!o.run.speedPercent) return fail("速度“" + value + "”无效：应为 0.1 到 100 之间的数（小数点用 .）。");
-    } else if (name == "--wait-limit") {
-      if (!takeValue()) return fail("选项 --wait-limit 需要一个秒数。");
-      o.run.waitLimitSeconds = ParseSeconds(value);
-      if (!o.run.waitLimitSeconds)
-        return fail("秒数“" + value + "”无效：应为 0 到 " + std::to_string(kMaxWaitLimitSeconds) + " 的整数。");
-    } else if (name == "--seed") {
-      if (!takeValue()) return fail("选项 --seed 需要一个随机种子。");
-      o.run.seed = play::ParseSeed(value);
-      if (!o.run.seed) return fail("随机种子“" + value + "”无效：应为 0 到 18446744073709551615 的整数。");
-    } else if (name == "--area") {
-      if (!takeValue()) return fail("选项 --area 需要一个区域（左,上,宽,高）。");
-      o.area = ParseArea(value);
-      if (!o.area) return fail("区域“" + value + "”无效：应为 左,上,宽,高 四个整数，宽和高至少为 1。");
-    } else if (name == "--file") {
-      if (!takeValue() || value.empty()) return fail("选项 --file 需要一个热键文件名。");
-      o.rowsFile = value;
-    } else if (name == "--tolerance") {
-      if (!takeValue()) return fail("选项 --tolerance 需要一个像素数。");
-      o.tolerance = editor::ParseThinTolerance(value);
-      if (!o.tolerance)
-        return fail("容差“" + value + "”无效：应为 0 到 " + std::to_string(script::kMaxThinTolerance) +
-                    " 的整数（像素）。");
-    } else if (name == "-o" || name == "--output") {
-      if (!takeValue() || value.empty()) return fail("选项 " + name + " 需要一个文件名。");
-      o.output = value;
-    } else if (name == "--settings") {
-      if (!takeValue()) return fail("选项 --settings 需要一个文件名。");
-      o.settingsFile = value;
-    } else if (name == "--display") {
-      if (!takeValue()) return fail("选项 --display 需要一个显示名。");
-      o.display = value;
-    } else {
-      return fail("未知选项“" + a + "”。");
-    }
+    if (std::string e = TakeOption(r, name, eq == std::string::npos ? std::nullopt : std::optional(a.substr(eq + 1)));
+        !e.empty())
+      return e;
   }
+  return {};
+}
 
-  if (positional.empty()) return fail("缺少命令：record、play、capture、hotkeys 或 thin。");
-  const std::string& command = positional[0];
-  if (command == "record") {
-    o.command = Command::Record;
-  } else if (command == "play") {
-    o.command = Command::Play;
-  } else if (command == "capture") {
-    o.command = Command::Capture;
-  } else if (command == "hotkeys") {
-    o.command = Command::Hotkeys;
-    if (positional.size() > 1) return fail("多余的参数“" + positional[1] + "”（热键文件用 --file 指定）。");
-    if (o.run != play::RunRequest{} || o.noMouse || o.noKeys || o.append || o.area)
-      return fail("hotkeys 只接受 --file、--settings 和 --display。");
-    return r;
-  } else if (command == "thin") {
-    o.command = Command::Thin;
-  } else if (command == "help") {
-    o.command = Command::Help;
-    return r;
-  } else {
-    return fail("未知命令“" + command + "”：应为 record、play、capture、hotkeys 或 thin。");
+// The command; empty, or what is wrong.
+std::string TakeCommand(Reading& r) {
+  Options& o = r.o;
+  if (r.positional.empty()) return "缺少命令：record、play、capture、hotkeys 或 thin。";
+  const std::string& command = r.positional[0];
+  static const std::pair<const char*, Command> kCommands[] = {
+      {"record", Command::Record}, {"play", Command::Play},   {"capture", Command::Capture},
+      {"hotkeys", Command::Hotkeys}, {"thin", Command::Thin}, {"help", Command::Help}};
+  for (const auto& [word, c] : kCommands)
+    if (command == word) o.command = c;
+  if (o.command == Command::None) return "未知命令“" + command + "”：应为 record、play、capture、hotkeys 或 thin。";
+  if (o.command == Command::Help) return {};
+  if (o.command == Command::Hotkeys) {
+    if (r.positional.size() > 1) return "多余的参数“" + r.positional[1] + "”（热键文件用 --file 指定）。";
   }
-  if (o.rowsFile) return fail("--file 只用于 hotkeys。");
-  if ((o.tolerance || o.output) && o.command != Command::Thin) return fail("--tolerance 和 -o 只用于 thin。");
-  if (positional.size() < 2) return fail(o.command == Command::Capture ? "缺少图像文件名。" : "缺少脚本文件名。");
-  if (positional.size() > 2) return fail("多余的参数“" + positional[2] + "”。");
-  o.file = positional[1];
-  if (o.file.empty()) return fail(o.command == Command::Capture ? "图像文件名为空。" : "脚本文件名为空。");
+  return {};
+}
 
-  if (o.area && o.command != Command::Capture) return fail("--area 只用于 capture。");
-  if (o.command == Command::Thin) {
-    if (o.run != play::RunRequest{} || o.noMouse || o.noKeys || o.append || o.settingsFile || o.display)
-      return fail("thin 只接受 --tolerance 和 -o。");
-  } else if (o.command == Command::Capture) {
-    if (o.run != play::RunRequest{} || o.noMouse || o.noKeys || o.append || o.settingsFile)
-      return fail("capture 只接受 --area 和 --display。");
-  } else if (o.command == Command::Record) {
+// The file of a command that takes one; empty, or what is wrong.
+std::string TakeFile(Reading& r) {
+  Options& o = r.o;
+  if (r.positional.size() < 2) return o.command == Command::Capture ? "缺少图像文件名。" : "缺少脚本文件名。";
+  if (r.positional.size() > 2) return "多余的参数“" + r.positional[2] + "”。";
+  o.file = r.positional[1];
+  if (o.file.empty()) return o.command == Command::Capture ? "图像文件名为空。" : "脚本文件名为空。";
+  return {};
+}
+
+// The file and the options the command takes; empty, or what is wrong.
+std::string CheckOptionsOf(Reading& r) {
+  const Options& o = r.o;
+  const bool runAsked = o.run != play::RunRequest{}, recordAsked = o.noMouse || o.noKeys || o.append;
+  if (o.command == Command::Hotkeys)
+    return runAsked || recordAsked || o.area ? "hotkeys 只接受 --file、--settings 和 --display。" : "";
+  if (o.rowsFile) return "--file 只用于 hotkeys。";
+  if ((o.tolerance || o.output) && o.command != Command::Thin) return "--tolerance 和 -o 只用于 thin。";
+  if (std::string e = TakeFile(r); !e.empty()) return e;
+  if (o.area && o.command != Command::Capture) return "--area 只用于 capture。";
+  if (o.command == Command::Thin)
+    return runAsked || recordAsked || o.settingsFile || o.display ? "thin 只接受 --tolerance 和 -o。" : "";
+  if (o.command == Command::Capture)
+    return runAsked || recordAsked || o.settingsFile ? "capture 只接受 --area 和 --display。" : "";
+  if (o.command == Command::Record) {
     // Of the run's options record takes game mode alone.
     play::RunRequest recordable;
     recordable.gameMode = o.run.gameMode;
     if (o.run != recordable)
-      return fail("--loops、--until-stop、--for、--speed、--scale、--wait-limit 和 --seed 只用于 play。");
-    if (o.noMouse && o.noKeys) return fail("--no-mouse 和 --no-keys 同时使用时没有可录制的内容。");
-    if (o.noMouse && o.run.gameMode) return fail("--game 录制鼠标的相对移动，不能与 --no-mouse 同时使用。");
-  } else {
-    if (o.noMouse || o.noKeys || o.append) return fail("--no-mouse、--no-keys 和 --append 只用于 record。");
-    if (o.run.gameMode) return fail("--game 只用于 record：Linux 版的回放不受游戏模式影响。");
-    if (loopModes > 1) return fail("--loops、--until-stop 和 --for 只能选一个。");
+      return play::NameRunSwitches(play::SwitchStyle::Gnu, [](const play::RunSwitch& s) { return !s.recording; }) +
+             " 只用于 play。";
+    if (o.noMouse && o.noKeys) return "--no-mouse 和 --no-keys 同时使用时没有可录制的内容。";
+    if (o.noMouse && o.run.gameMode) return "--game 录制鼠标的相对移动，不能与 --no-mouse 同时使用。";
+    return {};
   }
-  return r;
+  if (recordAsked) return "--no-mouse、--no-keys 和 --append 只用于 record。";
+  if (o.run.gameMode) return "--game 只用于 record：Linux 版的回放不受游戏模式影响。";
+  if (r.loopModes > 1)
+    return play::NameRunSwitches(play::SwitchStyle::Gnu, [](const play::RunSwitch& s) { return s.loopMode; }) +
+           " 只能选一个。";
+  return {};
+}
+
+}  // namespace
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args) {
+  ParseResult result;
+  Reading r{args, 0, result.options, {}, 0};
+  result.error = ReadArguments(r);
+  if (!result.error.empty() || result.options.command != Command::None) return result;
+  result.error = TakeCommand(r);
+  if (result.error.empty() && result.options.command != Command::Help) result.error = CheckOptionsOf(r);
+  return result;
 }
 
 std::string UsageText() {

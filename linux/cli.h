@@ -19,6 +19,7 @@
 
 #include "os/desktop.h"
 #include "play/run_options.h"
+#include "play/run_switches.h"
 
 namespace tesmuro::linux_cli {
 
@@ -48,7 +49,7 @@ struct Options {
 };
 
 // The longest --wait-limit: a day.
-constexpr int32_t kMaxWaitLimitSeconds = 86400;
+using play::kMaxWaitLimitSeconds;
 
 struct ParseResult {
   Options options;

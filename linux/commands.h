@@ -1,6 +1,6 @@
 // The Linux program's commands. Each returns the program's exit code:
-// those of a run's outcomes (0 played, 1 stopped by the user, 2 an error, 4
-// a wait that ran out of time); a recording ends with 0 or 2.
+// a run's verdict's (play/run_front.h: 0 played, 1 stopped by the user, 2 an
+// error, 4 a wait that ran out of time); a recording ends with 0 or 2.
 #pragma once
 
 #include <functional>
@@ -13,9 +13,8 @@
 
 namespace tesmuro::linux_cli {
 
-constexpr int ExitCode(play::RunOutcome outcome) { return static_cast<int>(outcome); }
-constexpr int kExitOk = ExitCode(play::RunOutcome::Played);
-constexpr int kExitError = ExitCode(play::RunOutcome::Error);
+constexpr int kExitOk = play::kExitPlayed;
+constexpr int kExitError = play::kExitError;
 
 // Records the X server's input into o.file until the stop key or a signal.
 int RunRecord(const Options& o, const TSettings& settings);

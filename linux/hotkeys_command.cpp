@@ -153,10 +153,9 @@ class KeyGrabs {
   std::vector<Grabbed> grabs_;
 };
 
-}  // namespace
-
-int RunHotkeys(const Options& o, const TSettings& settingsIn, const std::string& settingsPath) {
-  const std::string rowsPath = o.rowsFile.value_or(FolderOf(settingsPath) + "/" + setup::kScriptHotKeysFileName);
+// The rows file read; none, after saying why, when it cannot be read or
+// holds no row that can be read.
+std::optional<setup::ScriptHotKeyRows> ReadRows(const std::string& rowsPath) {
   std::string bytes, error;
   if (!linux_files::ReadFile(rowsPath, bytes, error)) {
     if (errno == ENOENT)
@@ -164,16 +163,112 @@ int RunHotkeys(const Options& o, const TSettings& settingsIn, const std::string&
                 "（例如 Ctrl+F5<Tab>1<Tab>每日.crec），或用 --file 指定热键文件。");
     else
       Out().Say("无法读取热键文件 " + rowsPath + "：" + error + "。");
-    return kExitError;
+    return std::nullopt;
   }
-  const setup::ScriptHotKeyRows parsed = setup::ParseScriptHotKeys(bytes);
-  bytes.clear();
+  setup::ScriptHotKeyRows parsed = setup::ParseScriptHotKeys(bytes);
   for (const std::string& p : parsed.problems) Out().Say(rowsPath + "：" + p + "。");
   if (parsed.rows.empty()) {
     Out().Say("热键文件 " + rowsPath + " 中没有可读的热键行。");
-    return kExitError;
+    return std::nullopt;
+  }
+  return parsed;
+}
+
+// Grabs the rows' keys; the rows listened to, each one that cannot be used
+// said with why.
+std::vector<std::size_t> GrabRows(KeyGrabs& grabs, const std::vector<setup::ScriptHotKey>& rows,
+                                  const HotKeys& hotKeys) {
+  std::vector<std::size_t> listening;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    std::string why = setup::ScriptHotKeyProblem(rows, i, hotKeys);
+    if (why.empty()) why = grabs.Grab(rows[i].key, i);
+    if (!why.empty()) {
+      Out().Say("热键 " + setup::ShortcutName(rows[i].key) + "（" + rows[i].script + "）不能使用：" + why + "。");
+      continue;
+    }
+    listening.push_back(i);
+  }
+  return listening;
+}
+
+// The keys listened to and the scripts they play.
+void SayListening(const std::vector<setup::ScriptHotKey>& rows, const std::vector<std::size_t>& listening,
+                  const std::string& rowsPath) {
+  Out().Say("正在监听 " + std::to_string(listening.size()) + " 个热键（按 Ctrl+C 结束）：");
+  for (std::size_t i : listening) {
+    const std::string path = ScriptPath(rows[i].script, rowsPath);
+    Out().Say("  " + setup::ShortcutName(rows[i].key) + "：" + path + "，" + std::to_string(rows[i].passes) + " 遍" +
+              (::access(path.c_str(), R_OK) == 0 ? "" : "（现在找不到这个文件）"));
+  }
+}
+
+// The keys pressed on the server and the scripts they play, until a signal.
+class Listener {
+ public:
+  Listener(Display* d, KeyGrabs& grabs, const std::vector<setup::ScriptHotKey>& rows, const std::string& rowsPath,
+           const Options& o, const TSettings& settings)
+      : d_(d), grabs_(grabs), rows_(rows), rowsPath_(rowsPath), o_(o), settings_(settings) {}
+
+  void Run() {
+    for (;;) {
+      while (XPending(d_) > 0) {
+        XEvent ev;
+        XNextEvent(d_, &ev);
+        if (ev.type == KeyPress && !Pressed(ev.xkey)) return;
+      }
+      pollfd fds[2] = {{ConnectionNumber(d_), POLLIN, 0}, {linux_console::SignalFd(), POLLIN, 0}};
+      ::poll(fds, 2, -1);
+      if ((fds[1].revents & POLLIN) && linux_console::TakeSignals()) return;
+    }
   }
 
+ private:
+  // A key of a row plays its script once the keys are up; false when a
+  // signal came meanwhile.
+  bool Pressed(const XKeyEvent& key) {
+    const std::optional<std::size_t> row = grabs_.RowOf(key);
+    if (!row) return true;
+    if (!grabs_.WaitForRelease(key.keycode)) return false;
+    const setup::ScriptHotKey& r = rows_[*row];
+    PlayJob job{ScriptPath(r.script, rowsPath_), {}, o_.display, [this] { IgnoreKeys(); }};
+    job.run.loops = r.passes;
+    Out().Say(setup::ShortcutName(r.key) + "：播放 " + job.file + "（" + std::to_string(r.passes) + " 遍）");
+    told_.clear();
+    bool signalled = false;
+    const int code = PlayScript(job, settings_, &signalled);
+    IgnoreKeys();  // what came after the run's last look
+    if (signalled) return false;
+    Out().Say(std::string(code == kExitOk ? "播放完毕，" : "") + "继续监听热键。");
+    return true;
+  }
+
+  // While a script plays: the keys pressed meanwhile are taken and ignored,
+  // each said once per run.
+  void IgnoreKeys() {
+    while (XPending(d_) > 0) {
+      XEvent ev;
+      XNextEvent(d_, &ev);
+      if (ev.type != KeyPress) continue;
+      if (const auto row = grabs_.RowOf(ev.xkey); row && told_.insert(*row).second)
+        Out().Say("正在回放，热键 " + setup::ShortcutName(rows_[*row].key) + " 已忽略。");
+    }
+  }
+
+  Display* d_;
+  KeyGrabs& grabs_;
+  const std::vector<setup::ScriptHotKey>& rows_;
+  const std::string& rowsPath_;
+  const Options& o_;
+  const TSettings& settings_;
+  std::set<std::size_t> told_;
+};
+
+}  // namespace
+
+int RunHotkeys(const Options& o, const TSettings& settingsIn, const std::string& settingsPath) {
+  const std::string rowsPath = o.rowsFile.value_or(FolderOf(settingsPath) + "/" + setup::kScriptHotKeysFileName);
+  const std::optional<setup::ScriptHotKeyRows> parsed = ReadRows(rowsPath);
+  if (!parsed) return kExitError;
   TSettings settings = settingsIn;
   if (settings.ShutAfterLoops || settings.ShutAfterElapsed) {
     Out().Say("设置中的“回放后关机”在 Linux 版中不可用，已忽略。");
@@ -181,6 +276,7 @@ int RunHotkeys(const Options& o, const TSettings& settingsIn, const std::string&
   }
   const HotKeys hotKeys{settings.RecordKey, settings.StartKey, settings.StopKey, settings.ShortCutControl};
 
+  std::string error;
   Display* d = linux_x::Connect(o.display.value_or(""), error);
   if (!d) {
     Out().Say(error);
@@ -188,74 +284,14 @@ int RunHotkeys(const Options& o, const TSettings& settingsIn, const std::string&
   }
   XSetIOErrorHandler(OnServerLost);
   KeyGrabs grabs(d);
-  std::vector<std::size_t> listening;
-  for (std::size_t i = 0; i < parsed.rows.size(); ++i) {
-    const setup::ScriptHotKey& row = parsed.rows[i];
-    std::string why = setup::ScriptHotKeyProblem(parsed.rows, i, hotKeys);
-    if (why.empty()) why = grabs.Grab(row.key, i);
-    if (!why.empty()) {
-      Out().Say("热键 " + setup::ShortcutName(row.key) + "（" + row.script + "）不能使用：" + why + "。");
-      continue;
-    }
-    listening.push_back(i);
-  }
+  const std::vector<std::size_t> listening = GrabRows(grabs, parsed->rows, hotKeys);
   if (listening.empty()) {
     Out().Say("没有可用的热键。");
     XCloseDisplay(d);
     return kExitError;
   }
-  Out().Say("正在监听 " + std::to_string(listening.size()) + " 个热键（按 Ctrl+C 结束）：");
-  for (std::size_t i : listening) {
-    const setup::ScriptHotKey& row = parsed.rows[i];
-    const std::string path = ScriptPath(row.script, rowsPath);
-    Out().Say("  " + setup::ShortcutName(row.key) + "：" + path + "，" + std::to_string(row.passes) + " 遍" +
-              (::access(path.c_str(), R_OK) == 0 ? "" : "（现在找不到这个文件）"));
-  }
-
-  // While a script plays: the keys pressed meanwhile are taken and ignored,
-  // each said once per run.
-  std::set<std::size_t> told;
-  auto ignoreKeys = [&] {
-    while (XPending(d) > 0) {
-      XEvent ev;
-      XNextEvent(d, &ev);
-      if (ev.type != KeyPress) continue;
-      if (const auto row = grabs.RowOf(ev.xkey); row && told.insert(*row).second)
-        Out().Say("正在回放，热键 " + setup::ShortcutName(parsed.rows[*row].key) + " 已忽略。");
-    }
-  };
-
-  bool ended = false;
-  while (!ended) {
-    while (!ended && XPending(d) > 0) {
-      XEvent ev;
-      XNextEvent(d, &ev);
-      if (ev.type != KeyPress) continue;
-      const std::optional<std::size_t> row = grabs.RowOf(ev.xkey);
-      if (!row) continue;
-      if (!grabs.WaitForRelease(ev.xkey.keycode)) {
-        ended = true;
-        break;
-      }
-      const setup::ScriptHotKey& r = parsed.rows[*row];
-      PlayJob job{ScriptPath(r.script, rowsPath), {}, o.display, ignoreKeys};
-      job.run.loops = r.passes;
-      Out().Say(setup::ShortcutName(r.key) + "：播放 " + job.file + "（" + std::to_string(r.passes) + " 遍）");
-      told.clear();
-      bool signalled = false;
-      const int code = PlayScript(job, settings, &signalled);
-      ignoreKeys();  // what came after the run's last look
-      if (signalled) {
-        ended = true;
-        break;
-      }
-      Out().Say(std::string(code == kExitOk ? "播放完毕，" : "") + "继续监听热键。");
-    }
-    if (ended) break;
-    pollfd fds[2] = {{ConnectionNumber(d), POLLIN, 0}, {linux_console::SignalFd(), POLLIN, 0}};
-    ::poll(fds, 2, -1);
-    if ((fds[1].revents & POLLIN) && linux_console::TakeSignals()) ended = true;
-  }
+  SayListening(parsed->rows, listening, rowsPath);
+  Listener(d, grabs, parsed->rows, rowsPath, o, settings).Run();
   XCloseDisplay(d);
   Out().Say("热键监听已结束。");
   return kExitOk;

@@ -36,6 +36,85 @@ using linux_console::Out;
 // A millisecond tick count on the monotonic clock (wraps like the Windows one).
 uint32_t MillisecondTick() { return static_cast<uint32_t>(os::MonotonicMicros() / 1000); }
 
+void Say(const std::string& text) { Out().Say(text); }
+
+// The script is read once before the run opens it: a file that cannot be
+// read or is not a GBK script is said here. False when it cannot be played.
+bool ScriptPlayable(const std::string& file) {
+  std::string bytes, error;
+  if (!linux_files::ReadFile(file, bytes, error)) {
+    Say("无法打开脚本 " + file + "：" + error + "。");
+    return false;
+  }
+  if (const std::string problem = linux_files::ScriptTextProblem(file, bytes); !problem.empty()) {
+    Say(problem);
+    return false;
+  }
+  return true;
+}
+
+// The user's stop while a run plays: the stop key of the settings and Pause,
+// as the user presses them (the script's own keys never stop it).
+class StopKeys {
+ public:
+  StopKeys(linux_x::Session& x, const TSettings& settings, play::InjectionLog& injected)
+      : x_(x), injected_(injected), keys_(x.Hooks(), x.Clock()) {
+    keys_.HotKeysEnabled = settings.ShortCutControl;
+    keys_.HotStopKey = settings.StopKey;
+    keys_.Install();
+  }
+  // One of `events` stops the run.
+  bool Pressed(const std::vector<record::XInputEvent>& events) {
+    const int64_t now = os::MonotonicMicros();
+    bool stop = false;
+    for (auto e : events) {
+      if (e.type != record::kXKeyPress && e.type != record::kXKeyRelease) continue;
+      e.injected = injected_.TakeIfOurs(e.detail, e.type == record::kXKeyPress, now);
+      std::optional<HookEvent> ev = x_.Translate(e);
+      if (!ev) continue;
+      auto& k = std::get<KeyHookEvent>(*ev);
+      if (KeyInjected(k.flags)) continue;
+      if (keys_.OnEvent(k, noLines_) == HotKeyCommand::Stop || IsEmergencyStopPress(k)) stop = true;
+    }
+    return stop;
+  }
+
+ private:
+  class NoLines final : public RecordSink {
+    void SyncLastEventTime() override {}
+    void AppendLine(std::string_view) override {}
+    void SetStatusText(int, std::string_view) override {}
+  } noLines_;
+  linux_x::Session& x_;
+  play::InjectionLog& injected_;
+  TKeyHook keys_;
+};
+
+// What a run tells while it plays, on the console: a screen of another size,
+// the seed of its random draws (so that it can be repeated), the desktop's
+// own notices.
+void SayNotices(const play::RunNotices& n, play::X11Desktop* desktop) {
+  if (n.screen) {
+    Say(play::ScreenNotMapped(n.screen->recorded.width, n.screen->recorded.height, n.screen->current.width,
+                              n.screen->current.height) +
+        "（--scale 可按比例映射）。");
+  }
+  if (desktop)
+    if (const std::string t = desktop->TakeNotice(); !t.empty()) Say(t);
+  if (n.seed) Say(play::SeedNotice(*n.seed, "--seed") + "。");
+}
+
+// The state line: the run's progress and the time since it started.
+void ShowState(const play::PlaybackSession& session, const std::string& file, uint32_t start) {
+  if (!Out().StateDue()) return;
+  const uint32_t tick = MillisecondTick();
+  const play::Progress p = session.ProgressAt(tick);
+  if (!p.playing) return;
+  const int64_t elapsed = static_cast<uint32_t>(tick - start) / 1000;
+  Out().State(file + "：" + play::PlayStateText(false, p) + "，已用 " + play::FormatClock(elapsed) +
+              "  （按 Pause 或 Ctrl+C 停止）");
+}
+
 }  // namespace
 
 int RunPlay(const Options& o, const TSettings& settings) {
@@ -43,40 +122,20 @@ int RunPlay(const Options& o, const TSettings& settings) {
 }
 
 int PlayScript(const PlayJob& o, const TSettings& settings, bool* signalled) {
-  // The file is checked, then the run opens it.
-  std::string bytes, error;
-  if (!linux_files::ReadFile(o.file, bytes, error)) {
-    Out().Say("无法打开脚本 " + o.file + "：" + error + "。");
-    return kExitError;
-  }
-  if (const std::string problem = linux_files::ScriptTextProblem(o.file, bytes); !problem.empty()) {
-    Out().Say(problem);
-    return kExitError;
-  }
-  bytes.clear();
-  bytes.shrink_to_fit();
-
+  if (!ScriptPlayable(o.file)) return kExitError;
   linux_x::Session x;
-  if (std::string e = x.Open(o.display.value_or(""), {.record = true, .xtest = true}, {}, nullptr,
-                             [](const std::string& t) { Out().Say(t); });
+  if (std::string e = x.Open(o.display.value_or(""), {.record = true, .xtest = true}, {}, nullptr, Say);
       !e.empty()) {
-    Out().Say(e);
+    Say(e);
     return kExitError;
   }
-
   play::InjectionLog injected;
-  play::X11InputSink sink(x.display(), &injected, [](const std::string& t) { Out().Say(t); });
+  play::X11InputSink sink(x.display(), &injected, Say);
   // The waits look at the desktop through a connection of their own, on the
   // player's thread; without it window lines are skipped.
   std::unique_ptr<play::X11Desktop> desktop = play::X11Desktop::Open(o.display.value_or(""));
   sink.UseDesktop(desktop.get());
-  auto tellDesktop = [&desktop] {
-    if (!desktop) return;
-    if (const std::string n = desktop->TakeNotice(); !n.empty()) Out().Say(n);
-  };
-  if (settings.ShutAfterLoops || settings.ShutAfterElapsed)
-    Out().Say("设置中的“回放后关机”在 Linux 版中不可用，已忽略。");
-
+  if (settings.ShutAfterLoops || settings.ShutAfterElapsed) Say("设置中的“回放后关机”在 Linux 版中不可用，已忽略。");
   RunRequest request = o.run;
   request.withShutdown = false;  // told above: no shutdown here
   // The POSIX half's requester shuts nothing down.
@@ -84,78 +143,32 @@ int PlayScript(const PlayJob& o, const TSettings& settings, bool* signalled) {
     return std::make_unique<play::TRunThread>(sink, play::SystemShutdownRequester(),
                                               std::make_unique<play::LinuxPlayClock>());
   });
-
-  TKeyHook keys(x.Hooks(), x.Clock());
-  keys.HotKeysEnabled = settings.ShortCutControl;
-  keys.HotStopKey = settings.StopKey;
-  keys.Install();
-  class NoLines final : public RecordSink {
-    void SyncLastEventTime() override {}
-    void AppendLine(std::string_view) override {}
-    void SetStatusText(int, std::string_view) override {}
-  } noLines;
-
-  const play::RunOptions options = RunOptionsFor(settings, request);
+  StopKeys stopKeys(x, settings, injected);
   const uint32_t start = MillisecondTick();
-  if (session.Start(play::ScriptSource::File(o.file), options, start) !=
+  if (session.Start(play::ScriptSource::File(o.file), RunOptionsFor(settings, request), start) !=
       play::PlaybackSession::StartResult::Started) {
-    Out().Say("无法打开脚本 " + o.file + "：" + std::strerror(errno) + "。");
+    Say("无法打开脚本 " + o.file + "：" + std::strerror(errno) + "。");
     return kExitError;
   }
-  play::TRunThread& t = *session.Player();
-  // A run that draws random delays says its seed once, so that it can be repeated.
-  auto tellSeed = [&t] {
-    if (const std::optional<uint64_t> seed = t.TakeSeedNotice()) Out().Say(play::SeedNotice(*seed, "--seed") + "。");
-  };
-
   std::vector<record::XInputEvent> events;
-  while (session.Playing()) {
-    if (x.Wait(200, events)) {
-      t.RequestStop(true);
-      if (signalled) *signalled = true;
-    }
-    const int64_t now = os::MonotonicMicros();
-    for (auto e : events) {
-      if (e.type != record::kXKeyPress && e.type != record::kXKeyRelease) continue;
-      e.injected = injected.TakeIfOurs(e.detail, e.type == record::kXKeyPress, now);
-      std::optional<HookEvent> ev = x.Translate(e);
-      if (!ev) continue;
-      auto& k = std::get<KeyHookEvent>(*ev);
-      if (KeyInjected(k.flags)) continue;  // the script's own keys never stop it
-      if (keys.OnEvent(k, noLines) == HotKeyCommand::Stop || IsEmergencyStopPress(k)) t.RequestStop(true);
-    }
+  for (bool over = false; !over;) {
+    const bool signal = x.Wait(200, events);
+    if (signal && signalled) *signalled = true;
+    if (stopKeys.Pressed(events) || signal) session.Player()->RequestStop(/*byUser=*/true);
     if (o.eachLook) o.eachLook();
-    if (auto notice = t.TakeScreenNotice()) {
-      Out().Say(play::ScreenNotMapped(notice->recorded.width, notice->recorded.height, notice->current.width,
-                                      notice->current.height) +
-                "（--scale 可按比例映射）。");
-    }
-    tellDesktop();
-    tellSeed();
-    if (!Out().StateDue()) continue;
-    const uint32_t tick = MillisecondTick();
-    const play::Progress p = session.ProgressAt(tick);
-    if (!p.playing) break;
-    const int64_t elapsed = static_cast<uint32_t>(tick - start) / 1000;
-    Out().State(o.file + "：" + play::PlayStateText(false, p) + "，已用 " + play::FormatClock(elapsed) +
-                "  （按 Pause 或 Ctrl+C 停止）");
+    const play::RunNotices n = session.TakeNotices();
+    if (n.ended) Out().Clear();
+    SayNotices(n, desktop.get());
+    over = n.ended;
+    if (!over) ShowState(session, o.file, start);
   }
-  Out().Clear();
-  tellSeed();
-  const play::RunOutcome outcome = session.Outcome();
-  const int64_t passes = t.Passes();
-  const std::optional<play::StopReason> why = t.WhyStopped();
+  const play::RunVerdict verdict = session.Verdict();
   session.Stop();  // joins the run: everything it held is released
-  tellDesktop();
+  SayNotices({}, desktop.get());
   desktop.reset();
   x.Close();
-  if (why)
-    Out().Say(play::StopReasonText(*why) + "。");
-  else if (outcome == play::RunOutcome::Error)
-    Out().Say("脚本中有无法识别的按键代码或滚轮值，回放已结束。");
-  else if (outcome == play::RunOutcome::Stopped)
-    Out().Say("回放已停止（完成 " + std::to_string(passes) + " 遍）。");
-  return ExitCode(outcome);
+  if (!verdict.text.empty()) Say(verdict.text + "。");
+  return verdict.exitCode;
 }
 
 }  // namespace tesmuro::linux_cli

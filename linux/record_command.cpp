@@ -94,6 +94,77 @@ bool SaveRecording(const RecordSave& save, std::size_t& lineCount) {
 
 bool IsCtrlVk(uint32_t vk) { return vk == os::kVkLControl || vk == os::kVkRControl; }
 
+// What --append keeps of the file: its text, ending with a line break.
+// False, after saying why, when the file is there and cannot be read.
+bool ReadAppendPrefix(const std::string& file, std::string& prefix) {
+  std::string error;
+  if (!linux_files::ReadFile(file, prefix, error) && errno != ENOENT) {
+    Out().Say("无法读取 " + file + "：" + error + "。");
+    return false;
+  }
+  if (!prefix.empty() && prefix.back() != '\n') prefix += "\r\n";
+  return true;
+}
+
+// Ctrl+C from a terminal on this display comes as Ctrl and C key presses
+// too: the lines from the Ctrl on are taken back when a signal ends the
+// recording. A mouse event or another key forgets the mark.
+class CtrlCMark {
+ public:
+  void Mouse() { mark_ = SIZE_MAX; }
+  void Key(const KeyHookEvent& k, RecordingSession& session, LineStore& lines) {
+    if (k.message != kWmKeyDown && k.message != kWmSysKeyDown) return;
+    if (IsCtrlVk(k.vk) && mark_ == SIZE_MAX) {
+      // The pointer's last place stays when the Ctrl+C is taken back.
+      session.FlushHeldMove();
+      mark_ = lines.Count();
+    } else if (!IsCtrlVk(k.vk) && k.vk != 'C') {
+      mark_ = SIZE_MAX;
+    }
+  }
+  void TakeBack(LineStore& lines) const {
+    if (mark_ != SIZE_MAX) lines.Truncate(mark_);
+  }
+
+ private:
+  std::size_t mark_ = SIZE_MAX;
+};
+
+// How a recording ended.
+enum class RecordEnd { StopKey, Signal, ServerLost };
+
+// Hands the X server's input to the recorders until the stop key, a signal
+// or the loss of the server.
+RecordEnd Record(linux_x::Session& x, RecordingSession& session, LineStore& lines, const std::string& stopHint) {
+  CtrlCMark ctrlC;
+  std::vector<record::XInputEvent> events;
+  int64_t signalAt = -1;
+  for (;;) {
+    if (x.Wait(signalAt >= 0 ? 30 : 250, events) && signalAt < 0) signalAt = os::MonotonicMicros();
+    for (const auto& e : events) {
+      std::optional<HookEvent> ev = x.Translate(e);
+      if (!ev) continue;
+      if (auto* m = std::get_if<MouseHookEvent>(&*ev)) {
+        session.OnMouseEvent(*m);
+        ctrlC.Mouse();
+        continue;
+      }
+      auto& k = std::get<KeyHookEvent>(*ev);
+      ctrlC.Key(k, session, lines);
+      const HotKeyCommand command = session.OnKeyEvent(k);
+      if (command == HotKeyCommand::Stop || command == HotKeyCommand::EmergencyStop) return RecordEnd::StopKey;
+    }
+    if (x.Lost()) return RecordEnd::ServerLost;
+    // After a signal, events already on their way are let in for a moment.
+    if (signalAt >= 0 && os::MonotonicMicros() - signalAt > 100000) {
+      ctrlC.TakeBack(lines);
+      return RecordEnd::Signal;
+    }
+    if (Out().StateDue())
+      Out().State("正在录制：" + std::to_string(lines.Count()) + " 行  （按 " + stopHint + " 结束）");
+  }
+}
+
 }  // namespace
 
 int RunRecord(const Options& o, const TSettings& settings) {
@@ -105,17 +176,9 @@ int RunRecord(const Options& o, const TSettings& settings) {
     Out().Say("设置中鼠标和键盘录制都已关闭，没有可录制的内容。");
     return kExitError;
   }
-
   RecordSave save;
   save.path = o.file;
-  if (o.append) {
-    std::string error;
-    if (!linux_files::ReadFile(o.file, save.prefix, error) && errno != ENOENT) {
-      Out().Say("无法读取 " + o.file + "：" + error + "。");
-      return kExitError;
-    }
-    if (!save.prefix.empty() && save.prefix.back() != '\n') save.prefix += "\r\n";
-  }
+  if (o.append && !ReadAppendPrefix(o.file, save.prefix)) return kExitError;
 
   linux_x::Session x;
   const auto onLost = [] {
@@ -141,52 +204,11 @@ int RunRecord(const Options& o, const TSettings& settings) {
   session.UseDesktop(desktop.get());
   save.lines = &lines;
   g_recordSave = &save;
-
   session.Start(recording);
-
-  std::string stopHint = "Pause 或 Ctrl+C";
+  const std::string stopHint = "Pause 或 Ctrl+C";
   Out().Say("开始录制到 " + o.file + (recording.gameMode ? "（游戏模式：记录鼠标的相对移动）" : "") + "；按 " +
             stopHint + " 结束。");
-
-  // Ctrl+C from a terminal on this display comes as Ctrl and C key presses
-  // too: they are taken back from the end of the recording.
-  std::size_t ctrlMark = SIZE_MAX;
-  bool stop = false, lost = false;
-  std::vector<record::XInputEvent> events;
-  int64_t signalAt = -1;
-  for (;;) {
-    if (x.Wait(signalAt >= 0 ? 30 : 250, events) && signalAt < 0) signalAt = os::MonotonicMicros();
-    for (const auto& e : events) {
-      std::optional<HookEvent> ev = x.Translate(e);
-      if (!ev || stop) continue;
-      if (auto* m = std::get_if<MouseHookEvent>(&*ev)) {
-        session.OnMouseEvent(*m);
-        ctrlMark = SIZE_MAX;
-        continue;
-      }
-      auto& k = std::get<KeyHookEvent>(*ev);
-      const bool down = k.message == kWmKeyDown || k.message == kWmSysKeyDown;
-      if (down && IsCtrlVk(k.vk) && ctrlMark == SIZE_MAX) {
-        // The pointer's last place stays when the Ctrl+C is taken back.
-        session.FlushHeldMove();
-        ctrlMark = lines.Count();
-      } else if (down && !IsCtrlVk(k.vk) && k.vk != 'C') ctrlMark = SIZE_MAX;
-      const HotKeyCommand command = session.OnKeyEvent(k);
-      if (command == HotKeyCommand::Stop || command == HotKeyCommand::EmergencyStop) stop = true;
-    }
-    if (stop) break;
-    if (x.Lost()) {
-      lost = true;
-      break;
-    }
-    // After a signal, events already on their way are let in for a moment.
-    if (signalAt >= 0 && os::MonotonicMicros() - signalAt > 100000) {
-      if (ctrlMark != SIZE_MAX) lines.Truncate(ctrlMark);
-      break;
-    }
-    if (Out().StateDue())
-      Out().State("正在录制：" + std::to_string(lines.Count()) + " 行  （按 " + stopHint + " 结束）");
-  }
+  const RecordEnd end = Record(x, session, lines, stopHint);
   session.Stop();
   x.Close();
   g_recordSave = nullptr;
@@ -195,7 +217,7 @@ int RunRecord(const Options& o, const TSettings& settings) {
   std::size_t n = 0;
   if (!SaveRecording(save, n)) return kExitError;
   Out().Say("已录制 " + std::to_string(n) + " 行，写入 " + o.file + "。");
-  if (lost) {
+  if (end == RecordEnd::ServerLost) {
     Out().Say("录制在 X 服务器断开时结束。");
     return kExitError;
   }

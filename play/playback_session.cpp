@@ -1,6 +1,7 @@
 #include "play/playback_session.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "util/file_io.h"
 
@@ -43,7 +44,8 @@ PlaybackSession::StartResult PlaybackSession::Start(const ScriptSource& source, 
   if (!file) return source.path.empty() ? StartResult::CannotCopy : StartResult::CannotOpen;
   Stop();
   player_ = newPlayer_();
-  shownInBox_ = source.shownInBox;  // before the run starts: it may be asked at once
+  shownInBox_ = source.shownInBox;
+  endTold_ = false;  // before the run starts: it may be asked at once
   startTick_ = tick;
   RunOptions o = options;
   o.scriptFolder = source.path.empty() ? source.folder : FolderOf(source.path);
@@ -66,12 +68,36 @@ bool PlaybackSession::TogglePause() {
   return true;
 }
 
-RunOutcome PlaybackSession::Outcome() const {
-  if (!player_ || !player_->Finished()) return RunOutcome::Stopped;
-  if (auto why = player_->WhyStopped(); why && why->TimedOut()) return RunOutcome::WaitTimedOut;
-  if (player_->EndedByError()) return RunOutcome::Error;
-  if (player_->EndedBlocked()) return RunOutcome::Blocked;
-  return player_->StoppedByUser() ? RunOutcome::Stopped : RunOutcome::Played;
+RunVerdict PlaybackSession::Verdict(size_t titleColumns) const {
+  RunEnd end;
+  end.passes = player_ ? player_->Passes() : 0;
+  if (!player_ || !player_->Finished()) {
+    end.how = RunEnd::How::StoppedByUser;
+  } else if (auto why = player_->WhyStopped()) {
+    end.how = RunEnd::How::OnLine;
+    end.why = *why;
+  } else if (player_->EndedByError()) {
+    end.how = RunEnd::How::Failed;
+  } else if (player_->EndedBlocked()) {
+    end.how = RunEnd::How::Blocked;
+  } else {
+    end.how = player_->StoppedByUser() ? RunEnd::How::StoppedByUser : RunEnd::How::Played;
+  }
+  return play::Verdict(end, titleColumns);
+}
+
+RunNotices PlaybackSession::TakeNotices() {
+  RunNotices n;
+  if (!player_) return n;
+  n.seed = player_->TakeSeedNotice();
+  n.screen = player_->TakeScreenNotice();
+  const bool finished = player_->Finished();
+  if (!finished) {
+    n.wait = player_->WaitInProgress();
+    n.inputBlocked = player_->InputBlocked();
+  }
+  n.ended = finished && !std::exchange(endTold_, true);
+  return n;
 }
 
 std::optional<int64_t> PlaybackSession::BoxLineOffset() const {

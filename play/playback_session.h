@@ -14,10 +14,20 @@
 #include <optional>
 
 #include "play/progress.h"
+#include "play/run_front.h"
 #include "play/run_options.h"
 #include "play/run_thread.h"
 
 namespace tesmuro::play {
+
+// What a run has to tell the one who watches it, taken at each look.
+struct RunNotices {
+  std::optional<uint64_t> seed;        // its seed, once it drew (once per run)
+  std::optional<ScreenNotice> screen;  // a screen of another size, not mapped (once per run)
+  std::optional<WaitProgress> wait;    // the wait it is in; none between waits and once over
+  bool inputBlocked = false;           // its input is being dropped (an elevated window)
+  bool ended = false;                  // it is over: this look is the first to see it
+};
 
 class PlaybackSession {
  public:
@@ -47,9 +57,14 @@ class PlaybackSession {
 
   // A run has started and not finished.
   bool Playing() const { return player_ && !player_->Finished(); }
-  // How the current or last run ended; a run still going counts as stopped
-  // (it is being ended by the user).
-  RunOutcome Outcome() const;
+  // A run has started (and not been let go by Stop()) and is over.
+  bool Ended() const { return player_ && player_->Finished(); }
+  // How the current or last run ended, judged (play/run_front.h); a run
+  // still going, or none, counts as stopped (it is being ended by the user).
+  RunVerdict Verdict(size_t titleColumns = SIZE_MAX) const;
+  RunOutcome Outcome() const { return Verdict().outcome; }
+  // What the run has told since the last look; nothing without a run.
+  RunNotices TakeNotices();
   // The current or last player; none before the first run and after Stop().
   TRunThread* Player() const { return player_.get(); }
   // While a run plays a script the box shows: the byte offset in it of the
@@ -65,6 +80,7 @@ class PlaybackSession {
   NewScratchFile newScratchFile_;
   std::unique_ptr<TRunThread> player_;
   bool shownInBox_ = false;
+  bool endTold_ = false;
   uint32_t startTick_ = 0;
 };
 

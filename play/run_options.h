@@ -93,7 +93,4 @@ struct ScriptSource {
   }
 };
 
-// How a run ended, with the exit codes of an unattended run.
-enum class RunOutcome : int { Played = 0, Stopped = 1, Error = 2, Blocked = 3, WaitTimedOut = 4 };
-
 }  // namespace tesmuro::play

@@ -256,12 +256,7 @@ void TRunThread::State::Main() noexcept {
     for (uint64_t w : steppedAside) desktop->ComeBack(w);
   }
   if (stopReason && file) stopReason->line = LineAt(file, stopReason->offset);
-  if (ending == Ending::ScriptStop && (stopReason->kind == StopReason::Kind::BadCode ||
-                                       stopReason->kind == StopReason::Kind::BadColor ||
-                                       stopReason->kind == StopReason::Kind::BadDelayRange ||
-                                       stopReason->kind == StopReason::Kind::BadText ||
-                                       stopReason->kind == StopReason::Kind::ImageUnreadable))
-    ending = Ending::ConversionError;
+  if (ending == Ending::ScriptStop && stopReason->Unplayable()) ending = Ending::ConversionError;
   if (ending != Ending::ConversionError) stopRequested.store(true);
   if (ending == Ending::ConversionError) failed.store(true);
   if (ending == Ending::Blocked) endedBlocked.store(true);

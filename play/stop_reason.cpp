@@ -1,5 +1,7 @@
 #include "play/stop_reason.h"
 
+#include "play/run_front.h"
+
 namespace tesmuro::play {
 
 std::string ShortenTitle(std::string_view s, size_t columns) {
@@ -45,28 +47,11 @@ std::string WaitProgressText(const WaitProgress& w, size_t titleColumns) {
 }
 
 std::string StopReasonText(const StopReason& r, size_t titleColumns) {
-  std::string t = "第 " + std::to_string(r.line) + " 行：";
-  switch (r.kind) {
-    case StopReason::Kind::BadCode: t += "按键或滚轮的代码不是数字"; break;
-    case StopReason::Kind::BadColor: t += "颜色应为六位十六进制数 RRGGBB"; break;
-    case StopReason::Kind::WindowTimedOut:
-      t += "等待窗口“" + ShortenTitle(r.what, titleColumns) + "”超过 " + std::to_string(r.seconds) + " 秒";
-      break;
-    case StopReason::Kind::ColorTimedOut:
-      t += "等待颜色 " + r.what + " 超过 " + std::to_string(r.seconds) + " 秒";
-      break;
-    case StopReason::Kind::ImageTimedOut:
-      t += "等待图像“" + ShortenTitle(r.what, titleColumns) + "”超过 " + std::to_string(r.seconds) + " 秒";
-      break;
-    case StopReason::Kind::ImageUnreadable: t += "图像文件无法读取：" + ShortenTitle(r.what, titleColumns); break;
-    case StopReason::Kind::BadText:
-      t += "引号中的转义无效（可用 \\s \\t \\n \\r \\\" \\\\ 和 \\u{十六进制}）";
-      break;
-    case StopReason::Kind::BadDelayRange:
-      t += "随机延迟应为“最短,最长”：0 到 2147483647 的整数毫秒，最短不大于最长";
-      break;
-  }
-  return t + "，回放已停止";
+  return Verdict({RunEnd::How::OnLine, r}, titleColumns).text;
+}
+
+bool StopReason::TimedOut() const {
+  return Verdict({RunEnd::How::OnLine, *this}).outcome == RunOutcome::WaitTimedOut;
 }
 
 }  // namespace tesmuro::play

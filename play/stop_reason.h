@@ -26,13 +26,15 @@ struct StopReason {
   std::string what;      // UTF-8
   int32_t seconds = 0;   // how long it waited
   bool operator==(const StopReason&) const = default;
-  // A wait that ran out of time (the exit code of an unattended run tells it apart).
-  bool TimedOut() const {
-    return kind == Kind::WindowTimedOut || kind == Kind::ColorTimedOut || kind == Kind::ImageTimedOut;
-  }
+  // What a stop of this kind means, as the run's verdict judges it
+  // (play/run_front.h): a wait that ran out of time, or a line the player
+  // cannot play (the run ends as an error).
+  bool TimedOut() const;
+  bool Unplayable() const { return !TimedOut(); }
 };
 
-// "第 N 行：..." as the status bar and the Linux program say it (UTF-8).
+// "第 N 行：..." as the status bar and the Linux program say it (UTF-8): the
+// run's verdict's text.
 // With `titleColumns`, a title or file name wider than that many columns (a
 // CJK character takes two) is cut short with "…", so that the line and the
 // reason after it fit a narrow place.

@@ -246,17 +246,6 @@ play::RunOptions RunOptionsFor(const TSettings& s, const RunRequest& r) {
   return o;
 }
 
-bool ApplyRunSwitch(std::string_view name, RunRequest& r) {
-  if (name == "game") {
-    r.gameMode = true;
-  } else if (name == "scale") {
-    r.scaleToScreen = true;
-  } else {
-    return false;
-  }
-  return true;
-}
-
 RunRequest RunSwitchesOf(const RunRequest& r) {
   RunRequest s;
   s.gameMode = r.gameMode;

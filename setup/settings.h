@@ -106,12 +106,6 @@ void ParseSettings(std::string_view bytes, TSettings& s);
 
 using play::RunRequest;
 
-// A command line's on/off switch for one run, by its name without the prefix
-// ("game": game mode, "scale": the mapping onto the current screen): true
-// when `name` is one and `request` has it on now. Both programs' command
-// lines take them through here.
-bool ApplyRunSwitch(std::string_view name, RunRequest& request);
-
 // The on/off switches of `request` alone (what every run of the program
 // takes from its command line), without its loops, speed and limits.
 RunRequest RunSwitchesOf(const RunRequest& request);

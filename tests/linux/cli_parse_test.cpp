@@ -164,5 +164,24 @@ TEST(BothCommandLines, ReadNumbersAlike) {
   }
 }
 
+// Both programs say a mistake in a run's switch with the same words, from
+// one table: only the switch's spelling and the Linux full stop differ.
+TEST(BothCommandLines, SayTheSameMistakeAlike) {
+  const std::vector<std::vector<std::string>> mistakes = {
+      {"loops"}, {"loops", "0"}, {"for", "1:60"}, {"speed", "0.05"}, {"speed"}, {"seed", "-1"}};
+  for (const auto& m : mistakes) {
+    std::vector<std::string> w = {"/play", "a.crec", "/" + m[0]}, l = {"play", "a.crec", "--" + m[0]};
+    if (m.size() > 1) w.push_back(m[1]), l.push_back(m[1]);
+    std::string said = tesmuro::ParseCommandLine(w).error + "。";
+    said.replace(0, m[0].size() + 1, "--" + m[0]);
+    EXPECT_EQ(Parse(l).error, said) << m[0];
+  }
+  EXPECT_EQ(Parse({"play", "a", "-n"}).error, "-n 后面缺少播放遍数。") << "as typed";
+  EXPECT_EQ(Parse({"play", "a", "--loops", "2", "--for", "3"}).error, "--loops、--until-stop 和 --for 只能选一个。");
+  EXPECT_EQ(Parse({"record", "a", "--seed", "1"}).error,
+            "--loops、--until-stop、--for、--speed、--scale、--wait-limit 和 --seed 只用于 play。");
+  EXPECT_NE(Parse({"play", "a", "--n", "2"}).error.find("未知选项"), std::string::npos) << "no long form of -n";
+}
+
 }  // namespace
 }  // namespace tesmuro::linux_cli

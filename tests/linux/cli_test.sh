@@ -42,7 +42,7 @@ expect 0 "tesmuro record" -- "$bin" --help
 expect 0 "tesmuro 1" -- "$bin" --version
 expect 2 "未知选项“--bogus”" -- "$bin" play x.crec --bogus
 expect 2 "缺少命令" -- "$bin"
-expect 2 "次数“0”无效" -- "$bin" play x.crec --loops=0
+expect 2 "--loops 的遍数必须是 1 到 2147483647 之间的整数：0" -- "$bin" play x.crec --loops=0
 expect 0 "--game" -- "$bin" --help
 expect 2 "--game 只用于 record" -- "$bin" play x.crec --game
 man -l "$(dirname "$0")/../../linux/tesmuro.1" >/dev/null 2>&1 || fail "the man page does not format"

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <set>
+#include <string>
 #include <thread>
 
 #include "player_fakes.h"
@@ -124,6 +126,14 @@ TEST(PlaybackSession, StartsWithTheOptionsAndTellsHowTheRunEnded) {
   ASSERT_EQ(r.session.Start(play::ScriptSource::Box(play::test::Gbk("移动 1,1 鼠标滚轮 x 0 0")), {}, 0), Started);
   r.session.Player()->WaitFor();
   EXPECT_EQ(r.session.Outcome(), play::RunOutcome::Error);
+  // The end is told once, with the line it stopped on.
+  play::RunNotices n = r.session.TakeNotices();
+  EXPECT_TRUE(n.ended);
+  EXPECT_FALSE(n.wait);
+  EXPECT_FALSE(r.session.TakeNotices().ended) << "once";
+  const play::RunVerdict v = r.session.Verdict();
+  EXPECT_EQ(v.exitCode, play::kExitError);
+  EXPECT_EQ(v.text, "第 1 行：按键或滚轮的代码不是数字，回放已停止");
 
   // A script that cannot be opened starts nothing and leaves the last run as it was.
   play::TRunThread* last = r.session.Player();
@@ -155,6 +165,39 @@ TEST(PlaybackSession, ProgressPauseAndAStopThatEndsTheRunAsTheUsers) {
   EXPECT_EQ(r.session.Player(), nullptr);
   EXPECT_EQ(r.shutdown.Exits(), 0) << "a user's stop never shuts down";
   EXPECT_TRUE(r.sink.calls.empty());
+}
+
+// Every way a run ends has its exit code (README, tesmuro.1) and its text.
+TEST(RunVerdict, EveryWayARunEndsHasItsExitCodeAndText) {
+  using How = play::RunEnd::How;
+  using Kind = play::StopReason::Kind;
+  const std::pair<How, int> ends[] = {
+      {How::Played, 0}, {How::StoppedByUser, 1}, {How::Failed, 2}, {How::Blocked, 3}};
+  for (const auto& [how, code] : ends) {
+    const play::RunVerdict v = play::Verdict({how, {}, 7});
+    EXPECT_EQ(v.exitCode, code) << static_cast<int>(how);
+    EXPECT_EQ(v.text.empty(), how == How::Played) << static_cast<int>(how);
+    EXPECT_FALSE(v.onLine);
+  }
+  EXPECT_EQ(play::Verdict({How::StoppedByUser, {}, 7}).text, "回放已停止（完成 7 遍）");
+
+  const std::pair<Kind, int> lines[] = {
+      {Kind::BadCode, 2},        {Kind::BadColor, 2},      {Kind::BadDelayRange, 2},  {Kind::BadText, 2},
+      {Kind::ImageUnreadable, 2}, {Kind::WindowTimedOut, 4}, {Kind::ColorTimedOut, 4}, {Kind::ImageTimedOut, 4}};
+  std::set<std::string> texts;
+  for (const auto& [kind, code] : lines) {
+    play::StopReason why{.kind = kind, .line = 12, .what = std::string(30, 'T'), .seconds = 3};
+    const play::RunVerdict v = play::Verdict({How::OnLine, why});
+    EXPECT_EQ(v.exitCode, code) << static_cast<int>(kind);
+    EXPECT_EQ(why.TimedOut(), code == 4) << static_cast<int>(kind);
+    EXPECT_EQ(why.Unplayable(), code == 2) << static_cast<int>(kind);
+    EXPECT_TRUE(v.onLine);
+    EXPECT_EQ(v.text.rfind("第 12 行：", 0), 0u) << v.text;
+    EXPECT_EQ(play::StopReasonText(why), v.text);
+    EXPECT_LE(play::Verdict({How::OnLine, why}, 10).text.size(), v.text.size());
+    texts.insert(v.text);
+  }
+  EXPECT_EQ(texts.size(), std::size(lines)) << "each kind says its own";
 }
 
 }  // namespace
