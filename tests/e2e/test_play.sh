@@ -145,7 +145,9 @@ test_recorded_session_plays_back_the_same_clicks_keys_and_pauses() {
   t_right=$(input_log | tail -n +"$recorded" | grep ' rdown 400,180$' | cut -d' ' -f1)
   play_gap=$(ms_between "$t_left" "$t_right")
   echo "left to right click: recorded $rec_gap ms, played $play_gap ms" >&2
-  [ "$play_gap" -ge $((rec_gap - 50)) ] || fail "played back after $play_gap ms; recorded $rec_gap ms apart"
+  # Actions are due at the run's start plus the delays before them: a left click that comes late
+  # on a busy machine shortens the gap after it, a lost pause takes it all.
+  [ "$play_gap" -ge $((rec_gap / 2)) ] || fail "played back after $play_gap ms; recorded $rec_gap ms apart"
 }
 
 test_loop_count_three_plays_the_script_three_times() {
