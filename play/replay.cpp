@@ -1,6 +1,8 @@
 #include "play/replay.h"
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 namespace tesmuro::play {
 
@@ -45,41 +47,64 @@ std::optional<ScreenNotice> ActionReplayer::TakeScreenNotice() {
 
 void ActionReplayer::PressKey(const KeyStroke& k) { sink_.Key(k); }
 
+namespace {
+// The button of a button action and whether it goes down; nothing for any other action.
+std::optional<std::pair<MouseButton, bool>> ButtonOf(ActionKind kind) {
+  switch (kind) {
+    case ActionKind::LeftDown: return std::pair{MouseButton::Left, true};
+    case ActionKind::LeftUp: return std::pair{MouseButton::Left, false};
+    case ActionKind::RightDown: return std::pair{MouseButton::Right, true};
+    case ActionKind::RightUp: return std::pair{MouseButton::Right, false};
+    case ActionKind::MiddleDown: return std::pair{MouseButton::Middle, true};
+    case ActionKind::MiddleUp: return std::pair{MouseButton::Middle, false};
+    case ActionKind::X1Down: return std::pair{MouseButton::X1, true};
+    case ActionKind::X1Up: return std::pair{MouseButton::X1, false};
+    case ActionKind::X2Down: return std::pair{MouseButton::X2, true};
+    case ActionKind::X2Up: return std::pair{MouseButton::X2, false};
+    default: return std::nullopt;
+  }
+}
+}  // namespace
+
+void ActionReplayer::ReplayButton(MouseButton which, bool down) {
+  sink_.Button(which, down, Place());
+  Held h{true, which, {}};
+  down ? Press(h) : Release(h);
+}
+
+void ActionReplayer::ReplayKey(const script::Action& a, bool down) {
+  KeyStroke k;
+  k.vk = a.vk;
+  k.scan = static_cast<uint16_t>(a.scan & 0xFFu);
+  k.extended = (a.flags & 1u) != 0;
+  k.up = !down;
+  k.scanOnly = options_.gameMode;
+  sink_.Key(k);
+  Held h{false, MouseButton::Left, k};
+  h.key.up = false;
+  down ? Press(h) : Release(h);
+}
+
+void ActionReplayer::ReplayMove(const script::Action& a) {
+  int32_t x = a.x, y = a.y;
+  if (!following_ && recordedScreen_.Known() && currentScreen_.Known() &&
+      !recordedScreen_.SameArea(currentScreen_) && !options_.scaleToScreen && !screenNoticeGiven_)
+    screenNoticeGiven_ = screenNoticeDue_ = true;
+  PlacePoint(x, y);
+  sink_.MoveTo(x, y);
+  recorded_x_ = a.x;
+  recorded_y_ = a.y;
+  last_x_ = x;
+  last_y_ = y;
+  moved_ = placed_ = true;
+}
+
 void ActionReplayer::Replay(const script::Action& a) {
   if (lifted_) PressAgain();  // what the script holds is down again before its next action
-  auto button = [&](MouseButton which, bool down) {
-    sink_.Button(which, down, Place());
-    Held h{true, which, {}};
-    down ? Press(h) : Release(h);
-  };
-  auto key = [&](bool down) {
-    KeyStroke k;
-    k.vk = a.vk;
-    k.scan = static_cast<uint16_t>(a.scan & 0xFFu);
-    k.extended = (a.flags & 1u) != 0;
-    k.up = !down;
-    k.scanOnly = options_.gameMode;
-    sink_.Key(k);
-    Held h{false, MouseButton::Left, k};
-    h.key.up = false;
-    down ? Press(h) : Release(h);
-  };
-
+  if (const auto button = ButtonOf(a.kind)) return ReplayButton(button->first, button->second);
+  const bool controller = options_.controller.broadcast || options_.controller.hardwareInput;
   switch (a.kind) {
-    case ActionKind::Move: {
-      int32_t x = a.x, y = a.y;
-      if (!following_ && recordedScreen_.Known() && currentScreen_.Known() &&
-          !recordedScreen_.SameArea(currentScreen_) && !options_.scaleToScreen && !screenNoticeGiven_)
-        screenNoticeGiven_ = screenNoticeDue_ = true;
-      PlacePoint(x, y);
-      sink_.MoveTo(x, y);
-      recorded_x_ = a.x;
-      recorded_y_ = a.y;
-      last_x_ = x;
-      last_y_ = y;
-      moved_ = placed_ = true;
-      break;
-    }
+    case ActionKind::Move: ReplayMove(a); break;
     case ActionKind::RelMove:
       sink_.MoveBy(a.x, a.y);
       placed_ = false;
@@ -89,16 +114,6 @@ void ActionReplayer::Replay(const script::Action& a) {
       currentScreen_ = sink_.Screen();
       following_ = false;
       break;
-    case ActionKind::LeftDown: button(MouseButton::Left, true); break;
-    case ActionKind::LeftUp: button(MouseButton::Left, false); break;
-    case ActionKind::RightDown: button(MouseButton::Right, true); break;
-    case ActionKind::RightUp: button(MouseButton::Right, false); break;
-    case ActionKind::MiddleDown: button(MouseButton::Middle, true); break;
-    case ActionKind::MiddleUp: button(MouseButton::Middle, false); break;
-    case ActionKind::X1Down: button(MouseButton::X1, true); break;
-    case ActionKind::X1Up: button(MouseButton::X1, false); break;
-    case ActionKind::X2Down: button(MouseButton::X2, true); break;
-    case ActionKind::X2Up: button(MouseButton::X2, false); break;
     case ActionKind::Wheel:
     case ActionKind::HWheel:
       // The reader already cut the turn to a signed 16-bit value; cut again so
@@ -107,18 +122,21 @@ void ActionReplayer::Replay(const script::Action& a) {
                   static_cast<int16_t>(static_cast<uint16_t>(a.wheel)), a.wheel_a, a.wheel_b, Place());
       break;
     case ActionKind::KeyDown:
-    case ActionKind::SysKeyDown: key(true); break;
+    case ActionKind::SysKeyDown: ReplayKey(a, true); break;
     case ActionKind::KeyUp:
-    case ActionKind::SysKeyUp: key(false); break;
+    case ActionKind::SysKeyUp: ReplayKey(a, false); break;
     case ActionKind::JoyMove:
-      if (options_.controller.broadcast || options_.controller.hardwareInput)
+      if (controller)
         sink_.ControllerMove(static_cast<uint16_t>(static_cast<uint32_t>(a.x)),
                              static_cast<uint16_t>(static_cast<uint32_t>(a.y)), options_.controller);
       break;
     case ActionKind::JoyButton:
-      if (options_.controller.broadcast || options_.controller.hardwareInput)
-        sink_.ControllerButtons(static_cast<uint32_t>(a.buttons), options_.controller);
+      if (controller) sink_.ControllerButtons(static_cast<uint32_t>(a.buttons), options_.controller);
       break;
+    case ActionKind::LeftDown: case ActionKind::LeftUp: case ActionKind::RightDown: case ActionKind::RightUp:
+    case ActionKind::MiddleDown: case ActionKind::MiddleUp: case ActionKind::X1Down: case ActionKind::X1Up:
+    case ActionKind::X2Down: case ActionKind::X2Up:
+      break;  // played above (ButtonOf)
     case ActionKind::Delay:
     case ActionKind::RandomDelay:
     case ActionKind::Window:

@@ -124,6 +124,9 @@ class ActionReplayer {
   void InjectUp(Held h);
 
   void PressKey(const KeyStroke& k);
+  void ReplayMove(const script::Action& a);
+  void ReplayButton(MouseButton which, bool down);
+  void ReplayKey(const script::Action& a, bool down);
 
   IInputSink& sink_;
   static inline const Options kDefaults{};
