@@ -21,6 +21,7 @@
 #include "os/monotonic_posix.h"
 #include "play/input_sink_x11.h"
 #include "setup/script_hotkeys.h"
+#include "util/shortcut.h"
 
 // Xlib last: its macros (None, Status, ...) would clash with the names above.
 #include <X11/Xlib.h>
@@ -63,10 +64,11 @@ int OnServerLost(Display*) {
 constexpr unsigned kShortcutMasks = ShiftMask | ControlMask | Mod1Mask;
 
 unsigned XModifiers(uint16_t shortcut) {
+  const Shortcut key(shortcut);
   unsigned m = 0;
-  if (shortcut & 0x2000) m |= ShiftMask;
-  if (shortcut & 0x4000) m |= ControlMask;
-  if (shortcut & 0x8000) m |= Mod1Mask;
+  if (key.Shift()) m |= ShiftMask;
+  if (key.Ctrl()) m |= ControlMask;
+  if (key.Alt()) m |= Mod1Mask;
   return m;
 }
 
@@ -194,7 +196,7 @@ int RunHotkeys(const Options& o, const TSettings& settingsIn, const std::string&
     std::string why = setup::ScriptHotKeyProblem(parsed.rows, i, hotKeys);
     if (why.empty()) why = grabs.Grab(row.key, i);
     if (!why.empty()) {
-      Out().Say("热键 " + setup::ShortcutName(row.key) + "（" + row.script + "）不能使用：" + why + "。");
+      Out().Say("热键 " + Shortcut(row.key).Name() + "（" + row.script + "）不能使用：" + why + "。");
       continue;
     }
     listening.push_back(i);
@@ -208,7 +210,7 @@ int RunHotkeys(const Options& o, const TSettings& settingsIn, const std::string&
   for (std::size_t i : listening) {
     const setup::ScriptHotKey& row = parsed.rows[i];
     const std::string path = ScriptPath(row.script, rowsPath);
-    Out().Say("  " + setup::ShortcutName(row.key) + "：" + path + "，" + std::to_string(row.passes) + " 遍" +
+    Out().Say("  " + Shortcut(row.key).Name() + "：" + path + "，" + std::to_string(row.passes) + " 遍" +
               (::access(path.c_str(), R_OK) == 0 ? "" : "（现在找不到这个文件）"));
   }
 
@@ -221,7 +223,7 @@ int RunHotkeys(const Options& o, const TSettings& settingsIn, const std::string&
       XNextEvent(d, &ev);
       if (ev.type != KeyPress) continue;
       if (const auto row = grabs.RowOf(ev.xkey); row && told.insert(*row).second)
-        Out().Say("正在回放，热键 " + setup::ShortcutName(parsed.rows[*row].key) + " 已忽略。");
+        Out().Say("正在回放，热键 " + Shortcut(parsed.rows[*row].key).Name() + " 已忽略。");
     }
   };
 
@@ -240,7 +242,7 @@ int RunHotkeys(const Options& o, const TSettings& settingsIn, const std::string&
       const setup::ScriptHotKey& r = parsed.rows[*row];
       PlayJob job{ScriptPath(r.script, rowsPath), {}, o.display, ignoreKeys};
       job.run.loops = r.passes;
-      Out().Say(setup::ShortcutName(r.key) + "：播放 " + job.file + "（" + std::to_string(r.passes) + " 遍）");
+      Out().Say(Shortcut(r.key).Name() + "：播放 " + job.file + "（" + std::to_string(r.passes) + " 遍）");
       told.clear();
       bool signalled = false;
       const int code = PlayScript(job, settings, &signalled);
