@@ -21,6 +21,7 @@
 #include "os/monotonic_posix.h"
 #include "play/input_sink_x11.h"
 #include "setup/script_hotkeys.h"
+#include "util/path.h"
 #include "util/shortcut.h"
 
 // Xlib last: its macros (None, Status, ...) would clash with the names above.
@@ -36,16 +37,9 @@ using linux_console::Out;
 // starts (a script must not play with the user's Ctrl still down).
 constexpr int64_t kReleaseWaitMicros = 2'000'000;
 
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // A row's script: a relative name is taken from the rows file's folder.
 std::string ScriptPath(const std::string& script, const std::string& rowsPath) {
-  if (!script.empty() && script[0] == '/') return script;
-  return FolderOf(rowsPath) + "/" + script;
+  return ResolvePath(FolderOf(rowsPath), script);
 }
 
 int g_grabError = 0;
@@ -158,7 +152,7 @@ class KeyGrabs {
 }  // namespace
 
 int RunHotkeys(const Options& o, const TSettings& settingsIn, const std::string& settingsPath) {
-  const std::string rowsPath = o.rowsFile.value_or(FolderOf(settingsPath) + "/" + setup::kScriptHotKeysFileName);
+  const std::string rowsPath = o.rowsFile.value_or(JoinPath(FolderOf(settingsPath), setup::kScriptHotKeysFileName));
   std::string bytes, error;
   if (!linux_files::ReadFile(rowsPath, bytes, error)) {
     if (errno == ENOENT)

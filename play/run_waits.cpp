@@ -4,6 +4,7 @@
 #include "os/desktop.h"
 #include "play/run_state.h"
 #include "script/script_format.h"
+#include "util/path.h"
 
 namespace tesmuro::play {
 
@@ -12,13 +13,7 @@ using namespace run_detail;
 namespace {
 // A picture file's name as a path: a relative name is taken from `folder`
 // (empty: the current folder).
-std::string PicturePath(const std::string& folder, const std::string& name) {
-  const bool absolute = (!name.empty() && (name[0] == '/' || name[0] == '\\')) ||
-                        (name.size() >= 2 && name[1] == ':');
-  if (absolute || folder.empty()) return name;
-  const char last = folder.back();
-  return last == '/' || last == '\\' ? folder + name : folder + '/' + name;
-}
+std::string PicturePath(const std::string& folder, const std::string& name) { return ResolvePath(folder, name); }
 }  // namespace
 
 TRunThread::State::Ending TRunThread::State::StopOn(StopReason::Kind kind, int64_t offset, std::string what,
