@@ -1,6 +1,5 @@
 #include "linux/cli.h"
 
-#include "editor/thin_prompt.h"
 #include "play/run_texts.h"
 #include "script/thin_moves.h"
 #include "setup/settings.h"
@@ -131,7 +130,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       o.rowsFile = value;
     } else if (name == "--tolerance") {
       if (!takeValue()) return fail("选项 --tolerance 需要一个像素数。");
-      o.tolerance = editor::ParseThinTolerance(value);
+      o.tolerance = script::ParseThinTolerance(value);
       if (!o.tolerance)
         return fail("容差“" + value + "”无效：应为 0 到 " + std::to_string(script::kMaxThinTolerance) +
                     " 的整数（像素）。");
