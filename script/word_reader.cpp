@@ -262,6 +262,12 @@ bool ReadWord(ByteStream& in, Word& word) {
   return true;
 }
 
+std::vector<std::string_view> KnownWords() {
+  std::vector<std::string_view> words;
+  for (const KeywordEntry& k : kKeywords) words.push_back(k.text);
+  return words;
+}
+
 ActionKind MatchKeyword(std::string_view word) {
   for (const KeywordEntry& k : kKeywords) {
     if (word.size() == k.text.size() && std::memcmp(word.data(), k.text.data(), word.size()) == 0)
