@@ -13,6 +13,7 @@
 #include "play/run_texts.h"
 #include "setup/software_setup.h"
 #include "util/file_io.h"
+#include "util/path.h"
 #include "util/text.h"
 
 namespace tesmuro {
@@ -508,7 +509,7 @@ void TFrmMain::MnuPlayMemoClick() {
   }
   recording_.Pause();
   // Pictures the text names are taken from its file's folder (none: the current folder).
-  BeginRun(play::ScriptSource::Box(std::move(text), capture::FolderOf(document_.FileName)),
+  BeginRun(play::ScriptSource::Box(std::move(text), FolderOf(document_.FileName)),
            Request(/*withShutdown=*/true));
 }
 
@@ -538,7 +539,7 @@ void TFrmMain::MnuCaptureImageClick() {
     taken = view_.CaptureArea();
   }
   if (!taken || taken->picture.Empty()) return;
-  const std::string folder = capture::FolderOf(document_.FileName);
+  const std::string folder = FolderOf(document_.FileName);
   const std::string proposed = capture::ProposeName(folder, [](const std::string& path) {
     return UniqueFile(OpenFile(path, "rb")) != nullptr;
   });

@@ -17,9 +17,6 @@ inline constexpr char kAskSaveScriptFirst[] =
 inline constexpr char kNotWhileRunning[] = "录制或播放时不能截取图像。";
 inline constexpr char kCannotSavePicture[] = "不能保存图像文件：\n";
 
-// The folder of a file's full path (UTF-8), without the separator; empty
-// when the path names no folder.
-std::string FolderOf(std::string_view path);
 // The first of 图像1.png, 图像2.png, ... that is not in `folder`; `exists`
 // is asked with each candidate's full path.
 std::string ProposeName(std::string_view folder, const std::function<bool(const std::string&)>& exists);

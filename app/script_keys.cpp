@@ -4,6 +4,7 @@
 #include "record/key_hook.h"
 #include "setup/settings_places.h"
 #include "util/file_io.h"
+#include "util/path.h"
 #include "util/text.h"
 
 namespace tesmuro {
@@ -19,10 +20,7 @@ std::string ScriptKeysProblemText(const std::string& path, const std::vector<std
 }
 
 std::string ScriptKeyFile(const std::string& folder, const std::string& script) {
-  const bool full = (!script.empty() && (script[0] == '/' || script[0] == '\\')) ||
-                    (script.size() >= 2 && script[1] == ':' &&
-                     ((script[0] >= 'A' && script[0] <= 'Z') || (script[0] >= 'a' && script[0] <= 'z')));
-  return full || folder.empty() ? script : JoinPath(folder, script);
+  return ResolvePath(folder, script);
 }
 
 std::string ScriptKeys::Load(const std::string& path) {

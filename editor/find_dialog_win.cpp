@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "editor/thin_prompt.h"
+#include "script/thin_moves.h"
 #include "ui/message_box.h"
 #include "ui/win_util_win.h"
 #include "ui/window_proc_win.h"
@@ -215,10 +216,10 @@ std::optional<int64_t> RunGoToLineDialog(HWND owner, int64_t currentLine, int64_
 std::optional<int32_t> RunThinToleranceDialog(HWND owner, int32_t initial) {
   NumberPrompt p{win::Wide(kThinToleranceLabel), std::to_wstring(initial), 16,
                  [](const std::wstring& t) -> std::optional<int64_t> {
-                   if (const auto v = ParseThinTolerance(win::Utf8(t))) return *v;
+                   if (const auto v = script::ParseThinTolerance(win::Utf8(t))) return *v;
                    return std::nullopt;
                  },
-                 win::Wide(ThinToleranceRefusal())};
+                 win::Wide(script::ThinToleranceRefusal())};
   const auto v = RunNumberDialog(owner, win::Wide(kThinCaption), L"确定", 0, p);
   if (!v) return std::nullopt;
   return static_cast<int32_t>(*v);

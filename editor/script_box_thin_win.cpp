@@ -6,7 +6,6 @@
 
 #include "Scintilla.h"
 #include "editor/box_rules.h"
-#include "editor/thin_prompt.h"
 #include "script/thin_moves.h"
 
 namespace tesmuro::editor {
@@ -24,7 +23,7 @@ std::optional<std::string> ScriptBox::ThinMoves() {
   const char* text = len > 0 ? reinterpret_cast<const char*>(Call(SCI_GETCHARACTERPOINTER)) : "";
   const script::ThinResult thinned = script::ThinMoves(std::string_view(text, static_cast<size_t>(len)), *tolerance);
   ReplaceText(thinned.bytes);
-  return ThinStatusText(thinned.removedLines, thinned.keptLines);
+  return script::ThinStatusText(thinned.removedLines, thinned.keptLines);
 }
 
 void ScriptBox::ReplaceText(std::string_view gbk) {

@@ -437,6 +437,77 @@ LRESULT CALLBACK ScriptBox::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
   return handled ? r : DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
+// Keys the box handles itself: its own shortcuts and a line's undo step.
+LRESULT ScriptBox::OnKeyDown(WPARAM key, bool& handled) {
+  const bool ctrl = GetKeyState(VK_CONTROL) < 0, shift = GetKeyState(VK_SHIFT) < 0, alt = GetKeyState(VK_MENU) < 0;
+  if (alt) return 0;
+  if (key == VK_RETURN && !ctrl) {
+    // Typing is undone a line at a time: a new line starts a new step.
+    Call(SCI_BEGINUNDOACTION);
+    Call(SCI_ENDUNDOACTION);
+    return 0;
+  }
+  if ((ctrl && !shift && key == 'V') || (shift && !ctrl && key == VK_INSERT)) {
+    handled = true;
+    Paste();
+    return 0;
+  }
+  if (ctrl && !shift && key == 'F') {
+    handled = true;
+    Find();
+  } else if (ctrl && !shift && key == 'G') {
+    handled = true;
+    GoToLine();
+  } else if (!ctrl && key == VK_F3) {
+    handled = true;
+    FindNext(!shift);
+  }
+  return 0;
+}
+
+LRESULT ScriptBox::OnChar(WPARAM code, bool& handled) {
+  // The control characters of Ctrl+letter keys (^F, ^G of this class's
+  // own keys among them) are no script text; Backspace, Tab and Enter are.
+  if (code < 0x20 && code != '\b' && code != '\t' && code != '\r' && code != '\n') {
+    handled = true;
+    return 0;
+  }
+  if (code < 0x80) return 0;
+  // A character GBK cannot hold (a pair of surrogates always) becomes a
+  // marked '?', so Save can say how many there are.
+  const auto c = static_cast<wchar_t>(code);
+  if (c >= 0xD800 && c <= 0xDBFF) {
+    highSurrogate_ = c;
+    handled = true;
+    return 0;
+  }
+  std::wstring ch;
+  if (c >= 0xDC00 && c <= 0xDFFF && highSurrogate_) ch = {highSurrogate_, c};
+  else ch = {c};
+  highSurrogate_ = 0;
+  std::string bytes;
+  if (ch.size() == 1 && EncodeGbk(ch, bytes)) return 0;  // the component types it
+  handled = true;
+  if (Call(SCI_GETREADONLY)) return 0;
+  InsertTyped(ch);
+  Call(SCI_SCROLLCARET);
+  return 0;
+}
+
+// The component takes WM_SETTEXT's text in the document's code page; a
+// window's text is UTF-16. A text set from outside (another program, an
+// accessibility tool) replaces the old one and is a change like the user's,
+// so closing asks before it is lost.
+LRESULT ScriptBox::OnSetText(const wchar_t* text) {
+  std::vector<size_t> lost;
+  const std::string bytes = ToScriptBytes(text ? std::wstring_view(text) : std::wstring_view(), lost);
+  Flush();
+  Call(SCI_SETTEXT, 0, reinterpret_cast<intptr_t>(bytes.c_str()));
+  MarkLost(0, lost);
+  Call(SCI_EMPTYUNDOBUFFER);
+  return TRUE;
+}
+
 LRESULT ScriptBox::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {
   switch (msg) {
     case WM_TIMER:
@@ -452,80 +523,17 @@ LRESULT ScriptBox::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handl
       handled = true;
       ShowContextMenu(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
-    case WM_KEYDOWN: {
-      const bool ctrl = GetKeyState(VK_CONTROL) < 0, shift = GetKeyState(VK_SHIFT) < 0,
-                 alt = GetKeyState(VK_MENU) < 0;
-      if (alt) return 0;
-      if (wParam == VK_RETURN && !ctrl) {
-        // Typing is undone a line at a time: a new line starts a new step.
-        Call(SCI_BEGINUNDOACTION);
-        Call(SCI_ENDUNDOACTION);
-        return 0;
-      }
-      if ((ctrl && !shift && wParam == 'V') || (shift && !ctrl && wParam == VK_INSERT)) {
-        handled = true;
-        Paste();
-        return 0;
-      }
-      if (ctrl && !shift && wParam == 'F') {
-        handled = true;
-        Find();
-      } else if (ctrl && !shift && wParam == 'G') {
-        handled = true;
-        GoToLine();
-      } else if (!ctrl && wParam == VK_F3) {
-        handled = true;
-        FindNext(!shift);
-      }
-      return 0;
-    }
-    case WM_CHAR: {
-      // The control characters of Ctrl+letter keys (^F, ^G of this class's
-      // own keys among them) are no script text; Backspace, Tab and Enter are.
-      if (wParam < 0x20 && wParam != '\b' && wParam != '\t' && wParam != '\r' && wParam != '\n') {
-        handled = true;
-        return 0;
-      }
-      if (wParam < 0x80) return 0;
-      // A character GBK cannot hold (a pair of surrogates always) becomes a
-      // marked '?', so Save can say how many there are.
-      const auto c = static_cast<wchar_t>(wParam);
-      if (c >= 0xD800 && c <= 0xDBFF) {
-        highSurrogate_ = c;
-        handled = true;
-        return 0;
-      }
-      std::wstring ch;
-      if (c >= 0xDC00 && c <= 0xDFFF && highSurrogate_) ch = {highSurrogate_, c};
-      else ch = {c};
-      highSurrogate_ = 0;
-      std::string bytes;
-      if (ch.size() == 1 && EncodeGbk(ch, bytes)) return 0;  // the component types it
-      handled = true;
-      if (Call(SCI_GETREADONLY)) return 0;
-      InsertTyped(ch);
-      Call(SCI_SCROLLCARET);
-      return 0;
-    }
+    case WM_KEYDOWN:
+      return OnKeyDown(wParam, handled);
+    case WM_CHAR:
+      return OnChar(wParam, handled);
     case WM_PASTE:
       handled = true;
       Paste();
       return 0;
-    case WM_SETTEXT: {
-      // The component takes WM_SETTEXT's text in the document's code page;
-      // a window's text is UTF-16. A text set from outside (another program,
-      // an accessibility tool) replaces the old one and is a change like the
-      // user's, so closing asks before it is lost.
+    case WM_SETTEXT:
       handled = true;
-      const auto* w = reinterpret_cast<const wchar_t*>(lParam);
-      std::vector<size_t> lost;
-      const std::string bytes = ToScriptBytes(w ? std::wstring_view(w) : std::wstring_view(), lost);
-      Flush();
-      Call(SCI_SETTEXT, 0, reinterpret_cast<intptr_t>(bytes.c_str()));
-      MarkLost(0, lost);
-      Call(SCI_EMPTYUNDOBUFFER);
-      return TRUE;
-    }
+      return OnSetText(reinterpret_cast<const wchar_t*>(lParam));
     default:
       return 0;
   }

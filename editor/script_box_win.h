@@ -102,6 +102,9 @@ class ScriptBox {
   static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                        DWORD_PTR self) noexcept;
   LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled);
+  LRESULT OnKeyDown(WPARAM key, bool& handled);
+  LRESULT OnChar(WPARAM code, bool& handled);
+  LRESULT OnSetText(const wchar_t* text);
   intptr_t Call(unsigned msg, uintptr_t wParam = 0, intptr_t lParam = 0);
   void Configure();
   void ConfigureDocument();

@@ -22,15 +22,13 @@
 #include <vector>
 
 #include "image/image.h"
+#include "util/rect.h"
 
 namespace tesmuro::image {
 
-// A rectangle in the coordinates the caller places the screen image in (the
-// desktop's, where the virtual screen may begin left of or above 0).
-struct Rect {
-  int32_t left = 0, top = 0, width = 0, height = 0;
-  bool operator==(const Rect&) const = default;
-};
+// A search's bounds are in the coordinates the caller places the screen image
+// in: the common rectangle.
+using tesmuro::Rect;
 
 struct Point {
   int32_t x = 0, y = 0;

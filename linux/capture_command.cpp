@@ -40,7 +40,7 @@ int RunCapture(const Options& o) {
   {
     play::X11Desktop desktop(d);
     const play::ScreenRect screen = play::X11Screen(d);
-    const DesktopRect area = o.area.value_or(DesktopRect{screen.left, screen.top, screen.width, screen.height});
+    const DesktopRect area = o.area.value_or(screen);
     shot = desktop.Capture(area);
   }
   XCloseDisplay(d);

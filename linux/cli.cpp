@@ -1,6 +1,5 @@
 #include "linux/cli.h"
 
-#include "editor/thin_prompt.h"
 #include "play/run_switches.h"
 #include "script/thin_moves.h"
 #include "setup/settings.h"
@@ -73,7 +72,7 @@ std::string TakeOption(Reading& r, const std::string& name, std::optional<std::s
     o.rowsFile = value;
   } else if (name == "--tolerance") {
     if (!takeValue()) return "选项 --tolerance 需要一个像素数。";
-    o.tolerance = editor::ParseThinTolerance(*value);
+    o.tolerance = script::ParseThinTolerance(*value);
     if (!o.tolerance)
       return "容差“" + *value + "”无效：应为 0 到 " + std::to_string(script::kMaxThinTolerance) + " 的整数（像素）。";
   } else if (name == "-o" || name == "--output") {

@@ -21,6 +21,8 @@
 #include "os/monotonic_posix.h"
 #include "play/input_sink_x11.h"
 #include "setup/script_hotkeys.h"
+#include "util/path.h"
+#include "util/shortcut.h"
 
 // Xlib last: its macros (None, Status, ...) would clash with the names above.
 #include <X11/Xlib.h>
@@ -35,16 +37,9 @@ using linux_console::Out;
 // starts (a script must not play with the user's Ctrl still down).
 constexpr int64_t kReleaseWaitMicros = 2'000'000;
 
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // A row's script: a relative name is taken from the rows file's folder.
 std::string ScriptPath(const std::string& script, const std::string& rowsPath) {
-  if (!script.empty() && script[0] == '/') return script;
-  return FolderOf(rowsPath) + "/" + script;
+  return ResolvePath(FolderOf(rowsPath), script);
 }
 
 int g_grabError = 0;
@@ -64,9 +59,10 @@ constexpr unsigned kShortcutMasks = ShiftMask | ControlMask | Mod1Mask;
 
 unsigned XModifiers(uint16_t shortcut) {
   unsigned m = 0;
-  if (shortcut & 0x2000) m |= ShiftMask;
-  if (shortcut & 0x4000) m |= ControlMask;
-  if (shortcut & 0x8000) m |= Mod1Mask;
+  const Shortcut key(shortcut);
+  if (key.Shift()) m |= ShiftMask;
+  if (key.Ctrl()) m |= ControlMask;
+  if (key.Alt()) m |= Mod1Mask;
   return m;
 }
 
@@ -183,7 +179,7 @@ std::vector<std::size_t> GrabRows(KeyGrabs& grabs, const std::vector<setup::Scri
     std::string why = setup::ScriptHotKeyProblem(rows, i, hotKeys);
     if (why.empty()) why = grabs.Grab(rows[i].key, i);
     if (!why.empty()) {
-      Out().Say("热键 " + setup::ShortcutName(rows[i].key) + "（" + rows[i].script + "）不能使用：" + why + "。");
+      Out().Say("热键 " + Shortcut(rows[i].key).Name() + "（" + rows[i].script + "）不能使用：" + why + "。");
       continue;
     }
     listening.push_back(i);
@@ -197,7 +193,7 @@ void SayListening(const std::vector<setup::ScriptHotKey>& rows, const std::vecto
   Out().Say("正在监听 " + std::to_string(listening.size()) + " 个热键（按 Ctrl+C 结束）：");
   for (std::size_t i : listening) {
     const std::string path = ScriptPath(rows[i].script, rowsPath);
-    Out().Say("  " + setup::ShortcutName(rows[i].key) + "：" + path + "，" + std::to_string(rows[i].passes) + " 遍" +
+    Out().Say("  " + Shortcut(rows[i].key).Name() + "：" + path + "，" + std::to_string(rows[i].passes) + " 遍" +
               (::access(path.c_str(), R_OK) == 0 ? "" : "（现在找不到这个文件）"));
   }
 }
@@ -232,7 +228,7 @@ class Listener {
     const setup::ScriptHotKey& r = rows_[*row];
     PlayJob job{ScriptPath(r.script, rowsPath_), {}, o_.display, [this] { IgnoreKeys(); }};
     job.run.loops = r.passes;
-    Out().Say(setup::ShortcutName(r.key) + "：播放 " + job.file + "（" + std::to_string(r.passes) + " 遍）");
+    Out().Say(Shortcut(r.key).Name() + "：播放 " + job.file + "（" + std::to_string(r.passes) + " 遍）");
     told_.clear();
     bool signalled = false;
     const int code = PlayScript(job, settings_, &signalled);
@@ -250,7 +246,7 @@ class Listener {
       XNextEvent(d_, &ev);
       if (ev.type != KeyPress) continue;
       if (const auto row = grabs_.RowOf(ev.xkey); row && told_.insert(*row).second)
-        Out().Say("正在回放，热键 " + setup::ShortcutName(rows_[*row].key) + " 已忽略。");
+        Out().Say("正在回放，热键 " + Shortcut(rows_[*row].key).Name() + " 已忽略。");
     }
   }
 
@@ -266,7 +262,7 @@ class Listener {
 }  // namespace
 
 int RunHotkeys(const Options& o, const TSettings& settingsIn, const std::string& settingsPath) {
-  const std::string rowsPath = o.rowsFile.value_or(FolderOf(settingsPath) + "/" + setup::kScriptHotKeysFileName);
+  const std::string rowsPath = o.rowsFile.value_or(JoinPath(FolderOf(settingsPath), setup::kScriptHotKeysFileName));
   const std::optional<setup::ScriptHotKeyRows> parsed = ReadRows(rowsPath);
   if (!parsed) return kExitError;
   TSettings settings = settingsIn;

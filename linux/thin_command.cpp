@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <string>
 
-#include "editor/thin_prompt.h"
 #include "linux/commands.h"
 #include "linux/console.h"
 #include "linux/files.h"
@@ -32,7 +31,7 @@ int RunThin(const Options& o) {
     Out().Say("无法写入 " + target + "：" + error + "。");
     return kExitError;
   }
-  std::printf("%s\n", editor::ThinStatusText(r.removedLines, r.keptLines).c_str());
+  std::printf("%s\n", script::ThinStatusText(r.removedLines, r.keptLines).c_str());
   return kExitOk;
 }
 

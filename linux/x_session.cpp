@@ -129,8 +129,7 @@ std::string Session::Open(const std::string& name, Needs needs, Listen listen, s
   translator_.SetLetters(listener_.Letters());
   translator_.SetNumLock(listener_.NumLockOn());
   screen_ = play::X11Screen(display_);
-  translator_.SetAbsolutePointers(listener_.AbsolutePointers(),
-                                  PixelArea{screen_.left, screen_.top, screen_.width, screen_.height});
+  translator_.SetAbsolutePointers(listener_.AbsolutePointers(), screen_);
   clock_.emplace(listener_.ServerTimeAtStart(), listener_.MonoMicrosAtStart());
   KeymapQuery keymap;
   XQueryKeymap(display_, keymap.keys);

@@ -13,17 +13,12 @@
 #include <vector>
 
 #include "image/image.h"
+#include "util/rect.h"
 
 namespace tesmuro {
 
-struct DesktopRect {
-  int32_t left = 0, top = 0, width = 0, height = 0;
-  bool Contains(int32_t x, int32_t y) const {
-    return int64_t{x} >= left && int64_t{x} < int64_t{left} + width && int64_t{y} >= top &&
-           int64_t{y} < int64_t{top} + height;
-  }
-  bool operator==(const DesktopRect&) const = default;
-};
+// The desktop's rectangles are the common one.
+using DesktopRect = Rect;
 
 // A top-level window. Texts are UTF-8.
 struct TopWindow {

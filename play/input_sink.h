@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "util/rect.h"
+
 namespace tesmuro {
 class IDesktop;
 }
@@ -53,12 +55,10 @@ struct ControllerDelivery {
 
 // The virtual screen: the rectangle around every monitor, in physical pixels,
 // and the primary monitor's DPI. Width or height 0: not known.
-struct ScreenRect {
-  int32_t left = 0, top = 0, width = 0, height = 0, dpi = 0;
-  bool Known() const { return width > 0 && height > 0; }
-  bool SameArea(const ScreenRect& o) const {
-    return left == o.left && top == o.top && width == o.width && height == o.height;
-  }
+struct ScreenRect : Rect {
+  int32_t dpi = 0;
+  bool Known() const { return !Empty(); }
+  bool SameArea(const ScreenRect& o) const { return static_cast<const Rect&>(*this) == o; }
   bool operator==(const ScreenRect&) const = default;
 };
 

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "util/file_io.h"
+#include "util/path.h"
 
 namespace tesmuro::play {
 
@@ -16,14 +17,6 @@ PlaybackSession::PlaybackSession(NewPlayer newPlayer, NewScratchFile newScratchF
 PlaybackSession::~PlaybackSession() { Stop(); }
 
 namespace {
-// The folder a file is in ("" for a bare name; a root keeps its separator).
-std::string FolderOf(const std::string& path) {
-  const size_t at = path.find_last_of("/\\");
-  if (at == std::string::npos) return {};
-  if (at == 0 || (at == 2 && path[1] == ':')) return path.substr(0, at + 1);
-  return path.substr(0, at);
-}
-
 // A copy of `bytes` in a new scratch file, read from its start; nullptr when
 // none can be made or written.
 std::FILE* CopyToScratch(const std::string& bytes, std::FILE* scratch) {

@@ -5,6 +5,7 @@
 #include "image/png_io.h"
 #include "play/word_families.h"
 #include "script/script_format.h"
+#include "util/path.h"
 
 namespace tesmuro::play {
 
@@ -15,13 +16,7 @@ namespace {
 
 // A picture file's name as a path: a relative name is taken from `folder`
 // (empty: the current folder).
-std::string PicturePath(const std::string& folder, const std::string& name) {
-  const bool absolute = (!name.empty() && (name[0] == '/' || name[0] == '\\')) ||
-                        (name.size() >= 2 && name[1] == ':');
-  if (absolute || folder.empty()) return name;
-  const char last = folder.back();
-  return last == '/' || last == '\\' ? folder + name : folder + '/' + name;
-}
+std::string PicturePath(const std::string& folder, const std::string& name) { return ResolvePath(folder, name); }
 
 // Where a picture wait looks, in screen pixels: its area, placed like a move
 // (both corners), cut to the screen when its size is known; else the whole

@@ -36,7 +36,7 @@ struct KeyHookEvent {
   int32_t code = 0;
   uint32_t message = 0;    // WM_KEYDOWN, WM_KEYUP, WM_SYSKEYDOWN, WM_SYSKEYUP
   uint32_t vk = 0, scanCode = 0, flags = 0, time = 0, extraInfo = 0;
-  // Shift 0x2000, Ctrl 0x4000, Alt 0x8000 held when the hook saw the event:
+  // The modifiers (Shortcut's bits) held when the hook saw the event:
   // by anyone (the system's view, the player's injected keys included), and
   // by the user's own hands (real key presses only).
   uint16_t modifiers = 0;

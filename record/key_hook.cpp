@@ -9,10 +9,10 @@ namespace tesmuro {
 bool HotKeyMatches(uint16_t stored, const KeyHookEvent& e) {
   if (stored == 0 || e.code != 0 || e.extraInfo == os::kPlayerInputTag) return false;
   if (e.message != kWmKeyDown && e.message != kWmSysKeyDown) return false;
-  const uint16_t mods = stored & kHotModifiers;
-  if (mods == 0) return static_cast<uint16_t>(e.vk & 0xFFFFu) == stored;
-  const uint16_t held = KeyInjected(e.flags) ? e.modifiers : e.realModifiers;
-  return (e.vk & 0xFFu) == (stored & 0xFFu) && (e.vk & ~0xFFu) == 0 && (held & kHotModifiers) == mods;
+  const Shortcut key(stored);
+  if (key.Modifiers() == 0) return static_cast<uint16_t>(e.vk & 0xFFFFu) == stored;
+  const Shortcut held(KeyInjected(e.flags) ? e.modifiers : e.realModifiers);
+  return (e.vk & 0xFFu) == key.Key() && (e.vk & ~0xFFu) == 0 && held.Modifiers() == key.Modifiers();
 }
 
 bool IsEmergencyStopPress(const KeyHookEvent& e) {

@@ -8,6 +8,7 @@
 #include "record/hook_events.h"
 #include "record/hook_recorder.h"
 #include "record/record_sink.h"
+#include "util/shortcut.h"
 
 namespace tesmuro {
 
@@ -16,12 +17,6 @@ namespace tesmuro {
 // ScriptKey: the key of one of the script hot keys (which one, the caller
 // that matched it keeps).
 enum class HotKeyCommand { None, Record, Play, Stop, EmergencyStop, ScriptKey };
-
-// Modifier bits of a stored hot key (the high byte of a shortcut value).
-inline constexpr uint16_t kHotShift = 0x2000;
-inline constexpr uint16_t kHotCtrl = 0x4000;
-inline constexpr uint16_t kHotAlt = 0x8000;
-inline constexpr uint16_t kHotModifiers = kHotShift | kHotCtrl | kHotAlt;
 
 // Whether a key-down event fires the stored hot key. Key-downs count whether
 // the system reports them as keys or as system keys (F10, and every key
@@ -55,8 +50,7 @@ class TKeyHook : public HookRecorder {
   // was replaced.
   bool CheckHook() { return Installed() && host_.CheckKeyboardHook(); }
 
-  // Copies of the settings' hot keys (shortcut values: virtual key in the
-  // low byte, Shift 0x2000, Ctrl 0x4000, Alt 0x8000). The switch is true at
+  // Copies of the settings' hot keys (Shortcut codes). The switch is true at
   // program start; construction leaves it alone.
   uint16_t HotRecordKey = 0;
   uint16_t HotStartKey = 0;

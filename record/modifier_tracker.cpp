@@ -25,9 +25,9 @@ uint16_t BitOf(uint32_t vk) {
 
 uint16_t ModifierTracker::Bits(uint16_t keys) {
   uint16_t m = 0;
-  if (keys & 0x03) m |= kHotShift;
-  if (keys & 0x0C) m |= kHotCtrl;
-  if (keys & 0x30) m |= kHotAlt;
+  if (keys & 0x03) m |= Shortcut::kShift;
+  if (keys & 0x0C) m |= Shortcut::kCtrl;
+  if (keys & 0x30) m |= Shortcut::kAlt;
   return m;
 }
 

@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "util/rect.h"
+
 namespace tesmuro {
 
 struct RawMouseReport {
@@ -17,10 +19,8 @@ struct RawMouseReport {
   int32_t x = 0, y = 0;         // distances, or positions 0..65535
 };
 
-// A screen area in pixels.
-struct PixelArea {
-  int32_t left = 0, top = 0, width = 0, height = 0;
-};
+// A screen area in pixels: the common rectangle.
+using PixelArea = Rect;
 
 class RawMotionTracker {
  public:

@@ -9,9 +9,8 @@
 
 namespace tesmuro {
 
-// The hot keys the keyboard recorder serves (shortcut values: virtual key in
-// the low byte, Shift 0x2000, Ctrl 0x4000, Alt 0x8000; 0 for none) and their
-// switch.
+// The hot keys the keyboard recorder serves (Shortcut codes, util/shortcut.h;
+// 0 for none) and their switch.
 struct HotKeys {
   uint16_t record = 0;
   uint16_t play = 0;

@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,5 +37,16 @@ struct ThinResult {
 // other action and every position where something acts stay exactly as recorded.
 // A tolerance below 0 is taken as 0, above kMaxThinTolerance as kMaxThinTolerance.
 ThinResult ThinMoves(std::string_view script, int32_t tolerancePx);
+
+// The tolerance as the user types it (UTF-8), in the editor's dialog or on
+// the Linux command line: a whole number of pixels from 0 to
+// kMaxThinTolerance, spaces around it allowed; nothing for any other entry.
+std::optional<int32_t> ParseThinTolerance(std::string_view typed);
+
+// Why an entry was refused, naming the range.
+std::string ThinToleranceRefusal();
+
+// What thinning did, for the status bar and the console: 删除了 N 行，剩 M 行.
+std::string ThinStatusText(size_t removedLines, size_t keptLines);
 
 }  // namespace tesmuro::script

@@ -262,6 +262,12 @@ bool ReadWord(ByteStream& in, Word& word) {
   return true;
 }
 
+std::vector<std::string_view> KnownWords() {
+  std::vector<std::string_view> words;
+  for (const KeywordEntry& k : kKeywords) words.push_back(k.text);
+  return words;
+}
+
 ActionKind MatchKeyword(std::string_view word) {
   for (const KeywordEntry& k : kKeywords) {
     if (word.size() == k.text.size() && std::memcmp(word.data(), k.text.data(), word.size()) == 0)
@@ -270,9 +276,82 @@ ActionKind MatchKeyword(std::string_view word) {
   return ActionKind::Unknown;
 }
 
+namespace {
+
+// The arguments of each family of words into `a`. Those that return false
+// found a token that cannot be converted: the line is a ConversionError.
+
+// A word of letters and digits, three quoted tokens, "%d,%d,%d,%d". A part
+// that is not there leaves what stands in its place (a keyword of the next
+// line, say) to be read as the next word, and the line is skipped.
+void ReadWindowLine(ByteStream& in, Action& a) {
+  std::string system;
+  bool complete = ScanWordStarting(in, system, IsAsciiAlnum);
+  for (int i = 0; complete && i < 3; ++i) complete = ScanWordStarting(in, a.text[i], IsQuote);
+  if (!complete) return;
+  a.system = system;
+  ScanList(in, a.screen, 4);
+  for (const std::string& t : a.text) a.badText = a.badText || !QuotedTokenValid(t);
+}
+
+void ReadWaitWindow(ByteStream& in, Action& a) {
+  if (!ScanWordStarting(in, a.text[0], IsQuote)) return;
+  a.badText = !QuotedTokenValid(a.text[0]);
+  ScanInt(in, a.seconds);
+}
+
+void ReadWaitColor(ByteStream& in, Action& a) {
+  ScanPair(in, a.x, a.y);
+  std::string hex;
+  ScanWordStarting(in, hex, IsAsciiAlnum);
+  a.badColor = !HexColor(hex, a.color);
+  if (ScanInt(in, a.tolerance)) ScanInt(in, a.seconds);
+}
+
+// A quoted token, "%d %d", then "%d,%d,%d,%d" when the line goes on with an
+// area (the next line is left alone).
+void ReadPictureWord(ByteStream& in, Action& a) {
+  if (!ScanWordStarting(in, a.text[0], IsQuote)) return;
+  a.badText = !QuotedTokenValid(a.text[0]);
+  if (!ScanInt(in, a.tolerance) || !ScanInt(in, a.seconds)) return;
+  SkipBlanks(in);
+  const int c = in.Get();
+  in.Unget(c);
+  if (IsDigit(c) || c == '-' || c == '+') a.hasArea = ScanList(in, a.screen, 4) == 4;
+}
+
+// The turn token, then "%d %d".
+bool ReadWheel(ByteStream& in, Action& a) {
+  Token t;
+  ReadWheelToken(in, t);
+  if (ScanInt(in, a.wheel_a)) ScanInt(in, a.wheel_b);
+  int32_t turn = 0;
+  if (!TokenToInt(t, turn)) return false;
+  a.wheel = static_cast<int16_t>(static_cast<uint16_t>(turn));
+  return true;
+}
+
+// "%s %ld %d %d %d": the key code, the scan code, the flags, then two numbers
+// that are not used.
+bool ReadKey(ByteStream& in, Action& a) {
+  Token t;
+  const bool haveToken = ScanToken(in, t);
+  int32_t scan = 0, flags = 0, unused;
+  if (haveToken && ScanInt(in, scan) && ScanInt(in, flags) && ScanInt(in, unused)) ScanInt(in, unused);
+  a.scan = static_cast<uint32_t>(scan);
+  a.flags = static_cast<uint32_t>(flags);
+  int32_t code = 0;
+  if (!haveToken || !TokenToInt(t, code)) return false;
+  a.vk = static_cast<uint8_t>(static_cast<uint32_t>(code));
+  return true;
+}
+
+}  // namespace
+
 Action ParseAction(std::string_view word, ByteStream& in) {
   Action a;
   a.kind = MatchKeyword(word);
+  bool converted = true;
   switch (a.kind) {
     case ActionKind::Delay:
       ScanInt(in, a.delay_ms);
@@ -292,89 +371,20 @@ Action ParseAction(std::string_view word, ByteStream& in) {
       // "%d,%d,%d,%d,%d": reading stops at the first value that does not fit.
       ScanList(in, a.screen, 5);
       break;
-    case ActionKind::Window: {
-      // A word of letters and digits, three quoted tokens, "%d,%d,%d,%d". A
-      // part that is not there leaves what stands in its place (a keyword of
-      // the next line, say) to be read as the next word, and the line is
-      // skipped.
-      std::string system;
-      bool complete = ScanWordStarting(in, system, IsAsciiAlnum);
-      for (int i = 0; complete && i < 3; ++i) complete = ScanWordStarting(in, a.text[i], IsQuote);
-      if (complete) {
-        a.system = system;
-        ScanList(in, a.screen, 4);
-        for (const std::string& t : a.text) a.badText = a.badText || !QuotedTokenValid(t);
-      }
-      break;
-    }
-    case ActionKind::WaitWindow:
-      if (ScanWordStarting(in, a.text[0], IsQuote)) {
-        a.badText = !QuotedTokenValid(a.text[0]);
-        ScanInt(in, a.seconds);
-      }
-      break;
-    case ActionKind::WaitColor: {
-      ScanPair(in, a.x, a.y);
-      std::string hex;
-      ScanWordStarting(in, hex, IsAsciiAlnum);
-      a.badColor = !HexColor(hex, a.color);
-      if (ScanInt(in, a.tolerance)) ScanInt(in, a.seconds);
-      break;
-    }
+    case ActionKind::Window: ReadWindowLine(in, a); break;
+    case ActionKind::WaitWindow: ReadWaitWindow(in, a); break;
+    case ActionKind::WaitColor: ReadWaitColor(in, a); break;
     case ActionKind::WaitImage:
-    case ActionKind::ClickImage:
-      // A quoted token, "%d %d", then "%d,%d,%d,%d" when the line goes on
-      // with an area (the next line is left alone).
-      if (!ScanWordStarting(in, a.text[0], IsQuote)) break;
-      a.badText = !QuotedTokenValid(a.text[0]);
-      if (ScanInt(in, a.tolerance) && ScanInt(in, a.seconds)) {
-        int c;
-        do c = in.Get();
-        while (c == ' ' || c == '\t');
-        in.Unget(c);
-        if (IsDigit(c) || c == '-' || c == '+') a.hasArea = ScanList(in, a.screen, 4) == 4;
-      }
-      break;
+    case ActionKind::ClickImage: ReadPictureWord(in, a); break;
     case ActionKind::JoyButton:
       ScanInt(in, a.buttons);
       break;
     case ActionKind::Wheel:
-    case ActionKind::HWheel: {
-      // The turn token, then "%d %d".
-      Token t;
-      ReadWheelToken(in, t);
-      if (ScanInt(in, a.wheel_a)) ScanInt(in, a.wheel_b);
-      int32_t turn = 0;
-      if (!TokenToInt(t, turn)) {
-        Action bad;
-        bad.kind = ActionKind::ConversionError;
-        return bad;
-      }
-      a.wheel = static_cast<int16_t>(static_cast<uint16_t>(turn));
-      break;
-    }
+    case ActionKind::HWheel: converted = ReadWheel(in, a); break;
     case ActionKind::KeyDown:
     case ActionKind::KeyUp:
     case ActionKind::SysKeyDown:
-    case ActionKind::SysKeyUp: {
-      // "%s %ld %d %d %d": the key code, the scan code, the flags, then two
-      // numbers that are not used.
-      Token t;
-      const bool haveToken = ScanToken(in, t);
-      int32_t scan = 0, flags = 0, unused;
-      if (haveToken && ScanInt(in, scan) && ScanInt(in, flags) && ScanInt(in, unused))
-        ScanInt(in, unused);
-      a.scan = static_cast<uint32_t>(scan);
-      a.flags = static_cast<uint32_t>(flags);
-      int32_t code = 0;
-      if (!haveToken || !TokenToInt(t, code)) {
-        Action bad;
-        bad.kind = ActionKind::ConversionError;
-        return bad;
-      }
-      a.vk = static_cast<uint8_t>(static_cast<uint32_t>(code));
-      break;
-    }
+    case ActionKind::SysKeyUp: converted = ReadKey(in, a); break;
     case ActionKind::LeftDown:
     case ActionKind::LeftUp:
     case ActionKind::RightDown:
@@ -388,6 +398,11 @@ Action ParseAction(std::string_view word, ByteStream& in) {
     case ActionKind::Unknown:
     case ActionKind::ConversionError:
       break;
+  }
+  if (!converted) {
+    Action bad;
+    bad.kind = ActionKind::ConversionError;
+    return bad;
   }
   return a;
 }

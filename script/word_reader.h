@@ -41,6 +41,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "script/script_stream.h"
 
@@ -135,6 +136,10 @@ inline constexpr int32_t kMaxDelayMs = 2147483647;
 
 // The keyword the word equals, tried in the order of ActionKind; Unknown if none.
 ActionKind MatchKeyword(std::string_view word);
+// Every word MatchKeyword knows (GBK), in the order it tries them: the one
+// list the player, the script box's colours and the README's words table
+// follow.
+std::vector<std::string_view> KnownWords();
 
 // Matches the word and reads the keyword's arguments from `in`, which must be
 // the stream the word came from, positioned right after it.

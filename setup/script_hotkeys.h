@@ -7,7 +7,7 @@
 // writing, LF accepted on reading; a first comment line saying what it is;
 // then one row per line: KEY <TAB> PASSES <TAB> SCRIPT, KEY written by name
 // ("Ctrl+Shift+F5", "Alt+Q", "Pause"...; a decimal shortcut code is also
-// read). Blank lines and lines starting with '#' are skipped. A line that
+// read: Shortcut::Parse). Blank lines and lines starting with '#' are skipped. A line that
 // cannot be read is skipped with its problem and the rows around it stay;
 // rows past the twelfth are problems too; a duplicated key keeps the first
 // row and names the second as a problem.
@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "record/recording_options.h"
+#include "util/shortcut.h"
 
 namespace tesmuro::setup {
 
@@ -30,15 +31,12 @@ inline constexpr char kScriptHotKeysFileName[] = "Quorlin.qlkeys";  // beside th
 // The longest script name a row may have (UTF-8 bytes): the dialog refuses a
 // longer one, the reader skips its line.
 inline constexpr size_t kMaxScriptPathBytes = 4096;
-// The longest key the writer spells ("Ctrl+Shift+Alt+PrintScreen").
-inline constexpr size_t kMaxShortcutNameBytes = 26;
 // A line longer than this is not read. It holds every row the writer writes:
 // the longest key, the largest passes (10 digits), two tabs, the longest script.
-inline constexpr size_t kMaxScriptHotKeyLine = kMaxShortcutNameBytes + 10 + 2 + kMaxScriptPathBytes;
+inline constexpr size_t kMaxScriptHotKeyLine = Shortcut::kMaxNameBytes + 10 + 2 + kMaxScriptPathBytes;
 
 struct ScriptHotKey {
-  // Shortcut code as the settings' hot keys: virtual key in the low byte,
-  // Shift 0x2000, Ctrl 0x4000, Alt 0x8000 (0: none).
+  // Shortcut code as the settings' hot keys (Shortcut; 0: none).
   uint16_t key = 0;
   std::string script;  // the script file, UTF-8
   int32_t passes = 1;  // 1..2147483647
@@ -58,19 +56,6 @@ std::string FormatScriptHotKeys(std::span<const ScriptHotKey> rows);
 
 // The rows of a file's bytes; never fails on bad input.
 ScriptHotKeyRows ParseScriptHotKeys(std::string_view bytes);
-
-// A shortcut's name as the file and the messages write it: the modifiers in
-// the order Ctrl, Shift, Alt, then the key ("Ctrl+Shift+F5"); a key without
-// a name of its own as "VK" and two hexadecimal digits; empty for 0.
-std::string ShortcutName(uint16_t key);
-// And back, modifiers in any order and case, spaces around them allowed; a
-// decimal shortcut code of two digits or more is taken as it is. nullopt: no
-// such key name.
-std::optional<uint16_t> ParseShortcutName(std::string_view name);
-
-// The virtual key and modifiers of a shortcut code, what two keys are
-// compared by (any other bit, such as the extended-key bit, left out).
-inline uint16_t ShortcutIdentity(uint16_t key) { return key & 0xE0FFu; }
 
 // Why row `index` cannot be had (empty: it can): no key, no script, a line
 // break in the script's name, a name longer than kMaxScriptPathBytes, passes

@@ -1,17 +1,8 @@
 #include "setup/settings_places.h"
 
-namespace tesmuro {
+#include "util/path.h"
 
-std::string JoinPath(const std::string& folder, const std::string& name) {
-#ifdef _WIN32
-  constexpr char kSeparator = '\\';
-#else
-  constexpr char kSeparator = '/';
-#endif
-  std::string path = folder;
-  if (!path.empty() && path.back() != '\\' && path.back() != '/') path += kSeparator;
-  return path + name;
-}
+namespace tesmuro {
 
 std::string ChooseSettingsFolder(const std::string& programFolder, ISettingsPlaces& places) {
   // An installed copy may well be writable (installed for one user, or run

@@ -28,9 +28,6 @@ inline constexpr char kUninstallerName[] = "Uninstall.exe";
 // The folder in the user's application data folder.
 inline constexpr char kUserSettingsFolderName[] = "Tesmuro";
 
-// `folder` and `name` joined by the system's separator.
-std::string JoinPath(const std::string& folder, const std::string& name);
-
 // The folder the settings file lives in for the program in `programFolder`:
 // that folder for a portable copy; else the user's folder, made when missing;
 // the program's folder again when the user has no application data folder

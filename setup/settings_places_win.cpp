@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include "ui/win_util_win.h"
+#include "util/path.h"
 
 namespace tesmuro::win {
 

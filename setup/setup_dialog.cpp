@@ -1,6 +1,7 @@
 #include "setup/setup_dialog.h"
 
 #include "forms/setup_form.h"
+#include "util/shortcut.h"
 #include "util/text.h"
 
 namespace tesmuro::setup {
@@ -258,7 +259,7 @@ std::string_view TrimSpaces(std::string_view s) {
 // "脚本热键第 3 行（Ctrl+F5）不能使用：" and why.
 std::string RowRefusal(size_t row, uint16_t key, std::string_view why) {
   std::string r = "脚本热键第 " + ToDecU(static_cast<uint32_t>(row + 1)) + " 行";
-  if (const std::string name = ShortcutName(key); !name.empty()) r += "（" + name + "）";
+  if (const std::string name = Shortcut(key).Name(); !name.empty()) r += "（" + name + "）";
   return r + "不能使用：" + std::string(why) + "。";
 }
 
@@ -313,8 +314,6 @@ ScriptKeysRead ReadScriptKeys(const SetupDialogState& d, const std::function<boo
 
 namespace {
 
-constexpr uint16_t kShortcutShift = 0x2000, kShortcutCtrl = 0x4000, kShortcutAlt = 0x8000;
-
 bool IsExtendedKey(uint8_t vk) {
   return (vk >= 0x21 && vk <= 0x28)     // Page Up, Page Down, End, Home, arrows
          || vk == 0x2D || vk == 0x2E    // Insert, Delete
@@ -328,18 +327,19 @@ bool IsExtendedKey(uint8_t vk) {
 uint16_t HotKeyToShortcut(uint16_t hotKey) {
   const uint8_t mods = static_cast<uint8_t>(hotKey >> 8);
   uint16_t r = hotKey & 0xFFu;
-  if (mods & kHotKeyShift) r |= kShortcutShift;
-  if (mods & kHotKeyControl) r |= kShortcutCtrl;
-  if (mods & kHotKeyAlt) r |= kShortcutAlt;
+  if (mods & kHotKeyShift) r |= Shortcut::kShift;
+  if (mods & kHotKeyControl) r |= Shortcut::kCtrl;
+  if (mods & kHotKeyAlt) r |= Shortcut::kAlt;
   return r;
 }
 
 uint16_t ShortcutToHotKey(uint16_t shortcut) {
-  const uint8_t vk = static_cast<uint8_t>(shortcut & 0xFFu);
+  const Shortcut key(shortcut);
+  const uint8_t vk = key.Key();
   uint8_t mods = 0;
-  if (shortcut & kShortcutShift) mods |= kHotKeyShift;
-  if (shortcut & kShortcutCtrl) mods |= kHotKeyControl;
-  if (shortcut & kShortcutAlt) mods |= kHotKeyAlt;
+  if (key.Shift()) mods |= kHotKeyShift;
+  if (key.Ctrl()) mods |= kHotKeyControl;
+  if (key.Alt()) mods |= kHotKeyAlt;
   if (IsExtendedKey(vk)) mods |= kHotKeyExt;
   return static_cast<uint16_t>(vk | (mods << 8));
 }

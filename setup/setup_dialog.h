@@ -35,8 +35,7 @@ struct ScriptKeyBoxes {
 // by their control ids (forms/setup_form.h): `checked` holds those that are
 // on (the two message switches among them are not shown; their values pass
 // through). Edit texts are UTF-8; the hot-key boxes hold 16-bit shortcut
-// codes (virtual key in the low byte, 0x2000 Shift, 0x4000 Ctrl, 0x8000 Alt;
-// 0 for no key).
+// codes (Shortcut; 0 for no key).
 struct SetupDialogState {
   std::set<int> checked;
   std::string EditLoopNum;

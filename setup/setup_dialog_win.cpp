@@ -12,6 +12,7 @@
 #include "ui/message_box.h"
 #include "ui/win_util_win.h"
 #include "ui/window_proc_win.h"
+#include "util/shortcut.h"
 #include "forms/aux_forms.h"
 #include "forms/setup_form.h"
 
@@ -512,11 +513,12 @@ bool SetupDialogWin::SystemRefuses(uint16_t shortcut) {
   // Held for a moment by the dialog itself: the system refuses a key that
   // another program has registered, or that it keeps for itself.
   constexpr int kProbeId = 0xBF00;
+  const Shortcut key(shortcut);
   UINT mods = 0;
-  if (shortcut & 0x2000) mods |= MOD_SHIFT;
-  if (shortcut & 0x4000) mods |= MOD_CONTROL;
-  if (shortcut & 0x8000) mods |= MOD_ALT;
-  if (!RegisterHotKey(hwnd_, kProbeId, mods, shortcut & 0xFFu)) return true;
+  if (key.Shift()) mods |= MOD_SHIFT;
+  if (key.Ctrl()) mods |= MOD_CONTROL;
+  if (key.Alt()) mods |= MOD_ALT;
+  if (!RegisterHotKey(hwnd_, kProbeId, mods, key.Key())) return true;
   UnregisterHotKey(hwnd_, kProbeId);
   return false;
 }

@@ -307,7 +307,7 @@ TEST(HookWatchdog, OnlyTheSameEventPassedDownTheChainIsADuplicate) {
   a.extraInfo = 7;
   KeyHookEvent b = a;
   b.tick = a.tick + 3;  // seen a moment later, stamped differently
-  b.modifiers = kHotCtrl;
+  b.modifiers = Shortcut::kCtrl;
   EXPECT_TRUE(SameKeyEvent(b, a));
   for (auto change : {+[](KeyHookEvent& e) { e.vk = 66; }, +[](KeyHookEvent& e) { e.message = 0x101; },
                       +[](KeyHookEvent& e) { e.scanCode = 31; }, +[](KeyHookEvent& e) { e.flags = 0x10; },

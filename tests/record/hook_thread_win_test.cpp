@@ -98,7 +98,7 @@ TEST_F(HookThreadTest, InjectedKeysCarryTheFlagAndTheInjectedModifiers) {
   ASSERT_EQ(events.size(), 4u);
   EXPECT_EQ(events[0].message, static_cast<uint32_t>(WM_KEYDOWN));
   EXPECT_TRUE(KeyInjected(events[0].flags));
-  EXPECT_EQ(events[0].modifiers, kHotCtrl) << "the program's Ctrl, held overall";
+  EXPECT_EQ(events[0].modifiers, Shortcut::kCtrl) << "the program's Ctrl, held overall";
   EXPECT_EQ(events[0].realModifiers, 0) << "but not by the user";
   EXPECT_EQ(events[1].message, static_cast<uint32_t>(WM_KEYUP));
   EXPECT_EQ(events[2].modifiers, 0);

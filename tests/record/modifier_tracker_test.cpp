@@ -37,21 +37,21 @@ TEST(ModifierTracker, LeftRightAndGenericCodesByWhoPressedThem) {
   ModifierTracker t;
   // Each event carries the state before it.
   EXPECT_EQ(Feed(t, kDown, 0xA1).modifiers, 0);  // right Shift, by the user
-  EXPECT_EQ(Feed(t, kDown, 0xA2, true).modifiers, kHotShift);  // left Ctrl, by a program
+  EXPECT_EQ(Feed(t, kDown, 0xA2, true).modifiers, Shortcut::kShift);  // left Ctrl, by a program
   const KeyHookEvent a = Feed(t, kSysDown, 0x12, true);  // Alt by its generic code
-  EXPECT_EQ(a.modifiers, kHotShift | kHotCtrl);
-  EXPECT_EQ(a.realModifiers, kHotShift);
-  EXPECT_EQ(t.Held(), kHotShift | kHotCtrl | kHotAlt);
-  EXPECT_EQ(t.RealHeld(), kHotShift);
+  EXPECT_EQ(a.modifiers, Shortcut::kShift | Shortcut::kCtrl);
+  EXPECT_EQ(a.realModifiers, Shortcut::kShift);
+  EXPECT_EQ(t.Held(), Shortcut::kShift | Shortcut::kCtrl | Shortcut::kAlt);
+  EXPECT_EQ(t.RealHeld(), Shortcut::kShift);
 
   // The generic code stands for the left key: its release is that key's.
   Feed(t, kSysUp, 0xA4, true);
-  EXPECT_EQ(t.Held(), kHotShift | kHotCtrl);
+  EXPECT_EQ(t.Held(), Shortcut::kShift | Shortcut::kCtrl);
   // Left and right are separate keys: releasing the right Ctrl leaves the left one down.
   Feed(t, kUp, 0xA3);
-  EXPECT_EQ(t.Held(), kHotShift | kHotCtrl);
+  EXPECT_EQ(t.Held(), Shortcut::kShift | Shortcut::kCtrl);
   Feed(t, kUp, 0x11, true);
-  EXPECT_EQ(t.Held(), kHotShift);
+  EXPECT_EQ(t.Held(), Shortcut::kShift);
 
   // Other keys and messages change nothing; auto-repeat changes nothing.
   Feed(t, kDown, 'A');
@@ -62,8 +62,8 @@ TEST(ModifierTracker, LeftRightAndGenericCodesByWhoPressedThem) {
   notAction.message = kUp;
   notAction.vk = 0xA1;
   t.Apply(notAction);
-  EXPECT_EQ(t.Held(), kHotShift);
-  EXPECT_EQ(t.RealHeld(), kHotShift);
+  EXPECT_EQ(t.Held(), Shortcut::kShift);
+  EXPECT_EQ(t.RealHeld(), Shortcut::kShift);
   Feed(t, kUp, 0xA1);
   EXPECT_EQ(t.Held(), 0);
   EXPECT_EQ(t.RealHeld(), 0);
@@ -74,9 +74,9 @@ TEST(ModifierTracker, ReleasesByAProgramDoNotLiftTheUsersKey) {
   Feed(t, kDown, 0xA2);        // the user holds left Ctrl
   Feed(t, kUp, 0xA2, true);    // a script lets it go, for the system
   EXPECT_EQ(t.Held(), 0);
-  EXPECT_EQ(t.RealHeld(), kHotCtrl);
+  EXPECT_EQ(t.RealHeld(), Shortcut::kCtrl);
   Feed(t, kDown, 0xA2, true);  // and presses it again
-  EXPECT_EQ(t.RealHeld(), kHotCtrl);
+  EXPECT_EQ(t.RealHeld(), Shortcut::kCtrl);
   Feed(t, kUp, 0xA2);          // the user lets go: the key is up for everyone
   EXPECT_EQ(t.Held(), 0);
   EXPECT_EQ(t.RealHeld(), 0);
@@ -92,7 +92,7 @@ TEST(ModifierTracker, ReleasesByAProgramDoNotLiftTheUsersKey) {
   low.vk = 0xA0;
   low.flags = 0x02;
   t.Apply(low);
-  EXPECT_EQ(t.Held(), kHotShift);
+  EXPECT_EQ(t.Held(), Shortcut::kShift);
   EXPECT_EQ(t.RealHeld(), 0);
 }
 
@@ -102,16 +102,16 @@ TEST(ModifierTracker, SyncTakesWhatTheSystemSaysAndKeepsWhoPressedWhatItAgreesWi
   sys.down = {0xA3, 0xA4};  // right Ctrl and left Alt down at installation
   t.Sync(&SystemKeys::Ask, &sys);
   EXPECT_EQ(sys.asked, (std::set<uint32_t>{0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5}));
-  EXPECT_EQ(t.Held(), kHotCtrl | kHotAlt);
-  EXPECT_EQ(t.RealHeld(), kHotCtrl | kHotAlt) << "down before we looked: taken as the user's";
+  EXPECT_EQ(t.Held(), Shortcut::kCtrl | Shortcut::kAlt);
+  EXPECT_EQ(t.RealHeld(), Shortcut::kCtrl | Shortcut::kAlt) << "down before we looked: taken as the user's";
 
   Feed(t, kDown, 0xA0, true);  // a program's Shift
   // While no hook watched, the user let go of Alt and the program's Shift
   // stayed down.
   sys.down = {0xA0, 0xA3};
   t.Sync(&SystemKeys::Ask, &sys);
-  EXPECT_EQ(t.Held(), kHotShift | kHotCtrl);
-  EXPECT_EQ(t.RealHeld(), kHotCtrl) << "the Shift still counts as the program's";
+  EXPECT_EQ(t.Held(), Shortcut::kShift | Shortcut::kCtrl);
+  EXPECT_EQ(t.RealHeld(), Shortcut::kCtrl) << "the Shift still counts as the program's";
   sys.down.clear();
   t.Sync(&SystemKeys::Ask, &sys);
   EXPECT_EQ(t.Held(), 0);

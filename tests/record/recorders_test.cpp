@@ -262,7 +262,7 @@ TEST_F(RecorderTest, KeysAndSystemKeys) {
   StartRecording(100);
   w->OnKeyEvent(Key(0x100, 65, 200));
   w->OnKeyEvent(Key(0x101, 65, 290));
-  w->OnKeyEvent(Key(0x104, 0x78, 300, kHotAlt));
+  w->OnKeyEvent(Key(0x104, 0x78, 300, Shortcut::kAlt));
   KeyHookEvent other = Key(0x102, 65, 310);  // not a key message that is recorded
   w->OnKeyEvent(other);
   EXPECT_EQ(view.memo, Lines({kDelay + "100", kKeyDown + "65 30 0 4000000000 0", kDelay + "90",
@@ -274,27 +274,27 @@ TEST_F(RecorderTest, KeysAndSystemKeys) {
 TEST_F(RecorderTest, HotKeyRules) {
   TKeyHook& k = w->Recorder().Keys();
   k.HotRecordKey = 120;           // F9
-  k.HotStartKey = kHotCtrl | 121; // Ctrl+F10
+  k.HotStartKey = Shortcut::kCtrl | 121; // Ctrl+F10
   k.HotStopKey = 120;             // same as Record: Record wins
   k.HotKeysEnabled = true;
   EXPECT_EQ(w->OnKeyEvent(Key(0x100, 120, 1)), HotKeyCommand::Record);
-  EXPECT_EQ(w->OnKeyEvent(Key(0x100, 120, 1, kHotCtrl)), HotKeyCommand::Record) << "a plain key ignores modifiers";
+  EXPECT_EQ(w->OnKeyEvent(Key(0x100, 120, 1, Shortcut::kCtrl)), HotKeyCommand::Record) << "a plain key ignores modifiers";
   EXPECT_EQ(w->OnKeyEvent(Key(0x101, 120, 1)), HotKeyCommand::None) << "releases never fire";
-  EXPECT_EQ(w->OnKeyEvent(Key(0x105, 120, 1, kHotAlt)), HotKeyCommand::None) << "nor system key releases";
-  EXPECT_EQ(w->OnKeyEvent(Key(0x104, 120, 1, kHotAlt)), HotKeyCommand::Record)
+  EXPECT_EQ(w->OnKeyEvent(Key(0x105, 120, 1, Shortcut::kAlt)), HotKeyCommand::None) << "nor system key releases";
+  EXPECT_EQ(w->OnKeyEvent(Key(0x104, 120, 1, Shortcut::kAlt)), HotKeyCommand::Record)
       << "a key pressed while Alt is down comes as a system key";
-  EXPECT_EQ(w->OnKeyEvent(Key(0x100, 121, 1, kHotCtrl)), HotKeyCommand::Play);
-  EXPECT_EQ(w->OnKeyEvent(Key(0x100, 121, 1, kHotCtrl | kHotShift)), HotKeyCommand::None) << "exactly those modifiers";
+  EXPECT_EQ(w->OnKeyEvent(Key(0x100, 121, 1, Shortcut::kCtrl)), HotKeyCommand::Play);
+  EXPECT_EQ(w->OnKeyEvent(Key(0x100, 121, 1, Shortcut::kCtrl | Shortcut::kShift)), HotKeyCommand::None) << "exactly those modifiers";
   EXPECT_EQ(w->OnKeyEvent(Key(0x100, 121, 1)), HotKeyCommand::None);
 
-  k.HotStopKey = kHotAlt | 'S';
+  k.HotStopKey = Shortcut::kAlt | 'S';
   k.HotRecordKey = 0;
-  EXPECT_EQ(w->OnKeyEvent(Key(0x104, 'S', 1, kHotAlt)), HotKeyCommand::Stop) << "Alt combinations are system keys";
-  KeyHookEvent notAction = Key(0x104, 'S', 1, kHotAlt);
+  EXPECT_EQ(w->OnKeyEvent(Key(0x104, 'S', 1, Shortcut::kAlt)), HotKeyCommand::Stop) << "Alt combinations are system keys";
+  KeyHookEvent notAction = Key(0x104, 'S', 1, Shortcut::kAlt);
   notAction.code = 1;
   EXPECT_EQ(w->OnKeyEvent(notAction), HotKeyCommand::None);
   k.HotKeysEnabled = false;
-  EXPECT_EQ(w->OnKeyEvent(Key(0x104, 'S', 1, kHotAlt)), HotKeyCommand::None);
+  EXPECT_EQ(w->OnKeyEvent(Key(0x104, 'S', 1, Shortcut::kAlt)), HotKeyCommand::None);
 }
 
 TEST_F(RecorderTest, StopHotKeyPressIsRecordedAndItsReleaseIsNot) {
@@ -324,8 +324,8 @@ TEST_F(RecorderTest, RecordHotKeyPressIsNotRecordedButItsReleaseIs) {
 // tracker that has seen every key go down and up before them.
 class Keyboard {
  public:
-  KeyHookEvent Down(uint32_t vk, bool injected = false) { return Event(Held() & kHotAlt ? 0x104 : 0x100, vk, injected); }
-  KeyHookEvent Up(uint32_t vk, bool injected = false) { return Event(Held() & kHotAlt ? 0x105 : 0x101, vk, injected); }
+  KeyHookEvent Down(uint32_t vk, bool injected = false) { return Event(Held() & Shortcut::kAlt ? 0x104 : 0x100, vk, injected); }
+  KeyHookEvent Up(uint32_t vk, bool injected = false) { return Event(Held() & Shortcut::kAlt ? 0x105 : 0x101, vk, injected); }
   // As the system reports it: F10 and Alt itself come as system keys.
   KeyHookEvent Event(uint32_t message, uint32_t vk, bool injected) {
     KeyHookEvent e;
@@ -368,7 +368,7 @@ TEST_F(RecorderTest, PlainStopKeyFiresAsASystemKeyWhileTheScriptHoldsAlt) {
 }
 
 TEST_F(RecorderTest, ThePlayersModifiersNeitherFakeNorBlockTheUsersHotKey) {
-  w->Settings.StopKey = kHotCtrl | 'S';
+  w->Settings.StopKey = Shortcut::kCtrl | 'S';
   w->Settings.ShortCutControl = true;
   PublishHotKeys();
   Keyboard kb;

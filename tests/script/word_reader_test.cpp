@@ -4,11 +4,14 @@
 
 #include <cstdio>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "script/script_format.h"
 #include "support/gbk_script.h"
+#include "util/file_io.h"
+#include "util/text.h"
 
 namespace tesmuro::script {
 namespace {
@@ -213,6 +216,43 @@ TEST(ByteStreams, NullFileIsEmpty) {
   EXPECT_EQ(in.Get(), ByteStream::kEnd);
   in.Rewind();
   EXPECT_EQ(in.Get(), ByteStream::kEnd);
+}
+
+// The README's words table: the words in backquotes in the first cell of
+// each row of the table under "## Script words".
+std::set<std::string> ReadmeWords(const std::string& readme) {
+  std::set<std::string> words;
+  size_t at = readme.find("\n## Script words\n");
+  if (at == std::string::npos) return words;
+  at = readme.find("\n|", at);
+  while (at != std::string::npos && at + 1 < readme.size() && readme[at + 1] == '|') {
+    const size_t lineEnd = readme.find('\n', at + 1);
+    const std::string line = readme.substr(at + 1, lineEnd - at - 1);
+    const std::string cell = line.substr(1, line.find('|', 1) - 1);
+    for (size_t open = cell.find('`'); open != std::string::npos; open = cell.find('`', open)) {
+      const size_t close = cell.find('`', open + 1);
+      if (close == std::string::npos) break;
+      words.insert(cell.substr(open + 1, close - open - 1));
+      open = close + 1;
+    }
+    at = lineEnd;
+  }
+  return words;
+}
+
+TEST(WordReader, TheReadmeTableNamesEveryWordTheReaderKnowsAndNoOther) {
+  std::string path = TESMURO_SOURCE_DIR "/README.md";
+#ifdef _WIN32
+  if (path.starts_with('/')) path = "Z:" + path;  // the source tree as Wine's drive Z: shows it
+#endif
+  std::string readme;
+  ASSERT_TRUE(ReadWholeFile(path, readme)) << path;
+  const std::set<std::string> table = ReadmeWords(readme);
+  ASSERT_FALSE(table.empty()) << "no words table under \"## Script words\" in " << path;
+  std::set<std::string> known;
+  for (std::string_view w : KnownWords()) known.insert(GbkToUtf8(w));
+  for (const std::string& w : known) EXPECT_TRUE(table.count(w)) << "README.md's words table lacks " << w;
+  for (const std::string& w : table) EXPECT_TRUE(known.count(w)) << "README.md's words table has " << w << ", which the reader does not know";
 }
 
 }  // namespace
