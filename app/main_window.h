@@ -34,8 +34,8 @@ struct MainWindowServices {
   IHookHost& hooks;
   IJoystickService& joysticks;
   std::string exeDirectory;  // UTF-8, with or without a trailing separator
-  // Makes a new, not yet started player; by default one on the system's
-  // input, clock and shutdown services.
+  // Makes a new, not yet started player, on the services the program's main
+  // chose (tests: on fakes). Required: without it the window cannot be made.
   std::function<std::unique_ptr<play::TRunThread>()> newPlayer;
   // Makes the empty, self-deleting file that a copy of the box's text is
   // played from; by default the system's temporary file.

@@ -155,7 +155,8 @@ class KeyGrabs {
 
 }  // namespace
 
-int RunHotkeys(const Options& o, const TSettings& settingsIn, const std::string& settingsPath) {
+int RunHotkeys(const Options& o, const TSettings& settingsIn, const std::string& settingsPath,
+               const Services& services) {
   const std::string rowsPath = o.rowsFile.value_or(FolderOf(settingsPath) + "/" + setup::kScriptHotKeysFileName);
   std::string bytes, error;
   if (!linux_files::ReadFile(rowsPath, bytes, error)) {
@@ -243,7 +244,7 @@ int RunHotkeys(const Options& o, const TSettings& settingsIn, const std::string&
       Out().Say(setup::ShortcutName(r.key) + "：播放 " + job.file + "（" + std::to_string(r.passes) + " 遍）");
       told.clear();
       bool signalled = false;
-      const int code = PlayScript(job, settings, &signalled);
+      const int code = PlayScript(job, settings, services, &signalled);
       ignoreKeys();  // what came after the run's last look
       if (signalled) {
         ended = true;

@@ -15,14 +15,11 @@
 #include "linux/files.h"
 #include "linux/x_session.h"
 #include "os/monotonic_posix.h"
-#include "play/desktop_x11.h"
 #include "play/injection_log.h"
-#include "play/input_sink_x11.h"
-#include "play/play_clock_linux.h"
+#include "play/player_services.h"
 #include "play/playback_session.h"
 #include "play/run_texts.h"
 #include "play/run_thread.h"
-#include "play/shutdown.h"
 #include "play/stop_reason.h"
 #include "record/key_hook.h"
 #include "record/record_sink.h"
@@ -38,11 +35,11 @@ uint32_t MillisecondTick() { return static_cast<uint32_t>(os::MonotonicMicros() 
 
 }  // namespace
 
-int RunPlay(const Options& o, const TSettings& settings) {
-  return PlayScript({o.file, o.run, o.display, {}}, settings);
+int RunPlay(const Options& o, const TSettings& settings, const Services& services) {
+  return PlayScript({o.file, o.run, o.display, {}}, settings, services);
 }
 
-int PlayScript(const PlayJob& o, const TSettings& settings, bool* signalled) {
+int PlayScript(const PlayJob& o, const TSettings& settings, const Services& services, bool* signalled) {
   // The file is checked, then the run opens it.
   std::string bytes, error;
   if (!linux_files::ReadFile(o.file, bytes, error)) {
@@ -65,11 +62,11 @@ int PlayScript(const PlayJob& o, const TSettings& settings, bool* signalled) {
   }
 
   play::InjectionLog injected;
-  play::X11InputSink sink(x.display(), &injected, [](const std::string& t) { Out().Say(t); });
   // The waits look at the desktop through a connection of their own, on the
   // player's thread; without it window lines are skipped.
-  std::unique_ptr<play::X11Desktop> desktop = play::X11Desktop::Open(o.display.value_or(""));
-  sink.UseDesktop(desktop.get());
+  const std::shared_ptr<IDesktop> desktop = services.openDesktop(o.display.value_or(""));
+  const play::PlayerServices player{services.openInput(x.display(), &injected, desktop), services.shutdown,
+                                    services.newPlayClock};
   auto tellDesktop = [&desktop] {
     if (!desktop) return;
     if (const std::string n = desktop->TakeNotice(); !n.empty()) Out().Say(n);
@@ -79,11 +76,7 @@ int PlayScript(const PlayJob& o, const TSettings& settings, bool* signalled) {
 
   RunRequest request = o.run;
   request.withShutdown = false;  // told above: no shutdown here
-  // The POSIX half's requester shuts nothing down.
-  play::PlaybackSession session([&sink] {
-    return std::make_unique<play::TRunThread>(sink, play::SystemShutdownRequester(),
-                                              std::make_unique<play::LinuxPlayClock>());
-  });
+  play::PlaybackSession session([&player] { return std::make_unique<play::TRunThread>(player); });
 
   TKeyHook keys(x.Hooks(), x.Clock());
   keys.HotKeysEnabled = settings.ShortCutControl;
@@ -147,7 +140,6 @@ int PlayScript(const PlayJob& o, const TSettings& settings, bool* signalled) {
   const std::optional<play::StopReason> why = t.WhyStopped();
   session.Stop();  // joins the run: everything it held is released
   tellDesktop();
-  desktop.reset();
   x.Close();
   if (why)
     Out().Say(play::StopReasonText(*why) + "。");

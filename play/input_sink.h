@@ -132,9 +132,4 @@ class IInputSink {
   virtual IDesktop* Desktop() { return nullptr; }
 };
 
-// The system's input. On Windows it injects for real; in the native
-// (non-Windows) core build every call does nothing. One process-wide object
-// without state, safe to share between threads; it lives until the program ends.
-IInputSink& SystemInputSink();
-
 }  // namespace tesmuro::play

@@ -442,7 +442,7 @@ class RunThreadRealClockTest : public ::testing::Test {
       called_ = false;
     }
     s.onCall = [this] { std::lock_guard<std::mutex> l(m_); called_ = true; cv_.notify_all(); };
-    auto t = std::make_unique<TRunThread>(s, sys, CreateSystemPlayClock());
+    auto t = std::make_unique<TRunThread>(s, sys, std::make_unique<SteadyPlayClock>());
     RunOptions o;
     o.shutAfterLoops = true;
     t->Start(TempScript(script), o);
@@ -486,7 +486,7 @@ TEST(RunThreadStuckTest, TheDestructorLetsAStuckRunGoAndItEndsOnItsOwnLikeAUserS
   Gate gate;
   sink->onCall = [&] { if (sink->calls.size() == 2) gate.Block(); };
   int closes = 0;
-  auto t = std::make_unique<TRunThread>(sink, sys, CreateSystemPlayClock());
+  auto t = std::make_unique<TRunThread>(sink, sys, std::make_unique<SteadyPlayClock>());
   t->StopWait = std::chrono::milliseconds(10);
   std::shared_future<void> ended = t->Ended();
   RunOptions o;
@@ -516,7 +516,7 @@ TEST(RunThreadStuckTest, SharedServicesOutliveTheObjectAndTheTestsReferences) {
   Gate gate;
   RecordingSink* raw = sink.get();
   sink->onCall = [&gate, raw] { if (raw->calls.size() == 1) gate.Block(); };
-  auto t = std::make_unique<TRunThread>(sink, std::make_shared<FakeShutdown>(), CreateSystemPlayClock());
+  auto t = std::make_unique<TRunThread>(sink, std::make_shared<FakeShutdown>(), std::make_unique<SteadyPlayClock>());
   t->StopWait = std::chrono::milliseconds(1);
   std::shared_future<void> ended = t->Ended();
   t->Start(TempScript("按键按下 65 0 0 0 0 延迟 2147483647"), RunOptions{});
@@ -532,18 +532,7 @@ TEST(RunThreadStuckTest, SharedServicesOutliveTheObjectAndTheTestsReferences) {
 
 TEST(PlayerClockTest, WakeEndsTheCurrentOrNextWaitOnce) {
   SteadyPlayClock steady;
-  auto system = CreateSystemPlayClock();
-  for (IPlayClock* c : {static_cast<IPlayClock*>(&steady), system.get()}) {
-    EXPECT_TRUE(c->WaitUntil(c->NowMicros() - 1));
-    c->Wake();
-    EXPECT_FALSE(c->WaitUntil(std::numeric_limits<int64_t>::max()));  // pending wake-up
-    const int64_t deadline = c->NowMicros() + 2000;
-    EXPECT_TRUE(c->WaitUntil(deadline));  // consumed: this one runs to its deadline
-    EXPECT_GE(c->NowMicros(), deadline);
-    std::thread waker([c] { c->Wake(); });
-    EXPECT_FALSE(c->WaitUntil(std::numeric_limits<int64_t>::max()));
-    waker.join();
-  }
+  ExpectWakeEndsTheCurrentOrNextWaitOnce(steady);
 }
 
 }  // namespace

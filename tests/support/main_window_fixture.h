@@ -36,7 +36,7 @@ class FakeSettingsPlaces : public ISettingsPlaces {
 class MainWindowFixture : public ::testing::Test {
  protected:
   MainWindowServices Services() {
-    MainWindowServices s{view, clock, hooks, joys, dir.Str()};
+    MainWindowServices s{view, clock, hooks, joys, dir.Str(), IdlePlayers()};
     s.recovery = &recovery;
     s.settingsPlaces = &places;
     if (screen.Known()) s.screen = [this] { return screen; };
