@@ -44,7 +44,7 @@ struct MainWindowServices {
   IRecoveryStore* recovery = nullptr;
   // The virtual screen now, for the line a recording starts with; none
   // writes no such line.
-  std::function<play::ScreenRect()> screen;
+  std::function<ScreenRect()> screen;
   // The desktop whose windows a recording names; none: no window lines.
   IDesktop* desktop = nullptr;
   // Where the settings file may live (setup/settings_places.h); none: beside
@@ -220,7 +220,7 @@ class TFrmMain : private RecordSink {
 
   IMainView& view_;
   IClock& clock_;
-  std::function<play::ScreenRect()> screen_;
+  std::function<ScreenRect()> screen_;
   RunRequest switches_;          // the command line's /game and /scale
   bool blockedShown_ = false;    // the status bar says the input is dropped
   bool stopReasonShown_ = false; // the status bar says why the run stopped

@@ -39,7 +39,7 @@ int RunCapture(const Options& o) {
   std::optional<image::Image> shot;
   {
     X11Desktop desktop(d);
-    const play::ScreenRect screen = play::X11Screen(d);
+    const ScreenRect screen = play::X11Screen(d);
     const DesktopRect area = o.area.value_or(DesktopRect{screen.left, screen.top, screen.width, screen.height});
     shot = desktop.Capture(area);
   }

@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "os/screen.h"
+
 namespace tesmuro {
 class IDesktop;
 }
@@ -49,17 +51,6 @@ struct ControllerDelivery {
   bool broadcast = false;
   bool hardwareInput = false;
   bool operator==(const ControllerDelivery&) const = default;
-};
-
-// The virtual screen: the rectangle around every monitor, in physical pixels,
-// and the primary monitor's DPI. Width or height 0: not known.
-struct ScreenRect {
-  int32_t left = 0, top = 0, width = 0, height = 0, dpi = 0;
-  bool Known() const { return width > 0 && height > 0; }
-  bool SameArea(const ScreenRect& o) const {
-    return left == o.left && top == o.top && width == o.width && height == o.height;
-  }
-  bool operator==(const ScreenRect&) const = default;
 };
 
 // A script's moves were recorded on a screen of another size and are played

@@ -51,7 +51,7 @@ class MainWindowFixture : public ::testing::Test {
   FakeJoysticks joys{log};
   FakeRecoveryStore recovery;
   FakeSettingsPlaces places;
-  play::ScreenRect screen;  // the screen a recording starts on; unknown: no screen line
+  ScreenRect screen;  // the screen a recording starts on; unknown: no screen line
 };
 
 }  // namespace tesmuro::test
