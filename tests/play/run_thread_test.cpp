@@ -1,6 +1,7 @@
 #include "play/run_thread.h"
 #include "play/delay_draw.h"
 #include "play/integrity.h"
+#include "play/playback_session.h"
 
 #include <gtest/gtest.h>
 
@@ -605,6 +606,28 @@ TEST(Integrity, InputIsRefusedOnlyByAHigherOrUnqueryableTarget) {
   EXPECT_FALSE(InputRefusedByTarget(0x4000u, {true, std::nullopt}));
   EXPECT_FALSE(InputRefusedByTarget(std::nullopt, {false, std::nullopt})) << "a system without levels";
   EXPECT_FALSE(InputRefusedByTarget(std::nullopt, {false, high})) << "our own level unknown: no warning";
+}
+
+}  // namespace
+}  // namespace tesmuro::play
+
+namespace tesmuro::play {
+namespace {
+
+// No player falls back on a service of its own choosing: each program's main
+// hands them down, and one that is missing is refused at once.
+TEST(RunThreadServices, APlayerOrASessionWithoutItsServicesIsRefused) {
+  PlayerServices services{std::make_shared<RecordingSink>(), std::make_shared<FakeShutdown>(),
+                          [] { return std::make_unique<SteadyPlayClock>(); }};
+  EXPECT_NO_THROW(TRunThread{services});
+  for (int missing = 0; missing < 3; ++missing) {
+    PlayerServices partial = services;
+    if (missing == 0) partial.input.reset();
+    if (missing == 1) partial.shutdown.reset();
+    if (missing == 2) partial.newClock = [] { return std::unique_ptr<IPlayClock>(); };
+    EXPECT_THROW(TRunThread{partial}, std::invalid_argument) << "service " << missing;
+  }
+  EXPECT_THROW(PlaybackSession({}), std::invalid_argument);
 }
 
 }  // namespace
