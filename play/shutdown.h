@@ -48,7 +48,7 @@ class IShutdownRequester {
 bool ShutdownSystem(IShutdownRequester& system);
 
 // A requester that never gets a token, so that nothing is shut down: the
-// Linux program's (which has no shutdown) and the benchmarks'.
+// Linux program's, which has no shutdown.
 class NoShutdownRequester final : public IShutdownRequester {
  public:
   bool OpenProcessToken(uint32_t, Token&) override { return false; }
