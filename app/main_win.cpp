@@ -51,7 +51,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     InitCommonControlsEx(&icc);
     win::Application app;
 
-    win::MainWindowWin main(app);
+    // The system's services, chosen here once and handed down.
+    win::MainWindowWin main(app, win::RealSystemServices());
     main.SetQuiet(commandLine.exitWhenDone);
     if (!main.Create()) return commandLine.exitWhenDone ? kExitError : 0;
     main.Logic()->SetCommandLine(commandLine);

@@ -34,8 +34,8 @@ struct MainWindowServices {
   IHookHost& hooks;
   IJoystickService& joysticks;
   std::string exeDirectory;  // UTF-8, with or without a trailing separator
-  // Makes a new, not yet started player; by default one on the system's
-  // input, clock and shutdown services.
+  // Makes a new, not yet started player, on the services the program's main
+  // chose (tests: on fakes). Required: without it the window cannot be made.
   std::function<std::unique_ptr<play::TRunThread>()> newPlayer;
   // Makes the empty, self-deleting file that a copy of the box's text is
   // played from; by default the system's temporary file.
@@ -44,7 +44,7 @@ struct MainWindowServices {
   IRecoveryStore* recovery = nullptr;
   // The virtual screen now, for the line a recording starts with; none
   // writes no such line.
-  std::function<play::ScreenRect()> screen;
+  std::function<ScreenRect()> screen;
   // The desktop whose windows a recording names; none: no window lines.
   IDesktop* desktop = nullptr;
   // Where the settings file may live (setup/settings_places.h); none: beside
@@ -221,7 +221,7 @@ class TFrmMain : private RecordSink {
 
   IMainView& view_;
   IClock& clock_;
-  std::function<play::ScreenRect()> screen_;
+  std::function<ScreenRect()> screen_;
   RunRequest switches_;          // the command line's /game and /scale
   bool blockedShown_ = false;    // the status bar says the input is dropped
   std::string seedShown_;        // the run's seed, after its first random draw (last panel)

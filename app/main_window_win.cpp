@@ -1,7 +1,5 @@
 #include "app/main_window_win.h"
 
-#include "play/input_sink.h"
-
 #include <commctrl.h>
 #include <mmsystem.h>
 #include <shellapi.h>
@@ -16,7 +14,6 @@
 #include "ui/win_util_win.h"
 #include "ui/window_proc_win.h"
 #include "forms/main_form.h"
-#include "os/desktop_win.h"
 #include "util/file_io.h"
 
 namespace tesmuro::win {
@@ -34,7 +31,7 @@ constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMI
 
 }  // namespace
 
-MainWindowWin::MainWindowWin(Application& app) : app_(app) {}
+MainWindowWin::MainWindowWin(Application& app, SystemServices services) : app_(app), services_(std::move(services)) {}
 
 MainWindowWin::~MainWindowWin() {
   logic_.reset();
@@ -85,9 +82,10 @@ bool MainWindowWin::Create() {
   recovery_ = std::make_unique<RecoveryStoreWin>();
   MainWindowServices services{*this, clock_, *hooks_, joysticks_, ExeDirectory()};
   services.recovery = recovery_.get();
-  services.settingsPlaces = &settingsPlaces_;
-  services.screen = [] { return play::SystemInputSink().Screen(); };
-  services.desktop = &SystemDesktop();
+  services.settingsPlaces = services_.settingsPlaces.get();
+  services.newPlayer = [player = services_.player] { return std::make_unique<play::TRunThread>(player); };
+  services.screen = [input = services_.player.input] { return input->Screen(); };
+  services.desktop = services_.desktop.get();
   logic_ = std::make_unique<TFrmMain>(services);
   tray_ = std::make_unique<TrayIconWin>(hwnd_, *logic_);
   tray_->takeHookEvents = [this] { OnHookEvents(); };

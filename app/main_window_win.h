@@ -20,14 +20,15 @@
 #include "editor/script_box_win.h"
 #include "record/hook_handover.h"
 #include "record/hook_thread_win.h"
-#include "setup/settings_places_win.h"
 #include "setup/setup_dialog_win.h"
 
 namespace tesmuro::win {
 
 class MainWindowWin : public IMainView {
  public:
-  explicit MainWindowWin(Application& app);
+  // On the program's services (app/main_win.cpp), which it shares with its
+  // players.
+  MainWindowWin(Application& app, SystemServices services);
   ~MainWindowWin() override;
 
   // Builds the window and its controls (hidden), then constructs the logic.
@@ -129,7 +130,7 @@ class MainWindowWin : public IMainView {
   WinJoystickService joysticks_;
   std::unique_ptr<HookThread> hooks_;
   std::unique_ptr<RecoveryStoreWin> recovery_;
-  WinSettingsPlaces settingsPlaces_;
+  SystemServices services_;
   std::unique_ptr<TFrmMain> logic_;
   std::unique_ptr<TrayIconWin> tray_;  // the notification-area icon while minimised there
   bool captureWanted_ = false;  // recording asked for the mouse capture

@@ -2,8 +2,13 @@
 
 #include <cstring>
 
-#include "ui/win_util_win.h"
+#include "os/desktop_win.h"
 #include "os/winmm_win.h"
+#include "play/input_sink_win.h"
+#include "play/play_clock_win.h"
+#include "play/shutdown_win.h"
+#include "setup/settings_places_win.h"
+#include "ui/win_util_win.h"
 
 namespace tesmuro::win {
 namespace {
@@ -12,6 +17,16 @@ namespace {
 std::string Name(const char* field, size_t size) { return Utf8(AnsiToWide(std::string_view(field, strnlen(field, size)))); }
 
 }  // namespace
+
+SystemServices RealSystemServices() {
+  SystemServices s;
+  s.desktop = NewDesktop();
+  s.player.input = play::NewWinInputSink(s.desktop);
+  s.player.shutdown = play::NewWinShutdownRequester();
+  s.player.newClock = [] { return std::make_unique<play::WinPlayClock>(); };
+  s.settingsPlaces = std::make_shared<WinSettingsPlaces>();
+  return s;
+}
 
 unsigned WinJoystickService::SetCapture(unsigned id, unsigned periodMs, bool changedOnly) {
   return winmm::JoySetCapture(window_, id, periodMs, changedOnly ? TRUE : FALSE);

@@ -3,9 +3,26 @@
 
 #include <windows.h>
 
+#include <memory>
+
+#include "os/desktop.h"
 #include "os/platform.h"
+#include "play/player_services.h"
+#include "setup/settings_places.h"
 
 namespace tesmuro::win {
+
+// The system's services the program hands down, built once in its main
+// (app/main_win.cpp): the player's input, shutdown and clocks, the desktop the
+// waits and the window lines look at, and where the settings may live. The
+// benchmarks build theirs the same way.
+struct SystemServices {
+  play::PlayerServices player;
+  std::shared_ptr<IDesktop> desktop;
+  std::shared_ptr<ISettingsPlaces> settingsPlaces;
+};
+// The real ones: SendInput, ExitWindowsEx, the performance counter's clock.
+SystemServices RealSystemServices();
 
 class WinClock : public IClock {
  public:

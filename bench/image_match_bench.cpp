@@ -33,7 +33,7 @@
 #ifdef TESMURO_BENCH_X11
 #include <cstdlib>
 
-#include "play/desktop_x11.h"
+#include "os/desktop_x11.h"
 #include "play/input_sink_x11.h"
 #include <X11/Xlib.h>
 #endif
@@ -212,7 +212,7 @@ int main(int argc, char** argv) {
     if (Display* display = XOpenDisplay(nullptr)) {
       XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
       {
-      tesmuro::play::X11Desktop desktop(display);
+      tesmuro::X11Desktop desktop(display);
       const auto s = tesmuro::play::X11Screen(display);
       const tesmuro::DesktopRect all{s.left, s.top, s.width, s.height};
       std::optional<Image> shot;

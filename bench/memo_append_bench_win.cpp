@@ -60,7 +60,7 @@ constexpr int kSlice = 100;
 // The real window, its file dialogs answered with the current script.
 class BenchWindow : public win::MainWindowWin {
  public:
-  explicit BenchWindow(win::Application& app) : MainWindowWin(app) {}
+  explicit BenchWindow(win::Application& app) : MainWindowWin(app, win::RealSystemServices()) {}
   std::optional<std::string> RunFileDialog(FileDialog) override { return file_; }
   void SetFile(std::string file) { file_ = std::move(file); }
 

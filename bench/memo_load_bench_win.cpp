@@ -41,7 +41,7 @@ namespace {
 // The real window, its file dialogs answered with one file.
 class BenchWindow : public win::MainWindowWin {
  public:
-  BenchWindow(win::Application& app, std::string file) : MainWindowWin(app), file_(std::move(file)) {}
+  BenchWindow(win::Application& app, std::string file) : MainWindowWin(app, win::RealSystemServices()), file_(std::move(file)) {}
   std::optional<std::string> RunFileDialog(FileDialog) override { return file_; }
 
  private:

@@ -99,7 +99,7 @@
 #include <vector>
 
 #include "bench/bench_win.h"
-#include "os/desktop_win.h"
+#include "app/services_win.h"
 #include "play/input_sink.h"
 #include "play/play_clock_win.h"
 #include "play/replay.h"
@@ -171,12 +171,12 @@ class TimerOnlyClock final : public play::IPlayClock {
   bool raised_ = false;
 };
 
-// Injects through the system's sink and notes, per key event, the time just
+// Injects through the program's sink and notes, per key event, the time just
 // before the call; at the first and the last expected call also the player
 // thread's and the process's processor time.
 class StampingSink final : public play::IInputSink {
  public:
-  explicit StampingSink(size_t expected) : expected_(expected) {
+  StampingSink(size_t expected, play::IInputSink& real) : real_(real), expected_(expected) {
     stamps.reserve(expected + 2);
     first_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   }
@@ -188,16 +188,16 @@ class StampingSink final : public play::IInputSink {
       cpu[stamps.size() == 0 ? 0 : 1] = {now, ThreadCpuMicros(), ProcessCpuMicros()};
     }
     stamps.push_back(now);
-    play::SystemInputSink().Key(k);
+    real_.Key(k);
     SetEvent(first_);
   }
-  void MoveTo(int32_t x, int32_t y) override { play::SystemInputSink().MoveTo(x, y); }
-  void MoveBy(int32_t dx, int32_t dy) override { play::SystemInputSink().MoveBy(dx, dy); }
+  void MoveTo(int32_t x, int32_t y) override { real_.MoveTo(x, y); }
+  void MoveBy(int32_t dx, int32_t dy) override { real_.MoveBy(dx, dy); }
   void Button(play::MouseButton b, bool down, std::optional<play::PointerPlace> at) override {
-    play::SystemInputSink().Button(b, down, at);
+    real_.Button(b, down, at);
   }
   void Wheel(play::WheelAxis axis, int32_t turn, int32_t a, int32_t b, std::optional<play::PointerPlace> at) override {
-    play::SystemInputSink().Wheel(axis, turn, a, b, at);
+    real_.Wheel(axis, turn, a, b, at);
   }
   void ControllerMove(uint16_t, uint16_t, play::ControllerDelivery) override {}
   void ControllerButtons(uint32_t, play::ControllerDelivery) override {}
@@ -220,6 +220,7 @@ class StampingSink final : public play::IInputSink {
     const int64_t wall = cpu[1].wall - cpu[0].wall;
     return stamps.size() < expected_ || wall <= 0 ? -1.0 : 100.0 * used / wall;
   }
+  play::IInputSink& real_;
   size_t expected_;
   HANDLE first_;
 };
@@ -317,7 +318,7 @@ std::unique_ptr<play::IPlayClock> MakeClock(Method m) {
   if (m == Method::TimerSpin) {
     return std::make_unique<play::WinPlayClock>(play::WaitMargin::Settings{}, play::WaitPlanner::DefaultDoze(), false);
   }
-  return play::CreateSystemPlayClock();
+  return std::make_unique<play::WinPlayClock>();
 }
 
 struct Run {
@@ -332,10 +333,10 @@ struct Run {
 };
 
 // Plays `s` with `m`; the hook's stamps of this run are taken afterwards.
-Run Play(Method m, const Script& s, KeyHookStamps& hook) {
+Run Play(Method m, const Script& s, KeyHookStamps& hook, play::IInputSink& input) {
   Run run;
   hook.Take(0);  // nothing left over from before
-  StampingSink sink(s.dueMicros.size());
+  StampingSink sink(s.dueMicros.size(), input);
   if (m == Method::TimerOnly || m == Method::TimerSpin || m == Method::Player) {
     NoShutdown shutdown;
     std::unique_ptr<play::IPlayClock> clock = MakeClock(m);
@@ -533,11 +534,11 @@ void ReportLongDelay(Method m, const Script& s, const Run& r) {
   std::fflush(stdout);
 }
 
-void StopLatency(Method m, int runs, KeyHookStamps& hook) {
+void StopLatency(Method m, int runs, KeyHookStamps& hook, play::IInputSink& input) {
   const std::string text = KeyEvent(true) + script::DelayLine(60000) + "\r\n" + KeyEvent(false);
   std::vector<int64_t> lat;
   for (int i = 0; i < runs; ++i) {
-    StampingSink sink(2);
+    StampingSink sink(2, input);
     NoShutdown shutdown;
     play::TRunThread t(sink, shutdown, MakeClock(m));
     t.Start(ScriptFile(text), play::RunOptions{});
@@ -602,9 +603,8 @@ class TargetWindow {
 
 // The headline row with a window line before every click, and the cost of
 // one look at the window as the player takes it before a click.
-void WindowLineRows(const ProgramFolder& program, int actions) {
+void WindowLineRows(const ProgramFolder& program, int actions, IDesktop& desktop) {
   TargetWindow target;
-  IDesktop& desktop = win::SystemDesktop();
   const std::optional<TopWindow> w = desktop.Describe(target.Id());
   if (!w) {
     std::printf("window lines: the target window could not be made\n");
@@ -705,7 +705,9 @@ int main() {
     return 1;
   }
 
-  WindowLineRows(program, actions);
+  // The program's services, as its main builds them.
+  const win::SystemServices services = win::RealSystemServices();
+  WindowLineRows(program, actions, *services.desktop);
 
   KeyHookStamps hook(kKey);
   if (!hook.Installed()) {
@@ -745,15 +747,15 @@ int main() {
     ReportProgram(s, PlayProgram(program, s, hook));
     std::printf("in this process (clock designs, not the command a user runs):\n");
     std::fflush(stdout);
-    for (Method m : order) ReportPass(m, s, Play(m, s, hook));
+    for (Method m : order) ReportPass(m, s, Play(m, s, hook, *services.player.input));
 
     std::printf("round %d: one delay of %d ms, processor use during it\n", round + 1, longMs);
     const Script longScript = LongDelayScript(longMs);
-    for (Method m : clockOrder) ReportLongDelay(m, longScript, Play(m, longScript, hook));
+    for (Method m : clockOrder) ReportLongDelay(m, longScript, Play(m, longScript, hook, *services.player.input));
     std::printf("round %d: 3000 delays of 1 ms in a row, processor use during them\n", round + 1);
     const Script tiny = TinyDelaysScript(3000);
-    for (Method m : clockOrder) ReportLongDelay(m, tiny, Play(m, tiny, hook));
-    for (Method m : clockOrder) StopLatency(m, 20, hook);
+    for (Method m : clockOrder) ReportLongDelay(m, tiny, Play(m, tiny, hook, *services.player.input));
+    for (Method m : clockOrder) StopLatency(m, 20, hook, *services.player.input);
   }
   return 0;
 }

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "image/match.h"
@@ -46,7 +47,8 @@ int main(int argc, char** argv) {
   using namespace tesmuro;
   const DesktopRect all{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
                         GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-  IDesktop& desktop = win::SystemDesktop();
+  const std::unique_ptr<IDesktop> shared = win::NewDesktop();
+  IDesktop& desktop = *shared;
   std::optional<image::Image> shot;
   const double captureMs = MedianMs([&] { shot = desktop.Capture(all); });
   if (!shot) {

@@ -6,7 +6,7 @@
 #include "image/png_io.h"
 #include "linux/commands.h"
 #include "linux/console.h"
-#include "play/desktop_x11.h"
+#include "os/desktop_x11.h"
 #include "play/input_sink_x11.h"
 
 // Xlib last: its macros (None, Status, ...) would clash with the names above.
@@ -38,8 +38,8 @@ int RunCapture(const Options& o) {
   XSetErrorHandler(IgnoreErrors);
   std::optional<image::Image> shot;
   {
-    play::X11Desktop desktop(d);
-    const play::ScreenRect screen = play::X11Screen(d);
+    X11Desktop desktop(d);
+    const ScreenRect screen = play::X11Screen(d);
     const DesktopRect area = o.area.value_or(screen);
     shot = desktop.Capture(area);
   }

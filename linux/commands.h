@@ -8,6 +8,7 @@
 #include <string>
 
 #include "linux/cli.h"
+#include "linux/services.h"
 #include "play/playback_session.h"
 #include "setup/settings.h"
 
@@ -17,9 +18,9 @@ constexpr int kExitOk = play::kExitPlayed;
 constexpr int kExitError = play::kExitError;
 
 // Records the X server's input into o.file until the stop key or a signal.
-int RunRecord(const Options& o, const TSettings& settings);
+int RunRecord(const Options& o, const TSettings& settings, const Services& services);
 // Plays o.file on the X server.
-int RunPlay(const Options& o, const TSettings& settings);
+int RunPlay(const Options& o, const TSettings& settings, const Services& services);
 // One script played as tesmuro play plays it: the file, the run's options
 // (over the settings') and the display, and what the caller does besides
 // while it runs.
@@ -30,10 +31,12 @@ struct PlayJob {
   std::function<void()> eachLook;  // after each look at the keyboard and the signals
 };
 // The run's exit code; `signalled` (may be null) is set when a signal stopped it.
-int PlayScript(const PlayJob& job, const TSettings& settings, bool* signalled = nullptr);
+int PlayScript(const PlayJob& job, const TSettings& settings, const Services& services,
+               bool* signalled = nullptr);
 // Listens for the keys of the rows file (o.rowsFile, else the one beside
 // `settingsPath`) and plays each key's script, until a signal.
-int RunHotkeys(const Options& o, const TSettings& settings, const std::string& settingsPath);
+int RunHotkeys(const Options& o, const TSettings& settings, const std::string& settingsPath,
+               const Services& services);
 // Saves the screen, or o.area of it, as the PNG file o.file.
 int RunCapture(const Options& o);
 // Thins the recorded moves of the script o.file into o.output, or into the

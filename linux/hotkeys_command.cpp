@@ -202,8 +202,8 @@ void SayListening(const std::vector<setup::ScriptHotKey>& rows, const std::vecto
 class Listener {
  public:
   Listener(Display* d, KeyGrabs& grabs, const std::vector<setup::ScriptHotKey>& rows, const std::string& rowsPath,
-           const Options& o, const TSettings& settings)
-      : d_(d), grabs_(grabs), rows_(rows), rowsPath_(rowsPath), o_(o), settings_(settings) {}
+           const Options& o, const TSettings& settings, const Services& services)
+      : d_(d), grabs_(grabs), rows_(rows), rowsPath_(rowsPath), o_(o), settings_(settings), services_(services) {}
 
   void Run() {
     for (;;) {
@@ -231,7 +231,7 @@ class Listener {
     Out().Say(Shortcut(r.key).Name() + "：播放 " + job.file + "（" + std::to_string(r.passes) + " 遍）");
     told_.clear();
     bool signalled = false;
-    const int code = PlayScript(job, settings_, &signalled);
+    const int code = PlayScript(job, settings_, services_, &signalled);
     IgnoreKeys();  // what came after the run's last look
     if (signalled) return false;
     Out().Say(std::string(code == kExitOk ? "播放完毕，" : "") + "继续监听热键。");
@@ -256,12 +256,14 @@ class Listener {
   const std::string& rowsPath_;
   const Options& o_;
   const TSettings& settings_;
+  const Services& services_;
   std::set<std::size_t> told_;
 };
 
 }  // namespace
 
-int RunHotkeys(const Options& o, const TSettings& settingsIn, const std::string& settingsPath) {
+int RunHotkeys(const Options& o, const TSettings& settingsIn, const std::string& settingsPath,
+               const Services& services) {
   const std::string rowsPath = o.rowsFile.value_or(JoinPath(FolderOf(settingsPath), setup::kScriptHotKeysFileName));
   const std::optional<setup::ScriptHotKeyRows> parsed = ReadRows(rowsPath);
   if (!parsed) return kExitError;
@@ -287,7 +289,7 @@ int RunHotkeys(const Options& o, const TSettings& settingsIn, const std::string&
     return kExitError;
   }
   SayListening(parsed->rows, listening, rowsPath);
-  Listener(d, grabs, parsed->rows, rowsPath, o, settings).Run();
+  Listener(d, grabs, parsed->rows, rowsPath, o, settings, services).Run();
   XCloseDisplay(d);
   Out().Say("热键监听已结束。");
   return kExitOk;

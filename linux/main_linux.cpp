@@ -7,6 +7,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,10 @@
 #include "linux/commands.h"
 #include "linux/console.h"
 #include "linux/files.h"
+#include "linux/services.h"
+#include "os/desktop_x11.h"
+#include "play/input_sink_x11.h"
+#include "play/play_clock_linux.h"
 #include "setup/settings.h"
 
 #include "tesmuro_version.h"
@@ -24,6 +29,21 @@
 
 namespace tesmuro::linux_cli {
 namespace {
+
+// The X11 halves, chosen here once.
+Services X11Services() {
+  Services s;
+  s.openInput = [](Display* display, play::InjectionLog* log, std::shared_ptr<IDesktop> desktop) {
+    auto sink = std::make_shared<play::X11InputSink>(display, log,
+                                                     [](const std::string& t) { linux_console::Out().Say(t); });
+    sink->UseDesktop(std::move(desktop));
+    return std::shared_ptr<play::IInputSink>(std::move(sink));
+  };
+  s.openDesktop = [](const std::string& display) { return std::shared_ptr<IDesktop>(X11Desktop::Open(display)); };
+  s.shutdown = std::make_shared<play::NoShutdownRequester>();
+  s.newPlayClock = [] { return std::make_unique<play::LinuxPlayClock>(); };
+  return s;
+}
 
 int Main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
@@ -60,8 +80,9 @@ int Main(int argc, char** argv) {
     out.Say(std::string("无法创建信号描述符：") + std::strerror(errno) + "。");
     return kExitError;
   }
-  if (o.command == Command::Hotkeys) return RunHotkeys(o, settings, settingsPath);
-  return o.command == Command::Record ? RunRecord(o, settings) : RunPlay(o, settings);
+  const Services services = X11Services();
+  if (o.command == Command::Hotkeys) return RunHotkeys(o, settings, settingsPath, services);
+  return o.command == Command::Record ? RunRecord(o, settings, services) : RunPlay(o, settings, services);
 }
 
 }  // namespace

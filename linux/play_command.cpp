@@ -15,7 +15,7 @@
 #include "linux/files.h"
 #include "linux/x_session.h"
 #include "os/monotonic_posix.h"
-#include "play/desktop_x11.h"
+#include "os/desktop_x11.h"
 #include "play/injection_log.h"
 #include "play/input_sink_x11.h"
 #include "play/play_clock_linux.h"
@@ -93,7 +93,7 @@ class StopKeys {
 // What a run tells while it plays, on the console: a screen of another size,
 // the seed of its random draws (so that it can be repeated), the desktop's
 // own notices.
-void SayNotices(const play::RunNotices& n, play::X11Desktop* desktop) {
+void SayNotices(const play::RunNotices& n, IDesktop* desktop) {
   if (n.screen) {
     Say(play::ScreenNotMapped(n.screen->recorded.width, n.screen->recorded.height, n.screen->current.width,
                               n.screen->current.height) +
@@ -117,11 +117,11 @@ void ShowState(const play::PlaybackSession& session, const std::string& file, ui
 
 }  // namespace
 
-int RunPlay(const Options& o, const TSettings& settings) {
-  return PlayScript({o.file, o.run, o.display, {}}, settings);
+int RunPlay(const Options& o, const TSettings& settings, const Services& services) {
+  return PlayScript({o.file, o.run, o.display, {}}, settings, services);
 }
 
-int PlayScript(const PlayJob& o, const TSettings& settings, bool* signalled) {
+int PlayScript(const PlayJob& o, const TSettings& settings, const Services& services, bool* signalled) {
   if (!ScriptPlayable(o.file)) return kExitError;
   linux_x::Session x;
   if (std::string e = x.Open(o.display.value_or(""), {.record = true, .xtest = true}, {}, nullptr, Say);
@@ -130,19 +130,15 @@ int PlayScript(const PlayJob& o, const TSettings& settings, bool* signalled) {
     return kExitError;
   }
   play::InjectionLog injected;
-  play::X11InputSink sink(x.display(), &injected, Say);
   // The waits look at the desktop through a connection of their own, on the
   // player's thread; without it window lines are skipped.
-  std::unique_ptr<play::X11Desktop> desktop = play::X11Desktop::Open(o.display.value_or(""));
-  sink.UseDesktop(desktop.get());
+  std::shared_ptr<IDesktop> desktop = services.openDesktop(o.display.value_or(""));
+  const play::PlayerServices player{services.openInput(x.display(), &injected, desktop), services.shutdown,
+                                    services.newPlayClock};
   if (settings.ShutAfterLoops || settings.ShutAfterElapsed) Say("设置中的“回放后关机”在 Linux 版中不可用，已忽略。");
   RunRequest request = o.run;
   request.withShutdown = false;  // told above: no shutdown here
-  // The POSIX half's requester shuts nothing down.
-  play::PlaybackSession session([&sink] {
-    return std::make_unique<play::TRunThread>(sink, play::SystemShutdownRequester(),
-                                              std::make_unique<play::LinuxPlayClock>());
-  });
+  play::PlaybackSession session([&player] { return std::make_unique<play::TRunThread>(player); });
   StopKeys stopKeys(x, settings, injected);
   const uint32_t start = MillisecondTick();
   if (session.Start(play::ScriptSource::File(o.file), RunOptionsFor(settings, request), start) !=

@@ -12,7 +12,6 @@
 #include "linux/console.h"
 #include "linux/files.h"
 #include "linux/x_session.h"
-#include "play/desktop_x11.h"
 #include "os/monotonic_posix.h"
 #include "os/pc_keyboard.h"
 #include "os/platform.h"
@@ -167,7 +166,7 @@ RecordEnd Record(linux_x::Session& x, RecordingSession& session, LineStore& line
 
 }  // namespace
 
-int RunRecord(const Options& o, const TSettings& settings) {
+int RunRecord(const Options& o, const TSettings& settings, const Services& services) {
   // The recorders, game mode (the pointer's relative motion, XInput 2 raw
   // motion, in place of its positions) and the stop key.
   RecordingOptions recording = RecordingOptionsFor(
@@ -200,7 +199,7 @@ int RunRecord(const Options& o, const TSettings& settings) {
   RecordingSession session(x.Hooks(), x.Clock(), controllers, lines);
   // The windows the buttons and keys act on, through a connection of the
   // recording's own (the events are handled on this thread).
-  std::unique_ptr<play::X11Desktop> desktop = play::X11Desktop::Open(o.display.value_or(""));
+  const std::shared_ptr<IDesktop> desktop = services.openDesktop(o.display.value_or(""));
   session.UseDesktop(desktop.get());
   save.lines = &lines;
   g_recordSave = &save;

@@ -58,7 +58,7 @@ class Session {
 
   Display* display() const { return display_; }
   // The screen at Open().
-  const play::ScreenRect& Screen() const { return screen_; }
+  const ScreenRect& Screen() const { return screen_; }
   // The server's millisecond time, followed on the monotonic clock.
   IClock& Clock() { return *clock_; }
   // The recorders' hooks are the listener, which the session runs itself.
@@ -93,7 +93,7 @@ class Session {
   };
 
   Display* display_ = nullptr;
-  play::ScreenRect screen_;
+  ScreenRect screen_;
   record::XRecordListener listener_;
   record::XInputTranslator translator_;
   std::optional<ServerClock> clock_;

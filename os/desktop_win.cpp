@@ -232,11 +232,6 @@ class WinDesktop final : public IDesktop {
 
 }  // namespace
 
-IDesktop& SystemDesktop() {
-  // Never destroyed: a player thread left to end on its own may still use it
-  // while the process exits.
-  static auto* const desktop = new WinDesktop;
-  return *desktop;
-}
+std::unique_ptr<IDesktop> NewDesktop() { return std::make_unique<WinDesktop>(); }
 
 }  // namespace tesmuro::win

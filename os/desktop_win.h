@@ -2,14 +2,16 @@
 // windows through the window manager's own calls, pixels from the screen.
 #pragma once
 
+#include <memory>
+
 #include "os/desktop.h"
 
 namespace tesmuro::win {
 
-// One process-wide object, safe to use from any thread; it lives until the
-// program ends. Its calls never send a message to a window, so a thread that
-// uses it never waits on the user interface thread (whose windows it may
-// describe) or on a program that hangs.
-IDesktop& SystemDesktop();
+// A new desktop, safe to use from any thread. Its calls never send a message
+// to a window, so a thread that uses it never waits on the user interface
+// thread (whose windows it may describe) or on a program that hangs. The
+// program makes one (app/main_win.cpp) and shares it.
+std::unique_ptr<IDesktop> NewDesktop();
 
 }  // namespace tesmuro::win

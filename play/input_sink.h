@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "util/rect.h"
+#include "os/screen.h"
 
 namespace tesmuro {
 class IDesktop;
@@ -51,15 +51,6 @@ struct ControllerDelivery {
   bool broadcast = false;
   bool hardwareInput = false;
   bool operator==(const ControllerDelivery&) const = default;
-};
-
-// The virtual screen: the rectangle around every monitor, in physical pixels,
-// and the primary monitor's DPI. Width or height 0: not known.
-struct ScreenRect : Rect {
-  int32_t dpi = 0;
-  bool Known() const { return !Empty(); }
-  bool SameArea(const ScreenRect& o) const { return static_cast<const Rect&>(*this) == o; }
-  bool operator==(const ScreenRect&) const = default;
 };
 
 // A script's moves were recorded on a screen of another size and are played
@@ -131,10 +122,5 @@ class IInputSink {
   // skipped and the waits cannot see anything.
   virtual IDesktop* Desktop() { return nullptr; }
 };
-
-// The system's input. On Windows it injects for real; in the native
-// (non-Windows) core build every call does nothing. One process-wide object
-// without state, safe to share between threads; it lives until the program ends.
-IInputSink& SystemInputSink();
 
 }  // namespace tesmuro::play

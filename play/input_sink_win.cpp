@@ -1,8 +1,10 @@
 #include <windows.h>
 
+#include <memory>
 #include <optional>
+#include <utility>
 
-#include "os/desktop_win.h"
+#include "os/desktop.h"
 #include "os/pc_keyboard.h"
 #include "play/input_sink.h"
 #include "play/input_sink_win.h"
@@ -79,6 +81,8 @@ void EmptyOwnQueue() {
 
 class WinInputSink final : public IInputSink {
  public:
+  explicit WinInputSink(std::shared_ptr<IDesktop> desktop) : desktop_(std::move(desktop)) {}
+
   void MoveTo(int32_t x, int32_t y) override {
     ::SetCursorPos(x, y);
     EmptyOwnQueue();
@@ -171,9 +175,11 @@ class WinInputSink final : public IInputSink {
     return InputRefusedByTarget(own, WindowIntegrity(w));
   }
 
-  IDesktop* Desktop() override { return &win::SystemDesktop(); }
+  IDesktop* Desktop() override { return desktop_.get(); }
 
  private:
+  std::shared_ptr<IDesktop> desktop_;
+
   static void SendMouse(DWORD flags, DWORD data, int32_t dx, int32_t dy, std::optional<PointerPlace> at) {
     ScreenRect screen;
     if (at) {
@@ -216,11 +222,8 @@ INPUT MouseRecord(DWORD flags, DWORD data, int32_t dx, int32_t dy, std::optional
   return input;
 }
 
-IInputSink& SystemInputSink() {
-  // Never destroyed: a player thread left to end on its own may still use it
-  // while the process exits.
-  static auto* const sink = new WinInputSink;
-  return *sink;
+std::unique_ptr<IInputSink> NewWinInputSink(std::shared_ptr<IDesktop> desktop) {
+  return std::make_unique<WinInputSink>(std::move(desktop));
 }
 
 }  // namespace tesmuro::play

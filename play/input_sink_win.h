@@ -1,8 +1,9 @@
-// The Windows sink's mouse records (play/input_sink_win.cpp).
+// The Windows input sink: SendInput and keybd_event (play/input_sink_win.cpp).
 #pragma once
 
 #include <windows.h>
 
+#include <memory>
 #include <optional>
 
 #include "play/input_sink.h"
@@ -12,6 +13,10 @@
 #endif
 
 namespace tesmuro::play {
+
+// The system's input, for the program's main to hand down. Safe to share
+// between threads. Its Desktop() is `desktop` (may be null: no waits).
+std::unique_ptr<IInputSink> NewWinInputSink(std::shared_ptr<IDesktop> desktop);
 
 // The one input record of a button or wheel event (`flags`, `data`). With a
 // place, the record also moves the pointer there, absolute over the whole

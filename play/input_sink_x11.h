@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -49,10 +50,10 @@ class X11InputSink final : public IInputSink {
   void ControllerMove(uint16_t x, uint16_t y, ControllerDelivery how) override;
   void ControllerButtons(uint32_t buttons, ControllerDelivery how) override;
   ScreenRect Screen() override;
-  IDesktop* Desktop() override { return desktop_; }
+  IDesktop* Desktop() override { return desktop_.get(); }
   // The desktop the player's waits look at (used on the player's thread; may
   // be null: window lines are then skipped).
-  void UseDesktop(IDesktop* desktop) { desktop_ = desktop; }
+  void UseDesktop(std::shared_ptr<IDesktop> desktop) { desktop_ = std::move(desktop); }
 
   // The X keycode a key goes out as, 0 for none.
   uint32_t KeycodeFor(const KeyStroke& key);
@@ -62,7 +63,7 @@ class X11InputSink final : public IInputSink {
 
   Display* display_;
   InjectionLog* log_;
-  IDesktop* desktop_ = nullptr;
+  std::shared_ptr<IDesktop> desktop_;
   std::function<void(const std::string&)> notice_;
   int minKeycode_ = 8, maxKeycode_ = 255;
   int32_t wheelRest_[2] = {0, 0};

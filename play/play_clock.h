@@ -41,8 +41,8 @@ class IPlayClock {
 };
 
 // Portable implementation over std::chrono::steady_clock and a condition
-// variable. The native build's system clock; its precision is whatever the
-// standard library's timed wait gives.
+// variable; its precision is whatever the standard library's timed wait
+// gives. The platforms have finer ones (play_clock_win.h, play_clock_linux.h).
 class SteadyPlayClock final : public IPlayClock {
  public:
   int64_t NowMicros() override;
@@ -54,11 +54,5 @@ class SteadyPlayClock final : public IPlayClock {
   std::condition_variable cv_;
   bool woken_ = false;
 };
-
-// A new clock for one player. On Windows: QueryPerformanceCounter, and waits
-// on a high-resolution waitable timer (or, on systems without one, a normal
-// waitable timer with the system timer at 1 ms while the clock exists) plus an
-// event for Wake(). Elsewhere: SteadyPlayClock.
-std::unique_ptr<IPlayClock> CreateSystemPlayClock();
 
 }  // namespace tesmuro::play

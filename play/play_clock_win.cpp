@@ -112,6 +112,4 @@ void WinPlayClock::Wake() {
   ::SetEvent(static_cast<HANDLE>(wake_));
 }
 
-std::unique_ptr<IPlayClock> CreateSystemPlayClock() { return std::make_unique<WinPlayClock>(); }
-
 }  // namespace tesmuro::play

@@ -1,6 +1,7 @@
 #include "play/playback_session.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <utility>
 
 #include "util/file_io.h"
@@ -10,7 +11,7 @@ namespace tesmuro::play {
 
 PlaybackSession::PlaybackSession(NewPlayer newPlayer, NewScratchFile newScratchFile)
     : newPlayer_(std::move(newPlayer)), newScratchFile_(std::move(newScratchFile)) {
-  if (!newPlayer_) newPlayer_ = [] { return std::make_unique<TRunThread>(); };
+  if (!newPlayer_) throw std::invalid_argument("a playback session needs a way to make players");
   if (!newScratchFile_) newScratchFile_ = [] { return OpenScratchFile(); };
 }
 

@@ -33,11 +33,12 @@ class PlaybackSession {
  public:
   using NewPlayer = std::function<std::unique_ptr<TRunThread>()>;
   using NewScratchFile = std::function<std::FILE*()>;
-  // `newPlayer` makes a new, not yet started player; none: one on the
-  // system's input, clock and shutdown services. `newScratchFile` makes the
+  // `newPlayer` makes a new, not yet started player (on the program's
+  // services, play/player_services.h); there is no default: none throws
+  // std::invalid_argument. `newScratchFile` makes the
   // empty, self-deleting file a copy of the box's text is played from; none:
   // the system's temporary file.
-  explicit PlaybackSession(NewPlayer newPlayer = {}, NewScratchFile newScratchFile = {});
+  explicit PlaybackSession(NewPlayer newPlayer, NewScratchFile newScratchFile = {});
   ~PlaybackSession();
   PlaybackSession(const PlaybackSession&) = delete;
   PlaybackSession& operator=(const PlaybackSession&) = delete;

@@ -4,6 +4,7 @@
 #include <limits>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "os/desktop.h"
@@ -54,20 +55,29 @@ template <class T>
 std::shared_ptr<T> Unowned(T& object) {
   return std::shared_ptr<T>(std::shared_ptr<T>(), &object);
 }
+
+// A service the player cannot run without.
+template <class P>
+P Required(P service, const char* what) {
+  if (!service) throw std::invalid_argument(std::string("a player needs its ") + what);
+  return service;
+}
 }  // namespace
 
 using namespace run_detail;
 
 
-TRunThread::TRunThread()
-    : TRunThread(Unowned(SystemInputSink()), Unowned(SystemShutdownRequester()), CreateSystemPlayClock()) {}
+TRunThread::TRunThread(const PlayerServices& services)
+    : TRunThread(services.input, services.shutdown, services.newClock ? services.newClock() : nullptr) {}
 
 TRunThread::TRunThread(IInputSink& sink, IShutdownRequester& shutdown, std::unique_ptr<IPlayClock> clock)
     : TRunThread(Unowned(sink), Unowned(shutdown), std::move(clock)) {}
 
 TRunThread::TRunThread(std::shared_ptr<IInputSink> sink, std::shared_ptr<IShutdownRequester> shutdown,
                        std::unique_ptr<IPlayClock> clock)
-    : state_(std::make_shared<State>(std::move(sink), std::move(shutdown), std::move(clock))),
+    : state_(std::make_shared<State>(Required(std::move(sink), "input sink"),
+                                     Required(std::move(shutdown), "shutdown requester"),
+                                     Required(std::move(clock), "clock"))),
       ended_(state_->ended.get_future().share()) {}
 
 TRunThread::~TRunThread() {

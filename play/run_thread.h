@@ -2,7 +2,7 @@
 //
 // Use, from the thread that owns the object (the main window's):
 //
-//   auto t = std::make_unique<play::TRunThread>();   // system sink, clock, shutdown
+//   auto t = std::make_unique<play::TRunThread>(services);  // the program's sink, shutdown, clock
 //   t->Start(std::fopen(path, "rb"), options);      // owns the file from here on
 //   ...
 //   t->Suspended() ? t->Resume() : t->Suspend();     // Pause command
@@ -78,6 +78,7 @@
 
 #include "play/input_sink.h"
 #include "play/play_clock.h"
+#include "play/player_services.h"
 #include "play/run_options.h"
 #include "play/shutdown.h"
 #include "play/stop_reason.h"
@@ -89,8 +90,13 @@ class TRunThread {
   std::shared_ptr<State> state_;
 
  public:
-  // With the system's input sink, shutdown requester and a new system clock.
-  TRunThread();
+  // There is no player without a sink: each program's main builds the
+  // services from its platform half (play/player_services.h), tests from
+  // fakes. A missing sink, shutdown requester or clock throws
+  // std::invalid_argument.
+  //
+  // With the program's services and a new clock of theirs.
+  explicit TRunThread(const PlayerServices& services);
   // With the given services; sink and shutdown must outlive the thread (see
   // above), the clock is its own (one clock per player: WaitUntil has a single
   // waiter).

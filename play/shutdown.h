@@ -47,8 +47,16 @@ class IShutdownRequester {
 // was opened; the privilege stays enabled.
 bool ShutdownSystem(IShutdownRequester& system);
 
-// The real system calls on Windows. In the native build OpenProcessToken
-// fails, so nothing can be shut down. Stateless, shared, lives until exit.
-IShutdownRequester& SystemShutdownRequester();
+// A requester that never gets a token, so that nothing is shut down: the
+// Linux program's, which has no shutdown.
+class NoShutdownRequester final : public IShutdownRequester {
+ public:
+  bool OpenProcessToken(uint32_t, Token&) override { return false; }
+  bool LookupPrivilegeValue(const char*, Luid&) override { return false; }
+  bool AdjustTokenPrivileges(Token, const Luid&, uint32_t) override { return false; }
+  uint32_t LastError() override { return 1; }
+  bool ExitWindowsEx(uint32_t, uint32_t) override { return false; }
+  void CloseToken(Token) override {}
+};
 
 }  // namespace tesmuro::play

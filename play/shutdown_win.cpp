@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "play/shutdown.h"
+#include "play/shutdown_win.h"
 
 namespace tesmuro::play {
 
@@ -38,10 +38,6 @@ class WinShutdownRequester final : public IShutdownRequester {
 
 }  // namespace
 
-IShutdownRequester& SystemShutdownRequester() {
-  // Never destroyed, like the input sink (see SystemInputSink).
-  static auto* const requester = new WinShutdownRequester;
-  return *requester;
-}
+std::unique_ptr<IShutdownRequester> NewWinShutdownRequester() { return std::make_unique<WinShutdownRequester>(); }
 
 }  // namespace tesmuro::play

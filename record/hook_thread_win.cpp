@@ -1,9 +1,13 @@
 #include "record/hook_thread_win.h"
 
+#include <atomic>
+
 namespace tesmuro::win {
 namespace {
 
-HookThread* g_hooks = nullptr;  // the hook procedures are plain functions
+// The hook procedures are plain functions: they find the core here. Set by
+// the interface thread, read by the hook thread.
+std::atomic<detail::HookThreadCore*> g_hooks{nullptr};
 
 // Requests to the hook thread; wParam carries the request's number.
 enum : UINT {
@@ -35,32 +39,103 @@ bool SystemKeyDown(uint32_t vk, void*) { return GetAsyncKeyState(static_cast<int
 
 }  // namespace
 
-HookThread::HookThread(HWND window, UINT message) : window_(window), message_(message) {
-  g_hooks = this;
+namespace detail {
+
+// The hook thread and everything it touches (see HookThread).
+class HookThreadCore {
+ public:
+  HookThreadCore(HWND window, UINT message);
+  // Asks the thread to end and waits for it a while. True when it has ended:
+  // nothing touches the core any more.
+  bool Quit();
+
+  bool InstallMouseHook();
+  void UninstallMouseHook();
+  bool InstallKeyboardHook();
+  void UninstallKeyboardHook();
+  bool CheckKeyboardHook();
+  bool InstallRawMotion();
+  void UninstallRawMotion();
+  void TakeEvents(std::vector<HookEvent>& out);
+  uint64_t DroppedEvents() const { return queue_.Dropped(); }
+  void MeasureProcedureTimes(bool on);
+  std::vector<double> ProcedureTimes();
+  void SetWatchdogTiming(HookWatchdog::Timing timing) { watchdog_ = HookWatchdog(timing); }
+  bool DropKeyboardHookForTest();
+  void StallForTest(DWORD ms);
+  void SetRequestTimeoutForTest(DWORD ms) { requestTimeoutMs_ = ms; }
+
+ private:
+  static DWORD WINAPI ThreadMain(LPVOID self) noexcept;
+  static LRESULT CALLBACK MouseProc(int code, WPARAM wParam, LPARAM lParam) noexcept;
+  static LRESULT CALLBACK KeyProc(int code, WPARAM wParam, LPARAM lParam) noexcept;
+  static LRESULT CALLBACK RawWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
+  // Hook thread: one WM_INPUT.
+  void OnRawInput(HRAWINPUT input) noexcept;
+  // Sends a request to the hook thread and waits for its answer (false when
+  // none comes in time).
+  bool Request(UINT what);
+  void Push(const HookEvent& e) noexcept;
+  // Hook thread: the answer to one request.
+  bool Serve(UINT what, WPARAM arg);
+
+  HWND window_;
+  UINT message_;
+  HANDLE thread_ = nullptr;
+  DWORD threadId_ = 0;
+  HANDLE ready_ = nullptr;
+  DWORD requestTimeoutMs_ = 5000;
+  HookRequests requests_;
+  HookEventQueue queue_;
+  // Hook thread only.
+  HHOOK mouse_ = nullptr;
+  HHOOK key_ = nullptr;
+  HWND raw_ = nullptr;            // the raw input's window, while registered
+  RawMotionTracker rawMotion_;
+  ModifierTracker modifiers_;
+  const KeyHookEvent* passing_ = nullptr;  // the key event being passed down the hook chain
+  // Written by the hook thread, read by the interface thread's watchdog.
+  std::atomic<uint32_t> lastKeyEventTick_{0};
+  HookWatchdog watchdog_;  // interface thread
+  std::atomic<bool> measure_{false};
+  std::mutex timesMutex_;
+  std::vector<double> times_;  // guarded by timesMutex_
+};
+
+}  // namespace detail
+
+using detail::HookThreadCore;
+
+HookThreadCore::HookThreadCore(HWND window, UINT message) : window_(window), message_(message) {
+  g_hooks.store(this);
   ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  thread_ = CreateThread(nullptr, 0, &HookThread::ThreadMain, this, 0, &threadId_);
+  thread_ = CreateThread(nullptr, 0, &HookThreadCore::ThreadMain, this, 0, &threadId_);
   if (thread_) {
     // Input must never wait for us: the hook thread outranks the others.
     SetThreadPriority(thread_, THREAD_PRIORITY_TIME_CRITICAL);
     WaitForSingleObject(ready_, INFINITE);
   }
-}
-
-HookThread::~HookThread() {
-  if (thread_) {
-    PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
-    WaitForSingleObject(thread_, 5000);
-    CloseHandle(thread_);
-  }
   if (ready_) CloseHandle(ready_);
-  g_hooks = nullptr;
+  ready_ = nullptr;
 }
 
-bool HookThread::Serve(UINT what, WPARAM arg) {
+bool HookThreadCore::Quit() {
+  // The hook procedures pass events on untouched from here on.
+  HookThreadCore* self = this;
+  g_hooks.compare_exchange_strong(self, nullptr);
+  if (!thread_) return true;
+  PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+  const bool ended = WaitForSingleObject(thread_, 5000) == WAIT_OBJECT_0;
+  CloseHandle(thread_);
+  thread_ = nullptr;
+  return ended;
+}
+
+bool HookThreadCore::Serve(UINT what, WPARAM arg) {
   const HINSTANCE inst = GetModuleHandleW(nullptr);
   switch (what) {
     case kInstallMouse:
-      if (!mouse_) mouse_ = SetWindowsHookExW(WH_MOUSE_LL, &HookThread::MouseProc, inst, 0);
+      if (!mouse_) mouse_ = SetWindowsHookExW(WH_MOUSE_LL, &HookThreadCore::MouseProc, inst, 0);
       return mouse_ != nullptr;
     case kUninstallMouse:
       if (mouse_) UnhookWindowsHookEx(mouse_);
@@ -68,7 +143,7 @@ bool HookThread::Serve(UINT what, WPARAM arg) {
       return true;
     case kInstallKey:
       if (!key_) {
-        key_ = SetWindowsHookExW(WH_KEYBOARD_LL, &HookThread::KeyProc, inst, 0);
+        key_ = SetWindowsHookExW(WH_KEYBOARD_LL, &HookThreadCore::KeyProc, inst, 0);
         modifiers_.Sync(&SystemKeyDown, nullptr);
       }
       return key_ != nullptr;
@@ -80,7 +155,7 @@ bool HookThread::Serve(UINT what, WPARAM arg) {
       // The new hook first, so that no key goes unseen; then the old one
       // out. If it was gone already, the system had removed it.
       if (!key_) return false;
-      HHOOK fresh = SetWindowsHookExW(WH_KEYBOARD_LL, &HookThread::KeyProc, inst, 0);
+      HHOOK fresh = SetWindowsHookExW(WH_KEYBOARD_LL, &HookThreadCore::KeyProc, inst, 0);
       if (!fresh) return false;
       const bool wasGone = !UnhookWindowsHookEx(key_);
       key_ = fresh;
@@ -93,7 +168,7 @@ bool HookThread::Serve(UINT what, WPARAM arg) {
     case kInstallRaw: {
       if (raw_) return true;
       WNDCLASSW wc{};
-      wc.lpfnWndProc = &HookThread::RawWindowProc;
+      wc.lpfnWndProc = &HookThreadCore::RawWindowProc;
       wc.hInstance = inst;
       wc.lpszClassName = kRawWindowClass;
       RegisterClassW(&wc);  // fails harmlessly when registered already
@@ -131,8 +206,8 @@ bool HookThread::Serve(UINT what, WPARAM arg) {
   }
 }
 
-DWORD WINAPI HookThread::ThreadMain(LPVOID p) noexcept {
-  auto* self = static_cast<HookThread*>(p);
+DWORD WINAPI HookThreadCore::ThreadMain(LPVOID p) noexcept {
+  auto* self = static_cast<HookThreadCore*>(p);
   MSG msg;
   PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // makes the queue
   SetEvent(self->ready_);
@@ -152,12 +227,13 @@ DWORD WINAPI HookThread::ThreadMain(LPVOID p) noexcept {
   return 0;
 }
 
-LRESULT CALLBACK HookThread::RawWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-  if (msg == WM_INPUT && g_hooks) g_hooks->OnRawInput(reinterpret_cast<HRAWINPUT>(lParam));
+LRESULT CALLBACK HookThreadCore::RawWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+  HookThreadCore* self = g_hooks.load();
+  if (msg == WM_INPUT && self) self->OnRawInput(reinterpret_cast<HRAWINPUT>(lParam));
   return DefWindowProcW(hwnd, msg, wParam, lParam);  // for WM_INPUT: lets the system clean up
 }
 
-void HookThread::OnRawInput(HRAWINPUT input) noexcept {
+void HookThreadCore::OnRawInput(HRAWINPUT input) noexcept {
   RAWINPUT raw;
   UINT size = sizeof raw;
   if (GetRawInputData(input, RID_INPUT, &raw, &size, sizeof(RAWINPUTHEADER)) == static_cast<UINT>(-1)) return;
@@ -186,7 +262,7 @@ void HookThread::OnRawInput(HRAWINPUT input) noexcept {
   Push(e);
 }
 
-bool HookThread::Request(UINT what) {
+bool HookThreadCore::Request(UINT what) {
   if (!thread_) return false;
   // Numbered: an answer that comes after this wait gave up is not taken for
   // the next request's.
@@ -196,18 +272,18 @@ bool HookThread::Request(UINT what) {
   return requests_.Wait(number, requestTimeoutMs_).value_or(false);
 }
 
-bool HookThread::InstallMouseHook() { return Request(kInstallMouse); }
-void HookThread::UninstallMouseHook() { Request(kUninstallMouse); }
-bool HookThread::InstallKeyboardHook() {
+bool HookThreadCore::InstallMouseHook() { return Request(kInstallMouse); }
+void HookThreadCore::UninstallMouseHook() { Request(kUninstallMouse); }
+bool HookThreadCore::InstallKeyboardHook() {
   const bool ok = Request(kInstallKey);
   if (ok) watchdog_.Installed(GetTickCount());
   return ok;
 }
-void HookThread::UninstallKeyboardHook() { Request(kUninstallKey); }
-bool HookThread::InstallRawMotion() { return Request(kInstallRaw); }
-void HookThread::UninstallRawMotion() { Request(kUninstallRaw); }
+void HookThreadCore::UninstallKeyboardHook() { Request(kUninstallKey); }
+bool HookThreadCore::InstallRawMotion() { return Request(kInstallRaw); }
+void HookThreadCore::UninstallRawMotion() { Request(kUninstallRaw); }
 
-bool HookThread::CheckKeyboardHook() {
+bool HookThreadCore::CheckKeyboardHook() {
   LASTINPUTINFO last{};
   last.cbSize = sizeof last;
   if (!GetLastInputInfo(&last)) return false;
@@ -218,32 +294,32 @@ bool HookThread::CheckKeyboardHook() {
   return wasGone;
 }
 
-bool HookThread::DropKeyboardHookForTest() { return Request(kDropKeyForTest); }
+bool HookThreadCore::DropKeyboardHookForTest() { return Request(kDropKeyForTest); }
 
-void HookThread::StallForTest(DWORD ms) { PostThreadMessageW(threadId_, kStallForTest, ms, 0); }
+void HookThreadCore::StallForTest(DWORD ms) { PostThreadMessageW(threadId_, kStallForTest, ms, 0); }
 
-void HookThread::Push(const HookEvent& e) noexcept {
+void HookThreadCore::Push(const HookEvent& e) noexcept {
   // A failed post is asked for again at the next event; the interface
   // thread's timer also takes whatever waits.
   if (queue_.Push(e) && !PostMessageW(window_, message_, 0, 0)) queue_.WakeFailed();
 }
 
-void HookThread::MeasureProcedureTimes(bool on) {
+void HookThreadCore::MeasureProcedureTimes(bool on) {
   std::lock_guard<std::mutex> lock(timesMutex_);
   times_.clear();
   times_.reserve(100000);
   measure_ = on;
 }
 
-std::vector<double> HookThread::ProcedureTimes() {
+std::vector<double> HookThreadCore::ProcedureTimes() {
   std::lock_guard<std::mutex> lock(timesMutex_);
   return times_;
 }
 
-void HookThread::TakeEvents(std::vector<HookEvent>& out) { queue_.Take(out); }
+void HookThreadCore::TakeEvents(std::vector<HookEvent>& out) { queue_.Take(out); }
 
-LRESULT CALLBACK HookThread::MouseProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
-  HookThread* self = g_hooks;
+LRESULT CALLBACK HookThreadCore::MouseProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
+  HookThreadCore* self = g_hooks.load();
   if (self && code == HC_ACTION) {
     const bool measure = self->measure_.load(std::memory_order_relaxed);
     const double t0 = measure ? QpcMicros() : 0.0;
@@ -267,8 +343,8 @@ LRESULT CALLBACK HookThread::MouseProc(int code, WPARAM wParam, LPARAM lParam) n
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-LRESULT CALLBACK HookThread::KeyProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
-  HookThread* self = g_hooks;
+LRESULT CALLBACK HookThreadCore::KeyProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
+  HookThreadCore* self = g_hooks.load();
   if (!self || code != HC_ACTION) return CallNextHookEx(nullptr, code, wParam, lParam);
   const bool measure = self->measure_.load(std::memory_order_relaxed);
   const double t0 = measure ? QpcMicros() : 0.0;
@@ -298,5 +374,31 @@ LRESULT CALLBACK HookThread::KeyProc(int code, WPARAM wParam, LPARAM lParam) noe
   self->passing_ = outer;
   return r;
 }
+
+HookThread::HookThread(HWND window, UINT message) : core_(new HookThreadCore(window, message)) {}
+
+HookThread::~HookThread() {
+  // A hook thread that does not end in time (held up inside a hook procedure
+  // or by the system) may still touch its core: the core is then left alive
+  // on purpose, a small leak until the process ends, rather than freed under
+  // the thread.
+  if (core_->Quit()) delete core_;
+}
+
+bool HookThread::InstallMouseHook() { return core_->InstallMouseHook(); }
+void HookThread::UninstallMouseHook() { core_->UninstallMouseHook(); }
+bool HookThread::InstallKeyboardHook() { return core_->InstallKeyboardHook(); }
+void HookThread::UninstallKeyboardHook() { core_->UninstallKeyboardHook(); }
+bool HookThread::CheckKeyboardHook() { return core_->CheckKeyboardHook(); }
+bool HookThread::InstallRawMotion() { return core_->InstallRawMotion(); }
+void HookThread::UninstallRawMotion() { core_->UninstallRawMotion(); }
+void HookThread::TakeEvents(std::vector<HookEvent>& out) { core_->TakeEvents(out); }
+uint64_t HookThread::DroppedEvents() const { return core_->DroppedEvents(); }
+void HookThread::MeasureProcedureTimes(bool on) { core_->MeasureProcedureTimes(on); }
+std::vector<double> HookThread::ProcedureTimes() { return core_->ProcedureTimes(); }
+void HookThread::SetWatchdogTiming(HookWatchdog::Timing timing) { core_->SetWatchdogTiming(timing); }
+bool HookThread::DropKeyboardHookForTest() { return core_->DropKeyboardHookForTest(); }
+void HookThread::StallForTest(DWORD ms) { core_->StallForTest(ms); }
+void HookThread::SetRequestTimeoutForTest(DWORD ms) { core_->SetRequestTimeoutForTest(ms); }
 
 }  // namespace tesmuro::win

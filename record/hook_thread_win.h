@@ -21,6 +21,10 @@
 
 namespace tesmuro::win {
 
+namespace detail {
+class HookThreadCore;  // record/hook_thread_win.cpp
+}
+
 class HookThread : public IHookHost {
  public:
   // Wakes `window` with `message` when events arrive and no wake-up is
@@ -46,7 +50,7 @@ class HookThread : public IHookHost {
   // User interface thread: takes the queued events, oldest first.
   void TakeEvents(std::vector<HookEvent>& out);
   // Events dropped because the queue was full.
-  uint64_t DroppedEvents() const { return queue_.Dropped(); }
+  uint64_t DroppedEvents() const;
 
   // For the benchmarks: when on, each call of either hook procedure records
   // how long it took before it handed the event on (microseconds).
@@ -55,49 +59,18 @@ class HookThread : public IHookHost {
 
   // For tests: the watchdog's timing, and the keyboard hook removed the way
   // the system removes it (the handle is kept, as if nothing had happened).
-  void SetWatchdogTiming(HookWatchdog::Timing timing) { watchdog_ = HookWatchdog(timing); }
+  void SetWatchdogTiming(HookWatchdog::Timing timing);
   // True when a hook was removed.
   bool DropKeyboardHookForTest();
   // For tests: the hook thread sleeps `ms` before it answers the next
   // message, as a thread held up by the system would.
   void StallForTest(DWORD ms);
-  void SetRequestTimeoutForTest(DWORD ms) { requestTimeoutMs_ = ms; }
+  void SetRequestTimeoutForTest(DWORD ms);
 
  private:
-  static DWORD WINAPI ThreadMain(LPVOID self) noexcept;
-  static LRESULT CALLBACK MouseProc(int code, WPARAM wParam, LPARAM lParam) noexcept;
-  static LRESULT CALLBACK KeyProc(int code, WPARAM wParam, LPARAM lParam) noexcept;
-  static LRESULT CALLBACK RawWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
-  // Hook thread: one WM_INPUT.
-  void OnRawInput(HRAWINPUT input) noexcept;
-  // Sends a request to the hook thread and waits for its answer (false when
-  // none comes in time).
-  bool Request(UINT what);
-  void Push(const HookEvent& e) noexcept;
-  // Hook thread: the answer to one request.
-  bool Serve(UINT what, WPARAM arg);
-
-  HWND window_;
-  UINT message_;
-  HANDLE thread_ = nullptr;
-  DWORD threadId_ = 0;
-  HANDLE ready_ = nullptr;
-  DWORD requestTimeoutMs_ = 5000;
-  HookRequests requests_;
-  HookEventQueue queue_;
-  // Hook thread only.
-  HHOOK mouse_ = nullptr;
-  HHOOK key_ = nullptr;
-  HWND raw_ = nullptr;            // the raw input's window, while registered
-  RawMotionTracker rawMotion_;
-  ModifierTracker modifiers_;
-  const KeyHookEvent* passing_ = nullptr;  // the key event being passed down the hook chain
-  // Written by the hook thread, read by the interface thread's watchdog.
-  std::atomic<uint32_t> lastKeyEventTick_{0};
-  HookWatchdog watchdog_;  // interface thread
-  std::atomic<bool> measure_{false};
-  std::mutex timesMutex_;
-  std::vector<double> times_;  // guarded by timesMutex_
+  // Everything the hook thread touches. It lives as long as the thread may
+  // run: freed when the thread has ended, else left to the process's end.
+  detail::HookThreadCore* core_;
 };
 
 }  // namespace tesmuro::win

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "play/input_sink.h"
+#include "os/screen.h"
 
 namespace tesmuro {
 
@@ -34,7 +34,7 @@ struct RecordingOptions {
   int32_t moveMinDistance = 0;
   // The screen the recording is made on, its first line, so that a player
   // on another screen can tell; not known: no such line.
-  play::ScreenRect screen;
+  ScreenRect screen;
   bool operator==(const RecordingOptions&) const = default;
 };
 

@@ -51,7 +51,7 @@ void RecordingSession::Start(const RecordingOptions& o) {
   lastWindowLine_.clear();
   linesWritten_ = 0;
   rightPress_.reset();
-  const play::ScreenRect& r = o.screen;
+  const ScreenRect& r = o.screen;
   if (r.Known()) Write(script::ScreenLine(r.left, r.top, r.width, r.height, r.dpi));
 }
 

@@ -3,7 +3,8 @@
 #   1. unit tests, native (g++)
 #   2. unit tests again under AddressSanitizer + UndefinedBehaviorSanitizer
 #   3. the playback tests under ThreadSanitizer
-#   4. unit tests built for Windows (32-bit) and run under Wine
+#   4. unit tests built for Windows (32-bit) and run under Wine: the portable ones and the
+#      Windows halves' own
 #   5. end-to-end tests of the real Tesmuro.exe under Wine on an Xvfb display (with the Linux
 #      program of step 1 beside it on the same display for the cross-edition test)
 #   and the Linux program tesmuro on its own Xvfb displays (after step 1)
@@ -56,7 +57,8 @@ wine_units() {
     source tools/wine-env.sh
     trap wine_env_teardown EXIT
     wine_env_start_xvfb && wine_env_make_prefix && wine_env_keep_server || exit 1
-    wine build/win32/tests/tesmuro_tests.exe --gtest_brief=1
+    wine build/win32/tests/tesmuro_tests.exe --gtest_brief=1 &&
+      wine build/win32/tests/tesmuro_win_tests.exe --gtest_brief=1
   )
 }
 e2e() { E2E_LINUX_PROGRAM="$root/build/native/linux/tesmuro" tools/e2e.sh build/win32; }

@@ -92,7 +92,7 @@ class CaptureCommandTest : public ::testing::Test {
     view.taken->picture.At(2, 1) = 0xFFFFFFFFu;
   }
   TFrmMain& Window() {
-    if (!w) w = std::make_unique<TFrmMain>(MainWindowServices{view, clock, hooks, joys, dir.Str()});
+    if (!w) w = std::make_unique<TFrmMain>(MainWindowServices{view, clock, hooks, joys, dir.Str(), test::IdlePlayers()});
     return *w;
   }
   // A script saved as dir/s.crec, shown in the box.

@@ -194,7 +194,7 @@ TEST_F(PlayCommandsTest, StopPlayOverAndCloseDoNotWaitForAStuckPlayer) {
   makePlayer = [&] {
     Stuck& p = *players.emplace_back(std::make_unique<Stuck>());
     p.sink->onCall = [&p] { if (p.sink->calls.size() == 2) p.gate.Block(); };
-    auto t = std::make_unique<play::TRunThread>(p.sink, p.sys, play::CreateSystemPlayClock());
+    auto t = std::make_unique<play::TRunThread>(p.sink, p.sys, std::make_unique<play::SteadyPlayClock>());
     t->StopWait = std::chrono::milliseconds(10);
     p.ended = t->Ended();
     return t;

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "image/png_io.h"
-#include "play/desktop_x11.h"
+#include "os/desktop_x11.h"
 #include "tests/linux/child_process.h"
 #include "tests/linux/test_pattern.h"
 
@@ -30,7 +30,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using tesmuro::TopWindow;
-using tesmuro::play::X11Desktop;
+using tesmuro::X11Desktop;
 
 constexpr auto kDeadline = 10s;  // for what must come at once on an idle machine
 

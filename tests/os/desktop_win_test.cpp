@@ -71,7 +71,8 @@ std::string OwnFileName() {
 }
 
 TEST(WinDesktopTest, DescribesWindowsInUtf8FrontFirstAndListsOnlyVisibleOrTitledOnes) {
-  IDesktop& desktop = SystemDesktop();
+  const auto shared = NewDesktop();
+  IDesktop& desktop = *shared;
   EXPECT_EQ(desktop.System(), "win");
   TestWindow back(L"窗口 Back", 40, 60);
   TestWindow front(L"Front", 300, 60);
@@ -111,7 +112,8 @@ TEST(WinDesktopTest, DescribesWindowsInUtf8FrontFirstAndListsOnlyVisibleOrTitled
 }
 
 TEST(WinDesktopTest, ThePointBelongsToTheTopLevelWindowAboveItAndItsPixelReadsAsRrggbb) {
-  IDesktop& desktop = SystemDesktop();
+  const auto shared = NewDesktop();
+  IDesktop& desktop = *shared;
   TestWindow under(L"Under", 100, 100);
   TestWindow over(L"Over", 200, 150);
   // A child control: the point on it belongs to its top-level window.

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "play/play_clock_win.h"
+#include "play/player_fakes.h"
 
 namespace tesmuro::play {
 namespace {
@@ -26,6 +27,11 @@ TEST(WinPlayClockTest, WaitsNeverEndBeforeTheirDeadline) {
   }
   EXPECT_GT(clock.Planner().SleepMargin().Observed(), 0);
   EXPECT_GT(clock.Planner().DozeMargin().Observed(), 0) << "no trial doze";
+}
+
+TEST(WinPlayClockTest, WakeEndsTheCurrentOrNextWaitOnce) {
+  WinPlayClock clock;
+  test::ExpectWakeEndsTheCurrentOrNextWaitOnce(clock);
 }
 
 TEST(WinPlayClockTest, AWakeUpEndsASpin) {

@@ -11,9 +11,11 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "os/desktop.h"
@@ -275,6 +277,19 @@ class Gate {
   std::condition_variable cv_;
   bool blocked_ = false, open_ = false, gaveUp_ = false;
 };
+
+// Any clock: a wake-up ends the wait in progress, or else the next one, once.
+inline void ExpectWakeEndsTheCurrentOrNextWaitOnce(IPlayClock& c) {
+  EXPECT_TRUE(c.WaitUntil(c.NowMicros() - 1));
+  c.Wake();
+  EXPECT_FALSE(c.WaitUntil(std::numeric_limits<int64_t>::max()));  // pending wake-up
+  const int64_t deadline = c.NowMicros() + 2000;
+  EXPECT_TRUE(c.WaitUntil(deadline));  // consumed: this one runs to its deadline
+  EXPECT_GE(c.NowMicros(), deadline);
+  std::thread waker([&c] { c.Wake(); });
+  EXPECT_FALSE(c.WaitUntil(std::numeric_limits<int64_t>::max()));
+  waker.join();
+}
 
 // Logs the shutdown steps and answers as configured.
 class FakeShutdown final : public IShutdownRequester {

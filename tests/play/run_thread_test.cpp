@@ -1,6 +1,7 @@
 #include "play/run_thread.h"
 #include "play/delay_draw.h"
 #include "play/integrity.h"
+#include "play/playback_session.h"
 
 #include <gtest/gtest.h>
 
@@ -442,7 +443,7 @@ class RunThreadRealClockTest : public ::testing::Test {
       called_ = false;
     }
     s.onCall = [this] { std::lock_guard<std::mutex> l(m_); called_ = true; cv_.notify_all(); };
-    auto t = std::make_unique<TRunThread>(s, sys, CreateSystemPlayClock());
+    auto t = std::make_unique<TRunThread>(s, sys, std::make_unique<SteadyPlayClock>());
     RunOptions o;
     o.shutAfterLoops = true;
     t->Start(TempScript(script), o);
@@ -486,7 +487,7 @@ TEST(RunThreadStuckTest, TheDestructorLetsAStuckRunGoAndItEndsOnItsOwnLikeAUserS
   Gate gate;
   sink->onCall = [&] { if (sink->calls.size() == 2) gate.Block(); };
   int closes = 0;
-  auto t = std::make_unique<TRunThread>(sink, sys, CreateSystemPlayClock());
+  auto t = std::make_unique<TRunThread>(sink, sys, std::make_unique<SteadyPlayClock>());
   t->StopWait = std::chrono::milliseconds(10);
   std::shared_future<void> ended = t->Ended();
   RunOptions o;
@@ -516,7 +517,7 @@ TEST(RunThreadStuckTest, SharedServicesOutliveTheObjectAndTheTestsReferences) {
   Gate gate;
   RecordingSink* raw = sink.get();
   sink->onCall = [&gate, raw] { if (raw->calls.size() == 1) gate.Block(); };
-  auto t = std::make_unique<TRunThread>(sink, std::make_shared<FakeShutdown>(), CreateSystemPlayClock());
+  auto t = std::make_unique<TRunThread>(sink, std::make_shared<FakeShutdown>(), std::make_unique<SteadyPlayClock>());
   t->StopWait = std::chrono::milliseconds(1);
   std::shared_future<void> ended = t->Ended();
   t->Start(TempScript("按键按下 65 0 0 0 0 延迟 2147483647"), RunOptions{});
@@ -532,18 +533,7 @@ TEST(RunThreadStuckTest, SharedServicesOutliveTheObjectAndTheTestsReferences) {
 
 TEST(PlayerClockTest, WakeEndsTheCurrentOrNextWaitOnce) {
   SteadyPlayClock steady;
-  auto system = CreateSystemPlayClock();
-  for (IPlayClock* c : {static_cast<IPlayClock*>(&steady), system.get()}) {
-    EXPECT_TRUE(c->WaitUntil(c->NowMicros() - 1));
-    c->Wake();
-    EXPECT_FALSE(c->WaitUntil(std::numeric_limits<int64_t>::max()));  // pending wake-up
-    const int64_t deadline = c->NowMicros() + 2000;
-    EXPECT_TRUE(c->WaitUntil(deadline));  // consumed: this one runs to its deadline
-    EXPECT_GE(c->NowMicros(), deadline);
-    std::thread waker([c] { c->Wake(); });
-    EXPECT_FALSE(c->WaitUntil(std::numeric_limits<int64_t>::max()));
-    waker.join();
-  }
+  ExpectWakeEndsTheCurrentOrNextWaitOnce(steady);
 }
 
 }  // namespace
@@ -616,6 +606,28 @@ TEST(Integrity, InputIsRefusedOnlyByAHigherOrUnqueryableTarget) {
   EXPECT_FALSE(InputRefusedByTarget(0x4000u, {true, std::nullopt}));
   EXPECT_FALSE(InputRefusedByTarget(std::nullopt, {false, std::nullopt})) << "a system without levels";
   EXPECT_FALSE(InputRefusedByTarget(std::nullopt, {false, high})) << "our own level unknown: no warning";
+}
+
+}  // namespace
+}  // namespace tesmuro::play
+
+namespace tesmuro::play {
+namespace {
+
+// No player falls back on a service of its own choosing: each program's main
+// hands them down, and one that is missing is refused at once.
+TEST(RunThreadServices, APlayerOrASessionWithoutItsServicesIsRefused) {
+  PlayerServices services{std::make_shared<RecordingSink>(), std::make_shared<FakeShutdown>(),
+                          [] { return std::make_unique<SteadyPlayClock>(); }};
+  EXPECT_NO_THROW(TRunThread{services});
+  for (int missing = 0; missing < 3; ++missing) {
+    PlayerServices partial = services;
+    if (missing == 0) partial.input.reset();
+    if (missing == 1) partial.shutdown.reset();
+    if (missing == 2) partial.newClock = [] { return std::unique_ptr<IPlayClock>(); };
+    EXPECT_THROW(TRunThread{partial}, std::invalid_argument) << "service " << missing;
+  }
+  EXPECT_THROW(PlaybackSession({}), std::invalid_argument);
 }
 
 }  // namespace

@@ -62,7 +62,7 @@ class SetupView : public test::FakeView {
 class SoftwareSetupTest : public ::testing::Test {
  protected:
   MainWindowServices Services(std::string folder = {}) {
-    return {view, clock, hooks, joys, folder.empty() ? dir.Str() : folder};
+    return {view, clock, hooks, joys, folder.empty() ? dir.Str() : folder, test::IdlePlayers()};
   }
   std::string FileBytes() { return dir.Read("Quorlin.qlset"); }
 

@@ -5,6 +5,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,8 +13,21 @@
 #include "app/main_view.h"
 #include "os/platform.h"
 #include "app/recovery.h"
+#include "play/player_fakes.h"
+#include "play/run_thread.h"
 
 namespace tesmuro::test {
+
+// Makes players for a main window that a test does not play in: their input
+// is recorded by a sink nobody reads and they can shut nothing down.
+inline std::function<std::unique_ptr<play::TRunThread>()> IdlePlayers() {
+  auto sink = std::make_shared<play::test::RecordingSink>();
+  auto shutdown = std::make_shared<play::test::FakeShutdown>();
+  shutdown->openOk = false;
+  return [sink, shutdown] {
+    return std::make_unique<play::TRunThread>(sink, shutdown, std::make_unique<play::SteadyPlayClock>());
+  };
+}
 
 struct CallLog {
   std::vector<std::string> calls;

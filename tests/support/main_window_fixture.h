@@ -36,7 +36,7 @@ class FakeSettingsPlaces : public ISettingsPlaces {
 class MainWindowFixture : public ::testing::Test {
  protected:
   MainWindowServices Services() {
-    MainWindowServices s{view, clock, hooks, joys, dir.Str()};
+    MainWindowServices s{view, clock, hooks, joys, dir.Str(), IdlePlayers()};
     s.recovery = &recovery;
     s.settingsPlaces = &places;
     if (screen.Known()) s.screen = [this] { return screen; };
@@ -51,7 +51,7 @@ class MainWindowFixture : public ::testing::Test {
   FakeJoysticks joys{log};
   FakeRecoveryStore recovery;
   FakeSettingsPlaces places;
-  play::ScreenRect screen;  // the screen a recording starts on; unknown: no screen line
+  ScreenRect screen;  // the screen a recording starts on; unknown: no screen line
 };
 
 }  // namespace tesmuro::test

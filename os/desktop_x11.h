@@ -36,7 +36,7 @@
 
 typedef struct _XDisplay Display;
 
-namespace tesmuro::play {
+namespace tesmuro {
 
 class X11Desktop final : public IDesktop {
  public:
@@ -80,6 +80,11 @@ class X11Desktop final : public IDesktop {
   // The client window in `frame` (a child of the root), 0 for none.
   unsigned long ClientIn(unsigned long frame, bool managed, const std::vector<unsigned long>& clients);
   void NoteTree();
+  // Describe()'s parts: the title (UTF-8), the process behind the window
+  // (its name and whether it is ours), and whether it is minimised.
+  std::string TitleOf(unsigned long w);
+  void NoteProcess(unsigned long w, TopWindow& t);
+  bool Minimized(unsigned long w);
 
   Display* display_;
   bool owned_ = false;
@@ -95,4 +100,4 @@ class X11Desktop final : public IDesktop {
   std::string notice_;  // guarded by noticeLock_
 };
 
-}  // namespace tesmuro::play
+}  // namespace tesmuro

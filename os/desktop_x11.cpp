@@ -1,4 +1,4 @@
-#include "play/desktop_x11.h"
+#include "os/desktop_x11.h"
 
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -16,7 +16,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 
-namespace tesmuro::play {
+namespace tesmuro {
 
 namespace {
 
@@ -283,58 +283,67 @@ std::optional<TopWindow> X11Desktop::Describe(uint64_t id) {
   Window child = 0;
   if (!XTranslateCoordinates(display_, w, root_, 0, 0, &x, &y, &child)) return std::nullopt;
   t.rect = {x, y, a.width, a.height};
-
-  if (Property name = Get(display_, w, atoms_->name, atoms_->utf8); name.type == atoms_->utf8) {
-    t.title = std::move(name.bytes);
-  } else if (XTextProperty tp{}; XGetWMName(display_, w, &tp) && tp.value) {
-    const std::string_view raw(reinterpret_cast<const char*>(tp.value), tp.nitems);
-    if (tp.encoding == XA_STRING) {
-      // Latin-1 by the rules; many programs put UTF-8 there all the same,
-      // which Latin-1 text beyond ASCII hardly ever forms.
-      t.title = IsUtf8(raw) ? std::string(raw) : Latin1ToUtf8(raw);
-    } else if (tp.encoding == atoms_->utf8) {
-      t.title = raw;
-    } else {
-      char** list = nullptr;
-      int n = 0;
-      if (Xutf8TextPropertyToTextList(display_, &tp, &list, &n) >= Success && list && n > 0)
-        t.title = list[0];
-      else
-        t.title = raw;
-      if (list) XFreeStringList(list);
-    }
-    XFree(tp.value);
-  }
+  t.title = TitleOf(w);
   if (XClassHint hint{}; XGetClassHint(display_, w, &hint)) {
     if (hint.res_class) t.className = hint.res_class;
     if (hint.res_name) XFree(hint.res_name);
     if (hint.res_class) XFree(hint.res_class);
   }
-  if (Property pid = Get(display_, w, atoms_->pid, XA_CARDINAL); !pid.longs.empty() && pid.longs[0] > 0) {
-    // A process of another machine has no name here.
-    XTextProperty machine{};
-    bool local = true;
-    if (XGetWMClientMachine(display_, w, &machine) && machine.value) {
-      local = std::string_view(reinterpret_cast<const char*>(machine.value), machine.nitems) == host_;
-      XFree(machine.value);
-    }
-    if (local) {
-      const long p = static_cast<long>(pid.longs[0]);
-      std::ifstream comm("/proc/" + std::to_string(p) + "/comm");
-      std::getline(comm, t.process);
-      t.own = p == static_cast<long>(getpid());
-    }
-  }
-  // A manager's own word, else the ICCCM state an older manager keeps.
-  if (Property st = Get(display_, w, atoms_->state, XA_ATOM); st.type == XA_ATOM) {
-    for (unsigned long s : st.longs)
-      if (s == atoms_->hidden) t.minimized = true;
-  } else if (Property wm = Get(display_, w, atoms_->wmState, atoms_->wmState, 2);
-             !wm.longs.empty() && static_cast<long>(wm.longs[0]) == kIconicState) {
-    t.minimized = true;
-  }
+  NoteProcess(w, t);
+  t.minimized = Minimized(w);
   t.visible = a.map_state == IsViewable || t.minimized;
   return t;
+}
+
+std::string X11Desktop::TitleOf(unsigned long w) {
+  if (Property name = Get(display_, w, atoms_->name, atoms_->utf8); name.type == atoms_->utf8)
+    return std::move(name.bytes);
+  XTextProperty tp{};
+  if (!XGetWMName(display_, w, &tp) || !tp.value) return {};
+  const std::string_view raw(reinterpret_cast<const char*>(tp.value), tp.nitems);
+  std::string title;
+  if (tp.encoding == XA_STRING) {
+    // Latin-1 by the rules; many programs put UTF-8 there all the same,
+    // which Latin-1 text beyond ASCII hardly ever forms.
+    title = IsUtf8(raw) ? std::string(raw) : Latin1ToUtf8(raw);
+  } else if (tp.encoding == atoms_->utf8) {
+    title = raw;
+  } else {
+    char** list = nullptr;
+    int n = 0;
+    if (Xutf8TextPropertyToTextList(display_, &tp, &list, &n) >= Success && list && n > 0)
+      title = list[0];
+    else
+      title = raw;
+    if (list) XFreeStringList(list);
+  }
+  XFree(tp.value);
+  return title;
+}
+
+void X11Desktop::NoteProcess(unsigned long w, TopWindow& t) {
+  Property pid = Get(display_, w, atoms_->pid, XA_CARDINAL);
+  if (pid.longs.empty() || pid.longs[0] == 0) return;
+  // A process of another machine has no name here.
+  XTextProperty machine{};
+  bool local = true;
+  if (XGetWMClientMachine(display_, w, &machine) && machine.value) {
+    local = std::string_view(reinterpret_cast<const char*>(machine.value), machine.nitems) == host_;
+    XFree(machine.value);
+  }
+  if (!local) return;
+  const long p = static_cast<long>(pid.longs[0]);
+  std::ifstream comm("/proc/" + std::to_string(p) + "/comm");
+  std::getline(comm, t.process);
+  t.own = p == static_cast<long>(getpid());
+}
+
+bool X11Desktop::Minimized(unsigned long w) {
+  // A manager's own word, else the ICCCM state an older manager keeps.
+  if (Property st = Get(display_, w, atoms_->state, XA_ATOM); st.type == XA_ATOM)
+    return std::find(st.longs.begin(), st.longs.end(), atoms_->hidden) != st.longs.end();
+  const Property wm = Get(display_, w, atoms_->wmState, atoms_->wmState, 2);
+  return !wm.longs.empty() && static_cast<long>(wm.longs[0]) == kIconicState;
 }
 
 std::optional<TopWindow> X11Desktop::WindowAt(int32_t x, int32_t y) {
@@ -530,4 +539,4 @@ bool X11Desktop::CaptureInto(const DesktopRect& area, image::Image& out) {
   return true;
 }
 
-}  // namespace tesmuro::play
+}  // namespace tesmuro
