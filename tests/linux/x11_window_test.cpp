@@ -34,8 +34,8 @@ using tesmuro::X11Desktop;
 
 constexpr auto kDeadline = 10s;  // for what must come at once on an idle machine
 
-std::string Gbk(const std::string& utf8) {
-  iconv_t cd = iconv_open("GBK", "UTF-8");
+std::string Convert(const char* to, const char* from, const std::string& utf8) {
+  iconv_t cd = iconv_open(to, from);
   std::string out(utf8.size() * 2 + 16, '\0');
   char* in = const_cast<char*>(utf8.data());
   size_t inLeft = utf8.size(), outLeft = out.size();
@@ -45,6 +45,8 @@ std::string Gbk(const std::string& utf8) {
   out.resize(out.size() - outLeft);
   return out;
 }
+std::string Gbk(const std::string& utf8) { return Convert("GBK", "UTF-8", utf8); }
+std::string Utf8(const std::string& gbk) { return Convert("UTF-8", "GBK", gbk); }
 
 std::string Read(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
@@ -317,7 +319,7 @@ TEST_P(WindowTest, ARecordedClickNamesItsWindowAndReplaysThereAfterTheWindowMove
   const std::string text = Read(file);
   const std::string line = Gbk("窗口 x11 \"tesmuro_xwin\" \"XwinRec\" \"Rec\" ") + std::to_string(seen->rect.left) +
                            "," + std::to_string(seen->rect.top) + ",320,240\r\n" + Gbk("左键按下");
-  EXPECT_NE(text.find(line), std::string::npos) << "the window line comes right before the click";
+  EXPECT_NE(text.find(line), std::string::npos) << "the window line comes right before the click: " << Utf8(text);
   EXPECT_EQ(Count(text, Gbk("窗口 ")), 1u) << "named once";
 
   windows_.clear();  // the window goes and comes back elsewhere
