@@ -174,7 +174,7 @@ void TRunThread::WaitFor() {
 }
 
 void TRunThread::State::Main() noexcept {
-  Ending ending = Ending::ConversionError;
+  RunEnding ending = RunEnding::ConversionError;
   {
     Run run(*this);
     try {
@@ -186,21 +186,21 @@ void TRunThread::State::Main() noexcept {
     ComeBack(run);
   }
   if (stopReason && file) stopReason->line = LineAt(file, stopReason->offset);
-  if (ending == Ending::ScriptStop && (stopReason->kind == StopReason::Kind::BadCode ||
+  if (ending == RunEnding::ScriptStop && (stopReason->kind == StopReason::Kind::BadCode ||
                                        stopReason->kind == StopReason::Kind::BadColor ||
                                        stopReason->kind == StopReason::Kind::BadDelayRange ||
                                        stopReason->kind == StopReason::Kind::BadText ||
                                        stopReason->kind == StopReason::Kind::ImageUnreadable))
-    ending = Ending::ConversionError;
-  if (ending != Ending::ConversionError) stopRequested.store(true);
-  if (ending == Ending::ConversionError) failed.store(true);
-  if (ending == Ending::Blocked) endedBlocked.store(true);
+    ending = RunEnding::ConversionError;
+  if (ending != RunEnding::ConversionError) stopRequested.store(true);
+  if (ending == RunEnding::ConversionError) failed.store(true);
+  if (ending == RunEnding::Blocked) endedBlocked.store(true);
   blocked.store(false);
   if (file) {
     std::fclose(file);
     file = nullptr;
   }
-  if (ending == Ending::Normal && options.shutAfterLoops && !stoppedByUser.load()) ShutdownSystem(*shutdown);
+  if (ending == RunEnding::Normal && options.shutAfterLoops && !stoppedByUser.load()) ShutdownSystem(*shutdown);
   finished.store(true, std::memory_order_release);
   ended.set_value();
 }
