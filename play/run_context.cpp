@@ -48,7 +48,7 @@ Step Run::StopOn(StopReason::Kind kind, int64_t offset, std::string what, int32_
   r.what = std::move(what);
   r.seconds = seconds;
   shared.stopReason = std::move(r);
-  return Step::End(Ending::ScriptStop);
+  return Step::End(RunEnding::ScriptStop);
 }
 
 }  // namespace tesmuro::play

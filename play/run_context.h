@@ -72,23 +72,23 @@ inline int64_t SecondsAfter(int64_t start, int64_t seconds) {
 }  // namespace run_detail
 
 // How a run ended on the playback thread.
-enum class Ending { Normal, ConversionError, Blocked, ScriptStop };
+enum class RunEnding { Normal, ConversionError, Blocked, ScriptStop };
 
 // What a family answers for a word: read on from where the stream stands (a
 // family that jumps has moved it), or end the run.
 class Step {
  public:
   static Step Next() { return Step(); }
-  static Step End(Ending ending) {
+  static Step End(RunEnding ending) {
     Step s;
     s.end_ = ending;
     return s;
   }
   bool Ends() const { return end_.has_value(); }
-  Ending ending() const { return *end_; }
+  RunEnding ending() const { return *end_; }
 
  private:
-  std::optional<Ending> end_;
+  std::optional<RunEnding> end_;
 };
 
 // When the next action is due, on the clock's microseconds. Delays are
@@ -214,6 +214,6 @@ class Run {
 };
 
 // Plays the run's script to its end (play/run_play.cpp).
-Ending Play(Run& run);
+RunEnding Play(Run& run);
 
 }  // namespace tesmuro::play

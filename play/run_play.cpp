@@ -60,14 +60,14 @@ bool NextPass(Run& run, Passes& passes) {
 }
 }  // namespace
 
-Ending Play(Run& run) {
+RunEnding Play(Run& run) {
   const int64_t start = run.clock.NowMicros();
   const RunOptions& o = run.options;
   Passes passes(o, start);
   // A shutdown time of 0 or less is no shutdown time at all.
   const bool shutByTime = o.shutAfterElapsed && o.shutTotalSeconds > 0;
   const int64_t shutDeadline = shutByTime ? SecondsAfter(start, o.shutTotalSeconds) : kForever;
-  if (!run.file) return Ending::Normal;
+  if (!run.file) return RunEnding::Normal;
   run.stream.emplace(run.file, script::FileByteStream::kBufferSize, &run.shared.lineOffset);
   run.schedule.due = start;
 
@@ -85,7 +85,7 @@ Ending Play(Run& run) {
     const Step step = FamilyOf(action.kind)(run, action);
     if (step.Ends()) return step.ending();
   }
-  return Ending::Normal;
+  return RunEnding::Normal;
 }
 
 }  // namespace tesmuro::play

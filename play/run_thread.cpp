@@ -184,7 +184,7 @@ void TRunThread::WaitFor() {
 }
 
 void TRunThread::State::Main() noexcept {
-  Ending ending = Ending::ConversionError;
+  RunEnding ending = RunEnding::ConversionError;
   {
     Run run(*this);
     try {
@@ -196,16 +196,16 @@ void TRunThread::State::Main() noexcept {
     ComeBack(run);
   }
   if (stopReason && file) stopReason->line = LineAt(file, stopReason->offset);
-  if (ending == Ending::ScriptStop && stopReason->Unplayable()) ending = Ending::ConversionError;
-  if (ending != Ending::ConversionError) stopRequested.store(true);
-  if (ending == Ending::ConversionError) failed.store(true);
-  if (ending == Ending::Blocked) endedBlocked.store(true);
+  if (ending == RunEnding::ScriptStop && stopReason->Unplayable()) ending = RunEnding::ConversionError;
+  if (ending != RunEnding::ConversionError) stopRequested.store(true);
+  if (ending == RunEnding::ConversionError) failed.store(true);
+  if (ending == RunEnding::Blocked) endedBlocked.store(true);
   blocked.store(false);
   if (file) {
     std::fclose(file);
     file = nullptr;
   }
-  if (ending == Ending::Normal && options.shutAfterLoops && !stoppedByUser.load()) ShutdownSystem(*shutdown);
+  if (ending == RunEnding::Normal && options.shutAfterLoops && !stoppedByUser.load()) ShutdownSystem(*shutdown);
   finished.store(true, std::memory_order_release);
   ended.set_value();
 }

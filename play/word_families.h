@@ -7,7 +7,13 @@
 //   windows   窗口, 等待窗口, 等待颜色 (play/word_windows.cpp)
 //   pictures  等待图像, 点击图像 (play/word_pictures.cpp)
 //
-// FamilyOf (play/run_play.cpp) says which family plays a word. Not for use
+// FamilyOf (play/run_play.cpp) says which family plays a word. Another
+// family is a handler declared here, in a file of its own, and its kinds in
+// FamilyOf. A handler may move the reading position: Play reads the next
+// word from wherever run.stream then stands, and a pass still ends at the
+// end of the script (the stream can rewind today; a jump to another place
+// needs a seek of the stream's own). It may end the run (Step::End). State
+// it keeps between words goes in the Run beside WindowState. Not for use
 // outside the player.
 #pragma once
 

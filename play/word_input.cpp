@@ -15,7 +15,7 @@ Step PlayInput(Run& run, const script::Action& action) {
   if (std::optional<Step> instead = AwaitNamedWindow(run, action)) return *instead;
   // A screen line starts afresh: no window named before it acts after it.
   if (action.kind == script::ActionKind::Screen) run.windows.pending.reset();
-  if (!run.InputMayGo()) return Step::End(Ending::Blocked);
+  if (!run.InputMayGo()) return Step::End(RunEnding::Blocked);
   run.replayer.Replay(action);
   if (action.kind == script::ActionKind::Move) {
     if (auto n = run.replayer.TakeScreenNotice()) {

@@ -175,7 +175,7 @@ Step PlayPicture(Run& run, const script::Action& action) {
     return Step::Next();  // looked once, not there: nothing to click
   }
   if (action.kind == script::ActionKind::ClickImage) {
-    if (!run.InputMayGo()) return Step::End(Ending::Blocked);
+    if (!run.InputMayGo()) return Step::End(RunEnding::Blocked);
     run.replayer.ClickAt(looks.found.x + picture->needle->Width() / 2, looks.found.y + picture->needle->Height() / 2);
   }
   return Step::Next();
