@@ -59,14 +59,27 @@ bool ReadWordOnLine(ByteStream& in, Word& word) {
 // "a\sb" and a b written as one quoted token name the same label and the
 // table keeps no names. Two different names share a hash with a chance of
 // about n²/2^65 for n labels (below 10^-7 for a million).
-uint64_t NameHash(std::string_view token) {
-  const std::string name = UnquoteToken(token);
+uint64_t HashBytes(std::string_view name) {
   uint64_t h = 0xcbf29ce484222325ull;  // FNV-1a, then a final mix
   for (unsigned char c : name) h = (h ^ c) * 0x100000001b3ull;
   h ^= h >> 33;
   h *= 0xff51afd7ed558ccdull;
   h ^= h >> 33;
   return h;
+}
+
+uint64_t NameHash(std::string_view token) {
+  // Most names are plain ASCII: the text is the token without its quotes,
+  // and the conversion from GBK can be left out.
+  std::string_view plain = token;
+  if (!plain.empty() && plain.front() == '"') {
+    plain.remove_prefix(1);
+    const size_t close = plain.find('"');
+    if (close != std::string_view::npos) plain = plain.substr(0, close);
+  }
+  bool ascii = true;
+  for (unsigned char c : plain) ascii = ascii && c < 0x80 && c != '\\' && c != '"';
+  return HashBytes(ascii ? plain : std::string_view(UnquoteToken(token)));
 }
 
 // A label while the pass runs: its name's hash and its line, 12 bytes.
