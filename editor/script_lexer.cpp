@@ -27,7 +27,7 @@ class CountingStream final : public script::ByteStream {
  private:
   bool Refill() override {
     if (served_ >= data_.size()) return false;
-    SetBuffer(data_.data() + served_, data_.data() + served_ + 1);
+    SetBuffer(data_.data() + served_, data_.data() + served_ + 1, static_cast<int64_t>(served_));
     ++served_;
     return true;
   }

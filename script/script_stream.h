@@ -3,7 +3,9 @@
 // The reader takes one byte at a time, may put the last byte back, and rewinds
 // at the end of each playback pass. Get() and Unget() are inline and work on a
 // buffer; only refilling the buffer goes through a virtual call, so reading a
-// large script costs one indirect call per buffer, not per byte.
+// large script costs one indirect call per buffer, not per byte. Tell() and
+// Seek() give and set the byte offset, so that the player can jump straight to
+// a place it found in an earlier pass over the script.
 #pragma once
 
 #include <atomic>
@@ -43,18 +45,39 @@ class ByteStream {
     DoRewind();
   }
 
+  // The offset of the byte the next Get() returns.
+  int64_t Tell() const { return base_ + (pos_ - begin_); }
+
+  // Makes the next Get() return the byte at `offset`, with the end state
+  // cleared; an offset at or past the end of the data reads as the end. No
+  // byte can be put back right after a seek. False (and the stream then
+  // reports its end) when the offset is negative or the data cannot be reached.
+  bool Seek(int64_t offset) {
+    at_end_ = false;
+    if (offset >= 0 && DoSeek(offset)) return true;
+    at_end_ = true;
+    SetBuffer(end_, end_, Tell());
+    return false;
+  }
+
  protected:
   ByteStream() = default;
 
-  // Sets the buffer window [begin, end) and the read position to its start.
-  void SetBuffer(const char* begin, const char* end) {
+  // Sets the buffer window [begin, end) and the read position to its start;
+  // `offset` is the data's offset of `begin`.
+  void SetBuffer(const char* begin, const char* end, int64_t offset) {
     begin_ = pos_ = begin;
     end_ = end;
+    base_ = offset;
   }
 
   // Makes new bytes available with SetBuffer(); returns false at the end of the data.
   virtual bool Refill() = 0;
   virtual void DoRewind() = 0;
+  // Sets the buffer so that the next byte is the one at `offset` (>= 0), or
+  // an empty one that the next Refill() fills from there. A stream that
+  // cannot seek keeps this one.
+  virtual bool DoSeek(int64_t /*offset*/) { return false; }
 
  private:
   int Underflow();
@@ -62,6 +85,7 @@ class ByteStream {
   const char* begin_ = nullptr;
   const char* pos_ = nullptr;
   const char* end_ = nullptr;
+  int64_t base_ = 0;  // the offset of begin_
   bool at_end_ = false;
 };
 
@@ -89,6 +113,7 @@ class FileByteStream final : public ByteStream {
  private:
   bool Refill() override;
   void DoRewind() override;
+  bool DoSeek(int64_t offset) override;
 
   std::FILE* file_;
   std::atomic<int64_t>* lineStart_;
@@ -108,6 +133,7 @@ class MemoryByteStream final : public ByteStream {
  private:
   bool Refill() override { return false; }
   void DoRewind() override;
+  bool DoSeek(int64_t offset) override;
 
   std::string data_;
 };

@@ -87,6 +87,63 @@ TEST(FileByteStreamLines, RewindStartsAgainAtTheTopAndBytesAreKept) {
   EXPECT_EQ(LineOf(text, at.load()), 1);
 }
 
+// Every byte offset, visited back and forth on one stream, across the buffer's
+// boundaries and to the end: the bytes from there, the offset Tell() gives,
+// and the words from there against reading from the start and skipping.
+TEST(ByteStreamSeek, ReadsFromAnyOffsetAsReadingFromTheStartWould) {
+  const std::string text = "\xD1\xD3\xB3\xD9 900\r\n\xD2\xC6\xB6\xAF 1,2\r\n\r\n  word\tx\r\nend";
+  const int64_t size = static_cast<int64_t>(text.size());
+  std::vector<int64_t> order;
+  for (int64_t k = 0; k <= size; ++k) order.push_back((k * 7) % (size + 1));  // 7 and size+1 are coprime
+  order.push_back(size + 5);
+  auto check = [&](ByteStream& in, const std::string& what) {
+    for (int64_t k : order) {
+      ASSERT_TRUE(in.Seek(k)) << what << " at " << k;
+      if (k <= size) EXPECT_EQ(in.Tell(), k) << what;
+      std::string rest;
+      for (int c; (c = in.Get()) != ByteStream::kEnd;) rest += static_cast<char>(c);
+      EXPECT_EQ(rest, k < size ? text.substr(k) : "") << what << " at " << k;
+      if (k <= size) EXPECT_EQ(in.Tell(), size) << what;
+    }
+    // Words: from each word's start the same words as the whole read has from there.
+    in.Rewind();
+    std::vector<std::pair<int64_t, std::string>> all;
+    for (Word w; ReadWord(in, w);) all.emplace_back(in.Tell() - static_cast<int64_t>(w.size), std::string(w.View()));
+    ASSERT_EQ(all.size(), 7u) << what;
+    for (size_t i = all.size(); i-- > 0;) {
+      ASSERT_TRUE(in.Seek(all[i].first));
+      std::vector<std::string> from;
+      for (Word w; ReadWord(in, w);) from.emplace_back(w.View());
+      ASSERT_EQ(from.size(), all.size() - i) << what;
+      for (size_t j = 0; j < from.size(); ++j) EXPECT_EQ(from[j], all[i + j].second) << what;
+    }
+    // A bad offset is the end; a good one afterwards reads again.
+    EXPECT_FALSE(in.Seek(-1));
+    EXPECT_EQ(in.Get(), ByteStream::kEnd);
+    ASSERT_TRUE(in.Seek(1));
+    EXPECT_EQ(in.Get(), static_cast<unsigned char>(text[1]));
+  };
+  MemoryByteStream memory(text);
+  check(memory, "memory");
+  for (size_t buffer : {1u, 3u, 8u, 64u * 1024}) {
+    TempFile file(text);
+    FileByteStream plain(file.f, buffer);
+    check(plain, "file, buffer " + std::to_string(buffer));
+    std::atomic<int64_t> at{-1};
+    FileByteStream lines(file.f, buffer, &at);
+    check(lines, "file with lines, buffer " + std::to_string(buffer));
+    // A jump to a line's start publishes that line.
+    ASSERT_TRUE(lines.Seek(20));
+    EXPECT_EQ(lines.Get(), '\r');
+    ASSERT_TRUE(lines.Seek(22));
+    EXPECT_EQ(lines.Get(), ' ');
+    EXPECT_EQ(LineOf(text, at.load()), 3) << buffer;
+    ASSERT_TRUE(lines.Seek(0));
+    EXPECT_EQ(lines.Get(), 0xD1);
+    EXPECT_EQ(at.load(), 0) << buffer;
+  }
+}
+
 TEST(FileByteStreamLines, NoFileIsAnEmptyScript) {
   std::atomic<int64_t> at{-1};
   FileByteStream in(nullptr, FileByteStream::kBufferSize, &at);
