@@ -47,10 +47,14 @@ void TapKey(IInputSink& sink, uint8_t vk) {
 // as a delay line would, so the text takes its time without drift; a pause
 // or a stop acts between characters, and a stop leaves the rest untyped.
 Step PlayTypeText(Run& run, const script::Action& action) {
+  // A text that ends before its closing quote (a space in it, or longer than
+  // the reader's word) would be typed in part: the run stops instead.
+  bool cut = false;
+  const std::string text = script::UnquoteToken(action.text[0], &cut);
+  if (cut || action.text[0].empty()) return run.StopOn(StopReason::Kind::TypedTextCut, run.LineStart());
   if (action.badRange) return run.StopOn(StopReason::Kind::BadTypeInterval, run.LineStart());
   if (std::optional<Step> instead = AwaitNamedWindow(run, action)) return *instead;
   if (!run.InputMayGo()) return Step::End(RunEnding::Blocked);
-  const std::string text = script::UnquoteToken(action.text[0]);
   std::u32string distinct;
   for (size_t i = 0; i < text.size();) {
     const char32_t cp = NextCodePoint(text, i);
