@@ -14,28 +14,6 @@ std::string ScriptNameTooLong() {
   return "脚本文件名太长（超过 " + ToDecU(static_cast<uint32_t>(kMaxScriptPathBytes)) + " 字节）";
 }
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
-bool AllDigits(std::string_view s) {
-  if (s.empty()) return false;
-  for (char c : s)
-    if (c < '0' || c > '9') return false;
-  return true;
-}
-
-// A decimal number of at most `max`; nullopt for anything else.
-std::optional<int64_t> Decimal(std::string_view s, int64_t max) {
-  if (!AllDigits(s) || s.size() > 12) return std::nullopt;
-  int64_t v = 0;
-  for (char c : s) v = v * 10 + (c - '0');
-  if (v > max) return std::nullopt;
-  return v;
-}
-
 // The line's text is UTF-8 without control characters other than the tab.
 bool IsPlainText(std::string_view line) {
   for (size_t i = 0; i < line.size();) {

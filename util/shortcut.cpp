@@ -39,28 +39,6 @@ bool SameText(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
-bool AllDigits(std::string_view s) {
-  if (s.empty()) return false;
-  for (char c : s)
-    if (c < '0' || c > '9') return false;
-  return true;
-}
-
-// A decimal number of at most `max`; nullopt for anything else.
-std::optional<int64_t> Decimal(std::string_view s, int64_t max) {
-  if (!AllDigits(s) || s.size() > 12) return std::nullopt;
-  int64_t v = 0;
-  for (char c : s) v = v * 10 + (c - '0');
-  if (v > max) return std::nullopt;
-  return v;
-}
-
 std::string VkName(uint8_t vk) {
   if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z')) return std::string(1, static_cast<char>(vk));
   if (vk >= 0x60 && vk <= 0x69) return "Num" + std::string(1, static_cast<char>('0' + vk - 0x60));

