@@ -191,6 +191,8 @@ class StampingSink final : public play::IInputSink {
     real_.Key(k);
     SetEvent(first_);
   }
+  void TypeCharacter(char32_t cp) override { real_.TypeCharacter(cp); }
+  void EndTyping() override { real_.EndTyping(); }
   void MoveTo(int32_t x, int32_t y) override { real_.MoveTo(x, y); }
   void MoveBy(int32_t dx, int32_t dy) override { real_.MoveBy(dx, dy); }
   void Button(play::MouseButton b, bool down, std::optional<play::PointerPlace> at) override {

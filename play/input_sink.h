@@ -2,7 +2,7 @@
 //
 // The sink speaks in intents (move the pointer to a point, move it by a
 // distance, press a button, turn a wheel, press a key with its scan code,
-// deliver controller input); each platform turns them into its own calls:
+// type a character, deliver controller input); each platform turns them into its own calls:
 // SendInput and its flags on Windows (play/input_sink_win.cpp), XTest on X11.
 // Tests record the intents. Results of the system calls are never checked by
 // the player.
@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "os/screen.h"
 
@@ -104,6 +105,16 @@ class IInputSink {
   // along with an event without a place, where the system ignores them.
   virtual void Wheel(WheelAxis axis, int32_t turn, int32_t a, int32_t b, std::optional<PointerPlace> at) = 0;
   virtual void Key(const KeyStroke& key) = 0;
+  // One character typed as itself, whatever the keyboard layout and input
+  // method: a Unicode code point (1..10FFFF, no surrogate; line breaks and
+  // tabs go as the keys Enter and Tab instead).
+  virtual void TypeCharacter(char32_t codePoint) = 0;
+  // The characters of a text about to be typed (each once), so that the sink
+  // can set up for all of them before the first goes out.
+  virtual void PrepareTyping(const std::u32string& /*characters*/) {}
+  // The text being typed is over (or the run stopped in it): the sink lets go
+  // of what it set up for the characters (the X11 sink's borrowed keycodes).
+  virtual void EndTyping() {}
   // The first game controller moved to x, y (each 0..65535).
   virtual void ControllerMove(uint16_t x, uint16_t y, ControllerDelivery how) = 0;
   // The first game controller's button word (held bits and changed bit).

@@ -142,6 +142,12 @@ class WinInputSink final : public IInputSink {
     ::SendInput(1, &input, sizeof(INPUT));
   }
 
+  void TypeCharacter(char32_t cp) override {
+    INPUT records[4];
+    const int n = UnicodeRecords(cp, records);
+    ::SendInput(static_cast<UINT>(n), records, sizeof(INPUT));
+  }
+
   void ControllerMove(uint16_t x, uint16_t y, ControllerDelivery how) override {
     if (how.broadcast)
       ::PostMessageA(HWND_BROADCAST, kMsgJoy1Move, 0, static_cast<LPARAM>(static_cast<int32_t>((uint32_t{y} << 16) | x)));
@@ -220,6 +226,31 @@ INPUT MouseRecord(DWORD flags, DWORD data, int32_t dx, int32_t dy, std::optional
   input.mi.dwFlags = flags;
   input.mi.dwExtraInfo = os::kPlayerInputTag;
   return input;
+}
+
+int UnicodeRecords(char32_t cp, INPUT out[4]) {
+  WORD units[2];
+  int count = 1;
+  if (cp >= 0x10000 && cp <= 0x10FFFF) {
+    units[0] = static_cast<WORD>(0xD800 + ((cp - 0x10000) >> 10));
+    units[1] = static_cast<WORD>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    count = 2;
+  } else {
+    units[0] = static_cast<WORD>(cp);
+  }
+  int n = 0;
+  for (int i = 0; i < count; ++i) {
+    for (bool up : {false, true}) {
+      INPUT& r = out[n++];
+      r = INPUT{};
+      r.type = INPUT_KEYBOARD;
+      r.ki.wVk = 0;
+      r.ki.wScan = units[i];
+      r.ki.dwFlags = KEYEVENTF_UNICODE | (up ? KEYEVENTF_KEYUP : 0);
+      r.ki.dwExtraInfo = os::kPlayerInputTag;
+    }
+  }
+  return n;
 }
 
 std::unique_ptr<IInputSink> NewWinInputSink(std::shared_ptr<IDesktop> desktop) {

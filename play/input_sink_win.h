@@ -27,4 +27,10 @@ std::unique_ptr<IInputSink> NewWinInputSink(std::shared_ptr<IDesktop> desktop);
 INPUT MouseRecord(DWORD flags, DWORD data, int32_t dx, int32_t dy, std::optional<PointerPlace> at,
                   const ScreenRect& virtualScreen);
 
+// The input records that type one character as itself: a key down and up
+// with KEYEVENTF_UNICODE and the UTF-16 unit as the scan code, two such
+// pairs for a character beyond the BMP (high surrogate, then low), tagged
+// as the player's. Returns how many records it wrote into `out` (2 or 4).
+int UnicodeRecords(char32_t codePoint, INPUT out[4]);
+
 }  // namespace tesmuro::play

@@ -96,6 +96,92 @@ void X11InputSink::Key(const KeyStroke& key) {
   XFlush(display_);
 }
 
+namespace {
+// The keysym X gives a character: Latin-1 characters have their own, equal
+// to the code point; every other one is 0x01000000 + the code point.
+KeySym CharacterKeysym(char32_t cp) {
+  if ((cp >= 0x20 && cp <= 0x7E) || (cp >= 0xA0 && cp <= 0xFF)) return cp;
+  return 0x01000000 + cp;
+}
+}  // namespace
+
+uint32_t X11InputSink::Bind(char32_t cp) {
+  if (!spare_) {
+    spare_.emplace();
+    int perCode = 0;
+    const int count = maxKeycode_ - minKeycode_ + 1;
+    if (KeySym* map = XGetKeyboardMapping(display_, static_cast<KeyCode>(minKeycode_), count, &perCode)) {
+      for (int i = 0; i < count; ++i) {
+        bool empty = true;
+        for (int j = 0; j < perCode && empty; ++j) empty = map[i * perCode + j] == NoSymbol;
+        if (empty) spare_->push_back(static_cast<uint32_t>(minKeycode_ + i));
+      }
+      XFree(map);
+    }
+  }
+  if (spare_->empty()) {
+    if (!toldNoSpare_) Notice("键盘上没有空闲的键码，“输入文本”无法输入字符，已跳过。");
+    toldNoSpare_ = true;
+    return 0;
+  }
+  if (auto it = bound_.find(cp); it != bound_.end()) return it->second;
+  // A character new to this text takes the next spare keycode. Only a text
+  // of more distinct characters than there are spare keycodes binds one
+  // again; the server has then taken the earlier press (XSync in
+  // TypeCharacter).
+  const uint32_t code = (*spare_)[nextSpare_];
+  nextSpare_ = (nextSpare_ + 1) % spare_->size();
+  for (auto b = bound_.begin(); b != bound_.end(); ++b)
+    if (b->second == code) {
+      bound_.erase(b);
+      break;
+    }
+  bound_[cp] = code;
+  // Both levels the same keysym, so that Shift or Caps Lock changes nothing
+  // and a capital letter is not taken for the lower case one.
+  KeySym syms[2] = {CharacterKeysym(cp), CharacterKeysym(cp)};
+  XChangeKeyboardMapping(display_, static_cast<int>(code), 2, syms, 1);
+  return code;
+}
+
+// Clients take a mapping change in as they read their events, and one that
+// comes between the presses of a text can be missed; the characters are
+// bound before the first press goes out, as many as there are spare keycodes.
+void X11InputSink::PrepareTyping(const std::u32string& characters) {
+  for (char32_t cp : characters) {
+    if (bound_.size() >= (spare_ ? spare_->size() : SIZE_MAX)) break;
+    if (Bind(cp) == 0) return;
+  }
+  XSync(display_, False);
+}
+
+void X11InputSink::TypeCharacter(char32_t cp) {
+  const uint32_t code = Bind(cp);
+  if (code == 0) return;
+  const int64_t now = os::MonotonicMicros();
+  if (log_) log_->NoteKey(code, true, now);
+  XTestFakeKeyEvent(display_, code, True, CurrentTime);
+  if (log_) log_->NoteKey(code, false, now);
+  XTestFakeKeyEvent(display_, code, False, CurrentTime);
+  XSync(display_, False);
+}
+
+void X11InputSink::EndTyping() {
+  if (bound_.empty()) return;
+  XSync(display_, False);
+  // A client looks a keycode's keysym up when it reads the press, from the
+  // mapping it fetches after the change was announced: the bindings stay
+  // a moment longer, so that a client a little behind still reads the
+  // characters, not the emptied keys.
+  const timespec settle{0, 50 * 1000 * 1000};
+  nanosleep(&settle, nullptr);
+  KeySym none[2] = {NoSymbol, NoSymbol};
+  for (const auto& [cp, code] : bound_) XChangeKeyboardMapping(display_, static_cast<int>(code), 2, none, 1);
+  bound_.clear();
+  nextSpare_ = 0;
+  XSync(display_, False);
+}
+
 void X11InputSink::ControllerMove(uint16_t, uint16_t, ControllerDelivery) {
   if (!toldControllerMove_) Notice("“摇杆运动”在 Linux 上无法回放（没有手柄设备），已跳过。");
   toldControllerMove_ = true;

@@ -8,13 +8,20 @@
 // turns in notches (buttons 4/5, 6/7 for the horizontal wheel; turns smaller
 // than a notch add up). Controller words cannot act here: each kind is told
 // once and skipped.
+//
+// Typed characters: X has no event that carries a character, so each one's
+// keysym (its own for Latin-1, 0x01000000 + the code point otherwise) is
+// bound for the text to a keycode the keyboard leaves empty, pressed and
+// released there, and the keycodes are emptied again when the text is over.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <map>
 #include <set>
+#include <vector>
 #include <string>
 #include <string_view>
 
@@ -47,6 +54,9 @@ class X11InputSink final : public IInputSink {
   void Button(MouseButton button, bool down, std::optional<PointerPlace> at) override;
   void Wheel(WheelAxis axis, int32_t turn, int32_t a, int32_t b, std::optional<PointerPlace> at) override;
   void Key(const KeyStroke& key) override;
+  void TypeCharacter(char32_t codePoint) override;
+  void PrepareTyping(const std::u32string& characters) override;
+  void EndTyping() override;
   void ControllerMove(uint16_t x, uint16_t y, ControllerDelivery how) override;
   void ControllerButtons(uint32_t buttons, ControllerDelivery how) override;
   ScreenRect Screen() override;
@@ -60,6 +70,9 @@ class X11InputSink final : public IInputSink {
 
  private:
   void Notice(const std::string& text);
+  // The keycode the character is bound to for this text, binding it to a
+  // spare one first if needed; 0 when there is none.
+  uint32_t Bind(char32_t cp);
 
   Display* display_;
   InjectionLog* log_;
@@ -68,6 +81,13 @@ class X11InputSink final : public IInputSink {
   int minKeycode_ = 8, maxKeycode_ = 255;
   int32_t wheelRest_[2] = {0, 0};
   std::set<uint8_t> toldKeys_;
+  // Keycodes with no keysym at all, found at the first typed character, and
+  // the characters bound to them for the text being typed (the next one to
+  // take when a new character comes: round the list).
+  std::optional<std::vector<uint32_t>> spare_;
+  std::map<char32_t, uint32_t> bound_;
+  size_t nextSpare_ = 0;
+  bool toldNoSpare_ = false;
   bool toldControllerMove_ = false;
   bool toldControllerButtons_ = false;
 };

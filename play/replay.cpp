@@ -139,6 +139,7 @@ void ActionReplayer::Replay(const script::Action& a) {
       break;  // played above (ButtonOf)
     case ActionKind::Delay:
     case ActionKind::RandomDelay:
+    case ActionKind::TypeText:
     case ActionKind::Window:
     case ActionKind::WaitWindow:
     case ActionKind::WaitColor:

@@ -32,6 +32,12 @@ RunVerdict Verdict(const RunEnd& end, size_t titleColumns) {
         case StopReason::Kind::BadText:
           v.text += "引号中的转义无效（可用 \\s \\t \\n \\r \\\" \\\\ 和 \\u{十六进制}）";
           break;
+        case StopReason::Kind::TypedTextCut:
+          v.text += "输入文本的文本应在引号之间，最长 97 字节（空格写作 \\s），可分成几行输入文本";
+          break;
+        case StopReason::Kind::BadTypeInterval:
+          v.text += "输入文本的间隔应为 0 到 60000 的整数毫秒";
+          break;
         case StopReason::Kind::BadDelayRange:
           v.text += "随机延迟应为“最短,最长”：0 到 2147483647 的整数毫秒，最短不大于最长";
           break;

@@ -26,6 +26,8 @@ Family FamilyOf(script::ActionKind kind) {
       return PlayWindowWord;
     case K::WaitImage: case K::ClickImage:
       return PlayPicture;
+    case K::TypeText:
+      return PlayTypeText;
     default:
       return PlayInput;
   }

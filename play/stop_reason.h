@@ -19,6 +19,8 @@ struct StopReason {
     ImageUnreadable,  // a picture file that is missing or not a PNG: `what` is its file
     BadDelayRange,  // a random delay that is not "MIN,MAX" whole milliseconds, MIN <= MAX
     BadText,        // a quoted text with an escape the script format does not have
+    BadTypeInterval,  // a typed text's pause that is not whole milliseconds 0..60000
+    TypedTextCut,     // a typed text with no closing quote within the reader's word
   };
   Kind kind = Kind::BadCode;
   int64_t offset = 0;    // where in the script (a byte within the line)

@@ -1,8 +1,9 @@
 // The word families of the player: each plays the words of one kind on the
 // run's context (play/run_context.h) and says whether the run goes on.
 //
-//   input     moves, buttons, wheels, keys, controller, screen lines, and
-//             words the player has no use for (play/word_input.cpp)
+//   input     moves, buttons, wheels, keys, controller, screen lines, typed
+//             text (输入文本), and words the player has no use for
+//             (play/word_input.cpp)
 //   delays    延迟, 随机延迟 (play/word_delays.cpp)
 //   windows   窗口, 等待窗口, 等待颜色 (play/word_windows.cpp)
 //   pictures  等待图像, 点击图像 (play/word_pictures.cpp)
@@ -26,6 +27,7 @@ namespace tesmuro::play {
 using Family = Step (*)(Run& run, const script::Action& action);
 
 Step PlayInput(Run& run, const script::Action& action);
+Step PlayTypeText(Run& run, const script::Action& action);
 Step PlayDelay(Run& run, const script::Action& action);
 Step PlayWindowWord(Run& run, const script::Action& action);
 Step PlayPicture(Run& run, const script::Action& action);

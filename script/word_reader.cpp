@@ -46,6 +46,7 @@ constexpr KeywordEntry kKeywords[] = {
     {kKeywordWaitImage, ActionKind::WaitImage},
     {kKeywordClickImage, ActionKind::ClickImage},
     {kKeywordRandomDelay, ActionKind::RandomDelay},
+    {kKeywordTypeText, ActionKind::TypeText},
 };
 
 int SkipSpace(ByteStream& in) {
@@ -320,6 +321,27 @@ void ReadPictureWord(ByteStream& in, Action& a) {
   if (IsDigit(c) || c == '-' || c == '+') a.hasArea = ScanList(in, a.screen, 4) == 4;
 }
 
+// A quoted token, then whole milliseconds on the same line when anything
+// follows it there. Something there that is not 0..kMaxTypeIntervalMs is read
+// to its end and marks the line bad; the next line is left alone.
+void ReadTypeText(ByteStream& in, Action& a) {
+  if (!ScanWordStarting(in, a.text[0], IsQuote)) return;
+  a.badText = !QuotedTokenValid(a.text[0]);
+  SkipBlanks(in);
+  int c = in.Get();
+  in.Unget(c);
+  if (c == kEnd || IsScriptSpace(c)) return;
+  const bool ok = ScanMillis(in, a.delay_ms) && a.delay_ms <= kMaxTypeIntervalMs;
+  c = in.Get();
+  const bool whole = c == kEnd || IsScriptSpace(c);
+  while (c != kEnd && !IsScriptSpace(c)) c = in.Get();
+  in.Unget(c);
+  if (!ok || !whole) {
+    a.badRange = true;
+    a.delay_ms = 0;
+  }
+}
+
 // The turn token, then "%d %d".
 bool ReadWheel(ByteStream& in, Action& a) {
   Token t;
@@ -376,6 +398,7 @@ Action ParseAction(std::string_view word, ByteStream& in) {
     case ActionKind::WaitColor: ReadWaitColor(in, a); break;
     case ActionKind::WaitImage:
     case ActionKind::ClickImage: ReadPictureWord(in, a); break;
+    case ActionKind::TypeText: ReadTypeText(in, a); break;
     case ActionKind::JoyButton:
       ScanInt(in, a.buttons);
       break;

@@ -92,6 +92,7 @@ enum class ActionKind : uint8_t {
   WaitImage,        // wait for the picture in file text[0] within tolerance; seconds; area
   ClickImage,       // as WaitImage, then a left click at the centre of what was found
   RandomDelay,      // a delay drawn evenly from delay_ms..delay_max_ms at each play
+  TypeText,         // types the quoted text in text[0] as characters, delay_ms between them
   Unknown,          // not a keyword: nothing was read after it
   ConversionError,  // key code or wheel turn that is not an integer
 };
@@ -99,7 +100,7 @@ enum class ActionKind : uint8_t {
 // A parsed action. Only the fields of its kind are set; all others are 0.
 struct Action {
   ActionKind kind = ActionKind::Unknown;
-  int32_t delay_ms = 0;  // Delay; RandomDelay: the shortest
+  int32_t delay_ms = 0;  // Delay; RandomDelay: the shortest; TypeText: between characters
   int32_t delay_max_ms = 0;  // RandomDelay: the longest
   int32_t x = 0;         // Move, JoyMove
   int32_t y = 0;         // Move, JoyMove
@@ -127,12 +128,16 @@ struct Action {
   // that is not one of script::QuotedToken's (script::QuotedTokenValid).
   bool badText = false;
   // RandomDelay: not "MIN,MAX" on the keyword's line, both whole milliseconds
-  // with 0 <= MIN <= MAX <= kMaxDelayMs (both are then 0).
+  // with 0 <= MIN <= MAX <= kMaxDelayMs (both are then 0). TypeText: what
+  // follows the text on its line is not whole milliseconds up to
+  // kMaxTypeIntervalMs.
   bool badRange = false;
 };
 
 // The longest delay a line can ask for, in milliseconds.
 inline constexpr int32_t kMaxDelayMs = 2147483647;
+// The longest pause between typed characters, in milliseconds.
+inline constexpr int32_t kMaxTypeIntervalMs = 60000;
 
 // The keyword the word equals, tried in the order of ActionKind; Unknown if none.
 ActionKind MatchKeyword(std::string_view word);

@@ -91,6 +91,27 @@ keydown 65\nchar 97\nkeyup 65\nkeydown 16\nkeydown 66\nchar 66\nkeyup 66\nkeyup 
   assert_eq "300,200" "$(play_last_move)" "cursor after the last move"
 }
 
+test_typed_text_arrives_as_its_characters_whatever_the_layout() {
+  start_tesmuro "${PLAY_KEYS[@]}"
+  local script="$TEST_DIR/文本.crec"
+  start_input_log
+  hold_pointer
+  # The click makes the logger the active window. Each UTF-16 unit arrives as a WM_CHAR: the emoji
+  # as its surrogate pair; the line break as the Enter key.
+  gbk_script "$script" <<'EOF'
+延迟 300
+移动 100,60
+左键按下
+左键释放
+延迟 300
+输入文本 "Ab\s中文\u{1F600}\n" 5
+EOF
+  play_file "$script"
+  wait_input_log "keyup 13"
+  assert_eq $'char 65\nchar 98\nchar 32\nchar 20013\nchar 25991\nchar 55357\nchar 56832\nchar 13' \
+    "$(input_events | grep '^char ')" "the characters the logger window received"
+}
+
 test_recorded_session_plays_back_the_same_clicks_keys_and_pauses() {
   start_tesmuro RecMouse=1 RecKey=1 RecordKey=$VK_F9 "${PLAY_KEYS[@]}" LoopByCount=1 LoopCount=1
   local script="$TEST_DIR/session.crec"

@@ -3,6 +3,8 @@
 //   mapped X Y          shown; its client area's corner in root coordinates
 //   click BUTTON X Y    a button pressed at X, Y in client coordinates
 //   key KEYCODE         a key pressed while it had the focus
+//   char CP             the character that key gives (its code point, as the
+//                       window's keyboard mapping reads it), if any
 //   painted             its colour changed (--paint), and the pattern of
 //                       tests/linux/test_pattern.h drawn with its top-left
 //                       corner at client X, Y (--pattern X,Y)
@@ -172,6 +174,13 @@ int main(int argc, char** argv) {
             std::to_string(e.xbutton.y));
       } else if (e.type == KeyPress) {
         Log("key " + std::to_string(e.xkey.keycode));
+        char text[16];
+        KeySym sym = NoSymbol;
+        XLookupString(&e.xkey, text, sizeof text, &sym, nullptr);
+        if ((sym >= 0x20 && sym <= 0x7E) || (sym >= 0xA0 && sym <= 0xFF))
+          Log("char " + std::to_string(sym));
+        else if (sym >= 0x01000100 && sym <= 0x0110FFFF)
+          Log("char " + std::to_string(sym - 0x01000000));
       }
     }
     int wait = MillisUntil(end);

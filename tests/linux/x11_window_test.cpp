@@ -366,6 +366,29 @@ TEST_P(WindowTest, KeysGoToTheWindowTheScriptNamesBroughtToTheFront) {
   EXPECT_EQ(b.Lines("key"), std::vector<std::string>{keyC});
 }
 
+TEST_P(WindowTest, TypedTextArrivesAsItsCharactersAndTheKeyboardIsLeftAsItWas) {
+  Xwin& a = Show("a", {"--at", "100,100", "--size", "300,200", "--class", "XwinA", "--title", "目标"});
+  ASSERT_TRUE(a.Logged("mapped"));
+  ASSERT_TRUE(Seen("XwinA"));
+  MovePointer(150, 150);
+  int low = 0, high = 0, per = 0;
+  XDisplayKeycodes(d_, &low, &high);
+  auto mapping = [&] {
+    KeySym* m = XGetKeyboardMapping(d_, static_cast<KeyCode>(low), high - low + 1, &per);
+    std::vector<KeySym> v(m, m + (high - low + 1) * per);
+    XFree(m);
+    return v;
+  };
+  const std::vector<KeySym> before = mapping();
+  // Chinese and a capital, lower case and Latin-1 letter, each as itself.
+  const std::string script = Script("text.crec", "等待窗口 \"目标\" 5\r\n输入文本 \"中文Ab\\u{E9}\"\r\n");
+  std::string err;
+  ASSERT_EQ(Play(script, {}, err), 0) << err;
+  ASSERT_TRUE(Eventually([&] { return a.Lines("char").size() >= 5; })) << ::testing::PrintToString(a.Log());
+  EXPECT_EQ(a.Lines("char"), (std::vector<std::string>{"char 20013", "char 25991", "char 65", "char 98", "char 233"}));
+  EXPECT_EQ(mapping(), before);
+}
+
 INSTANTIATE_TEST_SUITE_P(Desktops, WindowTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Openbox" : "Bare"; });
 

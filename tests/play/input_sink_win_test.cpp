@@ -4,6 +4,8 @@
 #ifdef _WIN32
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "os/pc_keyboard.h"
 #include "play/input_sink_win.h"
 
@@ -28,6 +30,22 @@ TEST(WinInputSinkTest, AButtonWithAPlaceMovesThereInTheSameRecord) {
   EXPECT_EQ(wheel.mi.dx, 5);
   EXPECT_EQ(wheel.mi.dy, 6);
   EXPECT_EQ(wheel.mi.dwExtraInfo, static_cast<ULONG_PTR>(os::kPlayerInputTag));
+}
+
+TEST(WinInputSinkTest, ACharacterIsTypedAsItsUtf16UnitsEachDownAndUp) {
+  INPUT r[4];
+  ASSERT_EQ(UnicodeRecords(0x4E2D, r), 2);
+  EXPECT_EQ(r[0].type, static_cast<DWORD>(INPUT_KEYBOARD));
+  EXPECT_EQ(r[0].ki.wVk, 0);
+  EXPECT_EQ(r[0].ki.wScan, 0x4E2D);
+  EXPECT_EQ(r[0].ki.dwFlags, static_cast<DWORD>(KEYEVENTF_UNICODE));
+  EXPECT_EQ(r[1].ki.dwFlags, static_cast<DWORD>(KEYEVENTF_UNICODE | KEYEVENTF_KEYUP));
+  EXPECT_EQ(r[1].ki.dwExtraInfo, static_cast<ULONG_PTR>(os::kPlayerInputTag));
+  ASSERT_EQ(UnicodeRecords(0x1F600, r), 4);  // a surrogate pair: two down/up pairs
+  const WORD scans[] = {r[0].ki.wScan, r[1].ki.wScan, r[2].ki.wScan, r[3].ki.wScan};
+  EXPECT_EQ(std::vector<WORD>(scans, scans + 4), (std::vector<WORD>{0xD83D, 0xD83D, 0xDE00, 0xDE00}));
+  EXPECT_EQ(r[2].ki.dwFlags, static_cast<DWORD>(KEYEVENTF_UNICODE));
+  EXPECT_EQ(r[3].ki.dwFlags, static_cast<DWORD>(KEYEVENTF_UNICODE | KEYEVENTF_KEYUP));
 }
 
 }  // namespace

@@ -182,7 +182,7 @@ TEST(RunVerdict, EveryWayARunEndsHasItsExitCodeAndText) {
   EXPECT_EQ(play::Verdict({How::StoppedByUser, {}, 7}).text, "回放已停止（完成 7 遍）");
 
   const std::pair<Kind, int> lines[] = {
-      {Kind::BadCode, 2},        {Kind::BadColor, 2},      {Kind::BadDelayRange, 2},  {Kind::BadText, 2},
+      {Kind::BadCode, 2},        {Kind::BadColor, 2},      {Kind::BadDelayRange, 2},  {Kind::BadText, 2}, {Kind::BadTypeInterval, 2}, {Kind::TypedTextCut, 2},
       {Kind::ImageUnreadable, 2}, {Kind::WindowTimedOut, 4}, {Kind::ColorTimedOut, 4}, {Kind::ImageTimedOut, 4}};
   std::set<std::string> texts;
   for (const auto& [kind, code] : lines) {

@@ -139,6 +139,8 @@ class RecordingSink final : public IInputSink {
   void Key(const KeyStroke& k) override {
     Add("key %d %d%s %s%s", k.vk, k.scan, k.extended ? "e" : "", k.up ? "up" : "down", k.scanOnly ? " scan-only" : "");
   }
+  void TypeCharacter(char32_t cp) override { Add("type U+%04X", static_cast<unsigned>(cp)); }
+  void EndTyping() override { Add("end typing"); }
   void ControllerMove(uint16_t x, uint16_t y, ControllerDelivery how) override {
     Add("joymove %d %d%s%s", x, y, how.broadcast ? " post" : "", how.hardwareInput ? " hw" : "");
   }

@@ -324,6 +324,48 @@ TEST(RunThreadTest, AQuotedTextWithABadEscapeStopsTheRunOnItsLine) {
   EXPECT_EQ(StopReasonText(*why).rfind("第 2 行：引号中的转义无效", 0), 0u);
 }
 
+TEST(RunThreadTest, TypedTextGoesAsCharactersWithEnterAndTabOnTheScheduleAndAStopActsBetweenThem) {
+  {
+    // ASCII, Chinese (GBK in the script), an emoji as one code point, CR LF
+    // and LF as one Enter each, a tab as Tab; MS 0 types at once.
+    Rig r("输入文本 \"a\\s\xD6\xD0\xCE\xC4\\u{1F600}\\r\\n\\n\\tb\"");
+    r.Run();
+    EXPECT_EQ(r.sink.calls, (V{"type U+0061", "type U+0020", "type U+4E2D", "type U+6587", "type U+1F600",
+                               "key 13 0 down", "key 13 0 up", "key 13 0 down", "key 13 0 up", "key 9 0 down",
+                               "key 9 0 up", "type U+0062", "end typing"}));
+    EXPECT_FALSE(r.t->EndedByError());
+  }
+  {
+    // MS between characters is played delay: what follows is due after it.
+    Rig r("输入文本 \"abc\" 40 移动 1,1");
+    r.sink.cost = 300;
+    r.Run();
+    EXPECT_EQ(r.sink.TimesOf("type"), (T{0, 40000, 80000}));
+    EXPECT_EQ(r.Moves(), T{80600});
+  }
+  {
+    // A stop mid-text leaves the rest untyped and still lets go of the keycodes.
+    Rig r("输入文本 \"abcdef\" 100");
+    r.clock->At(150 * kMs, [&] { r.t->RequestStop(true); });
+    r.Run();
+    EXPECT_EQ(r.sink.calls, (V{"type U+0061", "type U+0062", "end typing"}));
+  }
+  // A bad interval, and a text cut short by a space or the word's length,
+  // stop the run on their line before anything is typed.
+  const std::pair<std::string, StopReason::Kind> bad[] = {
+      {"\"ab\" 60001", StopReason::Kind::BadTypeInterval},
+      {"\"a b\"", StopReason::Kind::TypedTextCut},
+      {"\"" + std::string(120, 'x') + "\"", StopReason::Kind::TypedTextCut}};
+  for (const auto& [line, kind] : bad) {
+    Rig r(("移动 1,1\r\n输入文本 " + line + "\r\n移动 2,2").c_str());
+    r.Run();
+    EXPECT_EQ(r.sink.calls, V{"cursor 1,1"}) << line;
+    ASSERT_TRUE(r.t->WhyStopped().has_value());
+    EXPECT_EQ(r.t->WhyStopped()->kind, kind) << line;
+    EXPECT_EQ(r.t->WhyStopped()->line, 2);
+  }
+}
+
 TEST(RunThreadTest, AnErrorEndingIsToldApartFromAnEnd) {
   Rig bad("移动 1,1 鼠标滚轮 x 0 0");
   bad.Run();

@@ -40,6 +40,8 @@ std::string Describe(const Word& w, const Action& a) {
     case ActionKind::ConversionError: return "ConversionError";
     case ActionKind::RandomDelay:
       return a.badRange ? "BadRandomDelay" : "RandomDelay " + n(a.delay_ms) + "," + n(a.delay_max_ms);
+    case ActionKind::TypeText:
+      return "TypeText " + a.text[0] + (a.badRange ? " bad" : " " + n(a.delay_ms)) + (a.badText ? " badtext" : "");
     case ActionKind::Unknown: break;
   }
   for (char c : w.View())
@@ -157,6 +159,17 @@ TEST(WordReader, RandomDelaysTakeWholeMillisecondsMinToMaxOnTheirLine) {
   EXPECT_EQ(ReadAll(G("随机延迟\r\n10,20")), "BadRandomDelay | ?10,20") << "the numbers belong on its line";
   EXPECT_EQ(ReadAll(G("随机延迟 10 20")), "BadRandomDelay | ?20");
   EXPECT_EQ(ReadAll(G("随机延迟")), "BadRandomDelay");
+}
+
+TEST(WordReader, TypedTextIsAQuotedTokenAndWholeMillisecondsOnItsLine) {
+  EXPECT_EQ(ReadAll(G("输入文本 \"a\\sb\\n\"\r\n输入文本 \"x\" 60000\r\n输入文本 \"y\"\t0 延迟 1")),
+            "TypeText \"a\\sb\\n\" 0 | TypeText \"x\" 60000 | TypeText \"y\" 0 | Delay 1");
+  // A bad interval is read to its end and marks the line; the next line stands.
+  for (const char* bad : {"60001", "-1", "+5", "5ms", "1.5", "99999999999", "abc"})
+    EXPECT_EQ(ReadAll(G(std::string("输入文本 \"x\" ") + bad + "\r\n延迟 3")), "TypeText \"x\" bad | Delay 3") << bad;
+  EXPECT_EQ(ReadAll(G("输入文本 \"x\"\r\n5")), "TypeText \"x\" 0 | ?5") << "the interval belongs on its line";
+  EXPECT_EQ(ReadAll(G("输入文本 \"\\q\" 5")), "TypeText \"\\q\" 5 badtext");
+  EXPECT_EQ(ReadAll(G("输入文本 x 5")), "TypeText  0 | ?x | ?5") << "no quoted token: nothing is taken";
 }
 
 TEST(WordReader, HostileInput) {
