@@ -123,10 +123,13 @@ TEST(ImageWords, ReadTheirFileToleranceSecondsAndAnAreaOnlyWhenAllFourAreThere) 
 namespace tesmuro::script {
 namespace {
 
+// The waits' and 输入文本's arguments (a quoted text, then numbers): a title,
+// file name or typed text that reads like a word is one token.
 TEST(WaitWords, AReaderThatDoesNotKnowThemSeesNoActionInTheirArguments) {
-  for (const char* text : {"左键按下", "延迟 5", "移动 1,1 左键按下", "按键按下 65 0 0 0 0"}) {
+  for (const char* text : {"左键按下", "延迟 5", "移动 1,1 左键按下", "按键按下 65 0 0 0 0", "延迟 5\n左键按下"}) {
     const std::string quoted = QuotedToken(text);
-    for (const std::string& args : {" " + quoted + " 5", " " + quoted + " 0 10 1,2,3,4", std::string(" 1,2 FF0000 8 3")}) {
+    for (const std::string& args : {" " + quoted, " " + quoted + " 5", " " + quoted + " 0 10 1,2,3,4",
+                                    std::string(" 1,2 FF0000 8 3")}) {
       MemoryByteStream in(args);
       Word w;
       while (ReadWord(in, w))
