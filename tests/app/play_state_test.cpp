@@ -30,7 +30,6 @@ class CommandLineRunTest : public test::MainWindowFixture {
         auto c = std::make_unique<play::test::FakePlayClock>();
         clocks.push_back(c.get());
         sink.clock = c.get();
-        c->onStuck = [] {};
         if (prepare) prepare(*c);
         return std::make_unique<play::TRunThread>(sink, sys, std::move(c));
       };
