@@ -43,6 +43,7 @@ PlaybackSession::StartResult PlaybackSession::Start(const ScriptSource& source, 
   startTick_ = tick;
   RunOptions o = options;
   o.scriptFolder = source.path.empty() ? source.folder : FolderOf(source.path);
+  o.scriptPath = source.path;
   player_->Start(file, o);
   return StartResult::Started;
 }

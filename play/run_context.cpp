@@ -44,7 +44,12 @@ bool Run::InputMayGo() {
 Step Run::StopOn(StopReason::Kind kind, int64_t offset, std::string what, int32_t seconds) {
   StopReason r;
   r.kind = kind;
-  r.offset = std::max<int64_t>(offset, 0);
+  if (testing && r.TimedOut()) {
+    conditionMet = false;
+    return Step::Next();
+  }
+  // In a called script the line told is the run's own script's 调用.
+  r.offset = std::max<int64_t>(calls.empty() ? offset : LineStart(), 0);
   r.what = std::move(what);
   r.seconds = seconds;
   shared.stopReason = std::move(r);

@@ -27,6 +27,7 @@
 #include "play/replay.h"
 #include "play/run_state.h"
 #include "play/window_match.h"
+#include "script/control_table.h"
 #include "script/script_stream.h"
 #include "script/word_reader.h"
 
@@ -137,12 +138,50 @@ struct Picture {
   std::optional<image::Point> lastSeen;
 };
 
+// Where the control lines of the script being read stand: its table, the
+// control line met next in the file's order, the loops being played.
+struct Controls {
+  // A 重复 being played: its line and how many more times it goes round
+  // (kEndless: until left).
+  struct Loop {
+    static constexpr uint32_t kEndless = 0xFFFFFFFFu;
+    uint32_t line;
+    uint32_t left;
+  };
+  script::ControlTable table;
+  uint32_t next = 0;
+  std::vector<Loop> loops;
+  void Restart() {
+    next = 0;
+    loops.clear();
+  }
+};
+
+// A script a 调用 plays, and what its caller goes on with afterwards.
+struct CallFrame {
+  CallFrame() = default;
+  CallFrame(CallFrame&&) = default;
+  CallFrame& operator=(CallFrame&&) = default;
+  ~CallFrame() {
+    stream.reset();
+    if (file) std::fclose(file);
+  }
+  std::string path;  // the called script, resolved (UTF-8)
+  std::FILE* file = nullptr;
+  std::unique_ptr<script::FileByteStream> stream;
+  int64_t timesLeft = 0;  // plays still to go after this one
+  // The caller's: where its reading goes on, its controls, its folder.
+  script::FileByteStream* callerStream = nullptr;
+  Controls callerControls;
+  std::string callerFolder;
+};
+
 class Run {
  public:
   // Nothing here throws: the thread builds it before anything can fail.
   explicit Run(RunShared& s)
       : shared(s), sink(*s.sink), clock(*s.clock), options(s.options), file(s.file), replayer(*s.sink, s.options),
-        schedule(*s.options.seed, s.options.delayJitterPercent, s.options.speedPercent) {}
+        schedule(*s.options.seed, s.options.delayJitterPercent, s.options.speedPercent), folder(s.options.scriptFolder) {}
   Run(const Run&) = delete;
   Run& operator=(const Run&) = delete;
 
@@ -181,7 +220,8 @@ class Run {
   // and whenever it changed. False when the input does not reach it and the
   // run is to stop for that.
   bool InputMayGo();
-  // The run stops on its script: why, where.
+  // The run stops on its script: why, where. A wait that ran out while an
+  // 如果 asks about it does not stop the run: the condition is not met.
   Step StopOn(StopReason::Kind kind, int64_t offset, std::string what = {}, int32_t seconds = 0);
 
   RunShared& shared;
@@ -191,8 +231,21 @@ class Run {
   std::FILE* const file;
   ActionReplayer replayer;
   Schedule schedule;
-  // The reading position: the script's stream (from the start of Play).
-  std::optional<script::FileByteStream> stream;
+  // The reading position: the stream of the script being read, the run's
+  // own (from the start of Play) or a called one's.
+  script::FileByteStream* stream = nullptr;
+  std::optional<script::FileByteStream> ownStream;
+  // The control lines of the script being read; the calls being played,
+  // innermost last.
+  Controls controls;
+  std::vector<CallFrame> calls;
+  // The folder relative file names of the script being read are taken from.
+  std::string folder;
+  // An 如果's wait word is being played; whether what it waited for came.
+  bool testing = false;
+  bool conditionMet = true;
+  // A positive delay or a wait has taken time since a loop last went round.
+  bool tookTime = false;
   PassState pass;
   WindowState windows;
   // The pictures the waits named, by path.

@@ -2,6 +2,20 @@
 
 namespace tesmuro::play {
 
+namespace {
+// The verdict with its exit code, from its outcome.
+RunVerdict Finish(RunVerdict v) {
+  switch (v.outcome) {
+    case RunOutcome::Played: v.exitCode = kExitPlayed; break;
+    case RunOutcome::Stopped: v.exitCode = kExitStopped; break;
+    case RunOutcome::Error: v.exitCode = kExitError; break;
+    case RunOutcome::Blocked: v.exitCode = kExitBlocked; break;
+    case RunOutcome::WaitTimedOut: v.exitCode = kExitWaitTimedOut; break;
+  }
+  return v;
+}
+}  // namespace
+
 RunVerdict Verdict(const RunEnd& end, size_t titleColumns) {
   RunVerdict v;
   const StopReason& r = end.why;
@@ -41,6 +55,10 @@ RunVerdict Verdict(const RunEnd& end, size_t titleColumns) {
         case StopReason::Kind::BadDelayRange:
           v.text += "随机延迟应为“最短,最长”：0 到 2147483647 的整数毫秒，最短不大于最长";
           break;
+        case StopReason::Kind::BadStructure:
+          v.text += r.what + "，脚本没有播放";
+          return Finish(v);
+        case StopReason::Kind::CallFailed: v.text += r.what; break;
         case StopReason::Kind::WindowTimedOut:
           v.outcome = RunOutcome::WaitTimedOut;
           v.text += "等待窗口“" + title() + "”" + waited();
@@ -57,14 +75,7 @@ RunVerdict Verdict(const RunEnd& end, size_t titleColumns) {
       v.text += "，回放已停止";
       break;
   }
-  switch (v.outcome) {
-    case RunOutcome::Played: v.exitCode = kExitPlayed; break;
-    case RunOutcome::Stopped: v.exitCode = kExitStopped; break;
-    case RunOutcome::Error: v.exitCode = kExitError; break;
-    case RunOutcome::Blocked: v.exitCode = kExitBlocked; break;
-    case RunOutcome::WaitTimedOut: v.exitCode = kExitWaitTimedOut; break;
-  }
-  return v;
+  return Finish(v);
 }
 
 }  // namespace tesmuro::play

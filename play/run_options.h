@@ -53,6 +53,9 @@ struct RunOptions {
   // The folder relative picture files are taken from (UTF-8): the script's;
   // empty: the current folder. PlaybackSession::Start fills it in.
   std::string scriptFolder;
+  // The script's own file (UTF-8), so that a 调用 of it is known for what it
+  // is; empty for the box's text.
+  std::string scriptPath;
   bool operator==(const RunOptions&) const = default;
 };
 

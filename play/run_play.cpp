@@ -15,8 +15,8 @@ using namespace run_detail;
 namespace {
 // Pause after a pass with no positive delay in the endless modes.
 constexpr int64_t kIdlePassMicros = 1000;
+}  // namespace
 
-// The family that plays a word.
 Family FamilyOf(script::ActionKind kind) {
   using K = script::ActionKind;
   switch (kind) {
@@ -32,6 +32,8 @@ Family FamilyOf(script::ActionKind kind) {
       return PlayInput;
   }
 }
+
+namespace {
 
 // When the run stops going round: its mode, and a timed run's deadline (a
 // timed run of 0 seconds or less ends after its first pass).
@@ -52,6 +54,7 @@ bool NextPass(Run& run, Passes& passes) {
   if (passes.mode == LoopMode::Count && (passes.done >= passes.count || !run.pass.hadWord)) return false;
   if (passes.mode == LoopMode::Timed && run.clock.NowMicros() >= passes.deadline) return false;
   run.stream->Rewind();
+  run.controls.Restart();
   if (passes.mode != LoopMode::Count && !run.pass.hadDelay) {
     int64_t idleUntil = run.clock.NowMicros() + kIdlePassMicros;
     if (!run.WaitForDue(idleUntil, /*precise=*/false)) return false;
@@ -70,18 +73,24 @@ RunEnding Play(Run& run) {
   const bool shutByTime = o.shutAfterElapsed && o.shutTotalSeconds > 0;
   const int64_t shutDeadline = shutByTime ? SecondsAfter(start, o.shutTotalSeconds) : kForever;
   if (!run.file) return RunEnding::Normal;
-  run.stream.emplace(run.file, script::FileByteStream::kBufferSize, &run.shared.lineOffset);
+  if (std::optional<Step> wrong = CheckStructure(run)) return wrong->ending();
+  run.stream = &run.ownStream.emplace(run.file, script::FileByteStream::kBufferSize, &run.shared.lineOffset);
   run.schedule.due = start;
 
   script::Word word;
   while (!run.Stopped()) {
     if (!run.HonourPause(run.schedule.due)) break;
     if (!script::ReadWord(*run.stream, word)) {
-      if (!NextPass(run, passes)) break;
+      if (!EndOfCalled(run) && !NextPass(run, passes)) break;
       continue;
     }
     run.pass.hadWord = true;
     if (shutByTime && run.clock.NowMicros() > shutDeadline) ShutdownSystem(*run.shared.shutdown);
+    if (const std::optional<script::ControlWord> control = script::MatchControlWord(word.View())) {
+      const Step step = PlayControl(run, *control, run.stream->Tell() - static_cast<int64_t>(word.size));
+      if (step.Ends()) return step.ending();
+      continue;
+    }
     const script::Action action = script::ParseAction(word.View(), *run.stream);
     if (action.badText) return run.StopOn(StopReason::Kind::BadText, run.LineStart()).ending();
     const Step step = FamilyOf(action.kind)(run, action);

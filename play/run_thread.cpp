@@ -195,7 +195,7 @@ void TRunThread::State::Main() noexcept {
     run.replayer.ReleaseHeld();
     ComeBack(run);
   }
-  if (stopReason && file) stopReason->line = LineAt(file, stopReason->offset);
+  if (stopReason && file && stopReason->line == 0) stopReason->line = LineAt(file, stopReason->offset);
   if (ending == RunEnding::ScriptStop && stopReason->Unplayable()) ending = RunEnding::ConversionError;
   if (ending != RunEnding::ConversionError) stopRequested.store(true);
   if (ending == RunEnding::ConversionError) failed.store(true);

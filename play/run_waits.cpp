@@ -32,6 +32,7 @@ Run::Looked Run::Await(const std::function<bool()>& ready, int32_t seconds, int6
     ShowWaited(static_cast<int32_t>(std::clamp<int64_t>(seconds - (left + kMicrosPerSecond - 1) / kMicrosPerSecond,
                                                         0, seconds)));
     clock.WaitUntil(std::min(now + lookMicros, deadline));
+    tookTime = true;
     if (Stopped()) return Looked::Stopped;
     if (shared.paused.load()) continue;
     if (ready()) {
@@ -56,6 +57,7 @@ void Run::ShowWaited(int32_t seconds) {
 
 int64_t Run::LineOf(int64_t offset) {
   if (!file) return 0;
+  if (!calls.empty()) offset = LineStart();  // a called script's line shows as its 调用's
   if (offset < counted_.offset) counted_ = {};
   const long keep = std::ftell(file);
   if (keep < 0 || std::fseek(file, static_cast<long>(counted_.offset), SEEK_SET) != 0) return 0;

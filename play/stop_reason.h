@@ -21,6 +21,8 @@ struct StopReason {
     BadText,        // a quoted text with an escape the script format does not have
     BadTypeInterval,  // a typed text's pause that is not whole milliseconds 0..60000
     TypedTextCut,     // a typed text with no closing quote within the reader's word
+    BadStructure,     // blocks, labels or calls that do not fit, found before the run: `what` says how
+    CallFailed,       // a 调用 that cannot be played when it comes: `what` says why
   };
   Kind kind = Kind::BadCode;
   int64_t offset = 0;    // where in the script (a byte within the line)

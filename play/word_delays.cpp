@@ -19,7 +19,7 @@ Step PlayDelay(Run& run, const script::Action& action) {
   const int64_t micros = ms > 0 ? s.draws.Varied(ms) : 0;  // > 0 when ms is: the share is at most half
   if (s.draws.Drew()) run.shared.drew.store(true);
   if (micros <= 0) return Step::Next();
-  run.pass.hadDelay = true;
+  run.pass.hadDelay = run.tookTime = true;
   s.Advance(micros);
   const int64_t now = run.clock.NowMicros();
   if (now - s.due > kStallMicros) s.due = now;  // stalled: go on from here, no burst

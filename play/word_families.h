@@ -7,15 +7,17 @@
 //   delays    延迟, 随机延迟 (play/word_delays.cpp)
 //   windows   窗口, 等待窗口, 等待颜色 (play/word_windows.cpp)
 //   pictures  等待图像, 点击图像 (play/word_pictures.cpp)
+//   control   如果, 如果不, 否则, 结束如果, 重复, 结束重复, 跳出重复, 标签,
+//             跳到, 调用, 结束播放 (play/word_control.cpp): read by Play
+//             before the reader's keywords, since they are not among them
 //
 // FamilyOf (play/run_play.cpp) says which family plays a word. Another
 // family is a handler declared here, in a file of its own, and its kinds in
 // FamilyOf. A handler may move the reading position: Play reads the next
-// word from wherever run.stream then stands, and a pass still ends at the
-// end of the script (the stream can rewind today; a jump to another place
-// needs a seek of the stream's own). It may end the run (Step::End). State
-// it keeps between words goes in the Run beside WindowState. Not for use
-// outside the player.
+// word from wherever run.stream then stands (a jump seeks it), and a pass
+// ends at the end of the run's own script. It may end the run (Step::End).
+// State it keeps between words goes in the Run beside WindowState. Not for
+// use outside the player.
 #pragma once
 
 #include <optional>
@@ -26,11 +28,23 @@ namespace tesmuro::play {
 
 using Family = Step (*)(Run& run, const script::Action& action);
 
+// The family that plays a word the reader knows.
+Family FamilyOf(script::ActionKind kind);
+
 Step PlayInput(Run& run, const script::Action& action);
 Step PlayTypeText(Run& run, const script::Action& action);
 Step PlayDelay(Run& run, const script::Action& action);
 Step PlayWindowWord(Run& run, const script::Action& action);
 Step PlayPicture(Run& run, const script::Action& action);
+
+// A control word whose word starts at `at` of the script being read.
+Step PlayControl(Run& run, script::ControlWord word, int64_t at);
+// Before the run: the structure of its script and of the scripts it calls.
+// The run's control table, or the run's end on a structure error.
+std::optional<Step> CheckStructure(Run& run);
+// At the end of a called script: it plays again or its caller reads on.
+// False when no call is being played (the run's own script ended).
+bool EndOfCalled(Run& run);
 
 // Before an input action: the window a window line named for it (if one did)
 // is waited for. Nothing when the action may go; otherwise what the run does

@@ -68,7 +68,7 @@ Step PlayTypeText(Run& run, const script::Action& action) {
     if (cp == U'\n' && i >= 2 && text[i - 2] == '\r') continue;  // CR LF: one Enter
     if (!first) {
       if (action.delay_ms > 0) {
-        run.pass.hadDelay = true;
+        run.pass.hadDelay = run.tookTime = true;
         s.Advance(int64_t{action.delay_ms} * 1000);
         const int64_t now = run.clock.NowMicros();
         if (now - s.due > kStallMicros) s.due = now;

@@ -48,7 +48,7 @@ DesktopRect PictureArea(Run& run, const script::Action& wait) {
 // user in `why` (empty for a missing file); also null when a stop came
 // while it was being prepared.
 Picture* PictureOf(Run& run, const std::string& name, const DesktopRect& area, bool limited, std::string& why) {
-  const std::string path = PicturePath(run.options.scriptFolder, name);
+  const std::string path = PicturePath(run.folder, name);
   image::PngLimits limits;
   if (limited) limits.maxWidth = area.width, limits.maxHeight = area.height;
   auto it = run.pictures.find(path);

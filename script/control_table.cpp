@@ -28,6 +28,8 @@ constexpr ControlEntry kControlWords[] = {
     {kWordBreakRepeat, ControlWord::BreakRepeat},
     {kWordLabel, ControlWord::Label},
     {kWordJumpTo, ControlWord::JumpTo},
+    {kWordCall, ControlWord::Call},
+    {kWordEndPlay, ControlWord::EndPlay},
 };
 
 // The words an 如果 may ask about: those that wait for something to show
@@ -102,6 +104,34 @@ bool ParseCount(std::string_view t, uint32_t& out) {
 
 }  // namespace
 
+bool ReadCallArguments(ByteStream& in, CallArguments& out, std::string& error) {
+  Word name;
+  if (!ReadWordOnLine(in, name)) {
+    error = "调用后面缺少脚本文件名";
+    return false;
+  }
+  if (name.size >= kMaxWordBytes) {
+    error = "文件名太长（最多 " + std::to_string(kMaxWordBytes - 1) + " 个字节）";
+    return false;
+  }
+  if (!QuotedTokenValid(name.View())) {
+    error = "引号中的转义无效（可用 \\s \\t \\n \\r \\\" \\\\ 和 \\u{十六进制}）";
+    return false;
+  }
+  out.file = UnquoteToken(name.View());
+  out.times = 1;
+  Word n;
+  if (ReadWordOnLine(in, n) && !ParseCount(n.View(), out.times)) {
+    error = "调用次数应为 1 到 2147483647 的整数";
+    return false;
+  }
+  if (out.file.empty()) {
+    error = "调用后面缺少脚本文件名";
+    return false;
+  }
+  return true;
+}
+
 std::optional<ControlWord> MatchControlWord(std::string_view word) {
   // Every control word is two to four GBK characters; most words are not.
   if (word.size() < 4 || word.size() > 8) return std::nullopt;
@@ -121,7 +151,7 @@ uint32_t ControlTable::Find(int64_t offset) const {
 // The pass's state; a class so that the table's lines can be built in place.
 class StructurePass {
  public:
-  explicit StructurePass(ByteStream& in) : in_(in) {}
+  StructurePass(ByteStream& in, const CallCheck& checkCall) : in_(in), checkCall_(checkCall) {}
 
   Structure Run() {
     in_.Rewind();
@@ -229,6 +259,17 @@ class StructurePass {
       case ControlWord::BreakRepeat:
         if (loops_.empty()) return Fail(at, "跳出重复不在重复和结束重复之间");
         Add(word, at, loops_.back());
+        return;
+      case ControlWord::Call: {
+        CallArguments call;
+        std::string error;
+        if (!ReadCallArguments(in_, call, error)) return Fail(at, std::move(error));
+        if (checkCall_) {
+          if (std::optional<std::string> wrong = checkCall_(call.file)) return Fail(at, std::move(*wrong));
+        }
+        return;
+      }
+      case ControlWord::EndPlay:
         return;
       case ControlWord::Label:
       case ControlWord::JumpTo: {
@@ -354,6 +395,7 @@ class StructurePass {
   }
 
   ByteStream& in_;
+  const CallCheck& checkCall_;
   ControlTable table_;
   std::vector<uint32_t> open_;   // the block parts open now, innermost last
   std::vector<uint32_t> loops_;  // the 重复 among them
@@ -364,6 +406,6 @@ class StructurePass {
   const char* errorAfter_ = "";
 };
 
-Structure ReadStructure(ByteStream& in) { return StructurePass(in).Run(); }
+Structure ReadStructure(ByteStream& in, const CallCheck& checkCall) { return StructurePass(in, checkCall).Run(); }
 
 }  // namespace tesmuro::script

@@ -20,6 +20,9 @@
 //   如果 <wait word> …     如果不 <wait word> …     否则     结束如果
 //   重复 [N]   (N 1..2147483647; none: until 跳出重复)     结束重复     跳出重复
 //   标签 NAME     跳到 NAME
+//   调用 FILE [N]   (N 1..2147483647, default 1)     结束播放
+// 调用 and 结束播放 have no partners and take no place in the table; the pass
+// reads their arguments and lets the caller check each called file.
 // A jump may leave blocks but not enter one: the label must stand in the
 // jump's own block part (the lines between 如果 and 否则, 否则 and 结束如果,
 // 重复 and 结束重复) or in one around it, or outside all blocks.
@@ -27,6 +30,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,8 +50,10 @@ inline constexpr std::string_view kWordEndRepeat = "\xBD\xE1\xCA\xF8\xD6\xD8\xB8
 inline constexpr std::string_view kWordBreakRepeat = "\xCC\xF8\xB3\xF6\xD6\xD8\xB8\xB4";  // 跳出重复
 inline constexpr std::string_view kWordLabel = "\xB1\xEA\xC7\xA9";                      // 标签
 inline constexpr std::string_view kWordJumpTo = "\xCC\xF8\xB5\xBD";                     // 跳到
+inline constexpr std::string_view kWordCall = "\xB5\xF7\xD3\xC3";                       // 调用
+inline constexpr std::string_view kWordEndPlay = "\xBD\xE1\xCA\xF8\xB2\xA5\xB7\xC5";    // 结束播放
 
-enum class ControlWord : uint8_t { If, IfNot, Else, EndIf, Repeat, EndRepeat, BreakRepeat, Label, JumpTo };
+enum class ControlWord : uint8_t { If, IfNot, Else, EndIf, Repeat, EndRepeat, BreakRepeat, Label, JumpTo, Call, EndPlay };
 
 // The control word `word` is, if any.
 std::optional<ControlWord> MatchControlWord(std::string_view word);
@@ -123,11 +129,24 @@ struct Structure {
   std::size_t peakBytes = 0;
 };
 
+// Checks the file a 调用 names (UTF-8, as written): what is wrong with it
+// (UTF-8, without the line), or nothing when it may be called.
+using CallCheck = std::function<std::optional<std::string>(const std::string& name)>;
+
 // Reads `in` from its start to its end once and builds the table, or finds
 // a structure error: the first line whose words do not fit the blocks open
-// there, or else (the labels are all known only at the end) the first label
-// or jump that is wrong. Reading an error's line numbers and names costs one
-// more read, on that path only. Where `in` is left is unspecified.
-Structure ReadStructure(ByteStream& in);
+// there (or whose called file `checkCall` refuses), or else (the labels are
+// all known only at the end) the first label or jump that is wrong. Reading
+// an error's line numbers and names costs one more read, on that path only.
+// Where `in` is left is unspecified.
+Structure ReadStructure(ByteStream& in, const CallCheck& checkCall = {});
+
+// 调用's arguments, read after its word: the file (UTF-8) and the count.
+// False, with `error` said, when they are not readable.
+struct CallArguments {
+  std::string file;
+  uint32_t times = 1;
+};
+bool ReadCallArguments(ByteStream& in, CallArguments& out, std::string& error);
 
 }  // namespace tesmuro::script

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "script/control_table.h"
 #include "script/script_format.h"
 
 namespace tesmuro::test {
@@ -25,7 +26,10 @@ inline std::string GbkScript(std::string_view utf8) {
       {"前进键释放", kKeywordX2Up}, {"水平滚轮", kKeywordHWheel}, {"相对移动", kKeywordRelMove},
       {"屏幕", kKeywordScreen}, {"窗口", kKeywordWindow}, {"等待窗口", kKeywordWaitWindow},
       {"等待颜色", kKeywordWaitColor}, {"等待图像", kKeywordWaitImage}, {"点击图像", kKeywordClickImage},
-      {"随机延迟", kKeywordRandomDelay}, {"输入文本", kKeywordTypeText}};
+      {"随机延迟", kKeywordRandomDelay}, {"输入文本", kKeywordTypeText},
+      {"如果不", kWordIfNot}, {"如果", kWordIf}, {"否则", kWordElse}, {"结束如果", kWordEndIf}, {"重复", kWordRepeat},
+      {"结束重复", kWordEndRepeat}, {"跳出重复", kWordBreakRepeat}, {"标签", kWordLabel}, {"跳到", kWordJumpTo},
+      {"调用", kWordCall}, {"结束播放", kWordEndPlay}};
   std::string out;
   for (size_t i = 0; i < utf8.size();) {
     size_t best = 0;
