@@ -159,16 +159,12 @@ struct Controls {
 
 // A script a 调用 plays, and what its caller goes on with afterwards.
 struct CallFrame {
-  CallFrame() = default;
-  CallFrame(CallFrame&&) = default;
-  CallFrame& operator=(CallFrame&&) = default;
-  ~CallFrame() {
-    stream.reset();
-    if (file) std::fclose(file);
-  }
+  struct Close {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
   std::string path;  // the called script, resolved (UTF-8)
-  std::FILE* file = nullptr;
-  std::unique_ptr<script::FileByteStream> stream;
+  std::unique_ptr<std::FILE, Close> file;
+  std::unique_ptr<script::FileByteStream> stream;  // reads `file`: declared after it, gone before it
   int64_t timesLeft = 0;  // plays still to go after this one
   // The caller's: where its reading goes on, its controls, its folder.
   script::FileByteStream* callerStream = nullptr;

@@ -174,9 +174,9 @@ Step Call(Run& run, int64_t at) {
   if (run.calls.size() >= kMaxCallDepth)
     return run.StopOn(StopReason::Kind::CallFailed, at, "调用太深（最多 " + std::to_string(kMaxCallDepth) + " 层）");
   CallFrame frame;
-  frame.file = OpenFile(path, "rb");
+  frame.file.reset(OpenFile(path, "rb"));
   if (!frame.file) return run.StopOn(StopReason::Kind::CallFailed, at, "找不到调用的脚本" + Quoted(args.file));
-  frame.stream = std::make_unique<script::FileByteStream>(frame.file);
+  frame.stream = std::make_unique<script::FileByteStream>(frame.file.get());
   // The scripts it calls were checked before the run; only its own blocks
   // matter now (the file may have changed since).
   script::Structure s = script::ReadStructure(*frame.stream);
