@@ -47,7 +47,7 @@ RunVerdict Verdict(const RunEnd& end, size_t titleColumns) {
           v.text += "引号中的转义无效（可用 \\s \\t \\n \\r \\\" \\\\ 和 \\u{十六进制}）";
           break;
         case StopReason::Kind::TypedTextCut:
-          v.text += "输入文本的文本应在引号之间，最长 97 字节（空格写作 \\s），可分成几行输入文本";
+          v.text += "输入文本的文本应在引号之间，最长 16383 字节（空格写作 \\s），可分成几行输入文本";
           break;
         case StopReason::Kind::BadTypeInterval:
           v.text += "输入文本的间隔应为 0 到 60000 的整数毫秒";

@@ -145,8 +145,8 @@ bool TokenToInt(const Token& t, int32_t& out) {
 
 // A word that starts with `first` when the next one does (white space skipped
 // first); otherwise nothing is read and the word stays in the stream. The
-// word keeps its first 99 bytes like any other.
-bool ScanWordStarting(ByteStream& in, std::string& out, bool (*first)(int)) {
+// word keeps its first `limit` bytes (99, like any other word, by default).
+bool ScanWordStarting(ByteStream& in, std::string& out, bool (*first)(int), std::size_t limit = kMaxWordBytes) {
   out.clear();
   int c = SkipSpace(in);
   if (c == kEnd || !first(c)) {
@@ -154,7 +154,7 @@ bool ScanWordStarting(ByteStream& in, std::string& out, bool (*first)(int)) {
     return false;
   }
   while (c != kEnd && !IsScriptSpace(c)) {
-    if (out.size() < kMaxWordBytes) out.push_back(static_cast<char>(c));
+    if (out.size() < limit) out.push_back(static_cast<char>(c));
     c = in.Get();
   }
   in.Unget(c);
@@ -325,7 +325,7 @@ void ReadPictureWord(ByteStream& in, Action& a) {
 // follows it there. Something there that is not 0..kMaxTypeIntervalMs is read
 // to its end and marks the line bad; the next line is left alone.
 void ReadTypeText(ByteStream& in, Action& a) {
-  if (!ScanWordStarting(in, a.text[0], IsQuote)) return;
+  if (!ScanWordStarting(in, a.text[0], IsQuote, kMaxTypedTextBytes)) return;
   a.badText = !QuotedTokenValid(a.text[0]);
   SkipBlanks(in);
   int c = in.Get();

@@ -49,6 +49,9 @@ namespace tesmuro::script {
 
 inline constexpr std::size_t kMaxWordBytes = 99;
 inline constexpr std::size_t kMaxTokenBytes = 51;
+// 输入文本's quoted text may be longer than any other word: a sentence or a
+// paragraph on one line.
+inline constexpr std::size_t kMaxTypedTextBytes = 16384;
 
 inline bool IsScriptSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 

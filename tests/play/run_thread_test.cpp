@@ -350,12 +350,18 @@ TEST(RunThreadTest, TypedTextGoesAsCharactersWithEnterAndTabOnTheScheduleAndASto
     r.Run();
     EXPECT_EQ(r.sink.calls, (V{"type U+0061", "type U+0062", "end typing"}));
   }
-  // A bad interval, and a text cut short by a space or the word's length,
+  // A text far longer than any other word types whole.
+  {
+    Rig r(("输入文本 \"" + std::string(2000, 'x') + "\"").c_str());
+    r.Run();
+    EXPECT_EQ(r.sink.calls.size(), 2001u);
+  }
+  // A bad interval, and a text cut short by a space or the text's length,
   // stop the run on their line before anything is typed.
   const std::pair<std::string, StopReason::Kind> bad[] = {
       {"\"ab\" 60001", StopReason::Kind::BadTypeInterval},
       {"\"a b\"", StopReason::Kind::TypedTextCut},
-      {"\"" + std::string(120, 'x') + "\"", StopReason::Kind::TypedTextCut}};
+      {"\"" + std::string(16400, 'x') + "\"", StopReason::Kind::TypedTextCut}};
   for (const auto& [line, kind] : bad) {
     Rig r(("移动 1,1\r\n输入文本 " + line + "\r\n移动 2,2").c_str());
     r.Run();
