@@ -132,6 +132,12 @@ bool ReadCallArguments(ByteStream& in, CallArguments& out, std::string& error) {
   return true;
 }
 
+std::vector<std::string_view> ControlWordTexts() {
+  std::vector<std::string_view> words;
+  for (const ControlEntry& e : kControlWords) words.push_back(e.text);
+  return words;
+}
+
 std::optional<ControlWord> MatchControlWord(std::string_view word) {
   // Every control word is two to four GBK characters; most words are not.
   if (word.size() < 4 || word.size() > 8) return std::nullopt;

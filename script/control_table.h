@@ -55,6 +55,9 @@ inline constexpr std::string_view kWordEndPlay = "\xBD\xE1\xCA\xF8\xB2\xA5\xB7\x
 
 enum class ControlWord : uint8_t { If, IfNot, Else, EndIf, Repeat, EndRepeat, BreakRepeat, Label, JumpTo, Call, EndPlay };
 
+// Every control word's GBK bytes, in the order of ControlWord.
+std::vector<std::string_view> ControlWordTexts();
+
 // The control word `word` is, if any.
 std::optional<ControlWord> MatchControlWord(std::string_view word);
 

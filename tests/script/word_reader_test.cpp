@@ -1,4 +1,5 @@
 #include "script/word_reader.h"
+#include "script/control_table.h"
 
 #include <gtest/gtest.h>
 
@@ -264,6 +265,7 @@ TEST(WordReader, TheReadmeTableNamesEveryWordTheReaderKnowsAndNoOther) {
   ASSERT_FALSE(table.empty()) << "no words table under \"## Script words\" in " << path;
   std::set<std::string> known;
   for (std::string_view w : KnownWords()) known.insert(GbkToUtf8(w));
+  for (std::string_view w : ControlWordTexts()) known.insert(GbkToUtf8(w));
   for (const std::string& w : known) EXPECT_TRUE(table.count(w)) << "README.md's words table lacks " << w;
   for (const std::string& w : table) EXPECT_TRUE(known.count(w)) << "README.md's words table has " << w << ", which the reader does not know";
 }
