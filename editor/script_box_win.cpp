@@ -23,10 +23,14 @@ constexpr UINT kGbk = 936;
 constexpr UINT_PTR kSubclassId = 0x7E00;
 constexpr UINT_PTR kFlushTimer = 0x7E01;   // ids clear of the component's own timers
 constexpr UINT_PTR kFollowTimer = 0x7E02;
+constexpr UINT_PTR kStructureTimer = 0x7E03;
+// The structure is looked at again once typing pauses this long.
+constexpr UINT kStructureDelayMs = 300;
 constexpr UINT kFlushDelayMs = 40;
 constexpr UINT kFollowMs = 50;
 constexpr int kMarkPlayedLine = 0;   // line background
 constexpr int kMarkPlayedArrow = 1;  // arrow in the marker margin
+constexpr int kMarkStructure = 2;    // line background: blocks, labels or jumps that do not fit
 constexpr int kNumberMargin = 0;
 constexpr int kMarkerMargin = 1;
 constexpr int kStyleBytesPerCall = 1 << 20;
@@ -34,6 +38,7 @@ constexpr int kLostIndicator = 8;  // a '?' that stands for a character GBK cann
 
 // Colours, as 0x00BBGGRR.
 constexpr COLORREF kKeywordColour = RGB(0, 0, 160);
+constexpr COLORREF kControlColour = RGB(150, 0, 150);
 constexpr COLORREF kNumberColour = RGB(0, 120, 110);
 constexpr COLORREF kSkippedColour = RGB(150, 150, 150);
 constexpr COLORREF kErrorColour = RGB(200, 0, 0);
@@ -95,6 +100,7 @@ ScriptBox::~ScriptBox() {
   if (sci_) {
     KillTimer(sci_, kFlushTimer);
     KillTimer(sci_, kFollowTimer);
+    KillTimer(sci_, kStructureTimer);
     RemoveWindowSubclass(sci_, &ScriptBox::SubclassProc, kSubclassId);
   }
 }
@@ -137,6 +143,8 @@ void ScriptBox::Configure() {
   Call(SCI_STYLESETFORE, static_cast<int>(ScriptStyle::Skipped), kSkippedColour);
   Call(SCI_STYLESETFORE, static_cast<int>(ScriptStyle::Error), kErrorColour);
   Call(SCI_STYLESETBACK, static_cast<int>(ScriptStyle::Error), kErrorBack);
+  Call(SCI_STYLESETFORE, static_cast<int>(ScriptStyle::Control), kControlColour);
+  Call(SCI_STYLESETBOLD, static_cast<int>(ScriptStyle::Control), 1);
   Call(SCI_STYLESETFORE, STYLE_LINENUMBER, RGB(110, 110, 110));
   Call(SCI_STYLESETBACK, STYLE_LINENUMBER, RGB(240, 240, 240));
 
@@ -150,6 +158,8 @@ void ScriptBox::Configure() {
   Call(SCI_MARKERDEFINE, kMarkPlayedArrow, SC_MARK_SHORTARROW);
   Call(SCI_MARKERSETFORE, kMarkPlayedArrow, kPlayedArrow);
   Call(SCI_MARKERSETBACK, kMarkPlayedArrow, kPlayedArrow);
+  Call(SCI_MARKERDEFINE, kMarkStructure, SC_MARK_BACKGROUND);
+  Call(SCI_MARKERSETBACK, kMarkStructure, kErrorBack);
   Call(SCI_INDICSETSTYLE, kLostIndicator, INDIC_SQUIGGLE);
   Call(SCI_INDICSETFORE, kLostIndicator, kErrorColour);
   UpdateMarginWidth();
@@ -341,6 +351,7 @@ bool ScriptBox::OnNotify(LPARAM lParam) {
       break;
     case SCN_MODIFIED:
       if (n->linesAdded != 0) UpdateMarginWidth();
+      SetTimer(sci_, kStructureTimer, kStructureDelayMs, nullptr);
       break;
     default:
       break;
@@ -384,6 +395,16 @@ void ScriptBox::StyleTo(int64_t endPos) {
     Call(SCI_SETSTYLINGEX, n, reinterpret_cast<intptr_t>(styles.data()));
     pos = pieceEnd;
   }
+}
+
+// ---- the structure ----
+
+void ScriptBox::MarkStructure() {
+  const auto length = static_cast<size_t>(Call(SCI_GETLENGTH));
+  const char* text = reinterpret_cast<const char*>(Call(SCI_GETCHARACTERPOINTER));
+  const std::optional<StructureMark> wrong = ScriptStructureError(std::string_view(text ? text : "", text ? length : 0));
+  Call(SCI_MARKERDELETEALL, kMarkStructure);
+  if (wrong) Call(SCI_MARKERADD, static_cast<uintptr_t>(wrong->line), kMarkStructure);
 }
 
 // ---- the played line ----
@@ -516,6 +537,10 @@ LRESULT ScriptBox::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handl
         handled = true;
       } else if (wParam == kFollowTimer) {
         OnFollowTimer();
+        handled = true;
+      } else if (wParam == kStructureTimer) {
+        KillTimer(sci_, kStructureTimer);
+        MarkStructure();
         handled = true;
       }
       return 0;

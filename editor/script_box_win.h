@@ -113,6 +113,9 @@ class ScriptBox {
   void ShowContextMenu(int x, int y);
   void OnFollowTimer();
   void ClearMark();
+  // Marks the first line whose blocks, label or jump do not fit (red), as
+  // the player would refuse the script.
+  void MarkStructure();
   bool FindFrom(int64_t from, bool forward, bool wrapAround);
   // Inserts UTF-16 text at the selection, marking what GBK cannot hold.
   void InsertTyped(std::wstring_view w);

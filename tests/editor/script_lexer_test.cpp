@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "editor/script_lexer.h"
+#include "script/control_table.h"
 #include "script/script_format.h"
 
 namespace tesmuro::editor {
@@ -15,7 +16,7 @@ std::string Styles(const std::string& line) {
   std::vector<ScriptStyle> s(line.size(), static_cast<ScriptStyle>(99));
   StyleScriptLine(line, s.data());
   std::string out;
-  for (ScriptStyle v : s) out += " KNSE?"[std::min<int>(static_cast<int>(v), 5)];
+  for (ScriptStyle v : s) out += " KNSEC?"[std::min<int>(static_cast<int>(v), 6)];
   return out;
 }
 
@@ -46,6 +47,28 @@ TEST(ScriptLexer, WordsTheNewerRecordersWriteAreKeywords) {
     EXPECT_EQ(s[0], 'K') << line;
     EXPECT_EQ(s.find_first_of("SE?"), std::string::npos) << line << " -> " << s;
   }
+}
+
+TEST(ScriptLexer, ControlWordsHaveTheirOwnColourTheirArgumentsAreReadAsThePlayerReadsThem) {
+  const std::string wait = Kw(script::kKeywordWaitWindow) + " \"x\" 5";
+  EXPECT_EQ(Styles(Kw(script::kWordIf) + " " + wait), "CCCC KKKK" + Rep('K', 4) + "     N");
+  EXPECT_EQ(Styles(Kw(script::kWordRepeat) + " 10"), "CCCC NN");
+  EXPECT_EQ(Styles(Kw(script::kWordRepeat)), "CCCC");
+  EXPECT_EQ(Styles(Kw(script::kWordRepeat) + " 0"), "EEEE E");
+  EXPECT_EQ(Styles(Kw(script::kWordJumpTo) + " a\\sb"), "CCCC     ");
+  EXPECT_EQ(Styles(Kw(script::kWordLabel) + " \"a\\q\""), "EEEE EEEEE") << "an escape the reader refuses";
+  EXPECT_EQ(Styles(Kw(script::kWordCall) + " \"b.crec\" 2"), "CCCC          N");
+  EXPECT_EQ(Styles(Kw(script::kWordCall)), "EEEE") << "no file";
+  EXPECT_EQ(Styles(Kw(script::kWordEndPlay) + " x"), Rep('C', 8) + " S");
+}
+
+TEST(ScriptLexer, TheFirstStructureErrorOfAScriptIsFoundWithItsLine) {
+  const std::string repeat(script::kWordRepeat), end(script::kWordEndRepeat);
+  EXPECT_FALSE(ScriptStructureError(repeat + " 2\r\n" + script::DelayLine(5) + "\r\n" + end + "\r\n"));
+  const auto e = ScriptStructureError(script::DelayLine(5) + "\r\n" + repeat + " 2\r\n");
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->line, 1) << "counted from 0, as the box counts";
+  EXPECT_EQ(e->text, "第 2 行：重复没有对应的结束重复");
 }
 
 TEST(ScriptLexer, WhatThePlayerSkipsIsMarked) {
