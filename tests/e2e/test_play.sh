@@ -353,3 +353,45 @@ EOF2
 play_only_file_beside() {
   [ "$(find "$(dirname "$1")" -maxdepth 1 \( -name '*.crec' -o -name '~*' \) | wc -l)" = 1 ]
 }
+
+# process_cpu_ticks: the processor time (user + system, in clock ticks) of the Linux process that
+# runs this test's Tesmuro.exe under this test's Wine prefix.
+process_cpu_ticks() {
+  local p
+  for p in /proc/[0-9]*; do
+    tr '\0' '\n' <"$p/cmdline" 2>/dev/null | grep -q 'Tesmuro\.exe$' || continue
+    tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
+    awk '{ print $14 + $15 }' "$p/stat"
+    return 0
+  done
+  return 1
+}
+
+test_an_endless_loop_without_a_delay_leaves_the_processor_alone_and_the_stop_key_ends_it() {
+  start_tesmuro "${PLAY_KEYS[@]}" LoopByCount=1 LoopCount=1
+  local script="$TEST_DIR/spin.crec"
+  start_input_log --watch "$script" --key-hook
+  hold_pointer
+  gbk_script "$script" <<'EOF'
+移动 100,60
+重复
+移动 101,60
+移动 100,60
+结束重复
+EOF
+  play_file "$script"
+  poll 10000 playing
+  local t0 t1 c0 c1 hz percent
+  hz=$(getconf CLK_TCK)
+  c0=$(process_cpu_ticks) || fail "no process for Tesmuro.exe"
+  t0=$(e2e_now_ms)
+  sleep 2  # the measured stretch (not a wait for anything)
+  c1=$(process_cpu_ticks)
+  t1=$(e2e_now_ms)
+  percent=$(( (c1 - c0) * 1000 * 100 / hz / (t1 - t0) ))
+  echo "an endless loop without a delay: ${percent} % of a core over $((t1 - t0)) ms" >&2
+  [ "$percent" -lt 10 ] || fail "the loop took $percent % of a core"
+  play_stop_with_hot_key
+  echo "stop hot key to the end of the run: $STOP_LATENCY ms" >&2
+  [ "$STOP_LATENCY" -le 100 ] || fail "the run ended $STOP_LATENCY ms after the stop key"
+}

@@ -71,8 +71,6 @@ target_has() { target_events | grep -qx "$1"; }
 # The main window is not minimised (WS_MINIMIZE clear).
 main_window_restored() { (( ($(drv info "${MAIN[@]}" --field style) & 0x20000000) == 0 )); }
 
-# A run is in progress ("播放 1/1").
-playing() { [[ "$(drv status "${MAIN[@]}" --part 0 2>/dev/null)" == 播放* ]]; }
 
 # The first line (from 0) with the played-line mark, -1 when none.
 marked_line() { drv send "${MAIN[@]}" --id 100 $SCI_MARKERNEXT 0 1; }
@@ -350,4 +348,78 @@ test_a_colour_and_a_picture_under_the_main_window_are_found_and_clicked() {
   # The patch's top-left corner is the first place in reading order; its centre is 10,8 from there.
   assert_eq $'color\nldown 20,18\nlup 20,18\nldown 20,18\nlup 20,18\nldown 20,18\nlup 20,18' \
     "$(target_events | grep -v '^shown')" "what the window received"
+}
+
+# 如果 asks a wait and plays the part it chooses; the run goes on either way and ends with 0.
+test_an_if_clicks_the_picture_when_it_shows_and_plays_the_other_part_when_it_does_not() {
+  local dir script
+  dir=$(waits_folder)
+  convert -size 20x16 xc:'#C04010' "PNG32:$TEST_DIR/patch.png"
+  start_target --at 20 20 320 240 --color C04010 40 30 100 80 60000
+  wait_target_shown
+  script="$TEST_DIR/if.crec"
+  gbk_script "$script" <<EOF2
+如果 点击图像 "patch.png" 0 1
+延迟 10
+否则
+移动 $((CLIENT_X + 5)),$((CLIENT_Y + 5))
+左键按下
+左键释放
+结束如果
+移动 $((CLIENT_X + 200)),$((CLIENT_Y + 150))
+左键按下
+左键释放
+EOF2
+  hold_pointer
+  play_script "$dir" "$script" /exit
+  assert_eq 0 "$(app_exit_code 20000)" "exit code when the picture did not show"
+  drv post --pid "$TARGET_PID" --class TesmuroTarget 32769 >/dev/null
+  poll 5000 target_has color
+  play_script "$dir" "$script" /exit
+  assert_eq 0 "$(app_exit_code 20000)" "exit code when it showed"
+  assert_eq "shown $TARGET_RECT $CLIENT_X,$CLIENT_Y"$'\nldown 5,5\nlup 5,5\nldown 200,150\nlup 200,150\ncolor\nldown 50,38\nlup 50,38\nldown 200,150\nlup 200,150' \
+    "$(target_events)" "the other part's click, then the picture's"
+}
+
+# 重复 5 of a click, then a script of the same folder called twice; a script whose blocks do not
+# fit plays nothing, ends with 2, and the box marks its line red as the user types it.
+test_a_loop_clicks_five_times_a_called_script_plays_in_the_run_and_a_broken_block_stops_it_first() {
+  local dir script
+  dir=$(waits_folder)
+  start_target --at 20 20 320 240
+  wait_target_shown
+  script="$TEST_DIR/loop.crec"
+  gbk_script "$script" <<EOF2
+移动 $((CLIENT_X + 10)),$((CLIENT_Y + 10))
+重复 5
+左键按下
+左键释放
+结束重复
+调用 "点击.crec" 2
+EOF2
+  gbk_script "$TEST_DIR/点击.crec" <<EOF2
+移动 $((CLIENT_X + 30)),$((CLIENT_Y + 20))
+左键按下
+左键释放
+EOF2
+  hold_pointer
+  play_script "$dir" "$script" /exit
+  assert_eq 0 "$(app_exit_code 20000)" "exit code"
+  assert_eq 5 "$(target_events | grep -cx 'lup 10,10')" "clicks of the loop"
+  assert_eq 2 "$(target_events | grep -cx 'lup 30,20')" "clicks of the called script"
+  [ "$(target_events | tail -n 1)" = "lup 30,20" ] || fail "the called script did not play after the loop"
+
+  gbk_script "$script" <<EOF2
+移动 $((CLIENT_X + 10)),$((CLIENT_Y + 10))
+重复 5
+左键按下
+左键释放
+EOF2
+  play_script "$dir" "$script" /exit
+  assert_eq 2 "$(app_exit_code 20000)" "exit code of a block that does not close"
+  assert_eq 5 "$(target_events | grep -cx 'lup 10,10')" "clicks: none more"
+  play_in_box $'移动 10,10\r\n重复 5\r\n左键按下\r\n标签 a\r\n'
+  poll 15000 status_is 3 "第 2 行：重复没有对应的结束重复，脚本没有播放"
+  # Marker 2: the line the structure pass found, marked while the text stands in the box.
+  assert_eq 1 "$(drv send "${MAIN[@]}" --id 100 $SCI_MARKERNEXT 0 4)" "the line marked red"
 }
