@@ -421,6 +421,24 @@ TEST_P(WaitTest, NoWindowEndsTheRunAtTheLimitWithItsLineAndExitCode4) {
   EXPECT_NE(err.find("第 2 行：等待窗口“Gone”超过 1 秒，回放已停止"), std::string::npos) << err;
 }
 
+TEST_P(WaitTest, ScriptsThatDecideLoopCallAndTypeAsOnWindows) {
+  Xwin& w = Show("box", {"--at", "0,0", "--size", "300,200", "--class", "XwinBox", "--title", "目标"});
+  ASSERT_TRUE(w.Logged("mapped"));
+  ASSERT_TRUE(Seen("XwinBox"));
+  Script("点击.crec", "移动 30,30\r\n左键按下\r\n左键释放\r\n");
+  const std::string script = Script("decide.crec",
+                                    "如果 等待窗口 \"没有\" 1\r\n移动 190,190\r\n左键按下\r\n左键释放\r\n"
+                                    "否则\r\n移动 20,20\r\n左键按下\r\n左键释放\r\n结束如果\r\n"
+                                    "重复 3\r\n移动 10,10\r\n左键按下\r\n左键释放\r\n结束重复\r\n"
+                                    "调用 \"点击.crec\"\r\n输入文本 \"中文\"\r\n");
+  std::string err;
+  ASSERT_EQ(Play(script, {}, err), 0) << err;
+  ASSERT_TRUE(Eventually([&] { return w.Lines("char").size() >= 2; })) << ::testing::PrintToString(w.Log());
+  EXPECT_EQ(w.Lines("click"), (std::vector<std::string>{"click 1 20 20", "click 1 10 10", "click 1 10 10",
+                                                        "click 1 10 10", "click 1 30 30"}));
+  EXPECT_EQ(w.Lines("char"), (std::vector<std::string>{"char 20013", "char 25991"}));
+}
+
 TEST_P(WaitTest, AColourPaintedLaterIsWaitedForAndOneThatNeverComesEndsTheRun) {
   Xwin& w = Show("paint", {"--at", "0,0", "--size", "200,200", "--color", "000000", "--paint", "00FF00",
                              "--paint-after", "1200"});
