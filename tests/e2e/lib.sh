@@ -62,6 +62,12 @@ e2e_launch_median() {
 }
 e2e_launch_count() { wc -l <"$E2E_RUN_DIR/timings" | tr -d ' '; }
 
+# figure TEXT: a measured figure, printed with the run's summary (a passing test's output is not shown).
+figure() {
+  echo "$*" >&2
+  echo "$*" >>"$E2E_RUN_DIR/figures"
+}
+
 # ---- one test -------------------------------------------------------------------------------
 
 # Sets TEST_NAME, TEST_DIR (fresh) and TEST_ART; exported for the test's subshell.

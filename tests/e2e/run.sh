@@ -95,6 +95,7 @@ done
 total=$(( $(e2e_now_ms) - run_start ))
 median="$(e2e_launch_median)"
 [ -n "$median" ] && echo "launch to visible main window: median ${median} ms over $(e2e_launch_count) starts"
+[ -s "$E2E_RUN_DIR/figures" ] && cat "$E2E_RUN_DIR/figures"
 echo "whole run: $((total / 1000)).$(((total % 1000) / 100)) s"
 [ ${#failed_names[@]} -gt 0 ] && echo "failed: ${failed_names[*]}"
 echo "$passed passed, $failed failed"
