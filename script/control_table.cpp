@@ -211,18 +211,7 @@ class StructurePass {
     const uint32_t next = static_cast<uint32_t>(lines().size());
     switch (word) {
       case ControlWord::If:
-      case ControlWord::IfNot: {
-        const uint32_t self = Add(word, at);
-        Word wait;
-        if (!ReadWordOnLine(in_, wait) || !IsWaitWord(MatchKeyword(wait.View()))) {
-          Fail(at, std::string(word == ControlWord::If ? "如果" : "如果不") +
-                       "后面应是等待词：等待窗口、等待颜色、等待图像或点击图像");
-          return;
-        }
-        ParseAction(wait.View(), in_);
-        open_.push_back(self);
-        return;
-      }
+      case ControlWord::IfNot: return OnIf(word, at);
       case ControlWord::Else: {
         if (open_.empty()) return Fail(at, "否则不在如果和结束如果之间");
         const uint32_t top = open_.back();
@@ -266,36 +255,50 @@ class StructurePass {
         if (loops_.empty()) return Fail(at, "跳出重复不在重复和结束重复之间");
         Add(word, at, loops_.back());
         return;
-      case ControlWord::Call: {
-        CallArguments call;
-        std::string error;
-        if (!ReadCallArguments(in_, call, error)) return Fail(at, std::move(error));
-        if (checkCall_) {
-          if (std::optional<std::string> wrong = checkCall_(call.file)) return Fail(at, std::move(*wrong));
-        }
-        return;
-      }
-      case ControlWord::EndPlay:
-        return;
+      case ControlWord::Call: return OnCall(at);
+      case ControlWord::EndPlay: return;
       case ControlWord::Label:
-      case ControlWord::JumpTo: {
-        const char* const what = word == ControlWord::Label ? "标签" : "跳到";
-        Word name;
-        if (!ReadWordOnLine(in_, name)) return Fail(at, std::string(what) + "后面缺少名字");
-        if (name.size >= kMaxWordBytes) return Fail(at, "名字太长（最多 " + std::to_string(kMaxWordBytes - 1) + " 个字节）");
-        if (!QuotedTokenValid(name.View()))
-          return Fail(at, "引号中的转义无效（可用 \\s \\t \\n \\r \\\" \\\\ 和 \\u{十六进制}）");
-        const uint64_t h = NameHash(name.View());
-        const auto low = static_cast<uint32_t>(h), high = static_cast<uint32_t>(h >> 32);
-        if (word == ControlWord::Label) {
-          const uint32_t part = open_.empty() ? kNoControlLine : open_.back();
-          labels_.push_back({low, high, Add(word, at, part, static_cast<uint32_t>(loops_.size()))});
-        } else {
-          // The name's hash waits in the line until all labels are known.
-          Add(word, at, low, high);
-        }
-        return;
-      }
+      case ControlWord::JumpTo: return OnName(word, at);
+    }
+  }
+
+  // 如果 or 如果不 and the wait word it asks.
+  void OnIf(ControlWord word, int64_t at) {
+    const uint32_t self = Add(word, at);
+    Word wait;
+    if (!ReadWordOnLine(in_, wait) || !IsWaitWord(MatchKeyword(wait.View()))) {
+      return Fail(at, std::string(word == ControlWord::If ? "如果" : "如果不") +
+                          "后面应是等待词：等待窗口、等待颜色、等待图像、点击图像或等待按键");
+    }
+    ParseAction(wait.View(), in_);
+    open_.push_back(self);
+  }
+
+  void OnCall(int64_t at) {
+    CallArguments call;
+    std::string error;
+    if (!ReadCallArguments(in_, call, error)) return Fail(at, std::move(error));
+    if (checkCall_) {
+      if (std::optional<std::string> wrong = checkCall_(call.file)) return Fail(at, std::move(*wrong));
+    }
+  }
+
+  // 标签 or 跳到 and its name.
+  void OnName(ControlWord word, int64_t at) {
+    const char* const what = word == ControlWord::Label ? "标签" : "跳到";
+    Word name;
+    if (!ReadWordOnLine(in_, name)) return Fail(at, std::string(what) + "后面缺少名字");
+    if (name.size >= kMaxWordBytes) return Fail(at, "名字太长（最多 " + std::to_string(kMaxWordBytes - 1) + " 个字节）");
+    if (!QuotedTokenValid(name.View()))
+      return Fail(at, "引号中的转义无效（可用 \\s \\t \\n \\r \\\" \\\\ 和 \\u{十六进制}）");
+    const uint64_t h = NameHash(name.View());
+    const auto low = static_cast<uint32_t>(h), high = static_cast<uint32_t>(h >> 32);
+    if (word == ControlWord::Label) {
+      const uint32_t part = open_.empty() ? kNoControlLine : open_.back();
+      labels_.push_back({low, high, Add(word, at, part, static_cast<uint32_t>(loops_.size()))});
+    } else {
+      // The name's hash waits in the line until all labels are known.
+      Add(word, at, low, high);
     }
   }
 

@@ -150,7 +150,7 @@ TEST(ControlTable, StructureErrorsCarryTheirLines) {
       {Lines({IF + " " + WAITWIN, REPEAT, ELSE}), 3, "否则之前，第 2 行的重复还没有结束重复"},
       {Lines({IF + " " + WAITWIN, ELSE, click, ELSE, ENDIF}), 4, "一个如果只能有一个否则（已有否则：第 2 行）"},
       {Lines({IF + " " + WAITWIN, BREAK, ENDIF}), 2, "跳出重复不在重复和结束重复之间"},
-      {Lines({IF + " " + click}), 1, "如果后面应是等待词：等待窗口、等待颜色、等待图像或点击图像"},
+      {Lines({IF + " " + click}), 1, "如果后面应是等待词：等待窗口、等待颜色、等待图像、点击图像或等待按键"},
       {Lines({click, IFNOT, WAITWIN, ENDIF}), 2, "如果不后面应是等待词"},
       {Lines({REPEAT + " 0", ENDREPEAT}), 1, "重复次数应为 1 到 2147483647 的整数"},
       {Lines({REPEAT + " 2147483648", ENDREPEAT}), 1, "重复次数应为"},
