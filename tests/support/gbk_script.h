@@ -25,7 +25,8 @@ inline std::string GbkScript(std::string_view utf8) {
       {"前进键释放", kKeywordX2Up}, {"水平滚轮", kKeywordHWheel}, {"相对移动", kKeywordRelMove},
       {"屏幕", kKeywordScreen}, {"窗口", kKeywordWindow}, {"等待窗口", kKeywordWaitWindow},
       {"等待颜色", kKeywordWaitColor}, {"等待图像", kKeywordWaitImage}, {"点击图像", kKeywordClickImage},
-      {"随机延迟", kKeywordRandomDelay}, {"输入文本", kKeywordTypeText}};
+      {"随机延迟", kKeywordRandomDelay}, {"输入文本", kKeywordTypeText},
+      {"等待按键", kKeywordWaitKey}};
   std::string out;
   for (size_t i = 0; i < utf8.size();) {
     size_t best = 0;
