@@ -54,7 +54,11 @@ bool ScriptPlayable(const std::string& file) {
 }
 
 // The user's stop while a run plays: the stop key of the settings and Pause,
-// as the user presses them (the script's own keys never stop it).
+// as the user presses them (the script's own keys never stop it). Every
+// key the user presses is passed on to the run as well, for a 等待按键 it
+// may be in: X tells a test's or a remote tool's keys from the keyboard's by
+// no means that holds, so the user's keys are all those the player did not
+// send (and the wait counts only those pressed after it began).
 class StopKeys {
  public:
   StopKeys(linux_x::Session& x, const TSettings& settings, play::InjectionLog& injected)
@@ -64,7 +68,7 @@ class StopKeys {
     keys_.Install();
   }
   // One of `events` stops the run.
-  bool Pressed(const std::vector<record::XInputEvent>& events) {
+  bool Pressed(const std::vector<record::XInputEvent>& events, play::PlaybackSession& session) {
     const int64_t now = os::MonotonicMicros();
     bool stop = false;
     for (auto e : events) {
@@ -74,6 +78,7 @@ class StopKeys {
       if (!ev) continue;
       auto& k = std::get<KeyHookEvent>(*ev);
       if (KeyInjected(k.flags)) continue;
+      if (const std::optional<Shortcut> key = UserKeyPress(k)) session.UserKeyPressed(*key);
       if (keys_.OnEvent(k, noLines_) == HotKeyCommand::Stop || IsEmergencyStopPress(k)) stop = true;
     }
     return stop;
@@ -150,7 +155,7 @@ int PlayScript(const PlayJob& o, const TSettings& settings, const Services& serv
   for (bool over = false; !over;) {
     const bool signal = x.Wait(200, events);
     if (signal && signalled) *signalled = true;
-    if (stopKeys.Pressed(events) || signal) session.Player()->RequestStop(/*byUser=*/true);
+    if (stopKeys.Pressed(events, session) || signal) session.Player()->RequestStop(/*byUser=*/true);
     if (o.eachLook) o.eachLook();
     const play::RunNotices n = session.TakeNotices();
     if (n.ended) Out().Clear();

@@ -7,6 +7,7 @@
 //   delays    延迟, 随机延迟 (play/word_delays.cpp)
 //   windows   窗口, 等待窗口, 等待颜色 (play/word_windows.cpp)
 //   pictures  等待图像, 点击图像 (play/word_pictures.cpp)
+//   keys      等待按键 (play/word_keys.cpp)
 //
 // FamilyOf (play/run_play.cpp) says which family plays a word. Another
 // family is a handler declared here, in a file of its own, and its kinds in
@@ -31,6 +32,7 @@ Step PlayTypeText(Run& run, const script::Action& action);
 Step PlayDelay(Run& run, const script::Action& action);
 Step PlayWindowWord(Run& run, const script::Action& action);
 Step PlayPicture(Run& run, const script::Action& action);
+Step PlayWaitKey(Run& run, const script::Action& action);
 
 // Before an input action: the window a window line named for it (if one did)
 // is waited for. Nothing when the action may go; otherwise what the run does

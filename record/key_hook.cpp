@@ -20,6 +20,14 @@ bool IsEmergencyStopPress(const KeyHookEvent& e) {
          (e.vk == os::kVkPause || e.vk == os::kVkCancel) && !KeyInjected(e.flags);
 }
 
+std::optional<Shortcut> UserKeyPress(const KeyHookEvent& e) {
+  if (e.code != 0 || e.extraInfo == os::kPlayerInputTag) return std::nullopt;
+  if (e.message != kWmKeyDown && e.message != kWmSysKeyDown) return std::nullopt;
+  if (e.vk == 0 || e.vk > 0xFF) return std::nullopt;
+  const uint16_t held = KeyInjected(e.flags) ? e.modifiers : e.realModifiers;
+  return Shortcut(static_cast<uint16_t>(e.vk | (held & Shortcut::kModifiers)));
+}
+
 HotKeyCommand TKeyHook::OnEvent(const KeyHookEvent& e, RecordSink& sink) {
   if (e.code == 0 && Recording()) {
     script::KeyLineKind kind{};

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "record/hook_events.h"
 #include "record/hook_recorder.h"
@@ -34,6 +35,12 @@ bool HotKeyMatches(uint16_t stored, const KeyHookEvent& e);
 // A key-down of the emergency stop key by the user's hand: injected presses
 // (a script's) never count. Works whatever the hot-key settings are.
 bool IsEmergencyStopPress(const KeyHookEvent& e);
+
+// A key-down as a press the user made, for a script that waits for one:
+// the key with the modifiers held (by the user's own hands for a real key;
+// by anyone for a key another program injected). Nothing for a release, for
+// the player's own keys (os::kPlayerInputTag) and for codes beyond a byte.
+std::optional<Shortcut> UserKeyPress(const KeyHookEvent& e);
 
 class TKeyHook : public HookRecorder {
  public:

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/main_window.h"
+#include "os/pc_keyboard.h"
 #include "record/modifier_tracker.h"
 #include "support/main_window_fixture.h"
 
@@ -391,6 +392,31 @@ TEST_F(RecorderTest, ThePlayersModifiersNeitherFakeNorBlockTheUsersHotKey) {
   EXPECT_EQ(w->OnKeyEvent(kb.Down('S')), HotKeyCommand::Stop);
   w->OnKeyEvent(kb.Up(kRCtrl));
   EXPECT_EQ(w->OnKeyEvent(kb.Down('S')), HotKeyCommand::None);
+}
+
+// What a run waiting for a key (等待按键) is told: the user's key-downs with
+// the user's own modifiers; never a release or a key of the player's.
+TEST(UserKeyPress, IsTheKeyWithTheModifiersTheUserHoldsAndNeverThePlayers) {
+  Keyboard kb;
+  auto player = [&](KeyHookEvent e) {
+    e.extraInfo = os::kPlayerInputTag;
+    return e;
+  };
+  EXPECT_EQ(UserKeyPress(kb.Down(kF11)), Shortcut(kF11));
+  EXPECT_EQ(UserKeyPress(kb.Up(kF11)), std::nullopt);
+  EXPECT_EQ(UserKeyPress(player(kb.Down(kF11, true))), std::nullopt);
+  // The script holds Ctrl: the user's F11 is a plain F11.
+  EXPECT_EQ(UserKeyPress(player(kb.Down(kLCtrl, true))), std::nullopt);
+  EXPECT_EQ(UserKeyPress(kb.Down(kF11)), Shortcut(kF11));
+  kb.Up(kLCtrl, true);
+  // The user's own Alt comes with a system key-down.
+  kb.Down(kLAlt);
+  EXPECT_EQ(UserKeyPress(kb.Down(kF11)), Shortcut(kF11 | Shortcut::kAlt));
+  kb.Up(kLAlt);
+  // Another program's injected key (an on-screen keyboard, say) is a press
+  // the player did not make: it counts, with the modifiers held by anyone.
+  kb.Down(kLShift, true);
+  EXPECT_EQ(UserKeyPress(kb.Down('S', true)), Shortcut('S' | Shortcut::kShift));
 }
 
 }  // namespace
