@@ -78,7 +78,7 @@ class StopKeys {
       if (!ev) continue;
       auto& k = std::get<KeyHookEvent>(*ev);
       if (KeyInjected(k.flags)) continue;
-      if (const std::optional<Shortcut> key = UserKeyPress(k)) session.UserKeyPressed(*key);
+      if (const std::optional<Shortcut> key = userKeys_.OnEvent(k)) session.UserKeyPressed(*key);
       if (keys_.OnEvent(k, noLines_) == HotKeyCommand::Stop || IsEmergencyStopPress(k)) stop = true;
     }
     return stop;
@@ -93,6 +93,7 @@ class StopKeys {
   linux_x::Session& x_;
   play::InjectionLog& injected_;
   TKeyHook keys_;
+  UserKeyPresses userKeys_;
 };
 
 // What a run tells while it plays, on the console: a screen of another size,

@@ -394,29 +394,34 @@ TEST_F(RecorderTest, ThePlayersModifiersNeitherFakeNorBlockTheUsersHotKey) {
   EXPECT_EQ(w->OnKeyEvent(kb.Down('S')), HotKeyCommand::None);
 }
 
-// What a run waiting for a key (等待按键) is told: the user's key-downs with
-// the user's own modifiers; never a release or a key of the player's.
-TEST(UserKeyPress, IsTheKeyWithTheModifiersTheUserHoldsAndNeverThePlayers) {
+// What a run waiting for a key (等待按键) is told: the user's presses with
+// the user's own modifiers; never a release, a repeat or a key of the player's.
+TEST(UserKeyPresses, AreTheUsersNewPressesWithTheModifiersTheUserHolds) {
   Keyboard kb;
+  UserKeyPresses presses;
   auto player = [&](KeyHookEvent e) {
     e.extraInfo = os::kPlayerInputTag;
     return e;
   };
-  EXPECT_EQ(UserKeyPress(kb.Down(kF11)), Shortcut(kF11));
-  EXPECT_EQ(UserKeyPress(kb.Up(kF11)), std::nullopt);
-  EXPECT_EQ(UserKeyPress(player(kb.Down(kF11, true))), std::nullopt);
+  EXPECT_EQ(presses.OnEvent(kb.Down(kF11)), Shortcut(kF11));
+  EXPECT_EQ(presses.OnEvent(kb.Down(kF11)), std::nullopt) << "held: a repeat";
+  EXPECT_EQ(presses.OnEvent(kb.Up(kF11)), std::nullopt);
+  EXPECT_EQ(presses.OnEvent(player(kb.Down(kF11, true))), std::nullopt);
+  EXPECT_EQ(presses.OnEvent(player(kb.Up(kF11, true))), std::nullopt);
   // The script holds Ctrl: the user's F11 is a plain F11.
-  EXPECT_EQ(UserKeyPress(player(kb.Down(kLCtrl, true))), std::nullopt);
-  EXPECT_EQ(UserKeyPress(kb.Down(kF11)), Shortcut(kF11));
-  kb.Up(kLCtrl, true);
+  presses.OnEvent(player(kb.Down(kLCtrl, true)));
+  EXPECT_EQ(presses.OnEvent(kb.Down(kF11)), Shortcut(kF11));
+  presses.OnEvent(kb.Up(kF11));
+  presses.OnEvent(player(kb.Up(kLCtrl, true)));
   // The user's own Alt comes with a system key-down.
-  kb.Down(kLAlt);
-  EXPECT_EQ(UserKeyPress(kb.Down(kF11)), Shortcut(kF11 | Shortcut::kAlt));
-  kb.Up(kLAlt);
+  presses.OnEvent(kb.Down(kLAlt));
+  EXPECT_EQ(presses.OnEvent(kb.Down(kF11)), Shortcut(kF11 | Shortcut::kAlt));
+  presses.OnEvent(kb.Up(kF11));
+  presses.OnEvent(kb.Up(kLAlt));
   // Another program's injected key (an on-screen keyboard, say) is a press
   // the player did not make: it counts, with the modifiers held by anyone.
-  kb.Down(kLShift, true);
-  EXPECT_EQ(UserKeyPress(kb.Down('S', true)), Shortcut('S' | Shortcut::kShift));
+  presses.OnEvent(kb.Down(kLShift, true));
+  EXPECT_EQ(presses.OnEvent(kb.Down('S', true)), Shortcut('S' | Shortcut::kShift));
 }
 
 }  // namespace
