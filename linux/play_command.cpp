@@ -110,15 +110,17 @@ void SayNotices(const play::RunNotices& n, IDesktop* desktop) {
   if (n.seed) Say(play::SeedNotice(*n.seed, "--seed") + "。");
 }
 
-// The state line: the run's progress and the time since it started.
-void ShowState(const play::PlaybackSession& session, const std::string& file, uint32_t start) {
+// The state line: the run's progress, the time since it started and the
+// wait it is in (a 等待按键 tells the user which key to press).
+void ShowState(const play::PlaybackSession& session, const std::string& file, uint32_t start,
+               const std::optional<play::WaitProgress>& wait) {
   if (!Out().StateDue()) return;
   const uint32_t tick = MillisecondTick();
   const play::Progress p = session.ProgressAt(tick);
   if (!p.playing) return;
   const int64_t elapsed = static_cast<uint32_t>(tick - start) / 1000;
   Out().State(file + "：" + play::PlayStateText(false, p) + "，已用 " + play::FormatClock(elapsed) +
-              "  （按 Pause 或 Ctrl+C 停止）");
+              (wait ? "，" + play::WaitProgressText(*wait) : "") + "  （按 Pause 或 Ctrl+C 停止）");
 }
 
 }  // namespace
@@ -162,7 +164,7 @@ int PlayScript(const PlayJob& o, const TSettings& settings, const Services& serv
     if (n.ended) Out().Clear();
     SayNotices(n, desktop.get());
     over = n.ended;
-    if (!over) ShowState(session, o.file, start);
+    if (!over) ShowState(session, o.file, start, n.wait);
   }
   const play::RunVerdict verdict = session.Verdict();
   session.Stop();  // joins the run: everything it held is released

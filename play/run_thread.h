@@ -138,8 +138,8 @@ class TRunThread {
   // ends the run, then wakes the thread. Callable from any thread.
   void RequestStop(bool byUser);
   // The user pressed `key` (with the modifiers the user held): what the
-  // platform's keyboard listener reports for each key-down that is not the
-  // player's own. It counts only for a 等待按键 in progress (a press before
+  // platform's keyboard listener reports for each new press of a key that
+  // is not the player's own (record/key_hook.h, UserKeyPresses). It counts only for a 等待按键 in progress (a press before
   // the wait began, or while paused, never does) and wakes the run.
   // Callable from any thread.
   void UserKeyPressed(Shortcut key);
