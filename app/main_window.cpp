@@ -273,6 +273,8 @@ void TFrmMain::TextChangedByUser() {
 }
 
 HotKeyCommand TFrmMain::OnKeyEvent(const KeyHookEvent& e) {
+  // A run may be waiting for the user's key (等待按键).
+  if (const std::optional<Shortcut> key = userKeys_.OnEvent(e)) playback_.UserKeyPressed(*key);
   const HotKeyCommand command = recording_.OnKeyEvent(e, playback_.Playing());
   if (command == HotKeyCommand::None && scriptKeys_.Matches(e)) return HotKeyCommand::ScriptKey;
   return command;

@@ -230,6 +230,7 @@ class TFrmMain : private RecordSink {
   ISettingsPlaces* places_;
   std::string settingsFolder_;
   ScriptKeys scriptKeys_;
+  UserKeyPresses userKeys_;      // the user's keys, for a run that waits for one (等待按键)
   bool emergencyHintShown_ = false;
   std::optional<CommandLine> commandLine_;
   bool exitWhenDone_ = false;   // /exit: the program ends with its run

@@ -136,7 +136,7 @@ void StyleScriptLine(std::string_view line, ScriptStyle* styles) {
     CountingStream args(line.substr(end));
     const script::Action action = script::ParseAction(word, args);
     const size_t argsEnd = end + std::min(args.Consumed(), n - end);
-    if (action.kind == script::ActionKind::ConversionError || action.badRange || action.badText ||
+    if (action.kind == script::ActionKind::ConversionError || action.badRange || action.badText || action.badKey ||
         (action.kind == script::ActionKind::WaitColor && action.badColor)) {
       for (size_t i = pos; i < argsEnd; ++i)
         styles[i] = script::IsScriptSpace(static_cast<unsigned char>(line[i])) ? ScriptStyle::Default

@@ -37,6 +37,7 @@ std::vector<Step> ReadAll(ByteStream& in, std::size_t inputSize) {
     if (a.kind == ActionKind::Wheel) Check(a.wheel >= -32768 && a.wheel <= 32767);
     if (a.kind == ActionKind::RandomDelay) Check(a.delay_ms >= 0 && a.delay_ms <= a.delay_max_ms);
     if (a.kind == ActionKind::TypeText) Check(a.delay_ms >= 0 && a.delay_ms <= kMaxTypeIntervalMs);
+    if (a.kind == ActionKind::WaitKey) Check(a.seconds >= 0 && a.badKey == (a.key == 0));
     if (a.kind == ActionKind::Unknown) Check(MatchKeyword(w.View()) == ActionKind::Unknown);
     steps.push_back(std::move(s));
     // Every word consumes at least one byte: more words than bytes means a loop.

@@ -54,7 +54,11 @@ bool ScriptPlayable(const std::string& file) {
 }
 
 // The user's stop while a run plays: the stop key of the settings and Pause,
-// as the user presses them (the script's own keys never stop it).
+// as the user presses them (the script's own keys never stop it). Every
+// key the user presses is passed on to the run as well, for a 等待按键 it
+// may be in: X tells a test's or a remote tool's keys from the keyboard's by
+// no means that holds, so the user's keys are all those the player did not
+// send (and the wait counts only those pressed after it began).
 class StopKeys {
  public:
   StopKeys(linux_x::Session& x, const TSettings& settings, play::InjectionLog& injected)
@@ -64,7 +68,7 @@ class StopKeys {
     keys_.Install();
   }
   // One of `events` stops the run.
-  bool Pressed(const std::vector<record::XInputEvent>& events) {
+  bool Pressed(const std::vector<record::XInputEvent>& events, play::PlaybackSession& session) {
     const int64_t now = os::MonotonicMicros();
     bool stop = false;
     for (auto e : events) {
@@ -74,6 +78,7 @@ class StopKeys {
       if (!ev) continue;
       auto& k = std::get<KeyHookEvent>(*ev);
       if (KeyInjected(k.flags)) continue;
+      if (const std::optional<Shortcut> key = userKeys_.OnEvent(k)) session.UserKeyPressed(*key);
       if (keys_.OnEvent(k, noLines_) == HotKeyCommand::Stop || IsEmergencyStopPress(k)) stop = true;
     }
     return stop;
@@ -88,6 +93,7 @@ class StopKeys {
   linux_x::Session& x_;
   play::InjectionLog& injected_;
   TKeyHook keys_;
+  UserKeyPresses userKeys_;
 };
 
 // What a run tells while it plays, on the console: a screen of another size,
@@ -104,15 +110,17 @@ void SayNotices(const play::RunNotices& n, IDesktop* desktop) {
   if (n.seed) Say(play::SeedNotice(*n.seed, "--seed") + "。");
 }
 
-// The state line: the run's progress and the time since it started.
-void ShowState(const play::PlaybackSession& session, const std::string& file, uint32_t start) {
+// The state line: the run's progress, the time since it started and the
+// wait it is in (a 等待按键 tells the user which key to press).
+void ShowState(const play::PlaybackSession& session, const std::string& file, uint32_t start,
+               const std::optional<play::WaitProgress>& wait) {
   if (!Out().StateDue()) return;
   const uint32_t tick = MillisecondTick();
   const play::Progress p = session.ProgressAt(tick);
   if (!p.playing) return;
   const int64_t elapsed = static_cast<uint32_t>(tick - start) / 1000;
   Out().State(file + "：" + play::PlayStateText(false, p) + "，已用 " + play::FormatClock(elapsed) +
-              "  （按 Pause 或 Ctrl+C 停止）");
+              (wait ? "，" + play::WaitProgressText(*wait) : "") + "  （按 Pause 或 Ctrl+C 停止）");
 }
 
 }  // namespace
@@ -150,13 +158,13 @@ int PlayScript(const PlayJob& o, const TSettings& settings, const Services& serv
   for (bool over = false; !over;) {
     const bool signal = x.Wait(200, events);
     if (signal && signalled) *signalled = true;
-    if (stopKeys.Pressed(events) || signal) session.Player()->RequestStop(/*byUser=*/true);
+    if (stopKeys.Pressed(events, session) || signal) session.Player()->RequestStop(/*byUser=*/true);
     if (o.eachLook) o.eachLook();
     const play::RunNotices n = session.TakeNotices();
     if (n.ended) Out().Clear();
     SayNotices(n, desktop.get());
     over = n.ended;
-    if (!over) ShowState(session, o.file, start);
+    if (!over) ShowState(session, o.file, start, n.wait);
   }
   const play::RunVerdict verdict = session.Verdict();
   session.Stop();  // joins the run: everything it held is released

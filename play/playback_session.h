@@ -56,6 +56,11 @@ class PlaybackSession {
   // Pauses or resumes the run in progress; false without one.
   bool TogglePause();
 
+  // The user pressed a key (TRunThread::UserKeyPressed): passed on to the
+  // run in progress, for a 等待按键 it may be in.
+  void UserKeyPressed(Shortcut key) {
+    if (Playing()) player_->UserKeyPressed(key);
+  }
   // A run has started and not finished.
   bool Playing() const { return player_ && !player_->Finished(); }
   // A run has started (and not been let go by Stop()) and is over.

@@ -140,6 +140,7 @@ void ActionReplayer::Replay(const script::Action& a) {
     case ActionKind::Delay:
     case ActionKind::RandomDelay:
     case ActionKind::TypeText:
+    case ActionKind::WaitKey:
     case ActionKind::Window:
     case ActionKind::WaitWindow:
     case ActionKind::WaitColor:

@@ -52,6 +52,12 @@ RunVerdict Verdict(const RunEnd& end, size_t titleColumns) {
         case StopReason::Kind::BadTypeInterval:
           v.text += "输入文本的间隔应为 0 到 60000 的整数毫秒";
           break;
+        case StopReason::Kind::BadKeyName:
+          v.text += "等待按键的按键名称无效：“" + title() + "”（可写 F8、Ctrl+Enter 等）";
+          break;
+        case StopReason::Kind::BadKeyWaitSeconds:
+          v.text += "等待按键的秒数应为 0 到 2147483647 的整数";
+          break;
         case StopReason::Kind::BadDelayRange:
           v.text += "随机延迟应为“最短,最长”：0 到 2147483647 的整数毫秒，最短不大于最长";
           break;
@@ -66,6 +72,10 @@ RunVerdict Verdict(const RunEnd& end, size_t titleColumns) {
         case StopReason::Kind::ColorTimedOut:
           v.outcome = RunOutcome::WaitTimedOut;
           v.text += "等待颜色 " + r.what + " " + waited();
+          break;
+        case StopReason::Kind::KeyTimedOut:
+          v.outcome = RunOutcome::WaitTimedOut;
+          v.text += "等待按键 " + r.what + " " + waited();
           break;
         case StopReason::Kind::ImageTimedOut:
           v.outcome = RunOutcome::WaitTimedOut;

@@ -21,7 +21,7 @@ inline constexpr int kExitPlayed = 0;        // played to the end (a recording: 
 inline constexpr int kExitStopped = 1;       // stopped by the user
 inline constexpr int kExitError = 2;         // an error, or a line of the script that cannot be played
 inline constexpr int kExitBlocked = 3;       // the input was refused by a window that runs as administrator
-inline constexpr int kExitWaitTimedOut = 4;  // a wait for a window, a colour or a picture ran out
+inline constexpr int kExitWaitTimedOut = 4;  // a wait for a window, a colour, a picture or a key ran out
 
 // What the player knows once a run is over.
 struct RunEnd {

@@ -28,6 +28,7 @@ Family FamilyOf(script::ActionKind kind) {
       return PlayPicture;
     case K::TypeText:
       return PlayTypeText;
+    case K::WaitKey: return PlayWaitKey;
     default:
       return PlayInput;
   }

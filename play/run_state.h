@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "play/run_thread.h"
 
@@ -43,6 +44,14 @@ struct RunShared {
   std::optional<ScreenNotice> screenNotice;  // guarded by noticeLock
   std::optional<StopReason> stopReason;      // set before `finished`
   std::optional<WaitProgress> waitShown;     // guarded by noticeLock
+  // The user's key presses (Shortcut codes), as the platform reports them
+  // (TRunThread::UserKeyPressed), kept only while the run waits for a key:
+  // a press before the wait began never counts. At most kMaxKeysPressed
+  // between two looks of the wait; more are dropped.
+  static constexpr size_t kMaxKeysPressed = 64;
+  std::mutex keyLock;
+  bool keyWaitOpen = false;            // guarded by keyLock
+  std::vector<uint16_t> keysPressed;   // guarded by keyLock
   std::atomic<bool> drew{false};      // the run drew a random delay or share
   std::atomic<bool> seedTold{false};  // TakeSeedNotice() gave the seed
 };

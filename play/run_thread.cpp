@@ -141,6 +141,17 @@ void TRunThread::RequestStop(bool byUser) {
   state_->Wake();
 }
 
+void TRunThread::UserKeyPressed(Shortcut key) {
+  State& s = *state_;
+  if (key.Empty() || s.paused.load()) return;
+  {
+    std::lock_guard<std::mutex> l(s.keyLock);
+    if (!s.keyWaitOpen || s.keysPressed.size() >= RunShared::kMaxKeysPressed) return;
+    s.keysPressed.push_back(key.code);
+  }
+  s.Wake();
+}
+
 bool TRunThread::StopRequested() const { return state_->stopRequested.load(); }
 
 bool TRunThread::StoppedByUser() const { return state_->stoppedByUser.load(); }

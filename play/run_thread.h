@@ -82,6 +82,7 @@
 #include "play/run_options.h"
 #include "play/shutdown.h"
 #include "play/stop_reason.h"
+#include "util/shortcut.h"
 
 namespace tesmuro::play {
 
@@ -136,6 +137,12 @@ class TRunThread {
   // The Stop command: marks the stop as the user's (when byUser) before it
   // ends the run, then wakes the thread. Callable from any thread.
   void RequestStop(bool byUser);
+  // The user pressed `key` (with the modifiers the user held): what the
+  // platform's keyboard listener reports for each new press of a key that
+  // is not the player's own (record/key_hook.h, UserKeyPresses). It counts only for a 等待按键 in progress (a press before
+  // the wait began, or while paused, never does) and wakes the run.
+  // Callable from any thread.
+  void UserKeyPressed(Shortcut key);
   // A stop was asked for, or the run ended on its own.
   bool StopRequested() const;
   // The user stopped the run.

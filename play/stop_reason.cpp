@@ -42,8 +42,11 @@ std::string WaitProgressText(const WaitProgress& w, size_t titleColumns) {
     case WaitProgress::Kind::Window: t += "等待窗口“" + ShortenTitle(w.what, titleColumns) + "”"; break;
     case WaitProgress::Kind::Color: t += "等待颜色 " + w.what; break;
     case WaitProgress::Kind::Image: t += "等待图像“" + ShortenTitle(w.what, titleColumns) + "”"; break;
+    case WaitProgress::Kind::Key: t += "等待按键 " + w.what; break;
   }
-  return t + "… " + std::to_string(w.elapsed) + "/" + std::to_string(w.limit) + " 秒";
+  t += "… " + std::to_string(w.elapsed);
+  if (w.kind != WaitProgress::Kind::Key || w.limit > 0) t += "/" + std::to_string(w.limit);
+  return t + " 秒";
 }
 
 std::string StopReasonText(const StopReason& r, size_t titleColumns) {

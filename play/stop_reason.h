@@ -23,6 +23,9 @@ struct StopReason {
     TypedTextCut,     // a typed text with no closing quote within the reader's word
     BadStructure,     // blocks, labels or calls that do not fit, found before the run: `what` says how
     CallFailed,       // a 调用 that cannot be played when it comes: `what` says why
+    KeyTimedOut,      // the user did not press the key in time: `what` is the key's name
+    BadKeyName,       // a key to wait for that has no name or one no key has: `what` is it as written
+    BadKeyWaitSeconds,  // the seconds of a wait for a key that are not whole seconds
   };
   Kind kind = Kind::BadCode;
   int64_t offset = 0;    // where in the script (a byte within the line)
@@ -46,16 +49,17 @@ std::string StopReasonText(const StopReason& r, size_t titleColumns = SIZE_MAX);
 
 // A wait in progress: what it waits for, where, how long so far.
 struct WaitProgress {
-  enum class Kind { Window, Color, Image };
+  enum class Kind { Window, Color, Image, Key };
   Kind kind = Kind::Window;
-  std::string what;      // the title, RRGGBB or the picture's file as written (UTF-8)
+  std::string what;      // the title, RRGGBB, the picture's file as written or the key's name (UTF-8)
   int64_t line = 0;      // counted from 1; 0: not known
   int32_t elapsed = 0;   // whole seconds waited (pauses not counted)
-  int32_t limit = 0;     // seconds
+  int32_t limit = 0;     // seconds; 0 for a key awaited without a limit
   bool operator==(const WaitProgress&) const = default;
 };
-// "第 N 行：等待窗口“标题”… 3/10 秒" (等待颜色 RRGGBB, 等待图像“文件”), the title
-// cut to `titleColumns` as above.
+// "第 N 行：等待窗口“标题”… 3/10 秒" (等待颜色 RRGGBB, 等待图像“文件”, 等待按键 F8;
+// "… 3 秒" for a key without a limit), the title cut to `titleColumns` as
+// above.
 std::string WaitProgressText(const WaitProgress& w, size_t titleColumns = SIZE_MAX);
 
 // `utf8` cut to at most `columns` display columns (a character of U+1100 and

@@ -10,6 +10,7 @@
 //   control   如果, 如果不, 否则, 结束如果, 重复, 结束重复, 跳出重复, 标签,
 //             跳到, 调用, 结束播放 (play/word_control.cpp): read by Play
 //             before the reader's keywords, since they are not among them
+//   keys      等待按键 (play/word_keys.cpp)
 //
 // FamilyOf (play/run_play.cpp) says which family plays a word. Another
 // family is a handler declared here, in a file of its own, and its kinds in
@@ -36,6 +37,7 @@ Step PlayTypeText(Run& run, const script::Action& action);
 Step PlayDelay(Run& run, const script::Action& action);
 Step PlayWindowWord(Run& run, const script::Action& action);
 Step PlayPicture(Run& run, const script::Action& action);
+Step PlayWaitKey(Run& run, const script::Action& action);
 
 // A control word whose word starts at `at` of the script being read.
 Step PlayControl(Run& run, script::ControlWord word, int64_t at);

@@ -20,6 +20,17 @@ bool IsEmergencyStopPress(const KeyHookEvent& e) {
          (e.vk == os::kVkPause || e.vk == os::kVkCancel) && !KeyInjected(e.flags);
 }
 
+std::optional<Shortcut> UserKeyPresses::OnEvent(const KeyHookEvent& e) {
+  if (e.code != 0 || e.extraInfo == os::kPlayerInputTag || e.vk == 0 || e.vk > 0xFF) return std::nullopt;
+  const bool press = e.message == kWmKeyDown || e.message == kWmSysKeyDown;
+  if (!press && e.message != kWmKeyUp && e.message != kWmSysKeyUp) return std::nullopt;
+  const bool wasDown = down_.test(e.vk);
+  down_.set(e.vk, press);
+  if (!press || wasDown) return std::nullopt;
+  const uint16_t held = KeyInjected(e.flags) ? e.modifiers : e.realModifiers;
+  return Shortcut(static_cast<uint16_t>(e.vk | (held & Shortcut::kModifiers)));
+}
+
 HotKeyCommand TKeyHook::OnEvent(const KeyHookEvent& e, RecordSink& sink) {
   if (e.code == 0 && Recording()) {
     script::KeyLineKind kind{};

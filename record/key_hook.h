@@ -3,7 +3,9 @@
 // whenever it is installed.
 #pragma once
 
+#include <bitset>
 #include <cstdint>
+#include <optional>
 
 #include "record/hook_events.h"
 #include "record/hook_recorder.h"
@@ -34,6 +36,21 @@ bool HotKeyMatches(uint16_t stored, const KeyHookEvent& e);
 // A key-down of the emergency stop key by the user's hand: injected presses
 // (a script's) never count. Works whatever the hot-key settings are.
 bool IsEmergencyStopPress(const KeyHookEvent& e);
+
+// The keys the user presses, among the keyboard events in order, for a
+// script that waits for one: a key-down of a key that was up, with the
+// modifiers held (by the user's own hands for a real key; by anyone for a
+// key another program injected). The repeats of a held key are no new
+// press: a key held since before a wait does not end it, nor does one held
+// a little long end two waits in a row. Nothing for a release, for the
+// player's own keys (os::kPlayerInputTag) and for codes beyond a byte.
+class UserKeyPresses {
+ public:
+  std::optional<Shortcut> OnEvent(const KeyHookEvent& e);
+
+ private:
+  std::bitset<256> down_;
+};
 
 class TKeyHook : public HookRecorder {
  public:

@@ -40,6 +40,7 @@ bool IsWaitWord(ActionKind kind) {
     case ActionKind::WaitColor:
     case ActionKind::WaitImage:
     case ActionKind::ClickImage:
+    case ActionKind::WaitKey:
       return true;
     default:
       return false;

@@ -50,6 +50,7 @@ inline constexpr std::string_view kKeywordWaitImage = "\xB5\xC8\xB4\xFD\xCD\xBC\
 inline constexpr std::string_view kKeywordClickImage = "\xB5\xE3\xBB\xF7\xCD\xBC\xCF\xF1";         // 点击图像
 inline constexpr std::string_view kKeywordRandomDelay = "\xCB\xE6\xBB\xFA\xD1\xD3\xB3\xD9";        // 随机延迟
 inline constexpr std::string_view kKeywordTypeText = "\xCA\xE4\xC8\xEB\xCE\xC4\xB1\xBE";           // 输入文本
+inline constexpr std::string_view kKeywordWaitKey = "\xB5\xC8\xB4\xFD\xB0\xB4\xBC\xFC";            // 等待按键
 
 // The lines that carry no argument.
 enum class ButtonLine : uint8_t {

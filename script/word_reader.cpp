@@ -1,8 +1,10 @@
 #include "script/word_reader.h"
 
 #include <cstring>
+#include <optional>
 
 #include "script/script_format.h"
+#include "util/shortcut.h"
 
 namespace tesmuro::script {
 
@@ -47,6 +49,7 @@ constexpr KeywordEntry kKeywords[] = {
     {kKeywordClickImage, ActionKind::ClickImage},
     {kKeywordRandomDelay, ActionKind::RandomDelay},
     {kKeywordTypeText, ActionKind::TypeText},
+    {kKeywordWaitKey, ActionKind::WaitKey},
 };
 
 int SkipSpace(ByteStream& in) {
@@ -342,6 +345,36 @@ void ReadTypeText(ByteStream& in, Action& a) {
   }
 }
 
+// The key's name: the next word on the keyword's line (a name left out
+// leaves the next line alone), then whole seconds on the same line when
+// anything follows it there. Something there that is not 0..kMaxDelayMs is
+// read to its end and marks the line bad.
+void ReadWaitKey(ByteStream& in, Action& a) {
+  SkipBlanks(in);
+  int c = in.Get();
+  while (c != kEnd && !IsScriptSpace(c)) {
+    if (a.text[0].size() < kMaxWordBytes) a.text[0].push_back(static_cast<char>(c));
+    c = in.Get();
+  }
+  in.Unget(c);
+  const std::optional<Shortcut> key = a.text[0].empty() ? std::nullopt : Shortcut::Parse(a.text[0]);
+  a.badKey = !key;
+  if (key) a.key = key->code;
+  SkipBlanks(in);
+  c = in.Get();
+  in.Unget(c);
+  if (c == kEnd || IsScriptSpace(c)) return;
+  const bool ok = ScanMillis(in, a.seconds);
+  c = in.Get();
+  const bool whole = c == kEnd || IsScriptSpace(c);
+  while (c != kEnd && !IsScriptSpace(c)) c = in.Get();
+  in.Unget(c);
+  if (!ok || !whole) {
+    a.badRange = true;
+    a.seconds = 0;
+  }
+}
+
 // The turn token, then "%d %d".
 bool ReadWheel(ByteStream& in, Action& a) {
   Token t;
@@ -399,6 +432,7 @@ Action ParseAction(std::string_view word, ByteStream& in) {
     case ActionKind::WaitImage:
     case ActionKind::ClickImage: ReadPictureWord(in, a); break;
     case ActionKind::TypeText: ReadTypeText(in, a); break;
+    case ActionKind::WaitKey: ReadWaitKey(in, a); break;
     case ActionKind::JoyButton:
       ScanInt(in, a.buttons);
       break;

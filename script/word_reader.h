@@ -96,6 +96,7 @@ enum class ActionKind : uint8_t {
   ClickImage,       // as WaitImage, then a left click at the centre of what was found
   RandomDelay,      // a delay drawn evenly from delay_ms..delay_max_ms at each play
   TypeText,         // types the quoted text in text[0] as characters, delay_ms between them
+  WaitKey,          // waits for the user to press the key `key` (named text[0]); seconds (0: no limit)
   Unknown,          // not a keyword: nothing was read after it
   ConversionError,  // key code or wheel turn that is not an integer
 };
@@ -115,6 +116,7 @@ struct Action {
   uint32_t flags = 0;    // key kinds: the flag word F (bit 0: extended key)
   int32_t screen[5] = {};  // Screen: left, top, width, height, dpi
   int32_t buttons = 0;   // JoyButton
+  uint16_t key = 0;      // WaitKey: the key and its modifiers as a Shortcut code
   // Window: "win" or "x11" (empty when the line is incomplete: it is then
   // skipped), and the quoted tokens of process, class and title as written
   // (script::UnquoteToken reads them). WaitWindow: the title in text[0].
@@ -127,13 +129,17 @@ struct Action {
   // look in (left, top, width, height in screen[0..3]) when all four are given.
   bool hasArea = false;
   bool badColor = false;   // WaitColor: the colour is not six hexadecimal digits
+  // WaitKey: no key name on the keyword's line, or one Shortcut::Parse does
+  // not know (the name as written is in text[0]).
+  bool badKey = false;
   // Window, WaitWindow, WaitImage, ClickImage: a quoted text holds an escape
   // that is not one of script::QuotedToken's (script::QuotedTokenValid).
   bool badText = false;
   // RandomDelay: not "MIN,MAX" on the keyword's line, both whole milliseconds
   // with 0 <= MIN <= MAX <= kMaxDelayMs (both are then 0). TypeText: what
   // follows the text on its line is not whole milliseconds up to
-  // kMaxTypeIntervalMs.
+  // kMaxTypeIntervalMs. WaitKey: what follows the key on its line is not
+  // whole seconds up to kMaxDelayMs.
   bool badRange = false;
 };
 

@@ -202,6 +202,34 @@ EOF
     "what the window received"
 }
 
+# The status bar's panel N starts with TEXT.
+status_starts() { [[ "$(drv status "${MAIN[@]}" --part "$1" 2>/dev/null)" == "$2"* ]]; }
+
+test_a_wait_for_a_key_holds_the_click_until_the_user_presses_it() {
+  local dir script x y
+  dir=$(waits_folder)
+  start_target --at 20 20 320 240
+  wait_target_shown
+  script="$TEST_DIR/key_wait.crec"
+  gbk_script "$script" <<'EOF'
+延迟 10
+等待按键 F8 60
+移动 160,200
+左键按下
+左键释放
+EOF
+  hold_pointer
+  play_script "$dir" "$script" /exit
+  wait_main_window >/dev/null
+  poll 15000 status_starts 3 "第 2 行：等待按键 F8… "
+  assert_eq "shown $TARGET_RECT $CLIENT_X,$CLIENT_Y" "$(target_events)" "nothing clicked before the key"
+  xdo key F8
+  assert_eq 0 "$(app_exit_code 20000)" "exit code"
+  x=$((160 - CLIENT_X)) y=$((200 - CLIENT_Y))
+  assert_eq "shown $TARGET_RECT $CLIENT_X,$CLIENT_Y"$'\n'"ldown $x,$y"$'\n'"lup $x,$y" "$(target_events)" \
+    "what the window received"
+}
+
 test_a_key_code_that_is_not_a_number_stops_the_run_naming_its_line() {
   local dir script
   dir=$(waits_folder)

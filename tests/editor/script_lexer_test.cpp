@@ -42,7 +42,8 @@ TEST(ScriptLexer, WordsTheNewerRecordersWriteAreKeywords) {
         script::WindowLine("win", "a.exe", "A", "左键按下 1", 1, 2, 3, 4),
         Kw(script::kKeywordWaitWindow) + " \"x\" 5", Kw(script::kKeywordWaitColor) + " 1,2 FF00aa 0 3",
         Kw(script::kKeywordWaitImage) + " \"a\\sb.png\" 8 5 -1,2,30,40", Kw(script::kKeywordClickImage) + " \"a.png\" 0 5",
-        Kw(script::kKeywordRandomDelay) + " 10,20", Kw(script::kKeywordTypeText) + " \"a\\s\\u{1F600}\" 50"}) {
+        Kw(script::kKeywordRandomDelay) + " 10,20", Kw(script::kKeywordTypeText) + " \"a\\s\\u{1F600}\" 50",
+        Kw(script::kKeywordWaitKey) + " Ctrl+Enter 5"}) {
     const std::string s = Styles(line);
     EXPECT_EQ(s[0], 'K') << line;
     EXPECT_EQ(s.find_first_of("SE?"), std::string::npos) << line << " -> " << s;
@@ -91,6 +92,7 @@ TEST(ScriptLexer, AKeyCodeThatIsNoIntegerIsAnError) {
   EXPECT_EQ(Styles(Kw(script::kKeywordWaitColor) + " 1,2 red 0 1"), "EEEEEEEE EEE EEE E E");
   EXPECT_EQ(Styles(Kw(script::kKeywordRandomDelay) + " 20,10ms\r\n"), "EEEEEEEE EEEEEEE  ");
   EXPECT_EQ(Styles(Kw(script::kKeywordTypeText) + " \"a\" 60001"), "EEEEEEEE EEE EEEEE");
+  EXPECT_EQ(Styles(Kw(script::kKeywordWaitKey) + " F99 5"), "EEEEEEEE EEE E");
   EXPECT_EQ(Styles(Kw(script::kKeywordWaitWindow) + " \"\\u{D800}\" 5"), "EEEEEEEE EEEEEEEEEE E");
   // The same word with an integer code is played.
   EXPECT_EQ(Styles(down + " 65").substr(0, 8), Rep('K', 8));

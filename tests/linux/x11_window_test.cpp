@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -387,6 +388,34 @@ TEST_P(WindowTest, TypedTextArrivesAsItsCharactersAndTheKeyboardIsLeftAsItWas) {
   ASSERT_TRUE(Eventually([&] { return a.Lines("char").size() >= 5; })) << ::testing::PrintToString(a.Log());
   EXPECT_EQ(a.Lines("char"), (std::vector<std::string>{"char 20013", "char 25991", "char 65", "char 98", "char 233"}));
   EXPECT_EQ(mapping(), before);
+}
+
+// 等待按键: the run holds what follows until the user presses the key (here
+// through XTest, as xdotool sends it: X tells it from the keyboard's by
+// nothing).
+TEST_P(WindowTest, AWaitForAKeyHoldsTheClickUntilTheUserPressesIt) {
+  if (GetParam()) GTEST_SKIP() << "the keys do not depend on the desktop";
+  Xwin& w = Show("w", {"--at", "100,100", "--size", "300,200", "--class", "XwinKey", "--title", "Key"});
+  ASSERT_TRUE(w.Logged("mapped"));
+  ASSERT_TRUE(Seen("XwinKey"));
+  const std::string script = Script("key.crec",
+                                    "移动 150,150\r\n左键按下\r\n左键释放\r\n等待按键 F8 30\r\n"
+                                    "移动 160,160\r\n左键按下\r\n左键释放\r\n");
+  tesmuro::test::ChildProcess play({TESMURO_BIN, "play", script}, script + ".err");
+  ASSERT_TRUE(w.Logged("click 1 50 50")) << Read(script + ".err");
+  const KeyCode f8 = XKeysymToKeycode(d_, 0xffc5);
+  // The first click came just before the wait opened: F8 again until it counts.
+  int presses = 0;
+  EXPECT_TRUE(Eventually([&] {
+    XTestFakeKeyEvent(d_, f8, True, CurrentTime);
+    XTestFakeKeyEvent(d_, f8, False, CurrentTime);
+    XSync(d_, False);
+    ++presses;
+    return w.Logged("click 1 60 60", 500ms);
+  }, 20s));
+  EXPECT_EQ(play.Wait(10s), 0) << Read(script + ".err");
+  EXPECT_EQ(w.Lines("click"), (std::vector<std::string>{"click 1 50 50", "click 1 60 60"}));
+  std::cerr << "F8 pressed " << presses << " time(s) before the click came\n";
 }
 
 INSTANTIATE_TEST_SUITE_P(Desktops, WindowTest, ::testing::Values(false, true),

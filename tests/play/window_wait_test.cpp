@@ -2,6 +2,7 @@
 // desktop.
 #include <gtest/gtest.h>
 
+#include "play/run_front.h"
 #include "play/run_thread.h"
 #include "play/stop_reason.h"
 #include "player_fakes.h"
@@ -205,6 +206,74 @@ TEST(WaitWords, AWaitInProgressTellsItsLineWhatAndTheSecondsWaited) {
   EXPECT_EQ(seen[4], (WaitProgress{K::Window, "App", 5, 3, 4}));
   EXPECT_EQ(r.t->WaitInProgress(), std::nullopt);
   EXPECT_EQ(StopReasonText(*r.t->WhyStopped()), "第 5 行：等待窗口“App”超过 4 秒，回放已停止");
+}
+
+// 等待按键 on the keys the platform reports as the user's.
+const Shortcut kF8(0x77), kCtrlF8(0x77 | Shortcut::kCtrl), kEnter(0x0D), kCtrlEnter(0x0D | Shortcut::kCtrl);
+
+TEST(KeyWait, TheRightPressLetsTheRunGoOnAtOnceAndTheWaitShowsMeanwhile) {
+  WaitRig r("移动 1,1\r\n等待按键 F8 10\r\n延迟 100\r\n移动 2,2\r\n");
+  std::optional<WaitProgress> seen;
+  r.clock->At(1500 * kMs, [&] { seen = r.t->WaitInProgress(); });
+  r.clock->At(2000 * kMs, [&] { r.t->UserKeyPressed(kEnter); });  // another key: ignored
+  r.clock->At(3000 * kMs, [&] { r.t->UserKeyPressed(kCtrlF8); });  // F8 alone counts with Ctrl held
+  r.Run();
+  EXPECT_EQ(r.sink.TimesOf("cursor"), (std::vector<int64_t>{0, 3100 * kMs})) << "at the press, the delay after it";
+  EXPECT_FALSE(r.t->WhyStopped());
+  ASSERT_TRUE(seen);
+  EXPECT_EQ(WaitProgressText(*seen), "第 2 行：等待按键 F8… 1/10 秒");
+
+  // A key named with modifiers needs those; without a limit the wait shows no limit.
+  WaitRig mods("等待按键 ctrl+enter\r\n左键按下\r\n");
+  mods.clock->At(1000 * kMs, [&] { mods.t->UserKeyPressed(kEnter); });
+  mods.clock->At(90000 * kMs, [&] { seen = mods.t->WaitInProgress(); });
+  mods.clock->At(100000 * kMs, [&] { mods.t->UserKeyPressed(kCtrlEnter); });
+  mods.Run();
+  EXPECT_EQ(mods.sink.TimesOf("left down"), std::vector<int64_t>{100000 * kMs});
+  EXPECT_EQ(WaitProgressText(*seen), "第 1 行：等待按键 Ctrl+Enter… 89 秒");
+}
+
+TEST(KeyWait, OnlyPressesWhileTheWaitIsOpenAndNotPausedCountItRunsOutWithExitCode4) {
+  // Pressed during the delay before the line, and while paused in the wait:
+  // neither counts; the limit leaves out the paused time.
+  WaitRig r("移动 1,1\r\n延迟 1000\r\n等待按键 F8 3\r\n移动 2,2\r\n");
+  r.clock->At(500 * kMs, [&] { r.t->UserKeyPressed(kF8); });
+  r.clock->At(2000 * kMs, [&] { r.t->Suspend(); });
+  r.clock->At(2500 * kMs, [&] { r.t->UserKeyPressed(kF8); });
+  r.clock->At(9000 * kMs, [&] { r.t->Resume(); });
+  r.Run();
+  EXPECT_EQ(r.sink.calls, V{"cursor 1,1"});
+  EXPECT_GE(r.clock->Elapsed(), 11000 * kMs);
+  const std::optional<StopReason> why = r.t->WhyStopped();
+  ASSERT_TRUE(why);
+  EXPECT_EQ(why->kind, StopReason::Kind::KeyTimedOut);
+  const RunVerdict v = Verdict({RunEnd::How::OnLine, *why});
+  EXPECT_EQ(v.exitCode, kExitWaitTimedOut);
+  EXPECT_EQ(v.text, "第 3 行：等待按键 F8 超过 3 秒，回放已停止");
+  EXPECT_FALSE(r.t->EndedByError());
+}
+
+TEST(KeyWait, AStopEndsAWaitWithoutLimitAndABadKeyOrSecondsStopTheRunOnTheLine) {
+  WaitRig r("等待按键 F8 0\r\n移动 2,2\r\n");
+  r.clock->At(7000 * kMs, [&] { r.t->RequestStop(true); });
+  r.Run();
+  EXPECT_TRUE(r.sink.calls.empty());
+  EXPECT_LE(r.clock->Elapsed(), 7000 * kMs + 1);
+  EXPECT_FALSE(r.t->WhyStopped());
+
+  const std::pair<const char*, std::string> bad[] = {
+      {"等待按键 F99 5", "第 2 行：等待按键的按键名称无效：“F99”（可写 F8、Ctrl+Enter 等），回放已停止"},
+      {"等待按键 F8 5s", "第 2 行：等待按键的秒数应为 0 到 2147483647 的整数，回放已停止"}};
+  for (const auto& [line, text] : bad) {
+    WaitRig b(std::string("移动 1,1\r\n") + line + "\r\n移动 2,2\r\n");
+    b.Run();
+    EXPECT_EQ(b.sink.calls, V{"cursor 1,1"}) << line;
+    ASSERT_TRUE(b.t->WhyStopped()) << line;
+    const RunVerdict v = Verdict({RunEnd::How::OnLine, *b.t->WhyStopped()});
+    EXPECT_EQ(v.text, text);
+    EXPECT_EQ(v.exitCode, kExitError) << line;
+    EXPECT_TRUE(b.t->EndedByError()) << line;
+  }
 }
 
 TEST(StopReasons, ALongTitleIsCutSoThatTheLineAndTheReasonShow) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/main_window.h"
+#include "os/pc_keyboard.h"
 #include "record/modifier_tracker.h"
 #include "support/main_window_fixture.h"
 
@@ -391,6 +392,31 @@ TEST_F(RecorderTest, ThePlayersModifiersNeitherFakeNorBlockTheUsersHotKey) {
   EXPECT_EQ(w->OnKeyEvent(kb.Down('S')), HotKeyCommand::Stop);
   w->OnKeyEvent(kb.Up(kRCtrl));
   EXPECT_EQ(w->OnKeyEvent(kb.Down('S')), HotKeyCommand::None);
+}
+
+// What a run waiting for a key (等待按键) is told: the user's presses with
+// the user's own modifiers; never a release, a repeat or a key of the player's.
+TEST(UserKeyPresses, AreTheUsersNewPressesWithTheModifiersTheUserHolds) {
+  Keyboard kb;
+  UserKeyPresses presses;
+  auto player = [&](KeyHookEvent e) {
+    e.extraInfo = os::kPlayerInputTag;
+    return e;
+  };
+  EXPECT_EQ(presses.OnEvent(kb.Down(kF11)), Shortcut(kF11));
+  EXPECT_EQ(presses.OnEvent(kb.Down(kF11)), std::nullopt) << "held: a repeat";
+  EXPECT_EQ(presses.OnEvent(kb.Up(kF11)), std::nullopt);
+  EXPECT_EQ(presses.OnEvent(player(kb.Down(kF11, true))), std::nullopt);
+  EXPECT_EQ(presses.OnEvent(player(kb.Up(kF11, true))), std::nullopt);
+  // The script holds Ctrl: the user's F11 is a plain F11.
+  presses.OnEvent(player(kb.Down(kLCtrl, true)));
+  EXPECT_EQ(presses.OnEvent(kb.Down(kF11)), Shortcut(kF11));
+  presses.OnEvent(kb.Up(kF11));
+  presses.OnEvent(player(kb.Up(kLCtrl, true)));
+  // Another program's injected key (an on-screen keyboard, say) is a press
+  // the player did not make: it counts, with the modifiers held by anyone.
+  presses.OnEvent(kb.Down(kLShift, true));
+  EXPECT_EQ(presses.OnEvent(kb.Down('S', true)), Shortcut('S' | Shortcut::kShift));
 }
 
 }  // namespace

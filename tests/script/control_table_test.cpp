@@ -169,6 +169,8 @@ TEST(ControlTable, StructureErrorsCarryTheirLines) {
       // Of several wrong jumps and labels, the first by its place.
       {Lines({LABEL + " a", JUMP + " b", LABEL + " a", JUMP + " c"}), 2, "没有名为“b”的标签"},
   };
+  // A wait for the user's key is a wait word like the others.
+  EXPECT_FALSE(Pass(Lines({IF + " " + std::string(kKeywordWaitKey) + " F8 5", click, ELSE, ENDIF})).error);
   for (const Case& c : cases) {
     const Structure s = Pass(c.text);
     ASSERT_TRUE(s.error) << c.message;

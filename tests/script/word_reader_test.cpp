@@ -12,6 +12,7 @@
 #include "script/script_format.h"
 #include "support/gbk_script.h"
 #include "util/file_io.h"
+#include "util/shortcut.h"
 #include "util/text.h"
 
 namespace tesmuro::script {
@@ -43,6 +44,8 @@ std::string Describe(const Word& w, const Action& a) {
       return a.badRange ? "BadRandomDelay" : "RandomDelay " + n(a.delay_ms) + "," + n(a.delay_max_ms);
     case ActionKind::TypeText:
       return "TypeText " + a.text[0] + (a.badRange ? " bad" : " " + n(a.delay_ms)) + (a.badText ? " badtext" : "");
+    case ActionKind::WaitKey:
+      return "WaitKey " + (a.badKey ? "bad:" + a.text[0] : Shortcut(a.key).Name()) + (a.badRange ? " bad" : " " + n(a.seconds));
     case ActionKind::Unknown: break;
   }
   for (char c : w.View())
@@ -171,6 +174,21 @@ TEST(WordReader, TypedTextIsAQuotedTokenAndWholeMillisecondsOnItsLine) {
   EXPECT_EQ(ReadAll(G("输入文本 \"x\"\r\n5")), "TypeText \"x\" 0 | ?5") << "the interval belongs on its line";
   EXPECT_EQ(ReadAll(G("输入文本 \"\\q\" 5")), "TypeText \"\\q\" 5 badtext");
   EXPECT_EQ(ReadAll(G("输入文本 x 5")), "TypeText  0 | ?x | ?5") << "no quoted token: nothing is taken";
+}
+
+TEST(WordReader, AWaitedKeyIsAHotKeyNameAndWholeSecondsOnItsLine) {
+  EXPECT_EQ(ReadAll(G("等待按键 F8\r\n等待按键 ctrl+enter 10\r\n等待按键 Shift+Alt+A\t2147483647 延迟 1")),
+            "WaitKey F8 0 | WaitKey Ctrl+Enter 10 | WaitKey Shift+Alt+A 2147483647 | Delay 1");
+  // A name no key has is read as the line's argument and marks it; so does a
+  // line without one, whose next line stands.
+  EXPECT_EQ(ReadAll(G("等待按键 F25 5\r\n延迟 3")), "WaitKey bad:F25 5 | Delay 3");
+  EXPECT_EQ(ReadAll(G("等待按键 Ctrl+ 5")), "WaitKey bad:Ctrl+ 5");
+  EXPECT_EQ(ReadAll(G("等待按键\r\n左键按下")), "WaitKey bad: 0 | LeftDown");
+  EXPECT_EQ(ReadAll(G("等待按键   \r\nF8")), "WaitKey bad: 0 | ?F8") << "the key belongs on its line";
+  // Seconds that are not whole seconds are read to their end and mark the line.
+  for (const char* bad : {"-1", "+5", "5s", "1.5", "2147483648", "x"})
+    EXPECT_EQ(ReadAll(G(std::string("等待按键 F8 ") + bad + "\r\n延迟 3")), "WaitKey F8 bad | Delay 3") << bad;
+  EXPECT_EQ(ReadAll(G("等待按键 F8\r\n5")), "WaitKey F8 0 | ?5") << "the seconds belong on the key's line";
 }
 
 TEST(WordReader, HostileInput) {

@@ -29,7 +29,7 @@ inline std::string GbkScript(std::string_view utf8) {
       {"随机延迟", kKeywordRandomDelay}, {"输入文本", kKeywordTypeText},
       {"如果不", kWordIfNot}, {"如果", kWordIf}, {"否则", kWordElse}, {"结束如果", kWordEndIf}, {"重复", kWordRepeat},
       {"结束重复", kWordEndRepeat}, {"跳出重复", kWordBreakRepeat}, {"标签", kWordLabel}, {"跳到", kWordJumpTo},
-      {"调用", kWordCall}, {"结束播放", kWordEndPlay}};
+      {"调用", kWordCall}, {"结束播放", kWordEndPlay}, {"等待按键", kKeywordWaitKey}};
   std::string out;
   for (size_t i = 0; i < utf8.size();) {
     size_t best = 0;
