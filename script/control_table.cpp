@@ -103,6 +103,10 @@ bool ParseCount(std::string_view t, uint32_t& out) {
   return true;
 }
 
+bool IsScriptWord(std::string_view token) {
+  return MatchKeyword(token) != ActionKind::Unknown || MatchControlWord(token).has_value();
+}
+
 }  // namespace
 
 bool ReadCallArguments(ByteStream& in, CallArguments& out, std::string& error) {
@@ -113,6 +117,10 @@ bool ReadCallArguments(ByteStream& in, CallArguments& out, std::string& error) {
   }
   if (name.size >= kMaxWordBytes) {
     error = "文件名太长（最多 " + std::to_string(kMaxWordBytes - 1) + " 个字节）";
+    return false;
+  }
+  if (IsScriptWord(name.View())) {
+    error = "文件名“" + UnquoteToken(name.View()) + "”是脚本中的词，请加引号";
     return false;
   }
   if (!QuotedTokenValid(name.View())) {
@@ -290,6 +298,9 @@ class StructurePass {
     Word name;
     if (!ReadWordOnLine(in_, name)) return Fail(at, std::string(what) + "后面缺少名字");
     if (name.size >= kMaxWordBytes) return Fail(at, "名字太长（最多 " + std::to_string(kMaxWordBytes - 1) + " 个字节）");
+    // A bare name that is a word would be read as that word by a copy that
+    // does not know labels.
+    if (IsScriptWord(name.View())) return Fail(at, "名字“" + UnquoteToken(name.View()) + "”是脚本中的词，请加引号");
     if (!QuotedTokenValid(name.View()))
       return Fail(at, "引号中的转义无效（可用 \\s \\t \\n \\r \\\" \\\\ 和 \\u{十六进制}）");
     const uint64_t h = NameHash(name.View());

@@ -104,6 +104,14 @@ TEST(WordReader, UnknownWordsAreSkippedOneByOne) {
   EXPECT_EQ(ReadAll(G("按键按下 65 30 0 1 0 7 8\r\n延迟 3")), "KeyDown 65 | ?7 | ?8 | Delay 3");
 }
 
+TEST(WordReader, AReaderThatDoesNotKnowTheControlWordsTakesNoneOfTheirArgumentsForAnAction) {
+  // What the player reads when it does not look for control words first (an
+  // older copy): each control word and each of its arguments is a word of its own.
+  EXPECT_EQ(ReadAll(G("重复 10\r\n移动 1,1\r\n标签 \"延迟\"\r\n跳到 \"延迟\"\r\n调用 \"延迟\" 2\r\n结束重复\r\n"
+                      "否则 结束如果 跳出重复 结束播放")),
+            "?[4] | ?10 | Move 1,1 | ?[4] | ?[6] | ?[4] | ?[6] | ?[4] | ?[6] | ?2 | ?[8] | ?[4] | ?[8] | ?[8] | ?[8]");
+}
+
 TEST(WordReader, NumberEdgeCases) {
   EXPECT_EQ(ReadAll(G("移动 10, 20")), "Move 10,20");
   EXPECT_EQ(ReadAll(G("移动 10 ,20")), "Move 10,0 | ?,20");
