@@ -48,7 +48,7 @@ asan() {
 }
 tsan() {
   tools/build.sh tsan tesmuro_tests &&
-    TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/tesmuro_tests --gtest_brief=1 --gtest_filter='*Player*:*PlaybackSession*:*RunThread*:*WindowWait*:*WaitWords*:*PlayCommands*:*CommandLineRun*:*HookEventQueue*:*HookRequests*:*Pump*'
+    TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/tesmuro_tests --gtest_brief=1 --gtest_filter='*Player*:*PlaybackSession*:*RunThread*:*WindowWait*:*ImageWait*:*KeyWait*:*ControlWords*:*WaitWords*:*PlayCommands*:*CommandLineRun*:*HookEventQueue*:*HookRequests*:*Pump*'
 }
 wine_units() {
   tools/build.sh win32 || return 1
