@@ -157,10 +157,14 @@ std::optional<ControlWord> MatchControlWord(std::string_view word) {
 }
 
 uint32_t ControlTable::Find(int64_t offset) const {
-  const auto it = std::lower_bound(lines_.begin(), lines_.end(), offset,
-                                   [](const ControlLine& l, int64_t o) { return l.offset() < o; });
-  if (it == lines_.end() || it->offset() != offset) return kNoControlLine;
-  return static_cast<uint32_t>(it - lines_.begin());
+  std::size_t low = 0, high = lines_.size();  // the first line at or after `offset` is in [low, high]
+  while (low < high) {
+    const std::size_t mid = low + (high - low) / 2;
+    if (lines_[mid].offset() < offset) low = mid + 1;
+    else high = mid;
+  }
+  if (low == lines_.size() || lines_[low].offset() != offset) return kNoControlLine;
+  return static_cast<uint32_t>(low);
 }
 
 // The pass's state; a class so that the table's lines can be built in place.
@@ -188,22 +192,21 @@ class StructurePass {
     if (!failed() && !open_.empty()) Unclosed();
     if (!failed()) ResolveJumps();
     Structure s;
-    s.peakBytes = lines().capacity() * sizeof(ControlLine) + open_.capacity() * sizeof(uint32_t) +
+    s.peakBytes = lines().Bytes() + open_.capacity() * sizeof(uint32_t) +
                   loops_.capacity() * sizeof(uint32_t) + labels_.capacity() * sizeof(LabelRecord);
     if (failed()) {
       s.error = StructureError{LineAt(errorAt_), Message()};
     } else {
-      table_.lines_.shrink_to_fit();
       s.table = std::move(table_);
     }
     return s;
   }
 
  private:
-  std::vector<ControlLine>& lines() { return table_.lines_; }
+  ControlLines& lines() { return table_.lines_; }
   uint32_t Add(ControlWord word, int64_t at, uint32_t partner = kNoControlLine, uint32_t other = kNoControlLine) {
     const auto length = static_cast<uint32_t>(std::min<int64_t>(in_.Tell() - at, 0xFFFFFFFF));
-    lines().emplace_back(word, at, length);
+    lines().push_back(ControlLine(word, at, length));
     lines().back().partner = partner;
     lines().back().other = other;
     return static_cast<uint32_t>(lines().size() - 1);

@@ -99,6 +99,33 @@ struct ControlLine {
   uint32_t length_;
 };
 
+// Control lines in pieces of a fixed size: a table that grows never copies
+// what it holds, and keeps at most one piece's room unused.
+class ControlLines {
+ public:
+  static constexpr std::size_t kPieceLines = 4096;
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  ControlLine& operator[](std::size_t i) { return pieces_[i / kPieceLines][i % kPieceLines]; }
+  const ControlLine& operator[](std::size_t i) const { return pieces_[i / kPieceLines][i % kPieceLines]; }
+  ControlLine& back() { return (*this)[size_ - 1]; }
+  void push_back(const ControlLine& line) {
+    if (size_ % kPieceLines == 0) {
+      pieces_.emplace_back();
+      pieces_.back().reserve(kPieceLines);
+    }
+    pieces_.back().push_back(line);
+    ++size_;
+  }
+  std::size_t Bytes() const {
+    return pieces_.size() * kPieceLines * sizeof(ControlLine) + pieces_.capacity() * sizeof(pieces_[0]);
+  }
+
+ private:
+  std::vector<std::vector<ControlLine>> pieces_;
+  std::size_t size_ = 0;
+};
+
 // The control lines of one script, in the order of the file.
 class ControlTable {
  public:
@@ -110,11 +137,11 @@ class ControlTable {
   // (the line after the last one it met, or after the partner it jumped to).
   uint32_t Find(int64_t offset) const;
   // The table's memory.
-  std::size_t Bytes() const { return lines_.capacity() * sizeof(ControlLine); }
+  std::size_t Bytes() const { return lines_.Bytes(); }
 
  private:
   friend class StructurePass;
-  std::vector<ControlLine> lines_;
+  ControlLines lines_;
 };
 
 // A structure error: the line (from 1) and what is wrong with it, UTF-8,
