@@ -10,7 +10,9 @@
 #include "ILoader.h"
 #include "Scintilla.h"
 #include "editor/box_rules.h"
+#include "editor/fold_rules.h"
 #include "editor/script_lexer.h"
+#include "editor/word_hints.h"
 
 extern "C" int Scintilla_RegisterClasses(void* hInstance);
 
@@ -27,8 +29,12 @@ constexpr UINT kFlushDelayMs = 40;
 constexpr UINT kFollowMs = 50;
 constexpr int kMarkPlayedLine = 0;   // line background
 constexpr int kMarkPlayedArrow = 1;  // arrow in the marker margin
+constexpr int kMarkBreakpoint = 2;   // red disc in the marker margin
 constexpr int kNumberMargin = 0;
 constexpr int kMarkerMargin = 1;
+constexpr int kFoldMargin = 2;
+// A line's first word is all folding looks at; no word is longer than the reader keeps.
+constexpr intptr_t kFoldLookBytes = 128;
 constexpr int kStyleBytesPerCall = 1 << 20;
 constexpr int kLostIndicator = 8;  // a '?' that stands for a character GBK cannot hold
 
@@ -40,6 +46,9 @@ constexpr COLORREF kErrorColour = RGB(200, 0, 0);
 constexpr COLORREF kErrorBack = RGB(255, 228, 228);
 constexpr COLORREF kPlayedBack = RGB(255, 244, 170);
 constexpr COLORREF kPlayedArrow = RGB(0, 140, 0);
+constexpr COLORREF kBreakpointColour = RGB(210, 30, 30);
+constexpr COLORREF kFoldMarkFore = RGB(255, 255, 255);
+constexpr COLORREF kFoldMarkBack = RGB(128, 128, 128);
 
 // Strict: false when some character has no GBK form.
 bool EncodeGbk(std::wstring_view w, std::string& out) {
@@ -140,11 +149,40 @@ void ScriptBox::Configure() {
   Call(SCI_STYLESETFORE, STYLE_LINENUMBER, RGB(110, 110, 110));
   Call(SCI_STYLESETBACK, STYLE_LINENUMBER, RGB(240, 240, 240));
 
-  Call(SCI_SETMARGINS, 2);
+  Call(SCI_SETMARGINS, 3);
   Call(SCI_SETMARGINTYPEN, kNumberMargin, SC_MARGIN_NUMBER);
   Call(SCI_SETMARGINTYPEN, kMarkerMargin, SC_MARGIN_SYMBOL);
-  Call(SCI_SETMARGINMASKN, kMarkerMargin, (1 << kMarkPlayedArrow));
-  Call(SCI_SETMARGINWIDTHN, kMarkerMargin, 12);
+  Call(SCI_SETMARGINMASKN, kMarkerMargin, (1 << kMarkPlayedArrow) | (1 << kMarkBreakpoint));
+  Call(SCI_SETMARGINWIDTHN, kMarkerMargin, 14);
+  Call(SCI_SETMARGINSENSITIVEN, kMarkerMargin, 1);  // a click sets or clears a breakpoint
+  Call(SCI_MARKERDEFINE, kMarkBreakpoint, SC_MARK_CIRCLE);
+  Call(SCI_MARKERSETFORE, kMarkBreakpoint, RGB(120, 0, 0));
+  Call(SCI_MARKERSETBACK, kMarkBreakpoint, kBreakpointColour);
+  // Folding: the levels come with the styling of the lines shown (StyleTo),
+  // so a long script costs nothing for the lines nobody looks at.
+  Call(SCI_SETMARGINTYPEN, kFoldMargin, SC_MARGIN_SYMBOL);
+  Call(SCI_SETMARGINMASKN, kFoldMargin, SC_MASK_FOLDERS);
+  Call(SCI_SETMARGINWIDTHN, kFoldMargin, 14);
+  Call(SCI_SETMARGINSENSITIVEN, kFoldMargin, 1);
+  const std::pair<int, int> folders[] = {
+      {SC_MARKNUM_FOLDEROPEN, SC_MARK_BOXMINUS},      {SC_MARKNUM_FOLDER, SC_MARK_BOXPLUS},
+      {SC_MARKNUM_FOLDERSUB, SC_MARK_VLINE},          {SC_MARKNUM_FOLDERTAIL, SC_MARK_LCORNER},
+      {SC_MARKNUM_FOLDEREND, SC_MARK_BOXPLUSCONNECTED}, {SC_MARKNUM_FOLDEROPENMID, SC_MARK_BOXMINUSCONNECTED},
+      {SC_MARKNUM_FOLDERMIDTAIL, SC_MARK_TCORNER}};
+  for (auto [number, symbol] : folders) {
+    Call(SCI_MARKERDEFINE, number, symbol);
+    Call(SCI_MARKERSETFORE, number, kFoldMarkFore);
+    Call(SCI_MARKERSETBACK, number, kFoldMarkBack);
+  }
+  Call(SCI_SETFOLDFLAGS, SC_FOLDFLAG_LINEAFTER_CONTRACTED);
+  Call(SCI_FOLDDISPLAYTEXTSETSTYLE, SC_FOLDDISPLAYTEXT_BOXED);
+  Call(SCI_SETDEFAULTFOLDDISPLAYTEXT, 0, reinterpret_cast<intptr_t>("..."));
+  // A folded line opens when the caret or a found text goes into it.
+  Call(SCI_SETAUTOMATICFOLD, SC_AUTOMATICFOLD_SHOW | SC_AUTOMATICFOLD_CHANGE);
+  // Word hints: the list in byte order (the component sorts it), exact case.
+  Call(SCI_AUTOCSETORDER, SC_ORDER_PERFORMSORT);
+  Call(SCI_AUTOCSETIGNORECASE, 0);
+  Call(SCI_AUTOCSETMAXHEIGHT, 8);
   Call(SCI_MARKERDEFINE, kMarkPlayedLine, SC_MARK_BACKGROUND);
   Call(SCI_MARKERSETBACK, kMarkPlayedLine, kPlayedBack);
   Call(SCI_MARKERDEFINE, kMarkPlayedArrow, SC_MARK_SHORTARROW);
@@ -189,7 +227,8 @@ int ScriptBox::LostCount() {
 
 void ScriptBox::SetDpi(unsigned dpi) {
   dpi_ = dpi ? dpi : 96;
-  Call(SCI_SETMARGINWIDTHN, kMarkerMargin, MulDiv(12, static_cast<int>(dpi_), 96));
+  Call(SCI_SETMARGINWIDTHN, kMarkerMargin, MulDiv(14, static_cast<int>(dpi_), 96));
+  Call(SCI_SETMARGINWIDTHN, kFoldMargin, MulDiv(14, static_cast<int>(dpi_), 96));
   marginDigits_ = 0;
   UpdateMarginWidth();
 }
@@ -341,6 +380,19 @@ bool ScriptBox::OnNotify(LPARAM lParam) {
       break;
     case SCN_MODIFIED:
       if (n->linesAdded != 0) UpdateMarginWidth();
+      // The line a run stopped or paused on is marked until the text changes:
+      // after an edit its place no longer says where the run was.
+      if (n->modificationType & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT)) {
+        if (followOffset_) KillTimer(sci_, kFollowTimer);
+        followOffset_ = nullptr;
+        ClearMark();
+      }
+      break;
+    case SCN_MARGINCLICK:
+      OnMarginClick(n->margin, n->position);
+      break;
+    case SCN_CHARADDED:
+      OnCharAdded(n->ch);
       break;
     default:
       break;
@@ -383,6 +435,33 @@ void ScriptBox::StyleTo(int64_t endPos) {
     Call(SCI_STARTSTYLING, pos);
     Call(SCI_SETSTYLINGEX, n, reinterpret_cast<intptr_t>(styles.data()));
     pos = pieceEnd;
+  }
+  FoldLines(firstLine, lastLine);
+}
+
+void ScriptBox::FoldLines(intptr_t first, intptr_t last) {
+  // Each line's fold follows from the state the line before it left, kept
+  // as the line's state: lines styled earlier need no second look.
+  FoldState state = first > 0 ? FoldState::Unpack(static_cast<int32_t>(Call(SCI_GETLINESTATE, first - 1)))
+                              : FoldState{};
+  const intptr_t len = Call(SCI_GETLENGTH);
+  for (intptr_t line = first; line <= last; ++line) {
+    const intptr_t start = Call(SCI_POSITIONFROMLINE, line);
+    const intptr_t look = std::min<intptr_t>(kFoldLookBytes, len - start);
+    const char* text = look > 0 ? reinterpret_cast<const char*>(Call(SCI_GETRANGEPOINTER, start, look)) : "";
+    std::string_view head(text, static_cast<size_t>(std::max<intptr_t>(look, 0)));
+    head = head.substr(0, std::min(head.find('\n'), head.find('\r')));
+    const FoldLine f = NextFoldLine(state, FoldKindOf(head));
+    const intptr_t level = (SC_FOLDLEVELBASE + f.level) | (f.header ? SC_FOLDLEVELHEADERFLAG : 0);
+    if (Call(SCI_GETFOLDLEVEL, line) != level) Call(SCI_SETFOLDLEVEL, line, level);
+    if (f.stretchHeader) {
+      // Back to the stretch's first move, past the delays since it.
+      intptr_t l = line - 1;
+      while (l > 0 && (Call(SCI_GETFOLDLEVEL, l) & SC_FOLDLEVELNUMBERMASK) != SC_FOLDLEVELBASE + f.level - 1) --l;
+      Call(SCI_SETFOLDLEVEL, l, (SC_FOLDLEVELBASE + f.level - 1) | SC_FOLDLEVELHEADERFLAG);
+    }
+    Call(SCI_SETLINESTATE, line, f.after.Pack());
+    state = f.after;
   }
 }
 
@@ -461,6 +540,9 @@ LRESULT ScriptBox::OnKeyDown(WPARAM key, bool& handled) {
   } else if (!ctrl && key == VK_F3) {
     handled = true;
     FindNext(!shift);
+  } else if (!ctrl && !shift && key == VK_F1) {
+    handled = true;
+    HelpOnWord();
   }
   return 0;
 }

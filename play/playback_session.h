@@ -25,6 +25,7 @@ struct RunNotices {
   std::optional<uint64_t> seed;        // its seed, once it drew (once per run)
   std::optional<ScreenNotice> screen;  // a screen of another size, not mapped (once per run)
   std::optional<WaitProgress> wait;    // the wait it is in; none between waits and once over
+  std::optional<PauseNotice> pause;    // it paused on its own before a line (once per pause)
   bool inputBlocked = false;           // its input is being dropped (an elevated window)
   bool ended = false;                  // it is over: this look is the first to see it
 };
@@ -55,6 +56,11 @@ class PlaybackSession {
   void Stop();
   // Pauses or resumes the run in progress; false without one.
   bool TogglePause();
+  // A paused run of the box's plays the next line and pauses again; false
+  // when there is none.
+  bool Step() { return Playing() && player_->Step(); }
+  // A run is in progress and paused.
+  bool Paused() const { return Playing() && player_->Suspended(); }
 
   // A run has started and not finished.
   bool Playing() const { return player_ && !player_->Finished(); }

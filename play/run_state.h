@@ -43,6 +43,8 @@ struct RunShared {
   std::optional<ScreenNotice> screenNotice;  // guarded by noticeLock
   std::optional<StopReason> stopReason;      // set before `finished`
   std::optional<WaitProgress> waitShown;     // guarded by noticeLock
+  std::atomic<bool> stepRequested{false};  // Step(): pause again before the next word's line
+  std::optional<PauseNotice> pauseNotice;  // guarded by noticeLock
   std::atomic<bool> drew{false};      // the run drew a random delay or share
   std::atomic<bool> seedTold{false};  // TakeSeedNotice() gave the seed
 };
