@@ -59,6 +59,8 @@ class PlaybackSession {
   // A paused run of the box's plays the next line and pauses again; false
   // when there is none.
   bool Step() { return Playing() && player_->Step(); }
+  // The run in progress (or the last) plays a script the box shows.
+  bool ShownInBox() const { return player_ && shownInBox_; }
   // A run is in progress and paused.
   bool Paused() const { return Playing() && player_->Suspended(); }
 

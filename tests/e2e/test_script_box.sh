@@ -1,5 +1,6 @@
 # The script box as the user meets it: typing, the clipboard keys and undo with real keys, Go to line
-# and Find, playing the box's text with 播放当前动作记录, and the mark on the line being played.
+# and Find, playing the box's text with 播放当前动作记录, the mark on the line being played, and a
+# breakpoint with F9, F5 and F10.
 
 # shellcheck source=tests/e2e/fixture/input_log.sh
 source "$(dirname "${BASH_SOURCE[0]}")/fixture/input_log.sh"
@@ -146,4 +147,47 @@ test_a_long_scripts_played_line_is_kept_in_view() {
   [ "$row" -ge "$first" ] && [ "$row" -lt $((first + rows)) ] || fail "row $row is not in view ($first, $rows rows)"
   shot --keep script-box-played-line "$(drv info "${MAIN[@]}" --field window)" >/dev/null
   wait_input_log "rup [0-9]+,60" 10000
+}
+
+# refocus_box: the box takes the keyboard again after a played click went to the logger (a real
+# click, so the pointer grab is let go for it and taken again).
+refocus_box() {
+  kill "$HOLD_POINTER_PID" 2>/dev/null
+  wait "$HOLD_POINTER_PID" 2>/dev/null || true
+  real_click "${MAIN[@]}" --id 100
+  wait_focus "${MAIN[@]}" --id 100
+  hold_pointer
+}
+
+test_a_breakpoint_pauses_the_box_run_f10_plays_one_line_and_f5_the_rest() {
+  start_tesmuro LoopByCount=1 LoopCount=1
+  start_input_log
+  # Five clicks, each press and release on a line of its own: the 4th press is line 14.
+  local text="" i
+  for i in 1 2 3 4 5; do text+="移动 $((90 + 10 * i)),60"$'\r\n左键按下\r\n左键释放\r\n延迟 100\r\n'; done
+  drv set-text "${MAIN[@]}" --id 100 "$text" >/dev/null
+  real_click "${MAIN[@]}" --id 100
+  wait_focus "${MAIN[@]}" --id 100
+  hold_pointer
+  box send 2024 13 >/dev/null  # SCI_GOTOLINE
+  xdo key F9
+  wait_output 13 "the breakpoint's line" box send $SCI_MARKERNEXT 0 4
+  xdo key F5
+  poll 10000 status_is 3 "断点：第 14 行"
+  assert_eq $'ldown 100,60\nlup 100,60\nldown 110,60\nlup 110,60\nldown 120,60\nlup 120,60' \
+    "$(input_events)" "paused after the 3rd click"
+  wait_output 13 "the paused line marked" marked_line
+  # F10: the press line alone; the run pauses before the release (the button let go, as Pause does).
+  refocus_box
+  xdo key F10
+  poll 10000 status_is 3 "单步：第 15 行"
+  wait_input_log "lup 130,60"
+  assert_eq $'ldown 130,60\nlup 130,60' "$(input_events | tail -n +7)" "the step: the 4th press, let go while paused"
+  # F5 goes on to the end; the breakpoint is no part of the text.
+  refocus_box
+  xdo key F5
+  wait_input_log "lup 140,60"
+  assert_eq $'ldown 130,60\nlup 130,60\nldown 130,60\nlup 130,60\nldown 140,60\nlup 140,60' \
+    "$(input_events | tail -n +7)" "the rest after F5"
+  box_text_is "$text" || fail "the text changed"
 }
