@@ -235,7 +235,9 @@ test_folds_and_breakpoints_leave_the_saved_bytes_alone_and_a_word_offers_its_arg
   # A word and a space: its arguments in a call tip.
   real_click "${MAIN[@]}" --id 100
   xdo key ctrl+End
-  xdo type '等待图像 '
+  # The characters as an input method hands them over (xdotool cannot type Chinese into Wine).
+  local c
+  for c in 0x7B49 0x5F85 0x56FE 0x50CF 0x20; do box post 258 $((c)) >/dev/null; done  # WM_CHAR 等待图像 and a space
   poll 5000 box_send_is 1 2202  # SCI_CALLTIPACTIVE
   shot --keep script-box-workbench "$(drv info "${MAIN[@]}" --field window)" >/dev/null
 }
