@@ -177,8 +177,11 @@ void ScriptBox::Configure() {
   Call(SCI_SETFOLDFLAGS, SC_FOLDFLAG_LINEAFTER_CONTRACTED);
   Call(SCI_FOLDDISPLAYTEXTSETSTYLE, SC_FOLDDISPLAYTEXT_BOXED);
   Call(SCI_SETDEFAULTFOLDDISPLAYTEXT, 0, reinterpret_cast<intptr_t>("..."));
-  // A folded line opens when the caret or a found text goes into it.
-  Call(SCI_SETAUTOMATICFOLD, SC_AUTOMATICFOLD_SHOW | SC_AUTOMATICFOLD_CHANGE);
+  // A folded line opens when the caret or a found text goes into it. Not
+  // the component's own care of changed fold points: it looks for the end of
+  // every new block at once, styling the whole stretch (a recording's moves:
+  // the whole script); FoldLines opens a folded block that is no more.
+  Call(SCI_SETAUTOMATICFOLD, SC_AUTOMATICFOLD_SHOW);
   // Word hints: the list in byte order (the component sorts it), exact case.
   Call(SCI_AUTOCSETORDER, SC_ORDER_PERFORMSORT);
   Call(SCI_AUTOCSETIGNORECASE, 0);
@@ -453,7 +456,13 @@ void ScriptBox::FoldLines(intptr_t first, intptr_t last) {
     head = head.substr(0, std::min(head.find('\n'), head.find('\r')));
     const FoldLine f = NextFoldLine(state, FoldKindOf(head));
     const intptr_t level = (SC_FOLDLEVELBASE + f.level) | (f.header ? SC_FOLDLEVELHEADERFLAG : 0);
-    if (Call(SCI_GETFOLDLEVEL, line) != level) Call(SCI_SETFOLDLEVEL, line, level);
+    const intptr_t was = Call(SCI_GETFOLDLEVEL, line);
+    if (was != level) {
+      // A folded block whose first line no longer opens one: its lines show again.
+      if ((was & SC_FOLDLEVELHEADERFLAG) && !f.header && !Call(SCI_GETFOLDEXPANDED, line))
+        Call(SCI_FOLDLINE, line, SC_FOLDACTION_EXPAND);
+      Call(SCI_SETFOLDLEVEL, line, level);
+    }
     if (f.stretchHeader) {
       // Back to the stretch's first move, past the delays since it.
       intptr_t l = line - 1;
