@@ -30,7 +30,7 @@ FoldKind FoldKindOf(std::string_view line) {
   return FoldKind::Other;
 }
 
-FoldLine NextFoldLine(FoldState before, FoldKind kind) {
+FoldLine NextFoldLine(FoldState before, FoldKind kind, FoldKind ahead) {
   FoldLine f;
   const int32_t d = std::clamp(before.depth, 0, kMaxFoldDepth);
   f.after.depth = d;
@@ -38,11 +38,12 @@ FoldLine NextFoldLine(FoldState before, FoldKind kind) {
   switch (kind) {
     case FoldKind::Move:
       if (before.stretchMoves == 0) {
-        f.after.stretchMoves = 1;  // its first line, a header once a second move comes
+        // Its first line, which opens it when another move follows.
+        f.after.stretchMoves = 1;
+        f.header = ahead == FoldKind::Move;
       } else {
         f.level = d + 1;
         f.after.stretchMoves = 2;
-        f.stretchHeader = before.stretchMoves == 1;
       }
       break;
     case FoldKind::Delay:

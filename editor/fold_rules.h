@@ -8,9 +8,9 @@
 // between them) that holds at least two moves folds as one block too, so a
 // recorded script reads as its clicks and keys.
 //
-// The box works out a line's fold from the line before it alone (the state
-// that line left), so only the lines it shows need it, in the order it
-// styles them.
+// The box works out a line's fold from the state the line before it left and,
+// for a move that may open a stretch, the first line after it that is not a
+// delay, so only the lines it shows need it, in the order it styles them.
 #pragma once
 
 #include <cstdint>
@@ -39,14 +39,17 @@ inline constexpr int32_t kMaxFoldDepth = 1000;
 struct FoldLine {
   int32_t level = 0;       // 0 for the outermost lines
   bool header = false;     // the line opens a block: the lines after it at a deeper level fold into it
-  // The move stretch this line is in has just become foldable: its first
-  // line (the last one before this at `level - 1`) is now a header.
-  bool stretchHeader = false;
   FoldState after;         // what the next line starts from
 };
 
-// The fold of a line of `kind` after a line that left `before`.
-FoldLine NextFoldLine(FoldState before, FoldKind kind);
+// The fold of a line of `kind` after a line that left `before`. `ahead`: the
+// kind of the first line after it that is not a delay (Other at the end of
+// the text); it matters only to a move that may open a stretch.
+FoldLine NextFoldLine(FoldState before, FoldKind kind, FoldKind ahead = FoldKind::Other);
+
+// The most delay lines looked past for the next move; a move further away
+// opens a stretch all the same (a stretch of delays then, harmless).
+inline constexpr int kMaxDelaysAhead = 64;
 
 // The text shown after a folded stretch of `moves` moves: "移动 × 312" (GBK).
 std::string MoveStretchText(int64_t moves);

@@ -34,7 +34,7 @@ constexpr int kNumberMargin = 0;
 constexpr int kMarkerMargin = 1;
 constexpr int kFoldMargin = 2;
 // A line's first word is all folding looks at; no word is longer than the reader keeps.
-constexpr intptr_t kFoldLookBytes = 128;
+constexpr size_t kFoldLookBytes = 128;
 constexpr int kStyleBytesPerCall = 1 << 20;
 constexpr int kLostIndicator = 8;  // a '?' that stands for a character GBK cannot hold
 
@@ -447,14 +447,18 @@ void ScriptBox::FoldLines(intptr_t first, intptr_t last) {
   // as the line's state: lines styled earlier need no second look.
   FoldState state = first > 0 ? FoldState::Unpack(static_cast<int32_t>(Call(SCI_GETLINESTATE, first - 1)))
                               : FoldState{};
-  const intptr_t len = Call(SCI_GETLENGTH);
+  const intptr_t lines = Call(SCI_GETLINECOUNT);
+  auto kindOf = [&](intptr_t line) { return line < lines ? FoldKindOf(LineText(line, kFoldLookBytes)) : FoldKind::Other; };
   for (intptr_t line = first; line <= last; ++line) {
-    const intptr_t start = Call(SCI_POSITIONFROMLINE, line);
-    const intptr_t look = std::min<intptr_t>(kFoldLookBytes, len - start);
-    const char* text = look > 0 ? reinterpret_cast<const char*>(Call(SCI_GETRANGEPOINTER, start, look)) : "";
-    std::string_view head(text, static_cast<size_t>(std::max<intptr_t>(look, 0)));
-    head = head.substr(0, std::min(head.find('\n'), head.find('\r')));
-    const FoldLine f = NextFoldLine(state, FoldKindOf(head));
+    const FoldKind kind = kindOf(line);
+    FoldKind ahead = FoldKind::Other;
+    if (kind == FoldKind::Move && state.stretchMoves == 0) {
+      // Whether a move follows, past the delays between.
+      intptr_t next = line + 1;
+      while (next - line <= kMaxDelaysAhead && (ahead = kindOf(next)) == FoldKind::Delay) ++next;
+      if (ahead == FoldKind::Delay) ahead = FoldKind::Move;
+    }
+    const FoldLine f = NextFoldLine(state, kind, ahead);
     const intptr_t level = (SC_FOLDLEVELBASE + f.level) | (f.header ? SC_FOLDLEVELHEADERFLAG : 0);
     const intptr_t was = Call(SCI_GETFOLDLEVEL, line);
     if (was != level) {
@@ -462,12 +466,6 @@ void ScriptBox::FoldLines(intptr_t first, intptr_t last) {
       if ((was & SC_FOLDLEVELHEADERFLAG) && !f.header && !Call(SCI_GETFOLDEXPANDED, line))
         Call(SCI_FOLDLINE, line, SC_FOLDACTION_EXPAND);
       Call(SCI_SETFOLDLEVEL, line, level);
-    }
-    if (f.stretchHeader) {
-      // Back to the stretch's first move, past the delays since it.
-      intptr_t l = line - 1;
-      while (l > 0 && (Call(SCI_GETFOLDLEVEL, l) & SC_FOLDLEVELNUMBERMASK) != SC_FOLDLEVELBASE + f.level - 1) --l;
-      Call(SCI_SETFOLDLEVEL, l, (SC_FOLDLEVELBASE + f.level - 1) | SC_FOLDLEVELHEADERFLAG);
     }
     Call(SCI_SETLINESTATE, line, f.after.Pack());
     state = f.after;

@@ -231,8 +231,13 @@ TEST_F(ScriptBoxTest, FoldLevelsComeWithTheLinesShownAndAStretchFoldsAwayWithout
   EXPECT_FALSE(SendMessageW(box_->Handle(), SCI_GETLINEVISIBLE, 2000, 0));
   EXPECT_TRUE(SendMessageW(box_->Handle(), SCI_GETLINEVISIBLE, 3001, 0)) << "the line after the stretch shows";
   EXPECT_EQ(box_->Text(), text);
+  // An edit above it leaves it folded.
+  SendMessageW(box_->Handle(), SCI_INSERTTEXT, 0, reinterpret_cast<LPARAM>("y"));
+  UpdateWindow(box_->Handle());
+  Pump();
+  EXPECT_FALSE(SendMessageW(box_->Handle(), SCI_GETLINEVISIBLE, 2000, 0));
   // Typed away, the stretch's first move no longer opens it: the lines show again.
-  SendMessageW(box_->Handle(), SCI_SETSEL, 10, 12);
+  SendMessageW(box_->Handle(), SCI_SETSEL, 11, 13);
   SendMessageW(box_->Handle(), SCI_REPLACESEL, 0, reinterpret_cast<LPARAM>("x"));
   UpdateWindow(box_->Handle());
   Pump();

@@ -108,12 +108,16 @@ TEST(WordHints, TheWordAtTheCaret) {
   EXPECT_EQ(WordAt("", 5), "");
 }
 
-// Folds of a script's lines, as the box works them out line after line.
+// Folds of a script's lines, line after line, each told the first line after it that is not a delay.
 std::vector<FoldLine> Folds(std::initializer_list<const char*> lines) {
+  std::vector<FoldKind> kinds;
+  for (const char* l : lines) kinds.push_back(FoldKindOf(Gbk(l)));
   std::vector<FoldLine> out;
   FoldState s;
-  for (const char* l : lines) {
-    out.push_back(NextFoldLine(s, FoldKindOf(Gbk(l))));
+  for (size_t i = 0; i < kinds.size(); ++i) {
+    size_t next = i + 1;
+    while (next < kinds.size() && kinds[next] == FoldKind::Delay) ++next;
+    out.push_back(NextFoldLine(s, kinds[i], next < kinds.size() ? kinds[next] : FoldKind::Other));
     s = out.back().after;
   }
   return out;
@@ -140,16 +144,19 @@ TEST(FoldRules, BlocksFoldWithTheLineThatClosesThem) {
 TEST(FoldRules, AStretchOfRecordedMovesFoldsOnceItHoldsTwoMoves) {
   const auto f = Folds({"左键按下", "移动 1,1", "延迟 16", "移动 2,2", "延迟 16", "相对移动 1,0", "左键释放",
                         "移动 5,5", "延迟 10", "左键按下", "  移动 6,6"});
-  // The stretch's first move stands for it; the second move makes it a header.
+  // The stretch's first move stands for it, and opens it as another move follows.
   EXPECT_EQ(f[1].level, 0);
-  EXPECT_FALSE(f[2].stretchHeader);
-  EXPECT_TRUE(f[3].stretchHeader);
+  EXPECT_TRUE(f[1].header);
   for (int i : {2, 3, 4, 5}) EXPECT_EQ(f[i].level, 1) << i;
-  EXPECT_FALSE(f[5].stretchHeader);
+  for (int i : {2, 3, 4, 5, 6}) EXPECT_FALSE(f[i].header) << i;
   EXPECT_EQ(f[6].level, 0);
   // One move and a delay: no fold.
-  EXPECT_FALSE(f[8].stretchHeader);
+  EXPECT_FALSE(f[7].header);
+  EXPECT_EQ(f[8].level, 1);
   EXPECT_EQ(f[9].level, 0);
+  // A move with a move ahead opens a stretch, unless a stretch is going on.
+  EXPECT_TRUE(NextFoldLine({}, FoldKind::Move, FoldKind::Move).header);
+  EXPECT_FALSE(NextFoldLine({0, 1}, FoldKind::Move, FoldKind::Move).header) << "inside a stretch";
   EXPECT_EQ(f[10].after.stretchMoves, 1);  // leading spaces do not hide the word
   // The state survives the box's line state.
   for (const FoldLine& l : f) EXPECT_EQ(FoldState::Unpack(l.after.Pack()), l.after);
@@ -159,8 +166,8 @@ TEST(FoldRules, AStretchOfRecordedMovesFoldsOnceItHoldsTwoMoves) {
 TEST(FoldRules, StretchesFoldInsideBlocks) {
   const auto f = Folds({"重复", "移动 1,1", "移动 2,2", "结束重复"});
   EXPECT_EQ(f[1].level, 1);
+  EXPECT_TRUE(f[1].header);
   EXPECT_EQ(f[2].level, 2);
-  EXPECT_TRUE(f[2].stretchHeader);
   EXPECT_EQ(f[3].level, 1);  // the closer ends the stretch and belongs to the loop
   EXPECT_EQ(f[3].after, (FoldState{0, 0}));
 }
