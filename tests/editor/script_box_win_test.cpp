@@ -9,6 +9,7 @@
 #include <commctrl.h>
 
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -242,6 +243,20 @@ TEST_F(ScriptBoxTest, FoldLevelsComeWithTheLinesShownAndAStretchFoldsAwayWithout
   UpdateWindow(box_->Handle());
   Pump();
   EXPECT_TRUE(SendMessageW(box_->Handle(), SCI_GETLINEVISIBLE, 2000, 0));
+  RemoveWindowSubclass(top_, &HandNotifications, 1);
+}
+
+TEST_F(ScriptBoxTest, TheLineARunStoppedOnStaysMarkedUntilTheNextEdit) {
+  SetWindowSubclass(top_, &HandNotifications, 1, reinterpret_cast<DWORD_PTR>(box_.get()));
+  ASSERT_TRUE(box_->SetText("a\r\nb\r\nc\r\n"));
+  box_->FollowPlayback([] { return std::optional<int64_t>(3); });  // a run stopped on line 2
+  EXPECT_EQ(box_->MarkedLine(), 1);
+  for (int i = 0; i < 5; ++i) Pump(), Sleep(20);
+  EXPECT_EQ(box_->MarkedLine(), 1) << "kept while nothing changes";
+  SendMessageW(box_->Handle(), SCI_INSERTTEXT, 0, reinterpret_cast<LPARAM>("x"));
+  EXPECT_EQ(box_->MarkedLine(), -1);
+  for (int i = 0; i < 5; ++i) Pump(), Sleep(20);
+  EXPECT_EQ(box_->MarkedLine(), -1) << "and not marked again";
   RemoveWindowSubclass(top_, &HandNotifications, 1);
 }
 
