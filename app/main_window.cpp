@@ -309,8 +309,11 @@ void TFrmMain::ShowPlayerNotices() {
     view_.SetStatusTip(3, where);
     pauseShown_ = true;
   } else if (pauseShown_ && !playback_.Paused()) {
+    // Going on: the run's hint comes back (a stopped run's panel was reset by the stop).
     pauseShown_ = false;
-    if (!n.ended) SetStatusText(3, text::kEmergencyStopHint);
+    if (emergencyHintShown_ && playback_.Playing())
+      SetStatusText(3, seedShown_.empty() ? std::string(text::kEmergencyStopHint)
+                                          : text::kEmergencyStopHint + std::string("　") + seedShown_);
   }
   if (n.ended) ShowStopReason();
   if (n.inputBlocked != blockedShown_) {

@@ -453,6 +453,16 @@ TEST_F(PlayCommandsTest, TheBoxsRunsPauseAtItsBreakpointsAndPlayFromTheCaretOrTh
   view.selectedLines = {49, 49, 6};
   m.MnuPlayFromHereClick(true);
   EXPECT_EQ(view.boxes.back().text, text::kNothingToPlay);
+  // Stopped while paused: the panel neither keeps the pause nor brings the run's hint back.
+  view.breakpoints = {{29, 39, 4}};
+  m.MnuPlayOrContinueClick();
+  for (int i = 0; i < 5000 && !m.Playback().Paused(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  m.Tick();
+  EXPECT_EQ(view.status[3], "断点：第 4 行");
+  m.SBStopClick();
+  m.Tick();
+  EXPECT_NE(view.status[3], "断点：第 4 行");
+  EXPECT_NE(view.status[3], text::kEmergencyStopHint);
   // A file played that the box does not show stops at no breakpoint.
   view.breakpoints = {{0, 10, 1}};
   view.dialogAnswers = {dir.File("click.crec")};
