@@ -9,9 +9,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "image/image.h"
 #include "os/desktop.h"
+#include "play/run_options.h"
 #include "ui/message_box.h"
 
 namespace tesmuro {
@@ -47,6 +49,11 @@ class IScriptBoxView {
   // Replaces the text; false (and the old text kept) when the control cannot
   // take it.
   virtual bool MemoSetText(std::string_view gbk) = 0;
+  // The lines with a breakpoint (none where the box has none).
+  virtual std::vector<play::LineSpan> MemoBreakpoints() { return {}; }
+  // From the caret's line to the end of the text, or the lines the selection
+  // touches (byte offsets in MemoText()).
+  virtual play::LineSpan MemoCaretLines(bool /*selection*/) { return {}; }
 };
 
 // The main window. Texts are UTF-8.

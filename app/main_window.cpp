@@ -305,6 +305,18 @@ void TFrmMain::ShowPlayerNotices() {
     SetStatusText(3, emergencyHintShown_ ? text::kEmergencyStopHint + std::string("　") + seedShown_ : seedShown_);
   }
   ShowWait(n.wait);
+  if (n.pause) {
+    const std::string where = play::PauseNoticeText(*n.pause);
+    SetStatusText(3, where);
+    view_.SetStatusTip(3, where);
+    pauseShown_ = true;
+  } else if (pauseShown_ && !playback_.Paused()) {
+    // Going on: the run's hint comes back (a stopped run's panel was reset by the stop).
+    pauseShown_ = false;
+    if (emergencyHintShown_ && playback_.Playing())
+      SetStatusText(3, seedShown_.empty() ? std::string(text::kEmergencyStopHint)
+                                          : text::kEmergencyStopHint + std::string("　") + seedShown_);
+  }
   if (n.ended) ShowStopReason();
   if (n.inputBlocked != blockedShown_) {
     blockedShown_ = n.inputBlocked;
@@ -439,9 +451,17 @@ RunRequest TFrmMain::Request(bool withShutdown) const {
   return r;
 }
 
-bool TFrmMain::BeginRun(const play::ScriptSource& source, const RunRequest& request) {
+bool TFrmMain::BeginRun(const play::ScriptSource& source, const RunRequest& request,
+                        std::optional<play::LineSpan> part) {
   PublishHotKeys();
-  switch (playback_.Start(source, RunOptionsFor(Settings, request), clock_.TickCount())) {
+  play::RunOptions options = RunOptionsFor(Settings, request);
+  // A run the box shows stops at the box's breakpoints and can be stepped.
+  if (source.shownInBox) {
+    options.debuggable = true;
+    options.breakpoints = view_.MemoBreakpoints();
+    if (part) options.part = *part;
+  }
+  switch (playback_.Start(source, options, clock_.TickCount())) {
     case play::PlaybackSession::StartResult::Started: break;
     case play::PlaybackSession::StartResult::CannotOpen:
       // An unattended run ends at once; a user sees what is wrong.
@@ -454,6 +474,7 @@ bool TFrmMain::BeginRun(const play::ScriptSource& source, const RunRequest& requ
       throw std::runtime_error("Cannot write a temporary file for the script");
   }
   blockedShown_ = false;
+  pauseShown_ = false;
   seedShown_.clear();
   ShowEmergencyStopHint(true);
   if (source.shownInBox) view_.FollowMemoPlayback();
@@ -513,6 +534,54 @@ void TFrmMain::MnuPlayMemoClick() {
   // Pictures the text names are taken from its file's folder (none: the current folder).
   BeginRun(play::ScriptSource::Box(std::move(text), FolderOf(document_.FileName)),
            Request(/*withShutdown=*/true));
+}
+
+void TFrmMain::MnuPlayOrContinueClick() {
+  if (playback_.Paused() && playback_.ShownInBox()) {
+    SBPauseClick();
+    return;
+  }
+  MnuPlayMemoClick();
+}
+
+void TFrmMain::MnuPlayFromHereClick(bool selection) {
+  const play::LineSpan part = view_.MemoCaretLines(selection);
+  std::string text = view_.MemoText();
+  if (text.empty() || part.start >= static_cast<int64_t>(text.size()) || part.end == part.start) {
+    view_.ShowMessage(text::kNothingToPlay, text::kNotice, kMbOk | kMbIconInformation);
+    return;
+  }
+  recording_.Pause();
+  BeginRun(play::ScriptSource::Box(std::move(text), FolderOf(document_.FileName)), Request(/*withShutdown=*/true),
+           part);
+}
+
+void TFrmMain::MnuStepLineClick() {
+  if (playback_.Step()) UpdatePlayState();
+}
+
+void TFrmMain::HelpOnWord(std::string_view page) {
+  const std::string path = help::HelpFilePath(exeDirectory_);
+  if (!help::HelpFileExists(path)) {
+    view_.ShowMessage(std::string(help::kCannotOpenHelp) + path, help::kNoticeCaption, kMbOk | kMbIconError);
+    return;
+  }
+  view_.ShellRequest("open", "hh.exe", "\"" + path + "::/" + std::string(page) + "\"");
+}
+
+bool TFrmMain::HotKeyTakes(uint16_t shortcut) {
+  // By the hot keys' own rule: a key stored alone fires with any modifiers.
+  auto takes = [shortcut](uint16_t stored) {
+    const Shortcut key(stored), pressed(shortcut);
+    if (key.Empty()) return false;
+    return key.Modifiers() == 0 ? key.Key() == pressed.Key() : key.SameKeyAs(pressed);
+  };
+  TKeyHook& keys = recording_.Keys();
+  if (keys.HotKeysEnabled && (takes(keys.HotRecordKey) || takes(keys.HotStartKey) || takes(keys.HotStopKey)))
+    return true;
+  for (const setup::ScriptHotKey& row : scriptKeys_.Rows())
+    if (takes(row.key)) return true;
+  return false;
 }
 
 void TFrmMain::MnuCaptureImageClick() {

@@ -107,6 +107,21 @@ class TFrmMain : private RecordSink {
   // through a copy: the file on disk is not touched, and editing the box
   // during the run does not change what it plays.
   void MnuPlayMemoClick();
+  // F5 and its menu item: a run the box shows that is paused goes on;
+  // otherwise as MnuPlayMemoClick.
+  void MnuPlayOrContinueClick();
+  // The box's text from the caret's line on, or only the lines the
+  // selection touches, with the settings' options; the lines before the
+  // start set the window and screen as if they had been played.
+  void MnuPlayFromHereClick(bool selection);
+  // F10: a paused run the box shows plays its next line and pauses again.
+  void MnuStepLineClick();
+  // F1 on a word of the box: the help file at that word's page.
+  void HelpOnWord(std::string_view page);
+  // Whether one of the three hot keys (while switched on) or a script key
+  // is bound to `shortcut` (util/shortcut.h): the program's own keys for
+  // the script box then give way to it.
+  bool HotKeyTakes(uint16_t shortcut);
   // 截取图像: the window steps aside while the user drags a rectangle over
   // the frozen screen, the picture is saved as a PNG beside the script (a
   // script without a file is saved first) and a 等待图像 line for it, with
@@ -202,7 +217,8 @@ class TFrmMain : private RecordSink {
   // The one way a run starts: `source` played with the settings' options
   // and what `request` asks in their place. False (and the message, or the
   // exit code of an unattended run) when the script cannot be opened.
-  bool BeginRun(const play::ScriptSource& source, const RunRequest& request);
+  bool BeginRun(const play::ScriptSource& source, const RunRequest& request,
+                std::optional<play::LineSpan> part = std::nullopt);
   void StartupAutoPlay();
   // The script hot keys: their file beside the settings file; the row the
   // last key fired plays, when nothing plays or records.
@@ -245,6 +261,7 @@ class TFrmMain : private RecordSink {
   uint32_t waitShownAt_ = 0;
   // An edit's result stands in the last panel over `underEditResult_`.
   bool editResultShown_ = false;
+  bool pauseShown_ = false;  // the last panel says where the run paused on its own
   std::string underEditResult_;
 };
 

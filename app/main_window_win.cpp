@@ -237,6 +237,7 @@ void MainWindowWin::BuildControls() {
   memoText_ = std::make_unique<editor::ScriptBox>(sheet_, layout::kIdMemo);
   memo_ = memoText_->Handle();
   memoText_->SetDpi(dpi_);
+  memoText_->OnHelpOnWord([this](std::string_view page) { Guard([&] { logic_->HelpOnWord(page); }); });
 
   tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, inst, nullptr);
@@ -301,6 +302,8 @@ LRESULT MainWindowWin::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       if (reinterpret_cast<HWND>(lParam) == memo_) {
         if (memoText_->OnCommand(wParam, lParam)) logic_->TextChangedByUser();
+      } else if (HIWORD(wParam) == 1 && lParam == 0 && AcceleratorGivesWay(LOWORD(wParam))) {
+        // the hot key bound to the same key acts instead
       } else if (HIWORD(wParam) == 0 || HIWORD(wParam) == BN_CLICKED || (HIWORD(wParam) == 1 && lParam == 0)) {
         // a menu item, a button, or a key of the accelerator table
         OnCommand(LOWORD(wParam));
@@ -398,8 +401,12 @@ void MainWindowWin::OnCommand(int id) {
     case layout::kMnuVHost: Guard([&] { w.MnuVHostClick(); }); break;
     case layout::kMnuAbout: Guard([&] { w.MnuAboutClick(); }); break;
     case layout::kMnuRunAsAdmin: Guard([&] { w.MnuRunAsAdminClick(); }); break;
-    case layout::kIdSBPlayMemo:
-    case layout::kMnuPlayMemo: Guard([&] { w.MnuPlayMemoClick(); }); break;
+    case layout::kIdSBPlayMemo: Guard([&] { w.MnuPlayMemoClick(); }); break;
+    case layout::kMnuPlayMemo: Guard([&] { w.MnuPlayOrContinueClick(); }); break;
+    case layout::kMnuPlayFromHere: Guard([&] { w.MnuPlayFromHereClick(/*selection=*/false); }); break;
+    case layout::kMnuPlaySelection: Guard([&] { w.MnuPlayFromHereClick(/*selection=*/true); }); break;
+    case layout::kMnuStepLine: Guard([&] { w.MnuStepLineClick(); }); break;
+    case layout::kMnuToggleBreakpoint: memoText_->ToggleBreakpointAtCaret(); break;
     case layout::kMnuCaptureImage:
       // Not while a modal box or dialog of the program is up.
       if (IsWindowEnabled(hwnd_)) Guard([&] { w.MnuCaptureImageClick(); });
@@ -575,6 +582,23 @@ std::optional<std::string> MainWindowWin::AskPictureFile(std::string_view folder
   const auto file = AskSaveFileNameIn(hwnd_, layout::kPictureFilter, layout::kPictureExt, folder, proposedName);
   if (!file) return std::nullopt;
   return Utf8(*file);
+}
+
+std::vector<play::LineSpan> MainWindowWin::MemoBreakpoints() { return memoText_->Breakpoints(); }
+
+play::LineSpan MainWindowWin::MemoCaretLines(bool selection) { return memoText_->CaretLines(selection); }
+
+bool MainWindowWin::AcceleratorGivesWay(int id) {
+  // The key that was pressed for the command: the one of its entries whose
+  // modifiers are held now.
+  const bool ctrl = GetKeyState(VK_CONTROL) < 0, shift = GetKeyState(VK_SHIFT) < 0;
+  for (const auto& a : layout::kAccelerators) {
+    if (a.id != id || a.ctrl != ctrl || a.shift != shift) continue;
+    const uint16_t code = static_cast<uint16_t>(static_cast<uint8_t>(a.key) | (a.ctrl ? Shortcut::kCtrl : 0) |
+                                                (a.shift ? Shortcut::kShift : 0));
+    return logic_->HotKeyTakes(code);
+  }
+  return false;
 }
 
 void MainWindowWin::InsertLineAtCaret(std::string_view gbk) {

@@ -62,6 +62,8 @@ class MainWindowWin : public IMainView {
   void MemoAppendLine(std::string_view gbk) override;
   std::string MemoText(int* unencodable = nullptr) override;
   bool MemoSetText(std::string_view gbk) override;
+  std::vector<play::LineSpan> MemoBreakpoints() override;
+  play::LineSpan MemoCaretLines(bool selection) override;
   std::optional<std::string> RunFileDialog(FileDialog which) override;
   std::string AnsiToUtf8(std::string_view ansi) override;
   std::string Utf8ToAnsi(std::string_view utf8) override;
@@ -89,6 +91,9 @@ class MainWindowWin : public IMainView {
   void BuildAccelerators();
   void Layout();
   void OnCommand(int id);
+  // A key of the accelerator table that one of the hot keys or script keys
+  // is bound to: the hot key has it, the command does not run.
+  bool AcceleratorGivesWay(int id);
   // 精简移动 on the script box, refused while recording or playing
   // (app/thin_moves_command_win.cpp).
   void ThinMoves();

@@ -10,7 +10,9 @@
 #include "ILoader.h"
 #include "Scintilla.h"
 #include "editor/box_rules.h"
+#include "editor/fold_rules.h"
 #include "editor/script_lexer.h"
+#include "editor/word_hints.h"
 
 extern "C" int Scintilla_RegisterClasses(void* hInstance);
 
@@ -30,9 +32,13 @@ constexpr UINT kFlushDelayMs = 40;
 constexpr UINT kFollowMs = 50;
 constexpr int kMarkPlayedLine = 0;   // line background
 constexpr int kMarkPlayedArrow = 1;  // arrow in the marker margin
-constexpr int kMarkStructure = 2;    // line background: blocks, labels or jumps that do not fit
+constexpr int kMarkBreakpoint = 2;   // red disc in the marker margin
+constexpr int kMarkStructure = 3;    // line background: blocks, labels or jumps that do not fit
 constexpr int kNumberMargin = 0;
 constexpr int kMarkerMargin = 1;
+constexpr int kFoldMargin = 2;
+// A line's first word is all folding looks at; no word is longer than the reader keeps.
+constexpr size_t kFoldLookBytes = 128;
 constexpr int kStyleBytesPerCall = 1 << 20;
 constexpr int kLostIndicator = 8;  // a '?' that stands for a character GBK cannot hold
 
@@ -45,6 +51,9 @@ constexpr COLORREF kErrorColour = RGB(200, 0, 0);
 constexpr COLORREF kErrorBack = RGB(255, 228, 228);
 constexpr COLORREF kPlayedBack = RGB(255, 244, 170);
 constexpr COLORREF kPlayedArrow = RGB(0, 140, 0);
+constexpr COLORREF kBreakpointColour = RGB(210, 30, 30);
+constexpr COLORREF kFoldMarkFore = RGB(255, 255, 255);
+constexpr COLORREF kFoldMarkBack = RGB(128, 128, 128);
 
 // Strict: false when some character has no GBK form.
 bool EncodeGbk(std::wstring_view w, std::string& out) {
@@ -148,11 +157,43 @@ void ScriptBox::Configure() {
   Call(SCI_STYLESETFORE, STYLE_LINENUMBER, RGB(110, 110, 110));
   Call(SCI_STYLESETBACK, STYLE_LINENUMBER, RGB(240, 240, 240));
 
-  Call(SCI_SETMARGINS, 2);
+  Call(SCI_SETMARGINS, 3);
   Call(SCI_SETMARGINTYPEN, kNumberMargin, SC_MARGIN_NUMBER);
   Call(SCI_SETMARGINTYPEN, kMarkerMargin, SC_MARGIN_SYMBOL);
-  Call(SCI_SETMARGINMASKN, kMarkerMargin, (1 << kMarkPlayedArrow));
-  Call(SCI_SETMARGINWIDTHN, kMarkerMargin, 12);
+  Call(SCI_SETMARGINMASKN, kMarkerMargin, (1 << kMarkPlayedArrow) | (1 << kMarkBreakpoint));
+  Call(SCI_SETMARGINWIDTHN, kMarkerMargin, 14);
+  Call(SCI_SETMARGINSENSITIVEN, kMarkerMargin, 1);  // a click sets or clears a breakpoint
+  Call(SCI_MARKERDEFINE, kMarkBreakpoint, SC_MARK_CIRCLE);
+  Call(SCI_MARKERSETFORE, kMarkBreakpoint, RGB(120, 0, 0));
+  Call(SCI_MARKERSETBACK, kMarkBreakpoint, kBreakpointColour);
+  // Folding: the levels come with the styling of the lines shown (StyleTo),
+  // so a long script costs nothing for the lines nobody looks at.
+  Call(SCI_SETMARGINTYPEN, kFoldMargin, SC_MARGIN_SYMBOL);
+  Call(SCI_SETMARGINMASKN, kFoldMargin, SC_MASK_FOLDERS);
+  Call(SCI_SETMARGINWIDTHN, kFoldMargin, 14);
+  Call(SCI_SETMARGINSENSITIVEN, kFoldMargin, 1);
+  const std::pair<int, int> folders[] = {
+      {SC_MARKNUM_FOLDEROPEN, SC_MARK_BOXMINUS},      {SC_MARKNUM_FOLDER, SC_MARK_BOXPLUS},
+      {SC_MARKNUM_FOLDERSUB, SC_MARK_VLINE},          {SC_MARKNUM_FOLDERTAIL, SC_MARK_LCORNER},
+      {SC_MARKNUM_FOLDEREND, SC_MARK_BOXPLUSCONNECTED}, {SC_MARKNUM_FOLDEROPENMID, SC_MARK_BOXMINUSCONNECTED},
+      {SC_MARKNUM_FOLDERMIDTAIL, SC_MARK_TCORNER}};
+  for (auto [number, symbol] : folders) {
+    Call(SCI_MARKERDEFINE, number, symbol);
+    Call(SCI_MARKERSETFORE, number, kFoldMarkFore);
+    Call(SCI_MARKERSETBACK, number, kFoldMarkBack);
+  }
+  Call(SCI_SETFOLDFLAGS, SC_FOLDFLAG_LINEAFTER_CONTRACTED);
+  Call(SCI_FOLDDISPLAYTEXTSETSTYLE, SC_FOLDDISPLAYTEXT_BOXED);
+  Call(SCI_SETDEFAULTFOLDDISPLAYTEXT, 0, reinterpret_cast<intptr_t>("..."));
+  // A folded line opens when the caret or a found text goes into it. Not
+  // the component's own care of changed fold points: it looks for the end of
+  // every new block at once, styling the whole stretch (a recording's moves:
+  // the whole script); FoldLines opens a folded block that is no more.
+  Call(SCI_SETAUTOMATICFOLD, SC_AUTOMATICFOLD_SHOW);
+  // Word hints: the list in byte order (the component sorts it), exact case.
+  Call(SCI_AUTOCSETORDER, SC_ORDER_PERFORMSORT);
+  Call(SCI_AUTOCSETIGNORECASE, 0);
+  Call(SCI_AUTOCSETMAXHEIGHT, 8);
   Call(SCI_MARKERDEFINE, kMarkPlayedLine, SC_MARK_BACKGROUND);
   Call(SCI_MARKERSETBACK, kMarkPlayedLine, kPlayedBack);
   Call(SCI_MARKERDEFINE, kMarkPlayedArrow, SC_MARK_SHORTARROW);
@@ -199,7 +240,8 @@ int ScriptBox::LostCount() {
 
 void ScriptBox::SetDpi(unsigned dpi) {
   dpi_ = dpi ? dpi : 96;
-  Call(SCI_SETMARGINWIDTHN, kMarkerMargin, MulDiv(12, static_cast<int>(dpi_), 96));
+  Call(SCI_SETMARGINWIDTHN, kMarkerMargin, MulDiv(14, static_cast<int>(dpi_), 96));
+  Call(SCI_SETMARGINWIDTHN, kFoldMargin, MulDiv(14, static_cast<int>(dpi_), 96));
   marginDigits_ = 0;
   UpdateMarginWidth();
 }
@@ -351,7 +393,20 @@ bool ScriptBox::OnNotify(LPARAM lParam) {
       break;
     case SCN_MODIFIED:
       if (n->linesAdded != 0) UpdateMarginWidth();
-      SetTimer(sci_, kStructureTimer, kStructureDelayMs, nullptr);
+      // The line a run stopped or paused on is marked until the text changes:
+      // after an edit its place no longer says where the run was.
+      if (n->modificationType & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT)) {
+        SetTimer(sci_, kStructureTimer, kStructureDelayMs, nullptr);
+        if (followOffset_) KillTimer(sci_, kFollowTimer);
+        followOffset_ = nullptr;
+        ClearMark();
+      }
+      break;
+    case SCN_MARGINCLICK:
+      OnMarginClick(n->margin, n->position);
+      break;
+    case SCN_CHARADDED:
+      OnCharAdded(n->ch);
       break;
     default:
       break;
@@ -394,6 +449,37 @@ void ScriptBox::StyleTo(int64_t endPos) {
     Call(SCI_STARTSTYLING, pos);
     Call(SCI_SETSTYLINGEX, n, reinterpret_cast<intptr_t>(styles.data()));
     pos = pieceEnd;
+  }
+  FoldLines(firstLine, lastLine);
+}
+
+void ScriptBox::FoldLines(intptr_t first, intptr_t last) {
+  // Each line's fold follows from the state the line before it left, kept
+  // as the line's state: lines styled earlier need no second look.
+  FoldState state = first > 0 ? FoldState::Unpack(static_cast<int32_t>(Call(SCI_GETLINESTATE, first - 1)))
+                              : FoldState{};
+  const intptr_t lines = Call(SCI_GETLINECOUNT);
+  auto kindOf = [&](intptr_t line) { return line < lines ? FoldKindOf(LineText(line, kFoldLookBytes)) : FoldKind::Other; };
+  for (intptr_t line = first; line <= last; ++line) {
+    const FoldKind kind = kindOf(line);
+    FoldKind ahead = FoldKind::Other;
+    if (kind == FoldKind::Move && state.stretchMoves == 0) {
+      // Whether a move follows, past the delays between.
+      intptr_t next = line + 1;
+      while (next - line <= kMaxDelaysAhead && (ahead = kindOf(next)) == FoldKind::Delay) ++next;
+      if (ahead == FoldKind::Delay) ahead = FoldKind::Move;
+    }
+    const FoldLine f = NextFoldLine(state, kind, ahead);
+    const intptr_t level = (SC_FOLDLEVELBASE + f.level) | (f.header ? SC_FOLDLEVELHEADERFLAG : 0);
+    const intptr_t was = Call(SCI_GETFOLDLEVEL, line);
+    if (was != level) {
+      // A folded block whose first line no longer opens one: its lines show again.
+      if ((was & SC_FOLDLEVELHEADERFLAG) && !f.header && !Call(SCI_GETFOLDEXPANDED, line))
+        Call(SCI_FOLDLINE, line, SC_FOLDACTION_EXPAND);
+      Call(SCI_SETFOLDLEVEL, line, level);
+    }
+    Call(SCI_SETLINESTATE, line, f.after.Pack());
+    state = f.after;
   }
 }
 
@@ -482,6 +568,9 @@ LRESULT ScriptBox::OnKeyDown(WPARAM key, bool& handled) {
   } else if (!ctrl && key == VK_F3) {
     handled = true;
     FindNext(!shift);
+  } else if (!ctrl && !shift && key == VK_F1) {
+    handled = true;
+    HelpOnWord();
   }
   return 0;
 }

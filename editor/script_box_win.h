@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "editor/find_dialog_win.h"
+#include "play/run_options.h"
 
 namespace tesmuro::editor {
 
@@ -98,6 +99,20 @@ class ScriptBox {
   // The line marked as played (0-based), -1 when none.
   int64_t MarkedLine() const { return markedLine_; }
 
+  // Breakpoints: a red disc beside a line, set or cleared by a click in the
+  // marker margin or ToggleBreakpoint. They belong to the box, never to the
+  // text: saving writes the text alone, and a new text has none.
+  void ToggleBreakpoint(int64_t line);
+  void ToggleBreakpointAtCaret();
+  // The lines with a breakpoint, as the player takes them.
+  std::vector<play::LineSpan> Breakpoints();
+  // The lines the caret is on (from its line to the end of the text), or the
+  // lines the selection touches: where a run that plays from here starts and
+  // ends (end -1: the end of the text).
+  play::LineSpan CaretLines(bool selection);
+  // F1 on a word: `open` is given the help page of the word at the caret.
+  void OnHelpOnWord(std::function<void(std::string_view page)> open) { helpOnWord_ = std::move(open); }
+
  private:
   static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                        DWORD_PTR self) noexcept;
@@ -109,6 +124,14 @@ class ScriptBox {
   void Configure();
   void ConfigureDocument();
   void StyleTo(int64_t endPos);
+  // Fold levels of the lines [first, last], from the state the line before left.
+  void FoldLines(intptr_t first, intptr_t last);
+  void OnMarginClick(int margin, int64_t position);
+  void ToggleFoldAt(intptr_t line);
+  void OnCharAdded(int ch);
+  void HelpOnWord();
+  // The text of a line without its line end (at most `max` bytes).
+  std::string LineText(intptr_t line, size_t max = 4096);
   void UpdateMarginWidth();
   void ShowContextMenu(int x, int y);
   void OnFollowTimer();
@@ -133,6 +156,7 @@ class ScriptBox {
   int marginDigits_ = 0;
   std::function<std::optional<int64_t>()> followOffset_;
   int64_t markedLine_ = -1;
+  std::function<void(std::string_view)> helpOnWord_;
   wchar_t highSurrogate_ = 0;
   FindOptions find_;
   // The tolerance 精简移动 was last given, offered again (none yet: the default).

@@ -58,6 +58,11 @@ enum MenuId : int {
   kMnuPlayMemo,
   kMnuCaptureImage,
   kMnuThinMoves,
+  // The script box as a workbench.
+  kMnuPlayFromHere,
+  kMnuPlaySelection,
+  kMnuStepLine,
+  kMnuToggleBreakpoint,
 };
 
 inline constexpr int kStatusBarHeight = 19;
@@ -113,7 +118,11 @@ inline constexpr MenuItem kMenu[] = {
     {1, kMnuFindNext, "查找下一个(&N)\tF3"},
     {1, kMnuGoToLine, "转到行(&G)...\tCtrl+G"},
     {1, 0, nullptr},
-    {1, kMnuPlayMemo, "播放当前动作记录(&L)"},
+    {1, kMnuPlayMemo, "播放当前动作记录(&L)\tF5"},
+    {1, kMnuPlayFromHere, "从光标所在行播放(&H)\tCtrl+F5"},
+    {1, kMnuPlaySelection, "播放选中的行(&E)\tCtrl+Shift+F5"},
+    {1, kMnuStepLine, "单步播放一行(&O)\tF10"},
+    {1, kMnuToggleBreakpoint, "设置/清除断点(&B)\tF9"},
     {1, kMnuCaptureImage, "截取图像(&I)...\tCtrl+Shift+I"},
     {1, kMnuThinMoves, "精简移动(&M)..."},
     {0, 0, "设置(&Setup)"},
@@ -131,6 +140,12 @@ inline constexpr MenuItem kMenu[] = {
 struct Accelerator { bool ctrl; bool shift; char key; int id; };
 inline constexpr Accelerator kAccelerators[] = {
     {true, true, 'I', kMnuCaptureImage},
+    // Function keys by their virtual-key codes.
+    {false, false, 0x74, kMnuPlayMemo},        // F5: plays, or goes on from a pause
+    {true, false, 0x74, kMnuPlayFromHere},     // Ctrl+F5
+    {true, true, 0x74, kMnuPlaySelection},     // Ctrl+Shift+F5
+    {false, false, 0x79, kMnuStepLine},        // F10
+    {false, false, 0x78, kMnuToggleBreakpoint},  // F9
 };
 
 // The three file dialogs share the default extension and the filter.

@@ -90,6 +90,7 @@ RunNotices PlaybackSession::TakeNotices() {
   if (!finished) {
     n.wait = player_->WaitInProgress();
     n.inputBlocked = player_->InputBlocked();
+    n.pause = player_->TakePauseNotice();
   }
   n.ended = finished && !std::exchange(endTold_, true);
   return n;

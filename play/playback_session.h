@@ -25,6 +25,7 @@ struct RunNotices {
   std::optional<uint64_t> seed;        // its seed, once it drew (once per run)
   std::optional<ScreenNotice> screen;  // a screen of another size, not mapped (once per run)
   std::optional<WaitProgress> wait;    // the wait it is in; none between waits and once over
+  std::optional<PauseNotice> pause;    // it paused on its own before a line (once per pause)
   bool inputBlocked = false;           // its input is being dropped (an elevated window)
   bool ended = false;                  // it is over: this look is the first to see it
 };
@@ -55,6 +56,13 @@ class PlaybackSession {
   void Stop();
   // Pauses or resumes the run in progress; false without one.
   bool TogglePause();
+  // A paused run of the box's plays the next line and pauses again; false
+  // when there is none.
+  bool Step() { return Playing() && player_->Step(); }
+  // The run in progress (or the last) plays a script the box shows.
+  bool ShownInBox() const { return player_ && shownInBox_; }
+  // A run is in progress and paused.
+  bool Paused() const { return Playing() && player_->Suspended(); }
 
   // The user pressed a key (TRunThread::UserKeyPressed): passed on to the
   // run in progress, for a 等待按键 it may be in.

@@ -25,6 +25,7 @@
 #include "os/desktop.h"
 #include "play/delay_draw.h"
 #include "play/replay.h"
+#include "play/run_debug.h"
 #include "play/run_state.h"
 #include "play/window_match.h"
 #include "script/control_table.h"
@@ -246,13 +247,16 @@ class Run {
   WindowState windows;
   // The pictures the waits named, by path.
   std::map<std::string, Picture> pictures;
+  // Breakpoints, steps and the part played (play/run_debug.h).
+  DebugPlace debug;
 
- private:
-  void ShowWaited(int32_t seconds);
   // The line (from 1) of a byte of the script, counted on from the last one
   // asked for (the script is read again from the start only when the offset
   // goes back, as on a new pass); the reading position is kept. 0: unknown.
   int64_t LineOf(int64_t offset);
+
+ private:
+  void ShowWaited(int32_t seconds);
   bool StepAsideFrom(IDesktop& desktop, const DesktopRect& area);
 
   std::optional<WaitProgress> nextWait_;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "play/input_sink.h"
 #include "play/speed.h"
@@ -19,6 +20,15 @@ enum class LoopMode : int32_t {
   Count = 0,      // loopCount passes (at least one)
   UntilStop = 1,  // until stopped
   Timed = 2,      // until loopTotalSeconds have passed, checked at the end of a pass
+};
+
+// Lines of a script as byte offsets: [start, end) and the first line's
+// number (from 1). An end of -1 is the end of the script.
+struct LineSpan {
+  int64_t start = 0;
+  int64_t end = -1;
+  int64_t line = 1;
+  bool operator==(const LineSpan&) const = default;
 };
 
 // Everything a run is started with.
@@ -56,6 +66,15 @@ struct RunOptions {
   // The script's own file (UTF-8), so that a 调用 of it is known for what it
   // is; empty for the box's text.
   std::string scriptPath;
+  // The script box's own runs (play/run_debug.h): the run can be stepped a
+  // line at a time, and pauses before each line in `breakpoints` (sorted by
+  // start, one line each).
+  bool debuggable = false;
+  std::vector<LineSpan> breakpoints;
+  // The part of the script played: from `part.start` (a line's start; the
+  // lines before it only set the window and screen that apply, as if they had
+  // been played) up to `part.end` (-1: the end). Passes repeat that part.
+  LineSpan part;
   bool operator==(const RunOptions&) const = default;
 };
 

@@ -80,6 +80,7 @@ RunEnding Play(Run& run) {
 
   script::Word word;
   while (!run.Stopped()) {
+    BeforeWord(run);  // breakpoints, steps and the part played of the box's runs (play/run_debug.cpp)
     if (!run.HonourPause(run.schedule.due)) break;
     if (!script::ReadWord(*run.stream, word)) {
       if (!EndOfCalled(run) && !NextPass(run, passes)) break;

@@ -52,6 +52,8 @@ struct RunShared {
   std::mutex keyLock;
   bool keyWaitOpen = false;            // guarded by keyLock
   std::vector<uint16_t> keysPressed;   // guarded by keyLock
+  std::atomic<bool> stepRequested{false};  // Step(): pause again before the next word's line
+  std::optional<PauseNotice> pauseNotice;  // guarded by noticeLock
   std::atomic<bool> drew{false};      // the run drew a random delay or share
   std::atomic<bool> seedTold{false};  // TakeSeedNotice() gave the seed
 };

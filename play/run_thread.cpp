@@ -6,6 +6,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "os/desktop.h"
 #include "play/delay_draw.h"
@@ -129,6 +130,19 @@ void TRunThread::Suspend() {
 }
 
 bool TRunThread::Suspended() const { return !state_->started || state_->paused.load(); }
+
+bool TRunThread::Step() {
+  State& s = *state_;
+  if (!s.started || Finished() || !s.options.debuggable || !s.paused.load()) return false;
+  s.stepRequested.store(true);
+  Resume();
+  return true;
+}
+
+std::optional<PauseNotice> TRunThread::TakePauseNotice() {
+  std::lock_guard<std::mutex> l(state_->noticeLock);
+  return std::exchange(state_->pauseNotice, std::nullopt);
+}
 
 void TRunThread::Terminate() {
   state_->stopRequested.store(true);

@@ -130,6 +130,13 @@ class TRunThread {
   void Suspend();
   // True before the start and while a pause is requested.
   bool Suspended() const;
+  // While paused, a run of the box's (RunOptions::debuggable) plays on to
+  // the next word's line and pauses there again (play/run_debug.h); false,
+  // and nothing done, otherwise.
+  bool Step();
+  // Where the run paused on its own, at a breakpoint or after a step, once
+  // for each such pause (then empty).
+  std::optional<PauseNotice> TakePauseNotice();
 
   // Ends the run and wakes the thread. Not a user stop: a run ended this way
   // still asks for the shutdown of shutAfterLoops.

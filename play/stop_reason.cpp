@@ -58,3 +58,11 @@ bool StopReason::TimedOut() const {
 }
 
 }  // namespace tesmuro::play
+
+namespace tesmuro::play {
+
+std::string PauseNoticeText(const PauseNotice& p) {
+  return std::string(p.breakpoint ? "断点" : "单步") + "：第 " + std::to_string(p.line) + " 行";
+}
+
+}  // namespace tesmuro::play

@@ -57,6 +57,16 @@ struct WaitProgress {
   int32_t limit = 0;     // seconds; 0 for a key awaited without a limit
   bool operator==(const WaitProgress&) const = default;
 };
+// A run of the box's that paused on its own before a line: at a breakpoint,
+// or after a step.
+struct PauseNotice {
+  int64_t line = 0;  // counted from 1
+  bool breakpoint = false;
+  bool operator==(const PauseNotice&) const = default;
+};
+// "断点：第 N 行" at a breakpoint, "单步：第 N 行" after a step.
+std::string PauseNoticeText(const PauseNotice& p);
+
 // "第 N 行：等待窗口“标题”… 3/10 秒" (等待颜色 RRGGBB, 等待图像“文件”, 等待按键 F8;
 // "… 3 秒" for a key without a limit), the title cut to `titleColumns` as
 // above.

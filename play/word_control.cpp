@@ -217,6 +217,29 @@ std::optional<Step> CheckStructure(Run& run) {
   return Step::End(RunEnding::ScriptStop);
 }
 
+void EnterAt(Run& run, int64_t start) {
+  Controls& c = run.controls;
+  c.Restart();
+  // The blocks open at `start`, as the lines before it open and close them.
+  std::vector<uint32_t> open;
+  uint32_t i = 0;
+  for (; i < c.table.size() && c.table[i].offset() < start; ++i) {
+    switch (c.table[i].word()) {
+      case ControlWord::If: case ControlWord::IfNot: case ControlWord::Repeat: open.push_back(i); break;
+      case ControlWord::Else: if (!open.empty()) open.back() = i; break;
+      case ControlWord::EndIf: case ControlWord::EndRepeat: if (!open.empty()) open.pop_back(); break;
+      default: break;
+    }
+  }
+  c.next = i;
+  // Each 重复 around the start goes round as if it had been entered there.
+  for (uint32_t line : open) {
+    if (c.table[line].word() != ControlWord::Repeat) continue;
+    const uint32_t count = c.table[line].other;
+    c.loops.push_back({line, count == 0 ? Controls::Loop::kEndless : count - 1});
+  }
+}
+
 bool EndOfCalled(Run& run) {
   if (run.calls.empty()) return false;
   CallFrame& frame = run.calls.back();

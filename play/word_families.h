@@ -44,6 +44,10 @@ Step PlayControl(Run& run, script::ControlWord word, int64_t at);
 // Before the run: the structure of its script and of the scripts it calls.
 // The run's control table, or the run's end on a structure error.
 std::optional<Step> CheckStructure(Run& run);
+// Reading starts at `start` (a line's start) of the run's own script, as if
+// the blocks around it had been entered there: its 重复 go round as often as
+// they would from their first round.
+void EnterAt(Run& run, int64_t start);
 // At the end of a called script: it plays again or its caller reads on.
 // False when no call is being played (the run's own script ended).
 bool EndOfCalled(Run& run);

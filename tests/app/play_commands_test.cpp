@@ -7,6 +7,7 @@
 #include <future>
 #include <functional>
 #include <stdexcept>
+#include <thread>
 
 #include "../play/player_fakes.h"
 #include "app/main_window.h"
@@ -415,6 +416,81 @@ TEST_F(PlayCommandsTest, TheOffsetNamesTheLineBeingPlayed) {
   m.Playback().Player()->WaitFor();
   EXPECT_EQ(seen, std::optional<int64_t>(10));
   EXPECT_FALSE(m.Playback().BoxLineOffset()) << "the run is over";
+}
+
+TEST_F(PlayCommandsTest, TheBoxsRunsPauseAtItsBreakpointsAndPlayFromTheCaretOrTheSelection) {
+  TFrmMain& m = Window();
+  // Two clicks; a breakpoint on the second press (line 4, bytes 29..39).
+  view.memo = play::test::Gbk("左键按下\r\n左键释放\r\n延迟 10\r\n左键按下\r\n左键释放\r\n");
+  view.breakpoints = {{29, 39, 4}};
+  m.MnuPlayOrContinueClick();
+  ASSERT_NE(m.Playback().Player(), nullptr);
+  EXPECT_TRUE(m.Playback().Player()->Options().debuggable);
+  EXPECT_EQ(m.Playback().Player()->Options().breakpoints, view.breakpoints);
+  for (int i = 0; i < 5000 && !m.Playback().Paused(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(m.Playback().Paused());
+  m.Tick();
+  EXPECT_EQ(view.status[3], "断点：第 4 行");
+  EXPECT_EQ(Clicks(), 1);
+  // F5 goes on with the same run; the panel gives the stop hint back.
+  m.MnuPlayOrContinueClick();
+  m.Playback().Player()->WaitFor();
+  EXPECT_EQ(made, 1);
+  EXPECT_EQ(Clicks(), 2);
+  // From the caret's line (the second press) on, and the selection (the first click's lines).
+  view.breakpoints.clear();
+  view.caretLines = {29, -1, 4};
+  m.MnuPlayFromHereClick(false);
+  EXPECT_EQ(m.Playback().Player()->Options().part, view.caretLines);
+  m.Playback().Player()->WaitFor();
+  EXPECT_EQ(Clicks(), 3);
+  view.selectedLines = {0, 20, 1};
+  m.MnuPlayFromHereClick(true);
+  m.Playback().Player()->WaitFor();
+  EXPECT_EQ(Clicks(), 4);
+  EXPECT_EQ(sink.calls.back(), "left up");
+  // An empty selection at the end of the text plays nothing.
+  view.selectedLines = {49, 49, 6};
+  m.MnuPlayFromHereClick(true);
+  EXPECT_EQ(view.boxes.back().text, text::kNothingToPlay);
+  // Stopped while paused: the panel neither keeps the pause nor brings the run's hint back.
+  view.breakpoints = {{29, 39, 4}};
+  m.MnuPlayOrContinueClick();
+  for (int i = 0; i < 5000 && !m.Playback().Paused(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  m.Tick();
+  EXPECT_EQ(view.status[3], "断点：第 4 行");
+  m.SBStopClick();
+  m.Tick();
+  EXPECT_NE(view.status[3], "断点：第 4 行");
+  EXPECT_NE(view.status[3], text::kEmergencyStopHint);
+  // A file played that the box does not show stops at no breakpoint.
+  view.breakpoints = {{0, 10, 1}};
+  view.dialogAnswers = {dir.File("click.crec")};
+  m.SBProcClick();
+  EXPECT_FALSE(m.Playback().Player()->Options().debuggable);
+  EXPECT_TRUE(m.Playback().Player()->Options().breakpoints.empty());
+}
+
+TEST_F(PlayCommandsTest, TheBoxsKeysGiveWayToAHotKeyOrScriptKeyBoundToTheSameKey) {
+  constexpr uint16_t kF5 = 0x74, kCtrl = Shortcut::kCtrl;
+  settings.StartKey = kF5;
+  settings.StopKey = kCtrl | 0x79;  // Ctrl+F10
+  settings.ShortCutControl = true;
+  TFrmMain& m = Window();
+  m.FormShow();
+  EXPECT_TRUE(m.HotKeyTakes(kF5));
+  EXPECT_TRUE(m.HotKeyTakes(kCtrl | kF5)) << "a key stored alone fires with any modifiers";
+  EXPECT_TRUE(m.HotKeyTakes(kCtrl | 0x79));
+  EXPECT_FALSE(m.HotKeyTakes(0x79)) << "Ctrl+F10 is not F10";
+  EXPECT_FALSE(m.HotKeyTakes(0x78));
+  m.Recorder().Keys().HotKeysEnabled = false;  // 快捷键控制 off: the hot keys fire no more
+  EXPECT_FALSE(m.HotKeyTakes(kF5));
+  // A script key is served whatever the switch says.
+  dir.Write("Quorlin.qlkeys", "F9\t1\tclick.crec\n");
+  w.reset();
+  TFrmMain& n = Window();
+  n.FormShow();
+  EXPECT_TRUE(n.HotKeyTakes(0x78));
 }
 
 }  // namespace

@@ -51,6 +51,18 @@ TEST_F(HelpCommands, ExistingHelpFileIsOpenedByTheShell) {
   EXPECT_EQ(view.shellCalls[0].parameters, "");
 }
 
+TEST_F(HelpCommands, F1OnAWordOpensItsPlaceInTheHelpFileOrSaysTheFileIsMissing) {
+  window->HelpOnWord("words.htm#delay");
+  ASSERT_EQ(view.boxes.size(), 1u);
+  EXPECT_EQ(view.boxes[0].text, "不能打开帮助文件" + dir.File("Quorlin.chm"));
+  EXPECT_TRUE(view.shellCalls.empty());
+  dir.Write("Quorlin.chm", "ITSF");
+  window->HelpOnWord("words.htm#delay");
+  ASSERT_EQ(view.shellCalls.size(), 1u);
+  EXPECT_EQ(view.shellCalls[0].file, "hh.exe");
+  EXPECT_EQ(view.shellCalls[0].parameters, "\"" + dir.File("Quorlin.chm") + "::/words.htm#delay\"");
+}
+
 TEST_F(HelpCommands, AFolderNamedLikeTheHelpFileIsNoHelpFile) {
   std::filesystem::create_directories(std::filesystem::u8path(dir.File("Quorlin.chm")));
   window->MnuContentClick();

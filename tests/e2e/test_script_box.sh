@@ -1,5 +1,6 @@
 # The script box as the user meets it: typing, the clipboard keys and undo with real keys, Go to line
-# and Find, playing the box's text with 播放当前动作记录, and the mark on the line being played.
+# and Find, playing the box's text with 播放当前动作记录, the mark on the line being played, and a
+# breakpoint with F9, F5 and F10.
 
 # shellcheck source=tests/e2e/fixture/input_log.sh
 source "$(dirname "${BASH_SOURCE[0]}")/fixture/input_log.sh"
@@ -147,3 +148,97 @@ test_a_long_scripts_played_line_is_kept_in_view() {
   shot --keep script-box-played-line "$(drv info "${MAIN[@]}" --field window)" >/dev/null
   wait_input_log "rup [0-9]+,60" 10000
 }
+
+# refocus_box: the box takes the keyboard again after a played click went to the logger (a real
+# click, so the pointer grab is let go for it and taken again).
+refocus_box() {
+  kill "$HOLD_POINTER_PID" 2>/dev/null
+  wait "$HOLD_POINTER_PID" 2>/dev/null || true
+  real_click "${MAIN[@]}" --id 100
+  wait_focus "${MAIN[@]}" --id 100
+  hold_pointer
+}
+
+# The logger's button lines from the 7th on (the release of a key typed into Tesmuro may reach
+# the logger once a played click has brought it to the front).
+clicks_after_the_third() { input_events | grep -E '^l(down|up) ' | tail -n +7; }
+
+test_a_breakpoint_pauses_the_box_run_f10_plays_one_line_and_f5_the_rest() {
+  start_tesmuro LoopByCount=1 LoopCount=1
+  start_input_log
+  # Five clicks, each press and release on a line of its own: the 4th press is line 14.
+  local text="" i
+  for i in 1 2 3 4 5; do text+="移动 $((90 + 10 * i)),60"$'\r\n左键按下\r\n左键释放\r\n延迟 100\r\n'; done
+  drv set-text "${MAIN[@]}" --id 100 "$text" >/dev/null
+  real_click "${MAIN[@]}" --id 100
+  wait_focus "${MAIN[@]}" --id 100
+  hold_pointer
+  box send 2024 13 >/dev/null  # SCI_GOTOLINE
+  xdo key F9
+  wait_output 13 "the breakpoint's line" box send $SCI_MARKERNEXT 0 4
+  xdo key F5
+  poll 10000 status_is 3 "断点：第 14 行"
+  assert_eq $'ldown 100,60\nlup 100,60\nldown 110,60\nlup 110,60\nldown 120,60\nlup 120,60' \
+    "$(input_events)" "paused after the 3rd click"
+  wait_output 13 "the paused line marked" marked_line
+  # F10: the press line alone; the run pauses before the release (the button let go, as Pause does).
+  refocus_box
+  xdo key F10
+  poll 10000 status_is 3 "单步：第 15 行"
+  wait_input_log "lup 130,60"
+  assert_eq $'ldown 130,60\nlup 130,60' "$(clicks_after_the_third)" "the step: the 4th press, let go while paused"
+  # F5 goes on to the end; the breakpoint is no part of the text.
+  refocus_box
+  xdo key F5
+  wait_input_log "lup 140,60"
+  assert_eq $'ldown 130,60\nlup 130,60\nldown 130,60\nlup 130,60\nldown 140,60\nlup 140,60' \
+    "$(clicks_after_the_third)" "the rest after F5"
+  box_text_is "$text" || fail "the text changed"
+}
+
+# margin_click LINE MARGIN: a real click in margin MARGIN (1: breakpoints, 2: folds) beside LINE (0-based).
+margin_click() {
+  local x=0 m y
+  for ((m = 0; m < $2; m++)); do x=$((x + $(box send 2243 $m))); done  # SCI_GETMARGINWIDTHN
+  x=$((x + $(box send 2243 "$2") / 2 + 2))  # its middle, past the box's border
+  y=$(( $(box send 2165 0 "$(box send 2167 "$1")") + $(box send 2279 "$1") / 2 + 2 ))  # SCI_POINTYFROMPOSITION, SCI_TEXTHEIGHT
+  real_click --at "$x" "$y" "${MAIN[@]}" --id 100
+}
+
+test_folds_and_breakpoints_leave_the_saved_bytes_alone_and_a_word_offers_its_arguments() {
+  local dir file="$TEST_DIR/folds.crec"
+  dir=$(app_folder)
+  write_named_settings "$dir/Quorlin.qlset"
+  start_app --zh "$dir"
+  wait_main_window >/dev/null
+  MAIN=(--pid "$APP_PID" --class TFrmMain)
+  { printf '左键按下\n左键释放\n'
+    for i in $(seq 1 312); do printf '移动 %d,%d\n延迟 16\n' $((200 + i % 40)) $((300 + i % 30)); done
+    printf '左键按下\n左键释放\n如果 等待窗口 "记事本" 5\n按键按下 65 30 0 0 0\n按键弹起 65 30 0 0 0\n否则\n延迟 100\n结束如果\n'
+    printf '重复 3\n右键按下\n右键释放\n结束重复\n'; } | gbk_script "$file"
+  cp "$file" "$TEST_DIR/original.crec"
+  drv click "${MAIN[@]}" --id 202
+  drv file-dialog --pid "$APP_PID" "$(winpath "$file")" >/dev/null
+  wait_output "Tesmuro - $(winpath "$file")" "caption after the load" drv info "${MAIN[@]}" --field caption
+  # Fold the stretch of moves (line 3) and set a breakpoint on the click after it, by mouse.
+  margin_click 2 2
+  wait_output 0 "the stretch folded" box send 2230 2  # SCI_GETFOLDEXPANDED
+  margin_click 626 1
+  wait_output 626 "the breakpoint after the folded stretch" box send $SCI_MARKERNEXT 0 4
+  margin_click 628 2
+  wait_output 0 "the 如果 block folded" box send 2230 628
+  # Saved as it stands (the file written afresh): the same bytes as loaded.
+  rm "$file"
+  drv click "${MAIN[@]}" --id 203 >/dev/null
+  poll 5000 test -s "$file"
+  assert_same_file "$file" "$TEST_DIR/original.crec" "the saved script"
+  # A word and a space: its arguments in a call tip.
+  real_click "${MAIN[@]}" --id 100
+  xdo key ctrl+End
+  # The characters as an input method hands them over (xdotool cannot type Chinese into Wine).
+  local c
+  for c in 0x7B49 0x5F85 0x56FE 0x50CF 0x20; do box post 258 $((c)) >/dev/null; done  # WM_CHAR 等待图像 and a space
+  poll 5000 box_send_is 1 2202  # SCI_CALLTIPACTIVE
+  shot --keep script-box-workbench "$(drv info "${MAIN[@]}" --field window)" >/dev/null
+}
+box_send_is() { [ "$(box send "${@:2}")" = "$1" ]; }

@@ -6,7 +6,10 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -181,6 +184,80 @@ TEST_F(ScriptBoxTest, ReplacedTextIsOneStepToUndoAndTheCaretStaysOnItsLine) {
   box_->Undo();
   box_->ReplaceText(before);
   EXPECT_FALSE(box_->CanUndo());
+}
+
+TEST_F(ScriptBoxTest, BreakpointsAreTheBoxsNotTheTextsAndNameTheirLines) {
+  const std::string text = "\xD7\xF3\xBC\xFC\xB0\xB4\xCF\xC2\r\nab\r\n\r\ncd";  // 左键按下 / ab / (empty) / cd
+  ASSERT_TRUE(box_->SetText(text));
+  box_->ToggleBreakpoint(1);
+  box_->ToggleBreakpoint(3);
+  box_->ToggleBreakpoint(0);
+  box_->ToggleBreakpoint(0);  // set and cleared again
+  box_->ToggleBreakpoint(9);  // no such line
+  EXPECT_EQ(box_->Breakpoints(), (std::vector<play::LineSpan>{{10, 14, 2}, {16, 18, 4}}));
+  EXPECT_EQ(box_->Text(), text) << "the text stays byte for byte";
+  // The caret's line on; a selection's lines (one that ends at a line's start leaves that line out).
+  SendMessageW(box_->Handle(), SCI_SETSEL, 11, 11);
+  EXPECT_EQ(box_->CaretLines(false), (play::LineSpan{10, -1, 2}));
+  SendMessageW(box_->Handle(), SCI_SETSEL, 3, 16);
+  EXPECT_EQ(box_->CaretLines(true), (play::LineSpan{0, 16, 1}));
+  SendMessageW(box_->Handle(), SCI_SETSEL, 12, 18);
+  EXPECT_EQ(box_->CaretLines(true), (play::LineSpan{10, 18, 2}));
+  // A new text comes without breakpoints.
+  ASSERT_TRUE(box_->SetText(text));
+  EXPECT_TRUE(box_->Breakpoints().empty());
+}
+
+// The box's notifications (styling, margin clicks) reach it through its parent, as in the main window.
+LRESULT CALLBACK HandNotifications(HWND h, UINT msg, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR box) {
+  if (msg == WM_NOTIFY && reinterpret_cast<ScriptBox*>(box)->OnNotify(l)) return 0;
+  return DefSubclassProc(h, msg, w, l);
+}
+
+TEST_F(ScriptBoxTest, FoldLevelsComeWithTheLinesShownAndAStretchFoldsAwayWithoutChangingTheText) {
+  SetWindowSubclass(top_, &HandNotifications, 1, reinterpret_cast<DWORD_PTR>(box_.get()));
+  // 左键按下, then 3,000 lines of moves and delays, then 左键释放.
+  std::string text = "\xD7\xF3\xBC\xFC\xB0\xB4\xCF\xC2\r\n";
+  for (int i = 0; i < 1500; ++i) text += "\xD2\xC6\xB6\xAF 1,1\r\n\xD1\xD3\xB3\xD9 8\r\n";
+  text += "\xD7\xF3\xBC\xFC\xCA\xCD\xB7\xC5\r\n";
+  ASSERT_TRUE(box_->SetText(text));
+  auto level = [&](int line) { return static_cast<int>(SendMessageW(box_->Handle(), SCI_GETFOLDLEVEL, line, 0)); };
+  // Loading works out no levels; showing the lines (and wrapping them, in the background) does.
+  EXPECT_EQ(level(1), SC_FOLDLEVELBASE);
+  UpdateWindow(box_->Handle());
+  Pump();
+  EXPECT_TRUE(level(1) & SC_FOLDLEVELHEADERFLAG) << "the first move opens the stretch";
+  EXPECT_EQ(level(2) & SC_FOLDLEVELNUMBERMASK, SC_FOLDLEVELBASE + 1);
+  SendMessageW(box_->Handle(), SCI_FOLDLINE, 1, SC_FOLDACTION_CONTRACT);
+  EXPECT_FALSE(SendMessageW(box_->Handle(), SCI_GETLINEVISIBLE, 2000, 0));
+  EXPECT_TRUE(SendMessageW(box_->Handle(), SCI_GETLINEVISIBLE, 3001, 0)) << "the line after the stretch shows";
+  EXPECT_EQ(box_->Text(), text);
+  // An edit above it leaves it folded.
+  SendMessageW(box_->Handle(), SCI_INSERTTEXT, 0, reinterpret_cast<LPARAM>("y"));
+  UpdateWindow(box_->Handle());
+  Pump();
+  EXPECT_FALSE(SendMessageW(box_->Handle(), SCI_GETLINEVISIBLE, 2000, 0));
+  // Typed away, the stretch's first move no longer opens it: the lines show again.
+  SendMessageW(box_->Handle(), SCI_SETSEL, 11, 13);
+  SendMessageW(box_->Handle(), SCI_REPLACESEL, 0, reinterpret_cast<LPARAM>("x"));
+  UpdateWindow(box_->Handle());
+  Pump();
+  EXPECT_TRUE(SendMessageW(box_->Handle(), SCI_GETLINEVISIBLE, 2000, 0));
+  RemoveWindowSubclass(top_, &HandNotifications, 1);
+}
+
+TEST_F(ScriptBoxTest, TheLineARunStoppedOnStaysMarkedUntilTheNextEdit) {
+  SetWindowSubclass(top_, &HandNotifications, 1, reinterpret_cast<DWORD_PTR>(box_.get()));
+  ASSERT_TRUE(box_->SetText("a\r\nb\r\nc\r\n"));
+  box_->FollowPlayback([] { return std::optional<int64_t>(3); });  // a run stopped on line 2
+  EXPECT_EQ(box_->MarkedLine(), 1);
+  for (int i = 0; i < 5; ++i) Pump(), Sleep(20);
+  EXPECT_EQ(box_->MarkedLine(), 1) << "kept while nothing changes";
+  SendMessageW(box_->Handle(), SCI_INSERTTEXT, 0, reinterpret_cast<LPARAM>("x"));
+  EXPECT_EQ(box_->MarkedLine(), -1);
+  for (int i = 0; i < 5; ++i) Pump(), Sleep(20);
+  EXPECT_EQ(box_->MarkedLine(), -1) << "and not marked again";
+  RemoveWindowSubclass(top_, &HandNotifications, 1);
 }
 
 TEST(ScriptBytes, WhatGbkCannotHoldBecomesAQuestionMarkAtAKnownOffset) {

@@ -129,6 +129,16 @@ TEST(ControlWords, ALoopThatTakesNoTimeYieldsAMillisecondAndAStopEndsIt) {
   }
 }
 
+TEST(ControlWords, PlayingFromALineInsideALoopGoesRoundAsIfTheLoopHadBeenEnteredThere) {
+  const std::string before = "移动 9,9\r\n重复 3\r\n移动 1,1\r\n";
+  ControlRig r(before + "移动 2,2\r\n结束重复\r\n移动 3,3\r\n");
+  r.o.debuggable = true;
+  r.o.part.start = static_cast<int64_t>(Gbk(before).size());
+  r.Run();
+  EXPECT_EQ(r.sink.calls,
+            (V{"cursor 2,2", "cursor 1,1", "cursor 2,2", "cursor 1,1", "cursor 2,2", "cursor 3,3"}));
+}
+
 TEST(ControlWords, EndPlayEndsTheRunAsPlayedWithoutAnotherPass) {
   ControlRig r("移动 1,1\r\n重复 5\r\n结束播放\r\n结束重复\r\n移动 2,2\r\n");
   r.o.loopCount = 3;

@@ -461,6 +461,107 @@ TEST(RunThreadTest, StopWhilePausedEndsTheRun) {
   EXPECT_EQ(r.clock->Elapsed(), 500 * kMs);
 }
 
+// Line `n` (from 1) of a script of CR LF lines, as the box gives it to the player.
+LineSpan LineOf(const std::vector<std::string>& lines, int n) {
+  LineSpan s;
+  for (int i = 0; i < n; ++i) {
+    s.start = s.end < 0 ? 0 : s.end;
+    s.end = s.start + static_cast<int64_t>(Gbk(lines[static_cast<size_t>(i)]).size()) + 2;
+  }
+  s.line = n;
+  return s;
+}
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string s;
+  for (const std::string& l : lines) s += l + "\r\n";
+  return s;
+}
+
+TEST(RunThreadDebug, ABreakpointPausesBeforeItsLineAsPauseDoesAndContinueGoesOn) {
+  const std::vector<std::string> lines = {"按键按下 17 0 0 0 0", "移动 1,1", "延迟 100", "移动 2,2 延迟 1",
+                                          "延迟 100", "移动 3,3"};
+  Rig r(Joined(lines).c_str());
+  r.o.debuggable = true;
+  r.o.breakpoints = {LineOf(lines, 4)};
+  r.o.loopMode = LoopMode::Count;
+  r.o.loopCount = 2;
+  std::vector<std::optional<PauseNotice>> notices;
+  for (int64_t at : {500, 1500}) {
+    r.clock->At(at * kMs, [&] {
+      EXPECT_TRUE(r.t->Suspended());
+      notices.push_back(r.t->TakePauseNotice());
+      r.t->Resume();
+    });
+  }
+  r.Run();
+  // Held keys go while paused and come back first; the schedule moves on by
+  // the time paused. The second word of the line does not pause again; the
+  // next pass comes to the line afresh.
+  EXPECT_EQ(r.sink.calls, (V{"key 17 0 down", "cursor 1,1", "key 17 0 up", "key 17 0 down", "cursor 2,2",
+                             "cursor 3,3", "key 17 0 down", "cursor 1,1", "key 17 0 up", "key 17 0 down",
+                             "cursor 2,2", "cursor 3,3", "key 17 0 up"}));
+  EXPECT_EQ(r.Moves(), (T{0, 500000, 601000, 601000, 1500000, 1601000}));
+  ASSERT_EQ(notices.size(), 2u);
+  EXPECT_EQ(notices[0], (PauseNotice{4, true}));
+  EXPECT_EQ(PauseNoticeText(*notices[0]), "断点：第 4 行");
+  EXPECT_FALSE(r.t->TakePauseNotice());
+  // A run that is not the box's knows no breakpoints.
+  Rig plain(Joined(lines).c_str());
+  plain.o.breakpoints = {LineOf(lines, 4)};
+  EXPECT_EQ(plain.Run().Moves(), (T{0, 100000, 201000}));
+}
+
+TEST(RunThreadDebug, AStepPlaysOneLineAndPausesAgainWithoutCuttingADelay) {
+  const std::vector<std::string> lines = {"移动 1,1", "延迟 100", "移动 2,2", "延迟 100", "移动 3,3"};
+  Rig r(Joined(lines).c_str());
+  r.o.debuggable = true;
+  r.o.breakpoints = {LineOf(lines, 3)};
+  std::vector<std::optional<PauseNotice>> notices;
+  auto step = [&] {
+    notices.push_back(r.t->TakePauseNotice());
+    EXPECT_TRUE(r.t->Step());
+  };
+  r.clock->At(500 * kMs, step);   // at the breakpoint: plays 移动 2,2
+  r.clock->At(800 * kMs, step);   // plays 延迟 100 in full
+  r.clock->At(1000 * kMs, [&] { notices.push_back(r.t->TakePauseNotice()); r.t->Resume(); });
+  r.Run();
+  EXPECT_EQ(r.Moves(), (T{0, 500000, 1000000}));
+  EXPECT_EQ(notices, (std::vector<std::optional<PauseNotice>>{PauseNotice{3, true}, PauseNotice{4, false},
+                                                              PauseNotice{5, false}}));
+  // Only a paused run of the box's steps.
+  Rig running("延迟 100 移动 1,1");
+  running.o.debuggable = true;
+  running.clock->At(50 * kMs, [&] { EXPECT_FALSE(running.t->Step()); });
+  running.Run();
+  Rig other("延迟 100 移动 1,1");
+  other.clock->At(20 * kMs, [&] { other.t->Suspend(); });
+  other.clock->At(50 * kMs, [&] { EXPECT_FALSE(other.t->Step()); other.t->Resume(); });
+  other.Run();
+}
+
+TEST(RunThreadDebug, APartOfTheScriptPlaysWithTheScreenBeforeItAndEachPassRepeatsIt) {
+  const std::vector<std::string> lines = {"屏幕 0,0,640,512,96", "移动 10,10", "延迟 10", "移动 320,256",
+                                          "延迟 10", "移动 20,20"};
+  for (bool selection : {false, true}) {
+    Rig r(Joined(lines).c_str());
+    r.sink.screen = {0, 0, 1280, 1024, 96};
+    r.o.scaleToScreen = true;
+    r.o.debuggable = true;
+    r.o.loopCount = 2;
+    r.o.part = LineOf(lines, 3);
+    if (!selection) r.o.part.end = -1;
+    else r.o.part.end = LineOf(lines, 4).end;
+    r.Run();
+    // The moves before the start are not played; the screen line still maps the rest.
+    if (selection)
+      EXPECT_EQ(r.sink.calls, (V{"cursor 640,512", "cursor 640,512"}));
+    else
+      EXPECT_EQ(r.sink.calls, (V{"cursor 640,512", "cursor 40,40", "cursor 640,512", "cursor 40,40"}));
+    EXPECT_EQ(r.t->Passes(), 2);
+    EXPECT_EQ(r.Moves().back(), selection ? 20000 : 40000);
+  }
+}
+
 TEST(RunThreadTest, ControlBeforeTheStartAndAfterTheEnd) {
   Rig r("移动 1,1");
   EXPECT_TRUE(r.t->Suspended());  // created suspended

@@ -68,6 +68,24 @@ TEST(WindowWait, AClickFollowsItsWindowAndTheMovesAfterItWithoutWaitingWhenAllIs
   EXPECT_EQ(off.sink.calls, (V{"cursor 150,120", "left down 150 120", "left up 150 120"}));
 }
 
+TEST(WindowWait, APartPlayedFromTheBoxActsOnTheWindowTheLastWindowLineBeforeItNamed) {
+  const std::string before = std::string(kAppLine) + "左键按下\r\n左键释放\r\n";
+  WaitRig r(before + "移动 160,130\r\n左键按下\r\n左键释放\r\n");
+  r.desktop.windows = {App(7, 300, 200)};
+  r.o.debuggable = true;
+  r.o.part.start = static_cast<int64_t>(Gbk(before).size());
+  r.Run();
+  EXPECT_EQ(r.sink.calls, (V{"cursor 360,230", "left down 360 230", "left up 360 230"}));
+  // After a screen line the window line no longer applies, as when played from the top.
+  const std::string reset = before + "屏幕 0,0,1280,1024,96\r\n";
+  WaitRig s(reset + "移动 160,130\r\n");
+  s.desktop.windows = {App(7, 300, 200)};
+  s.o.debuggable = true;
+  s.o.part.start = static_cast<int64_t>(Gbk(reset).size());
+  s.Run();
+  EXPECT_EQ(s.sink.calls, (V{"cursor 160,130"}));
+}
+
 TEST(WindowWait, AWindowThatComesLateIsWaitedForAndEveryLaterActionMovesBackByTheWait) {
   WaitRig r(std::string("移动 150,120\r\n") + kAppLine + "左键按下\r\n延迟 100\r\n左键释放\r\n");
   r.clock->At(3000 * kMs, [&] { r.desktop.windows = {App(7, 100, 100, "My App - file")}; });

@@ -206,6 +206,10 @@ class FakeView : public IMainView {
     return true;
   }
   void FollowMemoPlayback() override { log_.Add("follow"); }
+  std::vector<play::LineSpan> breakpoints;  // the box's breakpoints
+  play::LineSpan caretLines, selectedLines;  // where the caret and the selection are
+  std::vector<play::LineSpan> MemoBreakpoints() override { return breakpoints; }
+  play::LineSpan MemoCaretLines(bool selection) override { return selection ? selectedLines : caretLines; }
 
   std::optional<std::string> RunFileDialog(FileDialog which) override {
     log_.Add("dialog:" + std::to_string(static_cast<int>(which)));
