@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "play/file_source.h"
 #include "play/input_sink.h"
 #include "play/speed.h"
 
@@ -53,6 +55,8 @@ struct RunOptions {
   // The folder relative picture files are taken from (UTF-8): the script's;
   // empty: the current folder. PlaybackSession::Start fills it in.
   std::string scriptFolder;
+  // Where the pictures and called scripts are read from; none: the disk.
+  std::shared_ptr<const IFileSource> files;
   bool operator==(const RunOptions&) const = default;
 };
 
