@@ -415,6 +415,7 @@ void MainWindowWin::OnCommand(int id) {
     case layout::kMnuFindNext: SetFocus(memo_), memoText_->FindNext(); break;
     case layout::kMnuGoToLine: SetFocus(memo_), memoText_->GoToLine(); break;
     case layout::kMnuThinMoves: Guard([&] { ThinMoves(); }); break;
+    case layout::kMnuExport: Guard([&] { w.MnuExportClick(); }); break;
     default:
       // Commands that this build does not offer yet do nothing.
       break;
@@ -573,6 +574,12 @@ std::optional<IMainView::CapturedArea> MainWindowWin::CaptureArea() {
 
 std::optional<std::string> MainWindowWin::AskPictureFile(std::string_view folder, std::string_view proposedName) {
   const auto file = AskSaveFileNameIn(hwnd_, layout::kPictureFilter, layout::kPictureExt, folder, proposedName);
+  if (!file) return std::nullopt;
+  return Utf8(*file);
+}
+
+std::optional<std::string> MainWindowWin::AskProgramFile(std::string_view folder, std::string_view proposedName) {
+  const auto file = AskSaveFileNameIn(hwnd_, layout::kProgramFilter, layout::kProgramExt, folder, proposedName);
   if (!file) return std::nullopt;
   return Utf8(*file);
 }
