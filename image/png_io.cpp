@@ -183,8 +183,7 @@ std::optional<Image> DecodePng(std::string_view bytes, const PngLimits& limits, 
 
 std::optional<Image> LoadPng(const std::string& utf8Path, std::string* error, const PngLimits& limits,
                              PngProblem* problem) {
-  UniqueFile f(OpenFile(utf8Path, "rb"));
-  return LoadPng(f.get(), error, limits, problem);
+  return LoadPng(OpenFile(utf8Path, "rb"), error, limits, problem);
 }
 
 std::optional<Image> LoadPng(std::FILE* file, std::string* error, const PngLimits& limits, PngProblem* problem) {
