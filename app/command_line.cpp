@@ -23,7 +23,7 @@ namespace {
 
 // One switch at args[i] (moving i past what it takes): false when it asks
 // for the usage.
-bool TakeSwitch(const std::vector<std::string>& args, size_t& i, CommandLine& c, bool& play) {
+bool TakeSwitch(const std::vector<std::string>& args, size_t& i, CommandLine& c, bool& play, bool& exporting) {
   const std::string& a = args[i];
   auto fail = [&](std::string why) {
     if (c.error.empty()) c.error = std::move(why);
@@ -38,6 +38,20 @@ bool TakeSwitch(const std::vector<std::string>& args, size_t& i, CommandLine& c,
     } else {
       if (!c.file.empty()) fail("命令行中只能有一个文件：" + args[i + 1]);
       c.file = args[++i];
+    }
+  } else if (name == "export") {
+    exporting = true;
+    if (!hasValue || IsSwitch(args[i + 1])) {
+      fail("/export 后面缺少要导出的文件");
+    } else {
+      if (!c.file.empty()) fail("命令行中只能有一个文件：" + args[i + 1]);
+      c.file = args[++i];
+    }
+  } else if (name == "o") {
+    if (!hasValue) {
+      fail("/o 后面缺少要写出的程序文件");
+    } else {
+      c.output = args[++i];
     }
   } else if (name == "exit") {
     c.exitWhenDone = true;
@@ -55,12 +69,12 @@ bool TakeSwitch(const std::vector<std::string>& args, size_t& i, CommandLine& c,
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   CommandLine c;
-  bool play = false;
+  bool play = false, exporting = false;
   for (size_t i = 0; i < args.size(); ++i) {
     if (!IsSwitch(args[i])) {
       if (!c.file.empty() && c.error.empty()) c.error = "命令行中只能有一个文件：" + args[i];
       c.file = args[i];
-    } else if (!TakeSwitch(args, i, c, play)) {
+    } else if (!TakeSwitch(args, i, c, play, exporting)) {
       c.action = CommandLine::Action::Usage;
       return c;
     }
@@ -68,13 +82,19 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   auto fail = [&](std::string why) {
     if (c.error.empty()) c.error = std::move(why);
   };
-  if (!play && (c.run.loops || c.run.forSeconds || c.run.speedPercent || c.exitWhenDone))
-    fail("/loops、/for、/speed 和 /exit 只能与 /play 一起使用");
-  if (!play && c.run.seed) fail("/seed 只能与 /play 一起使用");
+  if (play && exporting) fail("/play 和 /export 只能选一个");
+  if (exporting && c.output.empty()) fail("/export 需要用 /o 指定要写出的程序文件");
+  if (!exporting && !c.output.empty()) fail("/o 只能与 /export 一起使用");
+  if (!play && !exporting && (c.run.loops || c.run.forSeconds || c.run.speedPercent))
+    fail("/loops、/for 和 /speed 只能与 /play 或 /export 一起使用");
+  if (!play && c.exitWhenDone) fail("/exit 只能与 /play 一起使用");
+  if (!play && !exporting && c.run.seed) fail("/seed 只能与 /play 或 /export 一起使用");
   if (c.run.loops && c.run.forSeconds)
     fail(play::NameRunSwitches(play::SwitchStyle::Windows, [](const play::RunSwitch& s) { return s.loopMode; }) +
          " 只能选一个");
-  if (play) {
+  if (exporting) {
+    c.action = CommandLine::Action::Export;
+  } else if (play) {
     c.action = CommandLine::Action::Play;
   } else if (!c.file.empty()) {
     c.action = CommandLine::Action::Open;
@@ -86,6 +106,7 @@ const char* CommandLineUsage() {
   return "用法：\n"
          "  Tesmuro.exe [文件]\n"
          "  Tesmuro.exe /play 文件 [/loops N | /for 时:分:秒] [/speed X] [/seed N] [/game] [/scale] [/exit]\n"
+         "  Tesmuro.exe /export 文件 /o 程序.exe [/loops N | /for 时:分:秒] [/speed X] [/game] [/scale]\n"
          "\n"
          "文件\t打开这个动作记录文件。\n"
          "/play 文件\t启动后按当前设置播放这个文件。\n"
@@ -98,6 +119,8 @@ const char* CommandLineUsage() {
          "/scale\t本次运行把在其他屏幕上录制的坐标换算到当前屏幕。\n"
          "/exit\t播放结束后退出。退出码：0 播放完毕，1 被用户停止，2 出错（出错时不弹出提示框），"
          "3 目标窗口以管理员身份运行，回放的输入被系统拦截，4 等待窗口或颜色超时。\n"
+         "/export 文件 /o 程序.exe\t把这个文件连同它用到的图像和调用的脚本导出为一个程序：双击即按当前设置"
+         "（及这里给出的 /loops、/for、/speed 等）播放，无需安装本软件。\n"
          "/?\t显示本说明。\n"
          "\n"
          "开关不区分大小写，也可以用“-”开头。";

@@ -2,6 +2,7 @@
 //
 //   Tesmuro.exe [FILE]
 //   Tesmuro.exe /play FILE [/loops N | /for H:M:S] [/speed X] [/seed N] [/game] [/scale] [/exit]
+//   Tesmuro.exe /export FILE /o OUT.exe [/loops N | /for H:M:S] [/speed X] [/game] [/scale]
 //   Tesmuro.exe /?
 //
 // FILE alone is opened as Load opens it. /play plays FILE at start-up with the
@@ -15,7 +16,9 @@
 // input on its way to an elevated window) or 4 (a wait for a window or a
 // colour ran out of time). /game and /scale switch game mode
 // and the mapping onto the current screen on for this run of the program;
-// they may also stand without /play. Switches are
+// they may also stand without /play. /export writes OUT.exe, a copy of the
+// program that plays FILE with the settings' options and the switches given
+// (pack/export.h), and ends. Switches are
 // case-insensitive and may start with '-' instead of '/'.
 #pragma once
 
@@ -35,13 +38,14 @@ using play::kExitStopped;
 using play::kExitWaitTimedOut;
 
 struct CommandLine {
-  enum class Action { None, Open, Play, Usage };
+  enum class Action { None, Open, Play, Export, Usage };
   Action action = Action::None;
   std::string file;  // UTF-8
   // /loops, /for, /speed and /seed for the run of /play; /game and /scale for every
   // run of the program (the settings file is not changed).
   play::RunRequest run;
   bool exitWhenDone = false;
+  std::string output;  // /export: the program to write (UTF-8)
   // What is wrong with the command line (UTF-8); empty when nothing is.
   std::string error;
 };

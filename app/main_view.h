@@ -128,6 +128,12 @@ class IMainView : public IDialogView, public IScriptBoxView {
                                                     std::string_view /*proposedName*/) {
     return std::nullopt;
   }
+  // The Save As dialog for an exported program, opened in `folder` with
+  // `proposedName` filled in; the full path chosen, or nothing. UTF-8.
+  virtual std::optional<std::string> AskProgramFile(std::string_view /*folder*/,
+                                                    std::string_view /*proposedName*/) {
+    return std::nullopt;
+  }
   // Puts a line into the script box at the caret, as one step to undo.
   virtual void InsertLineAtCaret(std::string_view /*gbk*/) {}
 };

@@ -12,6 +12,9 @@
 #include "ui/application_win.h"
 #include "app/command_line.h"
 #include "app/main_window_win.h"
+#include "app/packed_main_win.h"
+#include "pack/payload.h"
+#include "util/file_io.h"
 #include "os/system_library_win.h"
 #include "app/texts.h"
 #include "ui/win_util_win.h"
@@ -39,11 +42,32 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // Before anything loads a library: none is taken from the program's folder.
   win::RestrictLibrarySearch();
   win::winmm::Load();
+  {
+    // A program that carries a script (an exported one) plays it and is
+    // nothing else; one whose payload is damaged plays none of it.
+    std::string self;
+    if (ReadWholeFile(win::ExePath(), self)) {
+      const pack::PayloadRead packed = pack::ReadProgramPayload(self);
+      std::string().swap(self);
+      if (packed.state != pack::PayloadState::None) {
+        INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
+        InitCommonControlsEx(&icc);
+      }
+      if (packed.state == pack::PayloadState::Valid) return win::RunPackedProgram(packed.payload, Arguments());
+      if (packed.state == pack::PayloadState::Damaged) return win::RefuseDamagedProgram(packed.problem);
+    }
+  }
   const CommandLine commandLine = ParseCommandLine(Arguments());
   if (commandLine.action == CommandLine::Action::Usage) {
     MessageBoxW(nullptr, win::Wide(CommandLineUsage()).c_str(), win::Wide(text::kAppTitle).c_str(),
                 MB_OK | MB_ICONINFORMATION);
     return 0;
+  }
+  if (commandLine.action == CommandLine::Action::Export) {
+    if (commandLine.error.empty()) return win::ExportFromCommandLine(commandLine);
+    MessageBoxW(nullptr, win::Wide(commandLine.error + "。").c_str(), win::Wide(text::kAppTitle).c_str(),
+                MB_OK | MB_ICONERROR);
+    return kExitError;
   }
   int exitCode = 0;
   try {

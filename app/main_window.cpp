@@ -10,6 +10,7 @@
 #include "auxiliary/joystick_report.h"
 #include "forms/main_form.h"
 #include "image/png_io.h"
+#include "pack/export.h"
 #include "play/run_texts.h"
 #include "setup/software_setup.h"
 #include "util/file_io.h"
@@ -624,6 +625,41 @@ void TFrmMain::MnuCaptureImageClick() {
   const int32_t seconds = Settings.WaitWindowSeconds > 0 ? Settings.WaitWindowSeconds : 10;
   view_.InsertLineAtCaret(capture::WaitImageLine(capture::NameInFolder(folder, *path), seconds, taken->area));
   TextChangedByUser();
+}
+
+void TFrmMain::MnuExportClick() {
+  if (Running()) {
+    view_.ShowMessage(text::kExportNotWhileRunning, text::kNotice, kMbOk | kMbIconInformation);
+    return;
+  }
+  // What is packed is the file: a script without one, or with changes not
+  // yet in it, is saved first.
+  if (document_.FileName.empty() || document_.Modified()) {
+    if (view_.ShowMessage(text::kExportAskSaveFirst, text::kNotice, kMbOkCancel | kMbIconInformation) != kIdOk)
+      return;
+    if (!document_.Save(/*saveAs=*/false)) return;
+  }
+  const std::string script = document_.FileName;
+  const pack::ExportPlan plan = pack::PlanExport(script, pack::PackedRunFor(Settings, Request(false)));
+  if (!plan.error.empty()) {
+    view_.ShowMessage(text::kExportFailed + plan.error + "。", text::kNotice, kMbOk | kMbIconError);
+    return;
+  }
+  const std::string summary = "将打包以下文件：\n" + pack::DescribeFiles(plan.payload) + "\n导出的程序将这样播放：\n" +
+                              pack::DescribeOptions(plan.payload.run) + "\n选择要保存的程序文件。";
+  if (view_.ShowMessage(summary, text::kExportTitle, kMbOkCancel | kMbIconInformation) != kIdOk) return;
+  std::string name = plan.payload.scriptName;
+  if (const size_t dot = name.find_last_of('.'); dot != std::string::npos && dot > 0) name.resize(dot);
+  const auto output =
+      view_.AskProgramFile(exportFolder_.empty() ? FolderOf(script) : exportFolder_, name + ".exe");
+  if (!output) return;
+  exportFolder_ = FolderOf(*output);
+  const std::string error = pack::WriteExportedProgram(view_.ProgramPath(), plan.payload, *output, script);
+  if (!error.empty()) {
+    view_.ShowMessage(text::kExportFailed + error + "。", text::kNotice, kMbOk | kMbIconError);
+    return;
+  }
+  view_.ShowMessage("已导出：" + *output, text::kExportTitle, kMbOk | kMbIconInformation);
 }
 
 void TFrmMain::SBPauseClick() {

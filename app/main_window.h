@@ -127,6 +127,11 @@ class TFrmMain : private RecordSink {
   // script without a file is saved first) and a 等待图像 line for it, with
   // that rectangle as its area, goes in at the caret.
   void MnuCaptureImageClick();
+  // 导出为程序: the script's file (saved first), the files it reaches and
+  // the options a run would have now, shown for the user to confirm, then
+  // written as a program where the user says (the dialog opens in the
+  // folder of the last export).
+  void MnuExportClick();
   void SBPauseClick();
   void SBToMicroClick();
   // Shows the main window unless it is visible (also when the mini window
@@ -251,6 +256,7 @@ class TFrmMain : private RecordSink {
   std::optional<CommandLine> commandLine_;
   bool exitWhenDone_ = false;   // /exit: the program ends with its run
   bool exiting_ = false;
+  std::string exportFolder_;     // where the last program was exported to
   std::optional<int64_t> trayMenuMark_;  // the recording's lines before the click that opened the menu
   std::string playStateShown_;  // the first panel's text
   std::string lastPanelShown_;  // the wide last panel's text

@@ -422,6 +422,7 @@ void MainWindowWin::OnCommand(int id) {
     case layout::kMnuFindNext: SetFocus(memo_), memoText_->FindNext(); break;
     case layout::kMnuGoToLine: SetFocus(memo_), memoText_->GoToLine(); break;
     case layout::kMnuThinMoves: Guard([&] { ThinMoves(); }); break;
+    case layout::kMnuExport: Guard([&] { w.MnuExportClick(); }); break;
     default:
       // Commands that this build does not offer yet do nothing.
       break;
@@ -599,6 +600,12 @@ bool MainWindowWin::AcceleratorGivesWay(int id) {
     return logic_->HotKeyTakes(code);
   }
   return false;
+}
+
+std::optional<std::string> MainWindowWin::AskProgramFile(std::string_view folder, std::string_view proposedName) {
+  const auto file = AskSaveFileNameIn(hwnd_, layout::kProgramFilter, layout::kProgramExt, folder, proposedName);
+  if (!file) return std::nullopt;
+  return Utf8(*file);
 }
 
 void MainWindowWin::InsertLineAtCaret(std::string_view gbk) {

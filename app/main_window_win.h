@@ -82,6 +82,7 @@ class MainWindowWin : public IMainView {
   void ReleaseMouseCapture() override;
   std::optional<CapturedArea> CaptureArea() override;
   std::optional<std::string> AskPictureFile(std::string_view folder, std::string_view proposedName) override;
+  std::optional<std::string> AskProgramFile(std::string_view folder, std::string_view proposedName) override;
   void InsertLineAtCaret(std::string_view gbk) override;
 
  private:

@@ -38,4 +38,10 @@ inline std::string UnencodableCharacters(int count) {
          " 个字符不能用 GBK 编码保存，保存后它们将变成“?”。\n仍然保存吗？";
 }
 
+// 导出为程序...
+inline constexpr char kExportNotWhileRunning[] = "录制或播放时不能导出。";
+inline constexpr char kExportAskSaveFirst[] = "导出的是保存在文件中的动作记录，需要先保存。\n现在保存吗？";
+inline constexpr char kExportFailed[] = "无法导出：";
+inline constexpr char kExportTitle[] = "导出为程序";
+
 }  // namespace tesmuro::text

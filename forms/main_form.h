@@ -63,6 +63,7 @@ enum MenuId : int {
   kMnuPlaySelection,
   kMnuStepLine,
   kMnuToggleBreakpoint,
+  kMnuExport,
 };
 
 inline constexpr int kStatusBarHeight = 19;
@@ -102,6 +103,7 @@ inline constexpr MenuItem kMenu[] = {
     {1, kMnuLoad, "打开记录文件(&Load)"},
     {1, kMnuSave, "保存记录文件(&Save)"},
     {1, kMnuSaveAs, "另存为(Save &As)"},
+    {1, kMnuExport, "导出为程序..."},
     {1, 0, nullptr},
     {1, kMnuRunAsAdmin, "以管理员身份重新启动(&Run as Administrator)"},
     {1, kMnuExit, "退出本软件(&Exit)"},
@@ -154,5 +156,8 @@ inline constexpr char kFilter[] = "记录动作文件(*.crec)|*.crec|所有文�
 // The Save As dialog for a captured picture.
 inline constexpr char kPictureExt[] = "png";
 inline constexpr char kPictureFilter[] = "PNG 图像(*.png)|*.png";
+// The Save As dialog for an exported program.
+inline constexpr char kProgramExt[] = "exe";
+inline constexpr char kProgramFilter[] = "程序(*.exe)|*.exe";
 
 }  // namespace tesmuro::forms::main

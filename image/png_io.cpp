@@ -183,11 +183,15 @@ std::optional<Image> DecodePng(std::string_view bytes, const PngLimits& limits, 
 
 std::optional<Image> LoadPng(const std::string& utf8Path, std::string* error, const PngLimits& limits,
                              PngProblem* problem) {
-  UniqueFile f(OpenFile(utf8Path, "rb"));
-  if (!f) {
+  return LoadPng(OpenFile(utf8Path, "rb"), error, limits, problem);
+}
+
+std::optional<Image> LoadPng(std::FILE* file, std::string* error, const PngLimits& limits, PngProblem* problem) {
+  if (!file) {
     Fail(PngProblem::Missing, "无法打开文件", problem, error);
     return std::nullopt;
   }
+  UniqueFile f(file);
   // The header first: a picture too large is refused before the rest is read,
   // and no more is read than a sound file of its size could take.
   std::string bytes(kHeadBytes, '\0');

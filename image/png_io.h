@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,6 +54,11 @@ std::optional<Image> DecodePng(std::string_view bytes, const PngLimits& limits =
 // far larger than its header's picture could need is not read in full.
 std::optional<Image> LoadPng(const std::string& utf8Path, std::string* error = nullptr,
                              const PngLimits& limits = {}, PngProblem* problem = nullptr);
+
+// The same from a file opened for reading in binary, which it closes; a
+// null file is a missing one.
+std::optional<Image> LoadPng(std::FILE* file, std::string* error = nullptr, const PngLimits& limits = {},
+                             PngProblem* problem = nullptr);
 
 // Writes `img` as a PNG with its alpha; false when it cannot be written.
 bool SavePng(const std::string& utf8Path, const Image& img);

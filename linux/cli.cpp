@@ -119,14 +119,16 @@ std::string ReadArguments(Reading& r) {
 // The command; empty, or what is wrong.
 std::string TakeCommand(Reading& r) {
   Options& o = r.o;
-  if (r.positional.empty()) return "缺少命令：record、play、capture、hotkeys 或 thin。";
+  if (r.positional.empty()) return "缺少命令：record、play、capture、hotkeys、thin 或 export。";
   const std::string& command = r.positional[0];
   static const std::pair<const char*, Command> kCommands[] = {
       {"record", Command::Record}, {"play", Command::Play},   {"capture", Command::Capture},
-      {"hotkeys", Command::Hotkeys}, {"thin", Command::Thin}, {"help", Command::Help}};
+      {"hotkeys", Command::Hotkeys}, {"thin", Command::Thin}, {"export", Command::Export},
+      {"help", Command::Help}};
   for (const auto& [word, c] : kCommands)
     if (command == word) o.command = c;
-  if (o.command == Command::None) return "未知命令“" + command + "”：应为 record、play、capture、hotkeys 或 thin。";
+  if (o.command == Command::None)
+    return "未知命令“" + command + "”：应为 record、play、capture、hotkeys、thin 或 export。";
   if (o.command == Command::Help) return {};
   if (o.command == Command::Hotkeys) {
     if (r.positional.size() > 1) return "多余的参数“" + r.positional[1] + "”（热键文件用 --file 指定）。";
@@ -151,8 +153,11 @@ std::string CheckOptionsOf(Reading& r) {
   if (o.command == Command::Hotkeys)
     return runAsked || recordAsked || o.area ? "hotkeys 只接受 --file、--settings 和 --display。" : "";
   if (o.rowsFile) return "--file 只用于 hotkeys。";
-  if ((o.tolerance || o.output) && o.command != Command::Thin) return "--tolerance 和 -o 只用于 thin。";
+  if (o.tolerance && o.command != Command::Thin) return "--tolerance 只用于 thin。";
+  if (o.output && o.command != Command::Thin && o.command != Command::Export) return "-o 只用于 thin 和 export。";
   if (std::string e = TakeFile(r); !e.empty()) return e;
+  if (o.command == Command::Export && !o.output) return "export 需要用 -o 指定要写出的程序。";
+  if (o.command == Command::Export && o.display) return "--display 不用于 export。";
   if (o.area && o.command != Command::Capture) return "--area 只用于 capture。";
   if (o.command == Command::Thin)
     return runAsked || recordAsked || o.settingsFile || o.display ? "thin 只接受 --tolerance 和 -o。" : "";
@@ -196,6 +201,7 @@ std::string UsageText() {
          "      tesmuro capture 图像.png [--area 左,上,宽,高]\n"
          "      tesmuro hotkeys [--file 热键文件]\n"
          "      tesmuro thin 文件 [--tolerance 像素] [-o 输出文件]\n"
+         "      tesmuro export 文件 -o 程序 [回放选项]\n"
          "      tesmuro --help | --version\n"
          "\n"
          "在 X11 桌面上录制和回放鼠标与键盘操作。脚本（.crec）为 GBK 文本，与 Windows 版通用。\n"
@@ -210,6 +216,9 @@ std::string UsageText() {
          "                     （遍数取自该行）；Ctrl+C 结束\n"
          "  thin 文件          精简录制的鼠标轨迹：删去与前后保留的 移动 连线相距不超过容差的\n"
          "                     移动 行，其延迟并入下一行保留的移动；点击等动作的时间和位置不变\n"
+         "  export 文件        把脚本连同它用到的图像和调用的脚本导出为一个程序：不带参数运行\n"
+         "                     它即按设置（及这里给出的回放选项）回放，无需安装本软件；\n"
+         "                     “程序 --extract 文件夹”解出其中的脚本和文件，“程序 --help”说明它\n"
          "\n"
          "录制选项：\n"
          "      --no-mouse     不录制鼠标\n"
@@ -238,7 +247,7 @@ std::string UsageText() {
          "\n"
          "精简选项：\n"
          "      --tolerance 像素  容差（0 到 10000，默认 2）\n"
-         "  -o, --output 文件  写入这个文件，原文件不变（默认：改写原文件）\n"
+         "  -o, --output 文件  写入这个文件，原文件不变（默认：改写原文件）；export：要写出的程序\n"
          "\n"
          "通用选项：\n"
          "      --settings 文件 使用这个设置文件，而不是 ~/.config/tesmuro/Quorlin.qlset\n"

@@ -9,6 +9,8 @@
 //   tesmuro capture FILE.png [--area X,Y,W,H]
 //   tesmuro hotkeys [--file FILE] [--settings FILE]
 //   tesmuro thin FILE [--tolerance PX] [-o OUT]
+//   tesmuro export FILE -o OUT [--loops N | --until-stop | --for H:M:S] [--speed X] [--scale]
+//                     [--wait-limit SECONDS] [--seed N] [--settings FILE]
 //   tesmuro --help | --version
 #pragma once
 
@@ -23,7 +25,7 @@
 
 namespace tesmuro::linux_cli {
 
-enum class Command { None, Help, Version, Record, Play, Capture, Hotkeys, Thin };
+enum class Command { None, Help, Version, Record, Play, Capture, Hotkeys, Thin, Export };
 
 struct Options {
   Command command = Command::None;
@@ -43,7 +45,7 @@ struct Options {
   // hotkeys: the rows file (none: the one beside the settings file).
   std::optional<std::string> rowsFile;
   // thin: the tolerance in pixels (none: the default) and the file to write
-  // (none: the script itself).
+  // (none: the script itself); export: the program to write.
   std::optional<int32_t> tolerance;
   std::optional<std::string> output;
 };

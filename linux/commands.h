@@ -9,6 +9,7 @@
 
 #include "linux/cli.h"
 #include "linux/services.h"
+#include "pack/export.h"
 #include "play/playback_session.h"
 #include "setup/settings.h"
 
@@ -29,6 +30,9 @@ struct PlayJob {
   play::RunRequest run;
   std::optional<std::string> display;
   std::function<void()> eachLook;  // after each look at the keyboard and the signals
+  // An exported program's own script, files and options, played in place of
+  // the file with the settings (`file` then only names it).
+  const pack::Payload* packed = nullptr;
 };
 // The run's exit code; `signalled` (may be null) is set when a signal stopped it.
 int PlayScript(const PlayJob& job, const TSettings& settings, const Services& services,
@@ -39,6 +43,13 @@ int RunHotkeys(const Options& o, const TSettings& settings, const std::string& s
                const Services& services);
 // Saves the screen, or o.area of it, as the PNG file o.file.
 int RunCapture(const Options& o);
+// Writes o.output: this program with o.file, the files it reaches and the
+// settings' options (what o.run asks in their place) packed behind it.
+int RunExport(const Options& o, const TSettings& settings);
+// An exported program started with `args`: none plays what it carries,
+// "--extract DIR" writes it out, "--help" tells what it is.
+int RunPackedProgram(const pack::Payload& payload, const std::vector<std::string>& args,
+                     const std::function<Services()>& services);
 // Thins the recorded moves of the script o.file into o.output, or into the
 // script itself; no display, no settings.
 int RunThin(const Options& o);

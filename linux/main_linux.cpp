@@ -16,6 +16,8 @@
 #include "linux/console.h"
 #include "linux/files.h"
 #include "linux/services.h"
+#include "pack/payload.h"
+#include "util/file_io.h"
 #include "os/desktop_x11.h"
 #include "play/input_sink_x11.h"
 #include "play/play_clock_linux.h"
@@ -48,6 +50,26 @@ Services X11Services() {
 int Main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   std::vector<std::string> args(argv + 1, argv + argc);
+  {
+    // A program that carries a script (an exported one) plays it and is
+    // nothing else; one whose payload is damaged plays none of it.
+    std::string self;
+    if (ReadWholeFile("/proc/self/exe", self)) {
+      const pack::PayloadRead packed = pack::ReadProgramPayload(self);
+      std::string().swap(self);
+      if (packed.state == pack::PayloadState::Damaged) {
+        std::fprintf(stderr, "%s: 这个程序携带的动作记录已损坏（%s），不能回放。\n", argv[0], packed.problem.c_str());
+        return kExitError;
+      }
+      if (packed.state == pack::PayloadState::Valid) {
+        return RunPackedProgram(packed.payload, args, [] {
+          XInitThreads();
+          linux_console::InstallSignals();
+          return X11Services();
+        });
+      }
+    }
+  }
   const ParseResult parsed = ParseCommandLine(args);
   if (!parsed.error.empty()) {
     std::fprintf(stderr, "tesmuro: %s\n请用“tesmuro --help”查看用法。\n", parsed.error.c_str());
@@ -74,6 +96,7 @@ int Main(int argc, char** argv) {
     return kExitError;
   }
   if (!notice.empty()) out.Say(notice);
+  if (o.command == Command::Export) return RunExport(o, settings);  // no display
 
   XInitThreads();
   if (!linux_console::InstallSignals()) {

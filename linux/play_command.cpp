@@ -130,7 +130,7 @@ int RunPlay(const Options& o, const TSettings& settings, const Services& service
 }
 
 int PlayScript(const PlayJob& o, const TSettings& settings, const Services& services, bool* signalled) {
-  if (!ScriptPlayable(o.file)) return kExitError;
+  if (!o.packed && !ScriptPlayable(o.file)) return kExitError;
   linux_x::Session x;
   if (std::string e = x.Open(o.display.value_or(""), {.record = true, .xtest = true}, {}, nullptr, Say);
       !e.empty()) {
@@ -143,14 +143,20 @@ int PlayScript(const PlayJob& o, const TSettings& settings, const Services& serv
   std::shared_ptr<IDesktop> desktop = services.openDesktop(o.display.value_or(""));
   const play::PlayerServices player{services.openInput(x.display(), &injected, desktop), services.shutdown,
                                     services.newPlayClock};
-  if (settings.ShutAfterLoops || settings.ShutAfterElapsed) Say("设置中的“回放后关机”在 Linux 版中不可用，已忽略。");
+  if (!o.packed && (settings.ShutAfterLoops || settings.ShutAfterElapsed))
+    Say("设置中的“回放后关机”在 Linux 版中不可用，已忽略。");
   RunRequest request = o.run;
   request.withShutdown = false;  // told above: no shutdown here
   play::PlaybackSession session([&player] { return std::make_unique<play::TRunThread>(player); });
-  StopKeys stopKeys(x, settings, injected);
+  TSettings keys = settings;
+  if (o.packed) keys.ShortCutControl = o.packed->run.hotKeys, keys.StopKey = o.packed->run.stopKey;
+  StopKeys stopKeys(x, keys, injected);
   const uint32_t start = MillisecondTick();
-  if (session.Start(play::ScriptSource::File(o.file), RunOptionsFor(settings, request), start) !=
-      play::PlaybackSession::StartResult::Started) {
+  std::optional<pack::PackedPlay> packed;
+  if (o.packed) packed = pack::PlayOf(*o.packed);
+  if (session.Start(packed ? packed->source : play::ScriptSource::File(o.file),
+                    packed ? packed->options : RunOptionsFor(settings, request),
+                    start) != play::PlaybackSession::StartResult::Started) {
     Say("无法打开脚本 " + o.file + "：" + std::strerror(errno) + "。");
     return kExitError;
   }

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "play/file_source.h"
 #include "play/input_sink.h"
 #include "play/speed.h"
 
@@ -75,6 +77,8 @@ struct RunOptions {
   // lines before it only set the window and screen that apply, as if they had
   // been played) up to `part.end` (-1: the end). Passes repeat that part.
   LineSpan part;
+  // Where the pictures and called scripts are read from; none: the disk.
+  std::shared_ptr<const IFileSource> files;
   bool operator==(const RunOptions&) const = default;
 };
 

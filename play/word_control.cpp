@@ -13,7 +13,7 @@
 #include <set>
 
 #include "play/word_families.h"
-#include "util/file_io.h"
+#include "play/file_source.h"
 #include "util/path.h"
 
 namespace tesmuro::play {
@@ -53,6 +53,7 @@ std::string Quoted(const std::string& name) { return "“" + name + "”"; }
 // re-entry, a chain longer than the limit is too deep.
 class CallChecker {
  public:
+  explicit CallChecker(const IFileSource& files) : files_(files) {}
   // The structure of the script at `path` (read from `file`), with its calls
   // checked; the run's own script is `path` (empty: the box's text).
   script::Structure CheckTop(std::FILE* file, const std::string& path, const std::string& folder) {
@@ -74,7 +75,7 @@ class CallChecker {
     if (chain_.size() > kMaxCallDepth) return "调用太深（最多 " + std::to_string(kMaxCallDepth) + " 层）";
     auto known = height_.find(path);
     if (known == height_.end()) {
-      std::FILE* file = OpenFile(path, "rb");
+      std::FILE* file = files_.Open(path);
       if (!file) return "找不到调用的脚本" + Quoted(name);
       chain_.push_back(path);
       below_ = 0;
@@ -93,6 +94,7 @@ class CallChecker {
     return std::nullopt;
   }
 
+  const IFileSource& files_;
   std::vector<std::string> chain_;       // the scripts on the way, the run's own first
   std::map<std::string, size_t> height_;  // how deep a checked script's own calls go (1 for itself)
   size_t below_ = 0;                     // for the script being checked: the deepest of its calls
@@ -174,7 +176,7 @@ Step Call(Run& run, int64_t at) {
   if (run.calls.size() >= kMaxCallDepth)
     return run.StopOn(StopReason::Kind::CallFailed, at, "调用太深（最多 " + std::to_string(kMaxCallDepth) + " 层）");
   CallFrame frame;
-  frame.file.reset(OpenFile(path, "rb"));
+  frame.file.reset(FilesOf(run.options.files).Open(path));
   if (!frame.file) return run.StopOn(StopReason::Kind::CallFailed, at, "找不到调用的脚本" + Quoted(args.file));
   frame.stream = std::make_unique<script::FileByteStream>(frame.file.get());
   // The scripts it calls were checked before the run; only its own blocks
@@ -202,7 +204,7 @@ Step Call(Run& run, int64_t at) {
 
 std::optional<Step> CheckStructure(Run& run) {
   if (!run.file) return std::nullopt;
-  CallChecker checker;
+  CallChecker checker(FilesOf(run.options.files));
   script::Structure s = checker.CheckTop(run.file, run.options.scriptPath, run.folder);
   std::rewind(run.file);
   if (!s.error) {

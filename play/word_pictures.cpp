@@ -64,7 +64,7 @@ Picture* PictureOf(Run& run, const std::string& name, const DesktopRect& area, b
   // stop during the preparation leaves nothing behind.
   // A missing or damaged file is named alone; one too large says so.
   image::PngProblem problem = image::PngProblem::None;
-  auto img = image::LoadPng(path, &why, limits, &problem);
+  auto img = image::LoadPng(FilesOf(run.options.files).Open(path), &why, limits, &problem);
   if (problem != image::PngProblem::TooLarge) why.clear();
   if (!img) return nullptr;
   auto needle = std::make_unique<const image::Needle>(std::move(*img), &run.shared.stopRequested);

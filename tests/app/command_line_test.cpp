@@ -32,6 +32,16 @@ TEST(CommandLine, PlayWithItsOptionsInAnyOrderCaseAndPrefix) {
   EXPECT_FALSE(plain.exitWhenDone);
 }
 
+TEST(CommandLine, ExportWithTheRunsOptions) {
+  const auto c = ParseCommandLine({"/export", "C:\\s\\a b.crec", "/O", "D:\\out\\a.exe", "/for", "1:00:00", "/speed", "2"});
+  EXPECT_EQ(c.action, Action::Export);
+  EXPECT_EQ(c.file, "C:\\s\\a b.crec");
+  EXPECT_EQ(c.output, "D:\\out\\a.exe");
+  EXPECT_EQ(c.run.forSeconds, 3600);
+  EXPECT_EQ(c.run.speedPercent, 200);
+  EXPECT_TRUE(c.error.empty()) << c.error;
+}
+
 TEST(CommandLine, UsageWinsOverEverythingElse) {
   for (const char* s : {"/?", "-?", "/help", "-H"})
     EXPECT_EQ(ParseCommandLine({"/bogus", s}).action, Action::Usage) << s;
@@ -52,13 +62,18 @@ TEST(CommandLine, EveryMistakeIsNamedAndTheFirstOneIsKept) {
       {{"/play", "a", "/for"}, "/for 后面缺少播放时长（时:分:秒）"},
       {{"/play", "a", "/for", "1:60"}, "/for 的时长必须是 时:分:秒，例如 1:30:00：1:60"},
       {{"/play", "a", "/for", "1:00", "/loops", "2"}, "/loops 和 /for 只能选一个"},
-      {{"/loops", "2", "a"}, "/loops、/for、/speed 和 /exit 只能与 /play 一起使用"},
-      {{"/for", "2", "a"}, "/loops、/for、/speed 和 /exit 只能与 /play 一起使用"},
-      {{"/exit"}, "/loops、/for、/speed 和 /exit 只能与 /play 一起使用"},
+      {{"/loops", "2", "a"}, "/loops、/for 和 /speed 只能与 /play 或 /export 一起使用"},
+      {{"/for", "2", "a"}, "/loops、/for 和 /speed 只能与 /play 或 /export 一起使用"},
+      {{"/exit"}, "/exit 只能与 /play 一起使用"},
+      {{"/export", "a", "/o", "b.exe", "/exit"}, "/exit 只能与 /play 一起使用"},
+      {{"/export", "a"}, "/export 需要用 /o 指定要写出的程序文件"},
+      {{"/export", "a", "/o"}, "/o 后面缺少要写出的程序文件"},
+      {{"/export", "/o", "b.exe"}, "/export 后面缺少要导出的文件"},
+      {{"a", "/o", "b.exe"}, "/o 只能与 /export 一起使用"},
       {{"/play", "a", "/loops", "x", "/bogus"}, "/loops 的遍数必须是 1 到 2147483647 之间的整数：x"},
       {{"/play", "a", "/seed"}, "/seed 后面缺少随机种子"},
       {{"/play", "a", "/seed", "-1"}, "/seed 的随机种子必须是 0 到 18446744073709551615 之间的整数：-1"},
-      {{"/seed", "7", "a"}, "/seed 只能与 /play 一起使用"},
+      {{"/seed", "7", "a"}, "/seed 只能与 /play 或 /export 一起使用"},
   };
   for (const auto& c : cases) {
     std::string joined;

@@ -1,8 +1,18 @@
 // The main window's file, record and stop commands, through the fake view.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/main_window.h"
+#include "image/png_io.h"
+#include "pack/payload.h"
+#include "support/gbk_script.h"
 #include "support/main_window_fixture.h"
+#include "util/file_io.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace tesmuro {
 namespace {
@@ -203,6 +213,48 @@ TEST_F(CommandsTest, ControllerMovesAreFilteredAndKeptAcrossStop) {
   EXPECT_EQ(view.memo,
             "\xD1\xD3\xB3\xD9 0\r\n\xD2\xA1\xB8\xCB\xD4\xCB\xB6\xAF 16,48\r\n\xD1\xD3\xB3\xD9 0\r\n"
             "\xD2\xA1\xB8\xCB\xB0\xB4\xC5\xA5\xB0\xB4\xCF\xC2 257\r\n");
+}
+
+// 导出为程序: the script is saved first, what will be packed is shown, the
+// program goes where the user says and the next export starts there.
+TEST_F(CommandsTest, ExportSavesFirstShowsWhatItPacksAndRemembersTheFolder) {
+#ifdef _WIN32
+  char self[MAX_PATH];
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  view.programPath = self;
+#else
+  view.programPath = "/proc/self/exe";
+#endif
+  ASSERT_TRUE(image::SavePng(dir.File("p.png"), image::Image(2, 2)));
+  std::filesystem::create_directories(std::filesystem::u8path(dir.File("progs")));
+  TFrmMain& m = Window();
+  view.memo = test::GbkScript("等待图像 \"p.png\" 5\r\n");
+  m.TextChangedByUser();
+  view.dialogAnswers = {dir.File("s.crec")};
+  view.programAnswers = {dir.File("progs/s.exe"), dir.File("progs/t.exe")};
+  m.MnuExportClick();
+  ASSERT_EQ(view.boxes.size(), 3u);
+  EXPECT_EQ(view.boxes[0].text, "导出的是保存在文件中的动作记录，需要先保存。\n现在保存吗？");
+  EXPECT_NE(view.boxes[1].text.find("s.crec（"), std::string::npos) << view.boxes[1].text;
+  EXPECT_NE(view.boxes[1].text.find("p.png（"), std::string::npos) << view.boxes[1].text;
+  EXPECT_EQ(view.boxes[2].text, "已导出：" + dir.File("progs/s.exe"));
+  EXPECT_EQ(view.programAsked, (std::vector<std::string>{dir.Str() + "|s.exe"}));
+  std::string program;
+  ASSERT_TRUE(ReadWholeFile(dir.File("progs/s.exe"), program));
+  const pack::PayloadRead r = pack::ReadProgramPayload(program);
+  ASSERT_EQ(r.state, pack::PayloadState::Valid) << r.problem;
+  EXPECT_EQ(r.payload.script, test::GbkScript("等待图像 \"p.png\" 5\r\n"));
+
+  m.MnuExportClick();
+  EXPECT_EQ(view.programAsked.back(), dir.File("progs") + "|s.exe") << "the last export's folder";
+
+  // A picture that is gone: said with its line, nothing asked or written.
+  std::filesystem::remove(std::filesystem::u8path(dir.File("p.png")));
+  view.boxes.clear();
+  m.MnuExportClick();
+  ASSERT_EQ(view.boxes.size(), 1u);
+  EXPECT_EQ(view.boxes[0].text, "无法导出：第 1 行：找不到图像文件“p.png”。");
+  EXPECT_EQ(view.programAsked.size(), 2u);
 }
 
 TEST(CountJoysticks, StopsAtTheFirstIdOutOfRangeAndIsBounded) {

@@ -83,6 +83,19 @@ TEST(LinuxCommandLine, MistakesAreNamed) {
   EXPECT_EQ(Parse({"--version"}).options.command, Command::Version);
 }
 
+TEST(LinuxCommandLine, ExportTakesTheProgramToWriteAndThePlayOptions) {
+  const ParseResult r = Parse({"export", "a.crec", "--for", "1:00", "-o", "prog", "--speed=2"});
+  ASSERT_EQ(r.error, "");
+  EXPECT_EQ(r.options.command, Command::Export);
+  EXPECT_EQ(r.options.output, "prog");
+  EXPECT_EQ(r.options.run.forSeconds, 60);
+  EXPECT_EQ(r.options.run.speedPercent, 200);
+  EXPECT_EQ(Parse({"export", "a.crec"}).error, "export 需要用 -o 指定要写出的程序。");
+  EXPECT_NE(Parse({"export", "a.crec", "-o", "p", "--no-mouse"}).error, "");
+  EXPECT_NE(Parse({"export", "a.crec", "-o", "p", "--tolerance", "2"}).error, "");
+  EXPECT_EQ(Parse({"play", "a.crec", "-o", "p"}).error, "-o 只用于 thin 和 export。");
+}
+
 TEST(LinuxCommandLine, CaptureTakesAnAreaOfFourWholeNumbers) {
   ParseResult r = Parse({"capture", "a.png", "--area=-10,20,30,40"});
   ASSERT_EQ(r.error, "");

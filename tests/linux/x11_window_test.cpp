@@ -505,6 +505,33 @@ TEST_P(WaitTest, APictureIsClickedAtItsCentreOnceItShows) {
   EXPECT_EQ(log[2], "click 1 128 86") << "its centre, after it showed";
 }
 
+// tesmuro export, then the program alone in an empty folder, the script and
+// its picture gone: it plays the picture wait from what it carries.
+TEST_P(WaitTest, AnExportedProgramPlaysAloneWithThePictureItCarries) {
+  tesmuro::image::Image picture(tesmuro::test::kPatternWidth, tesmuro::test::kPatternHeight);
+  for (int j = 0; j < picture.height; ++j)
+    for (int i = 0; i < picture.width; ++i) picture.At(i, j) = 0xFF000000u | tesmuro::test::PatternPixel(i, j);
+  std::system(("mkdir -p " + dir_ + "/src/pics " + dir_ + "/alone").c_str());
+  ASSERT_TRUE(tesmuro::image::SavePng(dir_ + "/src/pics/pattern.png", picture));
+  const std::string script = Script("src/picture.crec", "点击图像 \"pics/pattern.png\" 0 10\r\n");
+  const std::string program = dir_ + "/alone/picture";
+  tesmuro::test::ChildProcess exporter({TESMURO_BIN, "export", script, "-o", program, "--loops", "1"},
+                                       program + ".err", /*stdoutToo=*/true);
+  ASSERT_EQ(exporter.Wait(30s), 0) << Read(program + ".err");
+  std::system(("rm -r " + dir_ + "/src " + program + ".err").c_str());
+
+  Xwin& w = Show("exported", {"--at", "200,150", "--size", "300,200", "--color", "203040", "--paint", "203040",
+                              "--paint-after", "1000", "--pattern", "120,80"});
+  ASSERT_TRUE(w.Logged("mapped"));
+  tesmuro::test::ChildProcess run({program}, dir_ + "/run.err");
+  ASSERT_EQ(run.Wait(30s), 0) << Read(dir_ + "/run.err");
+  const auto log = w.Log();
+  ASSERT_EQ(log.size(), 3u) << Read(dir_ + "/run.err");
+  EXPECT_EQ(log[2], "click 1 128 86");
+  std::system(("ls " + dir_ + "/alone > " + dir_ + "/listing").c_str());
+  EXPECT_EQ(Read(dir_ + "/listing"), "picture\n") << "nothing written beside the program";
+}
+
 TEST_P(WaitTest, CaptureSavesExactlyTheAreaAsked) {
   Xwin& w = Show("capture", {"--at", "100,80", "--size", "200,150", "--color", "203040", "--paint", "203040",
                              "--pattern", "40,30"});

@@ -5,6 +5,8 @@
 #include <filesystem>
 
 #include "image/png_io.h"
+#include "pack/packed_files.h"
+#include "util/file_io.h"
 #include "play/playback_session.h"
 #include "play/run_thread.h"
 #include "play/stop_reason.h"
@@ -216,6 +218,27 @@ TEST(ImageWait, AFileThatIsMissingDamagedOrLargerThanWhereItIsLookedForEndsTheRu
   ASSERT_TRUE(t->WhyStopped());
   EXPECT_EQ(StopReasonText(*t->WhyStopped()),
             "第 2 行：图像文件无法读取：pic.png（图像 6×4 像素，大于查找范围的 5×5），回放已停止");
+}
+
+// An exported program's run reads its pictures from what it carries, never
+// from the disk: a file of the same name beside it is not taken.
+TEST(ImageWait, ARunWithItsOwnFilesReadsThePictureFromThemOnly) {
+  ImageRig r;
+  r.Show(50, 30);
+  std::string png;
+  ASSERT_TRUE(ReadWholeFile((r.folder / "pic.png").string(), png));
+  const auto files = std::make_shared<pack::PackedFiles>(std::vector<pack::PackedFile>{{"pics/pic.png", png}});
+  r.o.files = files;
+  r.o.scriptFolder = "";  // as an exported program plays: names from the packed script's own folder
+  const auto t = r.Run("点击图像 \"pics\\\\pic.png\" 0 0\r\n");
+  EXPECT_FALSE(t->WhyStopped());
+  EXPECT_EQ(r.sink.calls, (V{"cursor 53,32", "left down 53 32", "left up 53 32"}));
+  // pic.png is on the disk in the script's folder, but not among the run's files.
+  ImageRig disk;
+  disk.o.files = files;
+  const auto u = disk.Run("点击图像 \"pic.png\" 0 0\r\n");
+  ASSERT_TRUE(u->WhyStopped());
+  EXPECT_EQ(StopReasonText(*u->WhyStopped()), "第 1 行：图像文件无法读取：pic.png，回放已停止");
 }
 
 }  // namespace

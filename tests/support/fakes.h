@@ -229,6 +229,17 @@ class FakeView : public IMainView {
     ShellRequest(verb, file, parameters);
     return !shellRefuses;
   }
+  // The Save As dialog for an exported program: what it was opened with
+  // ("FOLDER|NAME"), and the answers to give (nothing when empty).
+  std::vector<std::string> programAsked;
+  std::deque<std::string> programAnswers;
+  std::optional<std::string> AskProgramFile(std::string_view folder, std::string_view name) override {
+    programAsked.push_back(std::string(folder) + "|" + std::string(name));
+    if (programAnswers.empty()) return std::nullopt;
+    auto a = programAnswers.front();
+    programAnswers.pop_front();
+    return a;
+  }
   std::string programPath = "C:\\Tesmuro\\Tesmuro.exe";
   std::string ProgramPath() override { return programPath; }
   std::string aboutFolder;  // the folder the About box named
