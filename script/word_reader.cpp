@@ -324,25 +324,32 @@ void ReadPictureWord(ByteStream& in, Action& a) {
   if (IsDigit(c) || c == '-' || c == '+') a.hasArea = ScanList(in, a.screen, 4) == 4;
 }
 
-// A quoted token, then whole milliseconds on the same line when anything
-// follows it there. Something there that is not 0..kMaxTypeIntervalMs is read
-// to its end and marks the line bad; the next line is left alone.
-void ReadTypeText(ByteStream& in, Action& a) {
-  if (!ScanWordStarting(in, a.text[0], IsQuote, kMaxTypedTextBytes)) return;
-  a.badText = !QuotedTokenValid(a.text[0]);
+// An optional whole number 0..`max` on the same line, into `out`: when
+// anything follows there, it is read to its end, and anything else than such
+// a number marks the line bad (`out` is then 0); the next line is left alone.
+void ReadOptionalWhole(ByteStream& in, Action& a, int32_t& out, int32_t max) {
   SkipBlanks(in);
   int c = in.Get();
   in.Unget(c);
   if (c == kEnd || IsScriptSpace(c)) return;
-  const bool ok = ScanMillis(in, a.delay_ms) && a.delay_ms <= kMaxTypeIntervalMs;
+  const bool ok = ScanMillis(in, out) && out <= max;
   c = in.Get();
   const bool whole = c == kEnd || IsScriptSpace(c);
   while (c != kEnd && !IsScriptSpace(c)) c = in.Get();
   in.Unget(c);
   if (!ok || !whole) {
     a.badRange = true;
-    a.delay_ms = 0;
+    out = 0;
   }
+}
+
+// A quoted token, then whole milliseconds on the same line when anything
+// follows it there. Something there that is not 0..kMaxTypeIntervalMs is read
+// to its end and marks the line bad; the next line is left alone.
+void ReadTypeText(ByteStream& in, Action& a) {
+  if (!ScanWordStarting(in, a.text[0], IsQuote, kMaxTypedTextBytes)) return;
+  a.badText = !QuotedTokenValid(a.text[0]);
+  ReadOptionalWhole(in, a, a.delay_ms, kMaxTypeIntervalMs);
 }
 
 // The key's name: the next word on the keyword's line (a name left out
@@ -360,19 +367,7 @@ void ReadWaitKey(ByteStream& in, Action& a) {
   const std::optional<Shortcut> key = a.text[0].empty() ? std::nullopt : Shortcut::Parse(a.text[0]);
   a.badKey = !key;
   if (key) a.key = key->code;
-  SkipBlanks(in);
-  c = in.Get();
-  in.Unget(c);
-  if (c == kEnd || IsScriptSpace(c)) return;
-  const bool ok = ScanMillis(in, a.seconds);
-  c = in.Get();
-  const bool whole = c == kEnd || IsScriptSpace(c);
-  while (c != kEnd && !IsScriptSpace(c)) c = in.Get();
-  in.Unget(c);
-  if (!ok || !whole) {
-    a.badRange = true;
-    a.seconds = 0;
-  }
+  ReadOptionalWhole(in, a, a.seconds, kMaxDelayMs);
 }
 
 // The turn token, then "%d %d".

@@ -1,5 +1,5 @@
-# A script shared as a program: Tesmuro.exe /export writes a program that carries the script and the
-# picture it waits for; alone in an empty folder, with the original files gone, that program plays
+# A script shared as a program: Tesmuro.exe /export writes a program that carries the script, the
+# script it calls and the picture that one waits for; alone in an empty folder, with the original files gone, that program plays
 # it under its small notice (the test window gets the click on the picture), ends with the run's
 # exit code and writes nothing beside itself; a damaged copy refuses with a box and code 2; the
 # user's Pause stops it with code 1.
@@ -32,9 +32,13 @@ test_an_exported_program_plays_alone_from_an_empty_folder_and_a_damaged_copy_ref
   mkdir -p "$src/pics" "$alone"
   # The picture: a 20x16 patch of the colour the window paints when the test posts for it.
   convert -size 20x16 xc:'#C04010' "PNG32:$src/pics/patch.png"
+  # The click is in a called script of its own folder: both are read from the program alone.
   gbk_script "$src/form.crec" <<'EOF2'
 延迟 10
-点击图像 "pics/patch.png" 0 20
+调用 "pics/click.crec"
+EOF2
+  gbk_script "$src/pics/click.crec" <<'EOF2'
+点击图像 "patch.png" 0 20
 EOF2
   export_program "$src/form.crec" "$TEST_DIR/form.exe"
   mv "$TEST_DIR/form.exe" "$alone/form.exe"
