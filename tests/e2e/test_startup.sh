@@ -5,6 +5,7 @@ MAIN_MENU=$'文件(&File)
   打开记录文件(&Load)
   保存记录文件(&Save)
   另存为(Save &As)
+  导出为程序...
   -
   以管理员身份重新启动(&Run as Administrator)
   退出本软件(&Exit)
@@ -21,7 +22,11 @@ MAIN_MENU=$'文件(&File)
   查找下一个(&N)\tF3
   转到行(&G)...\tCtrl+G
   -
-  播放当前动作记录(&L)
+  播放当前动作记录(&L)\tF5
+  从光标所在行播放(&H)\tCtrl+F5
+  播放选中的行(&E)\tCtrl+Shift+F5
+  单步播放一行(&O)\tF10
+  设置/清除断点(&B)\tF9
   截取图像(&I)...\tCtrl+Shift+I
   精简移动(&M)...
 设置(&Setup)
