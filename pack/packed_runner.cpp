@@ -26,6 +26,7 @@ bool PackedRunner::Start(uint32_t tick) {
 }
 
 void PackedRunner::OnKeyEvent(const KeyHookEvent& e) {
+  if (const std::optional<Shortcut> key = userKeys_.OnEvent(e)) session_.UserKeyPressed(*key);
   const HotKeyCommand command = keys_.OnEvent(e, *this);
   if (!session_.Playing()) return;
   if (command == HotKeyCommand::Stop || IsEmergencyStopPress(e)) Stop();

@@ -52,6 +52,7 @@ class PackedRunner : private RecordSink {
   PackedPlay play_;
   play::PlaybackSession session_;
   TKeyHook keys_;
+  UserKeyPresses userKeys_;  // for a run waiting for the user's key (等待按键)
 };
 
 }  // namespace tesmuro::pack

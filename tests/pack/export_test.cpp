@@ -179,5 +179,31 @@ TEST(PackedRunner, StopsOnTheUsersKeysAndTellsItsExitCode) {
   }
 }
 
+// A packed script that waits for the user's key goes on when the user presses it.
+TEST(PackedRunner, TheUsersKeyReachesAWaitForIt) {
+  play::test::RecordingSink sink;
+  play::test::FakeShutdown shutdown;
+  test::CallLog log;
+  test::FakeHooks hooks(log);
+  test::FakeClock clock;
+  Payload p;
+  p.scriptName = "step.crec";
+  p.script = play::test::Gbk("等待按键 F8\r\n移动 1,1\r\n");
+  PackedRunner runner(p, [&] {
+    return std::make_unique<play::TRunThread>(sink, shutdown, std::make_unique<play::test::FakePlayClock>());
+  }, hooks, clock);
+  ASSERT_TRUE(runner.Start(0));
+  KeyHookEvent key;
+  key.vk = 0x77;  // F8, pressed and let go until the run has taken a press
+  for (int i = 0; i < 1000000 && !runner.Ended(); ++i) {
+    key.message = (i % 2) ? 0x101 : 0x100;
+    runner.OnKeyEvent(key);
+    std::this_thread::yield();
+  }
+  ASSERT_TRUE(runner.Ended());
+  EXPECT_EQ(runner.ExitCode(), play::kExitPlayed);
+  EXPECT_EQ(sink.calls, std::vector<std::string>{"cursor 1,1"});
+}
+
 }  // namespace
 }  // namespace tesmuro::pack
