@@ -449,5 +449,5 @@ EOF2
   play_in_box $'移动 10,10\r\n重复 5\r\n左键按下\r\n标签 a\r\n'
   poll 15000 status_is 3 "第 2 行：重复没有对应的结束重复，脚本没有播放"
   # Marker 3: the line the structure pass found, marked while the text stands in the box.
-  assert_eq 1 "$(drv send "${MAIN[@]}" --id 100 $SCI_MARKERNEXT 0 8)" "the line marked red"
+  wait_output 1 "the line marked red" drv send "${MAIN[@]}" --id 100 $SCI_MARKERNEXT 0 8
 }
