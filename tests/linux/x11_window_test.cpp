@@ -178,11 +178,15 @@ class WindowTest : public ::testing::TestWithParam<bool> {
     return *windows_.back();
   }
   // The window of that class as the desktop sees it, once it does.
-  std::optional<TopWindow> Seen(const std::string& className) {
+  // The visible window of `className`, once it has its size when one is
+  // given (a window manager may map it at another size first).
+  std::optional<TopWindow> Seen(const std::string& className, int32_t width = 0, int32_t height = 0) {
     std::optional<TopWindow> found;
     Eventually([&] {
+      found.reset();
       for (const auto& w : desktop_->Windows())
-        if (w.className == className && w.visible) found = w;
+        if (w.className == className && w.visible && (width == 0 || (w.rect.width == width && w.rect.height == height)))
+          found = w;
       return found.has_value();
     });
     return found;
@@ -221,11 +225,11 @@ TEST_P(WindowTest, TheDesktopDescribesWindowsFindsThemByPointAndReadsPixels) {
   Xwin& a = Show("a", {"--at", "100,120", "--size", "300,200", "--class", "XwinA", "--title", "记事本 - 测试",
                          "--color", "3366CC"});
   ASSERT_TRUE(a.Logged("mapped"));
-  const auto first = Seen("XwinA");  // before the other one is shown
+  const auto first = Seen("XwinA", 300, 200);  // before the other one is shown
   Xwin& b = Show("b", {"--at", "700,500", "--size", "200,150", "--class", "XwinB", "--title", "Plain Latin \xE9",
                          "--no-net-name"});
   ASSERT_TRUE(b.Logged("mapped"));
-  const auto wa = Seen("XwinA"), wb = Seen("XwinB");
+  const auto wa = Seen("XwinA", 300, 200), wb = Seen("XwinB", 200, 150);
   ASSERT_TRUE(first && wa && wb);
 
   EXPECT_EQ(wa->process, "tesmuro_xwin");
@@ -314,7 +318,7 @@ TEST_P(WindowTest, AClickReplaysAtTheSameClientPointAfterTheWindowMoved) {
 TEST_P(WindowTest, ARecordedClickNamesItsWindowAndReplaysThereAfterTheWindowMoved) {
   Xwin& w = Show("w", {"--at", "200,150", "--size", "320,240", "--class", "XwinRec", "--title", "Rec"});
   ASSERT_TRUE(w.Logged("mapped"));
-  const auto seen = Seen("XwinRec");
+  const auto seen = Seen("XwinRec", 320, 240);
   ASSERT_TRUE(seen);
   const std::string file = dir_ + "/rec.crec";
   tesmuro::test::ChildProcess rec({TESMURO_BIN, "record", file}, file + ".err");
