@@ -11,6 +11,7 @@
 #include <cctype>
 #include <map>
 #include <set>
+#include <utility>
 
 #include "play/word_families.h"
 #include "play/file_source.h"
@@ -46,7 +47,14 @@ bool SamePath(std::string_view a, std::string_view b) {
   return true;
 }
 
+// Why a call is refused, before the run or when it comes.
 std::string Quoted(const std::string& name) { return "“" + name + "”"; }
+std::string ReenteredText(const std::string& name) { return "不能调用正在播放的脚本" + Quoted(name); }
+std::string MissingText(const std::string& name) { return "找不到调用的脚本" + Quoted(name); }
+std::string TooDeepText() { return "调用太深（最多 " + std::to_string(kMaxCallDepth) + " 层）"; }
+std::string CalledErrorText(const std::string& name, const script::StructureError& e) {
+  return "调用的脚本" + Quoted(name) + "第 " + std::to_string(e.line) + " 行：" + e.message;
+}
 
 // The check of every script a run reaches through its calls, before the run:
 // each file is read once; a call back into a script on the way to it is a
@@ -70,26 +78,27 @@ class CallChecker {
   std::optional<std::string> CheckCall(const std::string& folder, const std::string& name) {
     const std::string path = ResolvePath(folder, name);
     for (const std::string& on : chain_) {
-      if (SamePath(on, path)) return "不能调用正在播放的脚本" + Quoted(name);
+      if (SamePath(on, path)) return ReenteredText(name);
     }
-    if (chain_.size() > kMaxCallDepth) return "调用太深（最多 " + std::to_string(kMaxCallDepth) + " 层）";
+    if (chain_.size() > kMaxCallDepth) return TooDeepText();
     auto known = height_.find(path);
     if (known == height_.end()) {
       std::FILE* file = files_.Open(path);
-      if (!file) return "找不到调用的脚本" + Quoted(name);
+      if (!file) return MissingText(name);
       chain_.push_back(path);
-      below_ = 0;
+      const size_t callerBelow = std::exchange(below_, 0);  // the called script's own calls count now
       script::FileByteStream in(file);
       script::Structure s =
           script::ReadStructure(in, [&](const std::string& inner) { return CheckCall(FolderOf(path), inner); });
       chain_.pop_back();
       std::fclose(file);
-      if (s.error) return "调用的脚本" + Quoted(name) + "第 " + std::to_string(s.error->line) + " 行：" + s.error->message;
-      known = height_.emplace(path, below_).first;
+      const size_t height = std::exchange(below_, callerBelow);
+      if (s.error) return CalledErrorText(name, *s.error);
+      known = height_.emplace(path, height).first;
     }
     // This call, and the calls the script makes in turn, on top of the chain.
     if (chain_.size() + known->second > kMaxCallDepth)
-      return "调用太深（最多 " + std::to_string(kMaxCallDepth) + " 层）";
+      return TooDeepText();
     below_ = std::max(below_, known->second + 1);
     return std::nullopt;
   }
@@ -172,19 +181,19 @@ Step Call(Run& run, int64_t at) {
   const std::string path = ResolvePath(run.folder, args.file);
   bool reentered = !run.options.scriptPath.empty() && SamePath(run.options.scriptPath, path);
   for (const CallFrame& f : run.calls) reentered = reentered || SamePath(f.path, path);
-  if (reentered) return run.StopOn(StopReason::Kind::CallFailed, at, "不能调用正在播放的脚本" + Quoted(args.file));
+  if (reentered) return run.StopOn(StopReason::Kind::CallFailed, at, ReenteredText(args.file));
   if (run.calls.size() >= kMaxCallDepth)
-    return run.StopOn(StopReason::Kind::CallFailed, at, "调用太深（最多 " + std::to_string(kMaxCallDepth) + " 层）");
+    return run.StopOn(StopReason::Kind::CallFailed, at, TooDeepText());
   CallFrame frame;
   frame.file.reset(FilesOf(run.options.files).Open(path));
-  if (!frame.file) return run.StopOn(StopReason::Kind::CallFailed, at, "找不到调用的脚本" + Quoted(args.file));
+  if (!frame.file) return run.StopOn(StopReason::Kind::CallFailed, at, MissingText(args.file));
   frame.stream = std::make_unique<script::FileByteStream>(frame.file.get());
   // The scripts it calls were checked before the run; only its own blocks
   // matter now (the file may have changed since).
   script::Structure s = script::ReadStructure(*frame.stream);
   if (s.error) {
     return run.StopOn(StopReason::Kind::CallFailed, at,
-                      "调用的脚本" + Quoted(args.file) + "第 " + std::to_string(s.error->line) + " 行：" + s.error->message);
+                      CalledErrorText(args.file, *s.error));
   }
   frame.stream->Rewind();
   frame.path = path;

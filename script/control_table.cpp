@@ -13,6 +13,7 @@ namespace tesmuro::script {
 namespace {
 
 constexpr int kEnd = ByteStream::kEnd;
+constexpr const char* kBadEscape = "引号中的转义无效（可用 \\s \\t \\n \\r \\\" \\\\ 和 \\u{十六进制}）";
 
 struct ControlEntry {
   std::string_view text;
@@ -124,7 +125,7 @@ bool ReadCallArguments(ByteStream& in, CallArguments& out, std::string& error) {
     return false;
   }
   if (!QuotedTokenValid(name.View())) {
-    error = "引号中的转义无效（可用 \\s \\t \\n \\r \\\" \\\\ 和 \\u{十六进制}）";
+    error = kBadEscape;
     return false;
   }
   out.file = UnquoteToken(name.View());
@@ -305,7 +306,7 @@ class StructurePass {
     // does not know labels.
     if (IsScriptWord(name.View())) return Fail(at, "名字“" + UnquoteToken(name.View()) + "”是脚本中的词，请加引号");
     if (!QuotedTokenValid(name.View()))
-      return Fail(at, "引号中的转义无效（可用 \\s \\t \\n \\r \\\" \\\\ 和 \\u{十六进制}）");
+      return Fail(at, kBadEscape);
     const uint64_t h = NameHash(name.View());
     const auto low = static_cast<uint32_t>(h), high = static_cast<uint32_t>(h >> 32);
     if (word == ControlWord::Label) {

@@ -65,6 +65,14 @@ play_in_box() {
   drv click "${MAIN[@]}" --id $PLAY_MEMO_ID >/dev/null
 }
 
+# show_patch_target: patch.png in TEST_DIR, a 20x16 patch of the colour the test window paints at
+# client 40,30 when the test posts for it (not before), and that window shown at 20,20.
+show_patch_target() {
+  convert -size 20x16 xc:'#C04010' "PNG32:$TEST_DIR/patch.png"
+  start_target --at 20 20 320 240 --color C04010 40 30 100 80 60000
+  wait_target_shown
+}
+
 # The target's log has a line (without its time stamp) that reads $1.
 target_has() { target_events | grep -qx "$1"; }
 
@@ -251,10 +259,7 @@ EOF
 test_click_image_clicks_a_picture_once_it_shows_an_absent_one_ends_with_4_a_refused_one_with_2() {
   local dir script
   dir=$(waits_folder)
-  # The picture: a 20x16 patch of the colour the window paints when the test posts for it.
-  convert -size 20x16 xc:'#C04010' "PNG32:$TEST_DIR/patch.png"
-  start_target --at 20 20 320 240 --color C04010 40 30 100 80 60000
-  wait_target_shown
+  show_patch_target
   script="$TEST_DIR/picture.crec"
   gbk_script "$script" <<'EOF2'
 点击图像 "patch.png" 0 20
@@ -382,9 +387,7 @@ test_a_colour_and_a_picture_under_the_main_window_are_found_and_clicked() {
 test_an_if_clicks_the_picture_when_it_shows_and_plays_the_other_part_when_it_does_not() {
   local dir script
   dir=$(waits_folder)
-  convert -size 20x16 xc:'#C04010' "PNG32:$TEST_DIR/patch.png"
-  start_target --at 20 20 320 240 --color C04010 40 30 100 80 60000
-  wait_target_shown
+  show_patch_target
   script="$TEST_DIR/if.crec"
   gbk_script "$script" <<EOF2
 如果 点击图像 "patch.png" 0 1

@@ -144,24 +144,35 @@ TEST(Export, WhatTheProgramCarriesInWords) {
   EXPECT_EQ(DescribeOptions(run).find("F12"), std::string::npos) << "a stop key that is off is not offered";
 }
 
+// An exported program's runner over a recording sink, fake hooks and a
+// virtual clock; the payload is set before Runner().
+struct RunnerRig {
+  PackedRunner Runner() {
+    return PackedRunner(payload, [this] {
+      return std::make_unique<play::TRunThread>(sink, shutdown, std::make_unique<play::test::FakePlayClock>());
+    }, hooks, clock);
+  }
+  play::test::RecordingSink sink;
+  play::test::FakeShutdown shutdown;
+  test::CallLog log;
+  test::FakeHooks hooks{log};
+  test::FakeClock clock;
+  Payload payload;
+};
+
 // The exported program's run: the user's Pause and the packed stop key stop
 // it with exit code 1; the script's own keys never do.
 TEST(PackedRunner, StopsOnTheUsersKeysAndTellsItsExitCode) {
   for (const bool byStopKey : {false, true}) {
-    play::test::RecordingSink sink;
-    play::test::FakeShutdown shutdown;
-    test::CallLog log;
-    test::FakeHooks hooks(log);
-    test::FakeClock clock;
-    Payload p;
+    RunnerRig rig;
+    Payload& p = rig.payload;
     p.scriptName = "loop.crec";
     p.script = play::test::Gbk("延迟 10\r\n左键按下\r\n延迟 10\r\n左键释放\r\n");
     p.run.options.loopMode = play::LoopMode::UntilStop;
     p.run.hotKeys = true;
     p.run.stopKey = 0x7B;  // F12
-    PackedRunner runner(p, [&] {
-      return std::make_unique<play::TRunThread>(sink, shutdown, std::make_unique<play::test::FakePlayClock>());
-    }, hooks, clock);
+    PackedRunner runner = rig.Runner();
+    test::FakeHooks& hooks = rig.hooks;
     EXPECT_EQ(runner.Title(), "正在播放 loop.crec … 按 Pause 停止");
     ASSERT_TRUE(runner.Start(0));
     EXPECT_TRUE(hooks.keyInstalled);
@@ -181,17 +192,10 @@ TEST(PackedRunner, StopsOnTheUsersKeysAndTellsItsExitCode) {
 
 // A packed script that waits for the user's key goes on when the user presses it.
 TEST(PackedRunner, TheUsersKeyReachesAWaitForIt) {
-  play::test::RecordingSink sink;
-  play::test::FakeShutdown shutdown;
-  test::CallLog log;
-  test::FakeHooks hooks(log);
-  test::FakeClock clock;
-  Payload p;
-  p.scriptName = "step.crec";
-  p.script = play::test::Gbk("等待按键 F8\r\n移动 1,1\r\n");
-  PackedRunner runner(p, [&] {
-    return std::make_unique<play::TRunThread>(sink, shutdown, std::make_unique<play::test::FakePlayClock>());
-  }, hooks, clock);
+  RunnerRig rig;
+  rig.payload.scriptName = "step.crec";
+  rig.payload.script = play::test::Gbk("等待按键 F8\r\n移动 1,1\r\n");
+  PackedRunner runner = rig.Runner();
   ASSERT_TRUE(runner.Start(0));
   KeyHookEvent key;
   key.vk = 0x77;  // F8, pressed and let go until the run has taken a press
@@ -202,7 +206,7 @@ TEST(PackedRunner, TheUsersKeyReachesAWaitForIt) {
   }
   ASSERT_TRUE(runner.Ended());
   EXPECT_EQ(runner.ExitCode(), play::kExitPlayed);
-  EXPECT_EQ(sink.calls, std::vector<std::string>{"cursor 1,1"});
+  EXPECT_EQ(rig.sink.calls, std::vector<std::string>{"cursor 1,1"});
 }
 
 }  // namespace
